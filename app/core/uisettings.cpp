@@ -1,0 +1,108 @@
+#include "uisettings.h"
+
+#include "settingskeys.h"
+#include "settingsstore.h"
+
+#include <cstring>
+
+namespace kamelo {
+
+namespace {
+
+CUiSettings* g_uiSettings = nullptr;
+SettingsStore* g_settingsStore = nullptr;
+
+float readRatio(const SettingsStore& store, const char* key, float def) {
+    auto bytes = store.getBinary(keys::kUiSettings, key);
+    if (!bytes)
+        return def;
+    return CUiSettings::decodeSplitRatio(*bytes).value_or(def);
+}
+
+} // namespace
+
+CUiSettings* uiSettings() {
+    return g_uiSettings;
+}
+void setUiSettings(CUiSettings* settings) {
+    g_uiSettings = settings;
+}
+SettingsStore* settingsStore() {
+    return g_settingsStore;
+}
+void setSettingsStore(SettingsStore* store) {
+    g_settingsStore = store;
+}
+
+std::optional<float> CUiSettings::decodeSplitRatio(const std::vector<uint8_t>& bytes) {
+    if (bytes.size() != 4)
+        return std::nullopt;
+    uint32_t bits = uint32_t(bytes[0]) | uint32_t(bytes[1]) << 8 | uint32_t(bytes[2]) << 16 |
+                    uint32_t(bytes[3]) << 24;
+    float ratio;
+    std::memcpy(&ratio, &bits, sizeof ratio);
+    // NaN fails both comparisons and so falls back to the default too.
+    if (!isValidSplitRatio(ratio))
+        return std::nullopt;
+    return ratio;
+}
+
+std::vector<uint8_t> CUiSettings::encodeSplitRatio(float ratio) {
+    uint32_t bits;
+    std::memcpy(&bits, &ratio, sizeof bits);
+    return {uint8_t(bits), uint8_t(bits >> 8), uint8_t(bits >> 16), uint8_t(bits >> 24)};
+}
+
+void CUiSettings::load(const SettingsStore& s) {
+    using namespace keys;
+    thumbWidth = s.getInt(kThumb, kThumbWidth, 120);
+    thumbHeight = s.getInt(kThumb, kThumbHeight, 100);
+    thumbBorder = s.getInt(kThumb, kThumbBorder, 10);
+    itemHorzSpace = s.getInt(kThumb, kItemHorzSpace, 10);
+    itemVertSpace = s.getInt(kThumb, kItemVertSpace, 10);
+    labelHeight = 15;
+    folderViewShown = s.getInt(kUiSettings, kFolderViewShowState, 1);
+    infoViewShown = s.getInt(kUiSettings, kInfoViewShowState, 1);
+    horzSplitRatio = readRatio(s, kHorzSplitRatio, kDefaultHorzSplitRatio);
+    vertSplitRatio = readRatio(s, kVertSplitRatio, kDefaultVertSplitRatio);
+    infoTab = s.getInt(kGeneralLower, kInfoViewTabSelection, 0);
+    lastFolder = s.getString(kGeneral, kLastFolder, "");
+    viewType = s.getInt(kGeneral, kBrowserModeViewType, 0);
+    sortBy = s.getInt(kGeneral, kSortBy, 0);
+    sortAscend = s.getInt(kGeneral, kSortAscend, 1);
+    thumbDesign = s.getInt(kGeneral, kThumbDesign, 0);
+    backgroundDesign = s.getInt(kGeneral, kBackgroundDesign, 0);
+    onlyPictures = s.getInt(kGeneral, kOnlyPictures, 1);
+    paintWhileLoading = s.getInt(kGeneral, kPaintWhileLoading, 1);
+    viewerBackgroundColor =
+        static_cast<uint32_t>(s.getInt(kGeneralLower, kViewerBackgroundColor, 0x808080));
+}
+
+bool CUiSettings::save(SettingsStore& s) const {
+    using namespace keys;
+    SettingsStore::Batch batch(s);
+    bool ok = true;
+    ok &= s.setInt(kThumb, kThumbWidth, thumbWidth);
+    ok &= s.setInt(kThumb, kThumbHeight, thumbHeight);
+    ok &= s.setInt(kThumb, kThumbBorder, thumbBorder);
+    ok &= s.setInt(kThumb, kItemHorzSpace, itemHorzSpace);
+    ok &= s.setInt(kThumb, kItemVertSpace, itemVertSpace);
+    ok &= s.setInt(kUiSettings, kFolderViewShowState, folderViewShown);
+    ok &= s.setInt(kUiSettings, kInfoViewShowState, infoViewShown);
+    ok &= s.setBinary(kUiSettings, kHorzSplitRatio, encodeSplitRatio(horzSplitRatio));
+    ok &= s.setBinary(kUiSettings, kVertSplitRatio, encodeSplitRatio(vertSplitRatio));
+    ok &= s.setInt(kGeneralLower, kInfoViewTabSelection, infoTab);
+    ok &= s.setString(kGeneral, kLastFolder, lastFolder);
+    ok &= s.setInt(kGeneral, kBrowserModeViewType, viewType);
+    ok &= s.setInt(kGeneral, kSortBy, sortBy);
+    ok &= s.setInt(kGeneral, kSortAscend, sortAscend);
+    ok &= s.setInt(kGeneral, kThumbDesign, thumbDesign);
+    ok &= s.setInt(kGeneral, kBackgroundDesign, backgroundDesign);
+    ok &= s.setInt(kGeneral, kOnlyPictures, onlyPictures);
+    ok &= s.setInt(kGeneral, kPaintWhileLoading, paintWhileLoading);
+    ok &= s.setInt(kGeneralLower, kViewerBackgroundColor,
+                   static_cast<int32_t>(viewerBackgroundColor));
+    return batch.commit() && ok;
+}
+
+} // namespace kamelo

@@ -1,0 +1,87 @@
+#pragma once
+
+#include "app/core/programfolders.h"
+#include "app/core/uisettings.h"
+
+#include <QPointer>
+#include <QStringList>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <QMainWindow>
+
+namespace kamelo {
+
+class CShowFrame;
+class EyeAppSeams;
+class SettingsStore;
+
+// Where the program finds its folders and settings; tests point these at
+// scratch folders.
+struct StartupOptions {
+    std::string programFolder;          // empty: the folder of the running executable
+    std::string settingsPath;           // empty: SettingsStore::defaultPath()
+    std::string userDataFolder;         // empty: ProgramFolders::defaultUserDataFolder()
+    std::vector<std::string> arguments; // command line after the program name
+};
+
+// The application object: starts the program in a fixed order, holds the
+// application-wide state and releases it at exit.
+class CEyeApp {
+public:
+    CEyeApp(StartupOptions options, std::unique_ptr<EyeAppSeams> seams);
+    ~CEyeApp();
+    CEyeApp(const CEyeApp&) = delete;
+    CEyeApp& operator=(const CEyeApp&) = delete;
+
+    // Returns true when the program runs on, false to end it at once.
+    bool initInstance();
+    // Saves the settings and releases what start-up took; returns exitCode.
+    int exitInstance(int exitCode);
+
+    // Application state, in the order of the original application object.
+    const std::string& skinFolder() const { return folders_.skin; }
+    const std::string& tempFolder() const { return folders_.temp; }
+    const std::string& commandLinePicture() const { return commandLinePicture_; }
+    int openedWithFile() const { return openedWithFile_; }
+    void setOpenedWithFile(int flag) { openedWithFile_ = flag; }
+    const std::string& cacheFolder() const { return folders_.cache; }
+    CUiSettings& settings() { return settings_; }
+    CShowFrame* viewerFrame() const { return viewerFrame_; }
+    void setViewerFrame(CShowFrame* frame) { viewerFrame_ = frame; }
+    std::vector<std::string>& printFileList() { return printFileList_; }
+    int userRequestedUpdate() const { return userRequestedUpdate_; }
+    void setUserRequestedUpdate(int flag) { userRequestedUpdate_ = flag; }
+
+    const ProgramFolders& folders() const { return folders_; }
+    SettingsStore* store() const { return store_.get(); }
+    QMainWindow* browserFrame() const { return browserFrame_; }
+    bool cacheWasInvalidated() const { return cacheInvalidated_; }
+
+private:
+    void openSettings();
+    void reportStoreProblem();
+
+    StartupOptions options_;
+    std::unique_ptr<EyeAppSeams> seams_;
+    std::unique_ptr<SettingsStore> store_;
+
+    ProgramFolders folders_;
+    std::string commandLinePicture_;
+    int openedWithFile_ = 0;
+    CUiSettings settings_;
+    CShowFrame* viewerFrame_ = nullptr;
+    std::vector<std::string> printFileList_;
+    int userRequestedUpdate_ = 0;
+
+    QPointer<QMainWindow> browserFrame_;
+    bool cacheInvalidated_ = false;
+    bool exited_ = false;
+};
+
+// The one application object of the running program.
+CEyeApp* eyeApp();
+
+} // namespace kamelo

@@ -1,0 +1,21 @@
+#include "app/eyeapp.h"
+#include "app/eyeappseams.h"
+
+#include <QApplication>
+
+int main(int argc, char* argv[]) {
+    QApplication qapp(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Kamelo"));
+    QApplication::setOrganizationName(QStringLiteral("Halvern"));
+
+    // Qt has taken its own options out of the arguments by now.
+    kamelo::StartupOptions options;
+    const QStringList args = QApplication::arguments();
+    for (qsizetype i = 1; i < args.size(); ++i)
+        options.arguments.push_back(args[i].toStdString());
+
+    kamelo::CEyeApp app(std::move(options), std::make_unique<kamelo::BasicEyeAppSeams>());
+    if (!app.initInstance())
+        return app.exitInstance(1);
+    return app.exitInstance(QApplication::exec());
+}

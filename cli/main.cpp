@@ -1,0 +1,36 @@
+#include "app/core/settingsstore.h"
+#include "cli/settingscommand.h"
+
+#include <iostream>
+#include <string>
+#include <vector>
+
+namespace {
+
+const char* kUsage = "사용법: kamelo-cli [--db PATH] --version | settings ...\n";
+
+} // namespace
+
+int main(int argc, char* argv[]) {
+    std::vector<std::string> args(argv + 1, argv + argc);
+    std::string dbPath;
+    if (args.size() >= 2 && args[0] == "--db") {
+        dbPath = args[1];
+        args.erase(args.begin(), args.begin() + 2);
+    }
+    if (args.size() == 1 && args[0] == "--version") {
+        std::cout << "Kamelo " << KAMELO_VERSION << "\n";
+        return 0;
+    }
+    if (!args.empty() && args[0] == "settings") {
+        kamelo::SettingsStore store(dbPath.empty() ? kamelo::SettingsStore::defaultPath() : dbPath);
+        if (store.openStatus() == kamelo::StoreOpenStatus::RecoveredFromDamage)
+            std::cerr << "손상된 설정 파일을 옮겨 두었습니다: " << store.damagedCopyPath() << "\n";
+        else if (store.openStatus() == kamelo::StoreOpenStatus::InMemoryOnly)
+            std::cerr << "설정 파일을 열 수 없습니다: " << store.path() << "\n";
+        return kamelo::runSettingsCommand(store, {args.begin() + 1, args.end()}, std::cout,
+                                          std::cerr);
+    }
+    std::cerr << kUsage;
+    return 2;
+}

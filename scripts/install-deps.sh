@@ -1,0 +1,37 @@
+#!/bin/sh
+# Installs every Debian package that building, running and testing Kamelo needs.
+# Safe to run again: it only calls apt-get when something is missing.
+set -eu
+
+PACKAGES="
+build-essential cmake ninja-build pkg-config git clang-format
+qt6-base-dev qt6-base-dev-tools libqt6printsupport6 qt6-qpa-plugins qt6-image-formats-plugins libgl1-mesa-dev
+libsqlite3-dev zlib1g-dev libcurl4-openssl-dev
+libjpeg62-turbo-dev libpng-dev libtiff-dev libgif-dev libexiv2-dev libgraphicsmagick++1-dev graphicsmagick
+libgtest-dev libgmock-dev googletest libbenchmark-dev
+fonts-nanum fonts-noto-cjk fontconfig
+xvfb xauth
+"
+
+missing=""
+for p in $PACKAGES; do
+    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+        missing="$missing $p"
+    fi
+done
+
+if [ -z "$missing" ]; then
+    exit 0
+fi
+
+if [ "$(id -u)" -eq 0 ]; then
+    SUDO=""
+else
+    SUDO="sudo"
+fi
+
+echo "Installing:$missing"
+export DEBIAN_FRONTEND=noninteractive
+$SUDO apt-get update -qq
+# shellcheck disable=SC2086
+$SUDO apt-get install -y -qq --no-install-recommends $missing

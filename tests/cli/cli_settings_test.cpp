@@ -1,0 +1,101 @@
+#include "app/core/settingsstore.h"
+#include "tests/support/scratchdir.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <sys/wait.h>
+
+using kamelo::test::ScratchDir;
+
+namespace {
+
+struct Result {
+    int code;
+    std::string out;
+};
+
+std::string quote(const std::string& s) {
+    std::string q = "'";
+    for (char c : s)
+        q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return q + "'";
+}
+
+// Runs kamelo-cli with XDG_CONFIG_HOME pointing into the scratch folder.
+Result cli(const ScratchDir& dir, const std::vector<std::string>& args) {
+    std::string cmd = "XDG_CONFIG_HOME=" + quote(dir.file("config")) + " " + KAMELO_CLI;
+    for (const auto& a : args)
+        cmd += " " + quote(a);
+    cmd += " 2>/dev/null";
+    FILE* p = popen(cmd.c_str(), "r");
+    std::string out;
+    char buf[512];
+    size_t n;
+    while ((n = fread(buf, 1, sizeof buf, p)) > 0)
+        out.append(buf, n);
+    int status = pclose(p);
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, out};
+}
+
+} // namespace
+
+TEST(KameloCli, VersionAndUsage) {
+    ScratchDir dir;
+    Result v = cli(dir, {"--version"});
+    EXPECT_EQ(v.code, 0);
+    EXPECT_EQ(v.out.rfind("Kamelo ", 0), 0u);
+    EXPECT_EQ(cli(dir, {}).code, 2);
+    EXPECT_EQ(cli(dir, {"settings", "get", "General"}).code, 2);
+    EXPECT_EQ(cli(dir, {"settings", "set", "General", "k", "v", "--float"}).code, 2);
+}
+
+TEST(KameloCli, SetAndGetWorkOnTheProgramsStore) {
+    ScratchDir dir;
+    EXPECT_EQ(cli(dir, {"settings", "set", "Thumb", "Thumb Width", "160"}).code, 0);
+    EXPECT_EQ(cli(dir, {"settings", "set", "General", "Last Folder", "바탕 화면\\사진\\"}).code, 0);
+    EXPECT_EQ(cli(dir, {"settings", "set", "general", "Viewer Background Color", "0xFFFFFF"}).code,
+              0);
+    EXPECT_EQ(cli(dir, {"settings", "set", "General", "Name", "123", "--string"}).code, 0);
+
+    EXPECT_EQ(cli(dir, {"settings", "get", "thumb", "thumb width"}).out, "160\n");
+    EXPECT_EQ(cli(dir, {"settings", "get", "General", "Last Folder"}).out, "바탕 화면\\사진\\\n");
+    EXPECT_EQ(cli(dir, {"settings", "get", "General", "Viewer Background Color"}).out,
+              "16777215\n");
+
+    // The program reads exactly what the tool wrote.
+    kamelo::SettingsStore store(dir.file("config/Halvern/Kamelo.sqlite"));
+    EXPECT_EQ(store.getInt("Thumb", "Thumb Width", 0), 160);
+    EXPECT_EQ(store.getString("General", "Name", ""), "123");
+
+    // Without a flag an existing value keeps its type.
+    EXPECT_EQ(cli(dir, {"settings", "set", "General", "Name", "456"}).code, 0);
+    EXPECT_EQ(store.getString("General", "Name", ""), "456");
+}
+
+TEST(KameloCli, MissingValuesAndBadIntegersAreErrors) {
+    ScratchDir dir;
+    Result missing = cli(dir, {"settings", "get", "General", "Nothing"});
+    EXPECT_EQ(missing.code, 1);
+    EXPECT_EQ(missing.out, "");
+    EXPECT_EQ(cli(dir, {"settings", "set", "Thumb", "Thumb Width", "12x", "--int"}).code, 2);
+    EXPECT_EQ(cli(dir, {"settings", "set", "Thumb", "Thumb Width", "4294967296", "--int"}).code, 2);
+    EXPECT_EQ(cli(dir, {"settings", "get", "Thumb", "Thumb Width"}).code, 1);
+}
+
+TEST(KameloCli, DumpListsEveryValueAndDeleteRemovesThem) {
+    ScratchDir dir;
+    {
+        kamelo::SettingsStore store(dir.file("config/Halvern/Kamelo.sqlite"));
+        store.setBinary("UI settings", "Horz Split Ratio", {0, 0, 0x80, 0x3e});
+        store.setInt("cache", "cache count", 3);
+        store.setString("Cache\\Sub", "x", "y");
+    }
+    EXPECT_EQ(cli(dir, {"settings", "dump"}).out,
+              "Software\\Halvern\\Kamelo\\cache\tcache count\tint\t3\n"
+              "Software\\Halvern\\Kamelo\\Cache\\Sub\tx\tstring\ty\n"
+              "Software\\Halvern\\Kamelo\\UI settings\tHorz Split Ratio\tbinary\t0000803e\n");
+    EXPECT_EQ(cli(dir, {"settings", "delete", "Cache"}).code, 0);
+    EXPECT_EQ(cli(dir, {"settings", "dump"}).out,
+              "Software\\Halvern\\Kamelo\\UI settings\tHorz Split Ratio\tbinary\t0000803e\n");
+}
