@@ -1,4 +1,5 @@
 #include "app/core/settingsstore.h"
+#include "cli/imagecommand.h"
 #include "cli/settingscommand.h"
 
 #include <iostream>
@@ -7,7 +8,8 @@
 
 namespace {
 
-const char* kUsage = "사용법: kamelo-cli [--db PATH] --version | settings ...\n";
+const char* kUsage = "사용법: kamelo-cli [--db PATH] --version | settings ... | info FILE... | "
+                     "resave IN OUT [--quality-factor N]\n";
 
 } // namespace
 
@@ -31,6 +33,10 @@ int main(int argc, char* argv[]) {
         return kamelo::runSettingsCommand(store, {args.begin() + 1, args.end()}, std::cout,
                                           std::cerr);
     }
+    if (!args.empty() && args[0] == "info")
+        return kamelo::runInfoCommand({args.begin() + 1, args.end()}, std::cout, std::cerr);
+    if (!args.empty() && args[0] == "resave")
+        return kamelo::runResaveCommand({args.begin() + 1, args.end()}, std::cerr);
     std::cerr << kUsage;
     return 2;
 }

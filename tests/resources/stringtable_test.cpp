@@ -64,6 +64,7 @@ TEST(StringTable, NumberedTextsAreTheProgramsOwn) {
     EXPECT_EQ(res::text(61592), "Halvern Kamelo 2.2");
     EXPECT_EQ(res::text(61593), "Kamelo.jpg");
     EXPECT_EQ(res::text(61606), "Kamelo.tiff");
+    EXPECT_EQ(res::text(1328), "최하");
     EXPECT_EQ(res::text(61721), "3D 버튼");
     EXPECT_EQ(res::text(61722), "움푹 패인");
     EXPECT_EQ(res::text(res::IDS_MENU_EXIF_ACCEL), "디지털 카메라정보 보기(&E)...\tCtrl+E");

@@ -1,0 +1,99 @@
+#pragma once
+
+#include <QImage>
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+namespace kamelo::imaging {
+
+struct Rect {
+    int x = 0, y = 0, width = 0, height = 0;
+    bool empty() const { return width <= 0 || height <= 0; }
+};
+
+// A picture in memory: 24-bit blue-green-red pixels, rows top-down, each row
+// padded to a multiple of 4 bytes. Whatever the file held, pixels are kept at
+// 24 bits; the file's own depth is remembered in sourceBitsPerPixel.
+// Pictures with transparency are flattened onto white when they are loaded,
+// so callers that paint or save at 24 bits see what a viewer on a white page
+// would show.
+class Bitmap {
+public:
+    Bitmap() = default;
+    Bitmap(const Bitmap& other) = default;
+    Bitmap& operator=(const Bitmap& other) = default;
+    Bitmap(Bitmap&&) noexcept = default;
+    Bitmap& operator=(Bitmap&&) noexcept = default;
+
+    // Allocates a w x h picture filled with the given colour (0x00RRGGBB).
+    // Returns 1, or an error code for a size that is zero, negative or too large.
+    int create(int width, int height, uint32_t fillRgb = 0xFFFFFF);
+    void free();
+    bool isAllocated() const { return !pixels_.empty(); }
+
+    int width() const { return width_; }
+    int height() const { return height_; }
+    int stride() const { return stride_; }
+    static int strideFor(int width) { return (width * 3 + 3) & ~3; }
+
+    uint8_t* row(int y) { return pixels_.data() + static_cast<size_t>(y) * stride_; }
+    const uint8_t* row(int y) const { return pixels_.data() + static_cast<size_t>(y) * stride_; }
+    uint8_t* bits() { return pixels_.data(); }
+    const uint8_t* bits() const { return pixels_.data(); }
+    size_t byteCount() const { return pixels_.size(); }
+
+    // 0x00RRGGBB of one pixel; no bounds check.
+    uint32_t pixel(int x, int y) const {
+        const uint8_t* p = row(y) + x * 3;
+        return uint32_t(p[2]) << 16 | uint32_t(p[1]) << 8 | p[0];
+    }
+    void setPixel(int x, int y, uint32_t rgb) {
+        uint8_t* p = row(y) + x * 3;
+        p[0] = uint8_t(rgb);
+        p[1] = uint8_t(rgb >> 8);
+        p[2] = uint8_t(rgb >> 16);
+    }
+
+    int sourceBitsPerPixel() const { return sourceBits_; }
+    void setSourceBitsPerPixel(int bits) { sourceBits_ = bits; }
+    int xResolution() const { return xRes_; }
+    int yResolution() const { return yRes_; }
+    void setResolution(int x, int y) {
+        xRes_ = x;
+        yRes_ = y;
+    }
+    // The file's palette (0x00RRGGBB entries) when it had one.
+    const std::vector<uint32_t>& palette() const { return palette_; }
+    void setPalette(std::vector<uint32_t> palette) { palette_ = std::move(palette); }
+
+    // A view of the pixels for painting; valid while this bitmap is unchanged.
+    QImage view() const;
+    // A deep copy from any QImage, flattened onto white.
+    static Bitmap fromImage(const QImage& image);
+
+    // Exchanges contents, for operations that build a new picture.
+    void swap(Bitmap& other) noexcept;
+
+private:
+    int width_ = 0;
+    int height_ = 0;
+    int stride_ = 0;
+    int sourceBits_ = 24;
+    int xRes_ = 96;
+    int yRes_ = 96;
+    std::vector<uint8_t> pixels_;
+    std::vector<uint32_t> palette_;
+};
+
+// The largest picture the module allocates: 2^28 pixels (16384 x 16384),
+// so that a forged header cannot ask for gigabytes.
+inline constexpr int64_t kMaxPixels = int64_t(1) << 28;
+
+// Blends a colour channel with alpha over white.
+inline uint8_t overWhite(unsigned value, unsigned alpha) {
+    return static_cast<uint8_t>((value * alpha + 255u * (255u - alpha) + 127u) / 255u);
+}
+
+} // namespace kamelo::imaging

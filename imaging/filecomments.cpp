@@ -1,0 +1,157 @@
+#include "filecomments.h"
+
+#include "result.h"
+
+#include <exiv2/exiv2.hpp>
+
+#include <cstring>
+#include <mutex>
+
+namespace kamelo::imaging {
+
+namespace {
+
+void initialise() {
+    static std::once_flag once;
+    std::call_once(once, [] {
+        // The library writes its warnings to stderr; results say enough here.
+        Exiv2::LogMsg::setLevel(Exiv2::LogMsg::mute);
+        Exiv2::XmpParser::initialize();
+    });
+}
+
+const char* keyFor(int type) {
+    switch (type) {
+    case comment::kDateTime:
+        return "Exif.Image.DateTime";
+    case comment::kMake:
+        return "Exif.Image.Make";
+    case comment::kModel:
+        return "Exif.Image.Model";
+    case comment::kSoftware:
+        return "Exif.Image.Software";
+    case comment::kExifVersion:
+        return "Exif.Photo.ExifVersion";
+    case comment::kDateTimeOriginal:
+        return "Exif.Photo.DateTimeOriginal";
+    case comment::kAperture:
+        return "Exif.Photo.ApertureValue";
+    case comment::kFocalLength:
+        return "Exif.Photo.FocalLength";
+    case comment::kExposureTime:
+        return "Exif.Photo.ExposureTime";
+    case comment::kFNumber:
+        return "Exif.Photo.FNumber";
+    case comment::kIsoSpeed:
+        return "Exif.Photo.ISOSpeedRatings";
+    default:
+        return nullptr;
+    }
+}
+
+template <typename T>
+void append(std::vector<uint8_t>& out, T v) {
+    uint8_t b[sizeof(T)];
+    std::memcpy(b, &v, sizeof(T));
+    out.insert(out.end(), b, b + sizeof(T));
+}
+
+// Opens the file and reads its metadata; null when the library cannot.
+Exiv2::Image::AutoPtr openImage(const std::string& path) {
+    initialise();
+    try {
+        Exiv2::Image::AutoPtr image = Exiv2::ImageFactory::open(path);
+        if (!image.get())
+            return Exiv2::Image::AutoPtr();
+        image->readMetadata();
+        return image;
+    } catch (const std::exception&) {
+        return Exiv2::Image::AutoPtr();
+    }
+}
+
+} // namespace
+
+int FileComments::read(const std::string& path, int type, std::vector<uint8_t>& out) {
+    out.clear();
+    const char* key = keyFor(type);
+    if (!key)
+        return result::kInvalidParameter;
+    Exiv2::Image::AutoPtr image = openImage(path);
+    if (!image.get())
+        return 0;
+    try {
+        const Exiv2::ExifData& exif = image->exifData();
+        auto it = exif.findKey(Exiv2::ExifKey(key));
+        if (it == exif.end() || it->count() == 0)
+            return 0;
+        switch (it->typeId()) {
+        case Exiv2::asciiString: {
+            std::string s = it->toString();
+            while (!s.empty() && s.back() == '\0')
+                s.pop_back();
+            out.assign(s.begin(), s.end());
+            break;
+        }
+        case Exiv2::unsignedRational:
+            for (long i = 0; i < it->count(); ++i) {
+                const Exiv2::Rational r = it->toRational(i);
+                append<uint32_t>(out, static_cast<uint32_t>(r.first));
+                append<uint32_t>(out, static_cast<uint32_t>(r.second));
+            }
+            break;
+        case Exiv2::signedRational:
+            for (long i = 0; i < it->count(); ++i) {
+                const Exiv2::Rational r = it->toRational(i);
+                append<int32_t>(out, r.first);
+                append<int32_t>(out, r.second);
+            }
+            break;
+        case Exiv2::unsignedShort:
+        case Exiv2::signedShort:
+            for (long i = 0; i < it->count(); ++i)
+                append<int16_t>(out, static_cast<int16_t>(it->toLong(i)));
+            break;
+        case Exiv2::unsignedLong:
+        case Exiv2::signedLong:
+            for (long i = 0; i < it->count(); ++i)
+                append<int32_t>(out, static_cast<int32_t>(it->toLong(i)));
+            break;
+        default: {
+            out.resize(static_cast<size_t>(it->size()));
+            if (!out.empty())
+                it->copy(out.data(), Exiv2::invalidByteOrder);
+        }
+        }
+    } catch (const std::exception&) {
+        out.clear();
+        return 0;
+    }
+    return static_cast<int>(out.size());
+}
+
+std::string FileComments::text(const std::string& path, int type) {
+    std::vector<uint8_t> bytes;
+    if (read(path, type, bytes) < 1)
+        return {};
+    return std::string(bytes.begin(), bytes.end());
+}
+
+int FileComments::readStampBytes(const std::string& path, std::vector<uint8_t>& out) {
+    out.clear();
+    Exiv2::Image::AutoPtr image = openImage(path);
+    if (!image.get())
+        return result::kNoStamp;
+    try {
+        Exiv2::ExifThumbC thumb(image->exifData());
+        const Exiv2::DataBuf buf = thumb.copy();
+        if (buf.size_ <= 0 || std::string(thumb.mimeType()) != "image/jpeg")
+            return result::kNoStamp;
+        out.assign(buf.pData_, buf.pData_ + buf.size_);
+    } catch (const std::exception&) {
+        return result::kNoStamp;
+    }
+    return result::kSuccess;
+}
+
+} // namespace kamelo::imaging

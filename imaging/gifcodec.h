@@ -1,0 +1,22 @@
+#pragma once
+
+#include "animation.h"
+#include "filebytes.h"
+#include "fileinfo.h"
+#include "loadoptions.h"
+
+namespace kamelo::imaging {
+
+// GIF through giflib. Frames are composited as a viewer shows them: each
+// drawn over the screen left by the previous one's disposal; the screen starts
+// white (the flattened transparent background), and "restore to background"
+// clears to white as well.
+namespace gifcodec {
+// Counts frames by walking the records without decompressing them.
+int readInfo(ByteView bytes, FileInfo& info);
+// The composited screen at frame options.page.
+int decode(ByteView bytes, const LoadOptions& options, Bitmap& out);
+int decodeAnimation(ByteView bytes, AnimatedBitmap& out);
+} // namespace gifcodec
+
+} // namespace kamelo::imaging

@@ -1,0 +1,240 @@
+#include "jpegcodec.h"
+
+#include "bitmap.h"
+#include "result.h"
+
+#include <algorithm>
+#include <csetjmp>
+#include <cstdlib>
+#include <cstdio>
+#include <jpeglib.h>
+#include <jerror.h>
+
+namespace kamelo::imaging::jpegcodec {
+
+namespace {
+
+struct ErrorManager {
+    jpeg_error_mgr pub;
+    jmp_buf jump;
+    bool sawEndOfFile = false;
+    int failure = result::kCorruptData;
+};
+
+void onError(j_common_ptr cinfo) {
+    auto* err = reinterpret_cast<ErrorManager*>(cinfo->err);
+    if (cinfo->err->msg_code == JERR_OUT_OF_MEMORY)
+        err->failure = result::kNoMemory;
+    longjmp(err->jump, 1);
+}
+
+void onMessage(j_common_ptr cinfo, int level) {
+    // Warnings about stray bytes are harmless; an early end of data is not.
+    if (level < 0 && cinfo->err->msg_code == JWRN_JPEG_EOF)
+        reinterpret_cast<ErrorManager*>(cinfo->err)->sawEndOfFile = true;
+}
+
+void installErrors(jpeg_decompress_struct& cinfo, ErrorManager& err) {
+    cinfo.err = jpeg_std_error(&err.pub);
+    err.pub.error_exit = onError;
+    err.pub.emit_message = onMessage;
+}
+
+void readResolution(const jpeg_decompress_struct& cinfo, int& x, int& y) {
+    x = y = 96;
+    if (cinfo.saw_JFIF_marker && cinfo.X_density > 0 && cinfo.Y_density > 0) {
+        if (cinfo.density_unit == 1) {
+            x = cinfo.X_density;
+            y = cinfo.Y_density;
+        } else if (cinfo.density_unit == 2) {
+            x = static_cast<int>(cinfo.X_density * 2.54 + 0.5);
+            y = static_cast<int>(cinfo.Y_density * 2.54 + 0.5);
+        }
+    }
+}
+
+// Adobe files store CMYK inverted (0 = full ink); others store it plainly.
+void cmykRowToBgr(const uint8_t* src, uint8_t* dst, int width, bool inverted) {
+    for (int x = 0; x < width; ++x, src += 4, dst += 3) {
+        unsigned c = src[0], m = src[1], yv = src[2], k = src[3];
+        if (!inverted) {
+            c = 255 - c;
+            m = 255 - m;
+            yv = 255 - yv;
+            k = 255 - k;
+        }
+        dst[0] = static_cast<uint8_t>((yv * k + 127) / 255);
+        dst[1] = static_cast<uint8_t>((m * k + 127) / 255);
+        dst[2] = static_cast<uint8_t>((c * k + 127) / 255);
+    }
+}
+
+struct Decoder {
+    jpeg_decompress_struct cinfo{};
+    ErrorManager err;
+    std::vector<uint8_t> cmykRow;
+    std::vector<JSAMPROW> rows;
+
+    ~Decoder() { jpeg_destroy_decompress(&cinfo); }
+
+    // Reads the output pass into the bitmap band by band.
+    int readPass(Bitmap& out, const LoadOptions& options, int pass) {
+        const bool cmyk = cinfo.out_color_space == JCS_CMYK;
+        const int band = options.bandRows > 0 ? options.bandRows : 16;
+        while (cinfo.output_scanline < cinfo.output_height) {
+            const int first = static_cast<int>(cinfo.output_scanline);
+            int got = 0;
+            if (cmyk) {
+                JSAMPROW r = cmykRow.data();
+                while (got < band && cinfo.output_scanline < cinfo.output_height) {
+                    const int y = static_cast<int>(cinfo.output_scanline);
+                    if (jpeg_read_scanlines(&cinfo, &r, 1) != 1)
+                        return result::kCorruptData;
+                    cmykRowToBgr(cmykRow.data(), out.row(y), out.width(),
+                                 cinfo.saw_Adobe_marker);
+                    ++got;
+                }
+            } else {
+                const int want = std::min<int>(band, cinfo.output_height - first);
+                for (int i = 0; i < want; ++i)
+                    rows[i] = out.row(first + i);
+                while (got < want) {
+                    JDIMENSION n = jpeg_read_scanlines(&cinfo, rows.data() + got, want - got);
+                    if (n == 0)
+                        return result::kCorruptData;
+                    got += static_cast<int>(n);
+                }
+            }
+            if (options.onRows) {
+                int rc = options.onRows(out, first, got, pass);
+                if (rc < 1)
+                    return rc;
+            }
+        }
+        return result::kSuccess;
+    }
+};
+
+} // namespace
+
+int readInfo(ByteView bytes, FileInfo& info) {
+    jpeg_decompress_struct cinfo{};
+    ErrorManager err;
+    installErrors(cinfo, err);
+    if (setjmp(err.jump)) {
+        jpeg_destroy_decompress(&cinfo);
+        return err.failure;
+    }
+    jpeg_create_decompress(&cinfo);
+    jpeg_mem_src(&cinfo, bytes.data, static_cast<unsigned long>(bytes.size));
+    jpeg_read_header(&cinfo, TRUE);
+    info.format = PictureFormat::Jpeg;
+    info.width = static_cast<int>(cinfo.image_width);
+    info.height = static_cast<int>(cinfo.image_height);
+    info.bitsPerPixel = cinfo.num_components * 8;
+    info.compression = cinfo.progressive_mode ? "Progressive JPEG" : "JPEG";
+    info.pageCount = 1;
+    readResolution(cinfo, info.xResolution, info.yResolution);
+    jpeg_destroy_decompress(&cinfo);
+    if (info.width <= 0 || info.height <= 0)
+        return result::kCorruptData;
+    return result::kSuccess;
+}
+
+int decode(ByteView bytes, const LoadOptions& options, Bitmap& out) {
+    Decoder d;
+    installErrors(d.cinfo, d.err);
+    if (setjmp(d.err.jump))
+        return d.err.failure;
+    jpeg_create_decompress(&d.cinfo);
+    jpeg_mem_src(&d.cinfo, bytes.data, static_cast<unsigned long>(bytes.size));
+    jpeg_read_header(&d.cinfo, TRUE);
+
+    const int denom = options.scaleDenominator;
+    if (denom == 2 || denom == 4 || denom == 8) {
+        d.cinfo.scale_num = 1;
+        d.cinfo.scale_denom = static_cast<unsigned>(denom);
+    }
+    const bool cmyk = d.cinfo.jpeg_color_space == JCS_CMYK || d.cinfo.jpeg_color_space == JCS_YCCK;
+    d.cinfo.out_color_space = cmyk ? JCS_CMYK : JCS_EXT_BGR;
+    jpeg_calc_output_dimensions(&d.cinfo);
+    if (int64_t(d.cinfo.output_width) * d.cinfo.output_height > kMaxPixels)
+        return result::kTooLarge;
+
+    const bool passes =
+        options.reportPasses && options.onRows && jpeg_has_multiple_scans(&d.cinfo);
+    d.cinfo.buffered_image = passes ? TRUE : FALSE;
+    jpeg_start_decompress(&d.cinfo);
+
+    int rc = out.create(static_cast<int>(d.cinfo.output_width),
+                        static_cast<int>(d.cinfo.output_height));
+    if (rc != result::kSuccess)
+        return rc;
+    out.setSourceBitsPerPixel(d.cinfo.num_components * 8);
+    int xr, yr;
+    readResolution(d.cinfo, xr, yr);
+    out.setResolution(xr, yr);
+    d.cmykRow.resize(static_cast<size_t>(out.width()) * 4);
+    d.rows.resize(static_cast<size_t>(std::max(1, options.bandRows)));
+
+    if (passes) {
+        int pass = 1;
+        for (;;) {
+            jpeg_start_output(&d.cinfo, d.cinfo.input_scan_number);
+            const bool final = jpeg_input_complete(&d.cinfo) &&
+                               d.cinfo.output_scan_number == d.cinfo.input_scan_number;
+            rc = d.readPass(out, options, final ? 0 : pass++);
+            if (rc < 1)
+                return rc;
+            jpeg_finish_output(&d.cinfo);
+            if (final)
+                break;
+        }
+    } else {
+        rc = d.readPass(out, options, 0);
+        if (rc < 1)
+            return rc;
+    }
+    jpeg_finish_decompress(&d.cinfo);
+    return d.err.sawEndOfFile ? result::kTruncated : result::kSuccess;
+}
+
+int encode(const Bitmap& bitmap, int quality, std::vector<uint8_t>& out) {
+    if (!bitmap.isAllocated())
+        return result::kNoBitmap;
+    jpeg_compress_struct cinfo{};
+    ErrorManager err;
+    cinfo.err = jpeg_std_error(&err.pub);
+    err.pub.error_exit = onError;
+    err.pub.emit_message = onMessage;
+    unsigned char* buffer = nullptr;
+    unsigned long size = 0;
+    if (setjmp(err.jump)) {
+        jpeg_destroy_compress(&cinfo);
+        std::free(buffer);
+        return result::kFileWrite;
+    }
+    jpeg_create_compress(&cinfo);
+    jpeg_mem_dest(&cinfo, &buffer, &size);
+    cinfo.image_width = static_cast<JDIMENSION>(bitmap.width());
+    cinfo.image_height = static_cast<JDIMENSION>(bitmap.height());
+    cinfo.input_components = 3;
+    cinfo.in_color_space = JCS_EXT_BGR;
+    jpeg_set_defaults(&cinfo);
+    jpeg_set_quality(&cinfo, std::clamp(quality, 0, 100), TRUE);
+    cinfo.density_unit = 1;
+    cinfo.X_density = static_cast<UINT16>(std::clamp(bitmap.xResolution(), 1, 65535));
+    cinfo.Y_density = static_cast<UINT16>(std::clamp(bitmap.yResolution(), 1, 65535));
+    jpeg_start_compress(&cinfo, TRUE);
+    while (cinfo.next_scanline < cinfo.image_height) {
+        JSAMPROW r = const_cast<JSAMPROW>(bitmap.row(static_cast<int>(cinfo.next_scanline)));
+        jpeg_write_scanlines(&cinfo, &r, 1);
+    }
+    jpeg_finish_compress(&cinfo);
+    out.assign(buffer, buffer + size);
+    jpeg_destroy_compress(&cinfo);
+    std::free(buffer);
+    return result::kSuccess;
+}
+
+} // namespace kamelo::imaging::jpegcodec

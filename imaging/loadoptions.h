@@ -1,0 +1,27 @@
+#pragma once
+
+#include <functional>
+
+namespace kamelo::imaging {
+
+class Bitmap;
+
+// Called as rows arrive: the bitmap being filled, the first row of the band,
+// its row count and the refinement pass (0 for the final picture). Return 1
+// (or more) to go on; any other value stops the load, which then returns it.
+using RowCallback = std::function<int(const Bitmap& bitmap, int firstRow, int rowCount, int pass)>;
+
+struct LoadOptions {
+    // 1, 2, 4 or 8: a JPEG is decoded at 1/n of its size (fast thumbnails);
+    // other formats ignore it.
+    int scaleDenominator = 1;
+    // Page or frame to load (multi-page TIFF and DCX, animated GIF).
+    int page = 0;
+    // Rows per reported band.
+    int bandRows = 16;
+    // Report the refinement passes of a progressive JPEG, not only the end.
+    bool reportPasses = false;
+    RowCallback onRows;
+};
+
+} // namespace kamelo::imaging

@@ -1,0 +1,33 @@
+#pragma once
+
+#include "animation.h"
+#include "bitmap.h"
+#include "fileinfo.h"
+#include "loadoptions.h"
+
+#include <string>
+
+namespace kamelo::imaging {
+
+// Reading pictures from files: the decoder is chosen by the file's content
+// first and its extension second. Every call returns 1 (or more) on success
+// or an error code; none throws.
+class PictureFile {
+public:
+    // Headers only: a 20-megapixel JPEG is not decoded for this.
+    static int readInfo(const std::string& path, FileInfo& info);
+    // The picture at 24 bits (page / frame options.page), reporting bands of
+    // rows to options.onRows as they arrive.
+    static int load(const std::string& path, Bitmap& out, const LoadOptions& options = {});
+    // Every frame of an animated GIF; other files give one frame.
+    static int loadAnimation(const std::string& path, AnimatedBitmap& out);
+    // The embedded thumbnail, decoded; kNoStamp when there is none.
+    static int readStamp(const std::string& path, Bitmap& out);
+
+    // The same from bytes already in memory (path only names the extension).
+    static int readInfo(const uint8_t* data, size_t size, const std::string& path, FileInfo& info);
+    static int load(const uint8_t* data, size_t size, const std::string& path, Bitmap& out,
+                    const LoadOptions& options = {});
+};
+
+} // namespace kamelo::imaging

@@ -1,0 +1,104 @@
+#include "picturesaver.h"
+
+#include "filebytes.h"
+#include "iffcodec.h"
+#include "jpegcodec.h"
+#include "magickcodec.h"
+#include "pngcodec.h"
+#include "pictureformat.h"
+#include "psdcodec.h"
+#include "result.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace kamelo::imaging {
+
+int PictureSaver::jpegQualityFor(int qualityFactor) {
+    const int qf = std::clamp(qualityFactor, 2, 255);
+    return static_cast<int>(std::lround(100.0 - (qf - 2) * 99.0 / 253.0));
+}
+
+int PictureSaver::formatForExtension(const std::string& extension) {
+    switch (formatFromExtension(extension)) {
+    case PictureFormat::Pcx:
+        return saveformat::kPcx;
+    case PictureFormat::Gif:
+        return saveformat::kGif;
+    case PictureFormat::Tga:
+        return saveformat::kTga;
+    case PictureFormat::Bmp:
+        return saveformat::kBmp;
+    case PictureFormat::Jpeg:
+        return saveformat::kJpeg;
+    case PictureFormat::Tiff:
+        return saveformat::kTiff;
+    case PictureFormat::Ras:
+        return saveformat::kSun;
+    case PictureFormat::Pict:
+        return saveformat::kPict;
+    case PictureFormat::Png:
+        return saveformat::kPng;
+    case PictureFormat::Psd:
+        return saveformat::kPsd;
+    case PictureFormat::Iff:
+        return saveformat::kIff;
+    case PictureFormat::Sgi:
+        return saveformat::kSgi;
+    default:
+        return 0;
+    }
+}
+
+int PictureSaver::encode(const Bitmap& bitmap, int format, int qualityFactor,
+                         std::vector<uint8_t>& out) {
+    if (!bitmap.isAllocated())
+        return result::kNoBitmap;
+    switch (format) {
+    case saveformat::kJpeg:
+        return jpegcodec::encode(bitmap, jpegQualityFor(qualityFactor), out);
+    case saveformat::kPng:
+        return pngcodec::encode(bitmap, out);
+    case saveformat::kPsd:
+        return psdcodec::encode(bitmap, out);
+    case saveformat::kIff:
+        return iffcodec::encode(bitmap, out);
+    case saveformat::kPcx:
+        return magickcodec::encode(bitmap, "PCX", out);
+    case saveformat::kGif:
+        return magickcodec::encode(bitmap, "GIF", out);
+    case saveformat::kTga:
+        return magickcodec::encode(bitmap, "TGA", out);
+    case saveformat::kBmp:
+        return magickcodec::encode(bitmap, "BMP3", out);
+    case saveformat::kTiff:
+        return magickcodec::encode(bitmap, "TIFF", out);
+    case saveformat::kSun:
+        return magickcodec::encode(bitmap, "SUN", out);
+    case saveformat::kPict:
+        return magickcodec::encode(bitmap, "PICT", out);
+    case saveformat::kSgi:
+        return magickcodec::encode(bitmap, "SGI", out);
+    default:
+        return result::kSaveFormat;
+    }
+}
+
+int PictureSaver::save(const Bitmap& bitmap, const std::string& path, int format,
+                       int qualityFactor) {
+    std::vector<uint8_t> bytes;
+    int rc = encode(bitmap, format, qualityFactor, bytes);
+    if (rc < 1)
+        return rc;
+    return writeFileAtomically(path, bytes.data(), bytes.size());
+}
+
+int PictureSaver::saveJpeg(const Bitmap& bitmap, const std::string& path, int quality) {
+    std::vector<uint8_t> bytes;
+    int rc = jpegcodec::encode(bitmap, quality, bytes);
+    if (rc < 1)
+        return rc;
+    return writeFileAtomically(path, bytes.data(), bytes.size());
+}
+
+} // namespace kamelo::imaging

@@ -1,0 +1,49 @@
+#pragma once
+
+#include "bitmap.h"
+
+#include <string>
+#include <vector>
+
+namespace kamelo::imaging {
+
+// Save format codes, as the editing parts name them.
+namespace saveformat {
+inline constexpr int kPcx = 1;
+inline constexpr int kGif = 2;
+inline constexpr int kTga = 4;
+inline constexpr int kBmp = 6;
+inline constexpr int kJpeg = 10;
+inline constexpr int kTiff = 17;
+inline constexpr int kSun = 55;
+inline constexpr int kPict = 56;
+inline constexpr int kPng = 75;
+inline constexpr int kPsd = 76;
+inline constexpr int kIff = 111;
+inline constexpr int kSgi = 142;
+} // namespace saveformat
+
+// Writing pictures. Every write goes to a temporary file in the destination
+// folder and is renamed into place, so a failed or interrupted save leaves an
+// existing file as it was.
+class PictureSaver {
+public:
+    // qualityFactor is used by JPEG only: 2 is the best quality and 255 the
+    // worst (see jpegQualityFor).
+    static int save(const Bitmap& bitmap, const std::string& path, int format,
+                    int qualityFactor = 2);
+    static int encode(const Bitmap& bitmap, int format, int qualityFactor,
+                      std::vector<uint8_t>& out);
+    // JPEG at a quality of 0..100 as libjpeg takes it.
+    static int saveJpeg(const Bitmap& bitmap, const std::string& path, int quality);
+
+    // The save format code for a file extension ("jpg", ".PNG", ...), 0 when
+    // this module cannot write it.
+    static int formatForExtension(const std::string& extension);
+
+    // The quality factor's JPEG quality: a straight line from 2 -> 100 to
+    // 255 -> 1, so a smaller factor never gives a lower quality.
+    static int jpegQualityFor(int qualityFactor);
+};
+
+} // namespace kamelo::imaging
