@@ -145,9 +145,20 @@ int FileComments::readStampBytes(const std::string& path, std::vector<uint8_t>& 
     try {
         Exiv2::ExifThumbC thumb(image->exifData());
         const Exiv2::DataBuf buf = thumb.copy();
-        if (buf.size_ <= 0 || std::string(thumb.mimeType()) != "image/jpeg")
-            return result::kNoStamp;
-        out.assign(buf.pData_, buf.pData_ + buf.size_);
+        if (buf.size_ > 0 && std::string(thumb.mimeType()) == "image/jpeg") {
+            out.assign(buf.pData_, buf.pData_ + buf.size_);
+        } else {
+            // Some cameras leave out the thumbnail's compression tag; the
+            // offset tag still carries the JPEG bytes.
+            const Exiv2::ExifData& exif = image->exifData();
+            auto it = exif.findKey(Exiv2::ExifKey("Exif.Thumbnail.JPEGInterchangeFormat"));
+            if (it == exif.end())
+                return result::kNoStamp;
+            const Exiv2::DataBuf area = it->dataArea();
+            if (area.size_ < 4 || area.pData_[0] != 0xFF || area.pData_[1] != 0xD8)
+                return result::kNoStamp;
+            out.assign(area.pData_, area.pData_ + area.size_);
+        }
     } catch (const std::exception&) {
         return result::kNoStamp;
     }

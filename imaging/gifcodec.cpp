@@ -177,8 +177,9 @@ int readInfo(ByteView bytes, FileInfo& fi) {
     fi.format = PictureFormat::Gif;
     fi.width = s.gif->SWidth;
     fi.height = s.gif->SHeight;
-    fi.bitsPerPixel = s.gif->SColorMap ? s.gif->SColorMap->BitsPerPixel
-                                       : (firstLocalBits ? firstLocalBits : 8);
+    // The screen descriptor's colour-table size field, present or not.
+    fi.bitsPerPixel = bytes.size > 10 ? (bytes.data[10] & 7) + 1
+                                      : (firstLocalBits ? firstLocalBits : 8);
     fi.compression = "LZW";
     fi.pageCount = frames;
     return result::kSuccess;

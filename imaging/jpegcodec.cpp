@@ -195,8 +195,11 @@ int decode(ByteView bytes, const LoadOptions& options, Bitmap& out) {
         if (rc < 1)
             return rc;
     }
+    // Data that ran out before the last row is a damaged file; a missing end
+    // marker after complete rows is not.
+    const bool rowsMissing = d.err.sawEndOfFile;
     jpeg_finish_decompress(&d.cinfo);
-    return d.err.sawEndOfFile ? result::kTruncated : result::kSuccess;
+    return rowsMissing ? result::kTruncated : result::kSuccess;
 }
 
 int encode(const Bitmap& bitmap, int quality, std::vector<uint8_t>& out) {

@@ -9,8 +9,10 @@
 #include "jpegcodec.h"
 #include "magickcodec.h"
 #include "pngcodec.h"
+#include "rascodec.h"
 #include "psdcodec.h"
 #include "result.h"
+#include "sgicodec.h"
 #include "tiffcodec.h"
 
 #include <sys/stat.h>
@@ -49,6 +51,10 @@ int PictureFile::readInfo(const uint8_t* data, size_t size, const std::string& p
         return iffcodec::readInfo(bytes, info);
     case PictureFormat::Emf:
         return emfcodec::readInfo(bytes, info);
+    case PictureFormat::Ras:
+        return rascodec::readInfo(bytes, info);
+    case PictureFormat::Sgi:
+        return sgicodec::readInfo(bytes, info);
     case PictureFormat::Unknown:
         return result::kUnknownFormat;
     default: {
@@ -109,6 +115,10 @@ int PictureFile::load(const uint8_t* data, size_t size, const std::string& path,
         return iffcodec::decode(bytes, options, out);
     case PictureFormat::Emf:
         return emfcodec::decode(bytes, options, out);
+    case PictureFormat::Ras:
+        return rascodec::decode(bytes, options, out);
+    case PictureFormat::Sgi:
+        return sgicodec::decode(bytes, options, out);
     case PictureFormat::Unknown:
         return result::kUnknownFormat;
     default: {

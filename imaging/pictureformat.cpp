@@ -170,6 +170,9 @@ PictureFormat detectFormat(const uint8_t* d, size_t n, std::string_view extensio
 
     // Formats without a signature: trust the extension when the header fits.
     switch (formatFromExtension(extension)) {
+    case PictureFormat::Jpeg:
+        // Start of image followed by junk before the first marker.
+        return startsWith(d, n, "\xFF\xD8", 2) ? PictureFormat::Jpeg : PictureFormat::Unknown;
     case PictureFormat::Pcx:
         return looksLikePcx(d, n) ? PictureFormat::Pcx : PictureFormat::Unknown;
     case PictureFormat::Pict:

@@ -95,7 +95,7 @@ int SharpenOps::gaussianBlur(Bitmap& bitmap, int radius) {
         return result::kNoBitmap;
     if (radius < 0 || radius > 100)
         return result::kInvalidParameter;
-    gaussian(bitmap, radius / 2.0);
+    gaussian(bitmap, radius);
     return result::kSuccess;
 }
 

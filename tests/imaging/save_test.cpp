@@ -1,0 +1,171 @@
+#include "imaging/filebytes.h"
+#include "imaging/picturefile.h"
+#include "imaging/picturesaver.h"
+#include "imaging/result.h"
+#include "tests/support/scratchdir.h"
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <cstdlib>
+#include <filesystem>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+using namespace kamelo::imaging;
+using kamelo::test::ScratchDir;
+namespace fs = std::filesystem;
+
+namespace {
+
+Bitmap picture(int w, int h) {
+    Bitmap b;
+    b.create(w, h);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            b.setPixel(x, y, uint32_t(x * 255 / w) << 16 | uint32_t(y * 255 / h) << 8 | 0x40);
+    return b;
+}
+
+double meanDifference(const Bitmap& a, const Bitmap& b) {
+    double sum = 0;
+    for (int y = 0; y < a.height(); ++y)
+        for (int x = 0; x < a.width() * 3; ++x)
+            sum += std::abs(int(a.row(y)[x]) - int(b.row(y)[x]));
+    return sum / (double(a.width()) * a.height() * 3);
+}
+
+bool toolPresent(const char* tool) {
+    return std::system((std::string("command -v ") + tool + " >/dev/null 2>&1").c_str()) == 0;
+}
+
+} // namespace
+
+struct SaveCase {
+    int format;
+    const char* ext;
+    double tolerance; // mean difference allowed after the round trip
+    const char* otherReader; // independent tool that must accept the file
+};
+
+class SaveRoundTrip : public ::testing::TestWithParam<SaveCase> {};
+
+TEST_P(SaveRoundTrip, WrittenFilesReadBackAndOtherToolsReadThem) {
+    const SaveCase c = GetParam();
+    ScratchDir dir;
+    const Bitmap src = picture(67, 41); // odd width: rows need padding
+    const std::string path = dir.file(std::string("out.") + c.ext);
+    ASSERT_EQ(PictureSaver::save(src, path, c.format), 1);
+    Bitmap back;
+    ASSERT_GE(PictureFile::load(path, back), 1);
+    ASSERT_EQ(back.width(), 67);
+    ASSERT_EQ(back.height(), 41);
+    EXPECT_LE(meanDifference(src, back), c.tolerance);
+    if (c.otherReader && toolPresent(c.otherReader)) {
+        const std::string cmd =
+            std::string(c.otherReader) + " identify '" + path + "' >/dev/null 2>&1";
+        const bool magick = std::string(c.otherReader) == "gm";
+        EXPECT_EQ(std::system(magick ? cmd.c_str() : ("identify '" + path + "' >/dev/null 2>&1").c_str()), 0);
+    }
+    // No temporary files are left behind.
+    int files = 0;
+    for (const auto& e : fs::directory_iterator(dir.path())) {
+        (void)e;
+        ++files;
+    }
+    EXPECT_EQ(files, 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Formats, SaveRoundTrip,
+    ::testing::Values(SaveCase{saveformat::kPcx, "pcx", 0, "gm"},
+                      SaveCase{saveformat::kGif, "gif", 12, "gm"},
+                      SaveCase{saveformat::kTga, "tga", 0, "gm"},
+                      SaveCase{saveformat::kBmp, "bmp", 0, "gm"},
+                      SaveCase{saveformat::kJpeg, "jpg", 4, "gm"},
+                      SaveCase{saveformat::kTiff, "tif", 0, "gm"},
+                      SaveCase{saveformat::kSun, "ras", 0, "gm"},
+                      SaveCase{saveformat::kPict, "pct", 0, "gm"},
+                      SaveCase{saveformat::kPng, "png", 0, "gm"},
+                      SaveCase{saveformat::kPsd, "psd", 0, "identify"},
+                      SaveCase{saveformat::kIff, "iff", 0, nullptr},
+                      SaveCase{saveformat::kSgi, "sgi", 0, "gm"}),
+    [](const auto& info) { return std::string(info.param.ext); });
+
+TEST(Save, JpegQualityFactorIsMonotonic) {
+    EXPECT_EQ(PictureSaver::jpegQualityFor(2), 100);
+    EXPECT_EQ(PictureSaver::jpegQualityFor(255), 1);
+    int last = 101;
+    for (int qf = 2; qf <= 255; ++qf) {
+        const int q = PictureSaver::jpegQualityFor(qf);
+        EXPECT_LE(q, last);
+        last = q;
+    }
+    // Better quality, bigger file.
+    const Bitmap src = picture(200, 150);
+    std::vector<uint8_t> best, worst;
+    ASSERT_EQ(PictureSaver::encode(src, saveformat::kJpeg, 2, best), 1);
+    ASSERT_EQ(PictureSaver::encode(src, saveformat::kJpeg, 227, worst), 1);
+    EXPECT_GT(best.size(), worst.size());
+}
+
+TEST(Save, UnknownFormatsAndEmptyPicturesWriteNothing) {
+    ScratchDir dir;
+    EXPECT_EQ(PictureSaver::save(picture(4, 4), dir.file("x.xyz"), 999), result::kSaveFormat);
+    EXPECT_EQ(PictureSaver::save(Bitmap(), dir.file("x.png"), saveformat::kPng), result::kNoBitmap);
+    EXPECT_TRUE(fs::is_empty(dir.path()));
+    EXPECT_EQ(PictureSaver::formatForExtension("JPEG"), saveformat::kJpeg);
+    EXPECT_EQ(PictureSaver::formatForExtension("pcd"), 0);
+}
+
+TEST(Save, AWriteThatRunsOutOfSpaceLeavesTheOldFileIntact) {
+    ScratchDir dir;
+    const std::string path = dir.file("keep.bmp");
+    ASSERT_EQ(PictureSaver::save(picture(10, 10), path, saveformat::kBmp), 1);
+    const std::vector<uint8_t> before = [&] {
+        std::vector<uint8_t> v;
+        readWholeFile(path, v);
+        return v;
+    }();
+    // A file-size limit makes the write fail the way a full disk does.
+    pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        std::signal(SIGXFSZ, SIG_IGN);
+        rlimit limit{4096, 4096};
+        setrlimit(RLIMIT_FSIZE, &limit);
+        const int rc = PictureSaver::save(picture(400, 400), path, saveformat::kBmp);
+        _exit(rc == result::kFileWrite ? 0 : 1);
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    std::vector<uint8_t> after;
+    readWholeFile(path, after);
+    EXPECT_EQ(after, before);
+    int files = 0;
+    for (const auto& e : fs::directory_iterator(dir.path())) {
+        (void)e;
+        ++files;
+    }
+    EXPECT_EQ(files, 1);
+}
+
+TEST(Save, AFolderThatCannotBeWrittenLeavesNothingBehind) {
+    ScratchDir dir;
+    EXPECT_EQ(PictureSaver::save(picture(4, 4), dir.file("missing/x.png"), saveformat::kPng),
+              result::kFileWrite);
+    if (geteuid() != 0) {
+        // Permission bits do not stop root, so this half runs for other users only.
+        const std::string ro = dir.file("ro");
+        fs::create_directory(ro);
+        ASSERT_EQ(PictureSaver::save(picture(4, 4), ro + "/x.png", saveformat::kPng), 1);
+        fs::permissions(ro, fs::perms::owner_read | fs::perms::owner_exec);
+        EXPECT_EQ(PictureSaver::save(picture(8, 8), ro + "/x.png", saveformat::kPng),
+                  result::kFileWrite);
+        Bitmap back;
+        ASSERT_GE(PictureFile::load(ro + "/x.png", back), 1);
+        EXPECT_EQ(back.width(), 4);
+    }
+}
