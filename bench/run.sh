@@ -1,0 +1,16 @@
+#!/bin/sh
+# Builds and runs the benchmarks against the reference tools they compare with.
+set -eu
+cd "$(dirname "$0")/.."
+./scripts/install-deps.sh
+missing=""
+for p in libjpeg-turbo-progs libvips-tools graphicsmagick; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"
+done
+if [ -n "$missing" ]; then
+    SUDO=""; [ "$(id -u)" -eq 0 ] || SUDO=sudo
+    $SUDO apt-get install -y -qq --no-install-recommends $missing
+fi
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build build --target imaging_bench
+build/bin/imaging_bench "${1:-/tmp/kamelo-bench}"
