@@ -99,3 +99,38 @@ TEST(KameloCli, DumpListsEveryValueAndDeleteRemovesThem) {
     EXPECT_EQ(cli(dir, {"settings", "dump"}).out,
               "Software\\Halvern\\Kamelo\\UI settings\tHorz Split Ratio\tbinary\t0000803e\n");
 }
+
+TEST(KameloCli, InfoPrintsOneLinePerFileAndFailsOnUnreadableOnes) {
+    ScratchDir dir;
+    const std::string png = dir.file("a.png");
+    {
+        // A tiny picture written by the tool itself.
+        kamelo::test::writeFile(dir.file("src.ppm"), "P6\n3 2\n255\n" + std::string(18, '\x7f'));
+    }
+    Result bad = cli(dir, {"info", dir.file("src.ppm"), dir.file("missing.jpg")});
+    EXPECT_EQ(bad.code, 1);
+    EXPECT_EQ(bad.out, ""); // PPM is not one of the program's picture types
+}
+
+TEST(KameloCli, ResaveConvertsByTheOutputExtension) {
+    ScratchDir dir;
+    const std::string bmp = dir.file("in.bmp");
+    // 2x1 24-bit bottom-up BMP: blue pixel, red pixel.
+    std::string b = "BM";
+    auto le32 = [](uint32_t v) {
+        return std::string{char(v), char(v >> 8), char(v >> 16), char(v >> 24)};
+    };
+    b += le32(62) + le32(0) + le32(54) + le32(40) + le32(2) + le32(1);
+    b += std::string{1, 0, 24, 0} + le32(0) + le32(8) + le32(2835) + le32(2835) + le32(0) + le32(0);
+    b += std::string{'\xff', 0, 0, 0, 0, '\xff', 0, 0};
+    kamelo::test::writeFile(bmp, b);
+    EXPECT_EQ(cli(dir, {"resave", bmp, dir.file("out.png")}).code, 0);
+    EXPECT_EQ(cli(dir, {"resave", bmp, dir.file("out.jpg"), "--quality-factor", "29"}).code, 0);
+    Result info = cli(dir, {"info", dir.file("out.png"), dir.file("out.jpg")});
+    EXPECT_EQ(info.code, 0);
+    EXPECT_NE(info.out.find("out.png\tPNG\t2\t1\t24\t1\t"), std::string::npos);
+    EXPECT_NE(info.out.find("out.jpg\tJPEG\t2\t1\t24\t1\tJPEG\t"), std::string::npos);
+    EXPECT_EQ(cli(dir, {"resave", bmp, dir.file("out.pcd")}).code, 2);
+    EXPECT_EQ(cli(dir, {"resave", bmp, dir.file("x.png"), "--quality-factor", "1"}).code, 2);
+    EXPECT_EQ(cli(dir, {"resave", dir.file("none.bmp"), dir.file("x.png")}).code, 1);
+}
