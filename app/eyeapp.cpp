@@ -1,13 +1,22 @@
 #include "eyeapp.h"
 
 #include "app/core/commandline.h"
+#include "app/core/pictureextensions.h"
 #include "app/core/settingskeys.h"
 #include "app/core/settingsstore.h"
 #include "app/core/thumbcachereset.h"
 #include "app/eyeappseams.h"
+#include "app/mainframe.h"
+#include "browser/browseview.h"
+#include "browser/thumblistctrl.h"
+#include "platform/nameorder.h"
 #include "resources/qtstrings.h"
+#include "viewer/eyedoc.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QMainWindow>
+#include <QTimer>
 
 #include <filesystem>
 #include <fstream>
@@ -23,7 +32,7 @@ CEyeApp* eyeApp() {
 }
 
 CEyeApp::CEyeApp(StartupOptions options, std::unique_ptr<EyeAppSeams> seams)
-    : options_(std::move(options)), seams_(std::move(seams)) {
+    : options_(std::move(options)), seams_(std::move(seams)), doc_(std::make_unique<CEyeDoc>()) {
     g_eyeApp = this;
 }
 
@@ -123,6 +132,69 @@ int CEyeApp::exitInstance(int exitCode) {
     if (settingsStore() == store_.get())
         setSettingsStore(nullptr);
     return exitCode;
+}
+
+} // namespace kamelo
+
+namespace kamelo {
+
+CMainFrame* CEyeApp::mainFrame() const {
+    return qobject_cast<CMainFrame*>(browserFrame_.data());
+}
+
+void CEyeApp::fillDocumentFromFolder(const std::string& path) {
+    PictureList& list = doc_->list();
+    list.clear();
+    const QFileInfo target(QString::fromStdString(path));
+    QStringList names = target.absoluteDir().entryList(QDir::Files | QDir::NoDotAndDotDot);
+    // The file system lists in no particular order here: use the name order
+    // a file manager shows.
+    NameOrder::sort(names);
+    const QString wanted = target.absoluteFilePath();
+    for (const QString& name : names) {
+        const QString full = target.absoluteDir().absoluteFilePath(name);
+        if (!PictureExtensions::isPicturePath(full.toStdString()))
+            continue;
+        const int at = list.append(full.toStdString());
+        if (full == wanted)
+            list.setCurrent(at);
+    }
+}
+
+void CEyeApp::openViewer(int hideBrowser, int openFlag) {
+    if (openedWithFile_)
+        fillDocumentFromFolder(commandLinePicture_);
+    auto* frame = new CShowFrame(*this, openFlag);
+    viewerFrame_ = frame;
+    frame->initialUpdate();
+    if (!openedWithFile_)
+        if (CMainFrame* m = mainFrame())
+            m->storePlacement();
+    if (hideBrowser && browserFrame_)
+        browserFrame_->hide();
+}
+
+void CEyeApp::returnToBrowser() {
+    CShowFrame* viewer = viewerFrame_;
+    if (!viewer)
+        return;
+    viewer->setCloseApplication(0);
+    // The first return makes the program one that was started without a file.
+    openedWithFile_ = 0;
+    if (CMainFrame* m = mainFrame()) {
+        m->browseView()->list()->selectPath(QString::fromStdString(doc_->list().currentPath()));
+        m->placeFromSettings();
+    }
+    if (browserFrame_)
+        browserFrame_->show();
+    viewer->close();
+}
+
+void CEyeApp::viewerClosed(CShowFrame* frame, bool closeApplication) {
+    if (viewerFrame_ == frame)
+        viewerFrame_ = nullptr;
+    if (closeApplication && browserFrame_)
+        QTimer::singleShot(0, browserFrame_.data(), &QWidget::close);
 }
 
 } // namespace kamelo

@@ -4,6 +4,8 @@
 #include "app/core/uisettings.h"
 
 #include <QPointer>
+
+#include "app/showframe.h"
 #include <QStringList>
 
 #include <memory>
@@ -14,6 +16,8 @@
 
 namespace kamelo {
 
+class CEyeDoc;
+class CMainFrame;
 class CShowFrame;
 class EyeAppSeams;
 class SettingsStore;
@@ -50,10 +54,25 @@ public:
     const std::string& cacheFolder() const { return folders_.cache; }
     CUiSettings& settings() { return settings_; }
     CShowFrame* viewerFrame() const { return viewerFrame_; }
-    void setViewerFrame(CShowFrame* frame) { viewerFrame_ = frame; }
     std::vector<std::string>& printFileList() { return printFileList_; }
     int userRequestedUpdate() const { return userRequestedUpdate_; }
     void setUserRequestedUpdate(int flag) { userRequestedUpdate_ = flag; }
+
+    CEyeDoc& doc() { return *doc_; }
+    // The browser frame when it is the program's own (not a stand-in window).
+    CMainFrame* mainFrame() const;
+
+    // Opens the viewer frame on the document (filled from the command-line
+    // picture's folder when the program runs on one) and hides the browser
+    // when asked.
+    void openViewer(int hideBrowser, int openFlag);
+    // Command 1293: back from the viewer to the browser.
+    void returnToBrowser();
+    // The viewer frame tells the application it is closing.
+    void viewerClosed(CShowFrame* frame, bool closeApplication);
+    // Fills the document with the pictures of the path's folder, in name
+    // order, the path's own position current.
+    void fillDocumentFromFolder(const std::string& path);
 
     const ProgramFolders& folders() const { return folders_; }
     SettingsStore* store() const { return store_.get(); }
@@ -67,12 +86,13 @@ private:
     StartupOptions options_;
     std::unique_ptr<EyeAppSeams> seams_;
     std::unique_ptr<SettingsStore> store_;
+    std::unique_ptr<CEyeDoc> doc_;
 
     ProgramFolders folders_;
     std::string commandLinePicture_;
     int openedWithFile_ = 0;
     CUiSettings settings_;
-    CShowFrame* viewerFrame_ = nullptr;
+    QPointer<CShowFrame> viewerFrame_;
     std::vector<std::string> printFileList_;
     int userRequestedUpdate_ = 0;
 

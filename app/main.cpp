@@ -1,5 +1,5 @@
 #include "app/eyeapp.h"
-#include "app/eyeappseams.h"
+#include "app/frameseams.h"
 
 #include <QApplication>
 
@@ -14,7 +14,7 @@ int main(int argc, char* argv[]) {
     for (qsizetype i = 1; i < args.size(); ++i)
         options.arguments.push_back(args[i].toStdString());
 
-    kamelo::CEyeApp app(std::move(options), std::make_unique<kamelo::BasicEyeAppSeams>());
+    kamelo::CEyeApp app(std::move(options), std::make_unique<kamelo::FrameSeams>());
     if (!app.initInstance())
         return app.exitInstance(1);
     return app.exitInstance(QApplication::exec());

@@ -1,0 +1,23 @@
+#include "frameseams.h"
+
+#include "app/core/settingskeys.h"
+#include "app/core/settingsstore.h"
+#include "app/eyeapp.h"
+#include "app/mainframe.h"
+
+namespace kamelo {
+
+QMainWindow* FrameSeams::createBrowserFrame(CEyeApp& app) {
+    auto* frame = new CMainFrame(app);
+    frame->setAttribute(Qt::WA_DeleteOnClose);
+    if (!app.openedWithFile() &&
+        app.store()->getInt(keys::kPosition, keys::kBrowserMaximize, keys::kBrowserMaximizeDefault))
+        frame->setWindowState(Qt::WindowMaximized);
+    return frame;
+}
+
+void FrameSeams::openViewer(CEyeApp& app, int hideBrowser, int openFlag) {
+    app.openViewer(hideBrowser, openFlag);
+}
+
+} // namespace kamelo

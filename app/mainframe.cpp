@@ -1,0 +1,352 @@
+#include "mainframe.h"
+
+#include "app/commandids.h"
+#include "app/commandtable.h"
+#include "app/core/settingskeys.h"
+#include "app/core/settingsstore.h"
+#include "app/core/windowplacement.h"
+#include "app/eyeapp.h"
+#include "browser/browseview.h"
+#include "browser/infoview.h"
+#include "browser/leftview.h"
+#include "browser/thumblistctrl.h"
+#include "resources/qtstrings.h"
+#include "viewer/eyedoc.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QScreen>
+#include <QSplitter>
+#include <QStatusBar>
+#include <QToolBar>
+#include <QToolButton>
+
+namespace kamelo {
+
+namespace {
+
+QRect workArea() {
+    const QScreen* s = QGuiApplication::primaryScreen();
+    return s ? s->availableGeometry() : QRect(0, 0, 1024, 768);
+}
+
+} // namespace
+
+CMainFrame::CMainFrame(CEyeApp& app)
+    : app_(app), commands_(new CommandTable(this)), outer_(new QSplitter(Qt::Horizontal, this)),
+      inner_(new QSplitter(Qt::Vertical, outer_)), left_(new CLeftView(inner_)),
+      info_(new CInfoView(inner_)), browse_(new CBrowseView(outer_)) {
+    setWindowTitle(res::qtext(res::IDS_APP_TITLE));
+    setObjectName(QStringLiteral("CMainFrame"));
+    outer_->addWidget(inner_);
+    outer_->addWidget(browse_);
+    inner_->addWidget(left_);
+    inner_->addWidget(info_);
+    // Bars move when the drag ends, which is when the ratios are stored.
+    outer_->setOpaqueResize(false);
+    inner_->setOpaqueResize(false);
+    outer_->setChildrenCollapsible(false);
+    inner_->setChildrenCollapsible(false);
+    setCentralWidget(outer_);
+    connect(outer_, &QSplitter::splitterMoved, this, [this] { splitterDragged(outer_); });
+    connect(inner_, &QSplitter::splitterMoved, this, [this] { splitterDragged(inner_); });
+
+    buildCommands();
+    buildMenus();
+    buildToolBar();
+    buildStatusBar();
+    applyPaneVisibility();
+
+    CThumbListCtrl* list = browse_->list();
+    connect(list, &CThumbListCtrl::enterViewerRequested, this, &CMainFrame::enterViewer);
+    connect(list, &QListWidget::itemSelectionChanged, commands_, &CommandTable::refresh);
+    connect(qApp, &QApplication::focusChanged, commands_, &CommandTable::refresh);
+
+    if (app_.openedWithFile()) {
+        // Out of sight until the user returns from the viewer.
+        setGeometry(-3000, -3000, 400, 300);
+    } else {
+        placeFromSettings();
+    }
+}
+
+CMainFrame::~CMainFrame() = default;
+
+QLabel* CMainFrame::statusPane(int index) const {
+    return index >= 1 && index <= 3 ? panes_[index - 1] : nullptr;
+}
+
+void CMainFrame::buildCommands() {
+    using namespace cmd;
+    using K = QKeySequence;
+    CommandTable& c = *commands_;
+    c.add(kViewLarge, res::IDS_MENU_VIEW_LARGE, {K(Qt::Key_Return), K(Qt::Key_Enter)});
+    c.add(kAcquire, res::IDS_MENU_ACQUIRE, {K(Qt::CTRL | Qt::Key_Q)});
+    c.add(kNewFolder, res::IDS_MENU_NEW_FOLDER_ACCEL, {K(Qt::CTRL | Qt::Key_W)});
+    c.add(kDelete, res::IDS_MENU_DELETE_ACCEL, {K(Qt::Key_Delete)});
+    c.addHidden(kDeletePermanently, {K(Qt::SHIFT | Qt::Key_Delete)});
+    c.add(kExif, res::IDS_MENU_EXIF_ACCEL, {K(Qt::CTRL | Qt::Key_E)});
+    c.add(kPrint, res::IDS_MENU_PRINT_ACCEL, {K(Qt::CTRL | Qt::Key_P)});
+    c.add(kAppExit, res::IDS_MENU_EXIT);
+    c.add(kCut, res::IDS_MENU_CUT, {K(Qt::CTRL | Qt::Key_X)});
+    c.add(kCopy, res::IDS_MENU_COPY, {K(Qt::CTRL | Qt::Key_C)});
+    c.add(kPaste, res::IDS_MENU_PASTE, {K(Qt::CTRL | Qt::Key_V)});
+    c.add(kRename, res::IDS_MENU_RENAME_ACCEL, {K(Qt::Key_F2)});
+    c.add(kBatchRename, res::IDS_MENU_BATCH_RENAME_ACCEL, {K(Qt::CTRL | Qt::Key_F2)});
+    c.add(kSelectAll, res::IDS_MENU_SELECT_ALL_ACCEL, {K(Qt::CTRL | Qt::Key_A)});
+    c.add(kInvertSelection, res::IDS_MENU_INVERT_SELECTION, {K(Qt::CTRL | Qt::Key_I)});
+    c.add(kFrameDecoration, res::IDS_MENU_FRAME_ACCEL, {K(Qt::CTRL | Qt::Key_D)});
+    c.add(kRotate, res::IDS_MENU_ROTATE_ACCEL, {K(Qt::CTRL | Qt::Key_J)});
+    c.add(kResize, res::IDS_MENU_RESIZE_ACCEL, {K(Qt::CTRL | Qt::Key_R)});
+    c.add(kConvert, res::IDS_MENU_CONVERT_ACCEL, {K(Qt::CTRL | Qt::Key_F)});
+    c.add(kColour, res::IDS_MENU_COLOUR_ACCEL, {K(Qt::CTRL | Qt::Key_H)});
+    c.add(kToggleFolderPane, res::IDS_MENU_FOLDER_PANE);
+    c.add(kToggleInfoPane, res::IDS_MENU_INFO_PANE);
+    c.add(kToggleStatusBar, res::IDS_MENU_STATUS_BAR);
+    c.add(kThumbnailView, res::IDS_MENU_THUMBNAIL_VIEW);
+    c.add(kDetailsView, res::IDS_MENU_DETAILS_VIEW);
+    c.add(kSortByName, res::IDS_COLUMN_NAME);
+    c.add(kSortBySize, res::IDS_COLUMN_SIZE);
+    c.add(kSortByType, res::IDS_COLUMN_TYPE);
+    c.add(kSortByDate, res::IDS_COLUMN_MODIFIED);
+    c.add(kSortAscending, res::IDS_MENU_SORT_ASCENDING);
+    c.add(kSortDescending, res::IDS_MENU_SORT_DESCENDING);
+    c.add(kQuickRefresh, res::IDS_MENU_QUICK_REFRESH, {K(Qt::Key_F5)});
+    c.add(kFullRefresh, res::IDS_MENU_FULL_REFRESH, {K(Qt::CTRL | Qt::Key_F5)});
+    c.add(kWallpaperCenter, res::IDS_MENU_WALLPAPER_CENTER);
+    c.add(kWallpaperTile, res::IDS_MENU_WALLPAPER_TILE);
+    c.add(kWallpaperStretch, res::IDS_MENU_WALLPAPER_STRETCH);
+    c.add(kWallpaperRestore, res::IDS_MENU_WALLPAPER_RESTORE);
+    c.add(kPreferences, res::IDS_MENU_PREFERENCES_ACCEL, {K(Qt::CTRL | Qt::Key_O)});
+    c.add(kClearCache, res::IDS_MENU_CLEAR_CACHE, {K(Qt::CTRL | Qt::Key_U)});
+    c.add(kUpdate, res::IDS_MENU_UPDATE);
+    c.add(kAbout, res::IDS_MENU_ABOUT);
+    c.addHidden(kFocusAddress, {K(Qt::ALT | Qt::Key_D)});
+
+    for (int id : {kToggleFolderPane, kToggleInfoPane, kToggleStatusBar})
+        c.action(id)->setCheckable(true);
+
+    // What this build does; the other commands stay disabled until their
+    // features exist.
+    c.setHandler(kViewLarge, [this] { enterViewer(); });
+    c.setRule(kViewLarge, [this] {
+        const CThumbListCtrl* l = browse_->list();
+        const int i = l->firstSelectedIndex();
+        return i >= 0 && !l->isFolderAt(i) && l->isPictureAt(i);
+    });
+    c.setHandler(kAppExit, [this] { close(); });
+    c.setHandler(kToggleFolderPane, [this] { setFolderPaneShown(!left_->isVisibleTo(this)); });
+    c.setHandler(kToggleInfoPane, [this] { setInfoPaneShown(!info_->isVisibleTo(this)); });
+    c.setHandler(kToggleStatusBar,
+                 [this] { statusBar()->setVisible(!statusBar()->isVisibleTo(this)); });
+    c.setHandler(kFocusAddress, [this] { browse_->focusAddress(); });
+    c.setRule(kCut, [this] { return focusTarget() == Focus::List && listRule(false); });
+    c.setRule(kCopy, [this] {
+        return focusTarget() == Focus::Address || (focusTarget() == Focus::List && listRule(false));
+    });
+    c.setRule(kDelete, [this] {
+        const Focus f = focusTarget();
+        return (f == Focus::List && listRule(false)) ||
+               (f == Focus::Tree && left_->canDeleteSelection());
+    });
+    for (int id : {kFrameDecoration, kRotate, kResize, kConvert, kColour})
+        c.setRule(id, [this] { return focusTarget() == Focus::List && listRule(true); });
+    c.setRule(kRename, [this] { return focusTarget() == Focus::List && listRule(false); });
+    c.setRule(kBatchRename, [this] {
+        return focusTarget() == Focus::List && browse_->list()->firstSelectedIndex() > 0;
+    });
+    c.setHandler(kCopy, [this] {
+        // Only the address box copies in this build; the list's file copy
+        // comes with the file operations.
+        if (focusTarget() == Focus::Address)
+            if (QLineEdit* e = browse_->addressBox()->lineEdit())
+                e->copy();
+    });
+}
+
+bool CMainFrame::listRule(bool needPicture) const {
+    const CThumbListCtrl* l = browse_->list();
+    const int i = l->firstSelectedIndex();
+    if (i <= 0 || l->isLoading())
+        return false;
+    return !needPicture || (!l->isFolderAt(i) && l->isPictureAt(i));
+}
+
+CMainFrame::Focus CMainFrame::focusTarget() const {
+    const QWidget* w = QApplication::focusWidget();
+    if (!w)
+        return Focus::Other;
+    if (w == browse_->addressBox() || browse_->addressBox()->isAncestorOf(w))
+        return Focus::Address;
+    if (w == browse_->list())
+        return Focus::List;
+    if (w == left_)
+        return Focus::Tree;
+    return Focus::Other;
+}
+
+void CMainFrame::buildMenus() {
+    using namespace cmd;
+    QMenuBar* bar = menuBar();
+    CommandTable& c = *commands_;
+    c.fill(bar->addMenu(res::qtext(res::IDS_MENU_POPUP_FILE)),
+           {kViewLarge, kAcquire, 0, kNewFolder, kDelete, 0, kExif, kPrint, 0, kAppExit});
+    c.fill(bar->addMenu(res::qtext(res::IDS_MENU_POPUP_EDIT)),
+           {kCut, kCopy, kPaste, 0, kRename, kBatchRename, 0, kSelectAll, kInvertSelection});
+    QMenu* view = bar->addMenu(res::qtext(res::IDS_MENU_POPUP_VIEW));
+    c.fill(view,
+           {kToggleFolderPane, kToggleInfoPane, kToggleStatusBar, 0, kThumbnailView, kDetailsView});
+    QMenu* sort = view->addMenu(res::qtext(res::IDS_MENU_POPUP_SORT));
+    c.fill(sort, {kSortByName, kSortBySize, kSortByType, kSortByDate, 0, kSortAscending,
+                  kSortDescending});
+    c.fill(view, {0, kQuickRefresh, kFullRefresh});
+    QMenu* tools = bar->addMenu(res::qtext(res::IDS_MENU_POPUP_TOOLS));
+    c.fill(tools, {kFrameDecoration, kRotate, kResize, kConvert, kColour, 0});
+    QMenu* wallpaper = tools->addMenu(res::qtext(res::IDS_MENU_POPUP_WALLPAPER));
+    c.fill(wallpaper, {kWallpaperCenter, kWallpaperTile, kWallpaperStretch, kWallpaperRestore});
+    c.fill(tools, {0, kPreferences, kClearCache});
+    c.fill(bar->addMenu(res::qtext(res::IDS_MENU_POPUP_HELP)), {kUpdate, kAbout});
+    connect(view, &QMenu::aboutToShow, this, [this] {
+        commands_->action(cmd::kToggleFolderPane)->setChecked(left_->isVisibleTo(this));
+        commands_->action(cmd::kToggleInfoPane)->setChecked(info_->isVisibleTo(this));
+        commands_->action(cmd::kToggleStatusBar)->setChecked(statusBar()->isVisibleTo(this));
+    });
+}
+
+void CMainFrame::buildToolBar() {
+    QToolBar* bar = addToolBar(res::qtext(res::IDS_TOOLBAR_BAND));
+    bar->setObjectName(QStringLiteral("Toolbar"));
+    bar->setMovable(false);
+    for (int id : {cmd::kViewLarge, cmd::kPrint, cmd::kExif, cmd::kRotate, cmd::kResize})
+        bar->addAction(commands_->action(id));
+    wallpaperButton_ = new QToolButton(bar);
+    wallpaperButton_->setText(res::qtext(res::IDS_TOOLBAR_WALLPAPER));
+    wallpaperButton_->setObjectName(QStringLiteral("wallpaperButton"));
+    wallpaperButton_->setPopupMode(QToolButton::MenuButtonPopup);
+    auto* menu = new QMenu(wallpaperButton_);
+    menu->setObjectName(QStringLiteral("menu245"));
+    commands_->fill(menu, {cmd::kWallpaperCenter, cmd::kWallpaperTile, cmd::kWallpaperStretch,
+                           cmd::kWallpaperRestore});
+    wallpaperButton_->setMenu(menu);
+    bar->addWidget(wallpaperButton_);
+}
+
+void CMainFrame::buildStatusBar() {
+    QStatusBar* bar = statusBar();
+    for (int i = 0; i < 3; ++i) {
+        panes_[i] = new QLabel(bar);
+        panes_[i]->setObjectName(QStringLiteral("statusPane%1").arg(i + 1));
+        bar->addWidget(panes_[i], i == 2 ? 1 : 0);
+    }
+}
+
+void CMainFrame::applyPaneVisibility() {
+    const CUiSettings& s = app_.settings();
+    left_->setVisible(s.folderViewShown != 0);
+    info_->setVisible(s.infoViewShown != 0);
+    inner_->setVisible(s.folderViewShown != 0 || s.infoViewShown != 0);
+    layoutPanes();
+}
+
+void CMainFrame::layoutPanes() {
+    const CUiSettings& s = app_.settings();
+    const bool tree = left_->isVisibleTo(this), infoShown = info_->isVisibleTo(this);
+    if (tree || infoShown) {
+        const int total = outer_->width() - outer_->handleWidth();
+        const int leftWidth = WindowPlacement::splitSize(total, s.horzSplitRatio);
+        outer_->setSizes({leftWidth, std::max(0, total - leftWidth)});
+    }
+    if (tree && infoShown) {
+        const int total = inner_->height() - inner_->handleWidth();
+        const int treeHeight = WindowPlacement::splitSize(total, s.vertSplitRatio);
+        inner_->setSizes({treeHeight, std::max(0, total - treeHeight)});
+    }
+}
+
+void CMainFrame::splitterDragged(QSplitter* splitter) {
+    CUiSettings& s = app_.settings();
+    const QList<int> sizes = splitter->sizes();
+    const int total = sizes.value(0) + sizes.value(1);
+    if (splitter == outer_)
+        s.horzSplitRatio = WindowPlacement::ratioAfterDrag(sizes.value(0), total,
+                                                           CUiSettings::kDefaultHorzSplitRatio);
+    else
+        s.vertSplitRatio = WindowPlacement::ratioAfterDrag(sizes.value(0), total,
+                                                           CUiSettings::kDefaultVertSplitRatio);
+}
+
+void CMainFrame::setFolderPaneShown(bool shown) {
+    CUiSettings& s = app_.settings();
+    s.folderViewShown = shown ? 1 : 0;
+    app_.store()->setInt(keys::kUiSettings, keys::kFolderViewShowState, s.folderViewShown);
+    applyPaneVisibility();
+}
+
+void CMainFrame::setInfoPaneShown(bool shown) {
+    CUiSettings& s = app_.settings();
+    s.infoViewShown = shown ? 1 : 0;
+    app_.store()->setInt(keys::kUiSettings, keys::kInfoViewShowState, s.infoViewShown);
+    applyPaneVisibility();
+}
+
+void CMainFrame::resizeEvent(QResizeEvent* event) {
+    QMainWindow::resizeEvent(event);
+    layoutPanes();
+}
+
+void CMainFrame::placeFromSettings() {
+    const QRect area = workArea();
+    const WindowRect r = WindowPlacement::readBrowser(*app_.store(), area.width(), area.height());
+    setGeometry(area.x() + r.x, area.y() + r.y, r.cx, r.cy);
+}
+
+void CMainFrame::storePlacement() {
+    const QRect area = workArea();
+    const QRect g = geometry();
+    WindowPlacement::writeBrowser(*app_.store(),
+                                  {g.x() - area.x(), g.y() - area.y(), g.width(), g.height()});
+}
+
+void CMainFrame::closeEvent(QCloseEvent* event) {
+    // Started with a picture and never shown: the placement is not this
+    // session's to keep.
+    if (!stored_ && !app_.openedWithFile()) {
+        stored_ = true;
+        const bool maximized = isMaximized();
+        app_.store()->setInt(keys::kPosition, keys::kBrowserMaximize, maximized ? 1 : 0);
+        if (!maximized)
+            storePlacement();
+    }
+    QMainWindow::closeEvent(event);
+}
+
+void CMainFrame::enterViewer() {
+    const CThumbListCtrl* l = browse_->list();
+    const int selected = l->firstSelectedIndex();
+    if (selected < 0)
+        return;
+    PictureList& list = app_.doc().list();
+    list.clear();
+    if (!app_.openedWithFile()) {
+        if (l->itemCount() < 2)
+            return;
+        // Index 0 (the parent entry) is never part of the list.
+        for (int i = 1; i < l->itemCount(); ++i) {
+            if (!l->isPictureAt(i))
+                continue;
+            const int at = list.append(l->pathAt(i).toStdString());
+            if (i == selected)
+                list.setCurrent(at);
+        }
+        // A viewer with nothing to show would end the program.
+        if (list.empty())
+            return;
+    }
+    app_.openViewer(1, 1);
+}
+
+} // namespace kamelo

@@ -1,0 +1,73 @@
+#pragma once
+
+#include <QMainWindow>
+
+class QLabel;
+class QSplitter;
+class QToolButton;
+
+namespace kamelo {
+
+class CBrowseView;
+class CEyeApp;
+class CInfoView;
+class CLeftView;
+class CommandTable;
+
+// The browser frame: folder tree and preview pane in the left column, the
+// list host view on the right, menus, toolbar and status bar.
+class CMainFrame : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit CMainFrame(CEyeApp& app);
+    ~CMainFrame() override;
+
+    CLeftView* leftView() const { return left_; }
+    CInfoView* infoView() const { return info_; }
+    CBrowseView* browseView() const { return browse_; }
+    QSplitter* outerSplitter() const { return outer_; }
+    QSplitter* innerSplitter() const { return inner_; }
+    CommandTable* commands() const { return commands_; }
+    QLabel* statusPane(int index) const;
+
+    // Places the frame by the stored "position" values (with the defaults
+    // and clamps) on the current work area.
+    void placeFromSettings();
+    // Stores the window rectangle in the "position" values.
+    void storePlacement();
+    // Lays the panes out by the split ratios (on every size change).
+    void layoutPanes();
+    // Called when the user has finished dragging a splitter bar.
+    void splitterDragged(QSplitter* splitter);
+    void setFolderPaneShown(bool shown);
+    void setInfoPaneShown(bool shown);
+    // Command 1296: hands the list's pictures to the document and opens the viewer.
+    void enterViewer();
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    enum class Focus { Other, Address, List, Tree };
+    Focus focusTarget() const;
+    void buildCommands();
+    void buildMenus();
+    void buildToolBar();
+    void buildStatusBar();
+    void applyPaneVisibility();
+    bool listRule(bool needPicture) const;
+
+    CEyeApp& app_;
+    CommandTable* commands_;
+    QSplitter* outer_;
+    QSplitter* inner_;
+    CLeftView* left_;
+    CInfoView* info_;
+    CBrowseView* browse_;
+    QToolButton* wallpaperButton_ = nullptr;
+    QLabel* panes_[3] = {nullptr, nullptr, nullptr};
+    bool stored_ = false;
+};
+
+} // namespace kamelo

@@ -1,0 +1,279 @@
+#include "showframe.h"
+
+#include "app/commandids.h"
+#include "app/commandtable.h"
+#include "app/core/settingskeys.h"
+#include "app/core/settingsstore.h"
+#include "app/core/windowplacement.h"
+#include "app/eyeapp.h"
+#include "imaging/picturefile.h"
+#include "resources/qtstrings.h"
+#include "viewer/eyedoc.h"
+#include "viewer/showview.h"
+
+#include <QCloseEvent>
+#include <QDockWidget>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QScreen>
+#include <QStatusBar>
+#include <QToolBar>
+
+namespace kamelo {
+
+namespace {
+QRect workArea() {
+    const QScreen* s = QGuiApplication::primaryScreen();
+    return s ? s->availableGeometry() : QRect(0, 0, 1024, 768);
+}
+} // namespace
+
+CShowFrame::CShowFrame(CEyeApp& app, int openFlag)
+    : app_(app), openFlag_(openFlag), commands_(new CommandTable(this)),
+      view_(new CShowView(app.doc(), this)) {
+    setObjectName(QStringLiteral("CShowFrame"));
+    setAttribute(Qt::WA_DeleteOnClose);
+    setWindowTitle(res::qtext(res::IDS_APP_TITLE));
+    setCentralWidget(view_);
+
+    buildCommands();
+    buildMenus();
+    toolBar_ = addToolBar(res::qtext(res::IDS_TOOLBAR_BAND));
+    toolBar_->setObjectName(QStringLiteral("Toolbar"));
+    toolBar_->setMovable(false);
+    for (int id : {cmd::kBackToBrowser, cmd::kFullScreen, cmd::kEditMode})
+        toolBar_->addAction(commands_->action(id));
+
+    for (int i = 0; i < 3; ++i) {
+        panes_[i] = new QLabel(statusBar());
+        panes_[i]->setObjectName(QStringLiteral("statusPane%1").arg(i + 1));
+        statusBar()->addWidget(panes_[i], i == 2 ? 1 : 0);
+    }
+
+    editBar_ = new QDockWidget(res::qtext(res::IDS_EDIT_BAR_CAPTION), this);
+    editBar_->setObjectName(QStringLiteral("editBar"));
+    editBar_->setAllowedAreas(Qt::RightDockWidgetArea);
+    editBar_->setFeatures(QDockWidget::NoDockWidgetFeatures);
+    editBar_->setWidget(new QWidget(editBar_));
+    addDockWidget(Qt::RightDockWidgetArea, editBar_);
+    editBarShown_ =
+        app_.store()->getInt(keys::kGeneral, keys::kShowEditBar, keys::kShowEditBarDefault) != 0;
+    editBar_->setVisible(editBarShown_);
+    updateEditModeText();
+
+    connect(view_, &CShowView::pictureChanged, this, &CShowFrame::updateStatus);
+    connect(view_, &CShowView::pictureChanged, this, [this](const QString& path) {
+        setWindowTitle(path + QStringLiteral(" - ") + res::qtext(res::IDS_ABOUT_CAPTION));
+    });
+    connect(view_, &CShowView::loadFailed, this, [this](const QString& message) {
+        QMessageBox::warning(this, res::qtext(res::IDS_APP_TITLE), message);
+    });
+    connect(view_, &CShowView::nothingToShow, this, [this] {
+        viewerReady_ = 0;
+        closeApplication_ = 1;
+        close();
+    });
+}
+
+CShowFrame::~CShowFrame() = default;
+
+QLabel* CShowFrame::statusPane(int index) const {
+    return index >= 1 && index <= 3 ? panes_[index - 1] : nullptr;
+}
+
+void CShowFrame::buildCommands() {
+    using namespace cmd;
+    using K = QKeySequence;
+    CommandTable& c = *commands_;
+    c.add(kSave, res::IDS_MENU_SAVE_ACCEL, {K(Qt::CTRL | Qt::Key_S)});
+    c.add(kSaveAs, res::IDS_MENU_SAVE_AS);
+    c.add(kViewerDelete, res::IDS_MENU_DELETE_ACCEL, {K(Qt::Key_Delete)});
+    c.addHidden(kDeletePermanently, {K(Qt::SHIFT | Qt::Key_Delete)});
+    c.add(kExif, res::IDS_MENU_EXIF_ACCEL, {K(Qt::CTRL | Qt::Key_E)});
+    c.add(kViewerPrint, res::IDS_MENU_VIEWER_PRINT, {K(Qt::CTRL | Qt::Key_P)});
+    c.add(kViewerExit, res::IDS_MENU_VIEWER_EXIT, {K(Qt::Key_Escape)});
+    c.add(kBackToBrowser, res::IDS_MENU_BACK_TO_BROWSER_ACCEL,
+          {K(Qt::Key_Return), K(Qt::Key_Enter)});
+    c.add(kFullScreen, res::IDS_MENU_FULL_SCREEN_ACCEL,
+          {K(Qt::ALT | Qt::Key_Return), K(Qt::ALT | Qt::Key_Enter)});
+    c.add(kEditMode, res::IDS_EDIT_MODE_ON, {K(Qt::Key_E)});
+    c.add(kNextPicture, res::IDS_MENU_NEXT_PICTURE, {K(Qt::Key_PageDown), K(Qt::Key_Space)});
+    c.add(kPreviousPicture, res::IDS_MENU_PREV_PICTURE, {K(Qt::Key_PageUp), K(Qt::Key_Backspace)});
+    c.add(kFirstPicture, res::IDS_MENU_FIRST_PICTURE, {K(Qt::Key_Home)});
+    c.add(kLastPicture, res::IDS_MENU_LAST_PICTURE, {K(Qt::Key_End)});
+    c.addHidden(kArrowLeft, {K(Qt::Key_Left)});
+    c.addHidden(kArrowRight, {K(Qt::Key_Right)});
+    c.addHidden(kArrowUp, {K(Qt::Key_Up)});
+    c.addHidden(kArrowDown, {K(Qt::Key_Down)});
+    c.add(kZoomIn, res::IDS_MENU_ZOOM_IN, {K(Qt::KeypadModifier | Qt::Key_Plus)});
+    c.add(kZoomOut, res::IDS_MENU_ZOOM_OUT, {K(Qt::KeypadModifier | Qt::Key_Minus)});
+    c.add(kZoomRatio, res::IDS_MENU_ZOOM_RATIO, {K(Qt::CTRL | Qt::Key_Z)});
+    c.add(kActualSize, res::IDS_MENU_ACTUAL_SIZE, {K(Qt::KeypadModifier | Qt::Key_Slash)});
+    c.add(kAutoFit, res::IDS_MENU_AUTO_FIT, {K(Qt::KeypadModifier | Qt::Key_Asterisk)});
+    c.add(kFixedRatio, res::IDS_MENU_FIXED_RATIO);
+    c.add(kSlideShow, res::IDS_MENU_SLIDE_SHOW, {K(Qt::Key_S)});
+    c.add(kCopyToClipboard, res::IDS_MENU_COPY_TO_CLIPBOARD, {K(Qt::ALT | Qt::Key_C)});
+    c.add(kNextFrame, res::IDS_MENU_NEXT_FRAME);
+    c.add(kPreviousFrame, res::IDS_MENU_PREV_FRAME);
+    c.add(kRotate, res::IDS_MENU_ROTATE, {K(Qt::CTRL | Qt::Key_J)});
+    c.add(kResize, res::IDS_MENU_RESIZE, {K(Qt::Key_R)});
+    c.add(kConvert, res::IDS_MENU_CONVERT, {K(Qt::Key_F)});
+    c.add(kColour, res::IDS_MENU_COLOUR, {K(Qt::Key_H)});
+    c.add(kCrop, res::IDS_MENU_CROP, {K(Qt::Key_K)});
+    c.add(kFrameDecoration, res::IDS_MENU_FRAME_DECORATION, {K(Qt::Key_D)});
+    c.add(kPreferences, res::IDS_MENU_PREFERENCES, {K(Qt::CTRL | Qt::Key_O)});
+    c.add(kWallpaperCenter, res::IDS_MENU_WALLPAPER_CENTER);
+    c.add(kWallpaperTile, res::IDS_MENU_WALLPAPER_TILE);
+    c.add(kWallpaperStretch, res::IDS_MENU_WALLPAPER_STRETCH);
+    c.add(kWallpaperRestore, res::IDS_MENU_WALLPAPER_RESTORE);
+
+    // In full screen, Enter and Esc leave full screen instead.
+    c.setHandler(kBackToBrowser, [this] {
+        if (fullScreen_)
+            restoreFromFullScreen();
+        else
+            app_.returnToBrowser();
+    });
+    c.setHandler(kViewerExit, [this] {
+        if (fullScreen_) {
+            restoreFromFullScreen();
+            return;
+        }
+        closeApplication_ = 1;
+        close();
+    });
+    c.setHandler(kFullScreen, [this] { enterFullScreen(); });
+    c.setRule(kFullScreen, [this] { return !fullScreen_ && view_->hasPicture(); });
+    c.setHandler(kEditMode, [this] { toggleEditBar(); });
+}
+
+void CShowFrame::buildMenus() {
+    using namespace cmd;
+    QMenuBar* bar = menuBar();
+    CommandTable& c = *commands_;
+    c.fill(bar->addMenu(res::qtext(res::IDS_MENU_POPUP_FILE)),
+           {kSave, kSaveAs, 0, kViewerDelete, kExif, kViewerPrint, 0, kViewerExit});
+    QMenu* view = bar->addMenu(res::qtext(res::IDS_MENU_POPUP_VIEW));
+    c.fill(view, {kBackToBrowser, kFullScreen, kEditMode, 0});
+    QMenu* zoom = view->addMenu(res::qtext(res::IDS_MENU_POPUP_ZOOM));
+    c.fill(zoom, {kZoomIn, kZoomOut, kZoomRatio, 0, kActualSize, kAutoFit, kFixedRatio});
+    c.fill(view, {0, kSlideShow, kCopyToClipboard, 0, kNextFrame, kPreviousFrame});
+    c.fill(bar->addMenu(res::qtext(res::IDS_MENU_POPUP_MOVE)),
+           {kNextPicture, kPreviousPicture, kFirstPicture, kLastPicture});
+    QMenu* tools = bar->addMenu(res::qtext(res::IDS_MENU_POPUP_TOOLS));
+    c.fill(tools, {kRotate, kResize, kConvert, kColour, kCrop, kFrameDecoration, 0});
+    QMenu* wallpaper = tools->addMenu(res::qtext(res::IDS_MENU_POPUP_WALLPAPER));
+    c.fill(wallpaper, {kWallpaperCenter, kWallpaperTile, kWallpaperStretch, kWallpaperRestore});
+    c.fill(tools, {0, kPreferences});
+}
+
+void CShowFrame::initialUpdate() {
+    const QRect area = workArea();
+    const bool maximize = app_.store()->getInt(keys::kPosition, keys::kViewerMaximize,
+                                               keys::kViewerMaximizeDefault) != 0;
+    if (maximize) {
+        showMaximized();
+    } else {
+        const WindowRect r =
+            WindowPlacement::readViewer(*app_.store(), area.width(), area.height());
+        setGeometry(area.x() + r.x, area.y() + r.y, r.cx, r.cy);
+        show();
+    }
+    if (openFlag_)
+        view_->startSoon();
+}
+
+void CShowFrame::fitToPicture(int width, int height) {
+    if (isMaximized() || fullScreen_)
+        return;
+    const QRect area = workArea();
+    const int bar = editBar_->isVisible() ? editBar_->width() : 0;
+    const WindowRect r =
+        WindowPlacement::fitViewer(width, height, bar, area.width(), area.height());
+    setGeometry(area.x() + r.x, area.y() + r.y, r.cx, r.cy);
+}
+
+void CShowFrame::enterFullScreen() {
+    if (fullScreen_)
+        return;
+    fullScreen_ = true;
+    wasMaximized_ = isMaximized();
+    savedGeometry_ = saveGeometry();
+    menuBar()->hide();
+    toolBar_->hide();
+    statusBar()->hide();
+    editBar_->hide();
+    showFullScreen();
+    view_->update();
+}
+
+void CShowFrame::restoreFromFullScreen() {
+    if (!fullScreen_)
+        return;
+    menuBar()->show();
+    toolBar_->show();
+    statusBar()->show();
+    editBar_->setVisible(editBarShown_);
+    if (wasMaximized_)
+        showMaximized();
+    else
+        showNormal();
+    restoreGeometry(savedGeometry_);
+    activateWindow();
+    fullScreen_ = false;
+    commands_->refresh();
+}
+
+void CShowFrame::toggleEditBar() {
+    editBarShown_ = !editBarShown_;
+    editBar_->setVisible(editBarShown_);
+    updateEditModeText();
+    view_->update();
+}
+
+void CShowFrame::updateEditModeText() {
+    commands_->action(cmd::kEditMode)
+        ->setText(res::qtext(editBarShown_ ? res::IDS_EDIT_MODE_OFF : res::IDS_EDIT_MODE_ON));
+}
+
+void CShowFrame::updateStatus(const QString& path, int position, int count) {
+    panes_[0]->setText(QStringLiteral("%1/%2").arg(position).arg(count));
+    panes_[1]->setText(QFileInfo(path).fileName());
+    imaging::FileInfo info;
+    if (imaging::PictureFile::readInfo(path.toStdString(), info) >= 1)
+        panes_[2]->setText(QString::fromUtf8(
+            res::format(res::IDS_VIEWER_STATUS_INFO, info.width, info.height, info.bitsPerPixel,
+                        static_cast<int>(info.sizeOnDisk / 1024),
+                        static_cast<int>(view_->zoomFactor() * 100), info.compression.c_str())));
+    else
+        panes_[2]->clear();
+}
+
+void CShowFrame::storePlacement() {
+    SettingsStore& s = *app_.store();
+    s.setInt(keys::kGeneral, keys::kShowEditBar, editBarShown_);
+    if (fullScreen_)
+        restoreFromFullScreen();
+    if (isMaximized()) {
+        s.setInt(keys::kPosition, keys::kViewerMaximize, 1);
+        return;
+    }
+    s.setInt(keys::kPosition, keys::kViewerMaximize, 0);
+    const QRect area = workArea();
+    const QRect g = geometry();
+    WindowPlacement::writeViewer(s, {g.x() - area.x(), g.y() - area.y(), g.width(), g.height()});
+}
+
+void CShowFrame::closeEvent(QCloseEvent* event) {
+    if (!closed_) {
+        closed_ = true;
+        storePlacement();
+        app_.viewerClosed(this, closeApplication_ != 0);
+    }
+    QMainWindow::closeEvent(event);
+}
+
+} // namespace kamelo

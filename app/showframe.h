@@ -1,0 +1,67 @@
+#pragma once
+
+#include <QMainWindow>
+
+class QDockWidget;
+class QLabel;
+class QToolBar;
+
+namespace kamelo {
+
+class CEyeApp;
+class CShowView;
+class CommandTable;
+
+// The viewer frame: one picture in CShowView, the viewer menu, toolbar,
+// status bar and the picture-editing bar docked on the right.
+class CShowFrame : public QMainWindow {
+    Q_OBJECT
+public:
+    CShowFrame(CEyeApp& app, int openFlag);
+    ~CShowFrame() override;
+
+    CShowView* view() const { return view_; }
+    CommandTable* commands() const { return commands_; }
+    QDockWidget* editBar() const { return editBar_; }
+    QLabel* statusPane(int index) const;
+    bool isFullScreenMode() const { return fullScreen_; }
+    int closeApplication() const { return closeApplication_; }
+    void setCloseApplication(int flag) { closeApplication_ = flag; }
+    int viewerReady() const { return viewerReady_; }
+
+    // Shows the frame by its stored placement and starts the view.
+    void initialUpdate();
+    // Sizes the frame around a picture of this client size (not when maximized).
+    void fitToPicture(int width, int height);
+    void enterFullScreen();
+    void restoreFromFullScreen();
+    void toggleEditBar();
+    // Status panes: "%d/%d", the file name and the picture information line.
+    void updateStatus(const QString& path, int position, int count);
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void buildCommands();
+    void buildMenus();
+    void storePlacement();
+    void updateEditModeText();
+
+    CEyeApp& app_;
+    int openFlag_;
+    CommandTable* commands_;
+    CShowView* view_;
+    QToolBar* toolBar_ = nullptr;
+    QDockWidget* editBar_ = nullptr;
+    QLabel* panes_[3] = {nullptr, nullptr, nullptr};
+    QByteArray savedGeometry_;
+    bool fullScreen_ = false;
+    bool wasMaximized_ = false;
+    int editBarShown_ = 0;
+    int closeApplication_ = 1;
+    int viewerReady_ = 1;
+    bool closed_ = false;
+};
+
+} // namespace kamelo

@@ -1,0 +1,31 @@
+#include "nameorder.h"
+
+#include <QCollator>
+
+#include <algorithm>
+
+namespace kamelo {
+
+namespace {
+const QCollator& collator() {
+    thread_local QCollator c = [] {
+        QCollator x;
+        x.setNumericMode(true);
+        x.setCaseSensitivity(Qt::CaseInsensitive);
+        return x;
+    }();
+    return c;
+}
+} // namespace
+
+bool NameOrder::lessThan(const QString& a, const QString& b) {
+    const int r = collator().compare(a, b);
+    // Names equal but for case still need a fixed order.
+    return r != 0 ? r < 0 : a < b;
+}
+
+void NameOrder::sort(QStringList& names) {
+    std::sort(names.begin(), names.end(), lessThan);
+}
+
+} // namespace kamelo

@@ -1,0 +1,16 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+namespace kamelo {
+
+// The order a file manager shows names in: locale-aware, case-insensitive,
+// digit runs compared as numbers ("2.jpg" before "10.jpg").
+class NameOrder {
+public:
+    static bool lessThan(const QString& a, const QString& b);
+    static void sort(QStringList& names);
+};
+
+} // namespace kamelo
