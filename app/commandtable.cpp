@@ -4,15 +4,27 @@
 
 #include <QAction>
 #include <QMenu>
+#include <QRegularExpression>
 #include <QWidget>
 
 namespace kamelo {
 
 CommandTable::CommandTable(QWidget* owner) : QObject(owner), owner_(owner) {}
 
+QString CommandTable::toolText(const QString& menuText) {
+    // "목록보기(&B)\tEnter" -> "목록보기": no key part, no mnemonic.
+    QString t = menuText.section(QLatin1Char('\t'), 0, 0);
+    static const QRegularExpression mnemonic(QStringLiteral("\\(&.\\)"));
+    t.remove(mnemonic);
+    t.remove(QStringLiteral("..."));
+    t.remove(QLatin1Char('&'));
+    return t.trimmed();
+}
+
 QAction* CommandTable::add(int id, int textId, const QList<QKeySequence>& keys) {
     // The text keeps its "\t" key part, which the menu shows as written.
     auto* a = new QAction(res::qtext(textId), owner_);
+    a->setIconText(toolText(a->text()));
     a->setData(id);
     a->setShortcuts(keys);
     a->setShortcutContext(Qt::WindowShortcut);

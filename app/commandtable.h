@@ -34,6 +34,8 @@ public:
     bool hasHandler(int id) const { return handlers_.contains(id); }
     // Re-evaluates every action's enabled state.
     void refresh();
+    // The short label of a menu text for tool buttons.
+    static QString toolText(const QString& menuText);
     // Adds the actions to a menu; 0 adds a separator.
     void fill(QMenu* menu, const QList<int>& ids);
 

@@ -181,11 +181,9 @@ void CEyeApp::returnToBrowser() {
     viewer->setCloseApplication(0);
     // The first return makes the program one that was started without a file.
     openedWithFile_ = 0;
-    if (CMainFrame* m = mainFrame()) {
-        m->browseView()->list()->selectPath(QString::fromStdString(doc_->list().currentPath()));
-        m->placeFromSettings();
-    }
-    if (browserFrame_)
+    if (CMainFrame* m = mainFrame())
+        m->showBrowserAgain(QString::fromStdString(doc_->list().currentPath()));
+    else if (browserFrame_)
         browserFrame_->show();
     viewer->close();
 }

@@ -5,14 +5,21 @@
 #include "app/eyeapp.h"
 #include "app/mainframe.h"
 
+#include <QGuiApplication>
+#include <QScreen>
+
 namespace kamelo {
 
 QMainWindow* FrameSeams::createBrowserFrame(CEyeApp& app) {
     auto* frame = new CMainFrame(app);
     frame->setAttribute(Qt::WA_DeleteOnClose);
-    if (!app.openedWithFile() &&
-        app.store()->getInt(keys::kPosition, keys::kBrowserMaximize, keys::kBrowserMaximizeDefault))
+    if (!app.openedWithFile() && app.store()->getInt(keys::kPosition, keys::kBrowserMaximize,
+                                                     keys::kBrowserMaximizeDefault)) {
+        // Without a window manager nothing maximizes: cover the work area.
+        if (const QScreen* screen = QGuiApplication::primaryScreen())
+            frame->setGeometry(screen->availableGeometry());
         frame->setWindowState(Qt::WindowMaximized);
+    }
     return frame;
 }
 

@@ -6,6 +6,7 @@
 #include "app/core/settingsstore.h"
 #include "app/core/windowplacement.h"
 #include "app/eyeapp.h"
+#include "app/showframe.h"
 #include "browser/browseview.h"
 #include "browser/infoview.h"
 #include "browser/leftview.h"
@@ -16,11 +17,14 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QDir>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QScreen>
 #include <QSplitter>
+#include <QStandardPaths>
 #include <QStatusBar>
 #include <QToolBar>
 #include <QToolButton>
@@ -62,7 +66,14 @@ CMainFrame::CMainFrame(CEyeApp& app)
     applyPaneVisibility();
 
     CThumbListCtrl* list = browse_->list();
-    connect(list, &CThumbListCtrl::enterViewerRequested, this, &CMainFrame::enterViewer);
+    connect(list, &CThumbListCtrl::enterViewerRequested, this, [this] {
+        const CThumbListCtrl* l = browse_->list();
+        const int i = l->firstSelectedIndex();
+        if (i >= 0 && l->isFolderAt(i))
+            browse_->showFolder(l->pathAt(i));
+        else
+            enterViewer();
+    });
     connect(list, &QListWidget::itemSelectionChanged, commands_, &CommandTable::refresh);
     connect(qApp, &QApplication::focusChanged, commands_, &CommandTable::refresh);
 
@@ -71,7 +82,23 @@ CMainFrame::CMainFrame(CEyeApp& app)
         setGeometry(-3000, -3000, 400, 300);
     } else {
         placeFromSettings();
+        browse_->showFolder(startFolder());
     }
+}
+
+QString CMainFrame::startFolder() {
+    const QString pictures = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
+    return QDir(pictures).exists() ? pictures : QDir::homePath();
+}
+
+void CMainFrame::showBrowserAgain(const QString& currentPath) {
+    // The folder may have changed while the viewer was open.
+    const QString folder = QFileInfo(currentPath).absolutePath();
+    browse_->showFolder(currentPath.isEmpty() || !QFileInfo::exists(folder) ? browse_->folder()
+                                                                            : folder);
+    browse_->list()->selectPath(currentPath);
+    placeFromSettings();
+    show();
 }
 
 CMainFrame::~CMainFrame() = default;
@@ -226,7 +253,7 @@ void CMainFrame::buildToolBar() {
     wallpaperButton_ = new QToolButton(bar);
     wallpaperButton_->setText(res::qtext(res::IDS_TOOLBAR_WALLPAPER));
     wallpaperButton_->setObjectName(QStringLiteral("wallpaperButton"));
-    wallpaperButton_->setPopupMode(QToolButton::MenuButtonPopup);
+    wallpaperButton_->setPopupMode(QToolButton::InstantPopup);
     auto* menu = new QMenu(wallpaperButton_);
     menu->setObjectName(QStringLiteral("menu245"));
     commands_->fill(menu, {cmd::kWallpaperCenter, cmd::kWallpaperTile, cmd::kWallpaperStretch,
@@ -312,6 +339,12 @@ void CMainFrame::storePlacement() {
 }
 
 void CMainFrame::closeEvent(QCloseEvent* event) {
+    // The program ends with the browser: an open viewer goes first so that
+    // it keeps its own placement.
+    if (CShowFrame* viewer = app_.viewerFrame()) {
+        viewer->setCloseApplication(0);
+        viewer->close();
+    }
     // Started with a picture and never shown: the placement is not this
     // session's to keep.
     if (!stored_ && !app_.openedWithFile()) {
@@ -330,7 +363,11 @@ void CMainFrame::enterViewer() {
     if (selected < 0)
         return;
     PictureList& list = app_.doc().list();
+    // The current index outlives the list: a selection the walk never meets
+    // (the parent entry) keeps it.
+    const int kept = list.current();
     list.clear();
+    list.setCurrent(kept);
     if (!app_.openedWithFile()) {
         if (l->itemCount() < 2)
             return;
@@ -345,6 +382,8 @@ void CMainFrame::enterViewer() {
         // A viewer with nothing to show would end the program.
         if (list.empty())
             return;
+        if (list.current() >= list.count())
+            list.setCurrent(0);
     }
     app_.openViewer(1, 1);
 }

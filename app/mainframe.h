@@ -43,6 +43,11 @@ public:
     void setInfoPaneShown(bool shown);
     // Command 1296: hands the list's pictures to the document and opens the viewer.
     void enterViewer();
+    // Back from the viewer: lists the current picture's folder again with the
+    // picture selected, then shows the frame at its stored place.
+    void showBrowserAgain(const QString& currentPath);
+    // The folder listed when the program starts without a picture.
+    static QString startFolder();
 
 protected:
     void resizeEvent(QResizeEvent* event) override;

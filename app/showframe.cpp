@@ -65,6 +65,7 @@ CShowFrame::CShowFrame(CEyeApp& app, int openFlag)
     updateEditModeText();
 
     connect(view_, &CShowView::pictureChanged, this, &CShowFrame::updateStatus);
+    connect(view_, &CShowView::pictureChanged, commands_, &CommandTable::refresh);
     connect(view_, &CShowView::pictureChanged, this, [this](const QString& path) {
         setWindowTitle(path + QStringLiteral(" - ") + res::qtext(res::IDS_ABOUT_CAPTION));
     });
@@ -175,6 +176,8 @@ void CShowFrame::initialUpdate() {
     const bool maximize = app_.store()->getInt(keys::kPosition, keys::kViewerMaximize,
                                                keys::kViewerMaximizeDefault) != 0;
     if (maximize) {
+        // Without a window manager nothing maximizes: cover the work area.
+        setGeometry(area);
         showMaximized();
     } else {
         const WindowRect r =

@@ -19,10 +19,19 @@ public:
     CThumbListCtrl* list() const { return list_; }
     // Moves the keyboard focus into the address box's edit field.
     void focusAddress();
+    // Lists a folder: the parent entry, the sub-folders, then the pictures,
+    // each group in name order; item 0 selected. False (and the list left as
+    // it was) when the folder cannot be read.
+    bool showFolder(const QString& folder);
+    QString folder() const { return folder_; }
+
+signals:
+    void folderShown(const QString& folder);
 
 private:
     QComboBox* address_;
     CThumbListCtrl* list_;
+    QString folder_;
 };
 
 } // namespace kamelo
