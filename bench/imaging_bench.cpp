@@ -3,7 +3,7 @@
 // The reference tools run as processes, so their times include start-up;
 // ours are measured in-process and a matching process start is not added.
 
-#include "imaging/filebytes.h"
+#include "imaging/core/filebytes.h"
 #include "imaging/picturefile.h"
 #include "imaging/picturesaver.h"
 #include "imaging/resize.h"

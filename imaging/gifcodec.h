@@ -1,7 +1,7 @@
 #pragma once
 
 #include "animation.h"
-#include "filebytes.h"
+#include "core/filebytes.h"
 #include "fileinfo.h"
 #include "loadoptions.h"
 

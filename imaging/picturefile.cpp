@@ -1,7 +1,7 @@
 #include "picturefile.h"
 
 #include "emfcodec.h"
-#include "filebytes.h"
+#include "core/filebytes.h"
 #include "filecomments.h"
 #include "gifcodec.h"
 #include "headerinfo.h"

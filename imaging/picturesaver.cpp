@@ -1,6 +1,6 @@
 #include "picturesaver.h"
 
-#include "filebytes.h"
+#include "core/filebytes.h"
 #include "iffcodec.h"
 #include "jpegcodec.h"
 #include "magickcodec.h"

@@ -286,8 +286,7 @@ int encode(const Bitmap& bitmap, std::vector<uint8_t>& out) {
         return result::kNoBitmap;
     if (bitmap.width() > 30000 || bitmap.height() > 30000)
         return result::kTooLarge;
-    out.clear();
-    out.insert(out.end(), {'8', 'B', 'P', 'S'});
+    out.assign({'8', 'B', 'P', 'S'});
     put16(out, 1);
     out.insert(out.end(), 6, 0);
     put16(out, 3);

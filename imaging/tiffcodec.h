@@ -1,6 +1,6 @@
 #pragma once
 
-#include "filebytes.h"
+#include "core/filebytes.h"
 #include "fileinfo.h"
 #include "loadoptions.h"
 

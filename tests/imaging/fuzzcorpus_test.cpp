@@ -1,5 +1,5 @@
 #include "fuzz/fuzzentries.h"
-#include "imaging/filebytes.h"
+#include "imaging/core/filebytes.h"
 
 #include <gtest/gtest.h>
 

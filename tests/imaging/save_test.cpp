@@ -1,4 +1,4 @@
-#include "imaging/filebytes.h"
+#include "imaging/core/filebytes.h"
 #include "imaging/picturefile.h"
 #include "imaging/picturesaver.h"
 #include "imaging/result.h"

@@ -1,6 +1,6 @@
 #include "filebytes.h"
 
-#include "result.h"
+#include "imaging/result.h"
 
 #include <cerrno>
 #include <cstdio>

@@ -1,0 +1,44 @@
+#include "cacheindex.h"
+
+#include "app/core/settingskeys.h"
+#include "app/core/settingsstore.h"
+
+#include <cstdio>
+
+namespace kamelo {
+
+CacheIndex::CacheIndex(SettingsStore& store, std::string cacheFolder)
+    : store_(store), cacheFolder_(std::move(cacheFolder)) {}
+
+std::string CacheIndex::lookup(const std::string& folder) const {
+    return store_.getString(keys::kCache, folder, kNotFound);
+}
+
+int CacheIndex::nextNumber() const {
+    return store_.getInt(keys::kCache, keys::kCacheCount, 0);
+}
+
+std::string CacheIndex::cacheBase(int number) const {
+    return cacheFolder_ + "/" + std::to_string(number);
+}
+
+bool CacheIndex::record(const std::string& folder, const std::string& cacheBase, int number) {
+    SettingsStore::Batch batch(store_);
+    store_.setString(keys::kCache, folder, cacheBase);
+    store_.setInt(keys::kCache, keys::kCacheCount, number + 1);
+    return batch.commit();
+}
+
+void CacheIndex::removeStale(const std::string& folder) {
+    const std::string base = lookup(folder);
+    store_.deleteValue(keys::kCache, folder);
+    // Only files of the cache folder are ever deleted, whatever the value says.
+    const std::string prefix = cacheFolder_ + "/";
+    if (base.compare(0, prefix.size(), prefix) != 0 ||
+        base.find('/', prefix.size()) != std::string::npos)
+        return;
+    std::remove(cacPath(base).c_str());
+    std::remove(lisPath(base).c_str());
+}
+
+} // namespace kamelo

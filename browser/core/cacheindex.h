@@ -1,0 +1,36 @@
+#pragma once
+
+#include <string>
+
+namespace kamelo {
+
+class SettingsStore;
+
+// The index of the folder cache in the settings store (section "cache"):
+// one string value per cached folder naming its pair of files, and the
+// running number of the next pair.
+class CacheIndex {
+public:
+    static constexpr const char* kNotFound = "NotFound";
+
+    CacheIndex(SettingsStore& store, std::string cacheFolder);
+
+    // The cache base of a folder, or "NotFound".
+    std::string lookup(const std::string& folder) const;
+    int nextNumber() const;
+    // cache folder + "/" + n: the pair's path without its extension.
+    std::string cacheBase(int number) const;
+    // Records the folder's new pair and moves the running number past it.
+    bool record(const std::string& folder, const std::string& cacheBase, int number);
+    // Forgets a folder whose pair no longer fits it: its value and both files.
+    void removeStale(const std::string& folder);
+
+    static std::string cacPath(const std::string& base) { return base + ".cac"; }
+    static std::string lisPath(const std::string& base) { return base + ".lis"; }
+
+private:
+    SettingsStore& store_;
+    std::string cacheFolder_;
+};
+
+} // namespace kamelo
