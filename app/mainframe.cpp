@@ -4,10 +4,12 @@
 #include "app/commandtable.h"
 #include "app/core/settingskeys.h"
 #include "app/core/settingsstore.h"
+#include "app/core/thumbcachereset.h"
 #include "app/core/windowplacement.h"
 #include "app/eyeapp.h"
 #include "app/showframe.h"
 #include "browser/browseview.h"
+#include "browser/core/cacheindex.h"
 #include "browser/infoview.h"
 #include "browser/leftview.h"
 #include "browser/thumblistctrl.h"
@@ -21,7 +23,9 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListView>
 #include <QMenuBar>
+#include <QProgressBar>
 #include <QScreen>
 #include <QSplitter>
 #include <QStandardPaths>
@@ -66,15 +70,16 @@ CMainFrame::CMainFrame(CEyeApp& app)
     applyPaneVisibility();
 
     CThumbListCtrl* list = browse_->list();
-    connect(list, &CThumbListCtrl::enterViewerRequested, this, [this] {
-        const CThumbListCtrl* l = browse_->list();
-        const int i = l->firstSelectedIndex();
-        if (i >= 0 && l->isFolderAt(i))
-            browse_->showFolder(l->pathAt(i));
-        else
-            enterViewer();
+    cacheIndex_ = std::make_unique<CacheIndex>(*app_.store(), app_.cacheFolder());
+    list->setCacheIndex(cacheIndex_.get());
+    connect(list, &CThumbListCtrl::enterViewerRequested, this, &CMainFrame::enterViewer);
+    connect(list, &CThumbListCtrl::statusText, this, [this](int pane, const QString& text) {
+        if (QLabel* l = statusPane(pane))
+            l->setText(text);
     });
-    connect(list, &QListWidget::itemSelectionChanged, commands_, &CommandTable::refresh);
+    connect(list, &CThumbListCtrl::progressChanged, this, &CMainFrame::showProgress);
+    connect(list->iconView()->selectionModel(), &QItemSelectionModel::selectionChanged, commands_,
+            &CommandTable::refresh);
     connect(qApp, &QApplication::focusChanged, commands_, &CommandTable::refresh);
 
     if (app_.openedWithFile()) {
@@ -82,7 +87,7 @@ CMainFrame::CMainFrame(CEyeApp& app)
         setGeometry(-3000, -3000, 400, 300);
     } else {
         placeFromSettings();
-        browse_->showFolder(startFolder());
+        browse_->loadFolder(startFolder(), CThumbListCtrl::Refresh::Normal, false);
     }
 }
 
@@ -94,14 +99,23 @@ QString CMainFrame::startFolder() {
 void CMainFrame::showBrowserAgain(const QString& currentPath) {
     // The folder may have changed while the viewer was open.
     const QString folder = QFileInfo(currentPath).absolutePath();
-    browse_->showFolder(currentPath.isEmpty() || !QFileInfo::exists(folder) ? browse_->folder()
-                                                                            : folder);
+    browse_->loadFolder(currentPath.isEmpty() || !QFileInfo::exists(folder) ? browse_->folder()
+                                                                            : folder,
+                        CThumbListCtrl::Refresh::Quick);
     browse_->list()->selectPath(currentPath);
     placeFromSettings();
     show();
 }
 
 CMainFrame::~CMainFrame() = default;
+
+void CMainFrame::showProgress(int percent) {
+    // 0 and 100 or more end the progress display.
+    const bool running = percent > 0 && percent < 100;
+    progress_->setVisible(running);
+    progress_->setValue(running ? percent : 0);
+    panes_[1]->setText(running ? QStringLiteral("%1%").arg(percent) : QString());
+}
 
 QLabel* CMainFrame::statusPane(int index) const {
     return index >= 1 && index <= 3 ? panes_[index - 1] : nullptr;
@@ -166,6 +180,30 @@ void CMainFrame::buildCommands() {
         return i >= 0 && !l->isFolderAt(i) && l->isPictureAt(i);
     });
     c.setHandler(kAppExit, [this] { close(); });
+    CThumbListCtrl* list = browse_->list();
+    c.setHandler(kThumbnailView, [list] { list->setViewType(0); });
+    c.setHandler(kDetailsView, [list] { list->setViewType(1); });
+    const int sortIds[] = {kSortByName, kSortBySize, kSortByType, kSortByDate};
+    for (int column = 0; column < 4; ++column)
+        c.setHandler(sortIds[column], [list, column] { list->sortCommand(column); });
+    c.setHandler(kSortAscending, [list] { list->sortBy(list->sortColumn(), true); });
+    c.setHandler(kSortDescending, [list] { list->sortBy(list->sortColumn(), false); });
+    c.setHandler(kQuickRefresh, [this] {
+        if (!browse_->folder().isEmpty())
+            browse_->loadFolder(browse_->folder(), CThumbListCtrl::Refresh::Quick);
+    });
+    c.setHandler(kFullRefresh, [this] {
+        if (!browse_->folder().isEmpty())
+            browse_->loadFolder(browse_->folder(), CThumbListCtrl::Refresh::Full);
+    });
+    c.setHandler(kSelectAll, [list] { list->selectAllFiles(); });
+    c.setHandler(kInvertSelection, [list] { list->invertFileSelection(); });
+    // The list on screen stays as it is; the next visit decodes again.
+    c.setHandler(kClearCache,
+                 [this] { ThumbCacheReset::clear(*app_.store(), app_.cacheFolder()); });
+    for (int id : {kThumbnailView, kDetailsView, kSortByName, kSortBySize, kSortByType, kSortByDate,
+                   kSortAscending, kSortDescending})
+        c.action(id)->setCheckable(true);
     c.setHandler(kToggleFolderPane, [this] { setFolderPaneShown(!left_->isVisibleTo(this)); });
     c.setHandler(kToggleInfoPane, [this] { setInfoPaneShown(!info_->isVisibleTo(this)); });
     c.setHandler(kToggleStatusBar,
@@ -209,7 +247,7 @@ CMainFrame::Focus CMainFrame::focusTarget() const {
         return Focus::Other;
     if (w == browse_->addressBox() || browse_->addressBox()->isAncestorOf(w))
         return Focus::Address;
-    if (w == browse_->list())
+    if (w == browse_->list() || browse_->list()->isAncestorOf(w))
         return Focus::List;
     if (w == left_)
         return Focus::Tree;
@@ -241,6 +279,15 @@ void CMainFrame::buildMenus() {
         commands_->action(cmd::kToggleFolderPane)->setChecked(left_->isVisibleTo(this));
         commands_->action(cmd::kToggleInfoPane)->setChecked(info_->isVisibleTo(this));
         commands_->action(cmd::kToggleStatusBar)->setChecked(statusBar()->isVisibleTo(this));
+        const CThumbListCtrl* l = browse_->list();
+        commands_->action(cmd::kThumbnailView)->setChecked(l->viewType() == 0);
+        commands_->action(cmd::kDetailsView)->setChecked(l->viewType() == 1);
+        const int sortIds[] = {cmd::kSortByName, cmd::kSortBySize, cmd::kSortByType,
+                               cmd::kSortByDate};
+        for (int column = 0; column < 4; ++column)
+            commands_->action(sortIds[column])->setChecked(l->sortColumn() == column);
+        commands_->action(cmd::kSortAscending)->setChecked(l->sortAscending());
+        commands_->action(cmd::kSortDescending)->setChecked(!l->sortAscending());
     });
 }
 
@@ -269,6 +316,12 @@ void CMainFrame::buildStatusBar() {
         panes_[i]->setObjectName(QStringLiteral("statusPane%1").arg(i + 1));
         bar->addWidget(panes_[i], i == 2 ? 1 : 0);
     }
+    progress_ = new QProgressBar(bar);
+    progress_->setRange(0, 100);
+    progress_->setMaximumWidth(160);
+    progress_->setTextVisible(false);
+    progress_->hide();
+    bar->addPermanentWidget(progress_);
 }
 
 void CMainFrame::applyPaneVisibility() {

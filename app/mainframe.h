@@ -2,13 +2,17 @@
 
 #include <QMainWindow>
 
+#include <memory>
+
 class QLabel;
+class QProgressBar;
 class QSplitter;
 class QToolButton;
 
 namespace kamelo {
 
 class CBrowseView;
+class CacheIndex;
 class CEyeApp;
 class CInfoView;
 class CLeftView;
@@ -48,6 +52,8 @@ public:
     void showBrowserAgain(const QString& currentPath);
     // The folder listed when the program starts without a picture.
     static QString startFolder();
+    // Thumbnail progress in the status bar: "%d%%" and a bar; 0 ends it.
+    void showProgress(int percent);
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
@@ -72,6 +78,8 @@ private:
     CBrowseView* browse_;
     QToolButton* wallpaperButton_ = nullptr;
     QLabel* panes_[3] = {nullptr, nullptr, nullptr};
+    QProgressBar* progress_ = nullptr;
+    std::unique_ptr<CacheIndex> cacheIndex_;
     bool stored_ = false;
 };
 

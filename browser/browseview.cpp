@@ -1,16 +1,12 @@
 #include "browseview.h"
 
-#include "thumblistctrl.h"
-
-#include "app/core/pictureextensions.h"
-#include "platform/nameorder.h"
+#include "browser/core/folderenumerator.h"
 #include "resources/qtstrings.h"
 
 #include <QComboBox>
 #include <QDir>
 #include <QLineEdit>
 #include <QMessageBox>
-#include <QVBoxLayout>
 
 namespace kamelo {
 
@@ -19,53 +15,53 @@ CBrowseView::CBrowseView(QWidget* parent)
     setObjectName(QStringLiteral("CBrowseView"));
     address_->setEditable(true);
     address_->setObjectName(QStringLiteral("addressBox"));
-    auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(5);
-    layout->addWidget(address_);
-    layout->addWidget(list_, 1);
+    address_->setInsertPolicy(QComboBox::NoInsert);
     setMinimumSize(0, 0);
     connect(address_->lineEdit(), &QLineEdit::returnPressed, this, [this] {
-        const QString typed = address_->currentText().trimmed();
-        if (typed.isEmpty() || showFolder(typed))
-            return;
-        QMessageBox::warning(this, res::qtext(res::IDS_APP_TITLE),
-                             res::qtext(res::IDS_MSG_FOLDER_OBJECT_FAILED));
-        address_->setEditText(folder_);
+        const QString typed = QDir::fromNativeSeparators(address_->currentText().trimmed());
+        if (!typed.isEmpty() && !loadFolder(typed))
+            address_->setEditText(QDir::toNativeSeparators(folder()));
+    });
+    connect(list_, &CThumbListCtrl::folderRequested, this,
+            [this](const QString& f) { loadFolder(f); });
+    connect(list_, &CThumbListCtrl::parentRequested, this, [this] {
+        const std::string parent = FolderEnumerator::parentOf(folder().toStdString());
+        if (!parent.empty())
+            loadFolder(QString::fromStdString(parent));
     });
 }
 
-bool CBrowseView::showFolder(const QString& folder) {
-    QDir dir(folder);
-    if (!dir.exists() || !dir.isReadable())
-        return false;
-    QStringList folders = dir.entryList(QDir::Dirs | QDir::NoDotAndDotDot);
-    QStringList files = dir.entryList(QDir::Files);
-    NameOrder::sort(folders);
-    NameOrder::sort(files);
-    QList<CThumbListCtrl::Entry> entries;
-    QDir parent(dir);
-    entries.append(
-        {parent.cdUp() ? parent.absolutePath() : dir.absolutePath(), CThumbListCtrl::Kind::Parent});
-    for (const QString& name : folders)
-        entries.append({dir.absoluteFilePath(name), CThumbListCtrl::Kind::Folder});
-    for (const QString& name : files) {
-        const QString full = dir.absoluteFilePath(name);
-        if (PictureExtensions::isPicturePath(full.toStdString()))
-            entries.append({full, CThumbListCtrl::Kind::Picture});
-    }
-    list_->setEntries(entries);
-    list_->setCurrentRow(0);
-    folder_ = dir.absolutePath();
-    address_->setEditText(QDir::toNativeSeparators(folder_));
-    emit folderShown(folder_);
-    return true;
+void CBrowseView::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    layoutChildren();
+}
+
+void CBrowseView::layoutChildren() {
+    // The list sits 5 pixels lower in thumbnail view than in details view.
+    const int top = address_->sizeHint().height();
+    address_->setGeometry(0, 0, width(), top);
+    const int gap = list_->viewType() == 0 ? 5 : 0;
+    list_->setGeometry(0, top + gap, width(), std::max(0, height() - top - gap));
 }
 
 void CBrowseView::focusAddress() {
     address_->setFocus();
     if (address_->lineEdit())
         address_->lineEdit()->selectAll();
+}
+
+bool CBrowseView::loadFolder(const QString& folder, CThumbListCtrl::Refresh refresh,
+                             bool reportFailure) {
+    if (!list_->loadFolder(folder, refresh)) {
+        if (reportFailure)
+            QMessageBox::warning(this, res::qtext(res::IDS_APP_TITLE),
+                                 res::qtext(res::IDS_MSG_FOLDER_OBJECT_FAILED));
+        return false;
+    }
+    layoutChildren();
+    address_->setEditText(QDir::toNativeSeparators(list_->folder()));
+    emit folderShown(list_->folder());
+    return true;
 }
 
 } // namespace kamelo

@@ -1,15 +1,16 @@
 #pragma once
 
+#include "thumblistctrl.h"
+
 #include <QWidget>
 
 class QComboBox;
 
 namespace kamelo {
 
-class CThumbListCtrl;
-
 // The list host view (right side of the browser frame): the address box on
-// top and the thumbnail list below it.
+// top and the thumbnail list below it. Every folder load goes through
+// loadFolder, whoever asks for it (address box, list, tree, refresh).
 class CBrowseView : public QWidget {
     Q_OBJECT
 public:
@@ -19,19 +20,24 @@ public:
     CThumbListCtrl* list() const { return list_; }
     // Moves the keyboard focus into the address box's edit field.
     void focusAddress();
-    // Lists a folder: the parent entry, the sub-folders, then the pictures,
-    // each group in name order; item 0 selected. False (and the list left as
-    // it was) when the folder cannot be read.
-    bool showFolder(const QString& folder);
-    QString folder() const { return folder_; }
+    // Lists a folder and shows its path in the address box. False (with the
+    // message shown when asked) when the folder cannot be read.
+    bool loadFolder(const QString& folder,
+                    CThumbListCtrl::Refresh refresh = CThumbListCtrl::Refresh::Normal,
+                    bool reportFailure = true);
+    QString folder() const { return list_->folder(); }
 
 signals:
     void folderShown(const QString& folder);
 
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+
 private:
+    void layoutChildren();
+
     QComboBox* address_;
     CThumbListCtrl* list_;
-    QString folder_;
 };
 
 } // namespace kamelo

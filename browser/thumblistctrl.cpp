@@ -1,39 +1,155 @@
 #include "thumblistctrl.h"
 
+#include "app/core/settingskeys.h"
+#include "app/core/settingsstore.h"
+#include "app/core/uisettings.h"
+#include "browser/core/cacheindex.h"
+#include "browser/core/folderenumerator.h"
+#include "changeiconthread.h"
+#include "imaging/picturefile.h"
+#include "resources/qtstrings.h"
+#include "thumbcellart.h"
+#include "thumbcelldelegate.h"
+#include "thumblistmodel.h"
+
+#include <QApplication>
+#include <QDesktopServices>
 #include <QFileInfo>
+#include <QHeaderView>
 #include <QKeyEvent>
+#include <QListView>
+#include <QMouseEvent>
+#include <QScrollBar>
+#include <QStackedLayout>
+#include <QTreeView>
+#include <QUrl>
 
 namespace kamelo {
 
 namespace {
-constexpr int kPathRole = Qt::UserRole;
-constexpr int kKindRole = Qt::UserRole + 1;
-} // namespace
 
-CThumbListCtrl::CThumbListCtrl(QWidget* parent) : QListWidget(parent) {
-    setObjectName(QStringLiteral("CThumbListCtrl"));
-    setSelectionMode(QAbstractItemView::ExtendedSelection);
-    connect(this, &QListWidget::itemDoubleClicked, this, [this] { emit enterViewerRequested(); });
+const CUiSettings& settings() {
+    static const CUiSettings defaults;
+    const CUiSettings* s = uiSettings();
+    return s ? *s : defaults;
 }
 
-void CThumbListCtrl::setEntries(const QList<Entry>& entries) {
-    clear();
-    for (const Entry& e : entries) {
-        auto* item = new QListWidgetItem(
-            e.kind == Kind::Parent ? QStringLiteral("..") : QFileInfo(e.path).fileName(), this);
-        item->setData(kPathRole, e.path);
-        item->setData(kKindRole, static_cast<int>(e.kind));
+} // namespace
+
+CThumbListCtrl::CThumbListCtrl(QWidget* parent)
+    : QWidget(parent), model_(new ThumbListModel(this)), icons_(new QListView(this)),
+      details_(new QTreeView(this)), stack_(new QStackedLayout(this)),
+      delegate_(new ThumbCellDelegate(this)) {
+    setObjectName(QStringLiteral("CThumbListCtrl"));
+    icons_->setObjectName(QStringLiteral("thumbnailView"));
+    details_->setObjectName(QStringLiteral("detailsView"));
+    icons_->setModel(model_);
+    details_->setModel(model_);
+    details_->setSelectionModel(icons_->selectionModel());
+    for (QAbstractItemView* v :
+         {static_cast<QAbstractItemView*>(icons_), static_cast<QAbstractItemView*>(details_)}) {
+        v->setSelectionMode(QAbstractItemView::ExtendedSelection);
+        v->setEditTriggers(QAbstractItemView::NoEditTriggers);
+        v->installEventFilter(this);
+        v->viewport()->installEventFilter(this);
+        connect(v, &QAbstractItemView::doubleClicked, this, [this] { openSelected(); });
+        stack_->addWidget(v);
     }
+    icons_->setViewMode(QListView::IconMode);
+    icons_->setMovement(QListView::Static);
+    icons_->setResizeMode(QListView::Adjust);
+    icons_->setUniformItemSizes(true);
+    icons_->setWrapping(true);
+    icons_->setItemDelegate(delegate_);
+    icons_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    details_->setRootIsDecorated(false);
+    details_->setItemsExpandable(false);
+    details_->setUniformRowHeights(true);
+    details_->setSortingEnabled(false);
+    details_->header()->setSectionsClickable(true);
+    details_->header()->setSortIndicatorShown(true);
+    connect(details_->header(), &QHeaderView::sectionClicked, this, &CThumbListCtrl::headerClicked);
+    connect(icons_->verticalScrollBar(), &QScrollBar::valueChanged, this,
+            &CThumbListCtrl::updateFirstVisible);
+    connect(icons_->selectionModel(), &QItemSelectionModel::currentChanged, this,
+            &CThumbListCtrl::showItemStatus);
+
+    const CUiSettings& s = settings();
+    sortColumn_ = std::clamp(s.sortBy, 0, 3);
+    sortAscending_ = s.sortAscend != 0;
+    viewType_ = s.viewType == 1 ? 1 : 0;
+    applyAppearance();
+    stack_->setCurrentWidget(currentView());
+    setFocusProxy(currentView());
+}
+
+CThumbListCtrl::~CThumbListCtrl() {
+    stopLoader();
+    // The cache written from now on is of this format.
+    if (SettingsStore* store = settingsStore())
+        store->setInt(keys::kGeneral, keys::kCacheFileVersion, keys::kCurrentCacheFileVersion);
+}
+
+void CThumbListCtrl::applyAppearance() {
+    const CUiSettings& s = settings();
+    delegate_->setGeometry(s.thumbWidth, s.thumbHeight, s.itemHorzSpace, s.itemVertSpace);
+    icons_->setGridSize(delegate_->gridSize());
+    icons_->setSpacing(0);
+    QPalette pal = icons_->palette();
+    const QImage tile = ThumbCellArt::backgroundTile(s.backgroundDesign);
+    pal.setBrush(QPalette::Base, tile.isNull() ? QBrush(Qt::white) : QBrush(tile));
+    icons_->setPalette(pal);
+    static const int widths[] = {200, 60, 50, 120};
+    for (int c = 0; c < 4; ++c)
+        details_->setColumnWidth(c, widths[c]);
+    details_->header()->setSortIndicator(sortColumn_,
+                                         sortAscending_ ? Qt::AscendingOrder : Qt::DescendingOrder);
+}
+
+QAbstractItemView* CThumbListCtrl::currentView() const {
+    return viewType_ == 1 ? static_cast<QAbstractItemView*>(details_)
+                          : static_cast<QAbstractItemView*>(icons_);
+}
+
+bool CThumbListCtrl::hasThumbnailFocus() const {
+    const QWidget* f = QApplication::focusWidget();
+    return f && (f == this || isAncestorOf(f));
+}
+
+QString CThumbListCtrl::folder() const {
+    return model_->folder() ? model_->folder()->folder() : QString();
+}
+
+const CThumbData* CThumbListCtrl::recordAt(int index) const {
+    return model_->record(index);
+}
+
+int CThumbListCtrl::itemCount() const {
+    return model_->rowCount();
+}
+
+int CThumbListCtrl::pictureCount() const {
+    return model_->folder() ? model_->folder()->pictureCount() : 0;
 }
 
 QString CThumbListCtrl::pathAt(int index) const {
-    const QListWidgetItem* it = item(index);
-    return it ? it->data(kPathRole).toString() : QString();
+    const CThumbData* d = recordAt(index);
+    if (!d)
+        return {};
+    if (d->isParent())
+        return QString::fromStdString(FolderEnumerator::parentOf(folder().toStdString()));
+    return QString::fromStdString(d->fullPath);
 }
 
 CThumbListCtrl::Kind CThumbListCtrl::kindAt(int index) const {
-    const QListWidgetItem* it = item(index);
-    return it ? static_cast<Kind>(it->data(kKindRole).toInt()) : Kind::Other;
+    const CThumbData* d = recordAt(index);
+    if (!d)
+        return Kind::Other;
+    if (d->isParent())
+        return Kind::Parent;
+    if (d->isFolder())
+        return Kind::Folder;
+    return model_->folder()->isPicture(index) ? Kind::Picture : Kind::Other;
 }
 
 bool CThumbListCtrl::isFolderAt(int index) const {
@@ -41,34 +157,328 @@ bool CThumbListCtrl::isFolderAt(int index) const {
     return k == Kind::Folder || k == Kind::Parent;
 }
 
+QList<int> CThumbListCtrl::selectedIndexes() const {
+    QList<int> rows;
+    for (const QModelIndex& i : icons_->selectionModel()->selectedRows())
+        rows.append(i.row());
+    std::sort(rows.begin(), rows.end());
+    return rows;
+}
+
 int CThumbListCtrl::firstSelectedIndex() const {
-    int first = -1;
-    for (const QListWidgetItem* it : selectedItems()) {
-        const int r = row(it);
-        if (first < 0 || r < first)
-            first = r;
-    }
-    return first;
+    const QList<int> rows = selectedIndexes();
+    return rows.isEmpty() ? -1 : rows.first();
+}
+
+void CThumbListCtrl::clearSelection() {
+    icons_->selectionModel()->clearSelection();
+}
+
+void CThumbListCtrl::selectIndex(int index) {
+    if (index < 0 || index >= itemCount())
+        return;
+    const QModelIndex i = model_->index(index, 0);
+    icons_->selectionModel()->setCurrentIndex(i, QItemSelectionModel::ClearAndSelect |
+                                                     QItemSelectionModel::Rows);
+    currentView()->scrollTo(i);
 }
 
 bool CThumbListCtrl::selectPath(const QString& path) {
-    for (int i = 0; i < count(); ++i)
-        if (pathAt(i) == path) {
-            clearSelection();
-            setCurrentRow(i);
-            item(i)->setSelected(true);
-            scrollToItem(item(i));
+    clearSelection();
+    for (int i = 1; i < itemCount(); ++i)
+        if (QString::fromStdString(recordAt(i)->fullPath) == path) {
+            selectIndex(i);
             return true;
         }
     return false;
 }
 
-void CThumbListCtrl::keyPressEvent(QKeyEvent* event) {
-    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
-        emit enterViewerRequested();
+bool CThumbListCtrl::removePath(const QString& path) {
+    for (int i = 0; i < itemCount(); ++i)
+        if (QString::fromStdString(recordAt(i)->fullPath) == path) {
+            model_->removeRow(i);
+            return true;
+        }
+    return false;
+}
+
+void CThumbListCtrl::selectAllFiles() {
+    QItemSelection all;
+    for (int i = 0; i < itemCount(); ++i)
+        if (!recordAt(i)->isFolder())
+            all.select(model_->index(i, 0), model_->index(i, 3));
+    icons_->selectionModel()->select(all, QItemSelectionModel::ClearAndSelect);
+}
+
+void CThumbListCtrl::invertFileSelection() {
+    QItemSelection flip;
+    for (int i = 0; i < itemCount(); ++i)
+        if (!recordAt(i)->isFolder())
+            flip.select(model_->index(i, 0), model_->index(i, 3));
+    QItemSelectionModel* sel = icons_->selectionModel();
+    // Folders never stay selected after an inversion.
+    QItemSelection folders;
+    for (int i = 0; i < itemCount(); ++i)
+        if (recordAt(i)->isFolder())
+            folders.select(model_->index(i, 0), model_->index(i, 3));
+    sel->select(folders, QItemSelectionModel::Deselect);
+    sel->select(flip, QItemSelectionModel::Toggle);
+}
+
+void CThumbListCtrl::setLoading(bool loading) {
+    loading_ = loading;
+}
+
+void CThumbListCtrl::stopLoader() {
+    if (!loader_)
         return;
+    CChangeIconThread* loader = loader_;
+    loader_ = nullptr;
+    ++generation_; // anything still queued from it is dropped
+    CChangeIconThread::stopAndRelease(loader, 3000);
+    setLoading(false);
+    emit progressChanged(0);
+}
+
+void CThumbListCtrl::clearList() {
+    stopLoader();
+    model_->reset(nullptr);
+    anchor_ = -1;
+}
+
+bool CThumbListCtrl::loadFolder(const QString& path, Refresh refresh) {
+    stopLoader();
+    const CUiSettings& s = settings();
+    ThumbFolder::Options o;
+    o.width = s.thumbWidth;
+    o.height = s.thumbHeight;
+    o.border = s.thumbBorder;
+    o.design = s.thumbDesign;
+    o.onlyPictures = s.onlyPictures != 0;
+    o.details = viewType_ == 1;
+    applyAppearance();
+    const QString folderPath = QFileInfo(path).absoluteFilePath();
+    auto folder = std::make_unique<ThumbFolder>(o);
+
+    if (cache_ && viewType_ == 0 && refresh != Refresh::Full) {
+        emit progressChanged(0);
+        if (folder->loadCache(*cache_, folderPath) == ThumbFolder::CacheResult::Loaded) {
+            model_->reset(std::move(folder));
+            afterFill();
+            return true;
+        }
     }
-    QListWidget::keyPressEvent(event);
+    if (!folder->enumerate(folderPath)) {
+        clearList();
+        return false;
+    }
+    model_->reset(std::move(folder));
+    afterFill();
+    if (viewType_ == 0 && pictureCount() > 0)
+        startLoader();
+    return true;
+}
+
+void CThumbListCtrl::afterFill() {
+    anchor_ = -1;
+    model_->sortRecords(sortColumn_, sortAscending_);
+    emit statusText(1, QString::fromUtf8(res::format(res::IDS_STATUS_ITEM_COUNT, pictureCount())));
+    selectIndex(0);
+    emit folderLoaded(folder());
+}
+
+void CThumbListCtrl::startLoader() {
+    ThumbFolder* f = model_->folder();
+    if (!f)
+        return;
+    std::vector<CChangeIconThread::Item> items;
+    items.reserve(f->records().size());
+    for (int i = 0; i < itemCount(); ++i)
+        items.push_back({f->records()[size_t(i)].fullPath, f->isPicture(i),
+                         f->records()[size_t(i)].thumbnailDone != 0});
+    const bool useStamp = settingsStore()
+                              ? settingsStore()->getInt(keys::kGeneralLower, keys::kUseStamp,
+                                                        keys::kUseStampDefault) != 0
+                              : true;
+    loader_ = new CChangeIconThread(std::move(items), f->spec(useStamp), ++generation_, this);
+    connect(loader_, &CChangeIconThread::thumbnailReady, this, &CThumbListCtrl::onThumbnail,
+            Qt::QueuedConnection);
+    connect(loader_, &CChangeIconThread::allDone, this, &CThumbListCtrl::onLoaderDone,
+            Qt::QueuedConnection);
+    connect(
+        loader_, &CChangeIconThread::progress, this,
+        [this](quint64 generation, int percent) {
+            if (generation == generation_)
+                emit progressChanged(percent);
+        },
+        Qt::QueuedConnection);
+    setLoading(true);
+    updateFirstVisible();
+    loader_->start();
+}
+
+void CThumbListCtrl::onThumbnail(quint64 generation, int index, const ThumbResult& result) {
+    if (generation != generation_)
+        return;
+    model_->applyThumbnail(index, result);
+}
+
+void CThumbListCtrl::onLoaderDone(quint64 generation) {
+    if (generation != generation_)
+        return;
+    if (loader_) {
+        loader_->wait();
+        delete loader_;
+        loader_ = nullptr;
+    }
+    setLoading(false);
+    ThumbFolder* f = model_->folder();
+    if (cache_ && f && f->allPicturesDone() && f->saveCache(*cache_))
+        emit cacheSaved(QString::fromStdString(cache_->lookup(ThumbFolder::cacheKey(f->folder()))));
+}
+
+void CThumbListCtrl::updateFirstVisible() {
+    if (!loader_ || viewType_ != 0)
+        return;
+    const QModelIndex first = icons_->indexAt(
+        QPoint(delegate_->gridSize().width() / 2, delegate_->gridSize().height() / 2));
+    if (first.isValid())
+        loader_->setFirstVisible(first.row());
+}
+
+void CThumbListCtrl::setViewType(int type) {
+    type = type == 1 ? 1 : 0;
+    if (CUiSettings* s = uiSettings()) {
+        s->viewType = type;
+        if (SettingsStore* store = settingsStore())
+            s->save(*store);
+    }
+    const bool had = hasThumbnailFocus();
+    viewType_ = type;
+    stack_->setCurrentWidget(currentView());
+    setFocusProxy(currentView());
+    if (had)
+        currentView()->setFocus();
+    // A details view never uses the cache; thumbnails may.
+    if (!folder().isEmpty())
+        loadFolder(folder(), Refresh::Quick);
+}
+
+void CThumbListCtrl::sortBy(int column, bool ascending) {
+    sortColumn_ = std::clamp(column, 0, 3);
+    sortAscending_ = ascending;
+    if (CUiSettings* s = uiSettings()) {
+        s->sortBy = sortColumn_;
+        s->sortAscend = ascending ? 1 : 0;
+    }
+    details_->header()->setSortIndicator(sortColumn_,
+                                         ascending ? Qt::AscendingOrder : Qt::DescendingOrder);
+    const QString current = firstSelectedIndex() >= 0
+                                ? QString::fromStdString(recordAt(firstSelectedIndex())->fullPath)
+                                : QString();
+    const bool wasLoading = loader_ != nullptr;
+    if (wasLoading) {
+        // The loader works by row: let it go and start one on the new order.
+        CChangeIconThread* loader = loader_;
+        loader_ = nullptr;
+        ++generation_;
+        CChangeIconThread::stopAndRelease(loader, 3000);
+    }
+    model_->sortRecords(sortColumn_, sortAscending_);
+    if (!current.isEmpty()) {
+        for (int i = 0; i < itemCount(); ++i)
+            if (QString::fromStdString(recordAt(i)->fullPath) == current) {
+                selectIndex(i);
+                break;
+            }
+    }
+    if (wasLoading)
+        startLoader();
+}
+
+void CThumbListCtrl::headerClicked(int column) {
+    sortBy(column, column == sortColumn_ ? !sortAscending_ : sortAscending_);
+}
+
+void CThumbListCtrl::sortCommand(int column) {
+    sortBy(column, column == sortColumn_ ? !sortAscending_ : true);
+}
+
+void CThumbListCtrl::openSelected() {
+    const int i = firstSelectedIndex();
+    if (i < 0)
+        return;
+    switch (kindAt(i)) {
+    case Kind::Parent:
+    case Kind::Folder:
+        emit progressChanged(0);
+        emit folderRequested(pathAt(i));
+        break;
+    case Kind::Picture:
+        emit enterViewerRequested();
+        break;
+    case Kind::Other:
+        QDesktopServices::openUrl(QUrl::fromLocalFile(pathAt(i)));
+        break;
+    }
+}
+
+void CThumbListCtrl::showItemStatus() {
+    const QModelIndex current = icons_->selectionModel()->currentIndex();
+    const CThumbData* d = current.isValid() ? recordAt(current.row()) : nullptr;
+    if (!d)
+        return;
+    QString info;
+    if (!d->isFolder()) {
+        const std::string path = d->fullPath;
+        imaging::FileInfo fi;
+        if (isPictureAt(current.row()) && imaging::PictureFile::readInfo(path, fi) >= 1)
+            info = QString::fromUtf8(
+                res::format(res::IDS_BROWSER_STATUS_PICTURE_INFO, fi.width, fi.height,
+                            fi.bitsPerPixel, int(fi.sizeOnDisk / 1024), fi.compression.c_str()));
+        else
+            info =
+                QString::fromUtf8(res::format(res::IDS_BROWSER_STATUS_FILE_SIZE,
+                                              int(QFileInfo(pathAt(current.row())).size() / 1024)));
+    }
+    emit statusText(3, QString::fromStdString(d->displayName) + QStringLiteral("   ") + info);
+}
+
+bool CThumbListCtrl::eventFilter(QObject* watched, QEvent* event) {
+    QAbstractItemView* view = currentView();
+    if (watched == view && event->type() == QEvent::KeyPress) {
+        auto* key = static_cast<QKeyEvent*>(event);
+        if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
+            openSelected();
+            return true;
+        }
+        if (key->key() == Qt::Key_Backspace) { // a label editor keeps its own keys
+            emit parentRequested();
+            return true;
+        }
+    }
+    if (watched == view->viewport() && event->type() == QEvent::MouseButtonPress) {
+        auto* mouse = static_cast<QMouseEvent*>(event);
+        const QModelIndex hit = view->indexAt(mouse->position().toPoint());
+        if (mouse->button() == Qt::LeftButton && hit.isValid() &&
+            (mouse->modifiers() & Qt::ShiftModifier) && anchor_ >= 0 && anchor_ < itemCount()) {
+            // The range between the anchor and the clicked item, nothing else.
+            const int from = std::min(anchor_, hit.row()), to = std::max(anchor_, hit.row());
+            QItemSelection range(model_->index(from, 0), model_->index(to, 3));
+            icons_->selectionModel()->select(range, QItemSelectionModel::ClearAndSelect);
+            icons_->selectionModel()->setCurrentIndex(hit, QItemSelectionModel::NoUpdate);
+            return true;
+        }
+    }
+    if (watched == view->viewport() && event->type() == QEvent::MouseButtonRelease) {
+        auto* mouse = static_cast<QMouseEvent*>(event);
+        const QModelIndex hit = view->indexAt(mouse->position().toPoint());
+        if (mouse->button() == Qt::LeftButton && !(mouse->modifiers() & Qt::ShiftModifier)) {
+            anchor_ = hit.isValid() && selectedIndexes().size() == 1 ? hit.row() : -1;
+            showItemStatus();
+        }
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 } // namespace kamelo

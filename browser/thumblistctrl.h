@@ -1,45 +1,125 @@
 #pragma once
 
-#include <QListWidget>
+#include "browser/core/thumbdata.h"
+#include "thumbrenderer.h"
+
+#include <QWidget>
+
+#include <memory>
+
+class QListView;
+class QStackedLayout;
+class QTreeView;
+class QAbstractItemView;
 
 namespace kamelo {
 
+class CChangeIconThread;
+class CacheIndex;
+class ThumbCellDelegate;
+class ThumbListModel;
+
 // The item list of the browser: the parent entry first, then folders, then
-// files. Each item knows its full path and whether it is a folder or a picture.
-class CThumbListCtrl : public QListWidget {
+// files, shown as program-drawn thumbnail cells or as a details table over
+// one model and one selection. Thumbnails are made by a CChangeIconThread,
+// visible items first, and the finished folder is stored in the cache.
+class CThumbListCtrl : public QWidget {
     Q_OBJECT
 public:
     enum class Kind { Parent, Folder, Picture, Other };
-    struct Entry {
-        QString path;
-        Kind kind = Kind::Other;
-    };
+    enum class Refresh { Normal, Quick, Full };
 
     explicit CThumbListCtrl(QWidget* parent = nullptr);
+    ~CThumbListCtrl() override;
 
-    void setEntries(const QList<Entry>& entries);
-    int itemCount() const { return count(); }
+    // The folder cache to use; none in windows that must not touch it.
+    void setCacheIndex(CacheIndex* index) { cache_ = index; }
+    // Lists a folder: from the cache when allowed (thumbnail view, not a full
+    // refresh) and still valid, else enumerated with placeholders and the
+    // loader started. False (list emptied) when the folder cannot be read.
+    bool loadFolder(const QString& folder, Refresh refresh = Refresh::Normal);
+    QString folder() const;
+    void stopLoader();
+    void clearList();
+
+    // 0 thumbnails, 1 details.
+    void setViewType(int type);
+    int viewType() const { return viewType_; }
+    QAbstractItemView* currentView() const;
+    QListView* iconView() const { return icons_; }
+    QTreeView* detailsView() const { return details_; }
+    ThumbListModel* model() const { return model_; }
+    const CThumbData* recordAt(int index) const;
+
+    int itemCount() const;
+    // Full path; the parent entry gives the folder it leads to.
     QString pathAt(int index) const;
     Kind kindAt(int index) const;
     bool isPictureAt(int index) const { return kindAt(index) == Kind::Picture; }
     bool isFolderAt(int index) const;
+    int pictureCount() const;
     // -1 without a selection.
     int firstSelectedIndex() const;
-    // Selects and shows the item with this path; false when there is none.
+    QList<int> selectedIndexes() const;
+    void selectIndex(int index);
+    void clearSelection();
+    // Selects and shows the item with this path (searched from index 1).
     bool selectPath(const QString& path);
-    // True while thumbnails are being drawn in the background.
+    bool removePath(const QString& path);
+    // Select all / invert the selection of the files (never the parent entry
+    // or folders).
+    void selectAllFiles();
+    void invertFileSelection();
+
+    // Sorting: header click flips the direction on the same column and keeps
+    // it on another; the sort commands flip on the same column and sort
+    // ascending on another; ascending/descending keep the column.
+    void sortBy(int column, bool ascending);
+    void headerClicked(int column);
+    void sortCommand(int column);
+    int sortColumn() const { return sortColumn_; }
+    bool sortAscending() const { return sortAscending_; }
+
     bool isLoading() const { return loading_; }
-    void setLoading(bool loading) { loading_ = loading; }
+    bool hasThumbnailFocus() const;
+    // Opens the first selected item: folder, picture (viewer) or other file.
+    void openSelected();
 
 signals:
-    // Double click or Enter on an item.
     void enterViewerRequested();
+    void folderRequested(const QString& folder);
+    void parentRequested();
+    void progressChanged(int percent);
+    void statusText(int pane, const QString& text);
+    void folderLoaded(const QString& folder);
+    void cacheSaved(const QString& base);
 
 protected:
-    void keyPressEvent(QKeyEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    void startLoader();
+    void onThumbnail(quint64 generation, int index, const ThumbResult& result);
+    void onLoaderDone(quint64 generation);
+    void afterFill();
+    void updateFirstVisible();
+    void showItemStatus();
+    void applyAppearance();
+    void setLoading(bool loading);
+
+    ThumbListModel* model_;
+    QListView* icons_;
+    QTreeView* details_;
+    QStackedLayout* stack_;
+    ThumbCellDelegate* delegate_;
+    CacheIndex* cache_ = nullptr;
+    CChangeIconThread* loader_ = nullptr;
+    quint64 generation_ = 0;
     bool loading_ = false;
+    int viewType_ = 0;
+    int sortColumn_ = 0;
+    bool sortAscending_ = true;
+    int anchor_ = -1;
 };
 
 } // namespace kamelo

@@ -25,9 +25,9 @@ int runInfoCommand(const std::vector<std::string>& files, std::ostream& out, std
             status = 1;
             continue;
         }
-        out << path << '\t' << formatName(info.format) << '\t' << info.width << '\t'
-            << info.height << '\t' << info.bitsPerPixel << '\t' << info.pageCount << '\t'
-            << info.compression << '\t' << info.sizeOnDisk << '\n';
+        out << path << '\t' << formatName(info.format) << '\t' << info.width << '\t' << info.height
+            << '\t' << info.bitsPerPixel << '\t' << info.pageCount << '\t' << info.compression
+            << '\t' << info.sizeOnDisk << '\n';
     }
     return status;
 }

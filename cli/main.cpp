@@ -1,6 +1,9 @@
 #include "app/core/settingsstore.h"
 #include "cli/imagecommand.h"
 #include "cli/settingscommand.h"
+#include "cli/thumbscommand.h"
+
+#include <QApplication>
 
 #include <iostream>
 #include <string>
@@ -9,7 +12,8 @@
 namespace {
 
 const char* kUsage = "사용법: kamelo-cli [--db PATH] --version | settings ... | info FILE... | "
-                     "resave IN OUT [--quality-factor N]\n";
+                     "resave IN OUT [--quality-factor N] | thumbs DIR [--no-stamp] | "
+                     "cache show DIR\n";
 
 } // namespace
 
@@ -24,14 +28,23 @@ int main(int argc, char* argv[]) {
         std::cout << "Kamelo " << KAMELO_VERSION << "\n";
         return 0;
     }
-    if (!args.empty() && args[0] == "settings") {
+    const bool thumbs = !args.empty() && (args[0] == "thumbs" || args[0] == "cache");
+    if (!args.empty() && (args[0] == "settings" || thumbs)) {
         kamelo::SettingsStore store(dbPath.empty() ? kamelo::SettingsStore::defaultPath() : dbPath);
         if (store.openStatus() == kamelo::StoreOpenStatus::RecoveredFromDamage)
             std::cerr << "손상된 설정 파일을 옮겨 두었습니다: " << store.damagedCopyPath() << "\n";
         else if (store.openStatus() == kamelo::StoreOpenStatus::InMemoryOnly)
             std::cerr << "설정 파일을 열 수 없습니다: " << store.path() << "\n";
-        return kamelo::runSettingsCommand(store, {args.begin() + 1, args.end()}, std::cout,
-                                          std::cerr);
+        if (args[0] == "settings")
+            return kamelo::runSettingsCommand(store, {args.begin() + 1, args.end()}, std::cout,
+                                              std::cerr);
+        // Cells are drawn with the desktop's icons and fonts; no window opens.
+        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+            qputenv("QT_QPA_PLATFORM", "offscreen");
+        QApplication app(argc, argv);
+        const std::vector<std::string> rest(args.begin() + 1, args.end());
+        return args[0] == "thumbs" ? kamelo::runThumbsCommand(store, rest, std::cout, std::cerr)
+                                   : kamelo::runCacheCommand(store, rest, std::cout, std::cerr);
     }
     if (!args.empty() && args[0] == "info")
         return kamelo::runInfoCommand({args.begin() + 1, args.end()}, std::cout, std::cerr);

@@ -18,10 +18,14 @@ const QCollator& collator() {
 }
 } // namespace
 
-bool NameOrder::lessThan(const QString& a, const QString& b) {
+int NameOrder::compare(const QString& a, const QString& b) {
     const int r = collator().compare(a, b);
     // Names equal but for case still need a fixed order.
-    return r != 0 ? r < 0 : a < b;
+    return r != 0 ? r : QString::compare(a, b);
+}
+
+bool NameOrder::lessThan(const QString& a, const QString& b) {
+    return compare(a, b) < 0;
 }
 
 void NameOrder::sort(QStringList& names) {

@@ -10,6 +10,8 @@ namespace kamelo {
 class NameOrder {
 public:
     static bool lessThan(const QString& a, const QString& b);
+    // Negative, 0 or positive.
+    static int compare(const QString& a, const QString& b);
     static void sort(QStringList& names);
 };
 

@@ -169,7 +169,7 @@ private slots:
         });
         r.start();
         QCOMPARE(relative(r.frame()->geometry()), QRect(W / 8, 20, W / 8 * 6, 300));
-        r.frame()->browseView()->showFolder(r.photo(""));
+        r.frame()->browseView()->loadFolder(r.photo(""));
         QVERIFY(r.frame()->browseView()->list()->selectPath(r.photo("a.png")));
         r.frame()->enterViewer();
         CShowFrame* v = r.viewer();
@@ -277,7 +277,7 @@ private slots:
         Run r;
         r.start();
         CMainFrame* f = r.frame();
-        QVERIFY(f->browseView()->showFolder(r.photo("")));
+        QVERIFY(f->browseView()->loadFolder(r.photo("")));
         CThumbListCtrl* list = f->browseView()->list();
         // "..", "sub", a.png, b.png, c.PNG (notes.txt is not listed).
         QCOMPARE(list->itemCount(), 5);
@@ -310,7 +310,7 @@ private slots:
 
         // The parent entry selected: the walk never meets it, the index stays.
         list->clearSelection();
-        list->item(0)->setSelected(true);
+        list->selectIndex(0);
         f->enterViewer();
         v = r.viewer();
         QVERIFY(v);
@@ -323,8 +323,8 @@ private slots:
         Run r;
         r.start();
         CMainFrame* f = r.frame();
-        QVERIFY(f->browseView()->showFolder(r.photo("sub")));
-        f->browseView()->list()->setCurrentRow(0);
+        QVERIFY(f->browseView()->loadFolder(r.photo("sub")));
+        f->browseView()->list()->selectIndex(0);
         f->enterViewer();
         QVERIFY(!r.app->viewerFrame());
         QVERIFY(f->isVisible());
@@ -494,7 +494,7 @@ private slots:
         QVERIFY(!c->action(cmd::kPreferences)->isEnabled());
         QVERIFY(c->action(cmd::kAppExit)->isEnabled());
 
-        QVERIFY(r.frame()->browseView()->showFolder(r.photo("")));
+        QVERIFY(r.frame()->browseView()->loadFolder(r.photo("")));
         QVERIFY(r.frame()->browseView()->list()->selectPath(r.photo("a.png")));
         r.frame()->enterViewer();
         CShowFrame* v = r.viewer();
@@ -520,23 +520,23 @@ private slots:
         CMainFrame* f = r.frame();
         f->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(f));
-        QVERIFY(f->browseView()->showFolder(r.photo("")));
+        QVERIFY(f->browseView()->loadFolder(r.photo("")));
         CThumbListCtrl* list = f->browseView()->list();
         CommandTable* c = f->commands();
 
         list->setFocus();
-        list->setCurrentRow(0); // the parent entry
+        list->selectIndex(0); // the parent entry
         c->refresh();
         QVERIFY(!c->action(cmd::kRename)->isEnabled());
         QVERIFY(!c->action(cmd::kViewLarge)->isEnabled());
 
-        list->setCurrentRow(1); // a folder: rename yes, picture commands no
+        list->selectIndex(1); // a folder: rename yes, picture commands no
         c->refresh();
         QVERIFY(c->action(cmd::kRename)->isEnabled() == c->hasHandler(cmd::kRename));
         QVERIFY(!c->action(cmd::kRotate)->isEnabled());
         QVERIFY(!c->action(cmd::kViewLarge)->isEnabled());
 
-        list->setCurrentRow(2); // a picture
+        list->selectIndex(2); // a picture
         c->refresh();
         QVERIFY(c->action(cmd::kViewLarge)->isEnabled());
 

@@ -1,0 +1,60 @@
+#pragma once
+
+#include "thumbrenderer.h"
+
+#include <QThread>
+
+#include <atomic>
+#include <string>
+#include <vector>
+
+namespace kamelo {
+
+// The thumbnail loader of one folder load. It works on its own copy of the
+// items, so it never reads what the list frees, and it reports through
+// queued signals that carry its generation: a list that has moved on to
+// another folder drops them.
+class CChangeIconThread : public QThread {
+    Q_OBJECT
+public:
+    struct Item {
+        std::string path;
+        bool picture = false;
+        bool done = false;
+    };
+
+    CChangeIconThread(std::vector<Item> items, ThumbSpec spec, quint64 generation,
+                      QObject* parent = nullptr);
+    ~CChangeIconThread() override;
+
+    quint64 generation() const { return generation_; }
+    // The item nearest the top-left of the visible area; the walk goes on
+    // from there when it changes.
+    void setFirstVisible(int index) { firstVisible_.store(index); }
+    void requestStop() { stop_.store(true); }
+    bool stopRequested() const { return stop_.load(); }
+
+    // Stops the loader: waits up to timeoutMs, then cuts it loose (it ends
+    // on its own and deletes itself, its results going nowhere). Returns
+    // true when it had ended in time.
+    static bool stopAndRelease(CChangeIconThread* loader, int timeoutMs = 3000);
+
+signals:
+    void thumbnailReady(quint64 generation, int index, const kamelo::ThumbResult& result);
+    void progress(quint64 generation, int percent);
+    void allDone(quint64 generation);
+
+protected:
+    void run() override;
+
+private:
+    std::vector<Item> items_;
+    ThumbSpec spec_;
+    quint64 generation_;
+    std::atomic<int> firstVisible_{0};
+    std::atomic<bool> stop_{false};
+};
+
+} // namespace kamelo
+
+Q_DECLARE_METATYPE(kamelo::ThumbResult)

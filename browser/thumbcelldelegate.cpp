@@ -1,0 +1,68 @@
+#include "thumbcelldelegate.h"
+
+#include "resources/qtstrings.h"
+#include "thumblistmodel.h"
+
+#include <QPainter>
+
+namespace kamelo {
+
+namespace {
+constexpr int kLabelHeight = 15;
+}
+
+ThumbCellDelegate::ThumbCellDelegate(QObject* parent) : QStyledItemDelegate(parent) {
+    // "굴림" where it is installed, else the desktop's Korean sans fonts.
+    font_.setFamilies({res::qtext(res::IDS_FONT_GULIM), QStringLiteral("NanumGothic"),
+                       QStringLiteral("Noto Sans CJK KR"), QStringLiteral("sans-serif")});
+    font_.setPixelSize(12);
+}
+
+void ThumbCellDelegate::setGeometry(int width, int height, int horzSpace, int vertSpace) {
+    width_ = width;
+    height_ = height;
+    horzSpace_ = horzSpace;
+    vertSpace_ = vertSpace;
+}
+
+QRect ThumbCellDelegate::boxIn(const QRect& itemRect) const {
+    return QRect(itemRect.x() + (itemRect.width() - width_) / 2,
+                 itemRect.y() + (itemRect.height() - height_) / 2, width_, height_);
+}
+
+QRect ThumbCellDelegate::labelIn(const QRect& itemRect) const {
+    const QRect box = boxIn(itemRect);
+    return QRect(box.left() + 1, box.bottom() + 1 - kLabelHeight, box.width() - 2, kLabelHeight);
+}
+
+void ThumbCellDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
+                              const QModelIndex& index) const {
+    const QRect box = boxIn(option.rect);
+    const QImage cell = index.data(ThumbListModel::CellImageRole).value<QImage>();
+    if (!cell.isNull())
+        painter->drawImage(box.topLeft(), cell);
+
+    painter->save();
+    painter->setFont(font_);
+    const QRect label = labelIn(option.rect);
+    const QString text = painter->fontMetrics().elidedText(index.data(Qt::DisplayRole).toString(),
+                                                           Qt::ElideRight, label.width());
+    painter->setPen(Qt::white);
+    painter->drawText(label, Qt::AlignCenter | Qt::TextSingleLine, text);
+    painter->setPen(Qt::black);
+    painter->drawText(label.translated(-1, -1), Qt::AlignCenter | Qt::TextSingleLine, text);
+    if (option.state & QStyle::State_Selected) {
+        QPen pen(selectionColour(), 4);
+        pen.setJoinStyle(Qt::MiterJoin);
+        painter->setPen(pen);
+        painter->setBrush(Qt::NoBrush);
+        painter->drawRect(QRectF(box).adjusted(2, 2, -2, -2));
+    }
+    painter->restore();
+}
+
+QSize ThumbCellDelegate::sizeHint(const QStyleOptionViewItem&, const QModelIndex&) const {
+    return gridSize();
+}
+
+} // namespace kamelo

@@ -1,0 +1,75 @@
+#pragma once
+
+#include "browser/core/thumbdata.h"
+#include "thumbrenderer.h"
+
+#include <QImage>
+#include <QString>
+
+#include <map>
+#include <string>
+#include <vector>
+
+namespace kamelo {
+
+class CacheIndex;
+
+// The items of one listed folder with their cell images: what the thumbnail
+// list shows and what the folder cache stores. No widgets: the command-line
+// tool uses it as the list does.
+class ThumbFolder {
+public:
+    struct Options {
+        int width = 120;
+        int height = 100;
+        int border = 10;
+        int design = 0;
+        bool onlyPictures = true;
+        bool details = false;
+    };
+    enum class CacheResult { Loaded, NotFound, Stale };
+
+    explicit ThumbFolder(Options options);
+
+    // Lists the folder with a type placeholder on every picture (one
+    // placeholder per file type). False when the folder cannot be read.
+    bool enumerate(const QString& folder);
+    // Fills the list from the folder's cache pair after checking that the
+    // folder still holds the same items; a pair that does not fit is removed.
+    CacheResult loadCache(CacheIndex& index, const QString& folder);
+    // Stores the list as the folder's new cache pair.
+    bool saveCache(CacheIndex& index) const;
+
+    // A finished thumbnail for the item at row (a failed one only counts).
+    void applyThumbnail(int row, const ThumbResult& result);
+
+    const QString& folder() const { return folder_; }
+    const Options& options() const { return options_; }
+    std::vector<CThumbData>& records() { return records_; }
+    const std::vector<CThumbData>& records() const { return records_; }
+    const std::vector<QImage>& images() const { return images_; }
+    QImage imageAt(int row) const;
+    int pictureCount() const { return pictures_; }
+    int folderCount() const { return folders_; }
+    bool isPicture(int row) const;
+    bool allPicturesDone() const;
+    const QImage& cellTemplate() const { return template_; }
+    ThumbSpec spec(bool useStamp) const;
+
+    // The name a folder has in the cache index: its path.
+    static std::string cacheKey(const QString& folder) { return folder.toStdString(); }
+
+private:
+    int addImage(const QImage& image);
+
+    Options options_;
+    QString folder_;
+    QImage template_;
+    std::vector<CThumbData> records_;
+    std::vector<QImage> images_;
+    std::map<std::string, int> placeholders_; // type name -> image index
+    int pictures_ = 0;
+    int folders_ = 0;
+};
+
+} // namespace kamelo

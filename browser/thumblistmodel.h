@@ -1,0 +1,47 @@
+#pragma once
+
+#include "thumbfolder.h"
+
+#include <QAbstractTableModel>
+#include <QIcon>
+
+#include <memory>
+
+namespace kamelo {
+
+// The thumbnail list's items as a table: name, size, type and modification
+// date, with the cell image of each row for the thumbnail view.
+class ThumbListModel : public QAbstractTableModel {
+    Q_OBJECT
+public:
+    enum Role { CellImageRole = Qt::UserRole + 1, RecordRole };
+
+    explicit ThumbListModel(QObject* parent = nullptr);
+
+    // Takes a newly listed folder (or an empty model when null).
+    void reset(std::unique_ptr<ThumbFolder> folder);
+    ThumbFolder* folder() const { return folder_.get(); }
+    const CThumbData* record(int row) const;
+    // A finished thumbnail arrived for a row.
+    void applyThumbnail(int row, const ThumbResult& result);
+    void sortRecords(int column, bool ascending);
+    void removeRow(int row);
+
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+
+    // "%dKB" with size / 1024 + 1, as the details view shows sizes.
+    static QString sizeText(uint32_t bytes);
+    // Local time as 2004-03-07 09:05:00.
+    static QString dateText(int32_t seconds);
+
+private:
+    QIcon smallIcon(const CThumbData& d) const;
+
+    std::unique_ptr<ThumbFolder> folder_;
+    mutable QHash<QString, QIcon> typeIcons_;
+};
+
+} // namespace kamelo

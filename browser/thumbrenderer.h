@@ -1,0 +1,40 @@
+#pragma once
+
+#include "browser/core/thumbdata.h"
+
+#include <QImage>
+
+#include <functional>
+#include <string>
+
+namespace kamelo {
+
+// What every thumbnail of one folder load is made with.
+struct ThumbSpec {
+    int width = 120;
+    int height = 100;
+    int border = 10;
+    bool useStamp = true;
+    QImage cellTemplate; // width x height
+};
+
+struct ThumbResult {
+    bool decoded = false; // false: the picture could not be read
+    bool stopped = false; // the stop request came first
+    QImage cell;          // the finished cell (template with the picture)
+    CellRect pictureRect;
+    bool dateTakenKnown = false;
+    int32_t dateTaken = 0;
+};
+
+// Makes one thumbnail cell: the embedded stamp when asked and present, else
+// the picture itself (JPEGs decoded at the smallest DCT scale that still
+// fills the box), fitted into the box and placed on the cell template, with
+// the capture date of the file. Safe on worker threads.
+class ThumbRenderer {
+public:
+    static ThumbResult render(const std::string& path, const ThumbSpec& spec,
+                              const std::function<bool()>& stopRequested = {});
+};
+
+} // namespace kamelo

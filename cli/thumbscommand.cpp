@@ -1,0 +1,128 @@
+#include "thumbscommand.h"
+
+#include "app/core/programfolders.h"
+#include "app/core/settingskeys.h"
+#include "app/core/settingsstore.h"
+#include "app/core/uisettings.h"
+#include "browser/changeiconthread.h"
+#include "browser/core/cacheindex.h"
+#include "browser/core/thumbarchive.h"
+#include "browser/thumbfolder.h"
+#include "browser/thumbsort.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFileInfo>
+
+#include <iomanip>
+#include <ostream>
+
+namespace kamelo {
+
+namespace {
+
+std::string cacheFolder() {
+    return ProgramFolders::prepare(ProgramFolders::executableFolder()).cache;
+}
+
+QString folderArgument(const std::string& arg) {
+    return QFileInfo(QString::fromStdString(arg)).absoluteFilePath();
+}
+
+} // namespace
+
+int runThumbsCommand(SettingsStore& store, const std::vector<std::string>& args, std::ostream& out,
+                     std::ostream& err) {
+    std::string dir;
+    bool useStamp = store.getInt(keys::kGeneralLower, keys::kUseStamp, keys::kUseStampDefault) != 0;
+    for (const std::string& a : args) {
+        if (a == "--no-stamp")
+            useStamp = false;
+        else if (dir.empty())
+            dir = a;
+        else
+            return err << "사용법: kamelo-cli thumbs DIR [--no-stamp]\n", 2;
+    }
+    if (dir.empty())
+        return err << "사용법: kamelo-cli thumbs DIR [--no-stamp]\n", 2;
+
+    CUiSettings s;
+    s.load(store);
+    ThumbFolder::Options o;
+    o.width = s.thumbWidth;
+    o.height = s.thumbHeight;
+    o.border = s.thumbBorder;
+    o.design = s.thumbDesign;
+    o.onlyPictures = s.onlyPictures != 0;
+    ThumbFolder folder(o);
+    QElapsedTimer timer;
+    timer.start();
+    const QString path = folderArgument(dir);
+    if (!folder.enumerate(path)) {
+        err << "폴더를 읽을 수 없습니다: " << path.toStdString() << "\n";
+        return 1;
+    }
+    ThumbSort::sort(folder.records(), s.sortBy, s.sortAscend != 0);
+
+    std::vector<CChangeIconThread::Item> items;
+    for (size_t i = 0; i < folder.records().size(); ++i)
+        items.push_back({folder.records()[i].fullPath, folder.isPicture(int(i)), false});
+    int failed = 0;
+    if (folder.pictureCount() > 0) {
+        CChangeIconThread loader(std::move(items), folder.spec(useStamp), 1);
+        QEventLoop loop;
+        QObject::connect(&loader, &CChangeIconThread::thumbnailReady, &loop,
+                         [&](quint64, int index, const ThumbResult& r) {
+                             failed += r.decoded ? 0 : 1;
+                             folder.applyThumbnail(index, r);
+                         });
+        QObject::connect(&loader, &QThread::finished, &loop, &QEventLoop::quit);
+        loader.start();
+        loop.exec();
+    }
+    const double seconds = timer.nsecsElapsed() / 1e9;
+
+    out << "pictures: " << folder.pictureCount() << "\n";
+    if (failed)
+        out << "unreadable: " << failed << "\n";
+    // A folder without pictures gets no cache entry, as in the browser.
+    if (folder.pictureCount() > 0) {
+        CacheIndex index(store, cacheFolder());
+        if (!folder.saveCache(index)) {
+            err << "캐쉬 파일을 쓸 수 없습니다.\n";
+            return 1;
+        }
+        out << "cache: " << index.lookup(ThumbFolder::cacheKey(path)) << "\n";
+    }
+    out << "time: " << std::fixed << std::setprecision(3) << seconds << " s\n";
+    return 0;
+}
+
+int runCacheCommand(SettingsStore& store, const std::vector<std::string>& args, std::ostream& out,
+                    std::ostream& err) {
+    if (args.size() != 2 || args[0] != "show")
+        return err << "사용법: kamelo-cli cache show DIR\n", 2;
+    const std::string key = ThumbFolder::cacheKey(folderArgument(args[1]));
+    CacheIndex index(store, cacheFolder());
+    const std::string base = index.lookup(key);
+    if (base == CacheIndex::kNotFound) {
+        err << "캐쉬된 폴더가 아닙니다: " << key << "\n";
+        return 1;
+    }
+    std::vector<CThumbData> records;
+    if (!ThumbArchive::readFile(CacheIndex::lisPath(base), records)) {
+        err << "캐쉬 파일을 읽을 수 없습니다: " << CacheIndex::lisPath(base) << "\n";
+        return 1;
+    }
+    out << "cache: " << base << "\n";
+    for (const CThumbData& d : records)
+        out << d.displayName << "\t" << d.fullPath << "\t" << (d.isFolder() ? "folder" : "file")
+            << "\timage " << d.imageIndex << "\tdone " << d.thumbnailDone << "\trect "
+            << d.pictureRect.left << "," << d.pictureRect.top << "," << d.pictureRect.right << ","
+            << d.pictureRect.bottom << "\ttaken "
+            << (d.dateTakenKnown ? std::to_string(d.dateTaken) : std::string("-")) << "\n";
+    return 0;
+}
+
+} // namespace kamelo
