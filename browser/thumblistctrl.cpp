@@ -158,10 +158,13 @@ bool CThumbListCtrl::isFolderAt(int index) const {
 }
 
 QList<int> CThumbListCtrl::selectedIndexes() const {
+    // A click in the thumbnail view selects the name column only; the
+    // details view selects whole rows.
     QList<int> rows;
-    for (const QModelIndex& i : icons_->selectionModel()->selectedRows())
+    for (const QModelIndex& i : icons_->selectionModel()->selectedIndexes())
         rows.append(i.row());
     std::sort(rows.begin(), rows.end());
+    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
     return rows;
 }
 

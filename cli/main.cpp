@@ -11,9 +11,10 @@
 
 namespace {
 
-const char* kUsage = "사용법: kamelo-cli [--db PATH] --version | settings ... | info FILE... | "
-                     "resave IN OUT [--quality-factor N] | thumbs DIR [--no-stamp] | "
-                     "cache show DIR\n";
+const char* kUsage =
+    "사용법: kamelo-cli [--db PATH] --version | settings ... | info FILE... | "
+    "resave IN OUT [--quality-factor N] | thumbs DIR [--no-stamp] [--cache PATH] | "
+    "cache show DIR [--cache PATH]\n";
 
 } // namespace
 

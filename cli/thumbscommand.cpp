@@ -15,6 +15,7 @@
 #include <QEventLoop>
 #include <QFileInfo>
 
+#include <filesystem>
 #include <iomanip>
 #include <ostream>
 
@@ -22,8 +23,26 @@ namespace kamelo {
 
 namespace {
 
-std::string cacheFolder() {
+const char* kThumbsUsage = "사용법: kamelo-cli thumbs DIR [--no-stamp] [--cache PATH]\n";
+
+// The program's cache folder, or the one given with --cache.
+std::string cacheFolder(const std::string& given) {
+    if (!given.empty()) {
+        std::filesystem::create_directories(given);
+        return given;
+    }
     return ProgramFolders::prepare(ProgramFolders::executableFolder()).cache;
+}
+
+// Takes "--cache PATH" out of the arguments.
+std::string takeCacheOption(std::vector<std::string>& args) {
+    for (size_t i = 0; i + 1 < args.size(); ++i)
+        if (args[i] == "--cache") {
+            std::string path = args[i + 1];
+            args.erase(args.begin() + long(i), args.begin() + long(i) + 2);
+            return path;
+        }
+    return {};
 }
 
 QString folderArgument(const std::string& arg) {
@@ -32,8 +51,10 @@ QString folderArgument(const std::string& arg) {
 
 } // namespace
 
-int runThumbsCommand(SettingsStore& store, const std::vector<std::string>& args, std::ostream& out,
+int runThumbsCommand(SettingsStore& store, const std::vector<std::string>& given, std::ostream& out,
                      std::ostream& err) {
+    std::vector<std::string> args = given;
+    const std::string cache = cacheFolder(takeCacheOption(args));
     std::string dir;
     bool useStamp = store.getInt(keys::kGeneralLower, keys::kUseStamp, keys::kUseStampDefault) != 0;
     for (const std::string& a : args) {
@@ -42,10 +63,10 @@ int runThumbsCommand(SettingsStore& store, const std::vector<std::string>& args,
         else if (dir.empty())
             dir = a;
         else
-            return err << "사용법: kamelo-cli thumbs DIR [--no-stamp]\n", 2;
+            return err << kThumbsUsage, 2;
     }
     if (dir.empty())
-        return err << "사용법: kamelo-cli thumbs DIR [--no-stamp]\n", 2;
+        return err << kThumbsUsage, 2;
 
     CUiSettings s;
     s.load(store);
@@ -88,7 +109,7 @@ int runThumbsCommand(SettingsStore& store, const std::vector<std::string>& args,
         out << "unreadable: " << failed << "\n";
     // A folder without pictures gets no cache entry, as in the browser.
     if (folder.pictureCount() > 0) {
-        CacheIndex index(store, cacheFolder());
+        CacheIndex index(store, cache);
         if (!folder.saveCache(index)) {
             err << "캐쉬 파일을 쓸 수 없습니다.\n";
             return 1;
@@ -99,12 +120,14 @@ int runThumbsCommand(SettingsStore& store, const std::vector<std::string>& args,
     return 0;
 }
 
-int runCacheCommand(SettingsStore& store, const std::vector<std::string>& args, std::ostream& out,
+int runCacheCommand(SettingsStore& store, const std::vector<std::string>& given, std::ostream& out,
                     std::ostream& err) {
+    std::vector<std::string> args = given;
+    const std::string cache = cacheFolder(takeCacheOption(args));
     if (args.size() != 2 || args[0] != "show")
-        return err << "사용법: kamelo-cli cache show DIR\n", 2;
+        return err << "사용법: kamelo-cli cache show DIR [--cache PATH]\n", 2;
     const std::string key = ThumbFolder::cacheKey(folderArgument(args[1]));
-    CacheIndex index(store, cacheFolder());
+    CacheIndex index(store, cache);
     const std::string base = index.lookup(key);
     if (base == CacheIndex::kNotFound) {
         err << "캐쉬된 폴더가 아닙니다: " << key << "\n";

@@ -1,6 +1,7 @@
 #include "nameorder.h"
 
 #include <QCollator>
+#include <QLocale>
 
 #include <algorithm>
 
@@ -9,7 +10,10 @@ namespace kamelo {
 namespace {
 const QCollator& collator() {
     thread_local QCollator c = [] {
-        QCollator x;
+        // The "C" locale collates by code points and ignores the numeric
+        // mode; a file manager there still sorts as in English.
+        const QLocale system;
+        QCollator x(system.language() == QLocale::C ? QLocale(QLocale::English) : system);
         x.setNumericMode(true);
         x.setCaseSensitivity(Qt::CaseInsensitive);
         return x;

@@ -1,48 +1,17 @@
 #include "app/core/settingsstore.h"
+#include "tests/cli/clirunner.h"
 #include "tests/support/scratchdir.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <sys/wait.h>
-
 using kamelo::test::ScratchDir;
 
-namespace {
-
-struct Result {
-    int code;
-    std::string out;
-};
-
-std::string quote(const std::string& s) {
-    std::string q = "'";
-    for (char c : s)
-        q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return q + "'";
-}
-
-// Runs kamelo-cli with XDG_CONFIG_HOME pointing into the scratch folder.
-Result cli(const ScratchDir& dir, const std::vector<std::string>& args) {
-    std::string cmd = "XDG_CONFIG_HOME=" + quote(dir.file("config")) + " " + KAMELO_CLI;
-    for (const auto& a : args)
-        cmd += " " + quote(a);
-    cmd += " 2>/dev/null";
-    FILE* p = popen(cmd.c_str(), "r");
-    std::string out;
-    char buf[512];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof buf, p)) > 0)
-        out.append(buf, n);
-    int status = pclose(p);
-    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, out};
-}
-
-} // namespace
+using kamelo::test::cli;
+using kamelo::test::CliResult;
 
 TEST(KameloCli, VersionAndUsage) {
     ScratchDir dir;
-    Result v = cli(dir, {"--version"});
+    CliResult v = cli(dir, {"--version"});
     EXPECT_EQ(v.code, 0);
     EXPECT_EQ(v.out.rfind("Kamelo ", 0), 0u);
     EXPECT_EQ(cli(dir, {}).code, 2);
@@ -75,7 +44,7 @@ TEST(KameloCli, SetAndGetWorkOnTheProgramsStore) {
 
 TEST(KameloCli, MissingValuesAndBadIntegersAreErrors) {
     ScratchDir dir;
-    Result missing = cli(dir, {"settings", "get", "General", "Nothing"});
+    CliResult missing = cli(dir, {"settings", "get", "General", "Nothing"});
     EXPECT_EQ(missing.code, 1);
     EXPECT_EQ(missing.out, "");
     EXPECT_EQ(cli(dir, {"settings", "set", "Thumb", "Thumb Width", "12x", "--int"}).code, 2);
@@ -107,7 +76,7 @@ TEST(KameloCli, InfoPrintsOneLinePerFileAndFailsOnUnreadableOnes) {
         // A tiny picture written by the tool itself.
         kamelo::test::writeFile(dir.file("src.ppm"), "P6\n3 2\n255\n" + std::string(18, '\x7f'));
     }
-    Result bad = cli(dir, {"info", dir.file("src.ppm"), dir.file("missing.jpg")});
+    CliResult bad = cli(dir, {"info", dir.file("src.ppm"), dir.file("missing.jpg")});
     EXPECT_EQ(bad.code, 1);
     EXPECT_EQ(bad.out, ""); // PPM is not one of the program's picture types
 }
@@ -126,7 +95,7 @@ TEST(KameloCli, ResaveConvertsByTheOutputExtension) {
     kamelo::test::writeFile(bmp, b);
     EXPECT_EQ(cli(dir, {"resave", bmp, dir.file("out.png")}).code, 0);
     EXPECT_EQ(cli(dir, {"resave", bmp, dir.file("out.jpg"), "--quality-factor", "29"}).code, 0);
-    Result info = cli(dir, {"info", dir.file("out.png"), dir.file("out.jpg")});
+    CliResult info = cli(dir, {"info", dir.file("out.png"), dir.file("out.jpg")});
     EXPECT_EQ(info.code, 0);
     EXPECT_NE(info.out.find("out.png\tPNG\t2\t1\t24\t1\t"), std::string::npos);
     EXPECT_NE(info.out.find("out.jpg\tJPEG\t2\t1\t24\t1\tJPEG\t"), std::string::npos);

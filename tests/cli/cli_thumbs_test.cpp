@@ -1,0 +1,78 @@
+#include "browser/core/thumbarchive.h"
+#include "browser/core/thumbimagelist.h"
+#include "tests/cli/clirunner.h"
+#include "tests/support/testdata.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+using kamelo::test::cli;
+using kamelo::test::CliResult;
+using kamelo::test::ScratchDir;
+namespace fs = std::filesystem;
+
+namespace {
+
+// Copies camera pictures (some with embedded thumbnails, one without).
+std::string cameraFolder(const ScratchDir& dir) {
+    const std::string f = dir.file("photos");
+    fs::create_directories(f + "/sub");
+    for (const char* n : {"Canon_40D.jpg", "Nikon_D70.jpg", "sony-d700.jpg"})
+        fs::copy_file(kamelo::test::testDataFile(std::string("camera/") + n), f + "/" + n);
+    kamelo::test::writeFile(f + "/notes.txt", "not a picture");
+    return f;
+}
+
+} // namespace
+
+TEST(KameloCliThumbs, MakesEveryThumbnailAndStoresTheFolderCache) {
+    KAMELO_REQUIRE_TESTDATA();
+    ScratchDir dir;
+    const std::string photos = cameraFolder(dir), cache = dir.file("cache");
+    CliResult r = cli(dir, {"thumbs", photos, "--cache", cache});
+    ASSERT_EQ(r.code, 0) << r.out;
+    EXPECT_NE(r.out.find("pictures: 3\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("cache: " + cache + "/0\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("time: "), std::string::npos);
+
+    std::vector<kamelo::CThumbData> records;
+    ASSERT_TRUE(kamelo::ThumbArchive::readFile(cache + "/0.lis", records));
+    ASSERT_EQ(records.size(), 5u); // "..", sub, three pictures
+    EXPECT_EQ(records[0].displayName, "..");
+    EXPECT_EQ(records[1].displayName, "sub");
+    kamelo::ThumbImageList images;
+    ASSERT_TRUE(kamelo::ThumbImageListFile::readFile(cache + "/0.cac", images));
+    EXPECT_EQ(images.width, 120);
+    EXPECT_EQ(images.height, 100);
+    for (size_t i = 2; i < records.size(); ++i) {
+        EXPECT_EQ(records[i].thumbnailDone, 1);
+        EXPECT_LT(size_t(records[i].imageIndex), images.images.size());
+        EXPECT_NE(records[i].pictureRect.left, INT32_MIN);
+    }
+
+    // Without stamps every picture is decoded; the next pair is written.
+    r = cli(dir, {"thumbs", photos, "--no-stamp", "--cache", cache});
+    ASSERT_EQ(r.code, 0);
+    EXPECT_NE(r.out.find("cache: " + cache + "/1\n"), std::string::npos) << r.out;
+
+    r = cli(dir, {"cache", "show", photos, "--cache", cache});
+    ASSERT_EQ(r.code, 0);
+    EXPECT_EQ(r.out.rfind("cache: " + cache + "/1\n", 0), 0u) << r.out;
+    EXPECT_NE(r.out.find("Canon_40D.jpg\t" + photos + "/Canon_40D.jpg\tfile"), std::string::npos);
+    EXPECT_NE(r.out.find("..\t..\tfolder"), std::string::npos);
+}
+
+TEST(KameloCliThumbs, FoldersWithoutPicturesAndBadArguments) {
+    ScratchDir dir;
+    fs::create_directories(dir.file("empty/inner"));
+    const std::string cache = dir.file("cache");
+    CliResult r = cli(dir, {"thumbs", dir.file("empty"), "--cache", cache});
+    EXPECT_EQ(r.code, 0);
+    EXPECT_NE(r.out.find("pictures: 0\n"), std::string::npos);
+    EXPECT_EQ(r.out.find("cache:"), std::string::npos);
+    EXPECT_EQ(cli(dir, {"cache", "show", dir.file("empty"), "--cache", cache}).code, 1);
+    EXPECT_EQ(cli(dir, {"thumbs", dir.file("missing"), "--cache", cache}).code, 1);
+    EXPECT_EQ(cli(dir, {"thumbs"}).code, 2);
+    EXPECT_EQ(cli(dir, {"cache", "list"}).code, 2);
+}
