@@ -49,6 +49,13 @@ inline constexpr int kClearCache = 1244;
 inline constexpr int kUpdate = 32884;
 inline constexpr int kAbout = 57664;
 inline constexpr int kFocusAddress = 32896;
+// The list's context menu sorts with its own ids.
+inline constexpr int kContextSortByName = 32876;
+inline constexpr int kContextSortBySize = 32877;
+inline constexpr int kContextSortByType = 32878;
+inline constexpr int kContextSortByDate = 32879;
+inline constexpr int kContextSortAscending = 32880;
+inline constexpr int kContextSortDescending = 32881;
 
 // Viewer frame (menu 156)
 inline constexpr int kBackToBrowser = 1293;

@@ -65,6 +65,7 @@ CMainFrame::CMainFrame(CEyeApp& app)
 
     buildCommands();
     buildMenus();
+    buildContextMenus();
     buildToolBar();
     buildStatusBar();
     applyPaneVisibility();
@@ -78,6 +79,11 @@ CMainFrame::CMainFrame(CEyeApp& app)
             l->setText(text);
     });
     connect(list, &CThumbListCtrl::progressChanged, this, &CMainFrame::showProgress);
+    connect(list, &CThumbListCtrl::contextMenuRequested, this,
+            [this](const QPoint& at, bool onItem) {
+                commands_->refresh();
+                (onItem ? itemMenu_ : spaceMenu_)->popup(at);
+            });
     connect(list->iconView()->selectionModel(), &QItemSelectionModel::selectionChanged, commands_,
             &CommandTable::refresh);
     connect(qApp, &QApplication::focusChanged, commands_, &CommandTable::refresh);
@@ -183,11 +189,23 @@ void CMainFrame::buildCommands() {
     CThumbListCtrl* list = browse_->list();
     c.setHandler(kThumbnailView, [list] { list->setViewType(0); });
     c.setHandler(kDetailsView, [list] { list->setViewType(1); });
+    c.add(kContextSortByName, res::IDS_COLUMN_NAME);
+    c.add(kContextSortBySize, res::IDS_COLUMN_SIZE);
+    c.add(kContextSortByType, res::IDS_COLUMN_TYPE);
+    c.add(kContextSortByDate, res::IDS_COLUMN_MODIFIED);
+    c.add(kContextSortAscending, res::IDS_MENU_SORT_ASCENDING);
+    c.add(kContextSortDescending, res::IDS_MENU_SORT_DESCENDING);
     const int sortIds[] = {kSortByName, kSortBySize, kSortByType, kSortByDate};
-    for (int column = 0; column < 4; ++column)
+    const int contextSortIds[] = {kContextSortByName, kContextSortBySize, kContextSortByType,
+                                  kContextSortByDate};
+    for (int column = 0; column < 4; ++column) {
         c.setHandler(sortIds[column], [list, column] { list->sortCommand(column); });
-    c.setHandler(kSortAscending, [list] { list->sortBy(list->sortColumn(), true); });
-    c.setHandler(kSortDescending, [list] { list->sortBy(list->sortColumn(), false); });
+        c.setHandler(contextSortIds[column], [list, column] { list->sortCommand(column); });
+    }
+    for (int id : {kSortAscending, kContextSortAscending})
+        c.setHandler(id, [list] { list->sortBy(list->sortColumn(), true); });
+    for (int id : {kSortDescending, kContextSortDescending})
+        c.setHandler(id, [list] { list->sortBy(list->sortColumn(), false); });
     c.setHandler(kQuickRefresh, [this] {
         if (!browse_->folder().isEmpty())
             browse_->loadFolder(browse_->folder(), CThumbListCtrl::Refresh::Quick);
@@ -201,8 +219,10 @@ void CMainFrame::buildCommands() {
     // The list on screen stays as it is; the next visit decodes again.
     c.setHandler(kClearCache,
                  [this] { ThumbCacheReset::clear(*app_.store(), app_.cacheFolder()); });
-    for (int id : {kThumbnailView, kDetailsView, kSortByName, kSortBySize, kSortByType, kSortByDate,
-                   kSortAscending, kSortDescending})
+    for (int id :
+         {kThumbnailView, kDetailsView, kSortByName, kSortBySize, kSortByType, kSortByDate,
+          kSortAscending, kSortDescending, kContextSortByName, kContextSortBySize,
+          kContextSortByType, kContextSortByDate, kContextSortAscending, kContextSortDescending})
         c.action(id)->setCheckable(true);
     c.setHandler(kToggleFolderPane, [this] { setFolderPaneShown(!left_->isVisibleTo(this)); });
     c.setHandler(kToggleInfoPane, [this] { setInfoPaneShown(!info_->isVisibleTo(this)); });
@@ -275,20 +295,48 @@ void CMainFrame::buildMenus() {
     c.fill(wallpaper, {kWallpaperCenter, kWallpaperTile, kWallpaperStretch, kWallpaperRestore});
     c.fill(tools, {0, kPreferences, kClearCache});
     c.fill(bar->addMenu(res::qtext(res::IDS_MENU_POPUP_HELP)), {kUpdate, kAbout});
-    connect(view, &QMenu::aboutToShow, this, [this] {
-        commands_->action(cmd::kToggleFolderPane)->setChecked(left_->isVisibleTo(this));
-        commands_->action(cmd::kToggleInfoPane)->setChecked(info_->isVisibleTo(this));
-        commands_->action(cmd::kToggleStatusBar)->setChecked(statusBar()->isVisibleTo(this));
-        const CThumbListCtrl* l = browse_->list();
-        commands_->action(cmd::kThumbnailView)->setChecked(l->viewType() == 0);
-        commands_->action(cmd::kDetailsView)->setChecked(l->viewType() == 1);
-        const int sortIds[] = {cmd::kSortByName, cmd::kSortBySize, cmd::kSortByType,
-                               cmd::kSortByDate};
+    connect(view, &QMenu::aboutToShow, this, &CMainFrame::updateChecks);
+}
+
+void CMainFrame::updateChecks() {
+    using namespace cmd;
+    CommandTable& c = *commands_;
+    c.action(kToggleFolderPane)->setChecked(left_->isVisibleTo(this));
+    c.action(kToggleInfoPane)->setChecked(info_->isVisibleTo(this));
+    c.action(kToggleStatusBar)->setChecked(statusBar()->isVisibleTo(this));
+    const CThumbListCtrl* l = browse_->list();
+    c.action(kThumbnailView)->setChecked(l->viewType() == 0);
+    c.action(kDetailsView)->setChecked(l->viewType() == 1);
+    const int sortIds[2][4] = {
+        {kSortByName, kSortBySize, kSortByType, kSortByDate},
+        {kContextSortByName, kContextSortBySize, kContextSortByType, kContextSortByDate}};
+    for (const auto& ids : sortIds)
         for (int column = 0; column < 4; ++column)
-            commands_->action(sortIds[column])->setChecked(l->sortColumn() == column);
-        commands_->action(cmd::kSortAscending)->setChecked(l->sortAscending());
-        commands_->action(cmd::kSortDescending)->setChecked(!l->sortAscending());
-    });
+            c.action(ids[column])->setChecked(l->sortColumn() == column);
+    for (int id : {kSortAscending, kContextSortAscending})
+        c.action(id)->setChecked(l->sortAscending());
+    for (int id : {kSortDescending, kContextSortDescending})
+        c.action(id)->setChecked(!l->sortAscending());
+}
+
+void CMainFrame::buildContextMenus() {
+    using namespace cmd;
+    CommandTable& c = *commands_;
+    itemMenu_ = new QMenu(this);
+    itemMenu_->setObjectName(QStringLiteral("context file 00"));
+    c.fill(itemMenu_, {kViewLarge, 0, kCut, kCopy, kDelete, kRename, 0, kExif, kPrint, 0});
+    c.fill(itemMenu_->addMenu(res::qtext(res::IDS_MENU_POPUP_TOOLS)),
+           {kFrameDecoration, kRotate, kResize, kConvert, kColour});
+    c.fill(itemMenu_->addMenu(res::qtext(res::IDS_MENU_POPUP_WALLPAPER)),
+           {kWallpaperCenter, kWallpaperTile, kWallpaperStretch, kWallpaperRestore});
+    spaceMenu_ = new QMenu(this);
+    spaceMenu_->setObjectName(QStringLiteral("context file 01"));
+    c.fill(spaceMenu_, {kPaste, kNewFolder, 0, kThumbnailView, kDetailsView});
+    c.fill(spaceMenu_->addMenu(res::qtext(res::IDS_MENU_POPUP_SORT)),
+           {kContextSortByName, kContextSortBySize, kContextSortByType, kContextSortByDate, 0,
+            kContextSortAscending, kContextSortDescending});
+    c.fill(spaceMenu_, {0, kQuickRefresh, kFullRefresh, 0, kSelectAll});
+    connect(spaceMenu_, &QMenu::aboutToShow, this, &CMainFrame::updateChecks);
 }
 
 void CMainFrame::buildToolBar() {

@@ -5,6 +5,7 @@
 #include <memory>
 
 class QLabel;
+class QMenu;
 class QProgressBar;
 class QSplitter;
 class QToolButton;
@@ -64,6 +65,8 @@ private:
     Focus focusTarget() const;
     void buildCommands();
     void buildMenus();
+    void buildContextMenus();
+    void updateChecks();
     void buildToolBar();
     void buildStatusBar();
     void applyPaneVisibility();
@@ -79,6 +82,8 @@ private:
     QToolButton* wallpaperButton_ = nullptr;
     QLabel* panes_[3] = {nullptr, nullptr, nullptr};
     QProgressBar* progress_ = nullptr;
+    QMenu* itemMenu_ = nullptr;
+    QMenu* spaceMenu_ = nullptr;
     std::unique_ptr<CacheIndex> cacheIndex_;
     bool stored_ = false;
 };

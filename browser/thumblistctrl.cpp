@@ -53,6 +53,13 @@ CThumbListCtrl::CThumbListCtrl(QWidget* parent)
         v->installEventFilter(this);
         v->viewport()->installEventFilter(this);
         connect(v, &QAbstractItemView::doubleClicked, this, [this] { openSelected(); });
+        v->setContextMenuPolicy(Qt::CustomContextMenu);
+        connect(v, &QWidget::customContextMenuRequested, this, [this, v](const QPoint& pos) {
+            const QModelIndex hit = v->indexAt(pos);
+            if (hit.isValid() && !v->selectionModel()->isSelected(hit))
+                selectIndex(hit.row());
+            emit contextMenuRequested(v->viewport()->mapToGlobal(pos), hit.isValid());
+        });
         stack_->addWidget(v);
     }
     icons_->setViewMode(QListView::IconMode);

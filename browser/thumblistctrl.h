@@ -93,6 +93,8 @@ signals:
     void statusText(int pane, const QString& text);
     void folderLoaded(const QString& folder);
     void cacheSaved(const QString& base);
+    // Right click: onItem tells an item from empty space.
+    void contextMenuRequested(const QPoint& globalPos, bool onItem);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

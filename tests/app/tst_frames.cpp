@@ -514,6 +514,43 @@ private slots:
         r.stop();
     }
 
+    void browserCommandsSortSwitchAndShowProgress() {
+        Run r;
+        r.start();
+        CMainFrame* f = r.frame();
+        QVERIFY(f->browseView()->loadFolder(r.photo("")));
+        CThumbListCtrl* list = f->browseView()->list();
+        CommandTable* c = f->commands();
+        QCOMPARE(list->pathAt(2), r.photo("a.png"));
+        c->action(cmd::kSortByName)->trigger(); // the same column: descending
+        QVERIFY(!list->sortAscending());
+        QCOMPARE(list->pathAt(2), r.photo("c.PNG"));
+        c->action(cmd::kContextSortAscending)->trigger();
+        QCOMPARE(list->pathAt(2), r.photo("a.png"));
+        QCOMPARE(list->kindAt(0), CThumbListCtrl::Kind::Parent); // always first
+
+        c->action(cmd::kDetailsView)->trigger();
+        QCOMPARE(list->viewType(), 1);
+        QCOMPARE(r.app->settings().viewType, 1);
+        c->action(cmd::kThumbnailView)->trigger();
+        QCOMPARE(list->viewType(), 0);
+
+        f->showProgress(42);
+        QCOMPARE(f->statusPane(2)->text(), QStringLiteral("42%"));
+        f->showProgress(100);
+        QCOMPARE(f->statusPane(2)->text(), QString());
+        QVERIFY(QTest::qWaitFor([&] { return !list->isLoading(); }, 10000));
+        QVERIFY(f->statusPane(1)->text().startsWith(QStringLiteral("총 아이템수 : 3개")));
+
+        // The two context menus, from the frame's commands.
+        auto* items = f->findChild<QMenu*>(QStringLiteral("context file 00"));
+        auto* space = f->findChild<QMenu*>(QStringLiteral("context file 01"));
+        QVERIFY(items && space);
+        QCOMPARE(items->actions().first()->data().toInt(), cmd::kViewLarge);
+        QCOMPARE(space->actions().first()->data().toInt(), cmd::kPaste);
+        r.stop();
+    }
+
     void listCommandsFollowTheFocusAndTheSelection() {
         Run r;
         r.start();
