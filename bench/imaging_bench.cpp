@@ -115,16 +115,18 @@ int main(int argc, char** argv) {
     PictureFile::load(jpg, decoded);
     Bitmap small;
     ours = bestOf(3, [&] { Resize::scaled(decoded, 1500, 1000, Resize::kBicubic, small); });
-    const double vipsTotal =
-        command(3, "VIPS_CONCURRENCY=1 vips resize " + jpg + " " + dir + "/v.v 0.25 --kernel cubic");
+    const double vipsTotal = command(3, "VIPS_CONCURRENCY=1 vips resize " + jpg + " " + dir +
+                                            "/v.v 0.25 --kernel cubic");
     const double vipsLoad = command(3, "VIPS_CONCURRENCY=1 vips copy " + jpg + " " + dir + "/c.v");
     const double gmTotal =
         command(3, "gm convert " + jpg + " -filter Catrom -resize 1500x1000! " + dir + "/g.ppm");
     const double gmLoad = command(3, "gm convert " + jpg + " " + dir + "/g0.ppm");
     // The tools cannot resize without reading the file: their decode and
     // write (measured alone) are taken off.
-    report("bicubic resize to 1/4", ours, std::max(1e-6, vipsTotal - vipsLoad), "vips resize (net)");
-    report("bicubic resize to 1/4", ours, std::max(1e-6, gmTotal - gmLoad), "gm -filter Catrom (net)");
+    report("bicubic resize to 1/4", ours, std::max(1e-6, vipsTotal - vipsLoad),
+           "vips resize (net)");
+    report("bicubic resize to 1/4", ours, std::max(1e-6, gmTotal - gmLoad),
+           "gm -filter Catrom (net)");
 
     Bitmap mid;
     Resize::scaled(decoded, 3000, 2000, Resize::kResample, mid);

@@ -17,31 +17,14 @@ namespace kamelo {
 
 namespace {
 
-QImage fromBgr(const std::vector<uint8_t>& bgr, int w, int h) {
-    QImage image(w, h, QImage::Format_RGB32);
-    for (int y = 0; y < h; ++y) {
-        const uint8_t* s = bgr.data() + size_t(y) * w * 3;
-        auto* d = reinterpret_cast<QRgb*>(image.scanLine(y));
-        for (int x = 0; x < w; ++x)
-            d[x] = qRgb(s[3 * x + 2], s[3 * x + 1], s[3 * x]);
+// Writes an image row as blue-green-red.
+void toBgrRow(const QImage& image, int y, uint8_t* out) {
+    const auto* s = reinterpret_cast<const QRgb*>(image.constScanLine(y));
+    for (int x = 0; x < image.width(); ++x) {
+        out[3 * x] = uint8_t(qBlue(s[x]));
+        out[3 * x + 1] = uint8_t(qGreen(s[x]));
+        out[3 * x + 2] = uint8_t(qRed(s[x]));
     }
-    return image;
-}
-
-std::vector<uint8_t> toBgr(const QImage& source, int w, int h) {
-    QImage image = source.size() == QSize(w, h) ? source : source.scaled(w, h);
-    image = image.convertToFormat(QImage::Format_RGB32);
-    std::vector<uint8_t> out(size_t(w) * h * 3);
-    for (int y = 0; y < h; ++y) {
-        const auto* s = reinterpret_cast<const QRgb*>(image.constScanLine(y));
-        uint8_t* d = out.data() + size_t(y) * w * 3;
-        for (int x = 0; x < w; ++x) {
-            d[3 * x] = uint8_t(qBlue(s[x]));
-            d[3 * x + 1] = uint8_t(qGreen(s[x]));
-            d[3 * x + 2] = uint8_t(qRed(s[x]));
-        }
-    }
-    return out;
 }
 
 } // namespace
@@ -62,8 +45,38 @@ int ThumbFolder::addImage(const QImage& image) {
 QImage ThumbFolder::imageAt(int row) const {
     if (row < 0 || size_t(row) >= records_.size())
         return {};
-    const int index = records_[size_t(row)].imageIndex;
-    return index >= 0 && size_t(index) < images_.size() ? images_[size_t(index)] : QImage();
+    return image(records_[size_t(row)].imageIndex);
+}
+
+QImage ThumbFolder::image(int index) const {
+    if (index < 0 || size_t(index) >= images_.size())
+        return {};
+    QImage& cell = images_[size_t(index)];
+    if (cell.isNull() && cacheImages_ && index < cacheImages_->layout().count) {
+        // Converted on first use, a band of four at a time: a cached folder
+        // shows without reading the thumbnails nobody looks at.
+        const ThumbImageListFile::Layout& l = cacheImages_->layout();
+        std::vector<uint8_t> band;
+        const int first = index / 4 * 4;
+        const bool read = cacheImages_->readBand(index, band);
+        for (int i = first; i < std::min(first + 4, l.count); ++i) {
+            QImage& c = images_[size_t(i)];
+            if (!c.isNull())
+                continue;
+            if (!read) {
+                c = template_; // the file went short since it was checked
+                continue;
+            }
+            c = QImage(l.width, l.height, QImage::Format_RGB32);
+            for (int y = 0; y < l.height; ++y) {
+                const uint8_t* src = cacheImages_->bandRow(band, i, y);
+                auto* dst = reinterpret_cast<QRgb*>(c.scanLine(y));
+                for (int x = 0; x < l.width; ++x)
+                    dst[x] = qRgb(src[3 * x + 2], src[3 * x + 1], src[3 * x]);
+            }
+        }
+    }
+    return cell;
 }
 
 bool ThumbFolder::isPicture(int row) const {
@@ -83,6 +96,7 @@ bool ThumbFolder::allPicturesDone() const {
 bool ThumbFolder::enumerate(const QString& folder) {
     records_.clear();
     images_.clear();
+    cacheImages_.reset();
     placeholders_.clear();
     pictures_ = folders_ = 0;
     folder_ = folder;
@@ -142,16 +156,25 @@ void ThumbFolder::applyThumbnail(int row, const ThumbResult& result) {
 }
 
 bool ThumbFolder::saveCache(CacheIndex& index) const {
-    ThumbImageList list;
-    list.width = options_.width;
-    list.height = options_.height;
-    list.images.reserve(images_.size());
-    for (const QImage& image : images_)
-        list.images.push_back(toBgr(image, list.width, list.height));
+    const int width = options_.width, height = options_.height;
     const int n = index.nextNumber();
     const std::string base = index.cacheBase(n);
+    QImage current;
+    int currentIndex = -1;
+    auto fillRow = [&](int i, int y, uint8_t* bgr) {
+        if (i != currentIndex) {
+            currentIndex = i;
+            current = image(i);
+            if (current.size() != QSize(width, height))
+                current = current.isNull() ? QImage(width, height, QImage::Format_RGB32)
+                                           : current.scaled(width, height);
+            current = current.convertToFormat(QImage::Format_RGB32);
+        }
+        toBgrRow(current, y, bgr);
+    };
     // Both files first: the index never names a pair that is not complete.
-    if (!ThumbImageListFile::writeFile(CacheIndex::cacPath(base), list) ||
+    if (!ThumbImageListFile::writeFile(CacheIndex::cacPath(base), width, height, imageCount(),
+                                       fillRow) ||
         !ThumbArchive::writeFile(CacheIndex::lisPath(base), records_)) {
         std::filesystem::remove(CacheIndex::cacPath(base));
         return false;
@@ -166,25 +189,24 @@ ThumbFolder::CacheResult ThumbFolder::loadCache(CacheIndex& index, const QString
         return CacheResult::NotFound;
 
     std::vector<CThumbData> cached;
-    ThumbImageList list;
     EnumerateOptions o;
     o.withParent = false;
     o.onlyPictures = options_.onlyPictures;
     EnumerateResult current;
+    auto images = std::make_unique<ThumbImageListReader>(CacheIndex::cacPath(base));
+    const ThumbImageListFile::Layout& layout = images->layout();
     const bool usable = ThumbArchive::readFile(CacheIndex::lisPath(base), cached) &&
                         FolderEnumerator::enumerate(folder.toStdString(), o, current) &&
-                        cacheStillValid(cached, current.records) &&
-                        ThumbImageListFile::readFile(CacheIndex::cacPath(base), list) &&
-                        list.width == options_.width && list.height == options_.height;
+                        cacheStillValid(cached, current.records) && images->isOpen() &&
+                        layout.width == options_.width && layout.height == options_.height;
     if (!usable) {
         index.removeStale(key);
         return CacheResult::Stale;
     }
     records_ = std::move(cached);
-    images_.clear();
+    images_.assign(size_t(layout.count), QImage());
+    cacheImages_ = std::move(images);
     placeholders_.clear();
-    for (const auto& bgr : list.images)
-        images_.push_back(fromBgr(bgr, list.width, list.height));
     folder_ = folder;
     pictures_ = current.pictures;
     folders_ = 0;

@@ -1,12 +1,14 @@
 #pragma once
 
 #include "browser/core/thumbdata.h"
+#include "browser/core/thumbimagelist.h"
 #include "thumbrenderer.h"
 
 #include <QImage>
 #include <QString>
 
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -47,8 +49,11 @@ public:
     const Options& options() const { return options_; }
     std::vector<CThumbData>& records() { return records_; }
     const std::vector<CThumbData>& records() const { return records_; }
-    const std::vector<QImage>& images() const { return images_; }
+    int imageCount() const { return static_cast<int>(images_.size()); }
+    // The cell image of a row (images from the cache are converted when
+    // first asked for).
     QImage imageAt(int row) const;
+    QImage image(int index) const;
     int pictureCount() const { return pictures_; }
     int folderCount() const { return folders_; }
     bool isPicture(int row) const;
@@ -66,7 +71,8 @@ private:
     QString folder_;
     QImage template_;
     std::vector<CThumbData> records_;
-    std::vector<QImage> images_;
+    mutable std::vector<QImage> images_; // null: still in the cache file
+    std::unique_ptr<ThumbImageListReader> cacheImages_;
     std::map<std::string, int> placeholders_; // type name -> image index
     int pictures_ = 0;
     int folders_ = 0;

@@ -20,13 +20,15 @@ struct Key {
     long long mtime = 0;
 };
 
-Key keyOf(const CThumbData& d) {
+Key keyOf(const CThumbData& d, int column) {
     Key k;
     k.group = d.isParent() ? 0 : d.isFolder() ? 1 : 2;
     k.name = QString::fromStdString(d.displayName);
     k.type = QString::fromStdString(d.typeName);
     struct stat st {};
-    if (k.group != 0 && ::stat(d.fullPath.c_str(), &st) == 0) {
+    // Only sizes and dates need the file system.
+    const bool needStat = column == ThumbSort::kSize || column == ThumbSort::kDate;
+    if (needStat && k.group != 0 && ::stat(d.fullPath.c_str(), &st) == 0) {
         k.size = k.group == 2 ? static_cast<long long>(st.st_size) : 0;
         k.mtime = static_cast<long long>(st.st_mtime);
     }
@@ -57,7 +59,7 @@ void ThumbSort::sort(std::vector<CThumbData>& records, int column, bool ascendin
     std::vector<Key> keys;
     keys.reserve(records.size());
     for (const CThumbData& d : records)
-        keys.push_back(keyOf(d));
+        keys.push_back(keyOf(d, column));
     std::vector<size_t> order(records.size());
     std::iota(order.begin(), order.end(), size_t(0));
     std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) {

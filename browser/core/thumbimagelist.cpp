@@ -3,7 +3,12 @@
 #include "bytewriter.h"
 #include "imaging/core/filebytes.h"
 
+#include <algorithm>
+#include <cerrno>
 #include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace kamelo {
 
@@ -23,17 +28,15 @@ size_t strideOf(int width) {
 
 } // namespace
 
-std::vector<uint8_t> ThumbImageListFile::write(const ThumbImageList& list) {
-    const size_t count = list.images.size();
-    if (count > 0xFFFF || list.width <= 0 || list.height <= 0 || list.width > kMaxSide ||
-        list.height > kMaxSide)
+std::vector<uint8_t> ThumbImageListFile::write(int width, int height, int countIn,
+                                               const RowFiller& fillRow) {
+    if (countIn < 0 || countIn > 0xFFFF || width <= 0 || height <= 0 || width > kMaxSide ||
+        height > kMaxSide)
         return {};
-    for (const auto& image : list.images)
-        if (image.size() != list.imageBytes())
-            return {};
+    const size_t count = size_t(countIn);
     const int rows = count == 0 ? 1 : int((count + kPerRow - 1) / kPerRow);
-    const int bmpWidth = list.width * kPerRow;
-    const int bmpHeight = list.height * rows;
+    const int bmpWidth = width * kPerRow;
+    const int bmpHeight = height * rows;
     const size_t stride = strideOf(bmpWidth);
     const size_t pixelBytes = stride * size_t(bmpHeight);
 
@@ -43,8 +46,8 @@ std::vector<uint8_t> ThumbImageListFile::write(const ThumbImageList& list) {
     w.u16(static_cast<uint16_t>(count));
     w.u16(static_cast<uint16_t>(count)); // capacity: exactly what is there
     w.u16(kGrow);
-    w.u16(static_cast<uint16_t>(list.width));
-    w.u16(static_cast<uint16_t>(list.height));
+    w.u16(static_cast<uint16_t>(width));
+    w.u16(static_cast<uint16_t>(height));
     w.u32(kNoBackground);
     w.u16(kColour24);
     for (int i = 0; i < 4; ++i)
@@ -70,26 +73,42 @@ std::vector<uint8_t> ThumbImageListFile::write(const ThumbImageList& list) {
     std::vector<uint8_t>& out = w.bytes();
     const size_t start = out.size();
     out.resize(start + pixelBytes, 0);
-    const size_t rowBytes = size_t(list.width) * 3;
+    const size_t rowBytes = size_t(width) * 3;
     for (size_t i = 0; i < count; ++i) {
         const int cellX = int(i % kPerRow), cellY = int(i / kPerRow);
-        for (int y = 0; y < list.height; ++y) {
-            const int bmpRow = bmpHeight - 1 - (cellY * list.height + y); // bottom-up
-            std::memcpy(out.data() + start + size_t(bmpRow) * stride + cellX * rowBytes,
-                        list.images[i].data() + size_t(y) * rowBytes, rowBytes);
+        for (int y = 0; y < height; ++y) {
+            const int bmpRow = bmpHeight - 1 - (cellY * height + y); // bottom-up
+            fillRow(int(i), y, out.data() + start + size_t(bmpRow) * stride + cellX * rowBytes);
         }
     }
     return std::move(out);
 }
 
-bool ThumbImageListFile::read(const uint8_t* data, size_t size, ThumbImageList& list) {
-    list = {};
-    ByteReader r(data, size);
+std::vector<uint8_t> ThumbImageListFile::write(const ThumbImageList& list) {
+    for (const auto& image : list.images)
+        if (image.size() != list.imageBytes())
+            return {};
+    const size_t rowBytes = size_t(list.width) * 3;
+    return write(list.width, list.height, int(std::min<size_t>(list.images.size(), 0x10000)),
+                 [&](int i, int y, uint8_t* bgr) {
+                     std::memcpy(bgr, list.images[size_t(i)].data() + size_t(y) * rowBytes,
+                                 rowBytes);
+                 });
+}
+
+bool ThumbImageListFile::parse(const uint8_t* data, size_t size, Layout& layout) {
+    return parseHeader(data, size, size, layout);
+}
+
+bool ThumbImageListFile::parseHeader(const uint8_t* data, size_t headSize, size_t size,
+                                     Layout& layout) {
+    layout = {};
+    ByteReader r(data, std::min(headSize, size));
     if (r.u16() != kMagic)
         return false;
     r.u16(); // version
     const int count = r.u16();
-    const int capacity = r.u16();
+    r.u16(); // capacity
     r.u16(); // grow
     const int width = r.u16();
     const int height = r.u16();
@@ -100,9 +119,9 @@ bool ThumbImageListFile::read(const uint8_t* data, size_t size, ThumbImageList& 
     if (!r.ok() || width <= 0 || height <= 0 || width > kMaxSide || height > kMaxSide ||
         (flags & 0xFE) != kColour24 || (flags & 1) /* masks are never written */)
         return false;
-    (void)capacity;
 
     // The BMP that holds the images.
+    const size_t bmpStart = r.position();
     const uint8_t* magic = r.span(2);
     if (!magic || magic[0] != 'B' || magic[1] != 'M')
         return false;
@@ -120,27 +139,43 @@ bool ThumbImageListFile::read(const uint8_t* data, size_t size, ThumbImageList& 
         int64_t(bmpHeight / height) * kPerRow < count || offBits < 14 + headerSize)
         return false;
     const size_t stride = strideOf(bmpWidth);
-    const size_t bmpStart = 28; // after the "IL" header
     const size_t pixelsAt = bmpStart + offBits;
     if (pixelsAt > size || (size - pixelsAt) / stride < size_t(bmpHeight))
         return false;
-    const uint8_t* pixels = data + pixelsAt;
+    layout = {width, height, count, bmpHeight, stride, pixelsAt};
+    return true;
+}
 
-    list.width = width;
-    list.height = height;
-    list.images.resize(size_t(count));
-    const size_t rowBytes = size_t(width) * 3;
-    for (int i = 0; i < count; ++i) {
+const uint8_t* ThumbImageListFile::row(const uint8_t* data, const Layout& layout, int index,
+                                       int y) {
+    const int cellX = index % kPerRow, cellY = index / kPerRow;
+    const int bmpRow = layout.bmpHeight - 1 - (cellY * layout.height + y);
+    return data + layout.pixelsAt + size_t(bmpRow) * layout.stride +
+           size_t(cellX) * size_t(layout.width) * 3;
+}
+
+bool ThumbImageListFile::read(const uint8_t* data, size_t size, ThumbImageList& list) {
+    list = {};
+    Layout layout;
+    if (!parse(data, size, layout))
+        return false;
+    list.width = layout.width;
+    list.height = layout.height;
+    list.images.resize(size_t(layout.count));
+    const size_t rowBytes = size_t(layout.width) * 3;
+    for (int i = 0; i < layout.count; ++i) {
         std::vector<uint8_t>& image = list.images[size_t(i)];
         image.resize(list.imageBytes());
-        const int cellX = i % kPerRow, cellY = i / kPerRow;
-        for (int y = 0; y < height; ++y) {
-            const int bmpRow = bmpHeight - 1 - (cellY * height + y);
-            std::memcpy(image.data() + size_t(y) * rowBytes,
-                        pixels + size_t(bmpRow) * stride + cellX * rowBytes, rowBytes);
-        }
+        for (int y = 0; y < layout.height; ++y)
+            std::memcpy(image.data() + size_t(y) * rowBytes, row(data, layout, i, y), rowBytes);
     }
     return true;
+}
+
+bool ThumbImageListFile::writeFile(const std::string& path, int width, int height, int count,
+                                   const RowFiller& fillRow) {
+    const std::vector<uint8_t> bytes = write(width, height, count, fillRow);
+    return !bytes.empty() && imaging::writeFileAtomically(path, bytes.data(), bytes.size()) >= 1;
 }
 
 bool ThumbImageListFile::writeFile(const std::string& path, const ThumbImageList& list) {
@@ -155,6 +190,54 @@ bool ThumbImageListFile::readFile(const std::string& path, ThumbImageList& list)
         return false;
     }
     return read(bytes.data(), bytes.size(), list);
+}
+
+ThumbImageListReader::ThumbImageListReader(const std::string& path) {
+    fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd_ < 0)
+        return;
+    struct stat st {};
+    uint8_t head[ThumbImageListFile::kHeaderBytes];
+    const bool ok = ::fstat(fd_, &st) == 0 && S_ISREG(st.st_mode) &&
+                    ::pread(fd_, head, sizeof head, 0) == ssize_t(sizeof head) &&
+                    ThumbImageListFile::parseHeader(head, sizeof head, size_t(st.st_size), layout_);
+    if (!ok) {
+        ::close(fd_);
+        fd_ = -1;
+    }
+}
+
+ThumbImageListReader::~ThumbImageListReader() {
+    if (fd_ >= 0)
+        ::close(fd_);
+}
+
+bool ThumbImageListReader::readBand(int index, std::vector<uint8_t>& band) const {
+    if (fd_ < 0 || index < 0 || index >= layout_.count)
+        return false;
+    const int cellY = index / kPerRow;
+    // Rows are stored bottom-up: the band's first row in the file is its last.
+    const int firstFileRow = layout_.bmpHeight - (cellY + 1) * layout_.height;
+    const size_t bytes = layout_.stride * size_t(layout_.height);
+    band.resize(bytes);
+    const off_t at = off_t(layout_.pixelsAt + size_t(firstFileRow) * layout_.stride);
+    size_t got = 0;
+    while (got < bytes) {
+        const ssize_t n = ::pread(fd_, band.data() + got, bytes - got, at + off_t(got));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        got += size_t(n);
+    }
+    return true;
+}
+
+const uint8_t* ThumbImageListReader::bandRow(const std::vector<uint8_t>& band, int index,
+                                             int y) const {
+    const int cellX = index % kPerRow;
+    const size_t rowInBand = size_t(layout_.height - 1 - y);
+    return band.data() + rowInBand * layout_.stride + size_t(cellX) * size_t(layout_.width) * 3;
 }
 
 } // namespace kamelo

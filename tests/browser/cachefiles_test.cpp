@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <filesystem>
 
 using namespace kamelo;
@@ -80,6 +81,30 @@ TEST(ThumbImageList, DamagedStreamsAreRefused) {
     ThumbImageList wrong = threeImages(8, 6);
     wrong.images[2].pop_back();
     EXPECT_TRUE(ThumbImageListFile::write(wrong).empty());
+}
+
+TEST(ThumbImageList, TheReaderFetchesEachImageFromItsBand) {
+    ScratchDir dir;
+    const ThumbImageList list = threeImages(9, 4); // five images: two bands
+    const std::string path = dir.file("0.cac");
+    ASSERT_TRUE(ThumbImageListFile::writeFile(path, list));
+    ThumbImageListReader reader(path);
+    ASSERT_TRUE(reader.isOpen());
+    EXPECT_EQ(reader.layout().count, 5);
+    std::vector<uint8_t> band;
+    for (int i = 0; i < 5; ++i) {
+        ASSERT_TRUE(reader.readBand(i, band));
+        for (int y = 0; y < 4; ++y)
+            EXPECT_EQ(0, std::memcmp(reader.bandRow(band, i, y),
+                                     list.images[size_t(i)].data() + size_t(y) * 27, 27))
+                << i << " " << y;
+    }
+    EXPECT_FALSE(reader.readBand(5, band));
+    // Cut short after it was opened: the band reads fail, nothing crashes.
+    std::filesystem::resize_file(path, 200);
+    EXPECT_FALSE(reader.readBand(4, band));
+    EXPECT_FALSE(ThumbImageListReader(path).isOpen());
+    EXPECT_FALSE(ThumbImageListReader(dir.file("missing.cac")).isOpen());
 }
 
 TEST(CacheValidity, OnlyPathAndTimePairsCount) {
