@@ -159,18 +159,12 @@ bool ThumbFolder::saveCache(CacheIndex& index) const {
     const int width = options_.width, height = options_.height;
     const int n = index.nextNumber();
     const std::string base = index.cacheBase(n);
-    QImage current;
-    int currentIndex = -1;
     auto fillRow = [&](int i, int y, uint8_t* bgr) {
-        if (i != currentIndex) {
-            currentIndex = i;
-            current = image(i);
-            if (current.size() != QSize(width, height))
-                current = current.isNull() ? QImage(width, height, QImage::Format_RGB32)
-                                           : current.scaled(width, height);
-            current = current.convertToFormat(QImage::Format_RGB32);
-        }
-        toBgrRow(current, y, bgr);
+        const QImage cell = image(i);
+        if (cell.size() == QSize(width, height) && cell.format() == QImage::Format_RGB32)
+            toBgrRow(cell, y, bgr);
+        else if (!cell.isNull()) // not a cell of this size: fitted on the way out
+            toBgrRow(cell.scaled(width, height).convertToFormat(QImage::Format_RGB32), y, bgr);
     };
     // Both files first: the index never names a pair that is not complete.
     if (!ThumbImageListFile::writeFile(CacheIndex::cacPath(base), width, height, imageCount(),

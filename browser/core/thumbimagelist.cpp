@@ -28,11 +28,17 @@ size_t strideOf(int width) {
 
 } // namespace
 
-std::vector<uint8_t> ThumbImageListFile::write(int width, int height, int countIn,
-                                               const RowFiller& fillRow) {
+namespace {
+
+using Sink = std::function<bool(const uint8_t*, size_t)>;
+
+// Writes the stream in file order (the BMP's rows bottom-up), one BMP row at
+// a time, so a big list never needs a second copy in memory.
+bool writeStream(int width, int height, int countIn, const ThumbImageListFile::RowFiller& fillRow,
+                 const Sink& sink) {
     if (countIn < 0 || countIn > 0xFFFF || width <= 0 || height <= 0 || width > kMaxSide ||
         height > kMaxSide)
-        return {};
+        return false;
     const size_t count = size_t(countIn);
     const int rows = count == 0 ? 1 : int((count + kPerRow - 1) / kPerRow);
     const int bmpWidth = width * kPerRow;
@@ -69,19 +75,36 @@ std::vector<uint8_t> ThumbImageListFile::write(int width, int height, int countI
     w.i32(0);
     w.u32(0);
     w.u32(0);
+    if (!sink(w.bytes().data(), w.bytes().size()))
+        return false;
 
-    std::vector<uint8_t>& out = w.bytes();
-    const size_t start = out.size();
-    out.resize(start + pixelBytes, 0);
     const size_t rowBytes = size_t(width) * 3;
-    for (size_t i = 0; i < count; ++i) {
-        const int cellX = int(i % kPerRow), cellY = int(i / kPerRow);
-        for (int y = 0; y < height; ++y) {
-            const int bmpRow = bmpHeight - 1 - (cellY * height + y); // bottom-up
-            fillRow(int(i), y, out.data() + start + size_t(bmpRow) * stride + cellX * rowBytes);
+    std::vector<uint8_t> line(stride);
+    for (int bmpRow = 0; bmpRow < bmpHeight; ++bmpRow) {
+        const int fromTop = bmpHeight - 1 - bmpRow;
+        const int cellY = fromTop / height, y = fromTop % height;
+        std::fill(line.begin(), line.end(), 0);
+        for (int cellX = 0; cellX < kPerRow; ++cellX) {
+            const size_t i = size_t(cellY) * kPerRow + size_t(cellX);
+            if (i < count)
+                fillRow(int(i), y, line.data() + size_t(cellX) * rowBytes);
         }
+        if (!sink(line.data(), line.size()))
+            return false;
     }
-    return std::move(out);
+    return true;
+}
+
+} // namespace
+
+std::vector<uint8_t> ThumbImageListFile::write(int width, int height, int count,
+                                               const RowFiller& fillRow) {
+    std::vector<uint8_t> out;
+    const bool ok = writeStream(width, height, count, fillRow, [&](const uint8_t* p, size_t n) {
+        out.insert(out.end(), p, p + n);
+        return true;
+    });
+    return ok ? out : std::vector<uint8_t>();
 }
 
 std::vector<uint8_t> ThumbImageListFile::write(const ThumbImageList& list) {
@@ -174,8 +197,10 @@ bool ThumbImageListFile::read(const uint8_t* data, size_t size, ThumbImageList& 
 
 bool ThumbImageListFile::writeFile(const std::string& path, int width, int height, int count,
                                    const RowFiller& fillRow) {
-    const std::vector<uint8_t> bytes = write(width, height, count, fillRow);
-    return !bytes.empty() && imaging::writeFileAtomically(path, bytes.data(), bytes.size()) >= 1;
+    imaging::AtomicFile file(path);
+    return writeStream(width, height, count, fillRow,
+                       [&](const uint8_t* p, size_t n) { return file.write(p, n); }) &&
+           file.commit() >= 1;
 }
 
 bool ThumbImageListFile::writeFile(const std::string& path, const ThumbImageList& list) {

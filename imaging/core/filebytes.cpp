@@ -65,36 +65,56 @@ int readFileHead(const std::string& path, size_t maxBytes, std::vector<uint8_t>&
     return rc;
 }
 
-int writeFileAtomically(const std::string& path, const uint8_t* data, size_t size) {
+AtomicFile::AtomicFile(const std::string& path) : path_(path) {
     const size_t slash = path.find_last_of('/');
     const std::string folder = slash == std::string::npos ? "." : path.substr(0, slash);
-    std::string tmp = folder + "/.kamelo-save-XXXXXX";
-    int fd = ::mkstemp(tmp.data());
-    if (fd < 0)
-        return result::kFileWrite;
+    tmp_ = folder + "/.kamelo-save-XXXXXX";
+    fd_ = ::mkstemp(tmp_.data());
+    ok_ = fd_ >= 0;
+}
+
+AtomicFile::~AtomicFile() {
+    if (fd_ >= 0) {
+        ::close(fd_);
+        ::unlink(tmp_.c_str());
+    }
+}
+
+bool AtomicFile::write(const uint8_t* data, size_t size) {
     size_t done = 0;
-    bool ok = true;
-    while (done < size) {
-        ssize_t n = ::write(fd, data + done, size - done);
+    while (ok_ && done < size) {
+        const ssize_t n = ::write(fd_, data + done, size - done);
         if (n < 0 && errno == EINTR)
             continue;
-        if (n <= 0) {
-            ok = false;
-            break;
-        }
-        done += static_cast<size_t>(n);
+        if (n <= 0)
+            ok_ = false;
+        else
+            done += static_cast<size_t>(n);
     }
+    return ok_;
+}
+
+int AtomicFile::commit() {
+    if (fd_ < 0)
+        return result::kFileWrite;
     // The data must be on disk before the rename makes it the file.
-    ok = ok && ::fsync(fd) == 0;
+    bool ok = ok_ && ::fsync(fd_) == 0;
     // mkstemp creates 0600; give the new file the usual permissions.
     mode_t mask = ::umask(0);
     ::umask(mask);
-    ok = ::fchmod(fd, 0666 & ~mask) == 0 && ok;
-    ok = ::close(fd) == 0 && ok;
-    if (ok && ::rename(tmp.c_str(), path.c_str()) == 0)
+    ok = ::fchmod(fd_, 0666 & ~mask) == 0 && ok;
+    ok = ::close(fd_) == 0 && ok;
+    fd_ = -1;
+    if (ok && ::rename(tmp_.c_str(), path_.c_str()) == 0)
         return result::kSuccess;
-    ::unlink(tmp.c_str());
+    ::unlink(tmp_.c_str());
     return result::kFileWrite;
+}
+
+int writeFileAtomically(const std::string& path, const uint8_t* data, size_t size) {
+    AtomicFile file(path);
+    file.write(data, size);
+    return file.commit();
 }
 
 } // namespace kamelo::imaging
