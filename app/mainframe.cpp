@@ -113,7 +113,11 @@ void CMainFrame::showBrowserAgain(const QString& currentPath) {
     show();
 }
 
-CMainFrame::~CMainFrame() = default;
+CMainFrame::~CMainFrame() {
+    // The list and its loader go before the frame's members they report to.
+    browse_->list()->stopLoader();
+    browse_->list()->disconnect(this);
+}
 
 void CMainFrame::showProgress(int percent) {
     // 0 and 100 or more end the progress display.

@@ -91,6 +91,8 @@ CThumbListCtrl::CThumbListCtrl(QWidget* parent)
 }
 
 CThumbListCtrl::~CThumbListCtrl() {
+    // Whoever listened may be half gone already.
+    blockSignals(true);
     stopLoader();
     // The cache written from now on is of this format.
     if (SettingsStore* store = settingsStore())
