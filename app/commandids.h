@@ -49,7 +49,15 @@ inline constexpr int kClearCache = 1244;
 inline constexpr int kUpdate = 32884;
 inline constexpr int kAbout = 57664;
 inline constexpr int kFocusAddress = 32896;
-// The list's context menu sorts with its own ids.
+// The list's context menu has its own ids for the same commands.
+inline constexpr int kContextNewFolder = 32882;
+inline constexpr int kContextRename = 1279;
+inline constexpr int kContextDelete = 1248; // for good with the left Shift key down
+inline constexpr int kContextCut = 1253;
+inline constexpr int kContextCopy = 1245;
+inline constexpr int kContextPaste = 1247;
+inline constexpr int kContextQuickRefresh = 1283;
+inline constexpr int kContextFullRefresh = 1284;
 inline constexpr int kContextSortByName = 32876;
 inline constexpr int kContextSortBySize = 32877;
 inline constexpr int kContextSortByType = 32878;

@@ -12,6 +12,9 @@
 #include "browser/core/cacheindex.h"
 #include "browser/infoview.h"
 #include "browser/leftview.h"
+#include "browser/listfileactions.h"
+#include "browser/newfolderdialog.h"
+#include "browser/shelltreemodel.h"
 #include "browser/thumblistctrl.h"
 #include "resources/qtstrings.h"
 #include "viewer/eyedoc.h"
@@ -71,6 +74,7 @@ CMainFrame::CMainFrame(CEyeApp& app)
     applyPaneVisibility();
 
     CThumbListCtrl* list = browse_->list();
+    wireTree();
     cacheIndex_ = std::make_unique<CacheIndex>(*app_.store(), app_.cacheFolder());
     list->setCacheIndex(cacheIndex_.get());
     connect(list, &CThumbListCtrl::enterViewerRequested, this, &CMainFrame::enterViewer);
@@ -93,8 +97,53 @@ CMainFrame::CMainFrame(CEyeApp& app)
         setGeometry(-3000, -3000, 400, 300);
     } else {
         placeFromSettings();
-        browse_->loadFolder(startFolder(), CThumbListCtrl::Refresh::Normal, false);
+        openLastFolder();
     }
+}
+
+void CMainFrame::wireTree() {
+    // Every folder change goes through the tree, which lists what it selects.
+    connect(left_, &CLeftView::folderSelected, this, [this](const QString& path) {
+        if (!app_.openedWithFile())
+            app_.settings().lastFolder = left_->currentLabelChain().toStdString();
+        browse_->loadFolder(path);
+    });
+    browse_->setNavigator([this](const QString& path) {
+        return left_->selectPath(path) || browse_->loadFolder(path);
+    });
+    auto changed = [this](const QString& folder) {
+        left_->refreshFolder(folder);
+        if (QDir(folder).absolutePath() == QDir(browse_->folder()).absolutePath())
+            browse_->loadFolder(browse_->folder(), CThumbListCtrl::Refresh::Quick);
+    };
+    connect(browse_->list()->actions(), &ListFileActions::folderChanged, this, changed);
+    connect(left_, &CLeftView::folderChanged, this, [this](const QString& folder) {
+        if (QDir(folder).absolutePath() == QDir(browse_->folder()).absolutePath())
+            browse_->loadFolder(browse_->folder(), CThumbListCtrl::Refresh::Quick);
+    });
+    connect(left_, &CLeftView::folderRenamed, this, [this](const QString& from, const QString& to) {
+        const QString listed = browse_->folder();
+        if (listed == from || listed.startsWith(from + QLatin1Char('/')))
+            browse_->navigate(to + listed.mid(from.size()));
+    });
+}
+
+void CMainFrame::openLastFolder() {
+    const QString chain = QString::fromStdString(app_.settings().lastFolder);
+    if (chain.isEmpty() || !left_->selectLabelChain(chain))
+        left_->selectRoot();
+}
+
+void CMainFrame::refreshFolder(CThumbListCtrl::Refresh refresh) {
+    left_->refreshCurrent();
+    if (!browse_->folder().isEmpty())
+        browse_->loadFolder(browse_->folder(), refresh);
+}
+
+void CMainFrame::newFolderInList() {
+    NewFolderDialog dialog(this);
+    if (dialog.exec() == QDialog::Accepted)
+        browse_->list()->actions()->newFolder(browse_->folder(), dialog.name());
 }
 
 QString CMainFrame::startFolder() {
@@ -105,9 +154,10 @@ QString CMainFrame::startFolder() {
 void CMainFrame::showBrowserAgain(const QString& currentPath) {
     // The folder may have changed while the viewer was open.
     const QString folder = QFileInfo(currentPath).absolutePath();
-    browse_->loadFolder(currentPath.isEmpty() || !QFileInfo::exists(folder) ? browse_->folder()
-                                                                            : folder,
-                        CThumbListCtrl::Refresh::Quick);
+    const QString target =
+        currentPath.isEmpty() || !QFileInfo::exists(folder) ? browse_->folder() : folder;
+    if (!target.isEmpty())
+        browse_->navigate(target);
     browse_->list()->selectPath(currentPath);
     placeFromSettings();
     show();
@@ -210,14 +260,54 @@ void CMainFrame::buildCommands() {
         c.setHandler(id, [list] { list->sortBy(list->sortColumn(), true); });
     for (int id : {kSortDescending, kContextSortDescending})
         c.setHandler(id, [list] { list->sortBy(list->sortColumn(), false); });
-    c.setHandler(kQuickRefresh, [this] {
-        if (!browse_->folder().isEmpty())
-            browse_->loadFolder(browse_->folder(), CThumbListCtrl::Refresh::Quick);
+    c.add(kContextNewFolder, res::IDS_MENU_TREE_NEW_FOLDER);
+    c.add(kContextRename, res::IDS_MENU_RENAME_ACCEL);
+    c.add(kContextDelete, res::IDS_MENU_DELETE_ACCEL);
+    c.add(kContextCut, res::IDS_MENU_CUT);
+    c.add(kContextCopy, res::IDS_MENU_COPY);
+    c.add(kContextPaste, res::IDS_MENU_PASTE);
+    c.add(kContextQuickRefresh, res::IDS_MENU_QUICK_REFRESH);
+    c.add(kContextFullRefresh, res::IDS_MENU_FULL_REFRESH);
+    for (int id : {kQuickRefresh, kContextQuickRefresh})
+        c.setHandler(id, [this] { refreshFolder(CThumbListCtrl::Refresh::Quick); });
+    for (int id : {kFullRefresh, kContextFullRefresh})
+        c.setHandler(id, [this] { refreshFolder(CThumbListCtrl::Refresh::Full); });
+    ListFileActions* files = list->actions();
+    for (int id : {kNewFolder, kContextNewFolder}) {
+        c.setHandler(id, [this] { newFolderInList(); });
+        c.setRule(id, [this] { return !browse_->folder().isEmpty(); });
+    }
+    for (int id : {kPaste, kContextPaste}) {
+        c.setHandler(id, [this, files] { files->paste(browse_->folder()); });
+        c.setRule(id, [this, files] { return !browse_->folder().isEmpty() && files->canPaste(); });
+    }
+    for (int id : {kCut, kContextCut}) {
+        c.setHandler(id, [files] { files->cutSelection(); });
+        c.setRule(id, [this] { return focusTarget() == Focus::List && listRule(false); });
+    }
+    c.setHandler(kContextCopy, [files] { files->copySelection(); });
+    c.setRule(kContextCopy, [this] { return focusTarget() == Focus::List && listRule(false); });
+    c.setHandler(kDelete, [this, files] {
+        if (focusTarget() == Focus::Tree)
+            left_->deleteItem(left_->currentIndex());
+        else
+            files->deleteSelection(false);
     });
-    c.setHandler(kFullRefresh, [this] {
-        if (!browse_->folder().isEmpty())
-            browse_->loadFolder(browse_->folder(), CThumbListCtrl::Refresh::Full);
+    c.setHandler(kContextDelete, [files] {
+        files->deleteSelection(QGuiApplication::queryKeyboardModifiers() & Qt::ShiftModifier);
     });
+    c.setRule(kContextDelete, [this] { return focusTarget() == Focus::List && listRule(false); });
+    c.setHandler(kDeletePermanently, [files] { files->deleteSelection(true); });
+    c.setRule(kDeletePermanently,
+              [this] { return focusTarget() == Focus::List && listRule(false); });
+    for (int id : {kRename, kContextRename})
+        c.setHandler(id, [this, list] {
+            if (focusTarget() == Focus::Tree)
+                left_->renameItem(left_->currentIndex());
+            else
+                list->renameSelected();
+        });
+    c.setRule(kContextRename, [this] { return focusTarget() == Focus::List && listRule(false); });
     c.setHandler(kSelectAll, [list] { list->selectAllFiles(); });
     c.setHandler(kInvertSelection, [list] { list->invertFileSelection(); });
     // The list on screen stays as it is; the next visit decodes again.
@@ -244,16 +334,19 @@ void CMainFrame::buildCommands() {
     });
     for (int id : {kFrameDecoration, kRotate, kResize, kConvert, kColour})
         c.setRule(id, [this] { return focusTarget() == Focus::List && listRule(true); });
-    c.setRule(kRename, [this] { return focusTarget() == Focus::List && listRule(false); });
+    c.setRule(kRename, [this] {
+        return (focusTarget() == Focus::List && listRule(false)) ||
+               (focusTarget() == Focus::Tree &&
+                left_->shellModel()->kindOf(left_->currentIndex()) == ShellNamespace::Kind::Folder);
+    });
     c.setRule(kBatchRename, [this] {
         return focusTarget() == Focus::List && browse_->list()->firstSelectedIndex() > 0;
     });
-    c.setHandler(kCopy, [this] {
-        // Only the address box copies in this build; the list's file copy
-        // comes with the file operations.
-        if (focusTarget() == Focus::Address)
-            if (QLineEdit* e = browse_->addressBox()->lineEdit())
-                e->copy();
+    c.setHandler(kCopy, [this, files] {
+        if (focusTarget() != Focus::Address)
+            files->copySelection();
+        else if (QLineEdit* e = browse_->addressBox()->lineEdit())
+            e->copy();
     });
 }
 
@@ -328,18 +421,19 @@ void CMainFrame::buildContextMenus() {
     CommandTable& c = *commands_;
     itemMenu_ = new QMenu(this);
     itemMenu_->setObjectName(QStringLiteral("context file 00"));
-    c.fill(itemMenu_, {kViewLarge, 0, kCut, kCopy, kDelete, kRename, 0, kExif, kPrint, 0});
+    c.fill(itemMenu_, {kViewLarge, 0, kContextCut, kContextCopy, kContextDelete, kContextRename, 0,
+                       kExif, kPrint, 0});
     c.fill(itemMenu_->addMenu(res::qtext(res::IDS_MENU_POPUP_TOOLS)),
            {kFrameDecoration, kRotate, kResize, kConvert, kColour});
     c.fill(itemMenu_->addMenu(res::qtext(res::IDS_MENU_POPUP_WALLPAPER)),
            {kWallpaperCenter, kWallpaperTile, kWallpaperStretch, kWallpaperRestore});
     spaceMenu_ = new QMenu(this);
     spaceMenu_->setObjectName(QStringLiteral("context file 01"));
-    c.fill(spaceMenu_, {kPaste, kNewFolder, 0, kThumbnailView, kDetailsView});
+    c.fill(spaceMenu_, {kContextPaste, kContextNewFolder, 0, kThumbnailView, kDetailsView});
     c.fill(spaceMenu_->addMenu(res::qtext(res::IDS_MENU_POPUP_SORT)),
            {kContextSortByName, kContextSortBySize, kContextSortByType, kContextSortByDate, 0,
             kContextSortAscending, kContextSortDescending});
-    c.fill(spaceMenu_, {0, kQuickRefresh, kFullRefresh, 0, kSelectAll});
+    c.fill(spaceMenu_, {0, kContextQuickRefresh, kContextFullRefresh, 0, kSelectAll});
     connect(spaceMenu_, &QMenu::aboutToShow, this, &CMainFrame::updateChecks);
 }
 

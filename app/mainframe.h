@@ -1,5 +1,7 @@
 #pragma once
 
+#include "browser/thumblistctrl.h"
+
 #include <QMainWindow>
 
 #include <memory>
@@ -66,6 +68,10 @@ private:
     void buildCommands();
     void buildMenus();
     void buildContextMenus();
+    void wireTree();
+    void openLastFolder();
+    void refreshFolder(CThumbListCtrl::Refresh refresh);
+    void newFolderInList();
     void updateChecks();
     void buildToolBar();
     void buildStatusBar();

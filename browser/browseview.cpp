@@ -17,17 +17,18 @@ CBrowseView::CBrowseView(QWidget* parent)
     address_->setObjectName(QStringLiteral("addressBox"));
     address_->setInsertPolicy(QComboBox::NoInsert);
     setMinimumSize(0, 0);
+    navigate_ = [this](const QString& f) { return loadFolder(f); };
     connect(address_->lineEdit(), &QLineEdit::returnPressed, this, [this] {
         const QString typed = QDir::fromNativeSeparators(address_->currentText().trimmed());
-        if (!typed.isEmpty() && !loadFolder(typed))
+        if (!typed.isEmpty() && !navigate_(typed))
             address_->setEditText(QDir::toNativeSeparators(folder()));
     });
     connect(list_, &CThumbListCtrl::folderRequested, this,
-            [this](const QString& f) { loadFolder(f); });
+            [this](const QString& f) { navigate_(f); });
     connect(list_, &CThumbListCtrl::parentRequested, this, [this] {
         const std::string parent = FolderEnumerator::parentOf(folder().toStdString());
         if (!parent.empty())
-            loadFolder(QString::fromStdString(parent));
+            navigate_(QString::fromStdString(parent));
     });
 }
 

@@ -4,6 +4,8 @@
 
 #include <QWidget>
 
+#include <functional>
+
 class QComboBox;
 
 namespace kamelo {
@@ -26,6 +28,10 @@ public:
                     CThumbListCtrl::Refresh refresh = CThumbListCtrl::Refresh::Normal,
                     bool reportFailure = true);
     QString folder() const { return list_->folder(); }
+    // Where typed paths, opened folder items and Backspace go; by default
+    // straight to loadFolder (the browser frame routes them through the tree).
+    void setNavigator(std::function<bool(const QString&)> go) { navigate_ = std::move(go); }
+    bool navigate(const QString& folder) { return navigate_(folder); }
 
 signals:
     void folderShown(const QString& folder);
@@ -38,6 +44,7 @@ private:
 
     QComboBox* address_;
     CThumbListCtrl* list_;
+    std::function<bool(const QString&)> navigate_;
 };
 
 } // namespace kamelo

@@ -3,6 +3,7 @@
 #include "resources/qtstrings.h"
 #include "thumblistmodel.h"
 
+#include <QLineEdit>
 #include <QPainter>
 
 namespace kamelo {
@@ -39,8 +40,13 @@ void ThumbCellDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opt
                               const QModelIndex& index) const {
     const QRect box = boxIn(option.rect);
     const QImage cell = index.data(ThumbListModel::CellImageRole).value<QImage>();
-    if (!cell.isNull())
+    const bool cut = index.data(ThumbListModel::CutRole).toBool();
+    if (!cell.isNull()) {
+        // Cut items show dimmed until they are pasted.
+        painter->setOpacity(cut ? 0.45 : 1.0);
         painter->drawImage(box.topLeft(), cell);
+        painter->setOpacity(1.0);
+    }
 
     painter->save();
     painter->setFont(font_);
@@ -59,6 +65,22 @@ void ThumbCellDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opt
         painter->drawRect(QRectF(box).adjusted(2, 2, -2, -2));
     }
     painter->restore();
+}
+
+QWidget* ThumbCellDelegate::createEditor(QWidget* parent, const QStyleOptionViewItem&,
+                                         const QModelIndex&) const {
+    auto* edit = new QLineEdit(parent);
+    edit->setObjectName(QStringLiteral("labelEditor"));
+    edit->setAlignment(Qt::AlignCenter);
+    edit->setFrame(true);
+    return edit;
+}
+
+void ThumbCellDelegate::updateEditorGeometry(QWidget* editor, const QStyleOptionViewItem& option,
+                                             const QModelIndex&) const {
+    const QRect label = labelIn(option.rect);
+    const int h = std::max(label.height(), editor->sizeHint().height());
+    editor->setGeometry(label.x(), label.bottom() + 1 - h, label.width(), h);
 }
 
 QSize ThumbCellDelegate::sizeHint(const QStyleOptionViewItem&, const QModelIndex&) const {

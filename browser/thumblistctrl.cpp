@@ -6,7 +6,10 @@
 #include "browser/core/cacheindex.h"
 #include "browser/core/folderenumerator.h"
 #include "changeiconthread.h"
+#include "fileui.h"
 #include "imaging/picturefile.h"
+#include "listfileactions.h"
+#include "platform/fileclipboard.h"
 #include "resources/qtstrings.h"
 #include "thumbcellart.h"
 #include "thumbcelldelegate.h"
@@ -21,6 +24,7 @@
 #include <QMouseEvent>
 #include <QScrollBar>
 #include <QStackedLayout>
+#include <QTimer>
 #include <QTreeView>
 #include <QUrl>
 
@@ -39,7 +43,7 @@ const CUiSettings& settings() {
 CThumbListCtrl::CThumbListCtrl(QWidget* parent)
     : QWidget(parent), model_(new ThumbListModel(this)), icons_(new QListView(this)),
       details_(new QTreeView(this)), stack_(new QStackedLayout(this)),
-      delegate_(new ThumbCellDelegate(this)) {
+      delegate_(new ThumbCellDelegate(this)), actions_(new ListFileActions(*this)) {
     setObjectName(QStringLiteral("CThumbListCtrl"));
     icons_->setObjectName(QStringLiteral("thumbnailView"));
     details_->setObjectName(QStringLiteral("detailsView"));
@@ -52,7 +56,16 @@ CThumbListCtrl::CThumbListCtrl(QWidget* parent)
         v->setEditTriggers(QAbstractItemView::NoEditTriggers);
         v->installEventFilter(this);
         v->viewport()->installEventFilter(this);
-        connect(v, &QAbstractItemView::doubleClicked, this, [this] { openSelected(); });
+        connect(v, &QAbstractItemView::doubleClicked, this, [this] {
+            pressedSelected_ = -1; // a double click opens, it never edits
+            ++doubleClicks_;
+            openSelected();
+        });
+        v->setDragEnabled(true);
+        v->setAcceptDrops(true);
+        v->viewport()->setAcceptDrops(true);
+        v->setDragDropMode(QAbstractItemView::DragDrop);
+        v->setDefaultDropAction(Qt::MoveAction);
         v->setContextMenuPolicy(Qt::CustomContextMenu);
         connect(v, &QWidget::customContextMenuRequested, this, [this, v](const QPoint& pos) {
             const QModelIndex hit = v->indexAt(pos);
@@ -80,6 +93,13 @@ CThumbListCtrl::CThumbListCtrl(QWidget* parent)
             &CThumbListCtrl::updateFirstVisible);
     connect(icons_->selectionModel(), &QItemSelectionModel::currentChanged, this,
             &CThumbListCtrl::showItemStatus);
+    connect(actions_, &ListFileActions::cutChanged, this,
+            [this] { model_->setCutPaths(actions_->cutPaths()); });
+    // A renamed item takes its place in the order again.
+    connect(model_, &ThumbListModel::renamed, this,
+            [this] { sortBy(sortColumn_, sortAscending_); });
+    connect(model_, &ThumbListModel::renameFailed, this,
+            [this](const QString& text) { actions_->ui().error(this, text); });
 
     const CUiSettings& s = settings();
     sortColumn_ = std::clamp(s.sortBy, 0, 3);
@@ -435,6 +455,51 @@ void CThumbListCtrl::openSelected() {
     }
 }
 
+bool CThumbListCtrl::renameSelected() {
+    const int i = firstSelectedIndex();
+    if (i < 0 || kindAt(i) == Kind::Parent)
+        return false;
+    const QModelIndex index = model_->index(i, 0);
+    currentView()->setFocus();
+    currentView()->setCurrentIndex(index);
+    currentView()->edit(index);
+    return true;
+}
+
+QString CThumbListCtrl::dropFolderAt(const QPoint& pos) const {
+    const QModelIndex hit = currentView()->indexAt(pos);
+    if (hit.isValid() && isFolderAt(hit.row()))
+        return pathAt(hit.row());
+    return folder();
+}
+
+bool CThumbListCtrl::handleDrag(QAbstractItemView* view, QEvent* event) {
+    auto* drag = static_cast<QDropEvent*>(event);
+    const FileClipboard::Content files = FileClipboard::read(drag->mimeData());
+    if (files.paths.isEmpty() || folder().isEmpty()) {
+        drag->ignore();
+        return true;
+    }
+    const QString target = dropFolderAt(drag->position().toPoint());
+    const bool control = drag->modifiers() & Qt::ControlModifier;
+    const DropEffect effect =
+        dropEffect(files.paths.first().toStdString(), target.toStdString(), control);
+    // Nothing happens when the files are dropped on themselves.
+    const bool ontoItself = files.paths.contains(target);
+    if (effect == DropEffect::None || ontoItself) {
+        drag->setDropAction(Qt::IgnoreAction);
+        event->type() == QEvent::Drop ? drag->ignore() : drag->accept();
+        return true;
+    }
+    drag->setDropAction(effect == DropEffect::Copy ? Qt::CopyAction : Qt::MoveAction);
+    drag->accept();
+    if (event->type() == QEvent::Drop) {
+        (void)view;
+        actions_->drop(files.paths, target, effect);
+    }
+    return true;
+}
+
 void CThumbListCtrl::showItemStatus() {
     const QModelIndex current = icons_->selectionModel()->currentIndex();
     const CThumbData* d = current.isValid() ? recordAt(current.row()) : nullptr;
@@ -469,9 +534,23 @@ bool CThumbListCtrl::eventFilter(QObject* watched, QEvent* event) {
             return true;
         }
     }
+    if (watched == view && event->type() == QEvent::KeyPress) {
+        auto* key = static_cast<QKeyEvent*>(event);
+        if (key->key() == Qt::Key_Delete) {
+            actions_->deleteSelection(key->modifiers() & Qt::ShiftModifier);
+            return true;
+        }
+    }
+    if (watched == view->viewport() &&
+        (event->type() == QEvent::DragEnter || event->type() == QEvent::DragMove ||
+         event->type() == QEvent::Drop))
+        return handleDrag(view, event);
     if (watched == view->viewport() && event->type() == QEvent::MouseButtonPress) {
         auto* mouse = static_cast<QMouseEvent*>(event);
         const QModelIndex hit = view->indexAt(mouse->position().toPoint());
+        const QList<int> before = selectedIndexes();
+        pressedSelected_ =
+            hit.isValid() && before.size() == 1 && before.first() == hit.row() ? hit.row() : -1;
         if (mouse->button() == Qt::LeftButton && hit.isValid() &&
             (mouse->modifiers() & Qt::ShiftModifier) && anchor_ >= 0 && anchor_ < itemCount()) {
             // The range between the anchor and the clicked item, nothing else.
@@ -488,6 +567,19 @@ bool CThumbListCtrl::eventFilter(QObject* watched, QEvent* event) {
         if (mouse->button() == Qt::LeftButton && !(mouse->modifiers() & Qt::ShiftModifier)) {
             anchor_ = hit.isValid() && selectedIndexes().size() == 1 ? hit.row() : -1;
             showItemStatus();
+            // A click on the label of the item that was already selected
+            // edits it, unless it turns into a double click.
+            if (viewType_ == 0 && hit.isValid() && hit.row() == pressedSelected_ &&
+                delegate_->labelIn(view->visualRect(hit)).contains(mouse->position().toPoint())) {
+                const int row = hit.row(), serial = doubleClicks_;
+                const QString listed = folder();
+                QTimer::singleShot(QApplication::doubleClickInterval(), this, [=, this] {
+                    if (serial == doubleClicks_ && listed == folder() &&
+                        firstSelectedIndex() == row && selectedIndexes().size() == 1 &&
+                        !QApplication::mouseButtons())
+                        renameSelected();
+                });
+            }
         }
     }
     return QWidget::eventFilter(watched, event);

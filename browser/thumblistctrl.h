@@ -16,6 +16,7 @@ namespace kamelo {
 
 class CChangeIconThread;
 class CacheIndex;
+class ListFileActions;
 class ThumbCellDelegate;
 class ThumbListModel;
 
@@ -84,6 +85,12 @@ public:
     bool hasThumbnailFocus() const;
     // Opens the first selected item: folder, picture (viewer) or other file.
     void openSelected();
+    // Starts the label editor on the first selected item (not the parent).
+    bool renameSelected();
+    ListFileActions* actions() const { return actions_; }
+    // The folder a drop at this viewport point goes to: the folder item
+    // under it, else the listed folder.
+    QString dropFolderAt(const QPoint& viewportPos) const;
 
 signals:
     void enterViewerRequested();
@@ -108,6 +115,7 @@ private:
     void showItemStatus();
     void applyAppearance();
     void setLoading(bool loading);
+    bool handleDrag(QAbstractItemView* view, QEvent* event);
 
     ThumbListModel* model_;
     QListView* icons_;
@@ -122,6 +130,9 @@ private:
     int sortColumn_ = 0;
     bool sortAscending_ = true;
     int anchor_ = -1;
+    ListFileActions* actions_;
+    int pressedSelected_ = -1; // the single selected item a press landed on
+    int doubleClicks_ = 0;
 };
 
 } // namespace kamelo

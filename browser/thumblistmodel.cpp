@@ -4,7 +4,14 @@
 #include "thumbcellart.h"
 #include "thumbsort.h"
 
+#include "platform/core/fileops.h"
+#include "platform/fileclipboard.h"
+#include "platform/fileerrortext.h"
+
 #include <QDateTime>
+#include <QDir>
+#include <QFileInfo>
+#include <QMimeData>
 
 namespace kamelo {
 
@@ -80,6 +87,12 @@ QVariant ThumbListModel::data(const QModelIndex& index, int role) const {
         return {};
     if (role == CellImageRole)
         return folder_->imageAt(index.row());
+    if (role == CutRole)
+        return cut_.contains(QString::fromStdString(d->fullPath));
+    if (role == Qt::EditRole && index.column() == 0)
+        return editText(index.row());
+    if (role == Qt::ForegroundRole && cut_.contains(QString::fromStdString(d->fullPath)))
+        return QColor(Qt::gray);
     if (role == Qt::DisplayRole || role == Qt::ToolTipRole) {
         const bool file = !d->isFolder();
         switch (index.column()) {
@@ -98,6 +111,88 @@ QVariant ThumbListModel::data(const QModelIndex& index, int role) const {
     if (role == Qt::TextAlignmentRole && index.column() == 1)
         return int(Qt::AlignRight | Qt::AlignVCenter);
     return {};
+}
+
+void ThumbListModel::setCutPaths(const QSet<QString>& paths) {
+    cut_ = paths;
+    if (rowCount() > 0)
+        emit dataChanged(index(0, 0), index(rowCount() - 1, 3), {CutRole, Qt::ForegroundRole});
+}
+
+QString ThumbListModel::editText(int row) const {
+    const CThumbData* d = record(row);
+    if (!d)
+        return {};
+    const QString name = QString::fromStdString(d->displayName);
+    if (d->isFolder())
+        return name;
+    const int dot = name.lastIndexOf(QLatin1Char('.'));
+    return dot > 0 ? name.left(dot) : name;
+}
+
+Qt::ItemFlags ThumbListModel::flags(const QModelIndex& index) const {
+    Qt::ItemFlags f = QAbstractTableModel::flags(index);
+    const CThumbData* d = record(index.row());
+    if (d && !d->isParent()) {
+        f |= Qt::ItemIsDragEnabled;
+        if (index.column() == 0)
+            f |= Qt::ItemIsEditable;
+    }
+    return f;
+}
+
+bool ThumbListModel::setData(const QModelIndex& index, const QVariant& value, int role) {
+    CThumbData* d =
+        folder_ && record(index.row()) ? &folder_->records()[size_t(index.row())] : nullptr;
+    if (role != Qt::EditRole || index.column() != 0 || !d || d->isParent())
+        return false;
+    const QString label = value.toString().trimmed();
+    if (label.isEmpty() || label == editText(index.row()))
+        return false;
+    const QString from = QString::fromStdString(d->fullPath);
+    if (label.contains(QLatin1Char('/'))) {
+        emit renameFailed(FileErrorText::message(res::IDS_FAILED_RENAME, from, EINVAL));
+        return false;
+    }
+    // Files keep their extension: photo.jpg renamed "trip" is trip.jpg.
+    QString name = label;
+    if (!d->isFolder()) {
+        const QString old = QString::fromStdString(d->displayName);
+        const int dot = old.lastIndexOf(QLatin1Char('.'));
+        if (dot > 0)
+            name += old.mid(dot);
+    }
+    const QString to = QDir(QFileInfo(from).path()).filePath(name);
+    if (const FileOps::Error e = FileOps::rename(from.toStdString(), to.toStdString())) {
+        emit renameFailed(FileErrorText::message(res::IDS_FAILED_RENAME, from, e.code));
+        return false;
+    }
+    d->displayName = name.toStdString();
+    d->fullPath = to.toStdString();
+    emit dataChanged(index, this->index(index.row(), 3));
+    emit renamed(from, to);
+    return true;
+}
+
+QStringList ThumbListModel::mimeTypes() const {
+    return {QStringLiteral("text/uri-list")};
+}
+
+QMimeData* ThumbListModel::mimeData(const QModelIndexList& indexes) const {
+    QStringList paths;
+    QSet<int> rows;
+    for (const QModelIndex& i : indexes) {
+        const CThumbData* d = record(i.row());
+        if (d && !d->isParent() && !rows.contains(i.row())) {
+            rows.insert(i.row());
+            paths.append(QString::fromStdString(d->fullPath));
+        }
+    }
+    return paths.isEmpty() ? nullptr : FileClipboard::make(paths, false);
+}
+
+Qt::DropActions ThumbListModel::supportedDragActions() const {
+    return Qt::CopyAction | Qt::MoveAction;
 }
 
 QVariant ThumbListModel::headerData(int section, Qt::Orientation orientation, int role) const {

@@ -4,6 +4,7 @@
 
 #include <QAbstractTableModel>
 #include <QIcon>
+#include <QSet>
 
 #include <memory>
 
@@ -14,7 +15,7 @@ namespace kamelo {
 class ThumbListModel : public QAbstractTableModel {
     Q_OBJECT
 public:
-    enum Role { CellImageRole = Qt::UserRole + 1, RecordRole };
+    enum Role { CellImageRole = Qt::UserRole + 1, CutRole };
 
     explicit ThumbListModel(QObject* parent = nullptr);
 
@@ -26,6 +27,16 @@ public:
     void applyThumbnail(int row, const ThumbResult& result);
     void sortRecords(int column, bool ascending);
     void removeRow(int row);
+    // Items shown dimmed because they are cut to the clipboard.
+    void setCutPaths(const QSet<QString>& paths);
+    // What the label editor shows: files without their extension.
+    QString editText(int row) const;
+
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
+    bool setData(const QModelIndex& index, const QVariant& value, int role) override;
+    QStringList mimeTypes() const override;
+    QMimeData* mimeData(const QModelIndexList& indexes) const override;
+    Qt::DropActions supportedDragActions() const override;
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
@@ -37,11 +48,17 @@ public:
     // Local time as 2004-03-07 09:05:00.
     static QString dateText(int32_t seconds);
 
+signals:
+    // A label edit renamed an item on disk.
+    void renamed(const QString& from, const QString& to);
+    void renameFailed(const QString& message);
+
 private:
     QIcon smallIcon(const CThumbData& d) const;
 
     std::unique_ptr<ThumbFolder> folder_;
     mutable QHash<QString, QIcon> typeIcons_;
+    QSet<QString> cut_;
 };
 
 } // namespace kamelo

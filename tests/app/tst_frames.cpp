@@ -111,7 +111,15 @@ QRect relative(const QRect& g) {
 
 class TestFrames : public QObject {
     Q_OBJECT
+    ScratchDir home_;
+
 private slots:
+    void initTestCase() {
+        // The tree opens the desktop and the home folder: keep them ours.
+        qputenv("HOME", QByteArray::fromStdString(home_.path()));
+        qputenv("XDG_DATA_HOME", QByteArray::fromStdString(home_.file("data")));
+    }
+
     void firstRunPlacesTheBrowserByTheWorkAreaWithAllPanes() {
         Run r;
         r.start();
@@ -547,7 +555,7 @@ private slots:
         auto* space = f->findChild<QMenu*>(QStringLiteral("context file 01"));
         QVERIFY(items && space);
         QCOMPARE(items->actions().first()->data().toInt(), cmd::kViewLarge);
-        QCOMPARE(space->actions().first()->data().toInt(), cmd::kPaste);
+        QCOMPARE(space->actions().first()->data().toInt(), cmd::kContextPaste);
         r.stop();
     }
 
@@ -560,6 +568,7 @@ private slots:
         QVERIFY(f->browseView()->loadFolder(r.photo("")));
         CThumbListCtrl* list = f->browseView()->list();
         CommandTable* c = f->commands();
+        QVERIFY(QTest::qWaitFor([&] { return !list->isLoading(); }, 10000));
 
         list->setFocus();
         list->selectIndex(0); // the parent entry
@@ -569,7 +578,7 @@ private slots:
 
         list->selectIndex(1); // a folder: rename yes, picture commands no
         c->refresh();
-        QVERIFY(c->action(cmd::kRename)->isEnabled() == c->hasHandler(cmd::kRename));
+        QVERIFY(c->action(cmd::kRename)->isEnabled());
         QVERIFY(!c->action(cmd::kRotate)->isEnabled());
         QVERIFY(!c->action(cmd::kViewLarge)->isEnabled());
 

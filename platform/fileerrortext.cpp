@@ -1,0 +1,45 @@
+#include "fileerrortext.h"
+
+#include "resources/qtstrings.h"
+
+#include <QFileInfo>
+
+#include <cerrno>
+
+namespace kamelo {
+
+QString FileErrorText::reason(int error) {
+    switch (error) {
+    case EACCES:
+    case EPERM:
+        return res::qtext(res::IDS_REASON_ACCESS);
+    case ENOSPC:
+    case EFBIG:
+    case EDQUOT:
+        return res::qtext(res::IDS_REASON_NO_SPACE);
+    case ENAMETOOLONG:
+        return res::qtext(res::IDS_REASON_NAME_TOO_LONG);
+    case ENOENT:
+        return res::qtext(res::IDS_REASON_NOT_FOUND);
+    case EEXIST:
+        return res::qtext(res::IDS_REASON_EXISTS);
+    case EROFS:
+        return res::qtext(res::IDS_REASON_READ_ONLY);
+    case EXDEV:
+        return res::qtext(res::IDS_REASON_NO_TRASH);
+    case EINVAL:
+        return res::qtext(res::IDS_REASON_BAD_NAME);
+    case ENOTEMPTY:
+        return res::qtext(res::IDS_REASON_NOT_EMPTY);
+    default:
+        return QString::fromUtf8(res::format(res::IDS_REASON_OTHER, error));
+    }
+}
+
+QString FileErrorText::message(int textId, const QString& path, int error) {
+    const QString name = QFileInfo(path).fileName().isEmpty() ? path : QFileInfo(path).fileName();
+    return QString::fromUtf8(res::format(textId, name.toUtf8().constData())) +
+           QStringLiteral("\n") + reason(error);
+}
+
+} // namespace kamelo
