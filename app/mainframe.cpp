@@ -77,6 +77,7 @@ CMainFrame::CMainFrame(CEyeApp& app)
     wireTree();
     cacheIndex_ = std::make_unique<CacheIndex>(*app_.store(), app_.cacheFolder());
     list->setCacheIndex(cacheIndex_.get());
+    list->setDesktopFolder(ShellNamespace::desktop().path);
     connect(list, &CThumbListCtrl::enterViewerRequested, this, &CMainFrame::enterViewer);
     connect(list, &CThumbListCtrl::statusText, this, [this](int pane, const QString& text) {
         if (QLabel* l = statusPane(pane))

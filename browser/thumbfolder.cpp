@@ -103,6 +103,7 @@ bool ThumbFolder::enumerate(const QString& folder) {
     EnumerateOptions o;
     o.onlyPictures = options_.onlyPictures;
     o.details = options_.details;
+    o.withParent = options_.withParent;
     o.cellWidth = options_.width;
     o.cellHeight = options_.height;
     EnumerateResult r;

@@ -28,6 +28,7 @@ public:
         int design = 0;
         bool onlyPictures = true;
         bool details = false;
+        bool withParent = true; // no parent entry on the desktop
     };
     enum class CacheResult { Loaded, NotFound, Stale };
 

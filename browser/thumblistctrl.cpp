@@ -290,6 +290,7 @@ bool CThumbListCtrl::loadFolder(const QString& path, Refresh refresh) {
     o.details = viewType_ == 1;
     applyAppearance();
     const QString folderPath = QFileInfo(path).absoluteFilePath();
+    o.withParent = desktop_.isEmpty() || QFileInfo(desktop_).absoluteFilePath() != folderPath;
     auto folder = std::make_unique<ThumbFolder>(o);
 
     if (cache_ && viewType_ == 0 && refresh != Refresh::Full) {

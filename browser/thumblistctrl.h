@@ -35,6 +35,8 @@ public:
 
     // The folder cache to use; none in windows that must not touch it.
     void setCacheIndex(CacheIndex* index) { cache_ = index; }
+    // The desktop lists without a parent entry.
+    void setDesktopFolder(const QString& folder) { desktop_ = folder; }
     // Lists a folder: from the cache when allowed (thumbnail view, not a full
     // refresh) and still valid, else enumerated with placeholders and the
     // loader started. False (list emptied) when the folder cannot be read.
@@ -133,6 +135,7 @@ private:
     ListFileActions* actions_;
     int pressedSelected_ = -1; // the single selected item a press landed on
     int doubleClicks_ = 0;
+    QString desktop_;
 };
 
 } // namespace kamelo

@@ -9,6 +9,7 @@
 #include "browser/browseview.h"
 #include "browser/infoview.h"
 #include "browser/leftview.h"
+#include "browser/shelltreemodel.h"
 #include "browser/thumblistctrl.h"
 #include "tests/support/scratchdir.h"
 #include "viewer/eyedoc.h"
@@ -556,6 +557,31 @@ private slots:
         QVERIFY(items && space);
         QCOMPARE(items->actions().first()->data().toInt(), cmd::kViewLarge);
         QCOMPARE(space->actions().first()->data().toInt(), cmd::kContextPaste);
+        r.stop();
+    }
+
+    void theLastFolderIsOpenedAgainAndRefreshesUseTheCache() {
+        Run r;
+        r.start();
+        CMainFrame* f = r.frame();
+        QVERIFY(f->browseView()->navigate(r.photo("").chopped(1)));
+        QCOMPARE(f->leftView()->currentFolder(), r.photo("").chopped(1));
+        CThumbListCtrl* list = f->browseView()->list();
+        QVERIFY(QTest::qWaitFor([&] { return !list->isLoading(); }, 10000));
+        const QString chain = QString::fromStdString(r.app->settings().lastFolder);
+        QVERIFY(chain.startsWith(QStringLiteral("바탕 화면\\내 컴퓨터\\")));
+        QVERIFY(chain.endsWith(QStringLiteral("photos\\")));
+
+        f->commands()->action(cmd::kQuickRefresh)->trigger();
+        QVERIFY(!list->isLoading()); // from the cache
+        f->commands()->action(cmd::kFullRefresh)->trigger();
+        QVERIFY(list->isLoading()); // rebuilt
+        QVERIFY(QTest::qWaitFor([&] { return !list->isLoading(); }, 10000));
+        r.stop();
+
+        r.start();
+        QCOMPARE(r.frame()->browseView()->folder(), r.photo("").chopped(1));
+        QCOMPARE(r.frame()->leftView()->currentLabelChain(), chain);
         r.stop();
     }
 
