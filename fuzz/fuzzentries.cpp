@@ -1,11 +1,14 @@
 #include "fuzzentries.h"
 
+#include "exif/core/jpegsectionreader.h"
 #include "imaging/bitmap.h"
 #include "imaging/emfcodec.h"
 #include "imaging/iffcodec.h"
+
 #include "imaging/psdcodec.h"
 #include "imaging/rascodec.h"
 #include "imaging/sgicodec.h"
+#include <cstdio>
 
 namespace kamelo::fuzz {
 
@@ -48,6 +51,24 @@ int ras(const uint8_t* d, size_t n) {
 }
 int sgi(const uint8_t* d, size_t n) {
     return run(d, n, imaging::sgicodec::readInfo, imaging::sgicodec::decode);
+}
+
+int jpegsections(const uint8_t* d, size_t n) {
+    std::FILE* f = fmemopen(const_cast<uint8_t*>(d), n, "rb");
+    if (!f)
+        return 0;
+    JpegSectionReader reader;
+    const bool ok = reader.readSections(f);
+    std::fclose(f);
+    uint32_t size = 0;
+    const uint8_t* thumb = reader.thumbnail(size);
+    // Touch every byte the reader says it holds.
+    unsigned sum = 0;
+    for (uint32_t i = 0; thumb && i < size; ++i)
+        sum += thumb[i];
+    for (const auto& s : reader.sections())
+        sum += s.data.empty() ? 0 : s.data.back();
+    return int(ok) + int(sum & 1);
 }
 
 } // namespace kamelo::fuzz
