@@ -264,37 +264,47 @@ TEST(JpegSectionReader, CameraFilesMatchTheirExpectedValues) {
                 t.pop_back();
             return t;
         };
-        if (has("Make"))
+        if (has("Make")) {
             EXPECT_EQ(trimmed(p.info.cameraMake), trimmed(row["Make"].substr(0, 31)));
-        if (has("Model"))
+        }
+        if (has("Model")) {
             EXPECT_EQ(trimmed(p.info.cameraModel), trimmed(row["Model"].substr(0, 39)));
-        if (has("DateTimeOriginal"))
+        }
+        if (has("DateTimeOriginal")) {
             EXPECT_EQ(p.info.dateTime, row["DateTimeOriginal"]);
-        if (has("Orientation"))
+        }
+        if (has("Orientation")) {
             EXPECT_EQ(p.info.orientation, std::stoi(row["Orientation"]));
-        if (has("ExposureTime"))
+        }
+        if (has("ExposureTime")) {
             EXPECT_NEAR(p.info.exposureTime, std::stod(row["ExposureTime"]),
                         std::stod(row["ExposureTime"]) * 1e-3);
-        if (has("FNumber"))
+        }
+        if (has("FNumber")) {
             EXPECT_NEAR(p.info.apertureFNumber, std::stod(row["FNumber"]), 0.051);
+        }
         if (has("ISO")) {
             const int iso = std::stoi(row["ISO"]);
             EXPECT_EQ(p.info.isoEquivalent, iso < 50 ? iso * 200 : iso);
         }
-        if (has("Flash"))
+        if (has("Flash")) {
             EXPECT_EQ(p.info.flashUsed, (std::stoi(row["Flash"]) & 7) ? 1 : 0);
-        if (has("FocalLength"))
+        }
+        if (has("FocalLength")) {
             EXPECT_NEAR(p.info.focalLength, std::stod(row["FocalLength"]), 0.051);
-        if (has("XResolution"))
+        }
+        if (has("XResolution")) {
             EXPECT_NEAR(p.info.xResolution, std::stod(row["XResolution"]), 0.01);
+        }
         if (has("ThumbnailLength") && std::stoi(row["ThumbnailLength"]) > 0) {
             EXPECT_EQ(p.thumbSize, uint32_t(std::stoi(row["ThumbnailLength"])));
             ASSERT_GE(p.thumb.size(), 2u);
             EXPECT_EQ(p.thumb[0], 0xFF);
             EXPECT_EQ(p.thumb[1], 0xD8);
         }
-        if (has("Make"))
+        if (has("Make")) {
             EXPECT_TRUE(p.info.hasExif);
+        }
     }
     EXPECT_GE(files, 35);
 }
