@@ -1,0 +1,192 @@
+#include "jpegpropertyinfo.h"
+
+#include "imaging/core/filebytes.h"
+#include "imaging/jpegcodec.h"
+#include "imaging/result.h"
+#include "resources/stringtable.h"
+
+#include <exiv2/exiv2.hpp>
+
+#include <mutex>
+
+namespace kamelo {
+
+namespace {
+
+using Kind = JpegPropertyInfo::Kind;
+
+const std::map<uint16_t, Kind>& table() {
+    static const std::map<uint16_t, Kind> t = {
+        {256, Kind::Short},      {257, Kind::Short},      {270, Kind::Text},
+        {271, Kind::Text},       {272, Kind::Text},       {274, Kind::Short},
+        {282, Kind::Rational},   {283, Kind::Rational},   {296, Kind::Short},
+        {305, Kind::Text},       {306, Kind::Text},       {315, Kind::Text},
+        {33434, Kind::Rational}, {33437, Kind::Rational}, {34852, Kind::Text},
+        {34855, Kind::Short},    {36864, Kind::Bytes4},   {36867, Kind::Text},
+        {36868, Kind::Text},     {37121, Kind::Bytes4},   {37122, Kind::Rational},
+        {37377, Kind::Rational}, {37378, Kind::Rational}, {37379, Kind::Rational},
+        {37380, Kind::Rational}, {37381, Kind::Rational}, {37383, Kind::Short},
+        {37384, Kind::Short},    {37385, Kind::Short},    {37386, Kind::Rational},
+        {37520, Kind::Text},     {37521, Kind::Text},     {37522, Kind::Text},
+        {40961, Kind::Short},    {40962, Kind::Short},    {40963, Kind::Short},
+        {41483, Kind::Rational}, {41486, Kind::Rational}, {41487, Kind::Rational},
+        {41488, Kind::Short},    {41495, Kind::Short},
+    };
+    return t;
+}
+
+constexpr uint16_t kSoftware = 305;
+
+bool isSignedRational(uint16_t tag) {
+    return tag == 37377 || tag == 37379 || tag == 37380;
+}
+
+// IFD0 holds the tags below 0x8000 here; the rest live in the EXIF directory.
+const char* groupOf(uint16_t tag) {
+    return tag < 0x8000 ? "Image" : "Photo";
+}
+
+void initialise() {
+    static std::once_flag once;
+    std::call_once(once, [] {
+        Exiv2::LogMsg::setLevel(Exiv2::LogMsg::mute);
+        Exiv2::XmpParser::initialize();
+    });
+}
+
+} // namespace
+
+const Kind* JpegPropertyInfo::kindOf(uint16_t tag) {
+    const auto it = table().find(tag);
+    return it == table().end() ? nullptr : &it->second;
+}
+
+const JpegPropertyInfo::Item* JpegPropertyInfo::item(uint16_t tag) const {
+    const auto it = items_.find(tag);
+    return it == items_.end() ? nullptr : &it->second;
+}
+
+uint16_t JpegPropertyInfo::shortOr(uint16_t tag) const {
+    const Item* i = item(tag);
+    return i && i->kind == Kind::Short ? i->shortValue : 0xFFFF;
+}
+
+std::optional<uint16_t> JpegPropertyInfo::shortValue(uint16_t tag) const {
+    const Item* i = item(tag);
+    if (!i || i->kind != Kind::Short)
+        return std::nullopt;
+    return i->shortValue;
+}
+
+void JpegPropertyInfo::set(uint16_t tag, Item item) {
+    if (kindOf(tag))
+        items_[tag] = std::move(item);
+}
+
+JpegPropertyInfo JpegPropertyInfo::read(const std::string& path) {
+    JpegPropertyInfo info;
+    initialise();
+    try {
+        Exiv2::Image::AutoPtr image = Exiv2::ImageFactory::open(path);
+        if (!image.get())
+            return info;
+        image->readMetadata();
+        for (const Exiv2::Exifdatum& d : image->exifData()) {
+            const std::string group = d.groupName();
+            if (group != "Image" && group != "Photo")
+                continue; // the thumbnail's and the maker's directories
+            const Kind* kind = kindOf(d.tag());
+            if (!kind || d.count() == 0 || info.has(d.tag()))
+                continue;
+            Item item;
+            item.kind = *kind;
+            switch (*kind) {
+            case Kind::Short:
+                item.shortValue = static_cast<uint16_t>(d.toLong(0));
+                break;
+            case Kind::Rational: {
+                const Exiv2::Rational r = d.toRational(0);
+                item.numerator = r.first;
+                item.denominator = r.second;
+                break;
+            }
+            case Kind::Text: {
+                std::string s = d.toString();
+                const size_t nul = s.find('\0');
+                item.text = nul == std::string::npos ? s : s.substr(0, nul);
+                break;
+            }
+            case Kind::Bytes4: {
+                Exiv2::DataBuf buf(d.size());
+                d.copy(buf.pData_, Exiv2::littleEndian);
+                for (long i = 0; i < 4 && i < buf.size_; ++i)
+                    item.bytes[size_t(i)] = buf.pData_[i];
+                break;
+            }
+            }
+            info.items_[d.tag()] = item;
+        }
+    } catch (const std::exception&) {
+        // Whatever could be read stays; the rest is absent.
+    }
+    return info;
+}
+
+int JpegPropertyInfo::saveJpeg(const imaging::Bitmap& bitmap, const std::string& path,
+                               int quality) const {
+    std::vector<uint8_t> jpeg;
+    const int rc = imaging::jpegcodec::encode(bitmap, quality, jpeg);
+    if (rc < 1)
+        return rc;
+    initialise();
+    try {
+        Exiv2::Image::AutoPtr image = Exiv2::ImageFactory::open(jpeg.data(), long(jpeg.size()));
+        Exiv2::ExifData exif;
+        for (const auto& [tag, item] : items_) {
+            const Exiv2::ExifKey key(tag, groupOf(tag));
+            switch (item.kind) {
+            case Kind::Short: {
+                Exiv2::UShortValue v;
+                v.value_.push_back(item.shortValue);
+                exif.add(key, &v);
+                break;
+            }
+            case Kind::Rational:
+                if (isSignedRational(tag)) {
+                    Exiv2::RationalValue v;
+                    v.value_.push_back({item.numerator, item.denominator});
+                    exif.add(key, &v);
+                } else {
+                    Exiv2::URationalValue v;
+                    v.value_.push_back({uint32_t(item.numerator), uint32_t(item.denominator)});
+                    exif.add(key, &v);
+                }
+                break;
+            case Kind::Text:
+                if (tag != kSoftware) {
+                    Exiv2::AsciiValue v(item.text);
+                    exif.add(key, &v);
+                }
+                break;
+            case Kind::Bytes4: {
+                Exiv2::DataValue v(item.bytes.data(), 4, Exiv2::invalidByteOrder, Exiv2::undefined);
+                exif.add(key, &v);
+                break;
+            }
+            }
+        }
+        // Saved by this program, whatever made it before.
+        Exiv2::AsciiValue software(std::string(res::text(res::IDS_SOFTWARE_NAME)));
+        exif.add(Exiv2::ExifKey("Exif.Image.Software"), &software);
+        image->setExifData(exif);
+        image->writeMetadata();
+        Exiv2::BasicIo& io = image->io();
+        io.seek(0, Exiv2::BasicIo::beg);
+        const Exiv2::DataBuf all = io.read(long(io.size()));
+        return imaging::writeFileAtomically(path, all.pData_, size_t(all.size_));
+    } catch (const std::exception&) {
+        return imaging::result::kFileWrite;
+    }
+}
+
+} // namespace kamelo

@@ -1,0 +1,51 @@
+#pragma once
+
+#include "imaging/bitmap.h"
+
+#include <array>
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <string>
+
+namespace kamelo {
+
+// The camera properties the program keeps from a picture's EXIF block (41
+// tags of IFD0 and the EXIF directory), and writes back when it saves a
+// JPEG so that the camera information survives.
+class JpegPropertyInfo {
+public:
+    enum class Kind { Short, Text, Rational, Bytes4 };
+    struct Item {
+        Kind kind = Kind::Short;
+        uint16_t shortValue = 0xFFFF;
+        int32_t numerator = -1;
+        int32_t denominator = 0;
+        std::string text;
+        std::array<uint8_t, 4> bytes{};
+    };
+
+    // The tags kept and how each is held; nullptr for others.
+    static const Kind* kindOf(uint16_t tag);
+
+    // Empty (every field absent) when the file has no EXIF block.
+    static JpegPropertyInfo read(const std::string& path);
+
+    bool has(uint16_t tag) const { return items_.count(tag) != 0; }
+    const Item* item(uint16_t tag) const;
+    // The 16-bit value, or 0xFFFF when absent.
+    uint16_t shortOr(uint16_t tag) const;
+    std::optional<uint16_t> shortValue(uint16_t tag) const;
+    void set(uint16_t tag, Item item);
+    size_t size() const { return items_.size(); }
+
+    // Encodes bitmap as a JPEG of this quality (0-100) with every present
+    // property written under its tag and type and Software set to the
+    // program's name, and writes it atomically. Returns 1 or an error code.
+    int saveJpeg(const imaging::Bitmap& bitmap, const std::string& path, int quality) const;
+
+private:
+    std::map<uint16_t, Item> items_;
+};
+
+} // namespace kamelo
