@@ -16,6 +16,7 @@
 #include "browser/newfolderdialog.h"
 #include "browser/shelltreemodel.h"
 #include "browser/thumblistctrl.h"
+#include "exif/exifdialog.h"
 #include "resources/qtstrings.h"
 #include "viewer/eyedoc.h"
 
@@ -28,6 +29,7 @@
 #include <QLineEdit>
 #include <QListView>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QProgressBar>
 #include <QScreen>
 #include <QSplitter>
@@ -84,6 +86,11 @@ CMainFrame::CMainFrame(CEyeApp& app)
             l->setText(text);
     });
     connect(list, &CThumbListCtrl::progressChanged, this, &CMainFrame::showProgress);
+    // The pane follows the focused item while it is shown.
+    connect(list, &CThumbListCtrl::focusedItemChanged, this, [this](const QString& path) {
+        if (info_->isVisible())
+            info_->showItem(path);
+    });
     connect(list, &CThumbListCtrl::contextMenuRequested, this,
             [this](const QPoint& at, bool onItem) {
                 commands_->refresh();
@@ -127,6 +134,19 @@ void CMainFrame::wireTree() {
         if (listed == from || listed.startsWith(from + QLatin1Char('/')))
             browse_->navigate(to + listed.mid(from.size()));
     });
+}
+
+void CMainFrame::showCameraInformation() {
+    const CThumbListCtrl* l = browse_->list();
+    const QModelIndex current = l->iconView()->selectionModel()->currentIndex();
+    const int row = current.isValid() ? current.row() : l->firstSelectedIndex();
+    const CThumbData* d = l->recordAt(row);
+    if (!d || d->isFolder()) {
+        QMessageBox::information(this, res::qtext(res::IDS_APP_TITLE),
+                                 res::qtext(res::IDS_MSG_ITEM_INFO_FAILED));
+        return;
+    }
+    CExifDlg::open(l->pathAt(row), this);
 }
 
 void CMainFrame::openLastFolder() {
@@ -262,6 +282,11 @@ void CMainFrame::buildCommands() {
     for (int id : {kSortDescending, kContextSortDescending})
         c.setHandler(id, [list] { list->sortBy(list->sortColumn(), false); });
     c.add(kContextNewFolder, res::IDS_MENU_TREE_NEW_FOLDER);
+    c.add(kContextExif, res::IDS_MENU_EXIF_ACCEL);
+    for (int id : {kExif, kContextExif}) {
+        c.setHandler(id, [this] { showCameraInformation(); });
+        c.setRule(id, [this] { return focusTarget() == Focus::List; });
+    }
     c.add(kContextRename, res::IDS_MENU_RENAME_ACCEL);
     c.add(kContextDelete, res::IDS_MENU_DELETE_ACCEL);
     c.add(kContextCut, res::IDS_MENU_CUT);
@@ -423,7 +448,7 @@ void CMainFrame::buildContextMenus() {
     itemMenu_ = new QMenu(this);
     itemMenu_->setObjectName(QStringLiteral("context file 00"));
     c.fill(itemMenu_, {kViewLarge, 0, kContextCut, kContextCopy, kContextDelete, kContextRename, 0,
-                       kExif, kPrint, 0});
+                       kContextExif, kPrint, 0});
     c.fill(itemMenu_->addMenu(res::qtext(res::IDS_MENU_POPUP_TOOLS)),
            {kFrameDecoration, kRotate, kResize, kConvert, kColour});
     c.fill(itemMenu_->addMenu(res::qtext(res::IDS_MENU_POPUP_WALLPAPER)),

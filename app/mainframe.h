@@ -72,6 +72,8 @@ private:
     void openLastFolder();
     void refreshFolder(CThumbListCtrl::Refresh refresh);
     void newFolderInList();
+    // 1291 / 1292: the camera information of the list's focused item.
+    void showCameraInformation();
     void updateChecks();
     void buildToolBar();
     void buildStatusBar();

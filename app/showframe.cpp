@@ -6,6 +6,7 @@
 #include "app/core/settingsstore.h"
 #include "app/core/windowplacement.h"
 #include "app/eyeapp.h"
+#include "exif/exifdialog.h"
 #include "imaging/picturefile.h"
 #include "resources/qtstrings.h"
 #include "viewer/eyedoc.h"
@@ -149,6 +150,12 @@ void CShowFrame::buildCommands() {
     c.setHandler(kFullScreen, [this] { enterFullScreen(); });
     c.setRule(kFullScreen, [this] { return !fullScreen_ && view_->hasPicture(); });
     c.setHandler(kEditMode, [this] { toggleEditBar(); });
+    c.setHandler(kExif, [this] {
+        const std::string path = app_.doc().list().currentPath();
+        if (!path.empty())
+            CExifDlg::open(QString::fromStdString(path), this);
+    });
+    c.setRule(kExif, [this] { return view_->hasPicture(); });
 }
 
 void CShowFrame::buildMenus() {

@@ -520,6 +520,7 @@ void CThumbListCtrl::showItemStatus() {
                                               int(QFileInfo(pathAt(current.row())).size() / 1024)));
     }
     emit statusText(3, QString::fromStdString(d->displayName) + QStringLiteral("   ") + info);
+    emit focusedItemChanged(d->isFolder() ? QString() : pathAt(current.row()));
 }
 
 bool CThumbListCtrl::eventFilter(QObject* watched, QEvent* event) {

@@ -100,6 +100,8 @@ signals:
     void parentRequested();
     void progressChanged(int percent);
     void statusText(int pane, const QString& text);
+    // The focused item changed: its path, or empty for a folder.
+    void focusedItemChanged(const QString& path);
     void folderLoaded(const QString& folder);
     void cacheSaved(const QString& base);
     // Right click: onItem tells an item from empty space.

@@ -1,4 +1,5 @@
 #include "app/core/settingsstore.h"
+#include "cli/exifcommand.h"
 #include "cli/imagecommand.h"
 #include "cli/settingscommand.h"
 #include "cli/thumbscommand.h"
@@ -14,7 +15,7 @@ namespace {
 const char* kUsage =
     "사용법: kamelo-cli [--db PATH] --version | settings ... | info FILE... | "
     "resave IN OUT [--quality-factor N] | thumbs DIR [--no-stamp] [--cache PATH] | "
-    "cache show DIR [--cache PATH]\n";
+    "cache show DIR [--cache PATH] | exif [--raw] FILE...\n";
 
 } // namespace
 
@@ -47,6 +48,8 @@ int main(int argc, char* argv[]) {
         return args[0] == "thumbs" ? kamelo::runThumbsCommand(store, rest, std::cout, std::cerr)
                                    : kamelo::runCacheCommand(store, rest, std::cout, std::cerr);
     }
+    if (!args.empty() && args[0] == "exif")
+        return kamelo::runExifCommand({args.begin() + 1, args.end()}, std::cout, std::cerr);
     if (!args.empty() && args[0] == "info")
         return kamelo::runInfoCommand({args.begin() + 1, args.end()}, std::cout, std::cerr);
     if (!args.empty() && args[0] == "resave")

@@ -29,6 +29,29 @@ ThumbPlacement ThumbFit::place(int pictureWidth, int pictureHeight, int cellWidt
     return p;
 }
 
+ThumbPlacement ThumbFit::fitInside(int pw, int ph, int boxW, int boxH) {
+    ThumbPlacement p;
+    if (pw <= 0 || ph <= 0 || boxW <= 0 || boxH <= 0)
+        return p;
+    if (pw > boxW || ph > boxH) {
+        if (int64_t(boxH) * pw >= int64_t(ph) * boxW) {
+            p.width = boxW;
+            p.height = int(int64_t(boxW) * ph / pw);
+        } else {
+            p.height = boxH;
+            p.width = int(int64_t(boxH) * pw / ph);
+        }
+        p.width = std::max(p.width, 1);
+        p.height = std::max(p.height, 1);
+    } else {
+        p.width = pw;
+        p.height = ph;
+    }
+    p.x = std::max(0, (boxW - p.width) / 2);
+    p.y = std::max(0, (boxH - p.height) / 2);
+    return p;
+}
+
 CellRect ThumbFit::iconRect(int cellWidth, int cellHeight) {
     const int x = (cellWidth - 32) / 2, y = (cellHeight - 32) / 2;
     return {x, y, x + 32, y + 32};

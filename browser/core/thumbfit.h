@@ -25,6 +25,11 @@ public:
     // Invalid when the picture or the box is empty.
     static ThumbPlacement place(int pictureWidth, int pictureHeight, int cellWidth, int cellHeight,
                                 int border);
+    // A picture in an area of boxWidth x boxHeight: larger ones fitted by
+    // the same rule (full width or full height, the other side truncated),
+    // smaller ones at their own size; centred (offsets never negative).
+    static ThumbPlacement fitInside(int pictureWidth, int pictureHeight, int boxWidth,
+                                    int boxHeight);
     // The centred 32 x 32 square of an icon in a cell.
     static CellRect iconRect(int cellWidth, int cellHeight);
 

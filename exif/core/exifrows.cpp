@@ -2,6 +2,7 @@
 
 #include "resources/stringtable.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace kamelo {
@@ -68,6 +69,27 @@ std::vector<std::string> ExifRows::labels() {
             "Metering mode",
             str(res::IDS_EXIF_F_NUMBER),
             str(res::IDS_EXIF_VERSION)};
+}
+
+std::vector<std::pair<std::string, int>> ExifRows::columns(const std::string& text) {
+    auto trim = [](std::string t) {
+        const size_t a = t.find_first_not_of(' '), b = t.find_last_not_of(' ');
+        return a == std::string::npos ? std::string() : t.substr(a, b - a + 1);
+    };
+    std::vector<std::pair<std::string, int>> out;
+    size_t start = 0;
+    while (start <= text.size()) {
+        const size_t end = std::min(text.find(';', start), text.size());
+        const std::string entry = text.substr(start, end - start);
+        const size_t comma = entry.find(',');
+        if (comma != std::string::npos) {
+            const std::string width = trim(entry.substr(comma + 1));
+            const bool digits = !width.empty() && width.find_first_not_of("0123456789") == std::string::npos;
+            out.emplace_back(trim(entry.substr(0, comma)), digits && width.size() < 6 ? std::stoi(width) : 0);
+        }
+        start = end + 1;
+    }
+    return out;
 }
 
 std::string ExifRows::exposureText(double t) {

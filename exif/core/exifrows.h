@@ -42,6 +42,8 @@ public:
     static constexpr int kCount = 21;
     static std::vector<ExifRow> build(const ExifSources& sources);
     static std::vector<std::string> labels();
+    // "title, width; title, width" as (title, width) pairs.
+    static std::vector<std::pair<std::string, int>> columns(const std::string& text);
 
     static std::string exposureText(double seconds);
     static std::string flashText(int value);
