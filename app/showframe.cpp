@@ -8,9 +8,11 @@
 #include "app/eyeapp.h"
 #include "exif/exifdialog.h"
 #include "imaging/picturefile.h"
+#include "imaging/result.h"
 #include "resources/qtstrings.h"
 #include "viewer/eyedoc.h"
 #include "viewer/showview.h"
+#include "viewer/viewersave.h"
 
 #include <QCloseEvent>
 #include <QDockWidget>
@@ -150,6 +152,8 @@ void CShowFrame::buildCommands() {
     c.setHandler(kFullScreen, [this] { enterFullScreen(); });
     c.setRule(kFullScreen, [this] { return !fullScreen_ && view_->hasPicture(); });
     c.setHandler(kEditMode, [this] { toggleEditBar(); });
+    c.setHandler(kSave, [this] { saveOverFile(); });
+    c.setRule(kSave, [this] { return view_->hasPicture() && !fullScreen_; });
     c.setHandler(kExif, [this] {
         const std::string path = app_.doc().list().currentPath();
         if (!path.empty())
@@ -176,6 +180,21 @@ void CShowFrame::buildMenus() {
     QMenu* wallpaper = tools->addMenu(res::qtext(res::IDS_MENU_POPUP_WALLPAPER));
     c.fill(wallpaper, {kWallpaperCenter, kWallpaperTile, kWallpaperStretch, kWallpaperRestore});
     c.fill(tools, {0, kPreferences});
+}
+
+void CShowFrame::saveOverFile() {
+    const std::string path = app_.doc().list().currentPath();
+    if (path.empty() || !app_.doc().displayed().isAllocated())
+        return;
+    const int rc = ViewerSave::save(app_.doc().displayed(), path);
+    view_->setModified(false); // cleared whatever the writer did
+    if (rc < 0)
+        QMessageBox::warning(
+            this, res::qtext(res::IDS_APP_TITLE),
+            QString::fromUtf8(res::format(
+                res::IDS_FAILED_SAVE,
+                QFileInfo(QString::fromStdString(path)).fileName().toUtf8().constData())) +
+                QStringLiteral("\n") + QString::fromUtf8(imaging::resultText(rc).c_str()));
 }
 
 void CShowFrame::initialUpdate() {

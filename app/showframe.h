@@ -38,6 +38,8 @@ public:
     void toggleEditBar();
     // Status panes: "%d/%d", the file name and the picture information line.
     void updateStatus(const QString& path, int position, int count);
+    // 57603: the shown picture over its own file.
+    void saveOverFile();
 
 protected:
     void closeEvent(QCloseEvent* event) override;

@@ -27,6 +27,10 @@ public:
 
     double zoomFactor() const { return zoom_; }
     bool hasPicture() const;
+    // Whether the shown picture has changes not saved yet (the editing
+    // commands set it).
+    bool isModified() const { return modified_; }
+    void setModified(bool modified) { modified_ = modified; }
     // The display rectangle of the current picture in the view.
     QRect displayRect() const;
 
@@ -48,6 +52,7 @@ private:
     CEyeDoc& doc_;
     QColor background_;
     double zoom_ = 1.0;
+    bool modified_ = false;
 };
 
 } // namespace kamelo

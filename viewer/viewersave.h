@@ -1,0 +1,24 @@
+#pragma once
+
+#include "imaging/bitmap.h"
+
+#include <string>
+
+namespace kamelo {
+
+// The viewer's Save: the picture written over its own file, the writer
+// chosen by the file's extension; a JPEG keeps the file's camera
+// information and is written at quality 96. Other extensions are not saved.
+class ViewerSave {
+public:
+    static constexpr int kNotSaved = 0; // an extension this program does not write
+    static constexpr int kJpegQuality = 96;
+
+    // 1 when written, kNotSaved, or an error code (the file is then as it was).
+    static int save(const imaging::Bitmap& picture, const std::string& path);
+    // The library format code of an extension ("BMP" 6, ...); 0 for none,
+    // -1 for JPEG (its own writer).
+    static int formatFor(const std::string& path);
+};
+
+} // namespace kamelo
