@@ -6,10 +6,15 @@
 #include "app/core/settingsstore.h"
 #include "app/core/windowplacement.h"
 #include "app/eyeapp.h"
+#include "app/mainframe.h"
+#include "browser/browseview.h"
+#include "browser/fileui.h"
+#include "browser/thumblistctrl.h"
 #include "exif/exifdialog.h"
 #include "imaging/picturefile.h"
 #include "imaging/result.h"
 #include "resources/qtstrings.h"
+#include "viewer/core/zoomrules.h"
 #include "viewer/eyedoc.h"
 #include "viewer/showview.h"
 #include "viewer/viewersave.h"
@@ -69,9 +74,7 @@ CShowFrame::CShowFrame(CEyeApp& app, int openFlag)
 
     connect(view_, &CShowView::pictureChanged, this, &CShowFrame::updateStatus);
     connect(view_, &CShowView::pictureChanged, commands_, &CommandTable::refresh);
-    connect(view_, &CShowView::pictureChanged, this, [this](const QString& path) {
-        setWindowTitle(path + QStringLiteral(" - ") + res::qtext(res::IDS_ABOUT_CAPTION));
-    });
+
     connect(view_, &CShowView::loadFailed, this, [this](const QString& message) {
         QMessageBox::warning(this, res::qtext(res::IDS_APP_TITLE), message);
     });
@@ -152,6 +155,7 @@ void CShowFrame::buildCommands() {
     c.setHandler(kFullScreen, [this] { enterFullScreen(); });
     c.setRule(kFullScreen, [this] { return !fullScreen_ && view_->hasPicture(); });
     c.setHandler(kEditMode, [this] { toggleEditBar(); });
+    wireViewCommands();
     c.setHandler(kSave, [this] { saveOverFile(); });
     c.setRule(kSave, [this] { return view_->hasPicture() && !fullScreen_; });
     c.setHandler(kExif, [this] {
@@ -180,6 +184,76 @@ void CShowFrame::buildMenus() {
     QMenu* wallpaper = tools->addMenu(res::qtext(res::IDS_MENU_POPUP_WALLPAPER));
     c.fill(wallpaper, {kWallpaperCenter, kWallpaperTile, kWallpaperStretch, kWallpaperRestore});
     c.fill(tools, {0, kPreferences});
+}
+
+void CShowFrame::wireViewCommands() {
+    using namespace cmd;
+    using Step = CShowView::Step;
+    CommandTable& c = *commands_;
+    CShowView* v = view_;
+    auto picture = [this] { return !view_->editLock() && view_->hasPicture(); };
+    const std::pair<int, Step> steps[] = {
+        {kNextPicture, Step::Next},   {kPreviousPicture, Step::Previous},
+        {kFirstPicture, Step::First}, {kLastPicture, Step::Last},
+        {kArrowRight, Step::Next},    {kArrowLeft, Step::Previous},
+        {kArrowUp, Step::First},      {kArrowDown, Step::Last},
+    };
+    for (const auto& [id, step] : steps) {
+        c.setHandler(id, [v, step] { v->navigate(step); });
+        c.setRule(id, [v] { return v->canNavigate(); });
+    }
+    c.setHandler(kZoomIn, [v] { v->zoomIn(); });
+    c.setHandler(kZoomOut, [v] { v->zoomOut(); });
+    c.setHandler(kZoomRatio, [v] { v->askZoomRatio(); });
+    for (int id : {kZoomIn, kZoomOut, kZoomRatio})
+        c.setRule(id, [v] { return v->hasPicture(); });
+    c.setHandler(kActualSize, [v] { v->setZoomMode(CShowView::kActualSize); });
+    c.setHandler(kAutoFit, [v] { v->setZoomMode(CShowView::kAutoFit); });
+    c.setHandler(kFixedRatio, [v] { v->setZoomMode(CShowView::kFixedRatio); });
+    for (int id : {kActualSize, kAutoFit, kFixedRatio}) {
+        c.action(id)->setCheckable(true);
+        c.setRule(id, picture);
+    }
+    c.setHandler(kCopyToClipboard, [v] { v->copyToClipboard(); });
+    c.setRule(kCopyToClipboard, picture);
+    c.setHandler(kViewerDelete, [v] { v->deleteCurrent(false, FileUi::standard()); });
+    c.setHandler(kDeletePermanently, [v] { v->deleteCurrent(true, FileUi::standard()); });
+    c.setRule(kViewerDelete, picture);
+    c.setRule(kDeletePermanently, picture);
+    c.setHandler(kNextFrame, [v] { v->stepFrame(true); });
+    c.setHandler(kPreviousFrame, [v] { v->stepFrame(false); });
+    for (int id : {kNextFrame, kPreviousFrame})
+        c.setRule(id, [v] { return v->isAnimated() && v->frameCount() > 1 && !v->editLock(); });
+    connect(v, &CShowView::zoomChanged, this, [this] {
+        updateStatus(view_->currentPath(), app_.doc().list().current() + 1,
+                     app_.doc().list().count());
+        updateZoomChecks();
+    });
+    connect(v, &CShowView::pictureChanged, this, &CShowFrame::updateZoomChecks);
+    connect(v, &CShowView::saveRequested, this, &CShowFrame::saveOverFile);
+    connect(v, &CShowView::doubleClicked, this,
+            [this] { commands_->action(cmd::kBackToBrowser)->trigger(); });
+    connect(v, &CShowView::progress, this, [this](int percent) {
+        const bool running = percent > 0 && percent < 100;
+        panes_[2]->setText(running ? QStringLiteral("%1%").arg(percent) : panes_[2]->text());
+    });
+    connect(v, &CShowView::pathRemoved, this, [this](const QString& path) {
+        // The browser's list loses the file too, unless it never showed it.
+        if (!app_.openedWithFile())
+            if (CMainFrame* m = app_.mainFrame())
+                m->browseView()->list()->removePath(path);
+    });
+}
+
+void CShowFrame::updateZoomChecks() {
+    CommandTable& c = *commands_;
+    c.action(cmd::kActualSize)->setChecked(view_->zoomMode() == CShowView::kActualSize);
+    c.action(cmd::kAutoFit)->setChecked(view_->zoomMode() == CShowView::kAutoFit);
+    c.action(cmd::kFixedRatio)->setChecked(view_->zoomMode() == CShowView::kFixedRatio);
+    c.action(cmd::kFixedRatio)
+        ->setText(QString::fromUtf8(res::format(res::IDS_MENU_FIXED_RATIO_PERCENT,
+                                                ZoomRules::percent(view_->zoomFactor()))));
+    c.refresh();
 }
 
 void CShowFrame::saveOverFile() {
@@ -236,7 +310,7 @@ void CShowFrame::enterFullScreen() {
     statusBar()->hide();
     editBar_->hide();
     showFullScreen();
-    view_->update();
+    view_->setShowFileName(true);
 }
 
 void CShowFrame::restoreFromFullScreen() {
@@ -253,6 +327,7 @@ void CShowFrame::restoreFromFullScreen() {
     restoreGeometry(savedGeometry_);
     activateWindow();
     fullScreen_ = false;
+    view_->setShowFileName(false);
     commands_->refresh();
 }
 
@@ -269,16 +344,25 @@ void CShowFrame::updateEditModeText() {
 }
 
 void CShowFrame::updateStatus(const QString& path, int position, int count) {
+    if (count == 0) {
+        setWindowTitle(QStringLiteral("No File"));
+        panes_[0]->setText(QStringLiteral("0/0"));
+        panes_[1]->setText(res::qtext(res::IDS_VIEWER_EMPTY));
+        panes_[2]->clear();
+        return;
+    }
     panes_[0]->setText(QStringLiteral("%1/%2").arg(position).arg(count));
     panes_[1]->setText(QFileInfo(path).fileName());
     imaging::FileInfo info;
+    const imaging::Bitmap& shown = app_.doc().displayed();
     if (imaging::PictureFile::readInfo(path.toStdString(), info) >= 1)
-        panes_[2]->setText(QString::fromUtf8(
-            res::format(res::IDS_VIEWER_STATUS_INFO, info.width, info.height, info.bitsPerPixel,
-                        static_cast<int>(info.sizeOnDisk / 1024),
-                        static_cast<int>(view_->zoomFactor() * 100), info.compression.c_str())));
+        panes_[2]->setText(QString::fromUtf8(res::format(
+            res::IDS_VIEWER_STATUS_INFO, shown.isAllocated() ? shown.width() : info.width,
+            shown.isAllocated() ? shown.height() : info.height, info.bitsPerPixel,
+            static_cast<int>(info.sizeOnDisk / 1024 + 1), ZoomRules::percent(view_->zoomFactor()),
+            info.compression.c_str())));
     else
-        panes_[2]->clear();
+        panes_[2]->setText(res::qtext(res::IDS_MSG_FILE_INFO_FAILED));
 }
 
 void CShowFrame::storePlacement() {

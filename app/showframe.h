@@ -40,6 +40,7 @@ public:
     void updateStatus(const QString& path, int position, int count);
     // 57603: the shown picture over its own file.
     void saveOverFile();
+    void updateZoomChecks();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -47,6 +48,7 @@ protected:
 private:
     void buildCommands();
     void buildMenus();
+    void wireViewCommands();
     void storePlacement();
     void updateEditModeText();
 

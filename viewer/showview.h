@@ -1,15 +1,25 @@
 #pragma once
 
+#include "imaging/animation.h"
+#include "imaging/bitmap.h"
+
 #include <QColor>
+#include <QPoint>
+#include <QTimer>
 #include <QWidget>
+
+#include <memory>
 
 namespace kamelo {
 
 class CEyeDoc;
+class FileUi;
+class ReadAheadWorker;
 
-// The viewer's picture view: loads the document's current picture through the
-// imaging module, fits it into the window (never enlarging it) and paints it
-// centred on the viewer background colour.
+// The viewer's picture view: one picture of the document's list, scaled by
+// the zoom mode or the user's zoom, centred, panned by dragging; stepping
+// through the list (painting large pictures band by band while they decode,
+// with the next one read ahead), animated GIFs, delete and copy.
 class CShowView : public QWidget {
     Q_OBJECT
 public:
@@ -17,42 +27,117 @@ public:
     static constexpr int kLoaded = 1;
     static constexpr int kFailedAndReported = 0;
     static constexpr int kNoPicture = -1;
+    static constexpr int kWantPrevious = -1086;
+    static constexpr int kWantNext = -1087;
+    static constexpr int kWantFirst = -1088;
+    static constexpr int kWantLast = -1089;
+    enum class Step { Next, Previous, First, Last };
+    enum ZoomMode { kActualSize = 0, kAutoFit = 1, kFixedRatio = 2 };
 
     explicit CShowView(CEyeDoc& doc, QWidget* parent = nullptr);
+    ~CShowView() override;
 
-    // Loads the picture at index; kNoPicture for an index outside the list.
+    // Loads the picture at index and returns one of the codes above.
     int loadPicture(int index);
     // Starts the view 10 ms after the frame's first update, as the frame asks.
     void startSoon();
+    // Next, previous, first or last picture (refused while editing).
+    bool navigate(Step step);
+    bool canNavigate() const;
 
-    double zoomFactor() const { return zoom_; }
+    double zoomFactor() const { return factor_; }
+    int zoomMode() const { return zoomMode_; }
+    bool userZoom() const { return userZoom_; }
+    void zoomIn();
+    void zoomOut();
+    // 10..20000 %; others are ignored (false).
+    bool setZoomPercent(int percent);
+    void setZoomMode(int mode);
+    // The zoom ratio dialog.
+    void askZoomRatio();
+    QPoint panOffset() const { return pan_; }
+
     bool hasPicture() const;
-    // Whether the shown picture has changes not saved yet (the editing
-    // commands set it).
     bool isModified() const { return modified_; }
     void setModified(bool modified) { modified_ = modified; }
-    // The display rectangle of the current picture in the view.
+    bool editLock() const { return editLock_; }
+    void setEditLock(bool locked) { editLock_ = locked; }
+    bool isAnimated() const { return animated_; }
+    int frameIndex() const { return animation_.currentIndex(); }
+    int frameCount() const { return animation_.frameCount(); }
+    void stepFrame(bool forward);
+    // The shown picture's rectangle in the view.
     QRect displayRect() const;
+    QString currentPath() const;
+    // Draws the file name (full screen).
+    void setShowFileName(bool show);
+    void setPaintWhileLoading(bool on) { paintWhileLoading_ = on; }
+    // The file to the trash (or for good), the next picture shown.
+    bool deleteCurrent(bool permanent, FileUi& ui);
+    void copyToClipboard();
+    ReadAheadWorker& readAhead() { return *readAhead_; }
 
 signals:
-    // After every change of the shown picture.
+    // After every change of the shown picture, and with count 0 when none is left.
     void pictureChanged(const QString& path, int position, int count);
+    void zoomChanged();
     // The first load found no picture at the current index.
     void nothingToShow();
     // A load failed; the text is ready to show.
     void loadFailed(const QString& message);
+    // A picture left the list (deleted).
+    void pathRemoved(const QString& path);
+    // Percent of rows decoded (100 or more ends it).
+    void progress(int percent);
+    void doubleClicked();
+    // The modified picture should be saved before the step (the frame saves).
+    void saveRequested();
 
 protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
 
 private:
-    void updateZoom();
+    int loadRowByRow(const std::string& path, int index);
+    void prepareZoom(int width, int height);
+    void keepCentreWhile(double newFactor);
+    void afterZoomChange();
+    void updateCursor();
+    void postReadAhead(Step step);
+    QSize pictureSize() const;
+    const imaging::Bitmap* shownBitmap() const;
+    bool askToSaveChanges();
+    double currentFactor() const;
+    void playNextFrame();
 
     CEyeDoc& doc_;
+    std::unique_ptr<ReadAheadWorker> readAhead_;
     QColor background_;
-    double zoom_ = 1.0;
+    double factor_ = 1.0;
+    int zoomMode_ = kAutoFit;
+    int displayMode_ = 0;
+    bool viewRepeat_ = true;
+    bool paintWhileLoading_ = true;
+    bool userZoom_ = false;
     bool modified_ = false;
+    bool editLock_ = false;
+    bool animated_ = false;
+    bool showName_ = false;
+    bool buttonDown_ = false;
+    QPoint pan_;
+    QPoint lastMouse_;
+    // While a picture decodes band by band.
+    bool decoding_ = false;
+    const imaging::Bitmap* loading_ = nullptr; // the bitmap the decode fills
+    QSize loadingSize_;
+    int decodedRows_ = 0;
+    imaging::AnimatedBitmap animation_;
+    QTimer frameTimer_;
 };
 
 } // namespace kamelo

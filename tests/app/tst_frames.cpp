@@ -95,7 +95,15 @@ struct Run {
         CShowFrame* v = app->viewerFrame();
         if (v)
             (void)QTest::qWaitFor(
-                [&] { return !app->viewerFrame() || !v->statusPane(1)->text().isEmpty(); }, 3000);
+                [&] {
+                    if (!app->viewerFrame())
+                        return true;
+                    const QString name =
+                        QFileInfo(QString::fromStdString(app->doc().list().currentPath()))
+                            .fileName();
+                    return v->view()->hasPicture() && v->statusPane(2)->text() == name;
+                },
+                3000);
         return app->viewerFrame();
     }
     int storedInt(const char* section, const char* name, int def) const {
@@ -308,7 +316,7 @@ private slots:
         QCOMPARE(r.storedInt(keys::kPosition, keys::kBrowserX, -1), relative(f->geometry()).x());
         QCOMPARE(v->statusPane(1)->text(), QStringLiteral("2/3"));
         QCOMPARE(v->statusPane(2)->text(), QStringLiteral("b.png"));
-        QVERIFY(v->statusPane(3)->text().startsWith(QStringLiteral("40x30x24b  0KB  ZOOM(100%)")));
+        QVERIFY(v->statusPane(3)->text().startsWith(QStringLiteral("40x30x24b  1KB  ZOOM(100%)")));
 
         // Back to the browser with Enter: the viewer goes, the program stays.
         QPointer<CShowFrame> gone = v;
