@@ -1,0 +1,221 @@
+#include "app/core/settingsstore.h"
+#include "app/core/uisettings.h"
+#include "browser/fileui.h"
+#include "tests/support/scratchdir.h"
+#include "tests/support/testdata.h"
+#include "viewer/core/zoomrules.h"
+#include "viewer/eyedoc.h"
+#include "viewer/readaheadworker.h"
+#include "viewer/showview.h"
+
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QImage>
+#include <QKeyEvent>
+#include <QtTest>
+
+#include <filesystem>
+
+using namespace kamelo;
+namespace fs = std::filesystem;
+using Step = CShowView::Step;
+
+namespace {
+
+struct YesUi : FileUi {
+    bool confirm(QWidget*, const QString&) override { return true; }
+    void error(QWidget*, const QString&) override {}
+};
+
+struct Env {
+    kamelo::test::ScratchDir dir;
+    SettingsStore store{dir.file("k.sqlite")};
+    CUiSettings settings;
+    CEyeDoc doc;
+    Env() {
+        setUiSettings(&settings);
+        setSettingsStore(&store);
+    }
+    ~Env() {
+        setUiSettings(nullptr);
+        setSettingsStore(nullptr);
+    }
+    // Pictures of the given sizes, each filled with its own grey level.
+    void pictures(const std::vector<QSize>& sizes) {
+        for (size_t i = 0; i < sizes.size(); ++i) {
+            QImage img(sizes[i], QImage::Format_RGB32);
+            img.fill(QColor(int(40 * i), int(40 * i), int(40 * i)));
+            const std::string path = dir.file("p" + std::to_string(i) + ".png");
+            QVERIFY(img.save(QString::fromStdString(path)));
+            doc.list().append(path);
+        }
+    }
+};
+
+} // namespace
+
+class TestShowView : public QObject {
+    Q_OBJECT
+private slots:
+    void zoomKeepsTheCentreAndFixedRatioCarriesOver() {
+        Env e;
+        e.pictures({QSize(300, 200), QSize(2000, 1000), QSize(100, 100)});
+        CShowView view(e.doc);
+        view.resize(400, 300);
+        view.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        QCOMPARE(view.loadPicture(0), CShowView::kLoaded);
+        // Smaller than the window in automatic fit: 100 %, never enlarged.
+        QCOMPARE(view.zoomFactor(), 1.0);
+        QCOMPARE(view.displayRect(), QRect(50, 50, 300, 200));
+        QCOMPARE(view.loadPicture(1), CShowView::kLoaded);
+        QCOMPARE(view.zoomFactor(), 0.2); // 2000 wide into 400
+        QCOMPARE(view.displayRect().width(), 400);
+
+        view.setZoomMode(CShowView::kActualSize);
+        QCOMPARE(view.zoomFactor(), 1.0);
+        QCOMPARE(view.panOffset(), QPoint(0, 0));
+        // Zoom in keeps the picture point under the centre (200, 150 -> 200, 150 of 2000x1000).
+        view.zoomIn(); // 100 % -> 150 %
+        QCOMPARE(ZoomRules::percent(view.zoomFactor()), 150);
+        QCOMPARE(view.panOffset(), QPoint(-(300 - 200), -(225 - 150)));
+        QVERIFY(view.userZoom());
+        QVERIFY(!view.setZoomPercent(5));
+        QVERIFY(view.setZoomPercent(250));
+        view.setZoomMode(CShowView::kFixedRatio);
+        QCOMPARE(ZoomRules::percent(view.zoomFactor()), 250);
+        QCOMPARE(view.loadPicture(2), CShowView::kLoaded);
+        QCOMPARE(ZoomRules::percent(view.zoomFactor()), 250); // carried over
+        QCOMPARE(view.displayRect().size(), QSize(250, 250));
+        view.zoomOut();
+        QCOMPARE(ZoomRules::percent(view.zoomFactor()), 150);
+    }
+
+    void draggingPansWithinThePicture() {
+        Env e;
+        e.pictures({QSize(1000, 800)});
+        CShowView view(e.doc);
+        view.resize(400, 300);
+        view.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        view.loadPicture(0);
+        view.setZoomMode(CShowView::kActualSize);
+        QTest::mousePress(&view, Qt::LeftButton, {}, QPoint(200, 150));
+        QTest::mouseMove(&view, QPoint(100, 100));
+        QCOMPARE(view.panOffset(), QPoint(-100, -50));
+        QTest::mouseMove(&view, QPoint(-2000, -2000)); // held at the far edges
+        QCOMPARE(view.panOffset(), QPoint(400 - 1000, 300 - 800));
+        QTest::mouseMove(&view, QPoint(3000, 3000));
+        QCOMPARE(view.panOffset(), QPoint(0, 0));
+        QTest::mouseRelease(&view, Qt::LeftButton, {}, QPoint(3000, 3000));
+    }
+
+    void navigationWrapsAndRespectsTheEditLock() {
+        Env e;
+        e.pictures({QSize(20, 20), QSize(20, 20), QSize(20, 20)});
+        CShowView view(e.doc);
+        view.resize(200, 200);
+        view.setPaintWhileLoading(false);
+        QCOMPARE(view.loadPicture(0), CShowView::kLoaded);
+        QVERIFY(view.canNavigate());
+        QVERIFY(view.navigate(Step::Previous)); // wraps to the last
+        QCOMPARE(e.doc.list().current(), 2);
+        QVERIFY(view.navigate(Step::Next)); // and back to the first
+        QCOMPARE(e.doc.list().current(), 0);
+        QVERIFY(view.navigate(Step::Last));
+        QCOMPARE(e.doc.list().current(), 2);
+        view.setEditLock(true);
+        QVERIFY(!view.canNavigate());
+        QVERIFY(!view.navigate(Step::First));
+        QCOMPARE(e.doc.list().current(), 2);
+        QCOMPARE(view.loadPicture(-1), CShowView::kNoPicture);
+        QCOMPARE(view.loadPicture(3), CShowView::kNoPicture);
+    }
+
+    void aKeyDuringTheDecodeTakesItsStepAndTheBoundaryHolds() {
+        Env e;
+        e.pictures({QSize(50, 50), QSize(1200, 3000), QSize(50, 50), QSize(60, 40)});
+        CShowView view(e.doc);
+        view.resize(300, 300);
+        view.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        QCOMPARE(view.loadPicture(0), CShowView::kLoaded);
+        // End pressed while picture 1 decodes band by band: the last shows.
+        QCoreApplication::postEvent(&view, new QKeyEvent(QEvent::KeyPress, Qt::Key_End, {}));
+        QVERIFY(view.navigate(Step::Next));
+        QCOMPARE(e.doc.list().current(), 3);
+        QCOMPARE(view.currentPath(), QString::fromStdString(e.dir.file("p3.png")));
+        QCOMPARE(e.doc.displayed().width(), 60);
+
+        // "View Repeat" 0: PgDn while the last picture decodes is ignored.
+        e.store.setInt("general", "View Repeat", 0);
+        e.doc.list().setCurrent(0);
+        CShowView strict(e.doc);
+        strict.resize(300, 300);
+        fs::copy_file(e.dir.file("p1.png"), e.dir.file("p9.png"));
+        e.doc.list().append(e.dir.file("p9.png")); // a big picture last
+        QCoreApplication::postEvent(&strict, new QKeyEvent(QEvent::KeyPress, Qt::Key_PageDown, {}));
+        QVERIFY(strict.navigate(Step::Last));
+        QCOMPARE(e.doc.list().current(), 4);
+        QCOMPARE(e.doc.displayed().height(), 3000); // decoded to the end
+    }
+
+    void theReadAheadPictureIsUsedOnlyForItsOwnPath() {
+        Env e;
+        e.pictures({QSize(30, 30), QSize(40, 40)});
+        ReadAheadWorker worker;
+        const std::string a = e.doc.list().pathAt(0), b = e.doc.list().pathAt(1);
+        worker.post(b);
+        QVERIFY(worker.waitReady(b, 5000));
+        imaging::Bitmap out;
+        QVERIFY(!worker.take(a, out));
+        QVERIFY(worker.take(b, out));
+        QCOMPARE(out.width(), 40);
+        QVERIFY(!worker.take(b, out)); // handed out once
+        // Fast repeats: only the last request counts.
+        for (int i = 0; i < 50; ++i)
+            worker.post(i % 2 ? a : b);
+        QVERIFY(worker.waitReady(a, 5000));
+        QVERIFY(!worker.take(b, out));
+        QVERIFY(worker.take(a, out));
+        QCOMPARE(out.width(), 30);
+    }
+
+    void gifFramesStepAndDeletingTheLastPictureEmptiesTheView() {
+        if (kamelo::test::testDataDir().empty())
+            QSKIP("sample pictures not found");
+        Env e;
+        const std::string gif = e.dir.file("anim.gif");
+        fs::copy_file(kamelo::test::testDataFile("formats/gif/4frames.gif"), gif);
+        e.doc.list().append(gif);
+        CShowView view(e.doc);
+        view.resize(200, 200);
+        QCOMPARE(view.loadPicture(0), CShowView::kLoaded);
+        QVERIFY(view.isAnimated());
+        QCOMPARE(view.frameCount(), 4);
+        view.stepFrame(true);
+        QCOMPARE(view.frameIndex(), 1);
+        view.stepFrame(false);
+        view.stepFrame(false);
+        QCOMPARE(view.frameIndex(), 3); // wrapped back
+
+        view.copyToClipboard();
+        QCOMPARE(QGuiApplication::clipboard()->image().size(), QSize(40, 30));
+
+        QSignalSpy changed(&view, &CShowView::pictureChanged);
+        QSignalSpy removed(&view, &CShowView::pathRemoved);
+        qputenv("XDG_DATA_HOME", QByteArray::fromStdString(e.dir.file("data")));
+        YesUi ui;
+        QVERIFY(view.deleteCurrent(false, ui));
+        QVERIFY(!fs::exists(gif));
+        QCOMPARE(removed.size(), 1);
+        QVERIFY(e.doc.list().empty());
+        QCOMPARE(changed.last().at(2).toInt(), 0); // the empty state
+        QVERIFY(!view.hasPicture());
+        const QImage shot = view.grab().toImage();
+        QVERIFY(!shot.isNull());
+    }
+};
+
+QTEST_MAIN(TestShowView)
+#include "tst_showview.moc"
