@@ -21,9 +21,11 @@
 
 #include <QCloseEvent>
 #include <QDockWidget>
+#include <QFileDialog>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QLabel>
+#include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QScreen>
@@ -153,11 +155,18 @@ void CShowFrame::buildCommands() {
         close();
     });
     c.setHandler(kFullScreen, [this] { enterFullScreen(); });
-    c.setRule(kFullScreen, [this] { return !fullScreen_ && view_->hasPicture(); });
+    c.setRule(kFullScreen,
+              [this] { return !fullScreen_ && view_->hasPicture() && !view_->editLock(); });
+    c.setRule(kBackToBrowser, [this] { return !view_->editLock(); });
+    c.setRule(kEditMode, [this] { return !view_->editLock(); });
     c.setHandler(kEditMode, [this] { toggleEditBar(); });
     wireViewCommands();
+    buildContextMenu();
     c.setHandler(kSave, [this] { saveOverFile(); });
-    c.setRule(kSave, [this] { return view_->hasPicture() && !fullScreen_; });
+    // Save only what was changed and is not being edited right now.
+    c.setRule(kSave, [this] { return !view_->editLock() && view_->isModified(); });
+    c.setHandler(kSaveAs, [this] { saveAs(); });
+    c.setRule(kSaveAs, [this] { return !view_->editLock() && view_->hasPicture(); });
     c.setHandler(kExif, [this] {
         const std::string path = app_.doc().list().currentPath();
         if (!path.empty())
@@ -242,6 +251,44 @@ void CShowFrame::wireViewCommands() {
         if (!app_.openedWithFile())
             if (CMainFrame* m = app_.mainFrame())
                 m->browseView()->list()->removePath(path);
+    });
+}
+
+void CShowFrame::saveAs() {
+    const QString current = view_->currentPath();
+    const QString target = QFileDialog::getSaveFileName(
+        this, res::qtext(res::IDS_MENU_SAVE_AS).remove(QStringLiteral("(&A)...")), current,
+        QStringLiteral("*.jpg *.bmp *.png *.tif *.tga *.pcx *.pct *.iff *.gif *.psd *.ras *.sgi"));
+    if (target.isEmpty())
+        return;
+    const int rc = ViewerSave::save(app_.doc().displayed(), target.toStdString());
+    if (rc == ViewerSave::kNotSaved || rc < 0)
+        QMessageBox::warning(
+            this, res::qtext(res::IDS_APP_TITLE),
+            QString::fromUtf8(res::format(res::IDS_FAILED_SAVE,
+                                          QFileInfo(target).fileName().toUtf8().constData())) +
+                (rc < 0 ? QStringLiteral("\n") + QString::fromUtf8(imaging::resultText(rc).c_str())
+                        : QString()));
+}
+
+void CShowFrame::buildContextMenu() {
+    using namespace cmd;
+    contextMenu_ = new QMenu(this);
+    contextMenu_->setObjectName(QStringLiteral("Viewer Mode Context"));
+    CommandTable& c = *commands_;
+    c.fill(contextMenu_, {kBackToBrowser, kFullScreen, 0, kNextPicture, kPreviousPicture,
+                          kFirstPicture, kLastPicture, 0});
+    c.fill(contextMenu_->addMenu(res::qtext(res::IDS_MENU_POPUP_ZOOM)),
+           {kZoomIn, kZoomOut, kZoomRatio, 0, kActualSize, kAutoFit, kFixedRatio});
+    c.fill(contextMenu_, {0, kCopyToClipboard, kViewerDelete, kExif, kViewerPrint, 0});
+    c.fill(contextMenu_->addMenu(res::qtext(res::IDS_MENU_POPUP_TOOLS)),
+           {kRotate, kResize, kConvert, kColour, kCrop, kFrameDecoration});
+    c.fill(contextMenu_->addMenu(res::qtext(res::IDS_MENU_POPUP_WALLPAPER)),
+           {kWallpaperCenter, kWallpaperTile, kWallpaperStretch, kWallpaperRestore});
+    view_->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(view_, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
+        updateZoomChecks();
+        contextMenu_->popup(view_->mapToGlobal(at));
     });
 }
 

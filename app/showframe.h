@@ -4,6 +4,7 @@
 
 class QDockWidget;
 class QLabel;
+class QMenu;
 class QToolBar;
 
 namespace kamelo {
@@ -41,6 +42,9 @@ public:
     // 57603: the shown picture over its own file.
     void saveOverFile();
     void updateZoomChecks();
+    // 57604: a standard save dialog for the shown picture.
+    void saveAs();
+    QMenu* contextMenu() const { return contextMenu_; }
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -49,6 +53,7 @@ private:
     void buildCommands();
     void buildMenus();
     void wireViewCommands();
+    void buildContextMenu();
     void storePlacement();
     void updateEditModeText();
 
@@ -57,6 +62,7 @@ private:
     CommandTable* commands_;
     CShowView* view_;
     QToolBar* toolBar_ = nullptr;
+    QMenu* contextMenu_ = nullptr;
     QDockWidget* editBar_ = nullptr;
     QLabel* panes_[3] = {nullptr, nullptr, nullptr};
     QByteArray savedGeometry_;
