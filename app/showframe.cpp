@@ -202,14 +202,32 @@ void CShowFrame::wireViewCommands() {
     CShowView* v = view_;
     auto picture = [this] { return !view_->editLock() && view_->hasPicture(); };
     const std::pair<int, Step> steps[] = {
-        {kNextPicture, Step::Next},   {kPreviousPicture, Step::Previous},
-        {kFirstPicture, Step::First}, {kLastPicture, Step::Last},
-        {kArrowRight, Step::Next},    {kArrowLeft, Step::Previous},
-        {kArrowUp, Step::First},      {kArrowDown, Step::Last},
+        {kNextPicture, Step::Next},
+        {kPreviousPicture, Step::Previous},
+        {kFirstPicture, Step::First},
+        {kLastPicture, Step::Last},
     };
     for (const auto& [id, step] : steps) {
         c.setHandler(id, [v, step] { v->navigate(step); });
         c.setRule(id, [v] { return v->canNavigate(); });
+    }
+    // With the selection tool active the arrows move the selection instead.
+    const std::pair<int, QPoint> arrows[] = {{kArrowLeft, QPoint(-1, 0)},
+                                             {kArrowRight, QPoint(1, 0)},
+                                             {kArrowUp, QPoint(0, -1)},
+                                             {kArrowDown, QPoint(0, 1)}};
+    for (const auto& [id, delta] : arrows) {
+        const Step step = id == kArrowLeft    ? Step::Previous
+                          : id == kArrowRight ? Step::Next
+                          : id == kArrowUp    ? Step::First
+                                              : Step::Last;
+        c.setHandler(id, [v, delta, step] {
+            if (v->selectionActive())
+                v->moveSelection(delta.x(), delta.y());
+            else
+                v->navigate(step);
+        });
+        c.setRule(id, [v] { return v->selectionActive() || v->canNavigate(); });
     }
     c.setHandler(kZoomIn, [v] { v->zoomIn(); });
     c.setHandler(kZoomOut, [v] { v->zoomOut(); });

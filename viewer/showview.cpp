@@ -177,6 +177,9 @@ int CShowView::loadPicture(int index) {
     userZoom_ = false;
     frameTimer_.stop();
     animation_.clear();
+    // A new picture has no selection.
+    selectionActive_ = false;
+    selection_ = {};
     const std::string path = doc_.list().pathAt(index);
     animated_ = isGif(path);
     if (QWidget* w = window())
@@ -427,11 +430,18 @@ void CShowView::mousePressEvent(QMouseEvent* event) {
     if (event->button() != Qt::LeftButton)
         return QWidget::mousePressEvent(event);
     buttonDown_ = true;
+    if (selectionActive_)
+        return selectionPress(event->position().toPoint());
     lastMouse_ = event->position().toPoint();
     updateCursor();
 }
 
 void CShowView::mouseMoveEvent(QMouseEvent* event) {
+    if (selectionActive_) {
+        buttonDown_ ? selectionMove(event->position().toPoint())
+                    : selectionCursor(event->position().toPoint());
+        return;
+    }
     if (!buttonDown_ || (zoomMode_ == kAutoFit && !userZoom_))
         return;
     const QPoint p = event->position().toPoint();
@@ -448,6 +458,8 @@ void CShowView::mouseReleaseEvent(QMouseEvent* event) {
     if (event->button() != Qt::LeftButton)
         return QWidget::mouseReleaseEvent(event);
     buttonDown_ = false;
+    if (selectionActive_)
+        return selectionRelease(event->position().toPoint());
     updateCursor();
     update(); // full quality again
 }
@@ -460,6 +472,174 @@ void CShowView::wheelEvent(QWheelEvent* event) {
     if (doc_.list().count() < 2 || event->angleDelta().y() == 0)
         return;
     navigate(event->angleDelta().y() < 0 ? Step::Next : Step::Previous);
+}
+
+ViewRect CShowView::pictureRect() const {
+    const QRect r = displayRect();
+    return {r.x(), r.y(), r.width(), r.height()};
+}
+
+void CShowView::setSelectionActive(bool active) {
+    selectionActive_ = active;
+    selection_ = {};
+    setMouseTracking(active);
+    if (!active)
+        updateCursor();
+    update();
+}
+
+void CShowView::setProportion(bool hold, int x, int y, bool swapped) {
+    holdProportion_ = hold && x > 0 && y > 0;
+    proportionX_ = std::max(1, x);
+    proportionY_ = std::max(1, y);
+    swapped_ = swapped;
+}
+
+SelectionRect CShowView::selectionInPicture() const {
+    return SelectionGeometry::toPicture(selection_, pictureRect(), displayFactor());
+}
+
+QSize CShowView::setSelectionSize(int width, int height) {
+    const QSize s = pictureSize();
+    selection_ = SelectionGeometry::withSize(selection_, pictureRect(), displayFactor(), s.width(),
+                                             s.height(), width, height);
+    update();
+    return {width, height};
+}
+
+void CShowView::moveSelection(int dx, int dy) {
+    selection_ = {selection_.left + dx, selection_.top + dy, selection_.right + dx,
+                  selection_.bottom + dy};
+    update();
+    emitSelection();
+}
+
+void CShowView::emitSelection() {
+    const SelectionRect p = selectionInPicture();
+    emit selectionChanged(p.width(), p.height());
+}
+
+void CShowView::selectionPress(const QPoint& p) {
+    pressPoint_ = p;
+    moved_ = false;
+    grabbed_ = selection_.empty() ? SelectionPart::Outside
+                                  : SelectionGeometry::hitTest(selection_, p.x(), p.y());
+    const SelectionRect& r = selection_;
+    switch (grabbed_) {
+    case SelectionPart::Outside:
+        selection_ = {p.x(), p.y(), p.x(), p.y()};
+        anchor_ = p;
+        break;
+    case SelectionPart::BottomRight:
+        anchor_ = QPoint(r.left, r.top);
+        break;
+    case SelectionPart::BottomLeft:
+        anchor_ = QPoint(r.right, r.top);
+        break;
+    case SelectionPart::TopLeft:
+        anchor_ = QPoint(r.right, r.bottom);
+        break;
+    case SelectionPart::TopRight:
+        anchor_ = QPoint(r.left, r.bottom);
+        break;
+    default:
+        anchor_ = p; // edges and moving work from the press point
+        break;
+    }
+    update();
+}
+
+void CShowView::selectionMove(const QPoint& p) {
+    moved_ = moved_ || p != pressPoint_;
+    const ViewRect pic = pictureRect();
+    SelectionRect r = selection_;
+    switch (grabbed_) {
+    case SelectionPart::Outside:
+    case SelectionPart::BottomRight:
+    case SelectionPart::BottomLeft:
+    case SelectionPart::TopLeft:
+    case SelectionPart::TopRight:
+        r = SelectionGeometry::span(anchor_.x(), anchor_.y(), p.x(), p.y(), pic, holdProportion_,
+                                    proportionX_, proportionY_, swapped_);
+        break;
+    case SelectionPart::Left:
+        r.left = std::clamp(p.x(), pic.x, r.right);
+        break;
+    case SelectionPart::Right:
+        r.right = std::clamp(p.x(), r.left, pic.x + pic.width);
+        break;
+    case SelectionPart::Top:
+        r.top = std::clamp(p.y(), pic.y, r.bottom);
+        break;
+    case SelectionPart::Bottom:
+        r.bottom = std::clamp(p.y(), r.top, pic.y + pic.height);
+        break;
+    case SelectionPart::Inside:
+        r = SelectionGeometry::moved(r, p.x() - anchor_.x(), p.y() - anchor_.y(), pic);
+        anchor_ = p;
+        break;
+    }
+    // An edge drag with the proportion held: the other extent follows.
+    if (holdProportion_ && (grabbed_ == SelectionPart::Left || grabbed_ == SelectionPart::Right)) {
+        const int x = swapped_ ? proportionY_ : proportionX_,
+                  y = swapped_ ? proportionX_ : proportionY_;
+        r.bottom = std::min(r.top + r.width() * y / x, pic.y + pic.height);
+    } else if (holdProportion_ &&
+               (grabbed_ == SelectionPart::Top || grabbed_ == SelectionPart::Bottom)) {
+        const int x = swapped_ ? proportionY_ : proportionX_,
+                  y = swapped_ ? proportionX_ : proportionY_;
+        r.right = std::min(r.left + r.height() * x / y, pic.x + pic.width);
+    }
+    selection_ = r;
+    update();
+    emitSelection();
+}
+
+void CShowView::selectionRelease(const QPoint& p) {
+    if (!moved_ && grabbed_ == SelectionPart::Outside) {
+        selection_ = {}; // a click outside clears the selection
+    } else if (grabbed_ != SelectionPart::Inside) {
+        selection_ = SelectionGeometry::clipped(selection_, pictureRect());
+    }
+    selectionCursor(p);
+    update();
+    emitSelection();
+}
+
+void CShowView::selectionCursor(const QPoint& p) {
+    const SelectionPart part = selection_.empty()
+                                   ? SelectionPart::Outside
+                                   : SelectionGeometry::hitTest(selection_, p.x(), p.y());
+    switch (part) {
+    case SelectionPart::TopLeft:
+    case SelectionPart::BottomRight:
+        setCursor(Qt::SizeFDiagCursor);
+        break;
+    case SelectionPart::TopRight:
+    case SelectionPart::BottomLeft:
+        setCursor(Qt::SizeBDiagCursor);
+        break;
+    case SelectionPart::Left:
+    case SelectionPart::Right:
+        setCursor(Qt::SizeHorCursor);
+        break;
+    case SelectionPart::Top:
+    case SelectionPart::Bottom:
+        setCursor(Qt::SizeVerCursor);
+        break;
+    case SelectionPart::Inside:
+        setCursor(Qt::OpenHandCursor);
+        break;
+    case SelectionPart::Outside:
+        setCursor(Qt::CrossCursor);
+        break;
+    }
+}
+
+double CShowView::displayFactor() const {
+    const QSize s = pictureSize();
+    const QRect r = displayRect();
+    return s.width() > 0 ? double(r.width()) / s.width() : 1.0;
 }
 
 void CShowView::setShowFileName(bool show) {
@@ -562,6 +742,17 @@ void CShowView::paintEvent(QPaintEvent*) {
         return;
     }
     imaging::BitmapPainter::paint(p, *b, QRect(0, 0, b->width(), b->height()), dest, quality);
+    if (selectionActive_ && !selection_.empty()) {
+        // Outline and centre cross, inverting what lies below.
+        p.setCompositionMode(QPainter::CompositionMode_Difference);
+        p.setPen(Qt::white);
+        const SelectionRect& s = selection_;
+        p.drawRect(s.left, s.top, s.width() - 1, s.height() - 1);
+        const int cx = (s.left + s.right) / 2, cy = (s.top + s.bottom) / 2;
+        p.drawLine(s.left + s.width() / 3, cy, s.right - s.width() / 3, cy);
+        p.drawLine(cx, s.top + s.height() / 3, cx, s.bottom - s.height() / 3);
+        p.setCompositionMode(QPainter::CompositionMode_SourceOver);
+    }
     if (showName_ && !buttonDown_) {
         const QString name = QFileInfo(currentPath()).fileName();
         p.setPen(Qt::white);

@@ -2,6 +2,7 @@
 
 #include "imaging/animation.h"
 #include "imaging/bitmap.h"
+#include "viewer/core/selectiongeometry.h"
 
 #include <QColor>
 #include <QPoint>
@@ -77,6 +78,19 @@ public:
     void copyToClipboard();
     ReadAheadWorker& readAhead() { return *readAhead_; }
 
+    // The selection tool (the crop uses it): while active the mouse draws
+    // and changes a selection instead of panning.
+    void setSelectionActive(bool active);
+    bool selectionActive() const { return selectionActive_; }
+    void setProportion(bool hold, int x, int y, bool swapped);
+    SelectionRect selection() const { return selection_; }
+    // The selection in picture pixels.
+    SelectionRect selectionInPicture() const;
+    // Sets the selection's size in picture pixels; returns it after limiting.
+    QSize setSelectionSize(int width, int height);
+    // Arrow keys: one pixel, no limit.
+    void moveSelection(int dx, int dy);
+
 signals:
     // After every change of the shown picture, and with count 0 when none is left.
     void pictureChanged(const QString& path, int position, int count);
@@ -92,6 +106,8 @@ signals:
     void doubleClicked();
     // The modified picture should be saved before the step (the frame saves).
     void saveRequested();
+    // The selection's size in picture pixels changed.
+    void selectionChanged(int width, int height);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -113,7 +129,15 @@ private:
     const imaging::Bitmap* shownBitmap() const;
     bool askToSaveChanges();
     double currentFactor() const;
+    // The factor the picture is drawn with right now (the fit included).
+    double displayFactor() const;
     void playNextFrame();
+    ViewRect pictureRect() const;
+    void selectionPress(const QPoint& p);
+    void selectionMove(const QPoint& p);
+    void selectionRelease(const QPoint& p);
+    void selectionCursor(const QPoint& p);
+    void emitSelection();
 
     CEyeDoc& doc_;
     std::unique_ptr<ReadAheadWorker> readAhead_;
@@ -138,6 +162,17 @@ private:
     int decodedRows_ = 0;
     imaging::AnimatedBitmap animation_;
     QTimer frameTimer_;
+    // Selection tool.
+    bool selectionActive_ = false;
+    SelectionRect selection_;
+    SelectionPart grabbed_ = SelectionPart::Outside;
+    QPoint anchor_;
+    QPoint pressPoint_;
+    bool moved_ = false;
+    bool holdProportion_ = false;
+    int proportionX_ = 1;
+    int proportionY_ = 1;
+    bool swapped_ = false;
 };
 
 } // namespace kamelo

@@ -110,6 +110,47 @@ private slots:
         QTest::mouseRelease(&view, Qt::LeftButton, {}, QPoint(3000, 3000));
     }
 
+    void theSelectionToolDrawsMovesAndMeasuresInPicturePixels() {
+        Env e;
+        e.pictures({QSize(200, 100)});
+        CShowView view(e.doc);
+        view.resize(400, 300); // the picture at 100 %, at (100, 100)
+        view.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        view.setPaintWhileLoading(false);
+        QCOMPARE(view.loadPicture(0), CShowView::kLoaded);
+        view.setSelectionActive(true);
+        QSignalSpy sizes(&view, &CShowView::selectionChanged);
+        QTest::mousePress(&view, Qt::LeftButton, {}, QPoint(120, 110));
+        QTest::mouseMove(&view, QPoint(170, 150));
+        QTest::mouseRelease(&view, Qt::LeftButton, {}, QPoint(170, 150));
+        QCOMPARE(view.selection(), (SelectionRect{120, 110, 170, 150}));
+        QCOMPARE(view.selectionInPicture(), (SelectionRect{20, 10, 70, 50}));
+        QCOMPARE(sizes.last().at(0).toInt(), 50);
+        // Moving it by its inside, held inside the picture.
+        QTest::mousePress(&view, Qt::LeftButton, {}, QPoint(140, 130));
+        QTest::mouseMove(&view, QPoint(600, 130));
+        QTest::mouseRelease(&view, Qt::LeftButton, {}, QPoint(600, 130));
+        QCOMPARE(view.selection(), (SelectionRect{250, 110, 300, 150}));
+        view.moveSelection(-1, 0);
+        QCOMPARE(view.selection().left, 249);
+        // The size in picture pixels, limited by the picture.
+        QCOMPARE(view.setSelectionSize(500, 20), QSize(51, 20));
+        // Proportion 10:8 swapped: 8:10 inside the dragged box.
+        view.setProportion(true, 10, 8, true);
+        QTest::mouseClick(&view, Qt::LeftButton, {}, QPoint(10, 10)); // outside: cleared
+        QVERIFY(view.selection().empty());
+        QTest::mousePress(&view, Qt::LeftButton, {}, QPoint(110, 100));
+        QTest::mouseMove(&view, QPoint(210, 200));
+        QTest::mouseRelease(&view, Qt::LeftButton, {}, QPoint(210, 200));
+        QCOMPARE(view.selection(), (SelectionRect{110, 100, 190, 200}));
+        // Clipped to the picture after the drag.
+        QCOMPARE(view.selectionInPicture(), (SelectionRect{10, 0, 90, 100}));
+        // A new picture has no selection tool.
+        QCOMPARE(view.loadPicture(0), CShowView::kLoaded);
+        QVERIFY(!view.selectionActive());
+    }
+
     void navigationWrapsAndRespectsTheEditLock() {
         Env e;
         e.pictures({QSize(20, 20), QSize(20, 20), QSize(20, 20)});
