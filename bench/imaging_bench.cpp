@@ -103,13 +103,13 @@ int main(int argc, char** argv) {
     Bitmap decoded;
 
     double ours = bestOf(runs, [&] { PictureFile::load(jpg, decoded); });
-    double theirs = command(runs, "djpeg -bmp -outfile /dev/null " + jpg);
+    double theirs = command(runs, "djpeg -outfile /dev/null " + jpg);
     report("JPEG decode 24 MP", ours, theirs, "djpeg");
 
     LoadOptions eighth;
     eighth.scaleDenominator = 8;
     ours = bestOf(runs, [&] { PictureFile::load(jpg, decoded, eighth); });
-    theirs = command(runs, "djpeg -scale 1/8 -bmp -outfile /dev/null " + jpg);
+    theirs = command(runs, "djpeg -scale 1/8 -outfile /dev/null " + jpg);
     report("JPEG decode 24 MP at 1/8", ours, theirs, "djpeg -scale 1/8");
 
     PictureFile::load(jpg, decoded);

@@ -3,16 +3,21 @@
 #include "result.h"
 
 #include <new>
+#include <sys/mman.h>
 
 namespace kamelo::imaging {
 
-int Bitmap::create(int width, int height, uint32_t fillRgb) {
+void adviseHugePages(void* p, size_t bytes) {
+    ::madvise(p, bytes, MADV_HUGEPAGE); // a hint; without it pages are just smaller
+}
+
+int Bitmap::allocate(int width, int height) {
     if (width <= 0 || height <= 0)
         return result::kInvalidParameter;
     if (int64_t(width) * height > kMaxPixels)
         return result::kTooLarge;
     const int stride = strideFor(width);
-    std::vector<uint8_t> pixels;
+    PixelBuffer pixels;
     try {
         pixels.resize(static_cast<size_t>(stride) * height);
     } catch (const std::bad_alloc&) {
@@ -24,6 +29,12 @@ int Bitmap::create(int width, int height, uint32_t fillRgb) {
     pixels_ = std::move(pixels);
     palette_.clear();
     sourceBits_ = 24;
+    return result::kSuccess;
+}
+
+int Bitmap::create(int width, int height, uint32_t fillRgb) {
+    if (const int rc = allocate(width, height); rc != result::kSuccess)
+        return rc;
     const uint8_t b = uint8_t(fillRgb), g = uint8_t(fillRgb >> 8), r = uint8_t(fillRgb >> 16);
     if (b == g && g == r) {
         std::fill(pixels_.begin(), pixels_.end(), b);

@@ -3,10 +3,51 @@
 #include <QImage>
 
 #include <cstdint>
+#include <cstdlib>
 #include <memory>
+#include <new>
+#include <utility>
 #include <vector>
 
 namespace kamelo::imaging {
+
+// Pixel memory that is not cleared when it is allocated: decoders write
+// every byte anyway, and clearing 70 MB costs as much as decoding it.
+inline constexpr size_t kHugePage = size_t(2) << 20;
+inline constexpr size_t kHugeThreshold = size_t(8) << 20;
+void adviseHugePages(void* p, size_t bytes);
+
+template <class T> struct UninitialisedAllocator : std::allocator<T> {
+    template <class U> struct rebind { using other = UninitialisedAllocator<U>; };
+    UninitialisedAllocator() = default;
+    template <class U> UninitialisedAllocator(const UninitialisedAllocator<U>&) noexcept {}
+    // Large pictures ask for huge pages: faulting in 70 MB page by page
+    // costs as much as decoding it.
+    T* allocate(size_t n) {
+        const size_t bytes = n * sizeof(T);
+        if (bytes < kHugeThreshold)
+            return std::allocator<T>::allocate(n);
+        const size_t rounded = (bytes + kHugePage - 1) / kHugePage * kHugePage;
+        void* p = std::aligned_alloc(kHugePage, rounded);
+        if (!p)
+            throw std::bad_alloc();
+        adviseHugePages(p, rounded);
+        return static_cast<T*>(p);
+    }
+    void deallocate(T* p, size_t n) {
+        if (n * sizeof(T) < kHugeThreshold)
+            std::allocator<T>::deallocate(p, n);
+        else
+            std::free(p);
+    }
+    template <class U, class... Args> void construct(U* p, Args&&... args) {
+        if constexpr (sizeof...(Args) == 0)
+            ::new (static_cast<void*>(p)) U;
+        else
+            ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
+    }
+};
+using PixelBuffer = std::vector<uint8_t, UninitialisedAllocator<uint8_t>>;
 
 struct Rect {
     int x = 0, y = 0, width = 0, height = 0;
@@ -30,6 +71,8 @@ public:
     // Allocates a w x h picture filled with the given colour (0x00RRGGBB).
     // Returns 1, or an error code for a size that is zero, negative or too large.
     int create(int width, int height, uint32_t fillRgb = 0xFFFFFF);
+    // The same without filling: for writers that set every pixel themselves.
+    int allocate(int width, int height);
     void free();
     bool isAllocated() const { return !pixels_.empty(); }
 
@@ -83,7 +126,7 @@ private:
     int sourceBits_ = 24;
     int xRes_ = 96;
     int yRes_ = 96;
-    std::vector<uint8_t> pixels_;
+    PixelBuffer pixels_;
     std::vector<uint32_t> palette_;
 };
 

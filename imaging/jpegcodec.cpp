@@ -5,10 +5,10 @@
 
 #include <algorithm>
 #include <csetjmp>
-#include <cstdlib>
 #include <cstdio>
-#include <jpeglib.h>
+#include <cstdlib>
 #include <jerror.h>
+#include <jpeglib.h>
 
 namespace kamelo::imaging::jpegcodec {
 
@@ -90,8 +90,7 @@ struct Decoder {
                     const int y = static_cast<int>(cinfo.output_scanline);
                     if (jpeg_read_scanlines(&cinfo, &r, 1) != 1)
                         return result::kCorruptData;
-                    cmykRowToBgr(cmykRow.data(), out.row(y), out.width(),
-                                 cinfo.saw_Adobe_marker);
+                    cmykRowToBgr(cmykRow.data(), out.row(y), out.width(), cinfo.saw_Adobe_marker);
                     ++got;
                 }
             } else {
@@ -161,13 +160,13 @@ int decode(ByteView bytes, const LoadOptions& options, Bitmap& out) {
     if (int64_t(d.cinfo.output_width) * d.cinfo.output_height > kMaxPixels)
         return result::kTooLarge;
 
-    const bool passes =
-        options.reportPasses && options.onRows && jpeg_has_multiple_scans(&d.cinfo);
+    const bool passes = options.reportPasses && options.onRows && jpeg_has_multiple_scans(&d.cinfo);
     d.cinfo.buffered_image = passes ? TRUE : FALSE;
     jpeg_start_decompress(&d.cinfo);
 
-    int rc = out.create(static_cast<int>(d.cinfo.output_width),
-                        static_cast<int>(d.cinfo.output_height));
+    // Every row is written by the decoder (a load that stops early is an error).
+    int rc = out.allocate(static_cast<int>(d.cinfo.output_width),
+                          static_cast<int>(d.cinfo.output_height));
     if (rc != result::kSuccess)
         return rc;
     out.setSourceBitsPerPixel(d.cinfo.num_components * 8);

@@ -1,0 +1,111 @@
+// The viewer on 24-megapixel JPEGs: first painted band and full picture
+// against djpeg, next-picture latency with the read-ahead ready, and the
+// memory the view holds with a picture read ahead.
+//   viewer_bench WORK_DIR   (WORK_DIR/24mp.jpg is made by imaging_bench)
+#include "app/core/settingsstore.h"
+#include "app/core/uisettings.h"
+#include "imaging/picturefile.h"
+#include "viewer/eyedoc.h"
+#include "viewer/readaheadworker.h"
+#include "viewer/showview.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
+#include <string>
+
+namespace {
+
+long residentKb() {
+    FILE* f = std::fopen("/proc/self/status", "r");
+    long kb = 0;
+    char line[256];
+    while (f && std::fgets(line, sizeof line, f))
+        if (std::sscanf(line, "VmRSS: %ld", &kb) == 1)
+            break;
+    if (f)
+        std::fclose(f);
+    return kb;
+}
+
+double seconds(const std::function<void()>& f) {
+    const auto t0 = std::chrono::steady_clock::now();
+    f();
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    const std::string dir = argc > 1 ? argv[1] : "/tmp/kamelo-bench";
+    const std::string a = dir + "/24mp.jpg", b = dir + "/24mp-b.jpg";
+    if (!std::filesystem::exists(a)) {
+        std::fprintf(stderr, "%s is missing: run imaging_bench first\n", a.c_str());
+        return 1;
+    }
+    std::filesystem::copy_file(a, b, std::filesystem::copy_options::overwrite_existing);
+
+    double firstBand = 1e9, full = 1e9, djpeg = 1e9;
+    for (int run = 0; run < 3; ++run) {
+        kamelo::imaging::Bitmap bitmap;
+        kamelo::imaging::LoadOptions options;
+        QElapsedTimer t;
+        bool first = true;
+        options.onRows = [&](const kamelo::imaging::Bitmap&, int, int, int) {
+            if (first) {
+                firstBand = std::min(firstBand, t.nsecsElapsed() / 1e9);
+                first = false;
+            }
+            return 1;
+        };
+        t.start();
+        kamelo::imaging::PictureFile::load(a, bitmap, options);
+        full = std::min(full, t.nsecsElapsed() / 1e9);
+        djpeg = std::min(
+            djpeg, seconds([&] { std::system(("djpeg -outfile /dev/null '" + a + "'").c_str()); }));
+    }
+    std::printf("%-44s ours %.3f s, first band after %.3f s; djpeg %.3f s; ratio %.2f\n",
+                "decode 24 MP while painting bands", full, firstBand, djpeg, full / djpeg);
+
+    kamelo::CUiSettings settings;
+    kamelo::setUiSettings(&settings);
+    kamelo::CEyeDoc doc;
+    doc.list().append(a);
+    doc.list().append(b);
+    const long before = residentKb();
+    double latency = 1e9;
+    long held = 0;
+    {
+        kamelo::CShowView view(doc);
+        view.resize(1600, 1000);
+        view.show();
+        QCoreApplication::processEvents();
+        for (int run = 0; run < 3; ++run) {
+            doc.list().setCurrent(0);
+            view.loadPicture(0);
+            view.readAhead().post(b);
+            view.readAhead().waitReady(b, 20000);
+            held = std::max(held, residentKb() - before);
+            QElapsedTimer t;
+            t.start();
+            view.navigate(kamelo::CShowView::Step::Next);
+            view.grab();
+            latency = std::min(latency, t.nsecsElapsed() / 1e6);
+            view.readAhead().release();
+        }
+    }
+    const double pictureKb = 6000.0 * 4000 * 3 / 1024;
+    std::printf("%-44s %.1f ms to a painted frame\n", "next picture with the read-ahead ready",
+                latency);
+    std::printf("%-44s %ld KB held, one picture %.0f KB, ratio %.2f\n",
+                "viewer memory with a picture read ahead", held, pictureKb, held / pictureKb);
+    kamelo::setUiSettings(nullptr);
+    return 0;
+}
