@@ -1,9 +1,11 @@
+#include "app/core/programmemory.h"
 #include "app/eyeapp.h"
 #include "app/frameseams.h"
 
 #include <QApplication>
 
 int main(int argc, char* argv[]) {
+    kamelo::ProgramMemory::configure();
     QApplication qapp(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Kamelo"));
     QApplication::setOrganizationName(QStringLiteral("Halvern"));

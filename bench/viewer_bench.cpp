@@ -2,6 +2,7 @@
 // against djpeg, next-picture latency with the read-ahead ready, and the
 // memory the view holds with a picture read ahead.
 //   viewer_bench WORK_DIR   (WORK_DIR/24mp.jpg is made by imaging_bench)
+#include "app/core/programmemory.h"
 #include "app/core/settingsstore.h"
 #include "app/core/uisettings.h"
 #include "imaging/picturefile.h"
@@ -42,6 +43,7 @@ double seconds(const std::function<void()>& f) {
 } // namespace
 
 int main(int argc, char** argv) {
+    kamelo::ProgramMemory::configure();
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     const std::string dir = argc > 1 ? argv[1] : "/tmp/kamelo-bench";
