@@ -450,8 +450,9 @@ void CShowView::mouseMoveEvent(QMouseEvent* event) {
     pan_ = QPoint(ZoomRules::panBy(pan_.x(), p.x() - lastMouse_.x(), r.width(), width()),
                   ZoomRules::panBy(pan_.y(), p.y() - lastMouse_.y(), r.height(), height()));
     lastMouse_ = p;
+    // The window content moves; only the uncovered strip is painted.
     if (pan_ != before)
-        update();
+        scroll(pan_.x() - before.x(), pan_.y() - before.y());
 }
 
 void CShowView::mouseReleaseEvent(QMouseEvent* event) {
