@@ -2,81 +2,100 @@
 
 #include "imaging/picturefile.h"
 
+#include <atomic>
 #include <chrono>
+#include <thread>
 
 namespace kamelo {
 
-ReadAheadWorker::ReadAheadWorker() : thread_([this] { run(); }) {}
+namespace {
+std::atomic<bool> detachedLastTime{false};
+}
+
+ReadAheadWorker::ReadAheadWorker(int stopTimeoutMs)
+    : state_(std::make_shared<State>()), stopTimeoutMs_(stopTimeoutMs) {
+    std::thread(run, state_).detach();
+}
 
 ReadAheadWorker::~ReadAheadWorker() {
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        stop_ = true;
-    }
-    wake_.notify_all();
-    thread_.join();
+    std::unique_lock<std::mutex> lock(state_->mutex);
+    state_->stop = true;
+    state_->wake.notify_all();
+    // The thread holds its own reference to the state: if it is still inside
+    // a long decode after the timeout it finishes that on its own and goes.
+    const bool ended = state_->done.wait_for(lock, std::chrono::milliseconds(stopTimeoutMs_),
+                                             [this] { return state_->finished; });
+    detachedLastTime = !ended;
+}
+
+bool ReadAheadWorker::lastStopDetached() {
+    return detachedLastTime;
 }
 
 void ReadAheadWorker::post(const std::string& path) {
     {
-        std::lock_guard<std::mutex> lock(mutex_);
-        if (path == readyPath_ && ready_.isAllocated())
+        std::lock_guard<std::mutex> lock(state_->mutex);
+        if (path == state_->readyPath && state_->ready.isAllocated())
             return; // already there
-        wanted_ = path;
-        pending_ = true;
-        readyPath_.clear();
-        ready_.free();
+        state_->wanted = path;
+        state_->pending = true;
+        state_->readyPath.clear();
+        state_->ready.free();
     }
-    wake_.notify_all();
+    state_->wake.notify_all();
 }
 
 bool ReadAheadWorker::take(const std::string& path, imaging::Bitmap& out) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    if (path.empty() || readyPath_ != path || !ready_.isAllocated())
+    std::lock_guard<std::mutex> lock(state_->mutex);
+    if (path.empty() || state_->readyPath != path || !state_->ready.isAllocated())
         return false;
-    out = std::move(ready_);
-    ready_ = imaging::Bitmap();
-    readyPath_.clear();
+    out = std::move(state_->ready);
+    state_->ready = imaging::Bitmap();
+    state_->readyPath.clear();
     return true;
 }
 
 void ReadAheadWorker::release() {
-    std::lock_guard<std::mutex> lock(mutex_);
-    ready_.free();
-    readyPath_.clear();
-    wanted_.clear();
-    pending_ = false;
+    std::lock_guard<std::mutex> lock(state_->mutex);
+    state_->ready.free();
+    state_->readyPath.clear();
+    state_->wanted.clear();
+    state_->pending = false;
 }
 
 bool ReadAheadWorker::waitReady(const std::string& path, int timeoutMs) {
-    std::unique_lock<std::mutex> lock(mutex_);
-    return done_.wait_for(lock, std::chrono::milliseconds(timeoutMs),
-                          [&] { return readyPath_ == path && ready_.isAllocated(); });
+    std::unique_lock<std::mutex> lock(state_->mutex);
+    return state_->done.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] {
+        return state_->readyPath == path && state_->ready.isAllocated();
+    });
 }
 
-void ReadAheadWorker::run() {
+void ReadAheadWorker::run(std::shared_ptr<State> s) {
     for (;;) {
         std::string path;
         {
-            std::unique_lock<std::mutex> lock(mutex_);
-            wake_.wait(lock, [this] { return stop_ || pending_; });
-            if (stop_)
+            std::unique_lock<std::mutex> lock(s->mutex);
+            s->wake.wait(lock, [&] { return s->stop || s->pending; });
+            if (s->stop) {
+                s->finished = true;
+                s->done.notify_all();
                 return;
-            path = wanted_;
-            pending_ = false;
+            }
+            path = s->wanted;
+            s->pending = false;
         }
         // Decoded outside the lock; the result counts only if it is still
         // the picture wanted.
         imaging::Bitmap picture;
         const bool ok = imaging::PictureFile::load(path, picture) >= 1;
         {
-            std::lock_guard<std::mutex> lock(mutex_);
-            if (ok && !pending_ && wanted_ == path) {
-                ready_ = std::move(picture);
-                readyPath_ = path;
+            std::lock_guard<std::mutex> lock(s->mutex);
+            if (ok && !s->pending && !s->stop && s->wanted == path) {
+                s->ready = std::move(picture);
+                s->readyPath = path;
             }
         }
-        done_.notify_all();
+        s->done.notify_all();
     }
 }
 

@@ -3,18 +3,20 @@
 #include "imaging/bitmap.h"
 
 #include <condition_variable>
+#include <memory>
 #include <mutex>
 #include <string>
-#include <thread>
 
 namespace kamelo {
 
 // Decodes the picture the viewer will most likely show next while the user
 // looks at the current one. Only a finished picture of the very path asked
-// for is ever handed out; a request replaces the previous one.
+// for is ever handed out; a request replaces the previous one. The thread
+// shares its state with the worker object, so a decode that does not end
+// within the stop timeout is left to finish on its own.
 class ReadAheadWorker {
 public:
-    ReadAheadWorker();
+    explicit ReadAheadWorker(int stopTimeoutMs = 3000);
     ~ReadAheadWorker();
     ReadAheadWorker(const ReadAheadWorker&) = delete;
     ReadAheadWorker& operator=(const ReadAheadWorker&) = delete;
@@ -27,19 +29,25 @@ public:
     void release();
     // For tests and benchmarks: waits until the posted picture is decoded.
     bool waitReady(const std::string& path, int timeoutMs);
+    // Whether the last stop had to leave a decode running (tests).
+    static bool lastStopDetached();
 
 private:
-    void run();
+    struct State {
+        std::mutex mutex;
+        std::condition_variable wake;
+        std::condition_variable done;
+        std::string wanted;
+        bool pending = false;
+        std::string readyPath;
+        imaging::Bitmap ready;
+        bool stop = false;
+        bool finished = false;
+    };
+    static void run(std::shared_ptr<State> state);
 
-    std::mutex mutex_;
-    std::condition_variable wake_;
-    std::condition_variable done_;
-    std::string wanted_;   // the last path posted
-    bool pending_ = false; // a request not started yet
-    std::string readyPath_;
-    imaging::Bitmap ready_;
-    bool stop_ = false;
-    std::thread thread_;
+    std::shared_ptr<State> state_;
+    int stopTimeoutMs_;
 };
 
 } // namespace kamelo

@@ -241,7 +241,7 @@ int CShowView::loadRowByRow(const std::string& path, int index) {
     DecodeInput input(boundary);
     QPointer<CShowView> self(this);
     imaging::LoadOptions options;
-    options.bandRows = 32;
+    options.bandRows = 10; // input is looked at every 10th row
     options.reportPasses = true;
     options.onRows = [&](const imaging::Bitmap& b, int first, int rows, int pass) {
         if (!self)

@@ -14,7 +14,10 @@
 #include <QKeyEvent>
 #include <QtTest>
 
+#include <fcntl.h>
 #include <filesystem>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace kamelo;
 namespace fs = std::filesystem;
@@ -222,6 +225,31 @@ private slots:
         QCOMPARE(out.width(), 30);
     }
 
+    void aReadAheadStuckInADecodeIsLeftToFinishOnItsOwn() {
+        Env e;
+        // A named pipe blocks the read until someone writes.
+        const std::string pipe = e.dir.file("stuck.jpg");
+        QCOMPARE(::mkfifo(pipe.c_str(), 0600), 0);
+        {
+            ReadAheadWorker worker(200);
+            worker.post(pipe);
+            QTest::qWait(50);
+        } // the worker goes; its thread is still reading
+        QVERIFY(ReadAheadWorker::lastStopDetached());
+        // Unblock it: it ends on its own, touching nothing that was freed.
+        for (int i = 0; i < 100; ++i) {
+            const int fd = ::open(pipe.c_str(), O_WRONLY | O_NONBLOCK);
+            if (fd >= 0) {
+                (void)!::write(fd, "x", 1);
+                ::close(fd);
+            }
+            QTest::qWait(10);
+        }
+        ReadAheadWorker quick;
+        quick.post(e.dir.file("missing.png"));
+        QTest::qWait(20);
+    }
+
     void gifFramesStepAndDeletingTheLastPictureEmptiesTheView() {
         if (kamelo::test::testDataDir().empty())
             QSKIP("sample pictures not found");
@@ -234,6 +262,9 @@ private slots:
         QCOMPARE(view.loadPicture(0), CShowView::kLoaded);
         QVERIFY(view.isAnimated());
         QCOMPARE(view.frameCount(), 4);
+        // Playback steps on by itself with each frame's delay.
+        QVERIFY(QTest::qWaitFor([&] { return view.frameIndex() != 0; }, 5000));
+        QVERIFY(QTest::qWaitFor([&] { return view.frameIndex() == 0; }, 5000));
         view.stepFrame(true);
         QCOMPARE(view.frameIndex(), 1);
         view.stepFrame(false);
