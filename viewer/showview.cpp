@@ -193,6 +193,10 @@ int CShowView::loadPicture(int index) {
     if (!animated_ && paintWhileLoading_) {
         imaging::Bitmap ready;
         if (readAhead_->take(path, ready)) {
+            // The previous picture goes after the new one is on screen:
+            // returning 70 MB to the system should not delay the frame.
+            auto previous = std::make_shared<imaging::Bitmap>(std::move(doc_.displayed()));
+            QTimer::singleShot(0, this, [previous] {});
             doc_.displayed() = std::move(ready);
         } else {
             const int rc = loadRowByRow(path, index);
