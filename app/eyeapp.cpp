@@ -12,6 +12,7 @@
 #include "platform/nameorder.h"
 #include "resources/qtstrings.h"
 #include "viewer/eyedoc.h"
+#include "viewer/showview.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -177,6 +178,9 @@ void CEyeApp::openViewer(int hideBrowser, int openFlag) {
 void CEyeApp::returnToBrowser() {
     CShowFrame* viewer = viewerFrame_;
     if (!viewer)
+        return;
+    // Unsaved changes first: Cancel keeps the viewer.
+    if (!viewer->view()->settleChanges())
         return;
     viewer->setCloseApplication(0);
     // The first return makes the program one that was started without a file.

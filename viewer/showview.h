@@ -60,6 +60,9 @@ public:
 
     bool hasPicture() const;
     bool isModified() const { return modified_; }
+    // Asks the save question when the picture has unsaved changes; false
+    // when the user cancels (the caller then stays).
+    bool settleChanges() { return askToSaveChanges(); }
     void setModified(bool modified) { modified_ = modified; }
     bool editLock() const { return editLock_; }
     void setEditLock(bool locked) { editLock_ = locked; }
