@@ -2,9 +2,10 @@
 
 namespace kamelo {
 
-CChangeIconThread::CChangeIconThread(std::vector<Item> items, ThumbSpec spec, quint64 generation,
-                                     QObject* parent)
-    : QThread(parent), items_(std::move(items)), spec_(std::move(spec)), generation_(generation) {
+CChangeIconThread::CChangeIconThread(std::vector<Item> items, ThumbRecipe recipe,
+                                     quint64 generation, QObject* parent)
+    : QThread(parent), items_(std::move(items)), recipe_(std::move(recipe)),
+      generation_(generation) {
     qRegisterMetaType<kamelo::ThumbResult>();
 }
 
@@ -41,7 +42,7 @@ void CChangeIconThread::run() {
         Item& item = items_[size_t(i)];
         if (item.picture && !item.done) {
             ThumbResult r =
-                ThumbRenderer::render(item.path, spec_, [this] { return stop_.load(); });
+                ThumbRenderer::render(item.path, recipe_, [this] { return stop_.load(); });
             if (r.stopped) {
                 emit progress(generation_, 0);
                 return;

@@ -23,7 +23,7 @@ public:
         bool done = false;
     };
 
-    CChangeIconThread(std::vector<Item> items, ThumbSpec spec, quint64 generation,
+    CChangeIconThread(std::vector<Item> items, ThumbRecipe recipe, quint64 generation,
                       QObject* parent = nullptr);
     ~CChangeIconThread() override;
 
@@ -49,7 +49,7 @@ protected:
 
 private:
     std::vector<Item> items_;
-    ThumbSpec spec_;
+    ThumbRecipe recipe_;
     quint64 generation_;
     std::atomic<int> firstVisible_{0};
     std::atomic<bool> stop_{false};

@@ -33,7 +33,7 @@ ThumbFolder::ThumbFolder(Options options)
     : options_(options),
       template_(ThumbCellArt::cellTemplate(options.design, options.width, options.height)) {}
 
-ThumbSpec ThumbFolder::spec(bool useStamp) const {
+ThumbRecipe ThumbFolder::recipe(bool useStamp) const {
     return {options_.width, options_.height, options_.border, useStamp, template_};
 }
 

@@ -60,7 +60,7 @@ public:
     bool isPicture(int row) const;
     bool allPicturesDone() const;
     const QImage& cellTemplate() const { return template_; }
-    ThumbSpec spec(bool useStamp) const;
+    ThumbRecipe recipe(bool useStamp) const;
 
     // The name a folder has in the cache index: its path.
     static std::string cacheKey(const QString& folder) { return folder.toStdString(); }

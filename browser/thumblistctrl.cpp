@@ -333,7 +333,7 @@ void CThumbListCtrl::startLoader() {
                               ? settingsStore()->getInt(keys::kGeneralLower, keys::kUseStamp,
                                                         keys::kUseStampDefault) != 0
                               : true;
-    loader_ = new CChangeIconThread(std::move(items), f->spec(useStamp), ++generation_, this);
+    loader_ = new CChangeIconThread(std::move(items), f->recipe(useStamp), ++generation_, this);
     connect(loader_, &CChangeIconThread::thumbnailReady, this, &CThumbListCtrl::onThumbnail,
             Qt::QueuedConnection);
     connect(loader_, &CChangeIconThread::allDone, this, &CThumbListCtrl::onLoaderDone,

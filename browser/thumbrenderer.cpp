@@ -13,12 +13,12 @@ namespace {
 
 // The largest JPEG scale 1/n whose result is still at least the fitted size,
 // so that the picture is only ever shrunk afterwards.
-int scaleFor(const std::string& path, const ThumbSpec& spec) {
+int scaleFor(const std::string& path, const ThumbRecipe& recipe) {
     imaging::FileInfo info;
     if (imaging::PictureFile::readInfo(path, info) < 1)
         return 1;
     const ThumbPlacement p =
-        ThumbFit::place(info.width, info.height, spec.width, spec.height, spec.border);
+        ThumbFit::place(info.width, info.height, recipe.width, recipe.height, recipe.border);
     if (!p.valid())
         return 1;
     for (int n : {8, 4, 2})
@@ -29,7 +29,7 @@ int scaleFor(const std::string& path, const ThumbSpec& spec) {
 
 } // namespace
 
-ThumbResult ThumbRenderer::render(const std::string& path, const ThumbSpec& spec,
+ThumbResult ThumbRenderer::render(const std::string& path, const ThumbRecipe& recipe,
                                   const std::function<bool()>& stopRequested) {
     ThumbResult r;
     auto stop = [&] {
@@ -40,18 +40,18 @@ ThumbResult ThumbRenderer::render(const std::string& path, const ThumbSpec& spec
 
     imaging::Bitmap picture;
     bool loaded = false;
-    if (spec.useStamp && !stop())
+    if (recipe.useStamp && !stop())
         loaded = imaging::PictureFile::readStamp(path, picture) >= 1;
     if (!loaded && !stop()) {
         imaging::LoadOptions options;
-        options.scaleDenominator = scaleFor(path, spec);
+        options.scaleDenominator = scaleFor(path, recipe);
         loaded = imaging::PictureFile::load(path, picture, options) >= 1;
     }
     if (!loaded || stop())
         return r;
 
-    const ThumbPlacement place =
-        ThumbFit::place(picture.width(), picture.height(), spec.width, spec.height, spec.border);
+    const ThumbPlacement place = ThumbFit::place(picture.width(), picture.height(), recipe.width,
+                                                 recipe.height, recipe.border);
     if (!place.valid())
         return r;
     if ((picture.width() != place.width || picture.height() != place.height) &&
@@ -60,9 +60,10 @@ ThumbResult ThumbRenderer::render(const std::string& path, const ThumbSpec& spec
     if (stop())
         return r;
 
-    r.cell = spec.cellTemplate.isNull() ? QImage(spec.width, spec.height, QImage::Format_RGB32)
-                                        : spec.cellTemplate.copy();
-    if (spec.cellTemplate.isNull())
+    r.cell = recipe.cellTemplate.isNull()
+                 ? QImage(recipe.width, recipe.height, QImage::Format_RGB32)
+                 : recipe.cellTemplate.copy();
+    if (recipe.cellTemplate.isNull())
         r.cell.fill(Qt::white);
     {
         QPainter p(&r.cell);

@@ -10,7 +10,7 @@
 namespace kamelo {
 
 // What every thumbnail of one folder load is made with.
-struct ThumbSpec {
+struct ThumbRecipe {
     int width = 120;
     int height = 100;
     int border = 10;
@@ -33,7 +33,7 @@ struct ThumbResult {
 // the capture date of the file. Safe on worker threads.
 class ThumbRenderer {
 public:
-    static ThumbResult render(const std::string& path, const ThumbSpec& spec,
+    static ThumbResult render(const std::string& path, const ThumbRecipe& recipe,
                               const std::function<bool()>& stopRequested = {});
 };
 

@@ -91,7 +91,7 @@ int runThumbsCommand(SettingsStore& store, const std::vector<std::string>& given
         items.push_back({folder.records()[i].fullPath, folder.isPicture(int(i)), false});
     int failed = 0;
     if (folder.pictureCount() > 0) {
-        CChangeIconThread loader(std::move(items), folder.spec(useStamp), 1);
+        CChangeIconThread loader(std::move(items), folder.recipe(useStamp), 1);
         QEventLoop loop;
         QObject::connect(&loader, &CChangeIconThread::thumbnailReady, &loop,
                          [&](quint64, int index, const ThumbResult& r) {

@@ -5,7 +5,7 @@
 namespace kamelo {
 
 // Moving files and folders to the desktop's trash as the freedesktop Trash
-// specification describes, so that file managers can list and restore them:
+// standard describes, so that file managers can list and restore them:
 // the home trash ($XDG_DATA_HOME/Trash) for files on its volume, else the
 // volume's own trash ($topdir/.Trash/$uid when the administrator made one,
 // else $topdir/.Trash-$uid), each with files/ and info/NAME.trashinfo.

@@ -407,7 +407,7 @@ private slots:
             items.push_back({p, true, i == 2}); // item 2 is done already
         }
         ThumbFolder cells({});
-        CChangeIconThread loader(items, cells.spec(false), 7);
+        CChangeIconThread loader(items, cells.recipe(false), 7);
         QList<int> order;
         connect(&loader, &CChangeIconThread::thumbnailReady, this,
                 [&](quint64 generation, int index, const ThumbResult& r) {
@@ -431,7 +431,7 @@ private slots:
         // The reader may close the pipe between our open and write.
         ::signal(SIGPIPE, SIG_IGN);
         ThumbFolder cells({});
-        auto* loader = new CChangeIconThread({{pipe, true, false}}, cells.spec(true), 1);
+        auto* loader = new CChangeIconThread({{pipe, true, false}}, cells.recipe(true), 1);
         int reports = 0;
         connect(loader, &CChangeIconThread::thumbnailReady, this, [&] { ++reports; });
         QPointer<CChangeIconThread> alive(loader);
