@@ -4,9 +4,7 @@
 #include "app/core/settingsstore.h"
 #include "app/eyeapp.h"
 #include "app/mainframe.h"
-
-#include <QGuiApplication>
-#include <QScreen>
+#include "app/workarea.h"
 
 namespace kamelo {
 
@@ -16,8 +14,7 @@ QMainWindow* FrameSeams::createBrowserFrame(CEyeApp& app) {
     if (!app.openedWithFile() && app.store()->getInt(keys::kPosition, keys::kBrowserMaximize,
                                                      keys::kBrowserMaximizeDefault)) {
         // Without a window manager nothing maximizes: cover the work area.
-        if (const QScreen* screen = QGuiApplication::primaryScreen())
-            frame->setGeometry(screen->availableGeometry());
+        frame->setGeometry(workArea());
         frame->setWindowState(Qt::WindowMaximized);
     }
     return frame;

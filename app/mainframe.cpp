@@ -8,6 +8,7 @@
 #include "app/core/windowplacement.h"
 #include "app/eyeapp.h"
 #include "app/showframe.h"
+#include "app/workarea.h"
 #include "browser/browseview.h"
 #include "browser/core/cacheindex.h"
 #include "browser/infoview.h"
@@ -31,7 +32,6 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QProgressBar>
-#include <QScreen>
 #include <QSplitter>
 #include <QStandardPaths>
 #include <QStatusBar>
@@ -39,15 +39,6 @@
 #include <QToolButton>
 
 namespace kamelo {
-
-namespace {
-
-QRect workArea() {
-    const QScreen* s = QGuiApplication::primaryScreen();
-    return s ? s->availableGeometry() : QRect(0, 0, 1024, 768);
-}
-
-} // namespace
 
 CMainFrame::CMainFrame(CEyeApp& app)
     : app_(app), commands_(new CommandTable(this)), outer_(new QSplitter(Qt::Horizontal, this)),

@@ -7,6 +7,7 @@
 #include "app/core/windowplacement.h"
 #include "app/eyeapp.h"
 #include "app/mainframe.h"
+#include "app/workarea.h"
 #include "browser/browseview.h"
 #include "browser/fileui.h"
 #include "browser/thumblistctrl.h"
@@ -28,18 +29,10 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
-#include <QScreen>
 #include <QStatusBar>
 #include <QToolBar>
 
 namespace kamelo {
-
-namespace {
-QRect workArea() {
-    const QScreen* s = QGuiApplication::primaryScreen();
-    return s ? s->availableGeometry() : QRect(0, 0, 1024, 768);
-}
-} // namespace
 
 CShowFrame::CShowFrame(CEyeApp& app, int openFlag)
     : app_(app), openFlag_(openFlag), commands_(new CommandTable(this)),
