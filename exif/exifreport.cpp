@@ -16,11 +16,8 @@ ExifSources ExifReport::sources(const std::string& path) {
         reader.readSections(f);
         std::fclose(f);
     }
-    for (int type : {5, 6, 25, 9, 22, 2, 34, 162, 33, 35, 21}) {
-        std::vector<uint8_t> bytes;
-        if (imaging::FileComments::read(path, type, bytes) > 0 && !bytes.empty())
-            s.comments[type] = std::move(bytes);
-    }
+    // One read of the file for all the comment rows.
+    s.comments = imaging::FileComments::readMany(path, {5, 6, 25, 9, 22, 2, 34, 162, 33, 35, 21});
     s.properties.resolutionUnit = props.shortValue(296);
     s.properties.orientation = props.shortValue(274);
     s.properties.flash = props.shortValue(37385);

@@ -49,8 +49,7 @@ const char* keyFor(int type) {
     }
 }
 
-template <typename T>
-void append(std::vector<uint8_t>& out, T v) {
+template <typename T> void append(std::vector<uint8_t>& out, T v) {
     uint8_t b[sizeof(T)];
     std::memcpy(b, &v, sizeof(T));
     out.insert(out.end(), b, b + sizeof(T));
@@ -72,17 +71,13 @@ Exiv2::Image::AutoPtr openImage(const std::string& path) {
 
 } // namespace
 
-int FileComments::read(const std::string& path, int type, std::vector<uint8_t>& out) {
+namespace {
+
+// One comment type from metadata already read; the size, or 0 when absent.
+int commentFrom(const Exiv2::ExifData& exif, int type, std::vector<uint8_t>& out) {
     out.clear();
-    const char* key = keyFor(type);
-    if (!key)
-        return result::kInvalidParameter;
-    Exiv2::Image::AutoPtr image = openImage(path);
-    if (!image.get())
-        return 0;
     try {
-        const Exiv2::ExifData& exif = image->exifData();
-        auto it = exif.findKey(Exiv2::ExifKey(key));
+        auto it = exif.findKey(Exiv2::ExifKey(keyFor(type)));
         if (it == exif.end() || it->count() == 0)
             return 0;
         switch (it->typeId()) {
@@ -128,6 +123,32 @@ int FileComments::read(const std::string& path, int type, std::vector<uint8_t>& 
         return 0;
     }
     return static_cast<int>(out.size());
+}
+
+} // namespace
+
+int FileComments::read(const std::string& path, int type, std::vector<uint8_t>& out) {
+    out.clear();
+    if (!keyFor(type))
+        return result::kInvalidParameter;
+    Exiv2::Image::AutoPtr image = openImage(path);
+    if (!image.get())
+        return 0;
+    return commentFrom(image->exifData(), type, out);
+}
+
+std::map<int, std::vector<uint8_t>> FileComments::readMany(const std::string& path,
+                                                           const std::vector<int>& types) {
+    std::map<int, std::vector<uint8_t>> found;
+    Exiv2::Image::AutoPtr image = openImage(path);
+    if (!image.get())
+        return found;
+    for (int type : types) {
+        std::vector<uint8_t> bytes;
+        if (keyFor(type) && commentFrom(image->exifData(), type, bytes) > 0)
+            found[type] = std::move(bytes);
+    }
+    return found;
 }
 
 std::string FileComments::text(const std::string& path, int type) {

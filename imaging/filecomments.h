@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -31,6 +32,9 @@ public:
     // stored. Returns the size (1 or more), 0 when the file has no such
     // value, or an error code.
     static int read(const std::string& path, int type, std::vector<uint8_t>& out);
+    // Several types with the file read once; only the present ones.
+    static std::map<int, std::vector<uint8_t>> readMany(const std::string& path,
+                                                        const std::vector<int>& types);
     // Convenience for text types; empty when absent.
     static std::string text(const std::string& path, int type);
 

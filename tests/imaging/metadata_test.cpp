@@ -98,3 +98,22 @@ TEST(Comments, NumbersComeAsRationalsAndShortsInMachineOrder) {
               0);
     EXPECT_EQ(FileComments::read(path, 9999, bytes), result::kInvalidParameter);
 }
+
+TEST(Comments, ReadingManyTypesAtOnceGivesWhatEachReadGives) {
+    KAMELO_REQUIRE_TESTDATA();
+    const std::string path = kamelo::test::testDataFile("camera/Canon_40D.jpg");
+    const std::vector<int> types = {5, 6, 2, 22, 9, 34, 162, 25, 33, 35, 21, 999};
+    const auto many = FileComments::readMany(path, types);
+    EXPECT_FALSE(many.count(999)); // not a comment type
+    for (int type : types) {
+        std::vector<uint8_t> one;
+        const int n = FileComments::read(path, type, one);
+        if (n > 0) {
+            ASSERT_TRUE(many.count(type)) << type;
+            EXPECT_EQ(many.at(type), one) << type;
+        } else {
+            EXPECT_FALSE(many.count(type)) << type;
+        }
+    }
+    EXPECT_TRUE(FileComments::readMany("/nonexistent.jpg", types).empty());
+}
