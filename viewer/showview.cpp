@@ -199,7 +199,7 @@ int CShowView::loadPicture(int index) {
             QTimer::singleShot(0, this, [previous] {});
             doc_.displayed() = std::move(ready);
         } else {
-            const int rc = loadRowByRow(path, index);
+            const int rc = loadRowByRow(path, index, QSize(info.width, info.height));
             if (rc != kLoaded)
                 return rc;
         }
@@ -233,10 +233,8 @@ int CShowView::loadPicture(int index) {
     return kLoaded;
 }
 
-int CShowView::loadRowByRow(const std::string& path, int index) {
-    imaging::FileInfo info;
-    imaging::PictureFile::readInfo(path, info);
-    loadingSize_ = QSize(info.width, info.height);
+int CShowView::loadRowByRow(const std::string& path, int index, QSize announced) {
+    loadingSize_ = announced;
     loading_ = nullptr;
     decodedRows_ = 0;
     decoding_ = true;

@@ -122,7 +122,9 @@ protected:
     void wheelEvent(QWheelEvent* event) override;
 
 private:
-    int loadRowByRow(const std::string& path, int index);
+    // announced: the size the file's header gives, for the layout before
+    // the first rows arrive.
+    int loadRowByRow(const std::string& path, int index, QSize announced);
     void prepareZoom(int width, int height);
     void keepCentreWhile(double newFactor);
     void afterZoomChange();
