@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/core/programfolders.h"
-#include "app/core/uisettings.h"
+#include "base/programfolders.h"
+#include "base/uisettings.h"
 
 #include <QPointer>
 

@@ -1,7 +1,7 @@
 #include "frameseams.h"
 
-#include "app/core/settingskeys.h"
-#include "app/core/settingsstore.h"
+#include "base/settingskeys.h"
+#include "base/settingsstore.h"
 #include "app/eyeapp.h"
 #include "app/mainframe.h"
 #include "app/workarea.h"

@@ -1,4 +1,4 @@
-#include "app/core/programmemory.h"
+#include "base/programmemory.h"
 #include "app/eyeapp.h"
 #include "app/frameseams.h"
 

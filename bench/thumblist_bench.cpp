@@ -2,8 +2,8 @@
 //   thumblist_bench FOLDER CACHE_FOLDER DB
 // The folder must have been cached before (kamelo-cli thumbs FOLDER --cache
 // CACHE_FOLDER with the same settings database).
-#include "app/core/settingsstore.h"
-#include "app/core/uisettings.h"
+#include "base/settingsstore.h"
+#include "base/uisettings.h"
 #include "browser/core/cacheindex.h"
 #include "browser/thumblistctrl.h"
 

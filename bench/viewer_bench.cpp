@@ -2,9 +2,9 @@
 // against djpeg, next-picture latency with the read-ahead ready, and the
 // memory the view holds with a picture read ahead.
 //   viewer_bench WORK_DIR   (WORK_DIR/24mp.jpg is made by imaging_bench)
-#include "app/core/programmemory.h"
-#include "app/core/settingsstore.h"
-#include "app/core/uisettings.h"
+#include "base/programmemory.h"
+#include "base/settingsstore.h"
+#include "base/uisettings.h"
 #include "imaging/picturefile.h"
 #include "viewer/eyedoc.h"
 #include "viewer/readaheadworker.h"

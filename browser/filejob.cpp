@@ -1,6 +1,6 @@
 #include "filejob.h"
 
-#include "fileui.h"
+#include "chrome/fileui.h"
 #include "resources/qtstrings.h"
 
 #include <QEventLoop>

@@ -1,6 +1,6 @@
 #include "infoview.h"
 
-#include "app/core/uisettings.h"
+#include "base/uisettings.h"
 #include "browser/core/thumbfit.h"
 #include "exif/exiflist.h"
 #include "imaging/picturefile.h"

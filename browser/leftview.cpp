@@ -1,6 +1,6 @@
 #include "leftview.h"
 
-#include "fileui.h"
+#include "chrome/fileui.h"
 #include "newfolderdialog.h"
 #include "platform/core/fileops.h"
 #include "platform/core/trashcan.h"

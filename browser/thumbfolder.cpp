@@ -1,6 +1,6 @@
 #include "thumbfolder.h"
 
-#include "app/core/pictureextensions.h"
+#include "base/pictureextensions.h"
 #include "browser/core/cacheindex.h"
 #include "browser/core/cachevalidity.h"
 #include "browser/core/folderenumerator.h"

@@ -1,4 +1,4 @@
-#include "app/core/settingsstore.h"
+#include "base/settingsstore.h"
 #include "cli/exifcommand.h"
 #include "cli/imagecommand.h"
 #include "cli/settingscommand.h"

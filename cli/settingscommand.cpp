@@ -1,6 +1,6 @@
 #include "settingscommand.h"
 
-#include "app/core/settingsstore.h"
+#include "base/settingsstore.h"
 
 #include <cerrno>
 #include <cstdio>

@@ -1,9 +1,9 @@
 #include "thumbscommand.h"
 
-#include "app/core/programfolders.h"
-#include "app/core/settingskeys.h"
-#include "app/core/settingsstore.h"
-#include "app/core/uisettings.h"
+#include "base/programfolders.h"
+#include "base/settingskeys.h"
+#include "base/settingsstore.h"
+#include "base/uisettings.h"
 #include "browser/changeiconthread.h"
 #include "browser/core/cacheindex.h"
 #include "browser/core/thumbarchive.h"

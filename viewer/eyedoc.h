@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/core/picturelist.h"
+#include "base/picturelist.h"
 #include "imaging/bitmap.h"
 
 #include <string>

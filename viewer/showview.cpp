@@ -1,9 +1,9 @@
 #include "showview.h"
 
-#include "app/core/settingskeys.h"
-#include "app/core/settingsstore.h"
-#include "app/core/uisettings.h"
-#include "browser/fileui.h"
+#include "base/settingskeys.h"
+#include "base/settingsstore.h"
+#include "base/uisettings.h"
+#include "chrome/fileui.h"
 #include "core/zoomrules.h"
 #include "imaging/bitmappainter.h"
 #include "imaging/picturefile.h"

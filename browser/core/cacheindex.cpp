@@ -1,7 +1,7 @@
 #include "cacheindex.h"
 
-#include "app/core/settingskeys.h"
-#include "app/core/settingsstore.h"
+#include "base/settingskeys.h"
+#include "base/settingsstore.h"
 
 #include <cstdio>
 

@@ -1,6 +1,6 @@
 #include "folderenumerator.h"
 
-#include "app/core/pictureextensions.h"
+#include "base/pictureextensions.h"
 
 #include <algorithm>
 #include <cctype>

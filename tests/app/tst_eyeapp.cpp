@@ -1,4 +1,4 @@
-#include "app/core/settingsstore.h"
+#include "base/settingsstore.h"
 #include "app/eyeapp.h"
 #include "app/eyeappseams.h"
 #include "tests/support/scratchdir.h"

@@ -1,5 +1,5 @@
-#include "app/core/settingskeys.h"
-#include "app/core/settingsstore.h"
+#include "base/settingskeys.h"
+#include "base/settingsstore.h"
 #include "browser/core/cacheindex.h"
 #include "browser/core/cachevalidity.h"
 #include "browser/core/thumbimagelist.h"

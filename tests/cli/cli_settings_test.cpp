@@ -1,4 +1,4 @@
-#include "app/core/settingsstore.h"
+#include "base/settingsstore.h"
 #include "tests/cli/clirunner.h"
 #include "tests/support/scratchdir.h"
 

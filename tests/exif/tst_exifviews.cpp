@@ -1,4 +1,4 @@
-#include "app/core/uisettings.h"
+#include "base/uisettings.h"
 #include "browser/infoview.h"
 #include "exif/exifdialog.h"
 #include "exif/exiflist.h"

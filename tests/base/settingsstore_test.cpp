@@ -1,4 +1,4 @@
-#include "app/core/settingsstore.h"
+#include "base/settingsstore.h"
 #include "tests/support/scratchdir.h"
 
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
-#include "app/core/commandline.h"
-#include "app/core/programfolders.h"
-#include "app/core/settingsstore.h"
-#include "app/core/thumbcachereset.h"
+#include "base/commandline.h"
+#include "base/programfolders.h"
+#include "base/settingsstore.h"
+#include "base/thumbcachereset.h"
 #include "tests/support/scratchdir.h"
 
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
-#include "app/core/pictureextensions.h"
-#include "app/core/picturelist.h"
-#include "app/core/settingsstore.h"
-#include "app/core/windowplacement.h"
+#include "base/pictureextensions.h"
+#include "base/picturelist.h"
+#include "base/settingsstore.h"
+#include "base/windowplacement.h"
 #include "tests/support/scratchdir.h"
 
 #include <gtest/gtest.h>

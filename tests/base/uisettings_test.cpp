@@ -1,5 +1,5 @@
-#include "app/core/settingsstore.h"
-#include "app/core/uisettings.h"
+#include "base/settingsstore.h"
+#include "base/uisettings.h"
 #include "tests/support/scratchdir.h"
 
 #include <gtest/gtest.h>

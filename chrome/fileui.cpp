@@ -1,4 +1,4 @@
-#include "fileui.h"
+#include "chrome/fileui.h"
 
 #include "resources/qtstrings.h"
 
