@@ -1,10 +1,10 @@
 #include "frameseams.h"
 
-#include "base/settingskeys.h"
-#include "base/settingsstore.h"
 #include "app/eyeapp.h"
 #include "app/mainframe.h"
 #include "app/workarea.h"
+#include "base/settingskeys.h"
+#include "base/settingsstore.h"
 
 namespace kamelo {
 

@@ -1,6 +1,6 @@
-#include "base/programmemory.h"
 #include "app/eyeapp.h"
 #include "app/frameseams.h"
+#include "base/programmemory.h"
 
 #include <QApplication>
 

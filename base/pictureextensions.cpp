@@ -7,7 +7,7 @@ namespace kamelo {
 bool PictureExtensions::isPicture(std::string_view ext) {
     static constexpr std::string_view kExtensions[] = {
         "jpg", "jpeg", "bmp", "tif", "tiff", "tga", "png", "wmf", "pcx", "pcd",
-        "emf", "ico", "cur", "dcx", "pct", "iff", "gif", "psd", "ras", "sgi"};
+        "emf", "ico",  "cur", "dcx", "pct",  "iff", "gif", "psd", "ras", "sgi"};
     for (std::string_view e : kExtensions) {
         if (e.size() != ext.size())
             continue;

@@ -21,9 +21,13 @@ int PictureList::previous(bool really) {
     return move(current_ <= 0 ? count() - 1 : current_ - 1, really);
 }
 
-int PictureList::first(bool really) { return move(0, really); }
+int PictureList::first(bool really) {
+    return move(0, really);
+}
 
-int PictureList::last(bool really) { return move(count() - 1, really); }
+int PictureList::last(bool really) {
+    return move(count() - 1, really);
+}
 
 std::string PictureList::pathAt(int index) const {
     return index >= 0 && index < count() ? paths_[static_cast<size_t>(index)] : std::string();

@@ -7,7 +7,9 @@
 
 namespace kamelo {
 
-WindowRect WindowPlacement::defaults(int w, int h) { return {w / 8, h / 8, w / 8 * 6, h / 8 * 6}; }
+WindowRect WindowPlacement::defaults(int w, int h) {
+    return {w / 8, h / 8, w / 8 * 6, h / 8 * 6};
+}
 
 WindowRect WindowPlacement::clampBrowser(WindowRect r, int w, int h) {
     const WindowRect d = defaults(w, h);
@@ -57,7 +59,8 @@ void write(SettingsStore& s, const char* x, const char* y, const char* cx, const
 
 WindowRect WindowPlacement::readBrowser(const SettingsStore& s, int w, int h) {
     using namespace keys;
-    return clampBrowser(read(s, kBrowserX, kBrowserY, kBrowserCx, kBrowserCy, defaults(w, h)), w, h);
+    return clampBrowser(read(s, kBrowserX, kBrowserY, kBrowserCx, kBrowserCy, defaults(w, h)), w,
+                        h);
 }
 
 WindowRect WindowPlacement::readViewer(const SettingsStore& s, int w, int h) {

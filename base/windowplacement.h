@@ -32,8 +32,8 @@ public:
     // The viewer frame around a picture of the wanted client size: at least
     // 385 x 150 of picture, plus 12 x 110 for the frame's own parts, the whole
     // work area when that does not fit, centred in the work area.
-    static WindowRect fitViewer(int wantedWidth, int wantedHeight, int editBarWidth,
-                                int workWidth, int workHeight);
+    static WindowRect fitViewer(int wantedWidth, int wantedHeight, int editBarWidth, int workWidth,
+                                int workHeight);
 
     // Pane size from a split ratio: total x ratio, rounded half up.
     static int splitSize(int total, float ratio);

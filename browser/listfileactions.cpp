@@ -1,7 +1,7 @@
 #include "listfileactions.h"
 
-#include "filejob.h"
 #include "chrome/fileui.h"
+#include "filejob.h"
 #include "platform/core/trashcan.h"
 #include "platform/fileclipboard.h"
 #include "platform/fileerrortext.h"

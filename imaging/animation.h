@@ -11,7 +11,7 @@ namespace kamelo::imaging {
 enum class Disposal : int { Unspecified = 0, Keep = 1, Background = 2, Previous = 3 };
 
 struct AnimationFrame {
-    Bitmap bitmap;          // the whole screen as a viewer shows it at this frame
+    Bitmap bitmap; // the whole screen as a viewer shows it at this frame
     int delayMs = 0;
     Disposal disposal = Disposal::Unspecified;
     bool transparencyEnabled = false;

@@ -71,8 +71,7 @@ public:
     int16_t le16s() { return static_cast<int16_t>(le16()); }
 
 private:
-    template <typename T>
-    T fail() {
+    template <typename T> T fail() {
         ok_ = false;
         pos_ = size_;
         return T(0);

@@ -14,8 +14,8 @@ class ColorOps {
 public:
     // Lays source's (sx, sy) rectangle over bitmap's (x, y, w, h) with an
     // opacity of 0 (bitmap unchanged) to 255 (source exactly), clipped.
-    static int alphaBlend(Bitmap& bitmap, int x, int y, int width, int height,
-                          const Bitmap& source, int sx, int sy, int opacity);
+    static int alphaBlend(Bitmap& bitmap, int x, int y, int width, int height, const Bitmap& source,
+                          int sx, int sy, int opacity);
     // Grey from red, green and blue weights in thousandths (333, 333, 334).
     static int grayScale(Bitmap& bitmap, int redWeight, int greenWeight, int blueWeight);
     // Passes each channel through its 256-entry table.

@@ -19,16 +19,53 @@ namespace {
 constexpr int kMaxSide = 4096;
 
 enum Record : uint32_t {
-    Header = 1, PolyBezier = 2, Polygon = 3, Polyline = 4, PolyBezierTo = 5, PolylineTo = 6,
-    PolyPolyline = 7, PolyPolygon = 8, SetWindowExtEx = 9, SetWindowOrgEx = 10,
-    SetViewportExtEx = 11, SetViewportOrgEx = 12, Eof = 14, SetMapMode = 17,
-    SetPolyFillMode = 19, MoveToEx = 27, SaveDC = 33, RestoreDC = 34, SetWorldTransform = 35,
-    ModifyWorldTransform = 36, SelectObject = 37, CreatePen = 38, CreateBrushIndirect = 39,
-    DeleteObject = 40, Ellipse = 42, Rectangle = 43, RoundRect = 44, LineTo = 54,
-    BeginPath = 59, EndPath = 60, CloseFigure = 61, FillPath = 62, StrokeAndFillPath = 63,
-    StrokePath = 64, BitBlt = 76, StretchBlt = 77, SetDIBitsToDevice = 80, StretchDIBits = 81,
-    PolyBezier16 = 85, Polygon16 = 86, Polyline16 = 87, PolyBezierTo16 = 88, PolylineTo16 = 89,
-    PolyPolyline16 = 90, PolyPolygon16 = 91, CreateDibPatternBrushPt = 94, ExtCreatePen = 95,
+    Header = 1,
+    PolyBezier = 2,
+    Polygon = 3,
+    Polyline = 4,
+    PolyBezierTo = 5,
+    PolylineTo = 6,
+    PolyPolyline = 7,
+    PolyPolygon = 8,
+    SetWindowExtEx = 9,
+    SetWindowOrgEx = 10,
+    SetViewportExtEx = 11,
+    SetViewportOrgEx = 12,
+    Eof = 14,
+    SetMapMode = 17,
+    SetPolyFillMode = 19,
+    MoveToEx = 27,
+    SaveDC = 33,
+    RestoreDC = 34,
+    SetWorldTransform = 35,
+    ModifyWorldTransform = 36,
+    SelectObject = 37,
+    CreatePen = 38,
+    CreateBrushIndirect = 39,
+    DeleteObject = 40,
+    Ellipse = 42,
+    Rectangle = 43,
+    RoundRect = 44,
+    LineTo = 54,
+    BeginPath = 59,
+    EndPath = 60,
+    CloseFigure = 61,
+    FillPath = 62,
+    StrokeAndFillPath = 63,
+    StrokePath = 64,
+    BitBlt = 76,
+    StretchBlt = 77,
+    SetDIBitsToDevice = 80,
+    StretchDIBits = 81,
+    PolyBezier16 = 85,
+    Polygon16 = 86,
+    Polyline16 = 87,
+    PolyBezierTo16 = 88,
+    PolylineTo16 = 89,
+    PolyPolyline16 = 90,
+    PolyPolygon16 = 91,
+    CreateDibPatternBrushPt = 94,
+    ExtCreatePen = 95,
 };
 
 struct HeaderInfo {
@@ -85,7 +122,9 @@ bool canvasRect(const HeaderInfo& h, int64_t& x, int64_t& y, int64_t& w, int64_t
     return w > 0 && hh > 0;
 }
 
-QColor colorRef(uint32_t c) { return QColor(c & 0xFF, c >> 8 & 0xFF, c >> 16 & 0xFF); }
+QColor colorRef(uint32_t c) {
+    return QColor(c & 0xFF, c >> 8 & 0xFF, c >> 16 & 0xFF);
+}
 
 struct Object {
     bool isPen = false;
@@ -140,7 +179,8 @@ private:
         switch (state_.mapMode) {
         case 7: // isotropic
         case 8: // anisotropic
-            sx = state_.windowExt.width() ? state_.viewportExt.width() / state_.windowExt.width() : 1;
+            sx = state_.windowExt.width() ? state_.viewportExt.width() / state_.windowExt.width()
+                                          : 1;
             sy = state_.windowExt.height() ? state_.viewportExt.height() / state_.windowExt.height()
                                            : 1;
             if (state_.mapMode == 7) {
@@ -149,7 +189,11 @@ private:
                 sy = std::copysign(s, sy);
             }
             break;
-        case 2: case 3: case 4: case 5: case 6: {
+        case 2:
+        case 3:
+        case 4:
+        case 5:
+        case 6: {
             // Metric and English modes: units per millimetre, y upwards.
             static const double mmPerUnit[] = {0, 0, 0.1, 0.01, 0.254, 0.0254, 25.4 / 1440};
             const double pxPerMmX = header_.mmW > 0 ? double(header_.deviceW) / header_.mmW : 3.78;
@@ -246,16 +290,35 @@ private:
     void select(uint32_t index) {
         if (index & 0x80000000u) {
             switch (index & 0x7FFFFFFFu) {
-            case 0: state_.brush = QBrush(Qt::white); break;
-            case 1: state_.brush = QBrush(QColor(192, 192, 192)); break;
-            case 2: state_.brush = QBrush(QColor(128, 128, 128)); break;
-            case 3: state_.brush = QBrush(QColor(64, 64, 64)); break;
-            case 4: state_.brush = QBrush(Qt::black); break;
-            case 5: state_.brush = QBrush(Qt::NoBrush); break;
-            case 6: state_.pen = cosmetic(QColor(Qt::white)); break;
-            case 7: state_.pen = cosmetic(QColor(Qt::black)); break;
-            case 8: state_.pen = QPen(Qt::NoPen); break;
-            default: break;
+            case 0:
+                state_.brush = QBrush(Qt::white);
+                break;
+            case 1:
+                state_.brush = QBrush(QColor(192, 192, 192));
+                break;
+            case 2:
+                state_.brush = QBrush(QColor(128, 128, 128));
+                break;
+            case 3:
+                state_.brush = QBrush(QColor(64, 64, 64));
+                break;
+            case 4:
+                state_.brush = QBrush(Qt::black);
+                break;
+            case 5:
+                state_.brush = QBrush(Qt::NoBrush);
+                break;
+            case 6:
+                state_.pen = cosmetic(QColor(Qt::white));
+                break;
+            case 7:
+                state_.pen = cosmetic(QColor(Qt::black));
+                break;
+            case 8:
+                state_.pen = QPen(Qt::NoPen);
+                break;
+            default:
+                break;
             }
         } else {
             auto it = objects_.find(index);
@@ -308,15 +371,26 @@ private:
 
     void record(uint32_t type, ByteReader& r, size_t pos, uint32_t size) {
         switch (type) {
-        case PolyBezier: case Polygon: case Polyline: case PolyBezierTo: case PolylineTo:
-        case PolyBezier16: case Polygon16: case Polyline16: case PolyBezierTo16: case PolylineTo16: {
+        case PolyBezier:
+        case Polygon:
+        case Polyline:
+        case PolyBezierTo:
+        case PolylineTo:
+        case PolyBezier16:
+        case Polygon16:
+        case Polyline16:
+        case PolyBezierTo16:
+        case PolylineTo16: {
             r.skip(16);
             const uint32_t count = r.le32();
             const bool wide = type <= PolylineTo;
             drawPoly(type, points(r, wide, count));
             break;
         }
-        case PolyPolyline: case PolyPolygon: case PolyPolyline16: case PolyPolygon16: {
+        case PolyPolyline:
+        case PolyPolygon:
+        case PolyPolyline16:
+        case PolyPolygon16: {
             r.skip(16);
             const uint32_t polys = r.le32();
             const uint32_t total = r.le32();
@@ -473,7 +547,8 @@ private:
         case CreateDibPatternBrushPt: {
             const uint32_t index = r.le32();
             r.skip(4);
-            const uint32_t offBmi = r.le32(), cbBmi = r.le32(), offBits = r.le32(), cbBits = r.le32();
+            const uint32_t offBmi = r.le32(), cbBmi = r.le32(), offBits = r.le32(),
+                           cbBits = r.le32();
             const QImage pattern = dibAt(pos, size, offBmi, cbBmi, offBits, cbBits);
             objects_[index] =
                 Object{false, {}, pattern.isNull() ? QBrush(Qt::gray) : QBrush(pattern)};
@@ -527,7 +602,8 @@ private:
             const uint32_t rop = r.le32();
             const double xs = r.le32s(), ys = r.le32s();
             r.skip(24 + 4 + 4);
-            const uint32_t offBmi = r.le32(), cbBmi = r.le32(), offBits = r.le32(), cbBits = r.le32();
+            const uint32_t offBmi = r.le32(), cbBmi = r.le32(), offBits = r.le32(),
+                           cbBits = r.le32();
             double cxs = cxd, cys = cyd;
             if (type == StretchBlt) {
                 cxs = r.le32s();
@@ -538,7 +614,7 @@ private:
             const QRectF dest(xd, yd, cxd, cyd);
             if (cbBmi == 0) {
                 // No source: a pattern or a plain fill.
-                const QBrush b = rop == 0x00000042 ? QBrush(Qt::black)
+                const QBrush b = rop == 0x00000042   ? QBrush(Qt::black)
                                  : rop == 0x00FF0062 ? QBrush(Qt::white)
                                                      : state_.brush;
                 painter_.fillRect(dest.normalized(), b);
@@ -551,7 +627,8 @@ private:
             r.skip(16);
             const double xd = r.le32s(), yd = r.le32s(), xs = r.le32s(), ys = r.le32s();
             const double cxs = r.le32s(), cys = r.le32s();
-            const uint32_t offBmi = r.le32(), cbBmi = r.le32(), offBits = r.le32(), cbBits = r.le32();
+            const uint32_t offBmi = r.le32(), cbBmi = r.le32(), offBits = r.le32(),
+                           cbBits = r.le32();
             r.skip(8);
             const double cxd = r.le32s(), cyd = r.le32s();
             if (!r.ok())
@@ -559,15 +636,15 @@ private:
             const QImage img = dibAt(pos, size, offBmi, cbBmi, offBits, cbBits);
             // DIB source y counts from the bottom for bottom-up bitmaps; the
             // decoded image is already top-down.
-            blit(img, QRectF(xd, yd, cxd, cyd),
-                 QRectF(xs, img.height() - ys - cys, cxs, cys));
+            blit(img, QRectF(xd, yd, cxd, cyd), QRectF(xs, img.height() - ys - cys, cxs, cys));
             break;
         }
         case SetDIBitsToDevice: {
             r.skip(16);
             const double xd = r.le32s(), yd = r.le32s(), xs = r.le32s(), ys = r.le32s();
             const double cxs = r.le32s(), cys = r.le32s();
-            const uint32_t offBmi = r.le32(), cbBmi = r.le32(), offBits = r.le32(), cbBits = r.le32();
+            const uint32_t offBmi = r.le32(), cbBmi = r.le32(), offBits = r.le32(),
+                           cbBits = r.le32();
             if (!r.ok())
                 break;
             const QImage img = dibAt(pos, size, offBmi, cbBmi, offBits, cbBits);

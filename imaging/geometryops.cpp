@@ -96,8 +96,10 @@ int GeometryOps::trim(Bitmap& bitmap, const Rect& rect) {
     if (!bitmap.isAllocated())
         return result::kNoBitmap;
     const int x0 = std::max(0, rect.x), y0 = std::max(0, rect.y);
-    const int x1 = static_cast<int>(std::min<int64_t>(bitmap.width(), int64_t(rect.x) + rect.width));
-    const int y1 = static_cast<int>(std::min<int64_t>(bitmap.height(), int64_t(rect.y) + rect.height));
+    const int x1 =
+        static_cast<int>(std::min<int64_t>(bitmap.width(), int64_t(rect.x) + rect.width));
+    const int y1 =
+        static_cast<int>(std::min<int64_t>(bitmap.height(), int64_t(rect.y) + rect.height));
     if (x1 <= x0 || y1 <= y0)
         return result::kInvalidParameter;
     Bitmap dst;
@@ -121,10 +123,26 @@ int GeometryOps::combine(Bitmap& bitmap, const Bitmap& source, int x, int y, int
         return result::kInvalidParameter;
     // Clip the copy against the source and the destination in 64 bits.
     int64_t dx = x, dy = y, ssx = sx, ssy = sy, w = width, h = height;
-    if (ssx < 0) { dx -= ssx; w += ssx; ssx = 0; }
-    if (ssy < 0) { dy -= ssy; h += ssy; ssy = 0; }
-    if (dx < 0) { ssx -= dx; w += dx; dx = 0; }
-    if (dy < 0) { ssy -= dy; h += dy; dy = 0; }
+    if (ssx < 0) {
+        dx -= ssx;
+        w += ssx;
+        ssx = 0;
+    }
+    if (ssy < 0) {
+        dy -= ssy;
+        h += ssy;
+        ssy = 0;
+    }
+    if (dx < 0) {
+        ssx -= dx;
+        w += dx;
+        dx = 0;
+    }
+    if (dy < 0) {
+        ssy -= dy;
+        h += dy;
+        dy = 0;
+    }
     w = std::min({w, int64_t(source.width()) - ssx, int64_t(bitmap.width()) - dx});
     h = std::min({h, int64_t(source.height()) - ssy, int64_t(bitmap.height()) - dy});
     if (w <= 0 || h <= 0)

@@ -78,8 +78,7 @@ int slurp(Session& s) {
 }
 
 // Composites frames 0..last (or all when last < 0), handing each one out.
-template <typename Sink>
-int composite(GifFileType* gif, int last, Sink&& sink) {
+template <typename Sink> int composite(GifFileType* gif, int last, Sink&& sink) {
     Bitmap screen;
     int rc = screen.create(gif->SWidth, gif->SHeight);
     if (rc != result::kSuccess)
@@ -91,7 +90,8 @@ int composite(GifFileType* gif, int last, Sink&& sink) {
         GraphicsControlBlock gcb{};
         gcb.TransparentColor = NO_TRANSPARENT_COLOR;
         DGifSavedExtensionToGCB(gif, i, &gcb);
-        const ColorMapObject* map = img.ImageDesc.ColorMap ? img.ImageDesc.ColorMap : gif->SColorMap;
+        const ColorMapObject* map =
+            img.ImageDesc.ColorMap ? img.ImageDesc.ColorMap : gif->SColorMap;
         const auto palette = paletteOf(map);
         if (gcb.DisposalMode == DISPOSE_PREVIOUS)
             saved = screen;
@@ -178,8 +178,8 @@ int readInfo(ByteView bytes, FileInfo& fi) {
     fi.width = s.gif->SWidth;
     fi.height = s.gif->SHeight;
     // The screen descriptor's colour-table size field, present or not.
-    fi.bitsPerPixel = bytes.size > 10 ? (bytes.data[10] & 7) + 1
-                                      : (firstLocalBits ? firstLocalBits : 8);
+    fi.bitsPerPixel =
+        bytes.size > 10 ? (bytes.data[10] & 7) + 1 : (firstLocalBits ? firstLocalBits : 8);
     fi.compression = "LZW";
     fi.pageCount = frames;
     return result::kSuccess;

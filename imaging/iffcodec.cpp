@@ -274,14 +274,14 @@ int encode(const Bitmap& bitmap, std::vector<uint8_t>& out) {
     put32(out, 20);
     put16(out, static_cast<unsigned>(w));
     put16(out, static_cast<unsigned>(h));
-    put32(out, 0);          // x, y
-    out.push_back(24);      // planes
-    out.push_back(0);       // no mask
-    out.push_back(1);       // ByteRun1
-    out.push_back(0);       // pad
-    put16(out, 0);          // transparent colour
-    out.push_back(1);       // aspect x
-    out.push_back(1);       // aspect y
+    put32(out, 0);     // x, y
+    out.push_back(24); // planes
+    out.push_back(0);  // no mask
+    out.push_back(1);  // ByteRun1
+    out.push_back(0);  // pad
+    put16(out, 0);     // transparent colour
+    out.push_back(1);  // aspect x
+    out.push_back(1);  // aspect y
     put16(out, static_cast<unsigned>(w));
     put16(out, static_cast<unsigned>(h));
     out.insert(out.end(), {'B', 'O', 'D', 'Y'});

@@ -54,8 +54,7 @@ const char* magickName(PictureFormat f) {
 
 // Runs a library call, mapping its exceptions to result codes. Warnings are
 // harmless except those saying the picture itself is damaged.
-template <typename Fn>
-int guarded(Fn&& fn) {
+template <typename Fn> int guarded(Fn&& fn) {
     try {
         fn();
         return result::kSuccess;
@@ -110,8 +109,9 @@ int decode(ByteView bytes, PictureFormat format, const LoadOptions& options, Bit
     Magick::Image image;
     int rc = guarded([&] {
         image.magick(name);
-        image.subImage(format == PictureFormat::Pcd ? kPhotoCdBase
-                                                    : static_cast<unsigned>(std::max(0, options.page)));
+        image.subImage(format == PictureFormat::Pcd
+                           ? kPhotoCdBase
+                           : static_cast<unsigned>(std::max(0, options.page)));
         image.subRange(1);
         image.read(Magick::Blob(bytes.data, bytes.size));
     });
@@ -132,8 +132,7 @@ int decode(ByteView bytes, PictureFormat format, const LoadOptions& options, Bit
                             out.row(y));
                 continue;
             }
-            image.write(0, y, static_cast<unsigned>(w), 1, "RGBA", Magick::CharPixel,
-                        rgba.data());
+            image.write(0, y, static_cast<unsigned>(w), 1, "RGBA", Magick::CharPixel, rgba.data());
             uint8_t* dst = out.row(y);
             for (int x = 0; x < w; ++x, dst += 3) {
                 const uint8_t* p = rgba.data() + x * 4;

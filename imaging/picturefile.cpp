@@ -1,7 +1,7 @@
 #include "picturefile.h"
 
-#include "emfcodec.h"
 #include "core/filebytes.h"
+#include "emfcodec.h"
 #include "filecomments.h"
 #include "gifcodec.h"
 #include "headerinfo.h"
@@ -9,8 +9,8 @@
 #include "jpegcodec.h"
 #include "magickcodec.h"
 #include "pngcodec.h"
-#include "rascodec.h"
 #include "psdcodec.h"
+#include "rascodec.h"
 #include "result.h"
 #include "sgicodec.h"
 #include "tiffcodec.h"

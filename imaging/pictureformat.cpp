@@ -12,8 +12,12 @@ bool startsWith(const uint8_t* d, size_t n, const char* magic, size_t len) {
     return n >= len && std::memcmp(d, magic, len) == 0;
 }
 
-uint32_t le32(const uint8_t* p) { return p[0] | p[1] << 8 | p[2] << 16 | uint32_t(p[3]) << 24; }
-uint16_t le16(const uint8_t* p) { return uint16_t(p[0] | p[1] << 8); }
+uint32_t le32(const uint8_t* p) {
+    return p[0] | p[1] << 8 | p[2] << 16 | uint32_t(p[3]) << 24;
+}
+uint16_t le16(const uint8_t* p) {
+    return uint16_t(p[0] | p[1] << 8);
+}
 
 bool looksLikePcx(const uint8_t* d, size_t n) {
     return n >= 128 && d[0] == 0x0A && d[1] <= 5 && d[2] <= 1 &&
@@ -36,7 +40,8 @@ bool looksLikeTga(const uint8_t* d, size_t n) {
     if (n < 18)
         return false;
     const uint8_t mapType = d[1], type = d[2], depth = d[16];
-    const bool typeOk = type == 1 || type == 2 || type == 3 || type == 9 || type == 10 || type == 11;
+    const bool typeOk =
+        type == 1 || type == 2 || type == 3 || type == 9 || type == 10 || type == 11;
     const bool depthOk = depth == 8 || depth == 15 || depth == 16 || depth == 24 || depth == 32;
     return mapType <= 1 && typeOk && depthOk && le16(d + 12) > 0 && le16(d + 14) > 0;
 }
@@ -117,14 +122,14 @@ PictureFormat formatFromExtension(std::string_view extension) {
         PictureFormat format;
     };
     static const Entry table[] = {
-        {"jpg", PictureFormat::Jpeg}, {"jpeg", PictureFormat::Jpeg}, {"bmp", PictureFormat::Bmp},
-        {"tif", PictureFormat::Tiff}, {"tiff", PictureFormat::Tiff}, {"tga", PictureFormat::Tga},
-        {"png", PictureFormat::Png},  {"wmf", PictureFormat::Wmf},   {"pcx", PictureFormat::Pcx},
-        {"pcd", PictureFormat::Pcd},  {"emf", PictureFormat::Emf},   {"ico", PictureFormat::Ico},
-        {"cur", PictureFormat::Cur},  {"dcx", PictureFormat::Dcx},   {"pct", PictureFormat::Pict},
-        {"pict", PictureFormat::Pict}, {"iff", PictureFormat::Iff},  {"gif", PictureFormat::Gif},
-        {"psd", PictureFormat::Psd},  {"ras", PictureFormat::Ras},   {"sgi", PictureFormat::Sgi},
-        {"rgb", PictureFormat::Sgi},  {"bw", PictureFormat::Sgi},
+        {"jpg", PictureFormat::Jpeg},  {"jpeg", PictureFormat::Jpeg}, {"bmp", PictureFormat::Bmp},
+        {"tif", PictureFormat::Tiff},  {"tiff", PictureFormat::Tiff}, {"tga", PictureFormat::Tga},
+        {"png", PictureFormat::Png},   {"wmf", PictureFormat::Wmf},   {"pcx", PictureFormat::Pcx},
+        {"pcd", PictureFormat::Pcd},   {"emf", PictureFormat::Emf},   {"ico", PictureFormat::Ico},
+        {"cur", PictureFormat::Cur},   {"dcx", PictureFormat::Dcx},   {"pct", PictureFormat::Pict},
+        {"pict", PictureFormat::Pict}, {"iff", PictureFormat::Iff},   {"gif", PictureFormat::Gif},
+        {"psd", PictureFormat::Psd},   {"ras", PictureFormat::Ras},   {"sgi", PictureFormat::Sgi},
+        {"rgb", PictureFormat::Sgi},   {"bw", PictureFormat::Sgi},
     };
     for (const Entry& entry : table)
         if (e == entry.ext)

@@ -4,8 +4,8 @@
 #include "iffcodec.h"
 #include "jpegcodec.h"
 #include "magickcodec.h"
-#include "pngcodec.h"
 #include "pictureformat.h"
+#include "pngcodec.h"
 #include "psdcodec.h"
 #include "result.h"
 

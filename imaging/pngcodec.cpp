@@ -27,7 +27,9 @@ void readData(png_structp png, png_bytep out, png_size_t length) {
     r->pos += length;
 }
 
-void onError(png_structp png, png_const_charp) { png_longjmp(png, 1); }
+void onError(png_structp png, png_const_charp) {
+    png_longjmp(png, 1);
+}
 void onWarning(png_structp, png_const_charp) {}
 
 struct ReadSession {
@@ -85,7 +87,8 @@ int readInfo(ByteView bytes, FileInfo& fi) {
     fi.height = static_cast<int>(png_get_image_height(s.png, s.info));
     const int depth = png_get_bit_depth(s.png, s.info);
     const int type = png_get_color_type(s.png, s.info);
-    fi.bitsPerPixel = type == PNG_COLOR_TYPE_PALETTE ? depth : depth * png_get_channels(s.png, s.info);
+    fi.bitsPerPixel =
+        type == PNG_COLOR_TYPE_PALETTE ? depth : depth * png_get_channels(s.png, s.info);
     fi.compression = compressionName(png_get_interlace_type(s.png, s.info));
     fi.pageCount = 1;
     resolutionOf(s.png, s.info, fi.xResolution, fi.yResolution);

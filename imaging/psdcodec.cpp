@@ -12,7 +12,16 @@ namespace kamelo::imaging::psdcodec {
 
 namespace {
 
-enum Mode { Bitmap1 = 0, Grey = 1, Indexed = 2, Rgb = 3, Cmyk = 4, Multichannel = 7, Duotone = 8, Lab = 9 };
+enum Mode {
+    Bitmap1 = 0,
+    Grey = 1,
+    Indexed = 2,
+    Rgb = 3,
+    Cmyk = 4,
+    Multichannel = 7,
+    Duotone = 8,
+    Lab = 9
+};
 
 struct Header {
     int channels = 0;
@@ -96,12 +105,14 @@ void toEightBit(const Header& h, const uint8_t* src, uint8_t* dst) {
         break;
     case 16:
         for (int x = 0; x < w; ++x)
-            dst[x] = static_cast<uint8_t>(((src[2 * x] << 8 | src[2 * x + 1]) * 255 + 32767) / 65535);
+            dst[x] =
+                static_cast<uint8_t>(((src[2 * x] << 8 | src[2 * x + 1]) * 255 + 32767) / 65535);
         break;
     case 32:
         for (int x = 0; x < w; ++x) {
             const uint8_t* p = src + 4 * x;
-            uint32_t bits = uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | p[3];
+            uint32_t bits =
+                uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | p[3];
             float f;
             std::memcpy(&f, &bits, 4);
             if (!(f > 0.0f))
@@ -114,17 +125,23 @@ void toEightBit(const Header& h, const uint8_t* src, uint8_t* dst) {
     }
 }
 
-uint8_t clampByte(double v) { return static_cast<uint8_t>(v < 0 ? 0 : v > 255 ? 255 : v + 0.5); }
+uint8_t clampByte(double v) {
+    return static_cast<uint8_t>(v < 0 ? 0 : v > 255 ? 255 : v + 0.5);
+}
 
 void labToBgr(uint8_t L, uint8_t A, uint8_t B, uint8_t* dst) {
     const double l = L * 100.0 / 255.0, a = A - 128.0, b = B - 128.0;
     double fy = (l + 16) / 116, fx = fy + a / 500, fz = fy - b / 200;
-    auto inv = [](double t) { return t > 6.0 / 29 ? t * t * t : 3 * (6.0 / 29) * (6.0 / 29) * (t - 4.0 / 29); };
+    auto inv = [](double t) {
+        return t > 6.0 / 29 ? t * t * t : 3 * (6.0 / 29) * (6.0 / 29) * (t - 4.0 / 29);
+    };
     const double X = 0.9642 * inv(fx), Y = inv(fy), Z = 0.8249 * inv(fz);
     double r = 3.1339 * X - 1.6169 * Y - 0.4906 * Z;
     double g = -0.9788 * X + 1.9161 * Y + 0.0335 * Z;
     double bl = 0.0719 * X - 0.2290 * Y + 1.4052 * Z;
-    auto gamma = [](double c) { return c <= 0.0031308 ? 12.92 * c : 1.055 * std::pow(c, 1 / 2.4) - 0.055; };
+    auto gamma = [](double c) {
+        return c <= 0.0031308 ? 12.92 * c : 1.055 * std::pow(c, 1 / 2.4) - 0.055;
+    };
     dst[0] = clampByte(gamma(bl) * 255);
     dst[1] = clampByte(gamma(g) * 255);
     dst[2] = clampByte(gamma(r) * 255);
@@ -208,12 +225,13 @@ int decode(ByteView bytes, const LoadOptions& options, Bitmap& out) {
         for (int c = 0; c < needed; ++c)
             for (size_t y = 0; y < rows; ++y) {
                 const size_t entry = static_cast<size_t>(c) * rows + y;
-                const size_t len = static_cast<size_t>(table[2 * entry] << 8 | table[2 * entry + 1]);
+                const size_t len =
+                    static_cast<size_t>(table[2 * entry] << 8 | table[2 * entry + 1]);
                 bool complete = false;
                 std::memset(raw.data(), 0xFF, rb);
                 if (at < bytes.size)
-                    packbits::decode(bytes.data + at, std::min(len, bytes.size - at), raw.data(), rb,
-                                     &complete);
+                    packbits::decode(bytes.data + at, std::min(len, bytes.size - at), raw.data(),
+                                     rb, &complete);
                 if (!complete)
                     truncated = true;
                 at += len;

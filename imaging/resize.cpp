@@ -105,8 +105,9 @@ void nearest(const Bitmap& src, Bitmap& dst) {
         xs[x] = std::min(src.width() - 1,
                          static_cast<int>((int64_t(x) * 2 + 1) * src.width() / (2 * dst.width())));
     for (int y = 0; y < dst.height(); ++y) {
-        const int sy = std::min(
-            src.height() - 1, static_cast<int>((int64_t(y) * 2 + 1) * src.height() / (2 * dst.height())));
+        const int sy =
+            std::min(src.height() - 1,
+                     static_cast<int>((int64_t(y) * 2 + 1) * src.height() / (2 * dst.height())));
         const uint8_t* s = src.row(sy);
         uint8_t* d = dst.row(y);
         for (int x = 0; x < dst.width(); ++x, d += 3) {

@@ -15,18 +15,20 @@ inline constexpr int kInvalidParameter = -3;
 inline constexpr int kFileNotFound = -10;
 inline constexpr int kFileRead = -11;
 inline constexpr int kFileWrite = -12;
-inline constexpr int kUnknownFormat = -13;  // no decoder recognises the data
-inline constexpr int kCorruptData = -14;    // recognised, but malformed
-inline constexpr int kTruncated = -15;      // data ends early
-inline constexpr int kUnsupported = -16;    // a variant this program does not read
-inline constexpr int kTooLarge = -17;       // dimensions beyond what can be held
-inline constexpr int kNoBitmap = -18;       // the operation needs a picture
-inline constexpr int kNoStamp = -19;        // no embedded thumbnail
-inline constexpr int kSaveFormat = -20;     // unknown save format code
-inline constexpr int kAborted = -21;        // stopped by a callback without a code
+inline constexpr int kUnknownFormat = -13; // no decoder recognises the data
+inline constexpr int kCorruptData = -14;   // recognised, but malformed
+inline constexpr int kTruncated = -15;     // data ends early
+inline constexpr int kUnsupported = -16;   // a variant this program does not read
+inline constexpr int kTooLarge = -17;      // dimensions beyond what can be held
+inline constexpr int kNoBitmap = -18;      // the operation needs a picture
+inline constexpr int kNoStamp = -19;       // no embedded thumbnail
+inline constexpr int kSaveFormat = -20;    // unknown save format code
+inline constexpr int kAborted = -21;       // stopped by a callback without a code
 } // namespace result
 
-inline bool succeeded(int code) { return code >= 1; }
+inline bool succeeded(int code) {
+    return code >= 1;
+}
 
 // A short Korean text for an error code, for messages and logs.
 std::string resultText(int code);

@@ -104,7 +104,8 @@ int decode(ByteView bytes, const LoadOptions& options, Bitmap& out) {
     } else if ((bytes.size - 512) / (w * h.bpc) < rowCount) {
         return result::kTruncated;
     }
-    std::vector<std::vector<uint8_t>> planes(static_cast<size_t>(used), std::vector<uint8_t>(w * rows));
+    std::vector<std::vector<uint8_t>> planes(static_cast<size_t>(used),
+                                             std::vector<uint8_t>(w * rows));
     for (int c = 0; c < used; ++c)
         for (size_t y = 0; y < rows; ++y) {
             uint8_t* dst = planes[c].data() + y * w;

@@ -81,7 +81,8 @@ int SharpenOps::sharpen(Bitmap& bitmap, int strength) {
                 int sum = 0;
                 for (int dy = -1; dy <= 1; ++dy)
                     for (int dx = -1; dx <= 1; ++dx)
-                        sum += src.row(std::clamp(y + dy, 0, h - 1))[std::clamp(x + dx, 0, w - 1) * 3 + c];
+                        sum += src.row(
+                            std::clamp(y + dy, 0, h - 1))[std::clamp(x + dx, 0, w - 1) * 3 + c];
                 const int v = src.row(y)[x * 3 + c];
                 const int out = v + ((v * 9 - sum) * strength) / (9 * 250);
                 d[x * 3 + c] = static_cast<uint8_t>(std::clamp(out, 0, 255));

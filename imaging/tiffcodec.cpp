@@ -5,8 +5,8 @@
 
 #include <algorithm>
 #include <cstring>
-#include <new>
 #include <mutex>
+#include <new>
 #include <tiffio.h>
 
 namespace kamelo::imaging::tiffcodec {
@@ -22,22 +22,30 @@ tsize_t readProc(thandle_t h, tdata_t buf, tsize_t size) {
     auto* f = static_cast<MemoryFile*>(h);
     if (size <= 0 || f->pos >= f->bytes.size)
         return 0;
-    const tsize_t n = static_cast<tsize_t>(
-        std::min<toff_t>(static_cast<toff_t>(size), f->bytes.size - f->pos));
+    const tsize_t n =
+        static_cast<tsize_t>(std::min<toff_t>(static_cast<toff_t>(size), f->bytes.size - f->pos));
     std::memcpy(buf, f->bytes.data + f->pos, static_cast<size_t>(n));
     f->pos += static_cast<toff_t>(n);
     return n;
 }
-tsize_t writeProc(thandle_t, tdata_t, tsize_t) { return -1; }
+tsize_t writeProc(thandle_t, tdata_t, tsize_t) {
+    return -1;
+}
 toff_t seekProc(thandle_t h, toff_t off, int whence) {
     auto* f = static_cast<MemoryFile*>(h);
     toff_t base = whence == SEEK_SET ? 0 : whence == SEEK_CUR ? f->pos : f->bytes.size;
     f->pos = base + off;
     return f->pos;
 }
-int closeProc(thandle_t) { return 0; }
-toff_t sizeProc(thandle_t h) { return static_cast<MemoryFile*>(h)->bytes.size; }
-int mapProc(thandle_t, tdata_t*, toff_t*) { return 0; }
+int closeProc(thandle_t) {
+    return 0;
+}
+toff_t sizeProc(thandle_t h) {
+    return static_cast<MemoryFile*>(h)->bytes.size;
+}
+int mapProc(thandle_t, tdata_t*, toff_t*) {
+    return 0;
+}
 void unmapProc(thandle_t, tdata_t, toff_t) {}
 
 void silenceLibtiff() {
@@ -94,8 +102,8 @@ void resolutionOf(TIFF* tif, int& x, int& y) {
     uint16_t unit = RESUNIT_INCH;
     x = y = 96;
     TIFFGetFieldDefaulted(tif, TIFFTAG_RESOLUTIONUNIT, &unit);
-    if (TIFFGetField(tif, TIFFTAG_XRESOLUTION, &rx) && TIFFGetField(tif, TIFFTAG_YRESOLUTION, &ry) &&
-        rx > 0 && ry > 0 && rx < 1e6 && ry < 1e6) {
+    if (TIFFGetField(tif, TIFFTAG_XRESOLUTION, &rx) &&
+        TIFFGetField(tif, TIFFTAG_YRESOLUTION, &ry) && rx > 0 && ry > 0 && rx < 1e6 && ry < 1e6) {
         const double f = unit == RESUNIT_CENTIMETER ? 2.54 : 1.0;
         x = static_cast<int>(rx * f + 0.5);
         y = static_cast<int>(ry * f + 0.5);
@@ -110,7 +118,8 @@ int readInfo(ByteView bytes, FileInfo& fi) {
         return result::kCorruptData;
     uint32_t w = 0, h = 0;
     uint16_t bits = 1, spp = 1, comp = COMPRESSION_NONE;
-    if (!TIFFGetField(s.tif, TIFFTAG_IMAGEWIDTH, &w) || !TIFFGetField(s.tif, TIFFTAG_IMAGELENGTH, &h))
+    if (!TIFFGetField(s.tif, TIFFTAG_IMAGEWIDTH, &w) ||
+        !TIFFGetField(s.tif, TIFFTAG_IMAGELENGTH, &h))
         return result::kCorruptData;
     TIFFGetFieldDefaulted(s.tif, TIFFTAG_BITSPERSAMPLE, &bits);
     TIFFGetFieldDefaulted(s.tif, TIFFTAG_SAMPLESPERPIXEL, &spp);
@@ -133,7 +142,8 @@ int decode(ByteView bytes, const LoadOptions& options, Bitmap& out) {
         return result::kInvalidParameter;
     uint32_t w = 0, h = 0;
     uint16_t bits = 1, spp = 1;
-    if (!TIFFGetField(s.tif, TIFFTAG_IMAGEWIDTH, &w) || !TIFFGetField(s.tif, TIFFTAG_IMAGELENGTH, &h))
+    if (!TIFFGetField(s.tif, TIFFTAG_IMAGEWIDTH, &w) ||
+        !TIFFGetField(s.tif, TIFFTAG_IMAGELENGTH, &h))
         return result::kCorruptData;
     if (w == 0 || h == 0)
         return result::kCorruptData;

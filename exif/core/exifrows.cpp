@@ -84,8 +84,10 @@ std::vector<std::pair<std::string, int>> ExifRows::columns(const std::string& te
         const size_t comma = entry.find(',');
         if (comma != std::string::npos) {
             const std::string width = trim(entry.substr(comma + 1));
-            const bool digits = !width.empty() && width.find_first_not_of("0123456789") == std::string::npos;
-            out.emplace_back(trim(entry.substr(0, comma)), digits && width.size() < 6 ? std::stoi(width) : 0);
+            const bool digits =
+                !width.empty() && width.find_first_not_of("0123456789") == std::string::npos;
+            out.emplace_back(trim(entry.substr(0, comma)),
+                             digits && width.size() < 6 ? std::stoi(width) : 0);
         }
         start = end + 1;
     }

@@ -1,6 +1,6 @@
-#include "base/settingsstore.h"
 #include "app/eyeapp.h"
 #include "app/eyeappseams.h"
+#include "base/settingsstore.h"
 #include "tests/support/scratchdir.h"
 
 #include <QMainWindow>

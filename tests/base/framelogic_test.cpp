@@ -108,7 +108,7 @@ TEST(PictureList, RemovingTheLastEntryWrapsToTheFirst) {
 
 TEST(PictureExtensions, TheTwentyExtensionsInAnyCase) {
     for (const char* e : {"jpg", "JPEG", "Bmp", "tif", "tiff", "tga", "png", "wmf", "pcx", "pcd",
-                          "emf", "ico", "cur", "dcx", "PCT", "iff", "gif", "psd", "ras", "sgi"})
+                          "emf", "ico",  "cur", "dcx", "PCT",  "iff", "gif", "psd", "ras", "sgi"})
         EXPECT_TRUE(PictureExtensions::isPicture(e)) << e;
     for (const char* e : {"", "jp", "jpgs", "txt", "rgb", "pict", "webp"})
         EXPECT_FALSE(PictureExtensions::isPicture(e)) << e;

@@ -17,7 +17,9 @@ TEST(Animation, FramesDelaysAndDisposalOfTheSamples) {
                           Case{"dispose_prev.gif", 5, Disposal::Previous}}) {
         SCOPED_TRACE(c.file);
         AnimatedBitmap a;
-        ASSERT_GE(PictureFile::loadAnimation(kamelo::test::testDataFile(std::string("formats/gif/") + c.file), a), 1);
+        ASSERT_GE(PictureFile::loadAnimation(
+                      kamelo::test::testDataFile(std::string("formats/gif/") + c.file), a),
+                  1);
         ASSERT_EQ(a.frameCount(), c.frames);
         for (int i = 1; i < a.frameCount(); ++i) {
             EXPECT_EQ(a.frame(i).disposal, c.disposal);
@@ -31,8 +33,12 @@ TEST(Animation, FramesDelaysAndDisposalOfTheSamples) {
 TEST(Animation, CompositingHonoursDisposal) {
     KAMELO_REQUIRE_TESTDATA();
     AnimatedBitmap keep, background;
-    ASSERT_GE(PictureFile::loadAnimation(kamelo::test::testDataFile("formats/gif/dispose_none.gif"), keep), 1);
-    ASSERT_GE(PictureFile::loadAnimation(kamelo::test::testDataFile("formats/gif/dispose_bgnd.gif"), background), 1);
+    ASSERT_GE(PictureFile::loadAnimation(kamelo::test::testDataFile("formats/gif/dispose_none.gif"),
+                                         keep),
+              1);
+    ASSERT_GE(PictureFile::loadAnimation(kamelo::test::testDataFile("formats/gif/dispose_bgnd.gif"),
+                                         background),
+              1);
     // The same frames: with "keep" every later screen still shows the first
     // frame where nothing covers it; "background" clears each sub-frame.
     const Bitmap& first = keep.frame(0).bitmap;
@@ -52,12 +58,15 @@ TEST(Animation, CompositingHonoursDisposal) {
 TEST(Animation, TransparencyIsReportedPerFrame) {
     KAMELO_REQUIRE_TESTDATA();
     AnimatedBitmap a;
-    ASSERT_GE(PictureFile::loadAnimation(kamelo::test::testDataFile("formats/gif/dispose_bgnd_transparency.gif"), a), 1);
+    ASSERT_GE(PictureFile::loadAnimation(
+                  kamelo::test::testDataFile("formats/gif/dispose_bgnd_transparency.gif"), a),
+              1);
     ASSERT_EQ(a.frameCount(), 10);
     EXPECT_TRUE(a.frame(0).transparencyEnabled);
     EXPECT_FALSE(a.frame(0).palette.empty());
     AnimatedBitmap still;
-    ASSERT_GE(PictureFile::loadAnimation(kamelo::test::testDataFile("formats/gif/hopper.gif"), still), 1);
+    ASSERT_GE(
+        PictureFile::loadAnimation(kamelo::test::testDataFile("formats/gif/hopper.gif"), still), 1);
     EXPECT_EQ(still.frameCount(), 1);
     EXPECT_FALSE(still.frame(0).transparencyEnabled);
 }

@@ -66,8 +66,8 @@ TEST(BitmapPainter, EveryQualityFillsTheDestination) {
 
 TEST(Threads, LibraryDecodersCanRunOnSeveralWorkersAtOnce) {
     KAMELO_REQUIRE_TESTDATA();
-    const char* files[] = {"pcx/input.pcx", "tga/CTC24.TGA", "bmp/rgb24.bmp", "pct/VENUS.PCT",
-                           "jpg/hopper.jpg", "psd/hopper.psd"};
+    const char* files[] = {"pcx/input.pcx", "tga/CTC24.TGA",  "bmp/rgb24.bmp",
+                           "pct/VENUS.PCT", "jpg/hopper.jpg", "psd/hopper.psd"};
     std::vector<std::thread> workers;
     std::atomic<int> failures{0};
     for (int t = 0; t < 4; ++t)
@@ -75,7 +75,8 @@ TEST(Threads, LibraryDecodersCanRunOnSeveralWorkersAtOnce) {
             for (int round = 0; round < 5; ++round)
                 for (const char* f : files) {
                     Bitmap b;
-                    if (PictureFile::load(kamelo::test::testDataFile(std::string("formats/") + f), b) < 1)
+                    if (PictureFile::load(kamelo::test::testDataFile(std::string("formats/") + f),
+                                          b) < 1)
                         ++failures;
                 }
             (void)t;

@@ -20,7 +20,9 @@ struct Expected {
     int width = -1, height = -1, bits = -1, frames = -1;
 };
 
-int numberOrUnknown(const std::string& s) { return s == "-" || s.empty() ? -1 : std::stoi(s); }
+int numberOrUnknown(const std::string& s) {
+    return s == "-" || s.empty() ? -1 : std::stoi(s);
+}
 
 std::vector<Expected> expectedFormats() {
     std::vector<Expected> rows;
@@ -114,8 +116,11 @@ TEST(Decode, OwnDecodersMatchAnotherDecodersRendering) {
     for (const auto& [file, ref] : pairs) {
         SCOPED_TRACE(file);
         Bitmap ours, theirs;
-        ASSERT_GE(PictureFile::load(kamelo::test::testDataFile(std::string("formats/") + file), ours), 1);
-        ASSERT_GE(PictureFile::load(kamelo::test::testDataFile(std::string("formats/") + ref), theirs), 1);
+        ASSERT_GE(
+            PictureFile::load(kamelo::test::testDataFile(std::string("formats/") + file), ours), 1);
+        ASSERT_GE(
+            PictureFile::load(kamelo::test::testDataFile(std::string("formats/") + ref), theirs),
+            1);
         ASSERT_EQ(ours.width(), theirs.width());
         ASSERT_EQ(ours.height(), theirs.height());
         EXPECT_LT(meanDifference(ours, theirs), 2.0);
@@ -126,7 +131,9 @@ TEST(Decode, ThePhotoshopCompositeMatchesTheSamePictureInAnotherFormat) {
     KAMELO_REQUIRE_TESTDATA();
     Bitmap psd, ras, psdMerged;
     ASSERT_GE(PictureFile::load(kamelo::test::testDataFile("formats/psd/hopper.psd"), psd), 1);
-    ASSERT_GE(PictureFile::load(kamelo::test::testDataFile("formats/psd/hopper_merged.psd"), psdMerged), 1);
+    ASSERT_GE(
+        PictureFile::load(kamelo::test::testDataFile("formats/psd/hopper_merged.psd"), psdMerged),
+        1);
     ASSERT_GE(PictureFile::load(kamelo::test::testDataFile("formats/ras/hopper.ras"), ras), 1);
     EXPECT_LT(meanDifference(psd, ras), 3.0);
     EXPECT_LT(meanDifference(psdMerged, ras), 3.0);
@@ -135,9 +142,13 @@ TEST(Decode, ThePhotoshopCompositeMatchesTheSamePictureInAnotherFormat) {
 TEST(Decode, ContentDecidesBeforeTheExtension) {
     KAMELO_REQUIRE_TESTDATA();
     FileInfo info;
-    ASSERT_GE(PictureFile::readInfo(kamelo::test::testDataFile("broken/png-with-jpeg-extension.jpg"), info), 1);
+    ASSERT_GE(PictureFile::readInfo(
+                  kamelo::test::testDataFile("broken/png-with-jpeg-extension.jpg"), info),
+              1);
     EXPECT_EQ(info.format, PictureFormat::Png);
-    ASSERT_GE(PictureFile::readInfo(kamelo::test::testDataFile("broken/jpg-with-gif-extension.gif"), info), 1);
+    ASSERT_GE(PictureFile::readInfo(kamelo::test::testDataFile("broken/jpg-with-gif-extension.gif"),
+                                    info),
+              1);
     EXPECT_EQ(info.format, PictureFormat::Jpeg);
     EXPECT_EQ(info.width, 150);
     EXPECT_EQ(info.height, 100);
@@ -145,22 +156,41 @@ TEST(Decode, ContentDecidesBeforeTheExtension) {
 
 TEST(Decode, DamagedFilesGiveAnErrorCodeAndNoPicture) {
     KAMELO_REQUIRE_TESTDATA();
-    const char* damaged[] = {
-        "empty.png", "truncated_jpeg.jpg", "5145e95a-02a8-11e7-8372-4787a7307ab8.jpg",
-        "broken-adobe-segment-length-beyond-eof.jpg", "broken-sos-before-sof.jpg", "beach.jpg",
-        "xs1n0g01.png", "xcrn0g04.png", "xcsn0g01.png", "truncated_image.png", "broken.png",
-        "shortfile.bmp", "badbitcount.bmp", "badheadersize.bmp", "reallybig.bmp", "zero_width.gif",
-        "issue_2811.gif", "cross_scan_line_truncated.tga", "p_8.tga",
-        "ossfuzz-4836216264589312.pcx",
-        "crash-754d9c7ec485ffb76a90eeaab191ef69a2a3a3cd.sgi", "combined_larger_than_size.psd",
-        "short-packbits.psd", "no_cursors.cur", "hopper_unexpected.ico", "8.pict", "PhotoCD.pcd",
-        "oom-225817ca0f8c663be7ab4b9e717b02c661e66834.tif",
-        "crash-0c7e0e8e11ce787078f00b5b0ca409a167f070e0.tif",
-        "bad_corrupted_2014-12-02-215338.emf"};
+    const char* damaged[] = {"empty.png",
+                             "truncated_jpeg.jpg",
+                             "5145e95a-02a8-11e7-8372-4787a7307ab8.jpg",
+                             "broken-adobe-segment-length-beyond-eof.jpg",
+                             "broken-sos-before-sof.jpg",
+                             "beach.jpg",
+                             "xs1n0g01.png",
+                             "xcrn0g04.png",
+                             "xcsn0g01.png",
+                             "truncated_image.png",
+                             "broken.png",
+                             "shortfile.bmp",
+                             "badbitcount.bmp",
+                             "badheadersize.bmp",
+                             "reallybig.bmp",
+                             "zero_width.gif",
+                             "issue_2811.gif",
+                             "cross_scan_line_truncated.tga",
+                             "p_8.tga",
+                             "ossfuzz-4836216264589312.pcx",
+                             "crash-754d9c7ec485ffb76a90eeaab191ef69a2a3a3cd.sgi",
+                             "combined_larger_than_size.psd",
+                             "short-packbits.psd",
+                             "no_cursors.cur",
+                             "hopper_unexpected.ico",
+                             "8.pict",
+                             "PhotoCD.pcd",
+                             "oom-225817ca0f8c663be7ab4b9e717b02c661e66834.tif",
+                             "crash-0c7e0e8e11ce787078f00b5b0ca409a167f070e0.tif",
+                             "bad_corrupted_2014-12-02-215338.emf"};
     for (const char* name : damaged) {
         SCOPED_TRACE(name);
         Bitmap b;
-        const int rc = PictureFile::load(kamelo::test::testDataFile(std::string("broken/") + name), b);
+        const int rc =
+            PictureFile::load(kamelo::test::testDataFile(std::string("broken/") + name), b);
         EXPECT_LT(rc, 1);
         EXPECT_FALSE(resultText(rc).empty());
     }
@@ -184,8 +214,8 @@ TEST(Decode, EveryBrokenFileIsHandledWithoutACrash) {
 
 TEST(Decode, ScaledJpegDecodingDividesTheSizeRoundingUp) {
     KAMELO_REQUIRE_TESTDATA();
-    const std::string path =
-        kamelo::test::testDataFile("formats/jpg/no-image-types-rgb-us-web-coated-v2-ms-photogallery-exif.jpg");
+    const std::string path = kamelo::test::testDataFile(
+        "formats/jpg/no-image-types-rgb-us-web-coated-v2-ms-photogallery-exif.jpg");
     for (int denom : {1, 2, 4, 8}) {
         LoadOptions o;
         o.scaleDenominator = denom;

@@ -171,8 +171,8 @@ TEST(TrimAndCombine, RectanglesAreClippedToThePictures) {
 TEST(AlphaBlend, OpacityEndsAndMiddle) {
     Bitmap src;
     src.create(2, 2, 0xFF0000);
-    for (auto [opacity, expected] : {std::pair{0, 0x0000FFu}, std::pair{255, 0xFF0000u},
-                                     std::pair{128, 0x80007Fu}}) {
+    for (auto [opacity, expected] :
+         {std::pair{0, 0x0000FFu}, std::pair{255, 0xFF0000u}, std::pair{128, 0x80007Fu}}) {
         Bitmap dst;
         dst.create(2, 2, 0x0000FF);
         ASSERT_EQ(ColorOps::alphaBlend(dst, 0, 0, 2, 2, src, 0, 0, opacity), 1);
@@ -247,8 +247,8 @@ TEST(UnsharpMask, DifferencesBelowTheThresholdAreLeftAlone) {
         b.setPixel(x, 0, 0xC8C8C8);
     const Bitmap src = b;
     ASSERT_EQ(SharpenOps::unsharpMask(b, 200, 2, 10), 1);
-    EXPECT_EQ(b.pixel(9, 0), src.pixel(9, 0));   // the 4-level step stays
+    EXPECT_EQ(b.pixel(9, 0), src.pixel(9, 0)); // the 4-level step stays
     EXPECT_EQ(b.pixel(10, 0), src.pixel(10, 0));
-    EXPECT_GT(b.pixel(30, 0) & 0xFF, 0xC8u);     // the hard edge overshoots
+    EXPECT_GT(b.pixel(30, 0) & 0xFF, 0xC8u); // the hard edge overshoots
     EXPECT_LT(b.pixel(29, 0) & 0xFF, 0x64u);
 }

@@ -34,8 +34,8 @@ LoadOptions recording(Bands& bands, int bandRows) {
 
 TEST(RowLoad, EveryRowIsReportedOnceInBandsForEachFormat) {
     KAMELO_REQUIRE_TESTDATA();
-    for (const char* file : {"jpg/hopper.jpg", "png/basn2c08.png", "psd/hopper.psd",
-                             "iff/owl.iff", "tif/hopper_lzw.tif", "pcx/rose.pcx"}) {
+    for (const char* file : {"jpg/hopper.jpg", "png/basn2c08.png", "psd/hopper.psd", "iff/owl.iff",
+                             "tif/hopper_lzw.tif", "pcx/rose.pcx"}) {
         SCOPED_TRACE(file);
         Bands bands;
         Bitmap b;

@@ -45,7 +45,7 @@ bool toolPresent(const char* tool) {
 struct SaveCase {
     int format;
     const char* ext;
-    double tolerance; // mean difference allowed after the round trip
+    double tolerance;        // mean difference allowed after the round trip
     const char* otherReader; // independent tool that must accept the file
 };
 
@@ -66,7 +66,9 @@ TEST_P(SaveRoundTrip, WrittenFilesReadBackAndOtherToolsReadThem) {
         const std::string cmd =
             std::string(c.otherReader) + " identify '" + path + "' >/dev/null 2>&1";
         const bool magick = std::string(c.otherReader) == "gm";
-        EXPECT_EQ(std::system(magick ? cmd.c_str() : ("identify '" + path + "' >/dev/null 2>&1").c_str()), 0);
+        EXPECT_EQ(
+            std::system(magick ? cmd.c_str() : ("identify '" + path + "' >/dev/null 2>&1").c_str()),
+            0);
     }
     // No temporary files are left behind.
     int files = 0;
@@ -77,21 +79,20 @@ TEST_P(SaveRoundTrip, WrittenFilesReadBackAndOtherToolsReadThem) {
     EXPECT_EQ(files, 1);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Formats, SaveRoundTrip,
-    ::testing::Values(SaveCase{saveformat::kPcx, "pcx", 0, "gm"},
-                      SaveCase{saveformat::kGif, "gif", 12, "gm"},
-                      SaveCase{saveformat::kTga, "tga", 0, "gm"},
-                      SaveCase{saveformat::kBmp, "bmp", 0, "gm"},
-                      SaveCase{saveformat::kJpeg, "jpg", 4, "gm"},
-                      SaveCase{saveformat::kTiff, "tif", 0, "gm"},
-                      SaveCase{saveformat::kSun, "ras", 0, "gm"},
-                      SaveCase{saveformat::kPict, "pct", 0, "gm"},
-                      SaveCase{saveformat::kPng, "png", 0, "gm"},
-                      SaveCase{saveformat::kPsd, "psd", 0, "identify"},
-                      SaveCase{saveformat::kIff, "iff", 0, nullptr},
-                      SaveCase{saveformat::kSgi, "sgi", 0, "gm"}),
-    [](const auto& info) { return std::string(info.param.ext); });
+INSTANTIATE_TEST_SUITE_P(Formats, SaveRoundTrip,
+                         ::testing::Values(SaveCase{saveformat::kPcx, "pcx", 0, "gm"},
+                                           SaveCase{saveformat::kGif, "gif", 12, "gm"},
+                                           SaveCase{saveformat::kTga, "tga", 0, "gm"},
+                                           SaveCase{saveformat::kBmp, "bmp", 0, "gm"},
+                                           SaveCase{saveformat::kJpeg, "jpg", 4, "gm"},
+                                           SaveCase{saveformat::kTiff, "tif", 0, "gm"},
+                                           SaveCase{saveformat::kSun, "ras", 0, "gm"},
+                                           SaveCase{saveformat::kPict, "pct", 0, "gm"},
+                                           SaveCase{saveformat::kPng, "png", 0, "gm"},
+                                           SaveCase{saveformat::kPsd, "psd", 0, "identify"},
+                                           SaveCase{saveformat::kIff, "iff", 0, nullptr},
+                                           SaveCase{saveformat::kSgi, "sgi", 0, "gm"}),
+                         [](const auto& info) { return std::string(info.param.ext); });
 
 TEST(Save, JpegQualityFactorIsMonotonic) {
     EXPECT_EQ(PictureSaver::jpegQualityFor(2), 100);

@@ -12,6 +12,8 @@ std::string testDataDir() {
     return std::filesystem::is_directory(dir, ec) ? dir : std::string();
 }
 
-std::string testDataFile(const std::string& relative) { return testDataDir() + "/" + relative; }
+std::string testDataFile(const std::string& relative) {
+    return testDataDir() + "/" + relative;
+}
 
 } // namespace kamelo::test
