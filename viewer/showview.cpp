@@ -3,122 +3,50 @@
 #include "base/settingskeys.h"
 #include "base/settingsstore.h"
 #include "base/uisettings.h"
-#include "chrome/fileui.h"
 #include "core/zoomrules.h"
-#include "imaging/bitmappainter.h"
 #include "imaging/picturefile.h"
-#include "platform/core/fileops.h"
-#include "platform/core/trashcan.h"
-#include "platform/fileerrortext.h"
+#include "picturedeletion.h"
 #include "readaheadworker.h"
 #include "resources/qtstrings.h"
 #include "viewer/eyedoc.h"
+#include "viewpainter.h"
 #include "zoomratiodialog.h"
 
 #include <QApplication>
 #include <QClipboard>
 #include <QFileInfo>
-#include <QKeyEvent>
 #include <QMessageBox>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QPointer>
 #include <QPushButton>
+#include <QTimer>
 #include <QWheelEvent>
 
 namespace kamelo {
 
-namespace {
-
-// While a picture decodes band by band the view looks at the user's input
-// between bands: navigation keys and wheel turns end the decode with their
-// code; other input waits (it is dropped) so that nothing else runs inside
-// the decode; closing a window waits until the decode has ended.
-class DecodeInput : public QObject {
-public:
-    DecodeInput(int boundary) : boundary_(boundary) { qApp->installEventFilter(this); }
-    ~DecodeInput() override { qApp->removeEventFilter(this); }
-    int code = 0;
-    bool closeAsked = false;
-
-protected:
-    bool eventFilter(QObject*, QEvent* e) override {
-        switch (e->type()) {
-        case QEvent::KeyPress: {
-            const int k = static_cast<QKeyEvent*>(e)->key();
-            int c = 0;
-            if (k == Qt::Key_PageUp || k == Qt::Key_Backspace || k == Qt::Key_Left)
-                c = CShowView::kWantPrevious;
-            else if (k == Qt::Key_PageDown || k == Qt::Key_Space || k == Qt::Key_Right)
-                c = CShowView::kWantNext;
-            else if (k == Qt::Key_Home)
-                c = CShowView::kWantFirst;
-            else if (k == Qt::Key_End)
-                c = CShowView::kWantLast;
-            take(c);
-            return true;
-        }
-        case QEvent::Wheel:
-            take(static_cast<QWheelEvent*>(e)->angleDelta().y() > 0 ? CShowView::kWantPrevious
-                                                                    : CShowView::kWantNext);
-            return true;
-        case QEvent::KeyRelease:
-        case QEvent::ShortcutOverride:
-        case QEvent::MouseButtonPress:
-        case QEvent::MouseButtonRelease:
-        case QEvent::MouseButtonDblClick:
-            return true;
-        case QEvent::Close:
-            closeAsked = true;
-            e->ignore();
-            return true;
-        default:
-            return false;
-        }
-    }
-
-private:
-    void take(int c) {
-        // "View Repeat" 0: no stepping past the first / last picture.
-        if ((boundary_ == 1 && c == CShowView::kWantPrevious) ||
-            (boundary_ == 2 && c == CShowView::kWantNext))
-            return;
-        if (c != 0 && code == 0)
-            code = c;
-    }
-    int boundary_;
-};
-
-bool isGif(const std::string& path) {
-    return QFileInfo(QString::fromStdString(path))
-               .suffix()
-               .compare(QLatin1String("gif"), Qt::CaseInsensitive) == 0;
-}
-
-} // namespace
-
 CShowView::CShowView(CEyeDoc& doc, QWidget* parent)
-    : QWidget(parent), doc_(doc), readAhead_(std::make_unique<ReadAheadWorker>()) {
+    : QWidget(parent), doc_(doc), readAhead_(std::make_unique<ReadAheadWorker>()),
+      gif_(doc.displayed()) {
     setObjectName(QStringLiteral("CShowView"));
     const CUiSettings* s = uiSettings();
     const uint32_t bgr = s ? s->viewerBackgroundColor : 0x808080;
     background_ = QColor(bgr & 0xFF, (bgr >> 8) & 0xFF, (bgr >> 16) & 0xFF);
     paintWhileLoading_ = s ? s->paintWhileLoading != 0 : true;
     if (const SettingsStore* store = settingsStore()) {
-        const int mode = store->getInt(keys::kGeneralLower, "zoom mode", kAutoFit);
-        zoomMode_ = mode >= 0 && mode <= 2 ? mode : kActualSize;
+        zoom_.restoreMode(store->getInt(keys::kGeneralLower, "zoom mode", kAutoFit));
         displayMode_ = store->getInt(keys::kGeneralLower, "display mode", 0);
         viewRepeat_ = store->getInt(keys::kGeneralLower, "View Repeat", 1) != 0;
     }
     setFocusPolicy(Qt::StrongFocus);
     setAttribute(Qt::WA_OpaquePaintEvent);
     setMouseTracking(false);
-    frameTimer_.setSingleShot(true);
-    connect(&frameTimer_, &QTimer::timeout, this, &CShowView::playNextFrame);
+    connect(&gif_, &GifPlayer::frameShown, this, qOverload<>(&QWidget::update));
 }
 
 CShowView::~CShowView() {
     if (SettingsStore* store = settingsStore())
-        store->setInt(keys::kGeneralLower, "zoom mode", zoomMode_);
+        store->setInt(keys::kGeneralLower, "zoom mode", zoom_.mode());
 }
 
 void CShowView::startSoon() {
@@ -141,56 +69,41 @@ QString CShowView::currentPath() const {
 }
 
 const imaging::Bitmap* CShowView::shownBitmap() const {
-    if (decoding_)
-        return loading_;
+    if (bands_.active())
+        return bands_.bitmap();
     return doc_.displayed().isAllocated() ? &doc_.displayed() : nullptr;
 }
 
 QSize CShowView::pictureSize() const {
-    if (decoding_)
-        return loadingSize_;
+    if (bands_.active())
+        return bands_.size();
     const imaging::Bitmap& b = doc_.displayed();
     return b.isAllocated() ? QSize(b.width(), b.height()) : QSize();
 }
 
 QRect CShowView::displayRect() const {
-    const QSize s = pictureSize();
-    const ViewRect r = ZoomRules::layout(s.width(), s.height(), width(), height(), factor_,
-                                         zoomMode_ == kAutoFit && !userZoom_, pan_.x(), pan_.y());
-    return QRect(r.x, r.y, r.width, r.height);
-}
-
-void CShowView::prepareZoom(int w, int h) {
-    pan_ = QPoint();
-    if (zoomMode_ == kActualSize)
-        factor_ = 1.0;
-    else if (zoomMode_ == kAutoFit)
-        factor_ = ZoomRules::fitFactor(w, h, width(), height());
-    // Fixed ratio keeps the factor for the following pictures.
+    return zoom_.layout(pictureSize(), size());
 }
 
 int CShowView::loadPicture(int index) {
     if (index < 0 || index >= doc_.list().count())
         return kNoPicture;
-    if (decoding_)
+    if (bands_.active())
         return kFailedAndReported; // one decode at a time
-    userZoom_ = false;
-    frameTimer_.stop();
-    animation_.clear();
-    // A new picture has no selection.
-    selectionActive_ = false;
-    selection_ = {};
+    zoom_.startPicture();
     const std::string path = doc_.list().pathAt(index);
-    animated_ = isGif(path);
+    gif_.reset(GifPlayer::isGif(path));
+    // A new picture has no selection.
+    selection_.reset();
     if (QWidget* w = window())
         w->setWindowTitle(QString::fromStdString(path) + QStringLiteral(" - ") +
                           res::qtext(res::IDS_ABOUT_CAPTION));
 
     imaging::FileInfo info;
     if (imaging::PictureFile::readInfo(path, info) >= 1)
-        prepareZoom(info.width, info.height);
+        zoom_.prepare(QSize(info.width, info.height), size());
 
-    if (!animated_ && paintWhileLoading_) {
+    if (!gif_.animated() && paintWhileLoading_) {
         imaging::Bitmap ready;
         if (readAhead_->take(path, ready)) {
             // The previous picture goes after the new one is on screen:
@@ -205,16 +118,7 @@ int CShowView::loadPicture(int index) {
         }
     } else {
         imaging::Bitmap& shown = doc_.displayed();
-        const int rc = animated_ ? [&] {
-            imaging::AnimatedBitmap frames;
-            const int r = imaging::PictureFile::loadAnimation(path, frames);
-            if (r >= 1 && !frames.empty()) {
-                animation_ = std::move(frames);
-                shown = animation_.current().bitmap;
-            }
-            return r;
-        }()
-                                 : imaging::PictureFile::load(path, shown);
+        const int rc = gif_.animated() ? gif_.load(path) : imaging::PictureFile::load(path, shown);
         if (rc < 1) {
             shown.free();
             update();
@@ -222,51 +126,32 @@ int CShowView::loadPicture(int index) {
             return kFailedAndReported;
         }
     }
-    if (zoomMode_ == kAutoFit)
-        factor_ = ZoomRules::fitFactor(doc_.displayed().width(), doc_.displayed().height(), width(),
-                                       height());
+    zoom_.fitLoaded(QSize(doc_.displayed().width(), doc_.displayed().height()), size());
     updateCursor();
     update();
     emit pictureChanged(QString::fromStdString(path), index + 1, doc_.list().count());
-    if (animated_ && animation_.frameCount() > 1 && animation_.current().delayMs > 0)
-        frameTimer_.start(animation_.current().delayMs);
+    gif_.start();
     return kLoaded;
 }
 
 int CShowView::loadRowByRow(const std::string& path, int index, QSize announced) {
-    loadingSize_ = announced;
-    loading_ = nullptr;
-    decodedRows_ = 0;
-    decoding_ = true;
     const int count = doc_.list().count();
     const int boundary = viewRepeat_ ? 0 : index == count - 1 ? 2 : index == 0 ? 1 : 0;
-    DecodeInput input(boundary);
     QPointer<CShowView> self(this);
-    imaging::LoadOptions options;
-    options.bandRows = 10; // input is looked at every 10th row
-    options.reportPasses = true;
-    options.onRows = [&](const imaging::Bitmap& b, int first, int rows, int pass) {
-        if (!self)
-            return 0;
-        loadingSize_ = QSize(b.width(), b.height());
-        // Painted straight from the bitmap being filled.
-        loading_ = &b;
-        decodedRows_ = pass > 0 ? b.height() : std::max(decodedRows_, first + rows);
+    const auto onBand = [this](int pass) {
         const QRect r = displayRect();
         repaint(pass > 0 ? r : r.intersected(QRect(0, r.y(), width(), r.height())));
-        if (b.height() > 0)
-            emit progress(decodedRows_ * 100 / b.height());
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-        return input.code == 0 ? 1 : input.code;
+        if (bands_.size().height() > 0)
+            emit progress(bands_.rows() * 100 / bands_.size().height());
     };
     imaging::Bitmap decoded;
-    const int rc = imaging::PictureFile::load(path, decoded, options);
+    bool closeAsked = false;
+    const int rc = bands_.load(path, announced, boundary, QPointer<QObject>(this), onBand, decoded,
+                               closeAsked);
     if (!self)
         return kFailedAndReported;
-    decoding_ = false;
-    loading_ = nullptr;
     emit progress(0);
-    if (input.closeAsked)
+    if (closeAsked)
         QTimer::singleShot(0, window(), &QWidget::close);
     if (rc < 1) {
         // A navigation code or an error: the caller decides.
@@ -300,12 +185,12 @@ bool CShowView::askToSaveChanges() {
 }
 
 bool CShowView::navigate(Step step) {
-    if (editLock_ || decoding_ || doc_.list().empty() || !askToSaveChanges())
+    if (editLock_ || bands_.active() || doc_.list().empty() || !askToSaveChanges())
         return false;
     PictureList& list = doc_.list();
     // A key pressed during a decode turns the step into another one.
     for (int guard = 0; guard < 100000; ++guard) {
-        pan_ = QPoint();
+        zoom_.resetPan();
         switch (step) {
         case Step::Next:
             list.next(true);
@@ -342,21 +227,12 @@ void CShowView::postReadAhead(Step step) {
     PictureList& list = doc_.list();
     const int at = step == Step::Previous ? list.previous(false) : list.next(false);
     const std::string path = list.pathAt(at);
-    if (!path.empty() && !isGif(path))
+    if (!path.empty() && !GifPlayer::isGif(path))
         readAhead_->post(path);
 }
 
-void CShowView::keepCentreWhile(double newFactor) {
-    const QSize s = pictureSize();
-    const QRect before = displayRect();
-    const double cx = ZoomRules::relativeCentre(before.width(), width(), pan_.x());
-    const double cy = ZoomRules::relativeCentre(before.height(), height(), pan_.y());
-    factor_ = newFactor;
-    userZoom_ = true;
-    const int dw = std::max(1, int(s.width() * factor_)),
-              dh = std::max(1, int(s.height() * factor_));
-    pan_ =
-        QPoint(ZoomRules::panAfterZoom(dw, width(), cx), ZoomRules::panAfterZoom(dh, height(), cy));
+void CShowView::zoomTo(double newFactor) {
+    zoom_.zoomTo(newFactor, pictureSize(), size());
     afterZoomChange();
 }
 
@@ -368,54 +244,37 @@ void CShowView::afterZoomChange() {
 
 void CShowView::zoomIn() {
     if (hasPicture())
-        keepCentreWhile(ZoomRules::zoomIn(currentFactor()));
+        zoomTo(ZoomRules::zoomIn(zoom_.factor()));
 }
 
 void CShowView::zoomOut() {
     if (hasPicture())
-        keepCentreWhile(ZoomRules::zoomOut(currentFactor()));
+        zoomTo(ZoomRules::zoomOut(zoom_.factor()));
 }
 
 bool CShowView::setZoomPercent(int percent) {
     if (percent < ZoomRules::kMinPercent || percent > ZoomRules::kMaxPercent || !hasPicture())
         return false;
-    keepCentreWhile(percent * 0.01);
+    zoomTo(percent * 0.01);
     return true;
 }
 
 void CShowView::askZoomRatio() {
-    ZoomRatioDialog dialog(ZoomRules::percent(currentFactor()), this);
+    ZoomRatioDialog dialog(ZoomRules::percent(zoom_.factor()), this);
     if (dialog.exec() == QDialog::Accepted)
         setZoomPercent(dialog.percent());
 }
 
-double CShowView::currentFactor() const {
-    // In automatic fit without a user zoom the factor is the fit.
-    return factor_;
-}
-
 void CShowView::setZoomMode(int mode) {
-    zoomMode_ = mode;
-    if (mode == kFixedRatio)
-        return; // keeps the factor and the picture as they are
-    userZoom_ = false;
-    pan_ = QPoint();
-    const QSize s = pictureSize();
-    factor_ =
-        mode == kActualSize ? 1.0 : ZoomRules::fitFactor(s.width(), s.height(), width(), height());
-    afterZoomChange();
+    if (zoom_.setMode(mode, pictureSize(), size()))
+        afterZoomChange();
 }
 
 void CShowView::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
-    const QSize s = pictureSize();
-    if (zoomMode_ == kAutoFit && !userZoom_) {
-        factor_ = ZoomRules::fitFactor(s.width(), s.height(), width(), height());
+    if (zoom_.followWindow(pictureSize(), size()))
         emit zoomChanged();
-    }
-    const QRect r = displayRect();
-    pan_ = QPoint(ZoomRules::panAfterResize(pan_.x(), r.width(), width()),
-                  ZoomRules::panAfterResize(pan_.y(), r.height(), height()));
+    zoom_.keepPanInside(pictureSize(), size());
     updateCursor();
 }
 
@@ -425,44 +284,53 @@ void CShowView::updateCursor() {
     if (!pannable)
         unsetCursor();
     else
-        setCursor(buttonDown_ ? Qt::ClosedHandCursor : Qt::OpenHandCursor);
+        setCursor(drag_.down() ? Qt::ClosedHandCursor : Qt::OpenHandCursor);
 }
 
 void CShowView::mousePressEvent(QMouseEvent* event) {
     if (event->button() != Qt::LeftButton)
         return QWidget::mousePressEvent(event);
-    buttonDown_ = true;
-    if (selectionActive_)
-        return selectionPress(event->position().toPoint());
-    lastMouse_ = event->position().toPoint();
+    drag_.setDown(true);
+    if (selection_.active()) {
+        selection_.press(event->position().toPoint());
+        update();
+        return;
+    }
+    drag_.grab(event->position().toPoint());
     updateCursor();
 }
 
 void CShowView::mouseMoveEvent(QMouseEvent* event) {
-    if (selectionActive_) {
-        buttonDown_ ? selectionMove(event->position().toPoint())
-                    : selectionCursor(event->position().toPoint());
+    const QPoint p = event->position().toPoint();
+    if (selection_.active()) {
+        if (drag_.down()) {
+            selection_.move(p, pictureRect());
+            update();
+            emitSelection();
+        } else {
+            setCursor(selection_.cursorAt(p));
+        }
         return;
     }
-    if (!buttonDown_ || (zoomMode_ == kAutoFit && !userZoom_))
+    if (!drag_.down() || zoom_.fitting())
         return;
-    const QPoint p = event->position().toPoint();
-    const QRect r = displayRect();
-    const QPoint before = pan_;
-    pan_ = QPoint(ZoomRules::panBy(pan_.x(), p.x() - lastMouse_.x(), r.width(), width()),
-                  ZoomRules::panBy(pan_.y(), p.y() - lastMouse_.y(), r.height(), height()));
-    lastMouse_ = p;
+    const QPoint moved = zoom_.panBy(drag_.moveTo(p), pictureSize(), size());
     // The window content moves; only the uncovered strip is painted.
-    if (pan_ != before)
-        scroll(pan_.x() - before.x(), pan_.y() - before.y());
+    if (!moved.isNull())
+        scroll(moved.x(), moved.y());
 }
 
 void CShowView::mouseReleaseEvent(QMouseEvent* event) {
     if (event->button() != Qt::LeftButton)
         return QWidget::mouseReleaseEvent(event);
-    buttonDown_ = false;
-    if (selectionActive_)
-        return selectionRelease(event->position().toPoint());
+    drag_.setDown(false);
+    if (selection_.active()) {
+        selection_.release(pictureRect());
+        setCursor(selection_.cursorAt(event->position().toPoint()));
+        update();
+        emitSelection();
+        return;
+    }
     updateCursor();
     update(); // full quality again
 }
@@ -483,8 +351,7 @@ ViewRect CShowView::pictureRect() const {
 }
 
 void CShowView::setSelectionActive(bool active) {
-    selectionActive_ = active;
-    selection_ = {};
+    selection_.setActive(active);
     setMouseTracking(active);
     if (!active)
         updateCursor();
@@ -492,27 +359,23 @@ void CShowView::setSelectionActive(bool active) {
 }
 
 void CShowView::setProportion(bool hold, int x, int y, bool swapped) {
-    holdProportion_ = hold && x > 0 && y > 0;
-    proportionX_ = std::max(1, x);
-    proportionY_ = std::max(1, y);
-    swapped_ = swapped;
+    selection_.setProportion(hold, x, y, swapped);
 }
 
 SelectionRect CShowView::selectionInPicture() const {
-    return SelectionGeometry::toPicture(selection_, pictureRect(), displayFactor());
+    return SelectionGeometry::toPicture(selection_.rect(), pictureRect(), displayFactor());
 }
 
 QSize CShowView::setSelectionSize(int width, int height) {
     const QSize s = pictureSize();
-    selection_ = SelectionGeometry::withSize(selection_, pictureRect(), displayFactor(), s.width(),
-                                             s.height(), width, height);
+    selection_.setRect(SelectionGeometry::withSize(
+        selection_.rect(), pictureRect(), displayFactor(), s.width(), s.height(), width, height));
     update();
     return {width, height};
 }
 
 void CShowView::moveSelection(int dx, int dy) {
-    selection_ = {selection_.left + dx, selection_.top + dy, selection_.right + dx,
-                  selection_.bottom + dy};
+    selection_.moveBy(dx, dy);
     update();
     emitSelection();
 }
@@ -520,123 +383,6 @@ void CShowView::moveSelection(int dx, int dy) {
 void CShowView::emitSelection() {
     const SelectionRect p = selectionInPicture();
     emit selectionChanged(p.width(), p.height());
-}
-
-void CShowView::selectionPress(const QPoint& p) {
-    pressPoint_ = p;
-    moved_ = false;
-    grabbed_ = selection_.empty() ? SelectionPart::Outside
-                                  : SelectionGeometry::hitTest(selection_, p.x(), p.y());
-    const SelectionRect& r = selection_;
-    switch (grabbed_) {
-    case SelectionPart::Outside:
-        selection_ = {p.x(), p.y(), p.x(), p.y()};
-        anchor_ = p;
-        break;
-    case SelectionPart::BottomRight:
-        anchor_ = QPoint(r.left, r.top);
-        break;
-    case SelectionPart::BottomLeft:
-        anchor_ = QPoint(r.right, r.top);
-        break;
-    case SelectionPart::TopLeft:
-        anchor_ = QPoint(r.right, r.bottom);
-        break;
-    case SelectionPart::TopRight:
-        anchor_ = QPoint(r.left, r.bottom);
-        break;
-    default:
-        anchor_ = p; // edges and moving work from the press point
-        break;
-    }
-    update();
-}
-
-void CShowView::selectionMove(const QPoint& p) {
-    moved_ = moved_ || p != pressPoint_;
-    const ViewRect pic = pictureRect();
-    SelectionRect r = selection_;
-    switch (grabbed_) {
-    case SelectionPart::Outside:
-    case SelectionPart::BottomRight:
-    case SelectionPart::BottomLeft:
-    case SelectionPart::TopLeft:
-    case SelectionPart::TopRight:
-        r = SelectionGeometry::span(anchor_.x(), anchor_.y(), p.x(), p.y(), pic, holdProportion_,
-                                    proportionX_, proportionY_, swapped_);
-        break;
-    case SelectionPart::Left:
-        r.left = std::clamp(p.x(), pic.x, r.right);
-        break;
-    case SelectionPart::Right:
-        r.right = std::clamp(p.x(), r.left, pic.x + pic.width);
-        break;
-    case SelectionPart::Top:
-        r.top = std::clamp(p.y(), pic.y, r.bottom);
-        break;
-    case SelectionPart::Bottom:
-        r.bottom = std::clamp(p.y(), r.top, pic.y + pic.height);
-        break;
-    case SelectionPart::Inside:
-        r = SelectionGeometry::moved(r, p.x() - anchor_.x(), p.y() - anchor_.y(), pic);
-        anchor_ = p;
-        break;
-    }
-    // An edge drag with the proportion held: the other extent follows.
-    if (holdProportion_ && (grabbed_ == SelectionPart::Left || grabbed_ == SelectionPart::Right)) {
-        const int x = swapped_ ? proportionY_ : proportionX_,
-                  y = swapped_ ? proportionX_ : proportionY_;
-        r.bottom = std::min(r.top + r.width() * y / x, pic.y + pic.height);
-    } else if (holdProportion_ &&
-               (grabbed_ == SelectionPart::Top || grabbed_ == SelectionPart::Bottom)) {
-        const int x = swapped_ ? proportionY_ : proportionX_,
-                  y = swapped_ ? proportionX_ : proportionY_;
-        r.right = std::min(r.left + r.height() * x / y, pic.x + pic.width);
-    }
-    selection_ = r;
-    update();
-    emitSelection();
-}
-
-void CShowView::selectionRelease(const QPoint& p) {
-    if (!moved_ && grabbed_ == SelectionPart::Outside) {
-        selection_ = {}; // a click outside clears the selection
-    } else if (grabbed_ != SelectionPart::Inside) {
-        selection_ = SelectionGeometry::clipped(selection_, pictureRect());
-    }
-    selectionCursor(p);
-    update();
-    emitSelection();
-}
-
-void CShowView::selectionCursor(const QPoint& p) {
-    const SelectionPart part = selection_.empty()
-                                   ? SelectionPart::Outside
-                                   : SelectionGeometry::hitTest(selection_, p.x(), p.y());
-    switch (part) {
-    case SelectionPart::TopLeft:
-    case SelectionPart::BottomRight:
-        setCursor(Qt::SizeFDiagCursor);
-        break;
-    case SelectionPart::TopRight:
-    case SelectionPart::BottomLeft:
-        setCursor(Qt::SizeBDiagCursor);
-        break;
-    case SelectionPart::Left:
-    case SelectionPart::Right:
-        setCursor(Qt::SizeHorCursor);
-        break;
-    case SelectionPart::Top:
-    case SelectionPart::Bottom:
-        setCursor(Qt::SizeVerCursor);
-        break;
-    case SelectionPart::Inside:
-        setCursor(Qt::OpenHandCursor);
-        break;
-    case SelectionPart::Outside:
-        setCursor(Qt::CrossCursor);
-        break;
-    }
 }
 
 double CShowView::displayFactor() const {
@@ -651,52 +397,23 @@ void CShowView::setShowFileName(bool show) {
 }
 
 void CShowView::stepFrame(bool forward) {
-    if (!animated_ || animation_.empty())
-        return;
-    forward ? animation_.next() : animation_.previous();
-    doc_.displayed() = animation_.current().bitmap;
-    update();
-}
-
-void CShowView::playNextFrame() {
-    if (!animated_ || animation_.frameCount() < 2)
-        return;
-    animation_.next();
-    doc_.displayed() = animation_.current().bitmap;
-    update();
-    if (animation_.current().delayMs > 0)
-        frameTimer_.start(animation_.current().delayMs);
+    gif_.step(forward);
 }
 
 bool CShowView::deleteCurrent(bool permanent, FileUi& ui) {
     PictureList& list = doc_.list();
     const std::string path = list.currentPath();
-    if (path.empty() || editLock_ || decoding_)
+    if (path.empty() || editLock_ || bands_.active())
         return false;
-    const QString qpath = QString::fromStdString(path);
-    const QString question = QString::fromUtf8(
-        res::format(permanent ? res::IDS_CONFIRM_DELETE_PERMANENTLY : res::IDS_CONFIRM_TRASH, 1));
-    if (!ui.confirm(this, question))
+    if (!PictureDeletion::confirmAndRemove(path, permanent, ui, this))
         return false;
-    int error = 0;
-    if (permanent) {
-        error = FileOps::removePermanently(path).code;
-    } else {
-        const TrashCan::Result r = TrashCan::trash(path);
-        error = r.ok ? 0 : r.error;
-    }
-    if (error || QFileInfo::exists(qpath)) {
-        ui.error(this, FileErrorText::message(res::IDS_FAILED_DELETE, qpath, error ? error : EIO));
-        return false;
-    }
     readAhead_->release();
     list.removeCurrent();
-    emit pathRemoved(qpath);
+    emit pathRemoved(QString::fromStdString(path));
     modified_ = false;
     if (list.empty()) {
         doc_.displayed().free();
-        animation_.clear();
-        frameTimer_.stop();
+        gif_.clear();
         update();
         emit pictureChanged(QString(), 0, 0);
         return true;
@@ -712,57 +429,23 @@ void CShowView::copyToClipboard() {
 
 void CShowView::paintEvent(QPaintEvent*) {
     QPainter p(this);
-    p.fillRect(rect(), background_);
-    if (doc_.list().empty()) {
-        // The empty text in the inverse of the background.
-        p.setPen(
-            QColor(255 - background_.red(), 255 - background_.green(), 255 - background_.blue()));
-        QFont f;
-        f.setFamilies({res::qtext(res::IDS_FONT_GULIM), QStringLiteral("NanumGothic"),
-                       QStringLiteral("sans-serif")});
-        f.setPixelSize(12);
-        p.setFont(f);
-        p.drawText(QPoint(10, 10 + p.fontMetrics().ascent()), res::qtext(res::IDS_VIEWER_EMPTY));
-        return;
-    }
-    const imaging::Bitmap* b = shownBitmap();
-    if (!b || !b->isAllocated())
-        return;
-    const QRect dest = displayRect();
-    imaging::PaintQuality quality = displayMode_ == 2   ? imaging::PaintQuality::Best
-                                    : displayMode_ == 1 ? imaging::PaintQuality::Smooth
-                                                        : imaging::PaintQuality::Fast;
-    if (buttonDown_ || decoding_)
-        quality = imaging::PaintQuality::Fast;
-    if (decoding_) {
-        // Only the rows decoded so far.
-        const int rows = std::min(decodedRows_, b->height());
-        if (rows <= 0)
-            return;
-        const int destRows = int(qint64(dest.height()) * rows / b->height());
-        imaging::BitmapPainter::paint(p, *b, QRect(0, 0, b->width(), rows),
-                                      QRect(dest.x(), dest.y(), dest.width(), destRows), quality);
-        return;
-    }
-    imaging::BitmapPainter::paint(p, *b, QRect(0, 0, b->width(), b->height()), dest, quality);
-    if (selectionActive_ && !selection_.empty()) {
-        // Outline and centre cross, inverting what lies below.
-        p.setCompositionMode(QPainter::CompositionMode_Difference);
-        p.setPen(Qt::white);
-        const SelectionRect& s = selection_;
-        p.drawRect(s.left, s.top, s.width() - 1, s.height() - 1);
-        const int cx = (s.left + s.right) / 2, cy = (s.top + s.bottom) / 2;
-        p.drawLine(s.left + s.width() / 3, cy, s.right - s.width() / 3, cy);
-        p.drawLine(cx, s.top + s.height() / 3, cx, s.bottom - s.height() / 3);
-        p.setCompositionMode(QPainter::CompositionMode_SourceOver);
-    }
-    if (showName_ && !buttonDown_) {
-        const QString name = QFileInfo(currentPath()).fileName();
-        p.setPen(Qt::white);
-        p.drawText(QPoint(20, 20 + p.fontMetrics().ascent()), name);
-        p.setPen(Qt::black);
-        p.drawText(QPoint(19, 19 + p.fontMetrics().ascent()), name);
-    }
+    ViewPainter::Scene s;
+    s.client = rect();
+    s.background = background_;
+    s.emptyList = doc_.list().empty();
+    s.bitmap = shownBitmap();
+    if (!s.emptyList && s.bitmap && s.bitmap->isAllocated())
+        s.dest = displayRect();
+    s.displayMode = displayMode_;
+    s.dragging = drag_.down();
+    s.decoding = bands_.active();
+    s.decodedRows = bands_.rows();
+    s.selectionActive = selection_.active();
+    s.selection = selection_.rect();
+    s.showName = showName_;
+    if (showName_)
+        s.name = QFileInfo(currentPath()).fileName();
+    ViewPainter::paint(p, s);
 }
 
 } // namespace kamelo

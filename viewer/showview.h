@@ -1,12 +1,15 @@
 #pragma once
 
-#include "imaging/animation.h"
 #include "imaging/bitmap.h"
+#include "viewer/bandloader.h"
 #include "viewer/core/selectiongeometry.h"
+#include "viewer/gifplayer.h"
+#include "viewer/pandrag.h"
+#include "viewer/selectiontool.h"
+#include "viewer/viewzoom.h"
 
 #include <QColor>
 #include <QPoint>
-#include <QTimer>
 #include <QWidget>
 
 #include <memory>
@@ -33,7 +36,11 @@ public:
     static constexpr int kWantFirst = -1088;
     static constexpr int kWantLast = -1089;
     enum class Step { Next, Previous, First, Last };
-    enum ZoomMode { kActualSize = 0, kAutoFit = 1, kFixedRatio = 2 };
+    enum ZoomMode {
+        kActualSize = ViewZoom::kActualSize,
+        kAutoFit = ViewZoom::kAutoFit,
+        kFixedRatio = ViewZoom::kFixedRatio
+    };
 
     explicit CShowView(CEyeDoc& doc, QWidget* parent = nullptr);
     ~CShowView() override;
@@ -46,9 +53,9 @@ public:
     bool navigate(Step step);
     bool canNavigate() const;
 
-    double zoomFactor() const { return factor_; }
-    int zoomMode() const { return zoomMode_; }
-    bool userZoom() const { return userZoom_; }
+    double zoomFactor() const { return zoom_.factor(); }
+    int zoomMode() const { return zoom_.mode(); }
+    bool userZoom() const { return zoom_.userZoom(); }
     void zoomIn();
     void zoomOut();
     // 10..20000 %; others are ignored (false).
@@ -56,7 +63,7 @@ public:
     void setZoomMode(int mode);
     // The zoom ratio dialog.
     void askZoomRatio();
-    QPoint panOffset() const { return pan_; }
+    QPoint panOffset() const { return zoom_.pan(); }
 
     bool hasPicture() const;
     bool isModified() const { return modified_; }
@@ -66,9 +73,9 @@ public:
     void setModified(bool modified) { modified_ = modified; }
     bool editLock() const { return editLock_; }
     void setEditLock(bool locked) { editLock_ = locked; }
-    bool isAnimated() const { return animated_; }
-    int frameIndex() const { return animation_.currentIndex(); }
-    int frameCount() const { return animation_.frameCount(); }
+    bool isAnimated() const { return gif_.animated(); }
+    int frameIndex() const { return gif_.frameIndex(); }
+    int frameCount() const { return gif_.frameCount(); }
     void stepFrame(bool forward);
     // The shown picture's rectangle in the view.
     QRect displayRect() const;
@@ -84,9 +91,9 @@ public:
     // The selection tool (the crop uses it): while active the mouse draws
     // and changes a selection instead of panning.
     void setSelectionActive(bool active);
-    bool selectionActive() const { return selectionActive_; }
+    bool selectionActive() const { return selection_.active(); }
     void setProportion(bool hold, int x, int y, bool swapped);
-    SelectionRect selection() const { return selection_; }
+    SelectionRect selection() const { return selection_.rect(); }
     // The selection in picture pixels.
     SelectionRect selectionInPicture() const;
     // Sets the selection's size in picture pixels; returns it after limiting.
@@ -125,59 +132,32 @@ private:
     // announced: the size the file's header gives, for the layout before
     // the first rows arrive.
     int loadRowByRow(const std::string& path, int index, QSize announced);
-    void prepareZoom(int width, int height);
-    void keepCentreWhile(double newFactor);
+    void zoomTo(double newFactor);
     void afterZoomChange();
     void updateCursor();
     void postReadAhead(Step step);
     QSize pictureSize() const;
     const imaging::Bitmap* shownBitmap() const;
     bool askToSaveChanges();
-    double currentFactor() const;
     // The factor the picture is drawn with right now (the fit included).
     double displayFactor() const;
-    void playNextFrame();
     ViewRect pictureRect() const;
-    void selectionPress(const QPoint& p);
-    void selectionMove(const QPoint& p);
-    void selectionRelease(const QPoint& p);
-    void selectionCursor(const QPoint& p);
     void emitSelection();
 
     CEyeDoc& doc_;
     std::unique_ptr<ReadAheadWorker> readAhead_;
     QColor background_;
-    double factor_ = 1.0;
-    int zoomMode_ = kAutoFit;
     int displayMode_ = 0;
     bool viewRepeat_ = true;
     bool paintWhileLoading_ = true;
-    bool userZoom_ = false;
     bool modified_ = false;
     bool editLock_ = false;
-    bool animated_ = false;
     bool showName_ = false;
-    bool buttonDown_ = false;
-    QPoint pan_;
-    QPoint lastMouse_;
-    // While a picture decodes band by band.
-    bool decoding_ = false;
-    const imaging::Bitmap* loading_ = nullptr; // the bitmap the decode fills
-    QSize loadingSize_;
-    int decodedRows_ = 0;
-    imaging::AnimatedBitmap animation_;
-    QTimer frameTimer_;
-    // Selection tool.
-    bool selectionActive_ = false;
-    SelectionRect selection_;
-    SelectionPart grabbed_ = SelectionPart::Outside;
-    QPoint anchor_;
-    QPoint pressPoint_;
-    bool moved_ = false;
-    bool holdProportion_ = false;
-    int proportionX_ = 1;
-    int proportionY_ = 1;
-    bool swapped_ = false;
+    ViewZoom zoom_;
+    PanDrag drag_;
+    BandLoader bands_;
+    GifPlayer gif_;
+    SelectionTool selection_;
 };
 
 } // namespace kamelo

@@ -1,0 +1,65 @@
+#include "viewpainter.h"
+
+#include "imaging/bitmappainter.h"
+#include "resources/qtstrings.h"
+
+#include <QPainter>
+
+#include <algorithm>
+
+namespace kamelo {
+
+void ViewPainter::paint(QPainter& p, const Scene& s) {
+    p.fillRect(s.client, s.background);
+    if (s.emptyList) {
+        // The empty text in the inverse of the background.
+        p.setPen(QColor(255 - s.background.red(), 255 - s.background.green(),
+                        255 - s.background.blue()));
+        QFont f;
+        f.setFamilies({res::qtext(res::IDS_FONT_GULIM), QStringLiteral("NanumGothic"),
+                       QStringLiteral("sans-serif")});
+        f.setPixelSize(12);
+        p.setFont(f);
+        p.drawText(QPoint(10, 10 + p.fontMetrics().ascent()), res::qtext(res::IDS_VIEWER_EMPTY));
+        return;
+    }
+    const imaging::Bitmap* b = s.bitmap;
+    if (!b || !b->isAllocated())
+        return;
+    const QRect& dest = s.dest;
+    imaging::PaintQuality quality = s.displayMode == 2   ? imaging::PaintQuality::Best
+                                    : s.displayMode == 1 ? imaging::PaintQuality::Smooth
+                                                         : imaging::PaintQuality::Fast;
+    if (s.dragging || s.decoding)
+        quality = imaging::PaintQuality::Fast;
+    if (s.decoding) {
+        // Only the rows decoded so far.
+        const int rows = std::min(s.decodedRows, b->height());
+        if (rows <= 0)
+            return;
+        const int destRows = int(qint64(dest.height()) * rows / b->height());
+        imaging::BitmapPainter::paint(p, *b, QRect(0, 0, b->width(), rows),
+                                      QRect(dest.x(), dest.y(), dest.width(), destRows), quality);
+        return;
+    }
+    imaging::BitmapPainter::paint(p, *b, QRect(0, 0, b->width(), b->height()), dest, quality);
+    if (s.selectionActive && !s.selection.empty()) {
+        // Outline and centre cross, inverting what lies below.
+        p.setCompositionMode(QPainter::CompositionMode_Difference);
+        p.setPen(Qt::white);
+        const SelectionRect& r = s.selection;
+        p.drawRect(r.left, r.top, r.width() - 1, r.height() - 1);
+        const int cx = (r.left + r.right) / 2, cy = (r.top + r.bottom) / 2;
+        p.drawLine(r.left + r.width() / 3, cy, r.right - r.width() / 3, cy);
+        p.drawLine(cx, r.top + r.height() / 3, cx, r.bottom - r.height() / 3);
+        p.setCompositionMode(QPainter::CompositionMode_SourceOver);
+    }
+    if (s.showName && !s.dragging) {
+        p.setPen(Qt::white);
+        p.drawText(QPoint(20, 20 + p.fontMetrics().ascent()), s.name);
+        p.setPen(Qt::black);
+        p.drawText(QPoint(19, 19 + p.fontMetrics().ascent()), s.name);
+    }
+}
+
+} // namespace kamelo

@@ -1,0 +1,36 @@
+#pragma once
+
+#include "imaging/bitmap.h"
+#include "viewer/core/selectiongeometry.h"
+
+#include <QColor>
+#include <QRect>
+#include <QString>
+
+class QPainter;
+
+namespace kamelo {
+
+// Draws the viewer's client area: the background, the picture (only the
+// rows decoded so far while it loads), the selection and the file name.
+class ViewPainter {
+public:
+    struct Scene {
+        QRect client;
+        QColor background;
+        bool emptyList = false;
+        const imaging::Bitmap* bitmap = nullptr;
+        QRect dest;
+        int displayMode = 0; // 0 fast, 1 smooth, 2 best
+        bool dragging = false;
+        bool decoding = false;
+        int decodedRows = 0;
+        bool selectionActive = false;
+        SelectionRect selection;
+        bool showName = false;
+        QString name;
+    };
+    static void paint(QPainter& p, const Scene& s);
+};
+
+} // namespace kamelo
