@@ -18,8 +18,13 @@ build: configure
 run: build
 	$(BUILD)/bin/kamelo
 
+# The last line says how many tests were skipped and why; the exit status
+# stays ctest's, so a failing test still fails `make test`.
 test: build
-	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j2
+	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j2 \
+	    --output-junit $(abspath $(BUILD))/ctest-results.xml; \
+	status=$$?; python3 $(CURDIR)/scripts/test-summary.py $(abspath $(BUILD))/ctest-results.xml; \
+	exit $$status
 
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i
