@@ -1,6 +1,7 @@
 #include "app/eyeapp.h"
 #include "app/frameseams.h"
 #include "base/programmemory.h"
+#include "chrome/uilocale.h"
 
 #include <QApplication>
 
@@ -9,6 +10,10 @@ int main(int argc, char* argv[]) {
     QApplication qapp(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Kamelo"));
     QApplication::setOrganizationName(QStringLiteral("Halvern"));
+    // Before any window: Qt's standard dialogs and buttons in Korean, and
+    // one face for Hangul and digits alike.
+    kamelo::UiLocale::installQtCatalogue(qapp);
+    kamelo::UiLocale::applyUiFont();
 
     // Qt has taken its own options out of the arguments by now.
     kamelo::StartupOptions options;
