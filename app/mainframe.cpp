@@ -4,6 +4,7 @@
 #include "app/commandtable.h"
 #include "app/eyeapp.h"
 #include "app/showframe.h"
+#include "app/toolbaricons.h"
 #include "app/workarea.h"
 #include "base/settingskeys.h"
 #include "base/settingsstore.h"
@@ -470,6 +471,7 @@ void CMainFrame::buildToolBar() {
                            cmd::kWallpaperRestore});
     wallpaperButton_->setMenu(menu);
     bar->addWidget(wallpaperButton_);
+    ToolBarIcons::dress(bar);
 }
 
 void CMainFrame::buildStatusBar() {

@@ -4,6 +4,7 @@
 #include "app/commandtable.h"
 #include "app/eyeapp.h"
 #include "app/mainframe.h"
+#include "app/toolbaricons.h"
 #include "app/workarea.h"
 #include "base/settingskeys.h"
 #include "base/settingsstore.h"
@@ -49,6 +50,7 @@ CShowFrame::CShowFrame(CEyeApp& app, int openFlag)
     toolBar_->setMovable(false);
     for (int id : {cmd::kBackToBrowser, cmd::kFullScreen, cmd::kEditMode})
         toolBar_->addAction(commands_->action(id));
+    ToolBarIcons::dress(toolBar_);
 
     for (int i = 0; i < 3; ++i) {
         panes_[i] = new QLabel(statusBar());
