@@ -8,6 +8,7 @@
 #include "app/workarea.h"
 #include "base/settingskeys.h"
 #include "base/settingsstore.h"
+#include "base/uisettings.h"
 #include "base/windowplacement.h"
 #include "browser/browseview.h"
 #include "browser/thumblistctrl.h"
@@ -274,7 +275,8 @@ void CShowFrame::saveAs() {
         QStringLiteral("*.jpg *.bmp *.png *.tif *.tga *.pcx *.pct *.iff *.gif *.psd *.ras *.sgi"));
     if (target.isEmpty())
         return;
-    const int rc = ViewerSave::save(app_.doc().displayed(), target.toStdString());
+    const int rc =
+        ViewerSave::save(app_.doc().displayed(), target.toStdString(), picturesUpright());
     if (rc == ViewerSave::kNotSaved || rc < 0)
         QMessageBox::warning(
             this, res::qtext(res::IDS_APP_TITLE),
@@ -320,7 +322,7 @@ void CShowFrame::saveOverFile() {
     const std::string path = app_.doc().list().currentPath();
     if (path.empty() || !app_.doc().displayed().isAllocated())
         return;
-    const int rc = ViewerSave::save(app_.doc().displayed(), path);
+    const int rc = ViewerSave::save(app_.doc().displayed(), path, picturesUpright());
     view_->setModified(false); // cleared whatever the writer did
     if (rc < 0)
         QMessageBox::warning(

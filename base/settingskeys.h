@@ -32,6 +32,7 @@ inline constexpr const char* kBackgroundDesign = "Background Design";
 inline constexpr const char* kOnlyPictures = "Only Pictures";
 inline constexpr const char* kPaintWhileLoading = "Paint While Loading";
 inline constexpr const char* kViewerBackgroundColor = "Viewer Background Color";
+inline constexpr const char* kApplyOrientation = "Apply Orientation";
 
 inline constexpr const char* kBrowserX = "browser x";
 inline constexpr const char* kBrowserY = "browser y";
@@ -51,11 +52,14 @@ inline constexpr const char* kCacheFileVersion = "Cache File Version";
 inline constexpr const char* kCheckFileAssociation = "check file association";
 inline constexpr const char* kUseStamp = "Use Stamp";
 inline constexpr const char* kCacheCount = "cache count";
+// In the cache index: 1 when its thumbnails were turned upright.
+inline constexpr const char* kCacheOrientation = "cache orientation";
 
 inline constexpr int kShowEditBarDefault = 0;
 inline constexpr int kCacheFileVersionDefault = 0;
 inline constexpr int kCheckFileAssociationDefault = 0;
 inline constexpr int kUseStampDefault = 1;
+inline constexpr int kApplyOrientationDefault = 1;
 // The thumbnail cache format that this program writes.
 inline constexpr int kCurrentCacheFileVersion = 2;
 

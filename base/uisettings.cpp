@@ -27,6 +27,9 @@ CUiSettings* uiSettings() {
 void setUiSettings(CUiSettings* settings) {
     g_uiSettings = settings;
 }
+bool picturesUpright() {
+    return !g_uiSettings || g_uiSettings->applyOrientation != 0;
+}
 SettingsStore* settingsStore() {
     return g_settingsStore;
 }
@@ -76,6 +79,7 @@ void CUiSettings::load(const SettingsStore& s) {
     paintWhileLoading = s.getInt(kGeneral, kPaintWhileLoading, 1);
     viewerBackgroundColor =
         static_cast<uint32_t>(s.getInt(kGeneralLower, kViewerBackgroundColor, 0x808080));
+    applyOrientation = s.getInt(kGeneral, kApplyOrientation, kApplyOrientationDefault);
 }
 
 bool CUiSettings::save(SettingsStore& s) const {
@@ -102,6 +106,7 @@ bool CUiSettings::save(SettingsStore& s) const {
     ok &= s.setInt(kGeneral, kPaintWhileLoading, paintWhileLoading);
     ok &= s.setInt(kGeneralLower, kViewerBackgroundColor,
                    static_cast<int32_t>(viewerBackgroundColor));
+    ok &= s.setInt(kGeneral, kApplyOrientation, applyOrientation);
     return batch.commit() && ok;
 }
 

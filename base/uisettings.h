@@ -37,6 +37,9 @@ public:
     int onlyPictures = 1;
     int paintWhileLoading = 1;
     uint32_t viewerBackgroundColor = 0x808080; // 0x00BBGGRR
+    // Pictures are turned upright by their EXIF orientation when read for
+    // showing (0: shown as stored).
+    int applyOrientation = 1;
 
     void load(const SettingsStore& store);
     bool save(SettingsStore& store) const;
@@ -51,6 +54,9 @@ public:
 // The program-wide settings object and store, published during start-up.
 CUiSettings* uiSettings();
 void setUiSettings(CUiSettings* settings);
+// Whether pictures are turned upright by their EXIF orientation when read
+// for showing: the setting, or its default before settings are published.
+bool picturesUpright();
 SettingsStore* settingsStore();
 void setSettingsStore(SettingsStore* store);
 

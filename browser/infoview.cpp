@@ -3,6 +3,7 @@
 #include "base/uisettings.h"
 #include "browser/core/thumbfit.h"
 #include "exif/exiflist.h"
+#include "imaging/orientation.h"
 #include "imaging/picturefile.h"
 #include "imaging/resize.h"
 #include "resources/qtstrings.h"
@@ -23,6 +24,7 @@ void PreviewPage::clear() {
     path_.clear();
     image_ = QImage();
     pictureSize_ = QSize();
+    orientation_ = imaging::Orientation::kUpright;
     ++generation_;
     update();
 }
@@ -31,9 +33,13 @@ void PreviewPage::load(const QString& path) {
     path_ = path;
     image_ = QImage();
     pictureSize_ = QSize();
+    orientation_ = picturesUpright() ? imaging::Orientation::read(path.toStdString())
+                                     : imaging::Orientation::kUpright;
     imaging::FileInfo info;
     if (imaging::PictureFile::readInfo(path.toStdString(), info) >= 1)
-        pictureSize_ = QSize(info.width, info.height);
+        pictureSize_ = imaging::Orientation::swapsSides(orientation_)
+                           ? QSize(info.height, info.width)
+                           : QSize(info.width, info.height);
     startLoad();
     update();
 }
@@ -52,34 +58,40 @@ void PreviewPage::startLoad() {
     if (path_.isEmpty() || target.isEmpty())
         return;
     const std::string path = path_.toStdString();
-    const QSize full = pictureSize_;
+    const int orientation = orientation_;
+    // The decoder works on the stored picture: sizes as stored.
+    const bool swap = imaging::Orientation::swapsSides(orientation);
+    const QSize full = swap ? pictureSize_.transposed() : pictureSize_;
+    const QSize stored = swap ? target.size().transposed() : target.size();
     QPointer<PreviewPage> self(this);
-    QThreadPool::globalInstance()->start([self, generation, path, full, target] {
-        imaging::LoadOptions options;
-        for (int n : {8, 4, 2})
-            if ((full.width() + n - 1) / n >= target.width() &&
-                (full.height() + n - 1) / n >= target.height()) {
-                options.scaleDenominator = n;
-                break;
-            }
-        imaging::Bitmap picture;
-        QImage result;
-        if (imaging::PictureFile::load(path, picture, options) >= 1 &&
-            (picture.width() == target.width() ||
-             imaging::Resize::apply(picture, target.width(), target.height(),
-                                    imaging::Resize::kResample) >= 1))
-            result = picture.view().copy();
-        // Back on the window's thread; a newer request wins.
-        QMetaObject::invokeMethod(
-            qApp,
-            [self, generation, result] {
-                if (self && self->generation_ == generation) {
-                    self->image_ = result;
-                    self->update();
+    QThreadPool::globalInstance()->start(
+        [self, generation, path, full, stored, target, orientation] {
+            imaging::LoadOptions options;
+            for (int n : {8, 4, 2})
+                if ((full.width() + n - 1) / n >= stored.width() &&
+                    (full.height() + n - 1) / n >= stored.height()) {
+                    options.scaleDenominator = n;
+                    break;
                 }
-            },
-            Qt::QueuedConnection);
-    });
+            imaging::Bitmap picture;
+            QImage result;
+            if (imaging::PictureFile::load(path, picture, options) >= 1 &&
+                imaging::Orientation::makeUpright(picture, orientation) >= 1 &&
+                (picture.width() == target.width() ||
+                 imaging::Resize::apply(picture, target.width(), target.height(),
+                                        imaging::Resize::kResample) >= 1))
+                result = picture.view().copy();
+            // Back on the window's thread; a newer request wins.
+            QMetaObject::invokeMethod(
+                qApp,
+                [self, generation, result] {
+                    if (self && self->generation_ == generation) {
+                        self->image_ = result;
+                        self->update();
+                    }
+                },
+                Qt::QueuedConnection);
+        });
 }
 
 void PreviewPage::resizeEvent(QResizeEvent* event) {

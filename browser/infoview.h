@@ -19,6 +19,7 @@ public:
     // The picture's rectangle in the page (empty when there is none).
     QRect displayRect() const;
     bool hasPicture() const { return !image_.isNull(); }
+    // As shown: upright when the picture is turned by its EXIF orientation.
     QSize pictureSize() const { return pictureSize_; }
 
 protected:
@@ -31,6 +32,7 @@ private:
     QString path_;
     QImage image_;
     QSize pictureSize_;
+    int orientation_ = 1; // how the file's rows are turned for showing
     quint64 generation_ = 0;
 };
 

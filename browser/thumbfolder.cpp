@@ -34,7 +34,8 @@ ThumbFolder::ThumbFolder(Options options)
       template_(ThumbCellArt::cellTemplate(options.design, options.width, options.height)) {}
 
 ThumbRecipe ThumbFolder::recipe(bool useStamp) const {
-    return {options_.width, options_.height, options_.border, useStamp, template_};
+    return {options_.width, options_.height,  options_.border,
+            useStamp,       options_.upright, template_};
 }
 
 int ThumbFolder::addImage(const QImage& image) {
@@ -158,6 +159,7 @@ void ThumbFolder::applyThumbnail(int row, const ThumbResult& result) {
 
 bool ThumbFolder::saveCache(CacheIndex& index) const {
     const int width = options_.width, height = options_.height;
+    index.keepOnlyOrientationRule(options_.upright);
     const int n = index.nextNumber();
     const std::string base = index.cacheBase(n);
     auto fillRow = [&](int i, int y, uint8_t* bgr) {
@@ -178,6 +180,7 @@ bool ThumbFolder::saveCache(CacheIndex& index) const {
 }
 
 ThumbFolder::CacheResult ThumbFolder::loadCache(CacheIndex& index, const QString& folder) {
+    index.keepOnlyOrientationRule(options_.upright);
     const std::string key = cacheKey(folder);
     const std::string base = index.lookup(key);
     if (base == CacheIndex::kNotFound)

@@ -29,6 +29,7 @@ public:
         bool onlyPictures = true;
         bool details = false;
         bool withParent = true; // no parent entry on the desktop
+        bool upright = true;    // thumbnails turned by the EXIF orientation
     };
     enum class CacheResult { Loaded, NotFound, Stale };
 
@@ -38,7 +39,8 @@ public:
     // placeholder per file type). False when the folder cannot be read.
     bool enumerate(const QString& folder);
     // Fills the list from the folder's cache pair after checking that the
-    // folder still holds the same items; a pair that does not fit is removed.
+    // folder still holds the same items in cells of this size, turned by the
+    // same orientation rule; a pair that does not fit is removed.
     CacheResult loadCache(CacheIndex& index, const QString& folder);
     // Stores the list as the folder's new cache pair.
     bool saveCache(CacheIndex& index) const;

@@ -287,6 +287,7 @@ bool CThumbListCtrl::loadFolder(const QString& path, Refresh refresh) {
     o.border = s.thumbBorder;
     o.design = s.thumbDesign;
     o.onlyPictures = s.onlyPictures != 0;
+    o.upright = s.applyOrientation != 0;
     o.details = viewType_ == 1;
     applyAppearance();
     const QString folderPath = QFileInfo(path).absoluteFilePath();

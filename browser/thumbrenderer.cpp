@@ -2,27 +2,33 @@
 
 #include "browser/core/thumbfit.h"
 #include "imaging/filecomments.h"
+#include "imaging/orientation.h"
 #include "imaging/picturefile.h"
 #include "imaging/resize.h"
 
 #include <QPainter>
+
+#include <map>
+#include <vector>
 
 namespace kamelo {
 
 namespace {
 
 // The largest JPEG scale 1/n whose result is still at least the fitted size,
-// so that the picture is only ever shrunk afterwards.
-int scaleFor(const std::string& path, const ThumbRecipe& recipe) {
+// so that the picture is only ever shrunk afterwards. A picture that will be
+// turned a quarter is fitted with its sides swapped.
+int scaleFor(const std::string& path, const ThumbRecipe& recipe, bool swapSides) {
     imaging::FileInfo info;
     if (imaging::PictureFile::readInfo(path, info) < 1)
         return 1;
-    const ThumbPlacement p =
-        ThumbFit::place(info.width, info.height, recipe.width, recipe.height, recipe.border);
+    const int w = swapSides ? info.height : info.width;
+    const int h = swapSides ? info.width : info.height;
+    const ThumbPlacement p = ThumbFit::place(w, h, recipe.width, recipe.height, recipe.border);
     if (!p.valid())
         return 1;
     for (int n : {8, 4, 2})
-        if ((info.width + n - 1) / n >= p.width && (info.height + n - 1) / n >= p.height)
+        if ((w + n - 1) / n >= p.width && (h + n - 1) / n >= p.height)
             return n;
     return 1;
 }
@@ -38,16 +44,28 @@ ThumbResult ThumbRenderer::render(const std::string& path, const ThumbRecipe& re
         return r.stopped;
     };
 
+    // The orientation and the capture date come from one reading of the
+    // camera information.
+    const std::map<int, std::vector<uint8_t>> comments = imaging::FileComments::readMany(
+        path, {imaging::comment::kDateTimeOriginal, imaging::comment::kOrientation});
+    int orientation = imaging::Orientation::kUpright;
+    if (recipe.upright)
+        if (auto it = comments.find(imaging::comment::kOrientation); it != comments.end())
+            orientation = imaging::Orientation::fromBytes(it->second);
+
     imaging::Bitmap picture;
     bool loaded = false;
     if (recipe.useStamp && !stop())
         loaded = imaging::PictureFile::readStamp(path, picture) >= 1;
     if (!loaded && !stop()) {
         imaging::LoadOptions options;
-        options.scaleDenominator = scaleFor(path, recipe);
+        options.scaleDenominator =
+            scaleFor(path, recipe, imaging::Orientation::swapsSides(orientation));
         loaded = imaging::PictureFile::load(path, picture, options) >= 1;
     }
     if (!loaded || stop())
+        return r;
+    if (imaging::Orientation::makeUpright(picture, orientation) < 1)
         return r;
 
     const ThumbPlacement place = ThumbFit::place(picture.width(), picture.height(), recipe.width,
@@ -73,8 +91,9 @@ ThumbResult ThumbRenderer::render(const std::string& path, const ThumbRecipe& re
     r.decoded = true;
 
     int32_t taken = 0;
-    if (ThumbFit::captureTime(
-            imaging::FileComments::text(path, imaging::comment::kDateTimeOriginal), taken)) {
+    const auto date = comments.find(imaging::comment::kDateTimeOriginal);
+    if (date != comments.end() &&
+        ThumbFit::captureTime(std::string(date->second.begin(), date->second.end()), taken)) {
         r.dateTakenKnown = true;
         r.dateTaken = taken;
     }

@@ -15,6 +15,8 @@ struct ThumbRecipe {
     int height = 100;
     int border = 10;
     bool useStamp = true;
+    // Turned upright by the file's EXIF orientation (stamp and picture alike).
+    bool upright = true;
     QImage cellTemplate; // width x height
 };
 
@@ -29,8 +31,8 @@ struct ThumbResult {
 
 // Makes one thumbnail cell: the embedded stamp when asked and present, else
 // the picture itself (JPEGs decoded at the smallest DCT scale that still
-// fills the box), fitted into the box and placed on the cell template, with
-// the capture date of the file. Safe on worker threads.
+// fills the box), turned upright when the recipe asks, fitted into the box
+// and placed on the cell template, with the capture date of the file. Safe on worker threads.
 class ThumbRenderer {
 public:
     static ThumbResult render(const std::string& path, const ThumbRecipe& recipe,

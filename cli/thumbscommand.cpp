@@ -76,6 +76,7 @@ int runThumbsCommand(SettingsStore& store, const std::vector<std::string>& given
     o.border = s.thumbBorder;
     o.design = s.thumbDesign;
     o.onlyPictures = s.onlyPictures != 0;
+    o.upright = s.applyOrientation != 0;
     ThumbFolder folder(o);
     QElapsedTimer timer;
     timer.start();

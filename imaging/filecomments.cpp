@@ -30,6 +30,8 @@ const char* keyFor(int type) {
         return "Exif.Image.Model";
     case comment::kSoftware:
         return "Exif.Image.Software";
+    case comment::kOrientation:
+        return "Exif.Image.Orientation";
     case comment::kExifVersion:
         return "Exif.Photo.ExifVersion";
     case comment::kDateTimeOriginal:

@@ -20,6 +20,7 @@ inline constexpr int kFocalLength = 33;      // unsigned rational
 inline constexpr int kExposureTime = 34;     // unsigned rational
 inline constexpr int kFNumber = 35;          // unsigned rational
 inline constexpr int kIsoSpeed = 162;        // 16-bit values
+inline constexpr int kOrientation = 274;     // 16-bit value, 1-8 (the tag number)
 } // namespace comment
 
 // Camera values stored in a picture's EXIF block, read without decoding

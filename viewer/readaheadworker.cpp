@@ -1,5 +1,7 @@
 #include "readaheadworker.h"
 
+#include "base/uisettings.h"
+#include "imaging/orientation.h"
 #include "imaging/picturefile.h"
 
 #include <atomic>
@@ -38,6 +40,7 @@ void ReadAheadWorker::post(const std::string& path) {
         if (path == state_->readyPath && state_->ready.isAllocated())
             return; // already there
         state_->wanted = path;
+        state_->upright = picturesUpright();
         state_->pending = true;
         state_->readyPath.clear();
         state_->ready.free();
@@ -73,6 +76,7 @@ bool ReadAheadWorker::waitReady(const std::string& path, int timeoutMs) {
 void ReadAheadWorker::run(std::shared_ptr<State> s) {
     for (;;) {
         std::string path;
+        bool upright = true;
         {
             std::unique_lock<std::mutex> lock(s->mutex);
             s->wake.wait(lock, [&] { return s->stop || s->pending; });
@@ -82,12 +86,15 @@ void ReadAheadWorker::run(std::shared_ptr<State> s) {
                 return;
             }
             path = s->wanted;
+            upright = s->upright;
             s->pending = false;
         }
         // Decoded outside the lock; the result counts only if it is still
         // the picture wanted.
         imaging::Bitmap picture;
-        const bool ok = imaging::PictureFile::load(path, picture) >= 1;
+        const bool ok = imaging::PictureFile::load(path, picture) >= 1 &&
+                        (!upright || imaging::Orientation::makeUpright(
+                                         picture, imaging::Orientation::read(path)) >= 1);
         {
             std::lock_guard<std::mutex> lock(s->mutex);
             if (ok && !s->pending && !s->stop && s->wanted == path) {

@@ -21,6 +21,8 @@ public:
     ReadAheadWorker(const ReadAheadWorker&) = delete;
     ReadAheadWorker& operator=(const ReadAheadWorker&) = delete;
 
+    // The picture is turned upright by its EXIF orientation when the setting
+    // asks for it at the time of the request.
     void post(const std::string& path);
     // Moves the decoded picture of path into out; false when it is not the
     // one held or not finished yet.
@@ -39,6 +41,7 @@ private:
         std::condition_variable done;
         std::string wanted;
         bool pending = false;
+        bool upright = true;
         std::string readyPath;
         imaging::Bitmap ready;
         bool stop = false;

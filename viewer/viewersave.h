@@ -15,7 +15,11 @@ public:
     static constexpr int kJpegQuality = 96;
 
     // 1 when written, kNotSaved, or an error code (the file is then as it was).
-    static int save(const imaging::Bitmap& picture, const std::string& path);
+    // pictureUpright: the picture was turned upright by its EXIF orientation
+    // when it was read, so a kept orientation is written as 1 (no reader
+    // turns it a second time).
+    static int save(const imaging::Bitmap& picture, const std::string& path,
+                    bool pictureUpright = false);
     // The library format code of an extension ("BMP" 6, ...); 0 for none,
     // -1 for JPEG (its own writer).
     static int formatFor(const std::string& path);

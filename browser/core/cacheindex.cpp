@@ -2,6 +2,7 @@
 
 #include "base/settingskeys.h"
 #include "base/settingsstore.h"
+#include "base/thumbcachereset.h"
 
 #include <cstdio>
 
@@ -27,6 +28,18 @@ bool CacheIndex::record(const std::string& folder, const std::string& cacheBase,
     store_.setString(keys::kCache, folder, cacheBase);
     store_.setInt(keys::kCache, keys::kCacheCount, number + 1);
     return batch.commit();
+}
+
+int CacheIndex::orientationRule() const {
+    return store_.getInt(keys::kCache, keys::kCacheOrientation, 0) != 0 ? 1 : 0;
+}
+
+bool CacheIndex::keepOnlyOrientationRule(bool upright) {
+    if (orientationRule() == (upright ? 1 : 0))
+        return false;
+    ThumbCacheReset::clear(store_, cacheFolder_);
+    store_.setInt(keys::kCache, keys::kCacheOrientation, upright ? 1 : 0);
+    return true;
 }
 
 void CacheIndex::removeStale(const std::string& folder) {

@@ -24,6 +24,13 @@ public:
     bool record(const std::string& folder, const std::string& cacheBase, int number);
     // Forgets a folder whose pair no longer fits it: its value and both files.
     void removeStale(const std::string& folder);
+    // Every pair holds thumbnails made under one orientation rule (turned
+    // upright or as stored). When the rule asked for is another, the whole
+    // cache is emptied and the new rule recorded; true when it was emptied.
+    // A cache without a record was made before pictures were turned.
+    bool keepOnlyOrientationRule(bool upright);
+    // The recorded rule: 1 upright, 0 as stored.
+    int orientationRule() const;
 
     static std::string cacPath(const std::string& base) { return base + ".cac"; }
     static std::string lisPath(const std::string& base) { return base + ".lis"; }

@@ -47,6 +47,7 @@ TEST(CUiSettings, FirstRunGivesTheDocumentedDefaults) {
     EXPECT_EQ(s.onlyPictures, 1);
     EXPECT_EQ(s.paintWhileLoading, 1);
     EXPECT_EQ(s.viewerBackgroundColor, 0x808080u);
+    EXPECT_EQ(s.applyOrientation, 1);
 }
 
 struct RatioCase {
@@ -125,6 +126,7 @@ TEST(CUiSettings, SaveWritesEveryFieldInItsSectionAndLoadReadsItBack) {
     out.onlyPictures = 0;
     out.paintWhileLoading = 0;
     out.viewerBackgroundColor = 0xFFFFFF;
+    out.applyOrientation = 0;
     ASSERT_TRUE(out.save(store));
 
     CUiSettings in;
@@ -148,6 +150,7 @@ TEST(CUiSettings, SaveWritesEveryFieldInItsSectionAndLoadReadsItBack) {
     EXPECT_EQ(in.onlyPictures, 0);
     EXPECT_EQ(in.paintWhileLoading, 0);
     EXPECT_EQ(in.viewerBackgroundColor, 0xFFFFFFu);
+    EXPECT_EQ(in.applyOrientation, 0);
 
     // The stored forms other readers depend on.
     EXPECT_EQ(store.getInt("Thumb", "Thumb Width", 0), 160);
@@ -158,6 +161,7 @@ TEST(CUiSettings, SaveWritesEveryFieldInItsSectionAndLoadReadsItBack) {
     EXPECT_EQ(CUiSettings::encodeSplitRatio(0.25f), (std::vector<uint8_t>{0, 0, 0x80, 0x3e}));
     EXPECT_EQ(store.getString("general", "last folder", ""), "바탕 화면\\사진\\");
     EXPECT_EQ(store.getInt("General", "Viewer Background Color", 0), 0xFFFFFF);
+    EXPECT_EQ(store.getInt("general", "apply orientation", 1), 0);
     // The label height is fixed and never stored.
     EXPECT_EQ(store.entries(SettingsStore::sectionKey("Thumb")).size(), 5u);
 }

@@ -1,5 +1,6 @@
 #include "exif/jpegpropertyinfo.h"
 #include "imaging/filecomments.h"
+#include "imaging/orientation.h"
 #include "imaging/picturefile.h"
 #include "tests/support/scratchdir.h"
 #include "tests/support/testdata.h"
@@ -7,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <filesystem>
 
 using namespace kamelo;
@@ -49,4 +51,68 @@ TEST(ViewerSave, OtherFormatsByTheirExtensionAndUnknownOnesNotAtAll) {
     EXPECT_EQ(kamelo::test::readFile(dir.file("x.emf")), "keep");
     // A folder that cannot be written leaves nothing behind and says so.
     EXPECT_LT(ViewerSave::save(picture, dir.file("missing/x.png")), 0);
+}
+
+namespace {
+
+// The mean colour of a 6 x 6 block at a corner: JPEG moves single pixels.
+std::array<int, 3> cornerMean(const imaging::Bitmap& b, bool right, bool bottom) {
+    std::array<int, 3> sum{};
+    const int x0 = right ? b.width() - 6 : 0, y0 = bottom ? b.height() - 6 : 0;
+    for (int y = y0; y < y0 + 6; ++y)
+        for (int x = x0; x < x0 + 6; ++x)
+            for (int c = 0; c < 3; ++c)
+                sum[size_t(c)] += b.row(y)[x * 3 + c];
+    for (int& v : sum)
+        v /= 36;
+    return sum;
+}
+
+void expectNear(const std::array<int, 3>& a, const std::array<int, 3>& b) {
+    for (size_t c = 0; c < 3; ++c)
+        EXPECT_NEAR(a[c], b[c], 12) << "channel " << c;
+}
+
+} // namespace
+
+TEST(ViewerSave, AnUprightPictureIsWrittenWithOrientationOne) {
+    KAMELO_REQUIRE_TESTDATA();
+    kamelo::test::ScratchDir dir;
+    const std::string path = dir.file("phone.jpg");
+    fs::copy_file(kamelo::test::testDataFile("camera/Sony Cybershot (3).jpg"), path);
+    ASSERT_EQ(imaging::Orientation::read(path), 6);
+    imaging::Bitmap picture;
+    ASSERT_GE(imaging::PictureFile::load(path, picture), 1);
+    const int storedWidth = picture.width(), storedHeight = picture.height();
+    ASSERT_NE(storedWidth, storedHeight);
+    ASSERT_EQ(imaging::Orientation::makeUpright(picture, 6), 1);
+    ASSERT_EQ(ViewerSave::save(picture, path, true), 1);
+
+    EXPECT_EQ(imaging::Orientation::read(path), 1);
+    EXPECT_EQ(JpegPropertyInfo::read(path).shortOr(274), 1);
+    imaging::Bitmap again;
+    ASSERT_GE(imaging::PictureFile::load(path, again), 1);
+    EXPECT_EQ(again.width(), storedHeight);
+    EXPECT_EQ(again.height(), storedWidth);
+    for (bool right : {false, true})
+        for (bool bottom : {false, true})
+            expectNear(cornerMean(again, right, bottom), cornerMean(picture, right, bottom));
+    // Read again with the rule on, it needs no turn: shown as saved.
+    imaging::Bitmap shown = again;
+    ASSERT_EQ(imaging::Orientation::makeUpright(shown, imaging::Orientation::read(path)), 1);
+    EXPECT_EQ(shown.width(), again.width());
+}
+
+TEST(ViewerSave, APictureShownAsStoredKeepsItsOrientation) {
+    KAMELO_REQUIRE_TESTDATA();
+    kamelo::test::ScratchDir dir;
+    const std::string path = dir.file("camera.jpg");
+    fs::copy_file(kamelo::test::testDataFile("camera/Sony Cybershot (3).jpg"), path);
+    imaging::Bitmap picture;
+    ASSERT_GE(imaging::PictureFile::load(path, picture), 1);
+    ASSERT_EQ(ViewerSave::save(picture, path, false), 1);
+    EXPECT_EQ(imaging::Orientation::read(path), 6);
+    imaging::FileInfo info;
+    ASSERT_GE(imaging::PictureFile::readInfo(path, info), 1);
+    EXPECT_EQ(info.width, picture.width());
 }
