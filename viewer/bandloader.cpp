@@ -1,5 +1,6 @@
 #include "bandloader.h"
 
+#include "imaging/orientation.h"
 #include "imaging/picturefile.h"
 #include "viewer/showview.h"
 
@@ -74,10 +75,15 @@ private:
 
 } // namespace
 
-int BandLoader::load(const std::string& path, QSize announced, int boundary,
+QSize BandLoader::shownSize() const {
+    return imaging::Orientation::swapsSides(orientation_) ? size_.transposed() : size_;
+}
+
+int BandLoader::load(const std::string& path, QSize announced, int orientation, int boundary,
                      const QPointer<QObject>& owner, const std::function<void(int pass)>& onBand,
                      imaging::Bitmap& decoded, bool& closeAsked) {
     size_ = announced;
+    orientation_ = orientation;
     bitmap_ = nullptr;
     rows_ = 0;
     active_ = true;

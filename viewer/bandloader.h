@@ -16,25 +16,32 @@ namespace kamelo {
 class BandLoader {
 public:
     bool active() const { return active_; }
-    // The bitmap being filled (null before the first band).
+    // The bitmap being filled (null before the first band), as stored.
     const imaging::Bitmap* bitmap() const { return bitmap_; }
     QSize size() const { return size_; }
+    // How the stored rows are turned for showing (EXIF orientation, 1 for
+    // none), and the size of the picture so turned.
+    int orientation() const { return orientation_; }
+    QSize shownSize() const;
     int rows() const { return rows_; }
 
+    // announced: the stored size from the header. orientation: how the
+    // rows will be turned once decoded (the bands are painted turned).
     // boundary: 1 at the first picture, 2 at the last one when stepping past
     // them is off, else 0. onBand(pass) runs after each band with the state
     // above updated. owner guards against the view closing during the
     // decode; closeAsked tells whether a window was closed meanwhile.
     // Returns the library's code (a navigation code when a key ended it).
-    int load(const std::string& path, QSize announced, int boundary, const QPointer<QObject>& owner,
-             const std::function<void(int pass)>& onBand, imaging::Bitmap& decoded,
-             bool& closeAsked);
+    int load(const std::string& path, QSize announced, int orientation, int boundary,
+             const QPointer<QObject>& owner, const std::function<void(int pass)>& onBand,
+             imaging::Bitmap& decoded, bool& closeAsked);
 
 private:
     bool active_ = false;
     const imaging::Bitmap* bitmap_ = nullptr;
     QSize size_;
     int rows_ = 0;
+    int orientation_ = 1;
 };
 
 } // namespace kamelo

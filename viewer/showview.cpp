@@ -4,6 +4,7 @@
 #include "base/settingsstore.h"
 #include "base/uisettings.h"
 #include "core/zoomrules.h"
+#include "imaging/orientation.h"
 #include "imaging/picturefile.h"
 #include "picturedeletion.h"
 #include "readaheadworker.h"
@@ -76,7 +77,7 @@ const imaging::Bitmap* CShowView::shownBitmap() const {
 
 QSize CShowView::pictureSize() const {
     if (bands_.active())
-        return bands_.size();
+        return bands_.shownSize();
     const imaging::Bitmap& b = doc_.displayed();
     return b.isAllocated() ? QSize(b.width(), b.height()) : QSize();
 }
@@ -99,9 +100,16 @@ int CShowView::loadPicture(int index) {
         w->setWindowTitle(QString::fromStdString(path) + QStringLiteral(" - ") +
                           res::qtext(res::IDS_ABOUT_CAPTION));
 
+    // The picture is shown upright when the setting asks for it: the size
+    // the zoom starts from is the turned one.
+    const int orientation = !gif_.animated() && picturesUpright() ? imaging::Orientation::read(path)
+                                                                  : imaging::Orientation::kUpright;
     imaging::FileInfo info;
     if (imaging::PictureFile::readInfo(path, info) >= 1)
-        zoom_.prepare(QSize(info.width, info.height), size());
+        zoom_.prepare(imaging::Orientation::swapsSides(orientation)
+                          ? QSize(info.height, info.width)
+                          : QSize(info.width, info.height),
+                      size());
 
     if (!gif_.animated() && paintWhileLoading_) {
         imaging::Bitmap ready;
@@ -112,13 +120,15 @@ int CShowView::loadPicture(int index) {
             QTimer::singleShot(0, this, [previous] {});
             doc_.displayed() = std::move(ready);
         } else {
-            const int rc = loadRowByRow(path, index, QSize(info.width, info.height));
+            const int rc = loadRowByRow(path, index, QSize(info.width, info.height), orientation);
             if (rc != kLoaded)
                 return rc;
         }
     } else {
         imaging::Bitmap& shown = doc_.displayed();
-        const int rc = gif_.animated() ? gif_.load(path) : imaging::PictureFile::load(path, shown);
+        int rc = gif_.animated() ? gif_.load(path) : imaging::PictureFile::load(path, shown);
+        if (rc >= 1 && !gif_.animated())
+            rc = imaging::Orientation::makeUpright(shown, orientation);
         if (rc < 1) {
             shown.free();
             update();
@@ -134,7 +144,7 @@ int CShowView::loadPicture(int index) {
     return kLoaded;
 }
 
-int CShowView::loadRowByRow(const std::string& path, int index, QSize announced) {
+int CShowView::loadRowByRow(const std::string& path, int index, QSize announced, int orientation) {
     const int count = doc_.list().count();
     const int boundary = viewRepeat_ ? 0 : index == count - 1 ? 2 : index == 0 ? 1 : 0;
     QPointer<CShowView> self(this);
@@ -146,13 +156,15 @@ int CShowView::loadRowByRow(const std::string& path, int index, QSize announced)
     };
     imaging::Bitmap decoded;
     bool closeAsked = false;
-    const int rc = bands_.load(path, announced, boundary, QPointer<QObject>(this), onBand, decoded,
-                               closeAsked);
+    int rc = bands_.load(path, announced, orientation, boundary, QPointer<QObject>(this), onBand,
+                         decoded, closeAsked);
     if (!self)
         return kFailedAndReported;
     emit progress(0);
     if (closeAsked)
         QTimer::singleShot(0, window(), &QWidget::close);
+    if (rc >= 1)
+        rc = imaging::Orientation::makeUpright(decoded, orientation);
     if (rc < 1) {
         // A navigation code or an error: the caller decides.
         doc_.displayed().free();
@@ -440,6 +452,7 @@ void CShowView::paintEvent(QPaintEvent*) {
     s.dragging = drag_.down();
     s.decoding = bands_.active();
     s.decodedRows = bands_.rows();
+    s.orientation = bands_.active() ? bands_.orientation() : 1;
     s.selectionActive = selection_.active();
     s.selection = selection_.rect();
     s.showName = showName_;

@@ -131,7 +131,8 @@ protected:
 private:
     // announced: the size the file's header gives, for the layout before
     // the first rows arrive.
-    int loadRowByRow(const std::string& path, int index, QSize announced);
+    // announced: the stored size; orientation: how the rows are turned.
+    int loadRowByRow(const std::string& path, int index, QSize announced, int orientation);
     void zoomTo(double newFactor);
     void afterZoomChange();
     void updateCursor();

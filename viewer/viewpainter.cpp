@@ -1,6 +1,7 @@
 #include "viewpainter.h"
 
 #include "imaging/bitmappainter.h"
+#include "imaging/orientation.h"
 #include "resources/qtstrings.h"
 
 #include <QPainter>
@@ -37,9 +38,28 @@ void ViewPainter::paint(QPainter& p, const Scene& s) {
         const int rows = std::min(s.decodedRows, b->height());
         if (rows <= 0)
             return;
-        const int destRows = int(qint64(dest.height()) * rows / b->height());
+        const imaging::Orientation::Steps turn = imaging::Orientation::stepsFor(s.orientation);
+        if (!turn.mirror && turn.quarterTurns == 0) {
+            const int destRows = int(qint64(dest.height()) * rows / b->height());
+            imaging::BitmapPainter::paint(p, *b, QRect(0, 0, b->width(), rows),
+                                          QRect(dest.x(), dest.y(), dest.width(), destRows),
+                                          quality);
+            return;
+        }
+        // The stored picture's place before the turn: dest with its sides
+        // swapped on quarter turns, centred on the same point. The painter
+        // mirrors first and turns second, as the picture will be.
+        const QSize stored = turn.quarterTurns % 2 != 0 ? dest.size().transposed() : dest.size();
+        const int destRows = int(qint64(stored.height()) * rows / b->height());
+        p.save();
+        p.translate(QRectF(dest).center());
+        p.rotate(90.0 * turn.quarterTurns);
+        if (turn.mirror)
+            p.scale(-1, 1);
+        p.translate(-stored.width() / 2.0, -stored.height() / 2.0);
         imaging::BitmapPainter::paint(p, *b, QRect(0, 0, b->width(), rows),
-                                      QRect(dest.x(), dest.y(), dest.width(), destRows), quality);
+                                      QRect(0, 0, stored.width(), destRows), quality);
+        p.restore();
         return;
     }
     imaging::BitmapPainter::paint(p, *b, QRect(0, 0, b->width(), b->height()), dest, quality);

@@ -25,6 +25,9 @@ public:
         bool dragging = false;
         bool decoding = false;
         int decodedRows = 0;
+        // While decoding: the bitmap holds the stored rows, dest is the
+        // turned picture's place; the rows are drawn turned into it.
+        int orientation = 1;
         bool selectionActive = false;
         SelectionRect selection;
         bool showName = false;
