@@ -4,7 +4,9 @@
 #include "geometryops.h"
 #include "result.h"
 
+#include <cstdio>
 #include <cstring>
+#include <filesystem>
 
 namespace kamelo::imaging {
 
@@ -29,7 +31,27 @@ Orientation::Steps Orientation::stepsFor(int orientation) {
     }
 }
 
+namespace {
+
+// A regular file starting with the JPEG start-of-image marker.
+bool isJpegFile(const std::string& path) {
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(path, ec))
+        return false;
+    std::FILE* f = std::fopen(path.c_str(), "rb");
+    if (!f)
+        return false;
+    unsigned char start[2] = {0, 0};
+    const size_t got = std::fread(start, 1, 2, f);
+    std::fclose(f);
+    return got == 2 && start[0] == 0xFF && start[1] == 0xD8;
+}
+
+} // namespace
+
 int Orientation::read(const std::string& path) {
+    if (!isJpegFile(path))
+        return kUpright;
     std::vector<uint8_t> bytes;
     if (FileComments::read(path, comment::kOrientation, bytes) < 2)
         return kUpright;

@@ -1,13 +1,21 @@
+#include "imaging/filecomments.h"
 #include "imaging/orientation.h"
 #include "imaging/picturefile.h"
 #include "imaging/result.h"
+#include "tests/support/scratchdir.h"
 #include "tests/support/testdata.h"
 
 #include <gtest/gtest.h>
 
+#include <QImage>
+#include <QImageWriter>
+
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <sstream>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace kamelo::imaging;
 
@@ -144,6 +152,30 @@ TEST(Orientation, ReadOfMissingOrBrokenFilesIsUpright) {
     KAMELO_REQUIRE_TESTDATA();
     for (const auto& e : std::filesystem::directory_iterator(kamelo::test::testDataFile("broken")))
         EXPECT_GE(Orientation::read(e.path().string()), 1) << e.path();
+}
+
+TEST(Orientation, OnlyRegularJpegFilesAreAsked) {
+    kamelo::test::ScratchDir dir;
+    // A pipe would block a reader: it is not opened at all.
+    const std::string pipe = dir.file("pipe.jpg");
+    ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+    alarm(30);
+    EXPECT_EQ(Orientation::read(pipe), 1);
+    alarm(0);
+    EXPECT_EQ(Orientation::read(dir.path()), 1);
+    // A TIFF carrying the tag: libtiff turns its rows itself, so it is not
+    // turned a second time.
+    const std::string tiff = dir.file("turned.tif");
+    QImage picture(30, 20, QImage::Format_RGB32);
+    picture.fill(Qt::red);
+    QImageWriter writer(QString::fromStdString(tiff), "tiff");
+    writer.setTransformation(QImageIOHandler::TransformationRotate90);
+    if (!writer.write(picture))
+        GTEST_SKIP() << "no TIFF writer in this Qt";
+    std::vector<uint8_t> tag;
+    ASSERT_EQ(FileComments::read(tiff, comment::kOrientation, tag), 2);
+    EXPECT_EQ(Orientation::fromBytes(tag), 6);
+    EXPECT_EQ(Orientation::read(tiff), 1);
 }
 
 TEST(Orientation, UprightCameraPicturesHaveTheTurnedSize) {
