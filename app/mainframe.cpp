@@ -2,6 +2,7 @@
 
 #include "app/commandids.h"
 #include "app/commandtable.h"
+#include "app/editkeyguard.h"
 #include "app/eyeapp.h"
 #include "app/showframe.h"
 #include "app/toolbaricons.h"
@@ -90,6 +91,13 @@ CMainFrame::CMainFrame(CEyeApp& app)
             });
     connect(list->iconView()->selectionModel(), &QItemSelectionModel::selectionChanged, commands_,
             &CommandTable::refresh);
+    new EditKeyGuard(this);
+    // The pane that had the focus before a menu took it: menus opened from
+    // the keyboard work on it as menus opened with the mouse do.
+    connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) {
+        if (now && isAncestorOf(now) && !isMenuFocus(now))
+            remembered_ = paneOf(now);
+    });
     connect(qApp, &QApplication::focusChanged, commands_, &CommandTable::refresh);
 
     if (app_.openedWithFile()) {
@@ -171,9 +179,16 @@ void CMainFrame::showBrowserAgain(const QString& currentPath) {
         currentPath.isEmpty() || !QFileInfo::exists(folder) ? browse_->folder() : folder;
     if (!target.isEmpty())
         browse_->navigate(target);
-    browse_->list()->selectPath(currentPath);
+    CThumbListCtrl* list = browse_->list();
+    list->selectPath(currentPath);
     placeFromSettings();
     show();
+    // The keyboard, the preview and the commands follow the picture the
+    // viewer showed last (the pane was hidden while the list changed).
+    activateWindow();
+    list->setFocus();
+    list->announceCurrentItem();
+    commands_->refresh();
 }
 
 CMainFrame::~CMainFrame() {
@@ -277,7 +292,8 @@ void CMainFrame::buildCommands() {
     c.add(kContextExif, res::IDS_MENU_EXIF_ACCEL);
     for (int id : {kExif, kContextExif}) {
         c.setHandler(id, [this] { showCameraInformation(); });
-        c.setRule(id, [this] { return focusTarget() == Focus::List; });
+        // Not for the parent entry.
+        c.setRule(id, [this] { return focusTarget() == Focus::List && listRule(false); });
     }
     c.add(kContextRename, res::IDS_MENU_RENAME_ACCEL);
     c.add(kContextDelete, res::IDS_MENU_DELETE_ACCEL);
@@ -376,8 +392,16 @@ bool CMainFrame::listRule(bool needPicture) const {
     return !needPicture || (!l->isFolderAt(i) && l->isPictureAt(i));
 }
 
+bool CMainFrame::isMenuFocus(const QWidget* w) const {
+    return w == menuBar() || qobject_cast<const QMenu*>(w);
+}
+
 CMainFrame::Focus CMainFrame::focusTarget() const {
     const QWidget* w = QApplication::focusWidget();
+    return isMenuFocus(w) ? remembered_ : paneOf(w);
+}
+
+CMainFrame::Focus CMainFrame::paneOf(const QWidget* w) const {
     if (!w)
         return Focus::Other;
     if (w == browse_->addressBox() || browse_->addressBox()->isAncestorOf(w))

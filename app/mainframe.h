@@ -64,7 +64,11 @@ protected:
 
 private:
     enum class Focus { Other, Address, List, Tree };
+    // The pane the commands work on: the focused one, or while the menu bar
+    // or a menu has the keyboard, the one focused before.
     Focus focusTarget() const;
+    Focus paneOf(const QWidget* widget) const;
+    bool isMenuFocus(const QWidget* widget) const;
     void buildCommands();
     void buildMenus();
     void buildContextMenus();
@@ -94,6 +98,7 @@ private:
     QMenu* spaceMenu_ = nullptr;
     std::unique_ptr<CacheIndex> cacheIndex_;
     bool stored_ = false;
+    Focus remembered_ = Focus::Other;
 };
 
 } // namespace kamelo

@@ -2,6 +2,7 @@
 
 #include "app/commandids.h"
 #include "app/commandtable.h"
+#include "app/editkeyguard.h"
 #include "app/eyeapp.h"
 #include "app/mainframe.h"
 #include "app/toolbaricons.h"
@@ -22,17 +23,21 @@
 #include "viewer/showview.h"
 #include "viewer/viewersave.h"
 
+#include <QActionGroup>
 #include <QCloseEvent>
 #include <QDockWidget>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QStatusBar>
 #include <QToolBar>
+
+#include <tuple>
 
 namespace kamelo {
 
@@ -43,6 +48,7 @@ CShowFrame::CShowFrame(CEyeApp& app, int openFlag)
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(res::qtext(res::IDS_APP_TITLE));
     setCentralWidget(view_);
+    new EditKeyGuard(this);
 
     buildCommands();
     buildMenus();
@@ -113,11 +119,18 @@ void CShowFrame::buildCommands() {
     c.addHidden(kArrowRight, {K(Qt::Key_Right)});
     c.addHidden(kArrowUp, {K(Qt::Key_Up)});
     c.addHidden(kArrowDown, {K(Qt::Key_Down)});
-    c.add(kZoomIn, res::IDS_MENU_ZOOM_IN, {K(Qt::KeypadModifier | Qt::Key_Plus)});
-    c.add(kZoomOut, res::IDS_MENU_ZOOM_OUT, {K(Qt::KeypadModifier | Qt::Key_Minus)});
+    // The keypad keys are read in keyPressEvent (a shortcut with the keypad
+    // modifier never matches under X11); the menus still name them.
+    for (const auto& [id, text, key] :
+         {std::tuple{kZoomIn, res::IDS_MENU_ZOOM_IN, Qt::Key_Plus},
+          std::tuple{kZoomOut, res::IDS_MENU_ZOOM_OUT, Qt::Key_Minus},
+          std::tuple{kActualSize, res::IDS_MENU_ACTUAL_SIZE, Qt::Key_Slash},
+          std::tuple{kAutoFit, res::IDS_MENU_AUTO_FIT, Qt::Key_Asterisk}}) {
+        QAction* a = c.add(id, text);
+        a->setText(a->text() + QLatin1Char('\t') +
+                   K(Qt::KeypadModifier | key).toString(QKeySequence::NativeText));
+    }
     c.add(kZoomRatio, res::IDS_MENU_ZOOM_RATIO, {K(Qt::CTRL | Qt::Key_Z)});
-    c.add(kActualSize, res::IDS_MENU_ACTUAL_SIZE, {K(Qt::KeypadModifier | Qt::Key_Slash)});
-    c.add(kAutoFit, res::IDS_MENU_AUTO_FIT, {K(Qt::KeypadModifier | Qt::Key_Asterisk)});
     c.add(kFixedRatio, res::IDS_MENU_FIXED_RATIO);
     c.add(kSlideShow, res::IDS_MENU_SLIDE_SHOW, {K(Qt::Key_S)});
     c.add(kCopyToClipboard, res::IDS_MENU_COPY_TO_CLIPBOARD, {K(Qt::ALT | Qt::Key_C)});
@@ -230,11 +243,18 @@ void CShowFrame::wireViewCommands() {
     c.setHandler(kZoomRatio, [v] { v->askZoomRatio(); });
     for (int id : {kZoomIn, kZoomOut, kZoomRatio})
         c.setRule(id, [v] { return v->hasPicture(); });
-    c.setHandler(kActualSize, [v] { v->setZoomMode(CShowView::kActualSize); });
-    c.setHandler(kAutoFit, [v] { v->setZoomMode(CShowView::kAutoFit); });
-    c.setHandler(kFixedRatio, [v] { v->setZoomMode(CShowView::kFixedRatio); });
-    for (int id : {kActualSize, kAutoFit, kFixedRatio}) {
+    // One of the three zoom modes is checked, the view's.
+    auto* modes = new QActionGroup(this);
+    modes->setExclusionPolicy(QActionGroup::ExclusionPolicy::Exclusive);
+    for (const auto& [id, mode] :
+         {std::pair{kActualSize, CShowView::kActualSize}, std::pair{kAutoFit, CShowView::kAutoFit},
+          std::pair{kFixedRatio, CShowView::kFixedRatio}}) {
         c.action(id)->setCheckable(true);
+        modes->addAction(c.action(id));
+        c.setHandler(id, [this, v, mode] {
+            v->setZoomMode(mode);
+            updateZoomChecks();
+        });
         c.setRule(id, picture);
     }
     c.setHandler(kCopyToClipboard, [v] { v->copyToClipboard(); });
@@ -366,7 +386,7 @@ void CShowFrame::enterFullScreen() {
         return;
     fullScreen_ = true;
     wasMaximized_ = isMaximized();
-    savedGeometry_ = saveGeometry();
+    savedGeometry_ = geometry();
     menuBar()->hide();
     toolBar_->hide();
     statusBar()->hide();
@@ -382,15 +402,48 @@ void CShowFrame::restoreFromFullScreen() {
     toolBar_->show();
     statusBar()->show();
     editBar_->setVisible(editBarShown_);
-    if (wasMaximized_)
+    if (wasMaximized_) {
         showMaximized();
-    else
+    } else {
+        // The client rectangle as it was: restoring a saved frame geometry
+        // lands lower by the title bar under some window managers.
         showNormal();
-    restoreGeometry(savedGeometry_);
+        setGeometry(savedGeometry_);
+    }
     activateWindow();
     fullScreen_ = false;
     view_->setShowFileName(false);
     commands_->refresh();
+}
+
+void CShowFrame::keyPressEvent(QKeyEvent* event) {
+    if (event->modifiers() & Qt::KeypadModifier) {
+        int id = 0;
+        switch (event->key()) {
+        case Qt::Key_Plus:
+            id = cmd::kZoomIn;
+            break;
+        case Qt::Key_Minus:
+            id = cmd::kZoomOut;
+            break;
+        case Qt::Key_Slash:
+            id = cmd::kActualSize;
+            break;
+        case Qt::Key_Asterisk:
+            id = cmd::kAutoFit;
+            break;
+        default:
+            break;
+        }
+        if (id) {
+            commands_->refresh();
+            if (QAction* a = commands_->action(id); a && a->isEnabled())
+                a->trigger();
+            event->accept();
+            return;
+        }
+    }
+    QMainWindow::keyPressEvent(event);
 }
 
 void CShowFrame::toggleEditBar() {
@@ -417,10 +470,14 @@ void CShowFrame::updateStatus(const QString& path, int position, int count) {
     panes_[1]->setText(QFileInfo(path).fileName());
     imaging::FileInfo info;
     const imaging::Bitmap& shown = app_.doc().displayed();
+    // Pictures are held at 24 bits whatever the file's depth; the line
+    // describes the bitmap on screen.
+    constexpr int kShownBitsPerPixel = 24;
     if (imaging::PictureFile::readInfo(path.toStdString(), info) >= 1)
         panes_[2]->setText(QString::fromUtf8(res::format(
             res::IDS_VIEWER_STATUS_INFO, shown.isAllocated() ? shown.width() : info.width,
-            shown.isAllocated() ? shown.height() : info.height, info.bitsPerPixel,
+            shown.isAllocated() ? shown.height() : info.height,
+            shown.isAllocated() ? kShownBitsPerPixel : info.bitsPerPixel,
             static_cast<int>(info.sizeOnDisk / 1024 + 1), ZoomRules::percent(view_->zoomFactor()),
             info.compression.c_str())));
     else

@@ -47,6 +47,8 @@ public:
     QMenu* contextMenu() const { return contextMenu_; }
 
 protected:
+    // The numeric keypad's zoom keys (Num+, Num-, Num/, Num*).
+    void keyPressEvent(QKeyEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
 private:
@@ -65,7 +67,7 @@ private:
     QMenu* contextMenu_ = nullptr;
     QDockWidget* editBar_ = nullptr;
     QLabel* panes_[3] = {nullptr, nullptr, nullptr};
-    QByteArray savedGeometry_;
+    QRect savedGeometry_; // the window's place before full screen
     bool fullScreen_ = false;
     bool wasMaximized_ = false;
     int editBarShown_ = 0;

@@ -12,6 +12,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QMenu>
+#include <QMouseEvent>
 
 namespace kamelo {
 
@@ -82,6 +83,17 @@ void CLeftView::currentChanged(const QModelIndex& current, const QModelIndex& pr
     QTreeView::currentChanged(current, previous);
     if (current.isValid() && current != previous && !suppressed_)
         emit folderSelected(model_->pathOf(current));
+}
+
+void CLeftView::mousePressEvent(QMouseEvent* event) {
+    // A right click only opens the context menu on its item: the selection
+    // and the listed folder stay.
+    if (event->button() == Qt::RightButton) {
+        setFocus(Qt::MouseFocusReason);
+        event->accept();
+        return;
+    }
+    QTreeView::mousePressEvent(event);
 }
 
 bool CLeftView::selectPath(const QString& path) {

@@ -58,6 +58,7 @@ signals:
     void folderRenamed(const QString& from, const QString& to);
 
 protected:
+    void mousePressEvent(QMouseEvent* event) override;
     void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
 
 private:

@@ -82,6 +82,10 @@ CThumbListCtrl::CThumbListCtrl(QWidget* parent)
     icons_->setWrapping(true);
     icons_->setItemDelegate(delegate_);
     icons_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    // A static icon view turns dragging and dropping off: thumbnails are
+    // dragged out and take drops on folder items as the details rows do.
+    icons_->setDragEnabled(true);
+    icons_->viewport()->setAcceptDrops(true);
     details_->setRootIsDecorated(false);
     details_->setItemsExpandable(false);
     details_->setUniformRowHeights(true);
@@ -96,8 +100,11 @@ CThumbListCtrl::CThumbListCtrl(QWidget* parent)
     connect(actions_, &ListFileActions::cutChanged, this,
             [this] { model_->setCutPaths(actions_->cutPaths()); });
     // A renamed item takes its place in the order again.
-    connect(model_, &ThumbListModel::renamed, this,
-            [this] { sortBy(sortColumn_, sortAscending_); });
+    // Queued: the rename is committed from inside the label editor, which
+    // has to close before the rows move.
+    connect(
+        model_, &ThumbListModel::renamed, this, [this] { sortBy(sortColumn_, sortAscending_); },
+        Qt::QueuedConnection);
     connect(model_, &ThumbListModel::renameFailed, this,
             [this](const QString& text) { actions_->ui().error(this, text); });
 
@@ -526,7 +533,10 @@ void CThumbListCtrl::showItemStatus() {
 
 bool CThumbListCtrl::eventFilter(QObject* watched, QEvent* event) {
     QAbstractItemView* view = currentView();
-    if (watched == view && event->type() == QEvent::KeyPress) {
+    // Keys a label editor lets through (it ignores Enter after committing
+    // with it) belong to the edit, not to the list.
+    const bool editing = QApplication::focusWidget() != view;
+    if (watched == view && event->type() == QEvent::KeyPress && !editing) {
         auto* key = static_cast<QKeyEvent*>(event);
         if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
             openSelected();

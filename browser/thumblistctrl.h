@@ -85,6 +85,9 @@ public:
 
     bool isLoading() const { return loading_; }
     bool hasThumbnailFocus() const;
+    // Reports the current item again (status text, focusedItemChanged), for
+    // listeners that were not looking when it changed.
+    void announceCurrentItem() { showItemStatus(); }
     // Opens the first selected item: folder, picture (viewer) or other file.
     void openSelected();
     // Starts the label editor on the first selected item (not the parent).

@@ -1,0 +1,169 @@
+// The viewer driven as people use it: keys sent to the focused widget
+// through the shortcut and focus system, menus opened from the keyboard.
+#include "app/commandids.h"
+#include "app/commandtable.h"
+#include "base/settingskeys.h"
+#include "programrun.h"
+
+#include <QMenu>
+#include <QMenuBar>
+#include <QScreen>
+#include <QStatusBar>
+
+#include <unistd.h>
+
+using namespace kamelo;
+using namespace kamelo::test;
+
+namespace {
+
+// Opens the viewer on a picture of photos/ with Enter in the list.
+CShowFrame* openViewer(ProgramRun& r, const char* name) {
+    if (!r.browsePhotos())
+        return nullptr;
+    CThumbListCtrl* list = r.list();
+    list->selectIndex(r.row(name));
+    list->currentView()->setFocus();
+    QTest::keyClick(focused(), Qt::Key_Return);
+    CShowFrame* v = r.viewer();
+    if (v && !QTest::qWaitForWindowActive(v))
+        return nullptr;
+    return v;
+}
+
+int checkedZoomModes(CShowFrame* v) {
+    int n = 0;
+    for (int id : {cmd::kActualSize, cmd::kAutoFit, cmd::kFixedRatio})
+        n += v->commands()->action(id)->isChecked() ? 1 : 0;
+    return n;
+}
+
+} // namespace
+
+class TestViewerInput : public QObject {
+    Q_OBJECT
+    ScratchDir home_;
+
+private slots:
+    void initTestCase() {
+        qputenv("HOME", QByteArray::fromStdString(home_.path()));
+        qputenv("XDG_DATA_HOME", QByteArray::fromStdString(home_.file("data")));
+        alarm(240);
+    }
+
+    void keypadKeysZoom() {
+        ProgramRun r;
+        r.start();
+        CShowFrame* v = openViewer(r, "a.png");
+        QVERIFY(v);
+        CShowView* view = v->view();
+        QCOMPARE(view->zoomMode(), int(CShowView::kAutoFit));
+        const double start = view->zoomFactor();
+        QTest::keyClick(focused(), Qt::Key_Plus, Qt::KeypadModifier);
+        QTRY_VERIFY(view->zoomFactor() > start);
+        QTest::keyClick(focused(), Qt::Key_Minus, Qt::KeypadModifier);
+        QTRY_COMPARE(view->zoomFactor(), start);
+        QTest::keyClick(focused(), Qt::Key_Minus, Qt::KeypadModifier);
+        QTRY_VERIFY(view->zoomFactor() < start);
+        QTest::keyClick(focused(), Qt::Key_Slash, Qt::KeypadModifier);
+        QTRY_COMPARE(view->zoomMode(), int(CShowView::kActualSize));
+        QCOMPARE(view->zoomFactor(), 1.0);
+        QTest::keyClick(focused(), Qt::Key_Asterisk, Qt::KeypadModifier);
+        QTRY_COMPARE(view->zoomMode(), int(CShowView::kAutoFit));
+        // The main keyboard's keys do not zoom.
+        const double now = view->zoomFactor();
+        QTest::keyClick(focused(), Qt::Key_Minus);
+        QTest::keyClick(focused(), Qt::Key_Slash);
+        QTest::keyClick(focused(), Qt::Key_Asterisk, Qt::ShiftModifier);
+        QCoreApplication::processEvents();
+        QCOMPARE(view->zoomFactor(), now);
+        QCOMPARE(view->zoomMode(), int(CShowView::kAutoFit));
+        r.stop();
+    }
+
+    void exactlyOneZoomModeIsChecked() {
+        ProgramRun r;
+        r.start();
+        CShowFrame* v = openViewer(r, "a.png");
+        QVERIFY(v);
+        QTest::keyClick(focused(), Qt::Key_Slash, Qt::KeypadModifier);
+        QTRY_COMPARE(v->view()->zoomMode(), int(CShowView::kActualSize));
+        // 보기 > 확대/축소 > 비율 고정, all from the keyboard.
+        QTest::keyClick(focused(), Qt::Key_V, Qt::AltModifier);
+        QMenu* view = v->menuBar()->actions().value(1)->menu();
+        QTRY_VERIFY(view->isVisible());
+        QCOMPARE(checkedZoomModes(v), 1);
+        QVERIFY(v->commands()->action(cmd::kActualSize)->isChecked());
+        QTest::keyClick(QApplication::activePopupWidget(), Qt::Key_Z);
+        QTRY_VERIFY(QApplication::activePopupWidget() != view);
+        auto* zoom = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        QVERIFY(zoom);
+        QAction* fixed = v->commands()->action(cmd::kFixedRatio);
+        QTest::mouseClick(zoom, Qt::LeftButton, {}, zoom->actionGeometry(fixed).center());
+        QTRY_VERIFY(!view->isVisible());
+        QTRY_COMPARE(v->view()->zoomMode(), int(CShowView::kFixedRatio));
+        QCOMPARE(checkedZoomModes(v), 1);
+        QVERIFY(v->commands()->action(cmd::kFixedRatio)->isChecked());
+        // Choosing the checked mode again keeps it checked.
+        v->menuBar()->setFocus();
+        QTest::keyClick(focused(), Qt::Key_Asterisk, Qt::KeypadModifier);
+        QTRY_COMPARE(v->view()->zoomMode(), int(CShowView::kAutoFit));
+        QCOMPARE(checkedZoomModes(v), 1);
+        QVERIFY(v->commands()->action(cmd::kAutoFit)->isChecked());
+        r.stop();
+    }
+
+    void theStatusBarShowsTheShownBitmapsDepth() {
+        ProgramRun r;
+        QImage img(40, 30, QImage::Format_Indexed8);
+        img.setColorCount(4);
+        for (int i = 0; i < 4; ++i)
+            img.setColor(i, qRgb(60 * i, 20, 200 - 40 * i));
+        img.fill(2);
+        QVERIFY(img.save(r.photo("d.png"), "PNG"));
+        r.start();
+        CShowFrame* v = openViewer(r, "d.png");
+        QVERIFY(v);
+        QVERIFY2(v->statusPane(3)->text().startsWith(QStringLiteral("40x30x24b ")),
+                 qPrintable(v->statusPane(3)->text()));
+        r.stop();
+    }
+
+    void leavingFullScreenRestoresThePlacement() {
+        ProgramRun r;
+        r.preset([](SettingsStore& s) {
+            s.setInt(keys::kPosition, keys::kViewerMaximize, 0);
+            s.setInt(keys::kPosition, keys::kViewerX, 40);
+            s.setInt(keys::kPosition, "viewer y", 50);
+            s.setInt(keys::kPosition, keys::kViewerCx, 500);
+            s.setInt(keys::kPosition, "viewer cy", 400);
+        });
+        r.start();
+        CShowFrame* v = openViewer(r, "a.png");
+        QVERIFY(v);
+        QTRY_VERIFY(v->geometry().width() > 0);
+        const QRect before = v->geometry();
+        const QRect frameBefore = v->frameGeometry();
+        QTest::keyClick(focused(), Qt::Key_Return, Qt::AltModifier);
+        QTRY_VERIFY(v->isFullScreen());
+        QVERIFY(!v->statusBar()->isVisible());
+        QTest::keyClick(focused(), Qt::Key_Return);
+        QTRY_VERIFY(!v->isFullScreen());
+        QTRY_COMPARE(v->geometry(), before);
+        QTRY_COMPARE(v->frameGeometry(), frameBefore);
+        QVERIFY(v->statusBar()->isVisible());
+        // The status bar lies inside the screen.
+        const QRect bar(v->statusBar()->mapToGlobal(QPoint()), v->statusBar()->size());
+        QVERIFY(v->screen()->geometry().contains(bar));
+        // Esc leaves full screen the same way.
+        QTest::keyClick(focused(), Qt::Key_Return, Qt::AltModifier);
+        QTRY_VERIFY(v->isFullScreen());
+        QTest::keyClick(focused(), Qt::Key_Escape);
+        QTRY_VERIFY(!v->isFullScreen());
+        QTRY_COMPARE(v->geometry(), before);
+        r.stop();
+    }
+};
+
+QTEST_MAIN(TestViewerInput)
+#include "tst_viewerinput.moc"
