@@ -12,6 +12,7 @@ libjpeg62-turbo-dev libpng-dev libtiff-dev libgif-dev libexiv2-dev libgraphicsma
 libgtest-dev libgmock-dev googletest libbenchmark-dev imagemagick
 fonts-nanum fonts-noto-cjk fontconfig
 xvfb xauth
+xdotool openbox x11-utils
 "
 
 missing=""

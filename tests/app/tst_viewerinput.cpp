@@ -129,10 +129,17 @@ private slots:
         r.stop();
     }
 
+    void leavingFullScreenRestoresThePlacement_data() {
+        QTest::addColumn<int>("maximized");
+        QTest::newRow("placed") << 0;
+        QTest::newRow("maximized") << 1;
+    }
+
     void leavingFullScreenRestoresThePlacement() {
+        QFETCH(int, maximized);
         ProgramRun r;
-        r.preset([](SettingsStore& s) {
-            s.setInt(keys::kPosition, keys::kViewerMaximize, 0);
+        r.preset([maximized](SettingsStore& s) {
+            s.setInt(keys::kPosition, keys::kViewerMaximize, maximized);
             s.setInt(keys::kPosition, keys::kViewerX, 40);
             s.setInt(keys::kPosition, "viewer y", 50);
             s.setInt(keys::kPosition, keys::kViewerCx, 500);
@@ -149,6 +156,7 @@ private slots:
         QVERIFY(!v->statusBar()->isVisible());
         QTest::keyClick(focused(), Qt::Key_Return);
         QTRY_VERIFY(!v->isFullScreen());
+        QCOMPARE(v->isMaximized(), maximized != 0);
         QTRY_COMPARE(v->geometry(), before);
         QTRY_COMPARE(v->frameGeometry(), frameBefore);
         QVERIFY(v->statusBar()->isVisible());
