@@ -96,6 +96,14 @@ void CLeftView::mousePressEvent(QMouseEvent* event) {
     QTreeView::mousePressEvent(event);
 }
 
+void CLeftView::mouseReleaseEvent(QMouseEvent* event) {
+    if (event->button() == Qt::RightButton) {
+        event->accept();
+        return;
+    }
+    QTreeView::mouseReleaseEvent(event);
+}
+
 bool CLeftView::selectPath(const QString& path) {
     const QModelIndex i = model_->indexForPath(path);
     if (!i.isValid())

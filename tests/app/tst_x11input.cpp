@@ -4,10 +4,15 @@
 // run-x11-tests.sh under Xvfb, with and without a window manager; skipped
 // where no X display or no xdotool is at hand.
 #include "app/commandids.h"
+#include "app/commandtable.h"
 #include "base/settingskeys.h"
 #include "programrun.h"
 
+#include <QComboBox>
 #include <QGuiApplication>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QStatusBar>
@@ -30,6 +35,14 @@ bool xkeys(const QStringList& keys) {
             QStringList{QStringLiteral("key"), QStringLiteral("--delay"), QStringLiteral("30")} +
                 keys);
     return p.waitForFinished(10000) && p.exitCode() == 0;
+}
+
+// Types text on the focused X window.
+bool xtype(const QString& text) {
+    QProcess p;
+    p.start(xdotool(),
+            {QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("20"), text});
+    return p.waitForFinished(20000) && p.exitCode() == 0;
 }
 
 CShowFrame* openViewer(ProgramRun& r) {
@@ -64,6 +77,58 @@ private slots:
         qputenv("HOME", QByteArray::fromStdString(home_.path()));
         qputenv("XDG_DATA_HOME", QByteArray::fromStdString(home_.file("data")));
         alarm(240);
+    }
+
+    void renamingAndTypingAPathKeepEnter() {
+        ProgramRun r;
+        r.start();
+        QVERIFY(r.browsePhotos());
+        CMainFrame* f = r.frame();
+        QTest::qWait(500);
+        r.list()->selectIndex(r.row("a.png"));
+        r.list()->currentView()->setFocus();
+        QVERIFY(xkeys({QStringLiteral("F2")}));
+        QTRY_VERIFY(qobject_cast<QLineEdit*>(focused()));
+        QVERIFY(xkeys({QStringLiteral("ctrl+a")}));
+        QVERIFY(xtype(QStringLiteral("renamed")));
+        QVERIFY(xkeys({QStringLiteral("Return")}));
+        QTRY_VERIFY(QFileInfo::exists(r.photo("renamed.png")));
+        QTest::qWait(200);
+        QVERIFY(!r.app->viewerFrame());
+
+        // With a picture selected, a typed path and Enter (the keypad's too).
+        r.list()->selectIndex(r.row("b.png"));
+        QVERIFY(xkeys({QStringLiteral("alt+d")}));
+        QTRY_COMPARE(focused(), f->browseView()->addressBox());
+        QVERIFY(xtype(r.photo("sub")));
+        QVERIFY(xkeys({QStringLiteral("KP_Enter")}));
+        QTRY_COMPARE(f->browseView()->folder(), r.photo("sub"));
+        QTest::qWait(200);
+        QVERIFY(!r.app->viewerFrame());
+        r.stop();
+    }
+
+    void keyboardMenusKeepTheListCommands() {
+        ProgramRun r;
+        r.start();
+        QVERIFY(r.browsePhotos());
+        CMainFrame* f = r.frame();
+        QTest::qWait(500);
+        r.list()->selectIndex(r.row("b.png"));
+        r.list()->currentView()->setFocus();
+        QVERIFY(xkeys({QStringLiteral("alt+f")}));
+        QMenu* file = f->menuBar()->actions().value(0)->menu();
+        QTRY_VERIFY(file->isVisible());
+        QVERIFY(f->commands()->action(cmd::kDelete)->isEnabled());
+        QVERIFY(f->commands()->action(cmd::kExif)->isEnabled());
+        QVERIFY(xkeys({QStringLiteral("Escape"), QStringLiteral("alt+e")}));
+        QMenu* edit = f->menuBar()->actions().value(1)->menu();
+        QTRY_VERIFY(edit->isVisible());
+        QVERIFY(f->commands()->action(cmd::kCut)->isEnabled());
+        QVERIFY(f->commands()->action(cmd::kRename)->isEnabled());
+        QVERIFY(xkeys({QStringLiteral("Escape")}));
+        QTRY_VERIFY(!edit->isVisible());
+        r.stop();
     }
 
     void keypadKeysZoomWithNumLockOnAndOff() {
