@@ -402,11 +402,12 @@ void CShowFrame::restoreFromFullScreen() {
     toolBar_->show();
     statusBar()->show();
     editBar_->setVisible(editBarShown_);
+    // A saved frame geometry restored after this moved the window down by
+    // the frame's offset (the status bar off the screen): a maximized window
+    // only needs its state back, a placed one its client rectangle.
     if (wasMaximized_) {
         showMaximized();
     } else {
-        // The client rectangle as it was: restoring a saved frame geometry
-        // lands lower by the title bar under some window managers.
         showNormal();
         setGeometry(savedGeometry_);
     }
