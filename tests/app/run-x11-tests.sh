@@ -1,17 +1,20 @@
 #!/bin/sh
 # Runs tst_x11input on a virtual X server, with the window manager given as
 # $2 ("none" for none). Exit 77 (skipped) when Xvfb or the window manager is
-# missing; the reason is printed.
+# missing; the reason is printed on the line after "...: Skipped", where the
+# summary at the end of make test reads it.
 set -u
 test_binary=$1
 wm=${2:-none}
 
 if ! command -v xvfb-run >/dev/null 2>&1; then
-    echo "SKIP: xvfb-run is not installed (scripts/install-deps.sh installs it)"
+    echo "tst_x11input: Skipped"
+    echo "xvfb-run is not installed (scripts/install-deps.sh installs it)"
     exit 77
 fi
 if [ "$wm" != none ] && ! command -v "$wm" >/dev/null 2>&1; then
-    echo "SKIP: window manager $wm is not installed (scripts/install-deps.sh installs openbox)"
+    echo "tst_x11input: Skipped"
+    echo "window manager $wm is not installed (scripts/install-deps.sh installs it)"
     exit 77
 fi
 
