@@ -56,19 +56,174 @@ int renameNoReplace(const std::string& from, const std::string& to) {
     return ::rename(from.c_str(), to.c_str()) == 0 ? 0 : errno;
 }
 
+bool sameStat(const struct stat& a, const struct stat& b) {
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+// Whether both names are one entry on disk (hard links), links not followed.
+bool sameEntry(const std::string& a, const std::string& b) {
+    struct stat sa {}, sb {};
+    return ::lstat(a.c_str(), &sa) == 0 && ::lstat(b.c_str(), &sb) == 0 && sameStat(sa, sb);
+}
+
+// Whether inner lies in folder once every link on both paths is followed.
+bool isInsideReally(const std::string& inner, const std::string& folder) {
+    std::error_code ec, ec2;
+    const fs::path a = fs::weakly_canonical(inner, ec), b = fs::weakly_canonical(folder, ec2);
+    return !ec && !ec2 && FileOps::isInside(a.string(), b.string());
+}
+
 class Copier {
 public:
-    Copier(const FileOps::Callbacks& cb, uint64_t total) : cb_(cb), total_(total) {}
+    Copier(const FileOps::Callbacks& cb, uint64_t total, bool move)
+        : cb_(cb), total_(total), move_(move) {}
 
     bool cancelled() const { return cancelled_; }
+    const std::vector<std::string>& specialFiles() const { return special_; }
+
+    // Copies a file or folder to target (target's folder exists). kept is
+    // set when anything of from was left where it is, so that a move must
+    // not delete it.
+    Error copyAny(const std::string& from, const std::string& target,
+                  std::vector<std::string>& done, bool& kept) {
+        kept = false;
+        if (!report())
+            return {};
+        struct stat st {};
+        if (::lstat(from.c_str(), &st) != 0)
+            return fail(from);
+        if (S_ISDIR(st.st_mode))
+            return copyFolder(from, st, target, done, kept);
+        if (S_ISLNK(st.st_mode)) {
+            std::error_code ec;
+            const fs::path link = fs::read_symlink(from, ec);
+            if (ec)
+                return fail(from, ec.value());
+            fs::create_symlink(link, target, ec);
+            return ec ? fail(target, ec.value()) : Error{};
+        }
+        if (!S_ISREG(st.st_mode))
+            return leaveSpecial(from, kept);
+        return copyRegular(from, st, target, done, kept);
+    }
+
+    bool report() {
+        if (cb_.progress && !cb_.progress(done_, total_))
+            cancelled_ = true;
+        return !cancelled_;
+    }
+
+private:
+    // FIFOs, sockets and devices have no contents to copy, and opening one
+    // can wait forever for a writer.
+    Error leaveSpecial(const std::string& from, bool& kept) {
+        special_.push_back(from);
+        kept = true;
+        return {};
+    }
+
+    Error copyFolder(const std::string& from, const struct stat& st, const std::string& target,
+                     std::vector<std::string>& done, bool& kept) {
+        std::string to = target;
+        struct stat there {};
+        if (::stat(to.c_str(), &there) == 0) {
+            if (sameStat(st, there)) {
+                // The folder itself under another path (a link).
+                if (move_) {
+                    kept = true;
+                    return {};
+                }
+                to = FileOps::copyName(target);
+            } else if (!S_ISDIR(there.st_mode)) {
+                return fail(target, EEXIST);
+            }
+        } else if (::lstat(to.c_str(), &there) == 0) {
+            return fail(target, EEXIST); // a link to nowhere
+        }
+        // A link in the target may lead back into the source: never copy a
+        // folder into itself, it would never end.
+        if (isInsideReally(fs::path(to).parent_path().string(), from)) {
+            kept = true;
+            return {};
+        }
+        if (::stat(to.c_str(), &there) != 0 && ::mkdir(to.c_str(), 0777) != 0)
+            return fail(to);
+        bool anyKept = false;
+        std::error_code ec;
+        for (auto it = fs::directory_iterator(from, ec); !ec && it != fs::directory_iterator();
+             it.increment(ec)) {
+            bool childKept = false;
+            const Error e = copyAny(it->path().string(),
+                                    joinPath(to, it->path().filename().string()), done, childKept);
+            if (e || cancelled_)
+                return e;
+            anyKept |= childKept;
+        }
+        if (ec)
+            return fail(from, ec.value());
+        kept = anyKept;
+        return {};
+    }
+
+    Error copyRegular(const std::string& from, const struct stat& st, const std::string& target,
+                      std::vector<std::string>& done, bool& kept) {
+        std::string to = target;
+        bool replace = false;
+        struct stat there {};
+        if (::lstat(to.c_str(), &there) == 0) {
+            struct stat followed {};
+            if (::stat(to.c_str(), &followed) == 0 && sameStat(st, followed)) {
+                // The file itself under another name (a link): a move has
+                // nothing to do, a copy gets a name of its own.
+                if (move_) {
+                    kept = true;
+                    return {};
+                }
+                to = FileOps::copyName(target);
+            } else {
+                const FileOps::Clash answer = cb_.clash ? cb_.clash(to) : FileOps::Clash::Skip;
+                if (answer == FileOps::Clash::Cancel) {
+                    cancelled_ = true;
+                    return {};
+                }
+                if (answer == FileOps::Clash::Skip) {
+                    kept = true;
+                    return {};
+                }
+                replace = true;
+            }
+        }
+        bool special = false;
+        const Error e = copyFile(from, to, replace, special);
+        if (special)
+            return leaveSpecial(from, kept);
+        if (!e)
+            done.push_back(to);
+        return e;
+    }
 
     // Copies one regular file to target through a temporary file beside it.
-    Error copyFile(const std::string& from, const std::string& target, bool replace) {
-        const int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
+    Error copyFile(const std::string& from, const std::string& target, bool replace,
+                   bool& special) {
+        // Not blocking while the file is checked: whatever replaced it since
+        // it was listed must not make the copy wait.
+        const int in = ::open(from.c_str(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC);
         if (in < 0)
             return fail(from);
         struct stat st {};
-        ::fstat(in, &st);
+        if (::fstat(in, &st) != 0) {
+            const Error e = fail(from);
+            ::close(in);
+            return e;
+        }
+        if (!S_ISREG(st.st_mode)) {
+            ::close(in);
+            special = true;
+            return {};
+        }
+        const int flags = ::fcntl(in, F_GETFL);
+        if (flags != -1)
+            ::fcntl(in, F_SETFL, flags & ~O_NONBLOCK);
         std::string tmp = joinPath(fs::path(target).parent_path().string(), ".kamelo-copy-XXXXXX");
         const int out = ::mkstemp(tmp.data());
         if (out < 0) {
@@ -122,75 +277,12 @@ public:
         return e;
     }
 
-    // Copies a file or folder to target (target's folder exists).
-    Error copyAny(const std::string& from, const std::string& target,
-                  std::vector<std::string>& done, bool& skipped) {
-        skipped = false;
-        if (!report())
-            return {};
-        std::error_code ec;
-        const fs::file_status s = fs::symlink_status(from, ec);
-        if (ec)
-            return fail(from, ec.value());
-        if (fs::is_directory(s)) {
-            if (fs::exists(fs::symlink_status(target, ec)) &&
-                !fs::is_directory(fs::status(target, ec)))
-                return fail(target, EEXIST);
-            if (!fs::is_directory(fs::status(target, ec)) && ::mkdir(target.c_str(), 0777) != 0)
-                return fail(target);
-            bool anySkipped = false;
-            for (auto it = fs::directory_iterator(from, ec); !ec && it != fs::directory_iterator();
-                 it.increment(ec)) {
-                bool childSkipped = false;
-                const Error e =
-                    copyAny(it->path().string(), joinPath(target, it->path().filename().string()),
-                            done, childSkipped);
-                if (e || cancelled_)
-                    return e;
-                anySkipped |= childSkipped;
-            }
-            if (ec)
-                return fail(from, ec.value());
-            skipped = anySkipped;
-            return {};
-        }
-        if (fs::is_symlink(s)) {
-            const fs::path link = fs::read_symlink(from, ec);
-            if (ec)
-                return fail(from, ec.value());
-            fs::create_symlink(link, target, ec);
-            return ec ? fail(target, ec.value()) : Error{};
-        }
-        bool replace = false;
-        if (::access(target.c_str(), F_OK) == 0) {
-            const FileOps::Clash answer = cb_.clash ? cb_.clash(target) : FileOps::Clash::Skip;
-            if (answer == FileOps::Clash::Cancel) {
-                cancelled_ = true;
-                return {};
-            }
-            if (answer == FileOps::Clash::Skip) {
-                skipped = true;
-                return {};
-            }
-            replace = true;
-        }
-        const Error e = copyFile(from, target, replace);
-        if (!e)
-            done.push_back(target);
-        return e;
-    }
-
-    bool report() {
-        if (cb_.progress && !cb_.progress(done_, total_))
-            cancelled_ = true;
-        return !cancelled_;
-    }
-
-private:
     const FileOps::Callbacks& cb_;
     uint64_t total_;
+    bool move_;
     uint64_t done_ = 0;
     bool cancelled_ = false;
+    std::vector<std::string> special_;
 };
 
 } // namespace
@@ -203,7 +295,8 @@ std::string FileOps::copyName(const std::string& path) {
         const std::string name =
             stem + " - 복사본" + (n == 1 ? std::string() : " (" + std::to_string(n) + ")") + ext;
         const std::string candidate = joinPath(folder, name);
-        if (::access(candidate.c_str(), F_OK) != 0)
+        struct stat st {};
+        if (::lstat(candidate.c_str(), &st) != 0)
             return candidate;
     }
 }
@@ -222,15 +315,19 @@ FileOps::Outcome FileOps::copyInto(const std::vector<std::string>& sources,
     uint64_t total = 0;
     for (const std::string& s : sources)
         total += sizeOf(s);
-    Copier copier(callbacks, total);
+    Copier copier(callbacks, total, move);
     for (const std::string& given : sources) {
         const std::string source = normal(given);
         const std::string name = fs::path(source).filename().string();
         std::string target = joinPath(folder, name);
-        const bool sameFolder = normal(fs::path(source).parent_path().string()) == folder;
+        const std::string parent = normal(fs::path(source).parent_path().string());
+        // The same folder under another path (a link to it) is the same folder.
+        const bool sameFolder = parent == folder || isSameFile(parent, folder);
         if (sameFolder && move)
             continue; // already there
-        if (isInside(folder, source))
+        struct stat st {};
+        const bool realFolder = ::lstat(source.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+        if (isInside(folder, source) || (realFolder && isInsideReally(folder, source)))
             continue; // a folder into itself
         if (sameFolder)
             target = copyName(source);
@@ -247,14 +344,16 @@ FileOps::Outcome FileOps::copyInto(const std::vector<std::string>& sources,
                 return outcome;
             }
         }
-        bool skipped = false;
-        outcome.error = copier.copyAny(source, target, outcome.done, skipped);
+        bool kept = false;
+        outcome.error = copier.copyAny(source, target, outcome.done, kept);
+        outcome.specialFiles = copier.specialFiles();
         if (outcome.error || copier.cancelled()) {
             outcome.cancelled = copier.cancelled();
             return outcome;
         }
-        // The source goes only when everything of it arrived.
-        if (move && !skipped) {
+        // The source goes only when everything of it arrived, and never when
+        // it is the target itself.
+        if (move && !kept && !sameEntry(source, target)) {
             const Error e = removePermanently(source);
             if (e) {
                 outcome.error = e;
@@ -264,6 +363,12 @@ FileOps::Outcome FileOps::copyInto(const std::vector<std::string>& sources,
     }
     copier.report();
     return outcome;
+}
+
+bool FileOps::isSameFile(const std::string& a, const std::string& b) {
+    struct stat sa {
+    }, sb{};
+    return ::stat(a.c_str(), &sa) == 0 && ::stat(b.c_str(), &sb) == 0 && sameStat(sa, sb);
 }
 
 FileOps::Error FileOps::rename(const std::string& from, const std::string& to) {

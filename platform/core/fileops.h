@@ -30,11 +30,17 @@ public:
         bool cancelled = false;
         Error error;
         std::vector<std::string> done; // targets written (or moved to)
+        // Sources that are neither files, folders nor links (FIFOs, sockets,
+        // devices): never opened for reading, left where they are.
+        std::vector<std::string> specialFiles;
     };
 
-    // Copies (or moves) every source into folder. Copying a file onto
-    // itself makes a copy named "NAME - 복사본.EXT"; moving onto itself and
-    // copying a folder into itself are left out.
+    // Copies (or moves) every source into folder. Source and target are
+    // compared as files (device and inode), not by name, at every level: a
+    // file copied onto itself, under any path, makes a copy named
+    // "NAME - 복사본.EXT"; a move onto itself changes nothing; a folder is
+    // never copied into itself. A move keeps a source folder when anything
+    // in it stayed behind.
     static Outcome copyInto(const std::vector<std::string>& sources, const std::string& folder,
                             bool move, const Callbacks& callbacks = {});
     // Renames without replacing anything already there.
@@ -45,8 +51,10 @@ public:
 
     // The name a copy of path gets in its own folder.
     static std::string copyName(const std::string& path);
-    // Whether inner is folder or lies inside it.
+    // Whether inner is folder or lies inside it (by name).
     static bool isInside(const std::string& inner, const std::string& folder);
+    // Whether both paths name the same file or folder (links followed).
+    static bool isSameFile(const std::string& a, const std::string& b);
 };
 
 } // namespace kamelo

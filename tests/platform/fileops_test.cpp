@@ -3,10 +3,17 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <csignal>
+#include <cstring>
 #include <filesystem>
+#include <sched.h>
+#include <sys/mount.h>
 #include <sys/resource.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -15,6 +22,59 @@ using kamelo::test::readFile;
 using kamelo::test::ScratchDir;
 using kamelo::test::writeFile;
 namespace fs = std::filesystem;
+
+namespace {
+
+// A copy that blocks on a FIFO or recurses without end fails the test
+// instead of hanging it.
+struct Watchdog {
+    explicit Watchdog(unsigned seconds) { ::alarm(seconds); }
+    ~Watchdog() { ::alarm(0); }
+};
+
+FileOps::Callbacks answering(FileOps::Clash answer) {
+    FileOps::Callbacks cb;
+    cb.clash = [answer](const std::string&) { return answer; };
+    return cb;
+}
+
+ino_t inode(const std::string& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 ? st.st_ino : 0;
+}
+
+bool hasCopyLeftovers(const std::string& folder) {
+    for (const auto& e : fs::recursive_directory_iterator(folder))
+        if (e.path().filename().string().rfind(".kamelo-copy", 0) == 0)
+            return true;
+    return false;
+}
+
+// A folder on another volume than the scratch folder, so that a move must copy.
+struct OtherVolumeDir {
+    std::string path;
+    OtherVolumeDir() {
+        const std::string base = fs::exists("/dev/shm") ? "/dev/shm" : fs::temp_directory_path();
+        path = base + "/kamelo-fileops-" + std::to_string(::getpid());
+        fs::create_directories(path);
+    }
+    ~OtherVolumeDir() {
+        std::error_code ec;
+        fs::remove_all(path, ec);
+    }
+};
+
+void makeSocket(const std::string& path) {
+    const int s = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un addr{};
+    addr.sun_family = AF_UNIX;
+    ASSERT_LT(path.size(), sizeof addr.sun_path);
+    path.copy(addr.sun_path, path.size());
+    ASSERT_EQ(::bind(s, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
+    ::close(s);
+}
+
+} // namespace
 
 TEST(FileOps, CopyAndMoveIntoAFolder) {
     ScratchDir dir;
@@ -85,19 +145,247 @@ TEST(FileOps, OwnFolderAndNameClashes) {
 }
 
 TEST(FileOps, FailuresPartWayLoseNothing) {
-    if (::geteuid() == 0)
-        GTEST_SKIP() << "permissions do not stop root";
+    Watchdog watchdog(30);
     ScratchDir dir;
     writeFile(dir.file("src/a.jpg"), "a");
     writeFile(dir.file("src/b.jpg"), "b");
     fs::create_directories(dir.file("ro"));
+    // The sources could be deleted; only the target refuses.
+    ::chmod(dir.path().c_str(), 0755);
+    ::chmod(dir.file("src").c_str(), 0777);
     ::chmod(dir.file("ro").c_str(), 0555);
-    FileOps::Outcome o =
-        FileOps::copyInto({dir.file("src/a.jpg"), dir.file("src/b.jpg")}, dir.file("ro"), true);
+    // Permissions do not stop root: the move runs as an ordinary user then.
+    const pid_t child = ::fork();
+    if (child == 0) {
+        if (::geteuid() == 0 &&
+            (::setresgid(65534, 65534, 65534) != 0 || ::setresuid(65534, 65534, 65534) != 0))
+            ::_exit(3);
+        const FileOps::Outcome o =
+            FileOps::copyInto({dir.file("src/a.jpg"), dir.file("src/b.jpg")}, dir.file("ro"), true);
+        ::_exit(o.error.code == EACCES && o.done.empty() ? 0 : 1);
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
     ::chmod(dir.file("ro").c_str(), 0755);
-    EXPECT_EQ(o.error.code, EACCES);
+    ASSERT_TRUE(WIFEXITED(status));
+    ASSERT_NE(WEXITSTATUS(status), 3) << "could not become an unprivileged user";
+    EXPECT_EQ(WEXITSTATUS(status), 0);
     EXPECT_EQ(readFile(dir.file("src/a.jpg")), "a");
     EXPECT_EQ(readFile(dir.file("src/b.jpg")), "b");
+    EXPECT_TRUE(fs::is_empty(dir.file("ro")));
+}
+
+// A small file system of its own, in a mount namespace of this process only,
+// so that the disk really fills up part-way.
+TEST(FileOps, ARealFullDiskPartWayLosesNothing) {
+    Watchdog watchdog(30);
+    ScratchDir dir;
+    const std::string small = dir.file("small");
+    fs::create_directories(small);
+    if (::unshare(CLONE_NEWNS) != 0 && ::unshare(CLONE_NEWUSER | CLONE_NEWNS) != 0)
+        GTEST_SKIP() << "no mount namespace here (" << std::strerror(errno)
+                     << "); the write limit test covers a failing write";
+    ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr);
+    if (::mount("tmpfs", small.c_str(), "tmpfs", 0, "size=64k") != 0)
+        GTEST_SKIP() << "cannot mount a small file system: " << std::strerror(errno);
+    writeFile(dir.file("src/a.jpg"), std::string(8000, 'a'));
+    writeFile(dir.file("src/album/1.jpg"), std::string(20000, '1'));
+    writeFile(dir.file("src/album/2.jpg"), std::string(200000, '2'));
+    writeFile(dir.file("src/album/3.jpg"), std::string(10, '3'));
+    const FileOps::Outcome o =
+        FileOps::copyInto({dir.file("src/a.jpg"), dir.file("src/album")}, small, true);
+    EXPECT_EQ(o.error.code, ENOSPC);
+    EXPECT_EQ(o.error.path, small + "/album/2.jpg");
+    // What arrived is whole and gone from the source; the folder that did
+    // not arrive whole is complete at its source.
+    EXPECT_EQ(readFile(small + "/a.jpg"), std::string(8000, 'a'));
+    EXPECT_FALSE(fs::exists(dir.file("src/a.jpg")));
+    EXPECT_EQ(readFile(dir.file("src/album/1.jpg")), std::string(20000, '1'));
+    EXPECT_EQ(readFile(dir.file("src/album/2.jpg")), std::string(200000, '2'));
+    EXPECT_EQ(readFile(dir.file("src/album/3.jpg")), std::string(10, '3'));
+    EXPECT_FALSE(fs::exists(small + "/album/2.jpg"));
+    EXPECT_FALSE(hasCopyLeftovers(small));
+    ::umount2(small.c_str(), MNT_DETACH);
+}
+
+TEST(FileOps, CancellingAMoveAcrossVolumesKeepsTheSourceFolder) {
+    Watchdog watchdog(30);
+    ScratchDir dir;
+    for (const char* n : {"1.jpg", "2.jpg", "3.jpg"})
+        writeFile(dir.file(std::string("src/album/") + n), std::string(1000, n[0]));
+    OtherVolumeDir other;
+    FileOps::Callbacks cb;
+    // Cancelled once the first file has arrived.
+    cb.progress = [](uint64_t done, uint64_t) { return done < 1000; };
+    const FileOps::Outcome o = FileOps::copyInto({dir.file("src/album")}, other.path, true, cb);
+    EXPECT_TRUE(o.cancelled);
+    EXPECT_FALSE(o.error);
+    EXPECT_EQ(o.done.size(), 1u);
+    for (const char* n : {"1.jpg", "2.jpg", "3.jpg"})
+        EXPECT_EQ(readFile(dir.file(std::string("src/album/") + n)), std::string(1000, n[0]));
+    for (const std::string& t : o.done)
+        EXPECT_EQ(fs::file_size(t), 1000u);
+    EXPECT_FALSE(hasCopyLeftovers(other.path));
+}
+
+// The folder the user pastes into is the source's own folder under a link.
+TEST(FileOps, AMoveOntoItselfThroughALinkTouchesNothing) {
+    Watchdog watchdog(30);
+    ScratchDir dir;
+    writeFile(dir.file("t/a/sub/p.jpg"), "x");
+    writeFile(dir.file("t/a/q.jpg"), "q");
+    fs::create_directory_symlink(dir.file("t/a"), dir.file("t/alias"));
+    int asked = 0;
+    FileOps::Callbacks overwrite;
+    overwrite.clash = [&](const std::string&) {
+        ++asked;
+        return FileOps::Clash::Overwrite;
+    };
+    FileOps::Outcome o = FileOps::copyInto({dir.file("t/a/sub"), dir.file("t/a/q.jpg")},
+                                           dir.file("t/alias"), true, overwrite);
+    EXPECT_FALSE(o.error) << o.error.code << " " << o.error.path;
+    EXPECT_FALSE(o.cancelled);
+    EXPECT_EQ(readFile(dir.file("t/a/sub/p.jpg")), "x");
+    EXPECT_EQ(readFile(dir.file("t/a/q.jpg")), "q");
+    EXPECT_EQ(asked, 0);
+
+    // Given by the link's name, the sources are the same files too.
+    o = FileOps::copyInto({dir.file("t/alias/sub"), dir.file("t/alias/q.jpg")}, dir.file("t/a"),
+                          true, overwrite);
+    EXPECT_FALSE(o.error);
+    EXPECT_EQ(readFile(dir.file("t/a/sub/p.jpg")), "x");
+    EXPECT_EQ(readFile(dir.file("t/a/q.jpg")), "q");
+
+    // A copy onto itself through the link makes copies with their own names.
+    o = FileOps::copyInto({dir.file("t/a/sub"), dir.file("t/a/q.jpg")}, dir.file("t/alias"), false,
+                          overwrite);
+    EXPECT_FALSE(o.error);
+    EXPECT_EQ(readFile(dir.file("t/a/sub - 복사본/p.jpg")), "x");
+    EXPECT_EQ(readFile(dir.file("t/a/q - 복사본.jpg")), "q");
+    EXPECT_EQ(readFile(dir.file("t/a/sub/p.jpg")), "x");
+    EXPECT_EQ(asked, 0);
+}
+
+TEST(FileOps, AHardLinkOfTheSourceIsNeverOverwrittenByIt) {
+    Watchdog watchdog(30);
+    ScratchDir dir;
+    writeFile(dir.file("src/p.jpg"), "photo");
+    fs::create_directories(dir.file("dst"));
+    fs::create_hard_link(dir.file("src/p.jpg"), dir.file("dst/p.jpg"));
+    const ino_t before = inode(dir.file("src/p.jpg"));
+    FileOps::Outcome o = FileOps::copyInto({dir.file("src/p.jpg")}, dir.file("dst"), true,
+                                           answering(FileOps::Clash::Overwrite));
+    EXPECT_FALSE(o.error);
+    EXPECT_EQ(readFile(dir.file("src/p.jpg")), "photo");
+    EXPECT_EQ(readFile(dir.file("dst/p.jpg")), "photo");
+    EXPECT_EQ(inode(dir.file("src/p.jpg")), before);
+    EXPECT_EQ(inode(dir.file("dst/p.jpg")), before);
+
+    o = FileOps::copyInto({dir.file("src/p.jpg")}, dir.file("dst"), false,
+                          answering(FileOps::Clash::Overwrite));
+    EXPECT_FALSE(o.error);
+    EXPECT_EQ(readFile(dir.file("dst/p - 복사본.jpg")), "photo");
+    EXPECT_EQ(inode(dir.file("dst/p.jpg")), before);
+
+    // A link to the source as the target is the source itself as well.
+    fs::create_symlink(dir.file("src/p.jpg"), dir.file("dst/q.jpg"));
+    fs::create_hard_link(dir.file("src/p.jpg"), dir.file("src/q.jpg"));
+    o = FileOps::copyInto({dir.file("src/q.jpg")}, dir.file("dst"), true,
+                          answering(FileOps::Clash::Overwrite));
+    EXPECT_FALSE(o.error);
+    EXPECT_EQ(readFile(dir.file("src/q.jpg")), "photo");
+    EXPECT_EQ(readFile(dir.file("src/p.jpg")), "photo");
+}
+
+// Deeper in a folder walk: the target folder is a link to the source folder.
+TEST(FileOps, EveryLevelOfAFolderIsComparedWithItsTarget) {
+    Watchdog watchdog(30);
+    ScratchDir dir;
+    writeFile(dir.file("src/album/b.jpg"), "b");
+    writeFile(dir.file("src/album/deep/c.jpg"), "c");
+    fs::create_directories(dir.file("dst"));
+    fs::create_directory_symlink(dir.file("src/album"), dir.file("dst/album"));
+    FileOps::Outcome o = FileOps::copyInto({dir.file("src/album")}, dir.file("dst"), true,
+                                           answering(FileOps::Clash::Overwrite));
+    EXPECT_FALSE(o.error);
+    EXPECT_EQ(readFile(dir.file("src/album/b.jpg")), "b");
+    EXPECT_EQ(readFile(dir.file("src/album/deep/c.jpg")), "c");
+
+    // One file inside: the target's file is a hard link of the source's.
+    writeFile(dir.file("s2/album/b.jpg"), "b2");
+    writeFile(dir.file("s2/album/n.jpg"), "n");
+    fs::create_directories(dir.file("d2/album"));
+    fs::create_hard_link(dir.file("s2/album/b.jpg"), dir.file("d2/album/b.jpg"));
+    o = FileOps::copyInto({dir.file("s2/album")}, dir.file("d2"), true,
+                          answering(FileOps::Clash::Overwrite));
+    EXPECT_FALSE(o.error);
+    EXPECT_EQ(readFile(dir.file("d2/album/n.jpg")), "n");
+    EXPECT_EQ(readFile(dir.file("d2/album/b.jpg")), "b2");
+    // Something of it stayed: the source folder stays as well.
+    EXPECT_EQ(readFile(dir.file("s2/album/b.jpg")), "b2");
+}
+
+TEST(FileOps, AFolderIsNeverCopiedIntoItselfThroughALink) {
+    Watchdog watchdog(30);
+    ScratchDir dir;
+    writeFile(dir.file("t/a/p.jpg"), "p");
+    fs::create_directories(dir.file("t/a/sub"));
+    fs::create_directory_symlink(dir.file("t/a"), dir.file("t/alias"));
+    const FileOps::Outcome o = FileOps::copyInto({dir.file("t/a")}, dir.file("t/alias/sub"), false);
+    EXPECT_FALSE(o.error);
+    EXPECT_TRUE(o.done.empty());
+    EXPECT_FALSE(fs::exists(dir.file("t/a/sub/a")));
+}
+
+TEST(FileOps, AFifoInAFolderIsLeftOutWithoutWaiting) {
+    Watchdog watchdog(30);
+    ScratchDir dir;
+    writeFile(dir.file("src/album/a.jpg"), "a");
+    ASSERT_EQ(::mkfifo(dir.file("src/album/fifo.jpg").c_str(), 0644), 0);
+    fs::create_directories(dir.file("copy"));
+    const FileOps::Outcome o = FileOps::copyInto({dir.file("src/album")}, dir.file("copy"), false);
+    EXPECT_FALSE(o.error) << o.error.code << " " << o.error.path;
+    EXPECT_EQ(readFile(dir.file("copy/album/a.jpg")), "a");
+    EXPECT_FALSE(fs::exists(fs::symlink_status(dir.file("copy/album/fifo.jpg"))));
+    EXPECT_EQ(o.specialFiles, std::vector<std::string>{dir.file("src/album/fifo.jpg")});
+}
+
+TEST(FileOps, SocketsAndDevicesAreLeftOutAndAMoveKeepsThem) {
+    Watchdog watchdog(30);
+    ScratchDir dir;
+    writeFile(dir.file("src/album/a.jpg"), "a");
+    ASSERT_EQ(::mkfifo(dir.file("src/album/fifo.jpg").c_str(), 0644), 0);
+    makeSocket(dir.file("src/album/sock.jpg"));
+    const bool root = ::geteuid() == 0;
+    if (root) {
+        ASSERT_EQ(::mknod(dir.file("src/album/dev.jpg").c_str(), S_IFCHR | 0644, makedev(1, 3)), 0);
+    }
+    ASSERT_EQ(::mkfifo(dir.file("src/lone.jpg").c_str(), 0644), 0);
+    fs::create_directories(dir.file("copy"));
+
+    FileOps::Outcome o = FileOps::copyInto({dir.file("src/album"), dir.file("src/lone.jpg")},
+                                           dir.file("copy"), false);
+    EXPECT_FALSE(o.error) << o.error.code << " " << o.error.path;
+    EXPECT_EQ(readFile(dir.file("copy/album/a.jpg")), "a");
+    for (const char* n : {"album/fifo.jpg", "album/sock.jpg", "album/dev.jpg", "lone.jpg"})
+        EXPECT_FALSE(fs::exists(fs::symlink_status(dir.file(std::string("copy/") + n)))) << n;
+    std::vector<std::string> left = o.specialFiles;
+    std::sort(left.begin(), left.end());
+    std::vector<std::string> expected = {dir.file("src/album/fifo.jpg"),
+                                         dir.file("src/album/sock.jpg"), dir.file("src/lone.jpg")};
+    if (root)
+        expected.push_back(dir.file("src/album/dev.jpg"));
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(left, expected);
+
+    // Moved to another volume, the folder keeps what could not go with it.
+    OtherVolumeDir other;
+    o = FileOps::copyInto({dir.file("src/album")}, other.path, true);
+    EXPECT_FALSE(o.error);
+    EXPECT_EQ(readFile(other.path + "/album/a.jpg"), "a");
+    EXPECT_TRUE(fs::is_fifo(dir.file("src/album/fifo.jpg")));
+    EXPECT_TRUE(fs::exists(dir.file("src/album/a.jpg")));
+    EXPECT_EQ(o.specialFiles.size(), root ? 3u : 2u);
 }
 
 TEST(FileOps, AFullDiskPartWayLosesNothing) {
