@@ -130,6 +130,8 @@ bool ListFileActions::transfer(const QStringList& files, const QString& folder, 
     job.run([&](FileJob& j) {
         outcome = FileOps::copyInto(sources, folder.toStdString(), move, j.callbacks());
     });
+    if (!outcome.specialFiles.empty())
+        ui_->error(&list_, FileErrorText::leftOut(outcome.specialFiles, move));
     if (outcome.error) {
         ui_->error(&list_, FileErrorText::message(
                                move ? res::IDS_FAILED_MOVE : res::IDS_FAILED_COPY,

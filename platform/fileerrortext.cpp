@@ -42,4 +42,18 @@ QString FileErrorText::message(int textId, const QString& path, int error) {
            QStringLiteral("\n") + reason(error);
 }
 
+QString FileErrorText::leftOut(const std::vector<std::string>& paths, bool move) {
+    constexpr size_t kShown = 10;
+    QStringList lines;
+    for (size_t i = 0; i < paths.size() && i < kShown; ++i) {
+        const QString name = QFileInfo(QString::fromStdString(paths[i])).fileName();
+        lines << QString::fromUtf8(
+            res::format(move ? res::IDS_SPECIAL_NOT_MOVED : res::IDS_SPECIAL_NOT_COPIED,
+                        name.toUtf8().constData()));
+    }
+    if (paths.size() > kShown)
+        lines << QString::fromUtf8(res::format(res::IDS_SPECIAL_MORE, int(paths.size() - kShown)));
+    return lines.join(QLatin1Char('\n'));
+}
+
 } // namespace kamelo

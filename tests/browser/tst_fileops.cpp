@@ -22,6 +22,8 @@
 #include <QtTest>
 
 #include <filesystem>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace kamelo;
 using kamelo::test::readFile;
@@ -69,6 +71,28 @@ int rowOf(const CThumbListCtrl& list, const QString& name) {
             return i;
     return -1;
 }
+
+// A paste that waits on a FIFO or walks without end fails the test instead
+// of hanging it.
+struct Watchdog {
+    explicit Watchdog(unsigned seconds) { ::alarm(seconds); }
+    ~Watchdog() { ::alarm(0); }
+};
+
+// A folder on another volume than the scratch folder, so that a move copies.
+struct OtherVolumeDir {
+    std::string path;
+    OtherVolumeDir() {
+        const std::string base = fs::exists("/dev/shm") ? "/dev/shm" : fs::temp_directory_path();
+        path = base + "/kamelo-tst-fileops-" + std::to_string(::getpid());
+        fs::create_directories(path);
+    }
+    ~OtherVolumeDir() {
+        std::error_code ec;
+        fs::remove_all(path, ec);
+    }
+    QString q() const { return QString::fromStdString(path); }
+};
 
 bool idle(CThumbListCtrl& list) {
     return QTest::qWaitFor([&] { return !list.isLoading(); }, 10000);
@@ -226,6 +250,64 @@ private slots:
         QCOMPARE(e.ui.errors.size(), 1);
         QVERIFY(e.ui.errors.first().contains(QStringLiteral("gone.jpg")));
         QCOMPARE(readFile(e.dir.file("src/a.jpg")), std::string("a"));
+    }
+
+    void aFolderPasteThatFailsPartWayKeepsEverySource() {
+        Watchdog watchdog(60);
+        Env e;
+        for (const char* n : {"a.jpg", "b.jpg", "c.jpg"})
+            writeFile(e.dir.file(std::string("src/album/") + n), n);
+        // At the target a folder stands where b.jpg must go: that file
+        // cannot arrive, whatever the answer to the clash.
+        writeFile(e.dir.file("dst/album/b.jpg/inside.jpg"), "in");
+        QGuiApplication::clipboard()->setMimeData(FileClipboard::make({e.path("src/album")}, true));
+        CThumbListCtrl list;
+        list.actions()->setUi(&e.ui);
+        e.ui.clashAnswer = FileOps::Clash::Overwrite;
+        QVERIFY(!list.actions()->paste(e.path("dst")));
+        QCOMPARE(e.ui.errors.size(), 1);
+        QVERIFY(e.ui.errors.first().contains(QStringLiteral("b.jpg")));
+        for (const char* n : {"a.jpg", "b.jpg", "c.jpg"})
+            QCOMPARE(readFile(e.dir.file(std::string("src/album/") + n)), std::string(n));
+        QCOMPARE(readFile(e.dir.file("dst/album/b.jpg/inside.jpg")), std::string("in"));
+        // The cut is still on the clipboard: the paste can be tried again.
+        QVERIFY(list.actions()->canPaste());
+    }
+
+    void aPasteIntoALinkToTheSameFolderTouchesNothing() {
+        Watchdog watchdog(60);
+        Env e;
+        writeFile(e.dir.file("t/a/sub/p.jpg"), "x");
+        writeFile(e.dir.file("t/a/q.jpg"), "q");
+        fs::create_directory_symlink(e.dir.file("t/a"), e.dir.file("t/alias"));
+        QGuiApplication::clipboard()->setMimeData(
+            FileClipboard::make({e.path("t/a/sub"), e.path("t/a/q.jpg")}, true));
+        CThumbListCtrl list;
+        list.actions()->setUi(&e.ui);
+        e.ui.clashAnswer = FileOps::Clash::Overwrite;
+        QVERIFY(list.actions()->paste(e.path("t/alias")));
+        QVERIFY(e.ui.errors.isEmpty());
+        QVERIFY(e.ui.clashes.isEmpty());
+        QCOMPARE(readFile(e.dir.file("t/a/sub/p.jpg")), std::string("x"));
+        QCOMPARE(readFile(e.dir.file("t/a/q.jpg")), std::string("q"));
+    }
+
+    void aFolderWithAFifoMovesWithoutWaitingAndSaysWhatStayed() {
+        Watchdog watchdog(60);
+        Env e;
+        writeFile(e.dir.file("src/album/a.jpg"), "a");
+        QCOMPARE(::mkfifo(e.dir.file("src/album/pipe.jpg").c_str(), 0644), 0);
+        OtherVolumeDir other;
+        QGuiApplication::clipboard()->setMimeData(FileClipboard::make({e.path("src/album")}, true));
+        CThumbListCtrl list;
+        list.actions()->setUi(&e.ui);
+        QVERIFY(list.actions()->paste(other.q()));
+        QCOMPARE(e.ui.errors.size(), 1);
+        QVERIFY(e.ui.errors.first().contains(QStringLiteral("'pipe.jpg'")));
+        QVERIFY(e.ui.errors.first().contains(QStringLiteral("옮기지 않았습니다")));
+        QCOMPARE(readFile(other.path + "/album/a.jpg"), std::string("a"));
+        QVERIFY(fs::is_fifo(e.dir.file("src/album/pipe.jpg")));
+        QVERIFY(!fs::exists(fs::symlink_status(other.path + "/album/pipe.jpg")));
     }
 
     void dropsFollowTheRulesOfTheTarget() {
