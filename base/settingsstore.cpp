@@ -19,9 +19,6 @@ constexpr const char* kCreateTable =
     "name TEXT NOT NULL COLLATE NOCASE, type INTEGER NOT NULL, value BLOB, "
     "PRIMARY KEY(key, name))";
 
-// Another copy of the program may hold the write lock for a moment.
-constexpr int kBusyTimeoutMs = 10000;
-
 class Statement {
 public:
     Statement(sqlite3* db, const char* sql) {
@@ -81,6 +78,22 @@ bool isDamageCode(int rc) {
     return primary == SQLITE_NOTADB || primary == SQLITE_CORRUPT;
 }
 
+// Another connection holds the database: nothing is wrong with the file.
+bool isLockCode(int rc) {
+    int primary = rc & 0xff;
+    return primary == SQLITE_BUSY || primary == SQLITE_LOCKED;
+}
+
+// A write that failed for a reason that may pass: worth keeping for later.
+bool isPassingCode(int rc) {
+    int primary = rc & 0xff;
+    return isLockCode(rc) || primary == SQLITE_FULL || primary == SQLITE_IOERR;
+}
+
+bool sameName(const std::string& a, const std::string& b) {
+    return sqlite3_stricmp(a.c_str(), b.c_str()) == 0;
+}
+
 std::string timestamp() {
     std::time_t t = std::time(nullptr);
     std::tm tm{};
@@ -92,28 +105,30 @@ std::string timestamp() {
 
 } // namespace
 
-SettingsStore::SettingsStore(const std::string& dbPath) : path_(dbPath) {
+SettingsStore::SettingsStore(const std::string& dbPath, int busyTimeoutMs)
+    : path_(dbPath), busyTimeoutMs_(busyTimeoutMs) {
     std::error_code ec;
     fs::path p(dbPath);
     if (p.has_parent_path())
         fs::create_directories(p.parent_path(), ec);
 
-    bool damaged = false;
-    if (openDatabase(dbPath, damaged)) {
+    const OpenResult result = openDatabase(dbPath);
+    if (result == OpenResult::Ok) {
         if (sqlite3_db_readonly(db_, "main") == 1)
             status_ = StoreOpenStatus::ReadOnly;
         return;
     }
     closeDatabase();
-    if (damaged) {
+    // A locked file is in use, not damaged: it stays where it is.
+    lockedAtOpen_ = result == OpenResult::Locked;
+    if (result == OpenResult::Damaged) {
         // Keep the damaged file for the user instead of deleting it.
         std::string aside = dbPath + ".damaged-" + timestamp();
         fs::rename(dbPath, aside, ec);
         if (!ec) {
             damagedCopy_ = aside;
             fs::remove(dbPath + "-journal", ec);
-            bool again = false;
-            if (openDatabase(dbPath, again)) {
+            if (openDatabase(dbPath) == OpenResult::Ok) {
                 status_ = StoreOpenStatus::RecoveredFromDamage;
                 return;
             }
@@ -121,8 +136,35 @@ SettingsStore::SettingsStore(const std::string& dbPath) : path_(dbPath) {
         }
     }
     status_ = StoreOpenStatus::InMemoryOnly;
-    bool unused = false;
-    openDatabase(":memory:", unused);
+    openDatabase(":memory:");
+}
+
+bool SettingsStore::reopen(int waitMs) {
+    if (!lockedAtOpen_)
+        return status_ != StoreOpenStatus::InMemoryOnly;
+    sqlite3* memory = db_;
+    db_ = nullptr;
+    const int usual = busyTimeoutMs_;
+    busyTimeoutMs_ = waitMs;
+    const OpenResult result = openDatabase(path_);
+    busyTimeoutMs_ = usual;
+    if (result != OpenResult::Ok) {
+        closeDatabase();
+        db_ = memory;
+        return false;
+    }
+    sqlite3_close_v2(memory);
+    sqlite3_busy_timeout(db_, busyTimeoutMs_);
+    status_ =
+        sqlite3_db_readonly(db_, "main") == 1 ? StoreOpenStatus::ReadOnly : StoreOpenStatus::Ok;
+    lockedAtOpen_ = false;
+    return true;
+}
+
+void SettingsStore::setBusyTimeout(int ms) {
+    busyTimeoutMs_ = ms;
+    if (db_)
+        sqlite3_busy_timeout(db_, ms);
 }
 
 SettingsStore::~SettingsStore() {
@@ -139,63 +181,58 @@ bool SettingsStore::exec(const char* sql) const {
     return db_ && sqlite3_exec(db_, sql, nullptr, nullptr, nullptr) == SQLITE_OK;
 }
 
-bool SettingsStore::openDatabase(const std::string& file, bool& damaged) {
-    damaged = false;
+SettingsStore::OpenResult SettingsStore::openDatabase(const std::string& file) {
     int rc = sqlite3_open_v2(file.c_str(), &db_,
                              SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_FULLMUTEX,
                              nullptr);
     if (rc != SQLITE_OK)
-        return false;
+        return OpenResult::Failed;
     sqlite3_extended_result_codes(db_, 1);
-    sqlite3_busy_timeout(db_, kBusyTimeoutMs);
+    sqlite3_busy_timeout(db_, busyTimeoutMs_);
+    const auto failure = [](int code) {
+        return isDamageCode(code) ? OpenResult::Damaged
+               : isLockCode(code) ? OpenResult::Locked
+                                  : OpenResult::Failed;
+    };
 
     // quick_check reads every page, so a damaged file is found now rather than
     // on some later write.
     {
         Statement check(db_, "PRAGMA quick_check");
-        if (!check.ok()) {
-            damaged = isDamageCode(sqlite3_errcode(db_));
-            return false;
-        }
+        if (!check.ok())
+            return failure(sqlite3_errcode(db_));
         rc = check.step();
-        if (rc != SQLITE_ROW) {
-            damaged = isDamageCode(rc);
-            return false;
-        }
+        if (rc != SQLITE_ROW)
+            return failure(rc);
         const unsigned char* verdict = sqlite3_column_text(check.get(), 0);
-        if (!verdict || std::string(reinterpret_cast<const char*>(verdict)) != "ok") {
-            damaged = true;
-            return false;
-        }
+        if (!verdict || std::string(reinterpret_cast<const char*>(verdict)) != "ok")
+            return OpenResult::Damaged;
     }
     if (sqlite3_db_readonly(db_, "main") != 1) {
         rc = sqlite3_exec(db_, kCreateTable, nullptr, nullptr, nullptr);
-        if (rc != SQLITE_OK) {
-            damaged = isDamageCode(rc);
-            return false;
-        }
+        if (rc != SQLITE_OK)
+            return failure(rc);
     }
-    if (!hasExpectedSchema()) {
-        // A table of the same name with other columns: not ours to interpret.
-        damaged = true;
-        return false;
-    }
-    return true;
+    // A table of the same name with other columns is not ours to interpret.
+    return checkSchema();
 }
 
-bool SettingsStore::hasExpectedSchema() const {
+SettingsStore::OpenResult SettingsStore::checkSchema() const {
     Statement st(db_, "PRAGMA table_info(registry)");
     if (!st.ok())
-        return false;
+        return isLockCode(sqlite3_errcode(db_)) ? OpenResult::Locked : OpenResult::Damaged;
     const char* expected[] = {"key", "name", "type", "value"};
     int n = 0;
-    while (st.step() == SQLITE_ROW) {
+    int rc;
+    while ((rc = st.step()) == SQLITE_ROW) {
         const unsigned char* col = sqlite3_column_text(st.get(), 1);
         if (n >= 4 || !col || sqlite3_stricmp(reinterpret_cast<const char*>(col), expected[n]) != 0)
-            return false;
+            return OpenResult::Damaged;
         ++n;
     }
-    return n == 4;
+    if (isLockCode(rc))
+        return OpenResult::Locked;
+    return n == 4 ? OpenResult::Ok : OpenResult::Damaged;
 }
 
 std::string SettingsStore::defaultPath() {
@@ -216,6 +253,9 @@ std::string SettingsStore::sectionKey(const std::string& section) {
 
 std::optional<SettingEntry> SettingsStore::entry(const std::string& keyPath,
                                                  const std::string& name) const {
+    for (const SettingEntry& e : unsaved_)
+        if (sameName(e.key, keyPath) && sameName(e.name, name))
+            return e;
     Statement st(db_, "SELECT key, name, type, value FROM registry WHERE key = ?1 AND name = ?2");
     if (!st.ok())
         return std::nullopt;
@@ -227,12 +267,78 @@ std::optional<SettingEntry> SettingsStore::entry(const std::string& keyPath,
 }
 
 bool SettingsStore::write(const SettingEntry& e) {
+    if (blocked_ && !inBatch_) {
+        // Another program held the database a moment ago: one quick try for
+        // this value and those kept before it, no waiting on each write.
+        keepUnsaved(e);
+        return flushUnsaved(0);
+    }
+    const int rc = writeRow(e);
+    if (rc == SQLITE_DONE) {
+        if (inBatch_)
+            batchWrites_.push_back(e);
+        return true;
+    }
+    if (isPassingCode(rc))
+        keepUnsaved(e);
+    if (isLockCode(rc))
+        blocked_ = true;
+    return false;
+}
+
+void SettingsStore::keepUnsaved(const SettingEntry& e) {
+    for (SettingEntry& kept : unsaved_)
+        if (sameName(kept.key, e.key) && sameName(kept.name, e.name)) {
+            kept = e;
+            return;
+        }
+    unsaved_.push_back(e);
+}
+
+void SettingsStore::forgetUnsaved(const std::string& keyPath, const std::string* name) {
+    std::erase_if(unsaved_, [&](const SettingEntry& e) {
+        if (name)
+            return sameName(e.key, keyPath) && sameName(e.name, *name);
+        return sameName(e.key, keyPath) ||
+               (e.key.size() > keyPath.size() && e.key[keyPath.size()] == '\\' &&
+                sameName(e.key.substr(0, keyPath.size()), keyPath));
+    });
+}
+
+bool SettingsStore::flushUnsaved(int waitMs) {
+    if (unsaved_.empty()) {
+        blocked_ = false;
+        return true;
+    }
+    if (!db_ || inBatch_)
+        return false;
+    sqlite3_busy_timeout(db_, waitMs);
+    int rc = sqlite3_exec(db_, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
+    const bool began = rc == SQLITE_OK;
+    for (size_t i = 0; rc == SQLITE_OK && i < unsaved_.size(); ++i) {
+        rc = writeRow(unsaved_[i]);
+        if (rc == SQLITE_DONE)
+            rc = SQLITE_OK;
+    }
+    if (rc == SQLITE_OK)
+        rc = sqlite3_exec(db_, "COMMIT", nullptr, nullptr, nullptr);
+    if (rc != SQLITE_OK && began)
+        exec("ROLLBACK");
+    sqlite3_busy_timeout(db_, busyTimeoutMs_);
+    blocked_ = rc != SQLITE_OK && isLockCode(rc);
+    if (rc != SQLITE_OK)
+        return false;
+    unsaved_.clear();
+    return true;
+}
+
+int SettingsStore::writeRow(const SettingEntry& e) {
     // ON CONFLICT keeps the spelling of an existing key, as the registry does.
     Statement st(db_, "INSERT INTO registry(key, name, type, value) VALUES(?1, ?2, ?3, ?4) "
                       "ON CONFLICT(key, name) DO UPDATE SET type = excluded.type, "
                       "value = excluded.value");
     if (!st.ok())
-        return false;
+        return sqlite3_errcode(db_) != SQLITE_OK ? sqlite3_errcode(db_) : SQLITE_ERROR;
     st.bind(1, e.key);
     st.bind(2, e.name);
     st.bindInt(3, static_cast<int>(e.type));
@@ -247,10 +353,11 @@ bool SettingsStore::write(const SettingEntry& e) {
         st.bindBlob(4, e.binaryValue);
         break;
     }
-    return st.step() == SQLITE_DONE;
+    return st.step();
 }
 
 bool SettingsStore::remove(const std::string& keyPath, const std::string& name) {
+    forgetUnsaved(keyPath, &name);
     Statement st(db_, "DELETE FROM registry WHERE key = ?1 AND name = ?2");
     if (!st.ok())
         return false;
@@ -260,6 +367,7 @@ bool SettingsStore::remove(const std::string& keyPath, const std::string& name) 
 }
 
 bool SettingsStore::removeKey(const std::string& keyPath) {
+    forgetUnsaved(keyPath, nullptr);
     // The prefix compare avoids LIKE, whose wildcards could appear in key names.
     Statement st(db_, "DELETE FROM registry WHERE key = ?1 OR "
                       "(length(key) > length(?2) AND substr(key, 1, length(?2)) = ?2 "
@@ -349,24 +457,56 @@ bool SettingsStore::deleteSection(const std::string& section) {
 }
 
 SettingsStore::Batch::Batch(SettingsStore& store) : store_(store) {
-    // IMMEDIATE takes the write lock up front, so two copies never deadlock
-    // upgrading a read lock.
-    open_ = store_.exec("BEGIN IMMEDIATE");
+    open_ = store_.beginBatch();
 }
 
 SettingsStore::Batch::~Batch() {
     if (open_)
-        store_.exec("ROLLBACK");
+        store_.rollbackBatch();
 }
 
 bool SettingsStore::Batch::commit() {
     if (!open_)
         return false;
     open_ = false;
-    if (store_.exec("COMMIT"))
-        return true;
-    store_.exec("ROLLBACK");
-    return false;
+    return store_.commitBatch();
+}
+
+bool SettingsStore::beginBatch() {
+    // Blocked a moment ago: the writes each try once instead of waiting here.
+    if (blocked_ || !db_)
+        return false;
+    // IMMEDIATE takes the write lock up front, so two copies never deadlock
+    // upgrading a read lock.
+    const int rc = sqlite3_exec(db_, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
+    if (rc != SQLITE_OK) {
+        blocked_ = isLockCode(rc);
+        return false;
+    }
+    inBatch_ = true;
+    batchWrites_.clear();
+    return true;
+}
+
+bool SettingsStore::commitBatch() {
+    inBatch_ = false;
+    const int rc = sqlite3_exec(db_, "COMMIT", nullptr, nullptr, nullptr);
+    if (rc != SQLITE_OK) {
+        exec("ROLLBACK");
+        // Nothing of the batch was stored: keep it when the reason may pass.
+        if (isPassingCode(rc))
+            for (const SettingEntry& e : batchWrites_)
+                keepUnsaved(e);
+        blocked_ = isLockCode(rc);
+    }
+    batchWrites_.clear();
+    return rc == SQLITE_OK;
+}
+
+void SettingsStore::rollbackBatch() {
+    inBatch_ = false;
+    batchWrites_.clear();
+    exec("ROLLBACK");
 }
 
 } // namespace kamelo

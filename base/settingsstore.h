@@ -20,6 +20,8 @@ struct SettingEntry {
     int32_t intValue = 0;
     std::string stringValue;
     std::vector<uint8_t> binaryValue;
+
+    bool operator==(const SettingEntry&) const = default;
 };
 
 // How the database could be opened. Anything but Ok is reported once to the
@@ -40,8 +42,12 @@ class SettingsStore {
 public:
     static constexpr const char* kRootKey = "Software\\Halvern\\Kamelo";
 
+    // How long a statement waits for another copy of the program to let go
+    // of the database.
+    static constexpr int kDefaultBusyTimeoutMs = 10000;
+
     // Opens or creates the database at dbPath (parent folders are created).
-    explicit SettingsStore(const std::string& dbPath);
+    explicit SettingsStore(const std::string& dbPath, int busyTimeoutMs = kDefaultBusyTimeoutMs);
     ~SettingsStore();
     SettingsStore(const SettingsStore&) = delete;
     SettingsStore& operator=(const SettingsStore&) = delete;
@@ -50,6 +56,25 @@ public:
     static std::string defaultPath();
 
     StoreOpenStatus openStatus() const { return status_; }
+    // InMemoryOnly because another program held the database locked all the
+    // time the store waited for it: the file is not damaged and was left as
+    // it is.
+    bool lockedAtOpen() const { return lockedAtOpen_; }
+    // After a lock at open: tries the file again, waiting up to waitMs for
+    // the lock to go. On success the store works on the file from then on;
+    // what was written to the in-memory store meanwhile is dropped.
+    bool reopen(int waitMs);
+    // How long a statement waits for another program's lock.
+    void setBusyTimeout(int ms);
+
+    // Values that could not be written because another program held the
+    // database (or the disk failed), in the order they were written, each
+    // key and name once. Reads see them; they are stored by flushUnsaved(),
+    // and later writes try again without waiting.
+    const std::vector<SettingEntry>& unsavedWrites() const { return unsaved_; }
+    // Stores the unsaved values in one transaction, waiting up to waitMs for
+    // a lock; true when nothing is left unsaved.
+    bool flushUnsaved(int waitMs);
     // Where a damaged database was moved to (RecoveredFromDamage only).
     const std::string& damagedCopyPath() const { return damagedCopy_; }
     const std::string& path() const { return path_; }
@@ -93,15 +118,30 @@ public:
     };
 
 private:
-    bool openDatabase(const std::string& file, bool& damaged);
-    bool hasExpectedSchema() const;
+    enum class OpenResult { Ok, Damaged, Locked, Failed };
+    OpenResult openDatabase(const std::string& file);
+    OpenResult checkSchema() const;
     void closeDatabase();
     bool exec(const char* sql) const;
+    int writeRow(const SettingEntry& e);
+    void keepUnsaved(const SettingEntry& e);
+    void forgetUnsaved(const std::string& keyPath, const std::string* name);
+    bool beginBatch();
+    bool commitBatch();
+    void rollbackBatch();
 
     std::string path_;
     std::string damagedCopy_;
     StoreOpenStatus status_ = StoreOpenStatus::Ok;
+    bool lockedAtOpen_ = false;
     sqlite3* db_ = nullptr;
+    int busyTimeoutMs_;
+    // Another program held the lock at the last try: do not wait for it on
+    // every single write.
+    bool blocked_ = false;
+    std::vector<SettingEntry> unsaved_;
+    bool inBatch_ = false;
+    std::vector<SettingEntry> batchWrites_;
 };
 
 } // namespace kamelo

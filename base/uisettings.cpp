@@ -82,31 +82,59 @@ void CUiSettings::load(const SettingsStore& s) {
     applyOrientation = s.getInt(kGeneral, kApplyOrientation, kApplyOrientationDefault);
 }
 
-bool CUiSettings::save(SettingsStore& s) const {
+std::vector<SettingEntry> CUiSettings::entries() const {
     using namespace keys;
+    std::vector<SettingEntry> out;
+    const auto add = [&](const char* section, const char* name, SettingType type) -> SettingEntry& {
+        SettingEntry& e = out.emplace_back();
+        e.key = SettingsStore::sectionKey(section);
+        e.name = name;
+        e.type = type;
+        return e;
+    };
+    const auto addInt = [&](const char* section, const char* name, int32_t value) {
+        add(section, name, SettingType::Int32).intValue = value;
+    };
+    addInt(kThumb, kThumbWidth, thumbWidth);
+    addInt(kThumb, kThumbHeight, thumbHeight);
+    addInt(kThumb, kThumbBorder, thumbBorder);
+    addInt(kThumb, kItemHorzSpace, itemHorzSpace);
+    addInt(kThumb, kItemVertSpace, itemVertSpace);
+    addInt(kUiSettings, kFolderViewShowState, folderViewShown);
+    addInt(kUiSettings, kInfoViewShowState, infoViewShown);
+    add(kUiSettings, kHorzSplitRatio, SettingType::Binary).binaryValue =
+        encodeSplitRatio(horzSplitRatio);
+    add(kUiSettings, kVertSplitRatio, SettingType::Binary).binaryValue =
+        encodeSplitRatio(vertSplitRatio);
+    addInt(kGeneralLower, kInfoViewTabSelection, infoTab);
+    add(kGeneral, kLastFolder, SettingType::String).stringValue = lastFolder;
+    addInt(kGeneral, kBrowserModeViewType, viewType);
+    addInt(kGeneral, kSortBy, sortBy);
+    addInt(kGeneral, kSortAscend, sortAscend);
+    addInt(kGeneral, kThumbDesign, thumbDesign);
+    addInt(kGeneral, kBackgroundDesign, backgroundDesign);
+    addInt(kGeneral, kOnlyPictures, onlyPictures);
+    addInt(kGeneral, kPaintWhileLoading, paintWhileLoading);
+    addInt(kGeneralLower, kViewerBackgroundColor, static_cast<int32_t>(viewerBackgroundColor));
+    addInt(kGeneral, kApplyOrientation, applyOrientation);
+    return out;
+}
+
+bool CUiSettings::save(SettingsStore& s) const {
     SettingsStore::Batch batch(s);
     bool ok = true;
-    ok &= s.setInt(kThumb, kThumbWidth, thumbWidth);
-    ok &= s.setInt(kThumb, kThumbHeight, thumbHeight);
-    ok &= s.setInt(kThumb, kThumbBorder, thumbBorder);
-    ok &= s.setInt(kThumb, kItemHorzSpace, itemHorzSpace);
-    ok &= s.setInt(kThumb, kItemVertSpace, itemVertSpace);
-    ok &= s.setInt(kUiSettings, kFolderViewShowState, folderViewShown);
-    ok &= s.setInt(kUiSettings, kInfoViewShowState, infoViewShown);
-    ok &= s.setBinary(kUiSettings, kHorzSplitRatio, encodeSplitRatio(horzSplitRatio));
-    ok &= s.setBinary(kUiSettings, kVertSplitRatio, encodeSplitRatio(vertSplitRatio));
-    ok &= s.setInt(kGeneralLower, kInfoViewTabSelection, infoTab);
-    ok &= s.setString(kGeneral, kLastFolder, lastFolder);
-    ok &= s.setInt(kGeneral, kBrowserModeViewType, viewType);
-    ok &= s.setInt(kGeneral, kSortBy, sortBy);
-    ok &= s.setInt(kGeneral, kSortAscend, sortAscend);
-    ok &= s.setInt(kGeneral, kThumbDesign, thumbDesign);
-    ok &= s.setInt(kGeneral, kBackgroundDesign, backgroundDesign);
-    ok &= s.setInt(kGeneral, kOnlyPictures, onlyPictures);
-    ok &= s.setInt(kGeneral, kPaintWhileLoading, paintWhileLoading);
-    ok &= s.setInt(kGeneralLower, kViewerBackgroundColor,
-                   static_cast<int32_t>(viewerBackgroundColor));
-    ok &= s.setInt(kGeneral, kApplyOrientation, applyOrientation);
+    for (const SettingEntry& e : entries())
+        ok &= s.write(e);
+    return batch.commit() && ok;
+}
+
+bool CUiSettings::saveChanges(SettingsStore& s, const CUiSettings& since) const {
+    const std::vector<SettingEntry> now = entries(), before = since.entries();
+    SettingsStore::Batch batch(s);
+    bool ok = true;
+    for (size_t i = 0; i < now.size(); ++i)
+        if (!(now[i] == before[i]))
+            ok &= s.write(now[i]);
     return batch.commit() && ok;
 }
 

@@ -8,6 +8,7 @@
 namespace kamelo {
 
 class SettingsStore;
+struct SettingEntry;
 
 // The general settings, loaded once at start-up and written back at exit.
 // Every part of the program reads them through uiSettings().
@@ -42,7 +43,13 @@ public:
     int applyOrientation = 1;
 
     void load(const SettingsStore& store);
+    // Writes every value in one transaction.
     bool save(SettingsStore& store) const;
+    // Writes only the values that differ from since (what was loaded), so
+    // that values this run never read are left as they are.
+    bool saveChanges(SettingsStore& store, const CUiSettings& since) const;
+    // The stored form of every value, in a fixed order.
+    std::vector<SettingEntry> entries() const;
 
     // A split ratio is taken only when it is a 4-byte little-endian float
     // strictly between 0 and 1.
