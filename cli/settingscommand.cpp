@@ -66,6 +66,26 @@ const char* typeName(SettingType t) {
     return "?";
 }
 
+// Nothing can be read from or stored in a store that only lives in memory:
+// say why, and fail, rather than report success for a value that is gone at
+// exit.
+bool usable(const SettingsStore& store, bool writing, std::ostream& err) {
+    if (store.openStatus() != StoreOpenStatus::InMemoryOnly)
+        return true;
+    err << (writing ? "설정을 저장하지 못했습니다: " : "설정을 읽지 못했습니다: ")
+        << (store.lockedAtOpen() ? "다른 프로그램이 설정 파일을 잠그고 있습니다. 잠시 뒤에 "
+                                   "다시 해 보십시오: "
+                                 : "설정 파일을 열 수 없습니다: ")
+        << store.path() << "\n";
+    return false;
+}
+
+void reportNotStored(const SettingsStore& store, std::ostream& err) {
+    err << "설정을 저장하지 못했습니다: "
+        << (store.unsavedWrites().empty() ? "" : "다른 프로그램이 설정 파일을 쓰고 있습니다: ")
+        << store.path() << "\n";
+}
+
 int get(SettingsStore& store, const std::vector<std::string>& a, std::ostream& out,
         std::ostream& err) {
     auto e = store.entry(SettingsStore::sectionKey(a[1]), a[2]);
@@ -107,7 +127,7 @@ int set(SettingsStore& store, const std::vector<std::string>& a, std::ostream& e
         ok = store.setString(a[1], a[2], a[3]);
     }
     if (!ok) {
-        err << "설정을 저장하지 못했습니다: " << store.path() << "\n";
+        reportNotStored(store, err);
         return 1;
     }
     return 0;
@@ -119,14 +139,18 @@ int runSettingsCommand(SettingsStore& store, const std::vector<std::string>& a, 
                        std::ostream& err) {
     const std::string verb = a.empty() ? "" : a[0];
     if (verb == "get" && a.size() == 3)
-        return get(store, a, out, err);
+        return usable(store, false, err) ? get(store, a, out, err) : 1;
     if (verb == "set" && (a.size() == 4 || a.size() == 5))
-        return set(store, a, err);
+        return usable(store, true, err) ? set(store, a, err) : 1;
     if (verb == "delete" && (a.size() == 2 || a.size() == 3)) {
+        if (!usable(store, true, err))
+            return 1;
         bool ok = a.size() == 3 ? store.deleteValue(a[1], a[2]) : store.deleteSection(a[1]);
         return ok ? 0 : 1;
     }
     if (verb == "dump" && a.size() == 1) {
+        if (!usable(store, false, err))
+            return 1;
         for (const SettingEntry& e : store.entries()) {
             out << e.key << "\t" << e.name << "\t" << typeName(e.type) << "\t";
             printValue(out, e);

@@ -3,6 +3,13 @@
 #include "tests/support/scratchdir.h"
 
 #include <gtest/gtest.h>
+#include <sqlite3.h>
+
+#include <chrono>
+#include <filesystem>
+#include <future>
+#include <thread>
+#include <unistd.h>
 
 using kamelo::test::ScratchDir;
 
@@ -102,4 +109,84 @@ TEST(KameloCli, ResaveConvertsByTheOutputExtension) {
     EXPECT_EQ(cli(dir, {"resave", bmp, dir.file("out.pcd")}).code, 2);
     EXPECT_EQ(cli(dir, {"resave", bmp, dir.file("x.png"), "--quality-factor", "1"}).code, 2);
     EXPECT_EQ(cli(dir, {"resave", dir.file("none.bmp"), dir.file("x.png")}).code, 1);
+}
+
+namespace {
+
+// Another program's exclusive lock on the settings database.
+class SettingsLocker {
+public:
+    explicit SettingsLocker(const std::string& path) {
+        sqlite3_open(path.c_str(), &db_);
+        locked_ = sqlite3_exec(db_, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr) == SQLITE_OK;
+    }
+    ~SettingsLocker() {
+        sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+        sqlite3_close(db_);
+    }
+    bool locked() const { return locked_; }
+
+private:
+    sqlite3* db_ = nullptr;
+    bool locked_ = false;
+};
+
+// kamelo-cli's exit code and what it wrote to stderr.
+CliResult cliErrors(const ScratchDir& dir, const std::vector<std::string>& args) {
+    std::string cmd =
+        "XDG_CONFIG_HOME=" + kamelo::test::shellQuote(dir.file("config")) + " " + KAMELO_CLI;
+    for (const auto& a : args)
+        cmd += " " + kamelo::test::shellQuote(a);
+    cmd += " 2>&1 >/dev/null";
+    FILE* p = popen(cmd.c_str(), "r");
+    std::string text;
+    char buf[512];
+    size_t n;
+    while ((n = fread(buf, 1, sizeof buf, p)) > 0)
+        text.append(buf, n);
+    const int status = pclose(p);
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, text};
+}
+
+struct Watchdog {
+    explicit Watchdog(unsigned seconds) { ::alarm(seconds); }
+    ~Watchdog() { ::alarm(0); }
+};
+
+} // namespace
+
+TEST(KameloCli, AWriteALockedDatabaseRefusedFailsAndLeavesTheFileAlone) {
+    Watchdog watchdog(120);
+    ScratchDir dir;
+    const std::string db = dir.file("config/Halvern/Kamelo.sqlite");
+    { kamelo::SettingsStore(db).setInt("General", "X", 1); }
+    {
+        SettingsLocker other(db);
+        ASSERT_TRUE(other.locked());
+        const CliResult set = cliErrors(dir, {"settings", "set", "General", "X", "9", "--int"});
+        EXPECT_EQ(set.code, 1);
+        EXPECT_NE(set.out.find("설정을 저장하지 못했습니다"), std::string::npos) << set.out;
+        EXPECT_NE(set.out.find("잠그고 있습니다"), std::string::npos) << set.out;
+    }
+    // Locked is not damaged: the file is where it was, with its value.
+    for (const auto& e : std::filesystem::directory_iterator(dir.file("config/Halvern")))
+        EXPECT_EQ(e.path().filename().string().find("damaged"), std::string::npos);
+    EXPECT_EQ(kamelo::SettingsStore(db).getInt("General", "X", 0), 1);
+}
+
+TEST(KameloCli, AWriteWaitsForALockThatGoesAway) {
+    Watchdog watchdog(120);
+    ScratchDir dir;
+    const std::string db = dir.file("config/Halvern/Kamelo.sqlite");
+    { kamelo::SettingsStore(db).setInt("General", "X", 1); }
+    std::promise<void> locked;
+    std::thread holder([&] {
+        SettingsLocker other(db);
+        locked.set_value();
+        std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    });
+    locked.get_future().wait();
+    EXPECT_EQ(cli(dir, {"settings", "set", "General", "X", "9", "--int"}).code, 0);
+    holder.join();
+    EXPECT_EQ(kamelo::SettingsStore(db).getInt("General", "X", 0), 9);
 }
