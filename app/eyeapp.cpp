@@ -2,6 +2,7 @@
 
 #include "app/eyeappseams.h"
 #include "app/mainframe.h"
+#include "app/settingsexit.h"
 #include "base/commandline.h"
 #include "base/pictureextensions.h"
 #include "base/settingskeys.h"
@@ -50,6 +51,14 @@ void CEyeApp::openSettings() {
     store_ = std::make_unique<SettingsStore>(path);
 }
 
+void CEyeApp::saveSettings() {
+    const QStringList lost =
+        SettingsExit::save(*store_, settings_, loadedSettings_, options_.settingsRetryMs);
+    // Told once: the exit runs once.
+    if (!lost.isEmpty())
+        seams_->showMessage(SettingsExit::message(lost));
+}
+
 void CEyeApp::reportStoreProblem() {
     QString shownPath;
     int id = 0;
@@ -65,7 +74,8 @@ void CEyeApp::reportStoreProblem() {
         shownPath = QString::fromStdString(store_->path());
         break;
     case StoreOpenStatus::InMemoryOnly:
-        id = res::IDS_MSG_SETTINGS_UNAVAILABLE;
+        id = store_->lockedAtOpen() ? res::IDS_MSG_SETTINGS_LOCKED
+                                    : res::IDS_MSG_SETTINGS_UNAVAILABLE;
         shownPath = QString::fromStdString(store_->path());
         break;
     }
@@ -78,6 +88,7 @@ bool CEyeApp::initInstance() {
     reportStoreProblem();
 
     settings_.load(*store_);
+    loadedSettings_ = settings_;
     setUiSettings(&settings_);
     setSettingsStore(store_.get());
 
@@ -127,7 +138,7 @@ int CEyeApp::exitInstance(int exitCode) {
         return exitCode;
     exited_ = true;
     if (store_)
-        settings_.save(*store_);
+        saveSettings();
     if (uiSettings() == &settings_)
         setUiSettings(nullptr);
     if (settingsStore() == store_.get())

@@ -29,6 +29,8 @@ struct StartupOptions {
     std::string settingsPath;           // empty: SettingsStore::defaultPath()
     std::string userDataFolder;         // empty: ProgramFolders::defaultUserDataFolder()
     std::vector<std::string> arguments; // command line after the program name
+    // How long the exit waits for another program's lock on the settings.
+    int settingsRetryMs = 3000;
 };
 
 // The application object: starts the program in a fixed order, holds the
@@ -82,6 +84,7 @@ public:
 private:
     void openSettings();
     void reportStoreProblem();
+    void saveSettings();
 
     StartupOptions options_;
     std::unique_ptr<EyeAppSeams> seams_;
@@ -92,6 +95,7 @@ private:
     std::string commandLinePicture_;
     int openedWithFile_ = 0;
     CUiSettings settings_;
+    CUiSettings loadedSettings_; // as read at start, to see what changed
     QPointer<CShowFrame> viewerFrame_;
     std::vector<std::string> printFileList_;
     int userRequestedUpdate_ = 0;

@@ -6,7 +6,13 @@
 #include <QMainWindow>
 #include <QtTest>
 
+#include <sqlite3.h>
+
+#include <chrono>
 #include <filesystem>
+#include <future>
+#include <thread>
+#include <unistd.h>
 
 using namespace kamelo;
 using kamelo::test::ScratchDir;
@@ -37,6 +43,7 @@ struct Run {
     ScratchDir dir;
     RecordingSeams* seams = new RecordingSeams;
     std::unique_ptr<CEyeApp> app;
+    int settingsRetryMs = 3000;
 
     std::string db() const { return dir.file("config/Halvern/Kamelo.sqlite"); }
     void start(std::vector<std::string> args = {}) {
@@ -46,9 +53,45 @@ struct Run {
         o.settingsPath = db();
         o.userDataFolder = dir.file("userdata");
         o.arguments = std::move(args);
+        o.settingsRetryMs = settingsRetryMs;
         app = std::make_unique<CEyeApp>(std::move(o), std::unique_ptr<EyeAppSeams>(seams));
     }
 };
+
+// Another program's exclusive lock on the settings database.
+class Locker {
+public:
+    explicit Locker(const std::string& path) {
+        sqlite3_open(path.c_str(), &db_);
+        locked_ = sqlite3_exec(db_, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr) == SQLITE_OK;
+    }
+    ~Locker() { release(); }
+    bool locked() const { return locked_; }
+    void release() {
+        if (db_) {
+            sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+            sqlite3_close(db_);
+        }
+        db_ = nullptr;
+    }
+
+private:
+    sqlite3* db_ = nullptr;
+    bool locked_ = false;
+};
+
+struct Watchdog {
+    explicit Watchdog(unsigned seconds) { ::alarm(seconds); }
+    ~Watchdog() { ::alarm(0); }
+};
+
+bool anyDamagedCopy(const std::string& db) {
+    for (const auto& e :
+         std::filesystem::directory_iterator(std::filesystem::path(db).parent_path()))
+        if (e.path().filename().string().find(".damaged-") != std::string::npos)
+            return true;
+    return false;
+}
 
 } // namespace
 
@@ -149,6 +192,80 @@ private slots:
         QVERIFY(std::filesystem::exists(r.dir.file("program/data/cache/0.cac")));
         QCOMPARE(r.app->store()->getInt("cache", "cache count", 0), 1);
         QCOMPARE(r.seams->associationChecks, 0);
+        delete r.app->browserFrame();
+    }
+
+    void settingsALockRefusesAtExitAreNamedOnce() {
+        Watchdog watchdog(60);
+        Run r;
+        r.settingsRetryMs = 100;
+        SettingsStore(r.db()).setInt("Thumb", "Thumb Width", 130);
+        r.start();
+        QVERIFY(r.app->initInstance());
+        QVERIFY(r.seams->messages.isEmpty());
+        r.app->settings().thumbWidth = 150;
+        Locker other(r.db());
+        QVERIFY(other.locked());
+        r.app->exitInstance(0);
+        r.app->exitInstance(0);
+        QCOMPARE(r.seams->messages.size(), 1);
+        const QString& text = r.seams->messages[0];
+        QVERIFY(text.contains(QStringLiteral("저장하지 못했습니다")));
+        QVERIFY(text.contains(QStringLiteral("Thumb\\Thumb Width")));
+        // Unchanged values lose nothing and are not listed.
+        QVERIFY(!text.contains(QStringLiteral("Thumb Height")));
+        other.release();
+        QVERIFY(!anyDamagedCopy(r.db()));
+        QCOMPARE(SettingsStore(r.db()).getInt("Thumb", "Thumb Width", 0), 130);
+        delete r.app->browserFrame();
+    }
+
+    void settingsAtExitWaitForALockThatGoesAway() {
+        Watchdog watchdog(60);
+        Run r;
+        r.start();
+        QVERIFY(r.app->initInstance());
+        r.app->settings().thumbWidth = 150;
+        std::promise<void> locked;
+        std::thread holder([&] {
+            Locker other(r.db());
+            locked.set_value();
+            std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        });
+        locked.get_future().wait();
+        r.app->exitInstance(0);
+        holder.join();
+        QVERIFY(r.seams->messages.isEmpty());
+        QCOMPARE(SettingsStore(r.db()).getInt("Thumb", "Thumb Width", 0), 150);
+        delete r.app->browserFrame();
+    }
+
+    void aSettingsFileLockedAtStartIsLeftAloneAndGetsTheChangesAtExit() {
+        Watchdog watchdog(60);
+        Run r;
+        {
+            SettingsStore s(r.db());
+            s.setInt("Thumb", "Thumb Width", 130);
+            s.setInt("Thumb", "Thumb Height", 111);
+            s.setInt("General", "Cache File Version", 2);
+        }
+        auto other = std::make_unique<Locker>(r.db());
+        QVERIFY(other->locked());
+        r.start();
+        QVERIFY(r.app->initInstance()); // waits for the lock first, then goes on
+        QCOMPARE(r.seams->messages.size(), 1);
+        QVERIFY(r.seams->messages[0].contains(QStringLiteral("다른 프로그램")));
+        QVERIFY(!anyDamagedCopy(r.db()));
+        QCOMPARE(r.app->settings().thumbWidth, 120); // defaults for this run
+        other.reset();
+        r.app->settings().sortBy = 2;
+        r.app->exitInstance(0);
+        QCOMPARE(r.seams->messages.size(), 1);
+        SettingsStore after(r.db());
+        QCOMPARE(after.getInt("General", "Sort By", 0), 2);
+        // Values this run never read keep what the file had.
+        QCOMPARE(after.getInt("Thumb", "Thumb Width", 0), 130);
+        QCOMPARE(after.getInt("Thumb", "Thumb Height", 0), 111);
         delete r.app->browserFrame();
     }
 
