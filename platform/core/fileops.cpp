@@ -62,7 +62,8 @@ bool sameStat(const struct stat& a, const struct stat& b) {
 
 // Whether both names are one entry on disk (hard links), links not followed.
 bool sameEntry(const std::string& a, const std::string& b) {
-    struct stat sa {}, sb {};
+    struct stat sa {};
+    struct stat sb {};
     return ::lstat(a.c_str(), &sa) == 0 && ::lstat(b.c_str(), &sb) == 0 && sameStat(sa, sb);
 }
 
@@ -80,6 +81,8 @@ public:
 
     bool cancelled() const { return cancelled_; }
     const std::vector<std::string>& specialFiles() const { return special_; }
+    // The folder given to copyAny next; nothing is ever written inside it.
+    void setRoot(const std::string& folder) { root_ = folder; }
 
     // Copies a file or folder to target (target's folder exists). kept is
     // set when anything of from was left where it is, so that a move must
@@ -140,9 +143,10 @@ private:
         } else if (::lstat(to.c_str(), &there) == 0) {
             return fail(target, EEXIST); // a link to nowhere
         }
-        // A link in the target may lead back into the source: never copy a
-        // folder into itself, it would never end.
-        if (isInsideReally(fs::path(to).parent_path().string(), from)) {
+        // A link in the target may lead back into the source: never write
+        // there. Copying a folder into itself would never end, and a move
+        // would delete what it wrote together with its source.
+        if (!root_.empty() && isInsideReally(to, root_)) {
             kept = true;
             return {};
         }
@@ -283,6 +287,7 @@ private:
     uint64_t done_ = 0;
     bool cancelled_ = false;
     std::vector<std::string> special_;
+    std::string root_;
 };
 
 } // namespace
@@ -345,6 +350,7 @@ FileOps::Outcome FileOps::copyInto(const std::vector<std::string>& sources,
             }
         }
         bool kept = false;
+        copier.setRoot(realFolder ? source : std::string());
         outcome.error = copier.copyAny(source, target, outcome.done, kept);
         outcome.specialFiles = copier.specialFiles();
         if (outcome.error || copier.cancelled()) {
@@ -366,8 +372,8 @@ FileOps::Outcome FileOps::copyInto(const std::vector<std::string>& sources,
 }
 
 bool FileOps::isSameFile(const std::string& a, const std::string& b) {
-    struct stat sa {
-    }, sb{};
+    struct stat sa {};
+    struct stat sb {};
     return ::stat(a.c_str(), &sa) == 0 && ::stat(b.c_str(), &sb) == 0 && sameStat(sa, sb);
 }
 

@@ -337,6 +337,26 @@ TEST(FileOps, AFolderIsNeverCopiedIntoItselfThroughALink) {
     EXPECT_FALSE(fs::exists(dir.file("t/a/sub/a")));
 }
 
+// Deeper down, a link in the target leads back into the folder being moved:
+// what would be written there would go with the source when it is deleted.
+TEST(FileOps, AMoveNeverWritesIntoItsOwnSourceThroughALink) {
+    Watchdog watchdog(30);
+    ScratchDir dir;
+    writeFile(dir.file("src/album/b.jpg"), "outer b");
+    writeFile(dir.file("src/album/x/b.jpg"), "inner b");
+    writeFile(dir.file("src/album/x/c.jpg"), "c");
+    fs::create_directories(dir.file("dst/album"));
+    fs::create_directory_symlink(dir.file("src/album"), dir.file("dst/album/x"));
+    const FileOps::Outcome o = FileOps::copyInto({dir.file("src/album")}, dir.file("dst"), true,
+                                                 answering(FileOps::Clash::Overwrite));
+    EXPECT_FALSE(o.error) << o.error.code << " " << o.error.path;
+    EXPECT_EQ(readFile(dir.file("src/album/b.jpg")), "outer b");
+    EXPECT_EQ(readFile(dir.file("src/album/x/b.jpg")), "inner b");
+    EXPECT_EQ(readFile(dir.file("src/album/x/c.jpg")), "c");
+    EXPECT_FALSE(fs::exists(dir.file("src/album/c.jpg")));
+    EXPECT_EQ(readFile(dir.file("dst/album/b.jpg")), "outer b");
+}
+
 TEST(FileOps, AFifoInAFolderIsLeftOutWithoutWaiting) {
     Watchdog watchdog(30);
     ScratchDir dir;
