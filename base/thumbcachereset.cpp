@@ -26,6 +26,10 @@ void ThumbCacheReset::clear(SettingsStore& store, const std::string& cacheFolder
 }
 
 bool ThumbCacheReset::clearIfStale(SettingsStore& store, const std::string& cacheFolder) {
+    // A database another program holds locked could not tell the version;
+    // the default it reads says nothing about the cache on disk.
+    if (store.lockedAtOpen())
+        return false;
     int version =
         store.getInt(keys::kGeneral, keys::kCacheFileVersion, keys::kCacheFileVersionDefault);
     if (version == keys::kCurrentCacheFileVersion)

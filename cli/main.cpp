@@ -35,7 +35,9 @@ int main(int argc, char* argv[]) {
         kamelo::SettingsStore store(dbPath.empty() ? kamelo::SettingsStore::defaultPath() : dbPath);
         if (store.openStatus() == kamelo::StoreOpenStatus::RecoveredFromDamage)
             std::cerr << "손상된 설정 파일을 옮겨 두었습니다: " << store.damagedCopyPath() << "\n";
-        else if (store.openStatus() == kamelo::StoreOpenStatus::InMemoryOnly)
+        // A settings command explains a locked or unusable file itself.
+        else if (store.openStatus() == kamelo::StoreOpenStatus::InMemoryOnly &&
+                 args[0] != "settings")
             std::cerr << "설정 파일을 열 수 없습니다: " << store.path() << "\n";
         if (args[0] == "settings")
             return kamelo::runSettingsCommand(store, {args.begin() + 1, args.end()}, std::cout,

@@ -1,4 +1,6 @@
+#include "base/settingskeys.h"
 #include "base/settingsstore.h"
+#include "base/thumbcachereset.h"
 #include "base/uisettings.h"
 #include "tests/support/scratchdir.h"
 
@@ -7,6 +9,7 @@
 
 #include <chrono>
 #include <filesystem>
+#include <fstream>
 #include <future>
 #include <thread>
 #include <unistd.h>
@@ -147,4 +150,23 @@ TEST(SettingsLock, AFlushWaitsForALockThatGoesAway) {
     EXPECT_TRUE(s.flushUnsaved(30000));
     holder.join();
     EXPECT_EQ(SettingsStore(dbIn(dir)).getInt("General", "X", 0), 9);
+}
+
+TEST(SettingsLock, ALockedDatabaseDoesNotThrowTheThumbnailCacheAway) {
+    Watchdog watchdog(60);
+    ScratchDir dir;
+    const std::string cache = dir.file("data/cache");
+    fs::create_directories(cache);
+    { std::ofstream(cache + "/0.cac") << "cells"; }
+    {
+        SettingsStore s(dbIn(dir));
+        s.setInt(kamelo::keys::kGeneral, kamelo::keys::kCacheFileVersion,
+                 kamelo::keys::kCurrentCacheFileVersion);
+    }
+    Locker other(dbIn(dir));
+    ASSERT_TRUE(other.locked());
+    SettingsStore s(dbIn(dir), 50);
+    ASSERT_TRUE(s.lockedAtOpen());
+    EXPECT_FALSE(kamelo::ThumbCacheReset::clearIfStale(s, cache));
+    EXPECT_TRUE(fs::exists(cache + "/0.cac"));
 }

@@ -167,6 +167,8 @@ TEST(KameloCli, AWriteALockedDatabaseRefusedFailsAndLeavesTheFileAlone) {
         EXPECT_EQ(set.code, 1);
         EXPECT_NE(set.out.find("설정을 저장하지 못했습니다"), std::string::npos) << set.out;
         EXPECT_NE(set.out.find("잠그고 있습니다"), std::string::npos) << set.out;
+        // One explanation, not a vaguer one before it.
+        EXPECT_EQ(set.out.find("설정 파일을 열 수 없습니다"), std::string::npos) << set.out;
     }
     // Locked is not damaged: the file is where it was, with its value.
     for (const auto& e : std::filesystem::directory_iterator(dir.file("config/Halvern")))
