@@ -15,8 +15,12 @@ std::string CacheIndex::lookup(const std::string& folder) const {
     return store_.getString(keys::kCache, folder, kNotFound);
 }
 
-int CacheIndex::nextNumber() const {
-    return store_.getInt(keys::kCache, keys::kCacheCount, 0);
+int CacheIndex::nextNumber() {
+    const int32_t n = store_.getInt(keys::kCache, keys::kCacheCount, 0);
+    if (n >= 0 && n <= kMaxNumber)
+        return n;
+    ThumbCacheReset::clear(store_, cacheFolder_);
+    return 0;
 }
 
 std::string CacheIndex::cacheBase(int number) const {
@@ -24,6 +28,8 @@ std::string CacheIndex::cacheBase(int number) const {
 }
 
 bool CacheIndex::record(const std::string& folder, const std::string& cacheBase, int number) {
+    if (number < 0 || number > kMaxNumber)
+        return false;
     SettingsStore::Batch batch(store_);
     store_.setString(keys::kCache, folder, cacheBase);
     store_.setInt(keys::kCache, keys::kCacheCount, number + 1);

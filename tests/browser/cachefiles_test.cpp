@@ -149,3 +149,44 @@ TEST(CacheIndex, RecordsLooksUpAndForgetsPairsInsideTheCacheFolderOnly) {
     EXPECT_TRUE(std::filesystem::exists(outside + ".cac"));
     EXPECT_EQ(index.lookup("/x"), "NotFound");
 }
+
+TEST(CacheIndex, AStoredCountOutsideItsRangeIsDamageAndTheCacheStartsAgain) {
+    for (const int32_t damaged : {INT32_MAX, 1000001, -1, INT32_MIN}) {
+        SCOPED_TRACE(damaged);
+        ScratchDir dir;
+        SettingsStore store(dir.file("k.sqlite"));
+        const std::string cache = dir.file("cache");
+        std::filesystem::create_directories(cache);
+        kamelo::test::writeFile(cache + "/7.cac", "c");
+        kamelo::test::writeFile(cache + "/7.lis", "l");
+        store.setString(keys::kCache, "/photos", cache + "/7");
+        store.setInt(keys::kCache, keys::kCacheCount, damaged);
+        CacheIndex index(store, cache);
+        EXPECT_EQ(index.nextNumber(), 0);
+        // The index and the pairs it named are gone together.
+        EXPECT_EQ(index.lookup("/photos"), "NotFound");
+        EXPECT_FALSE(std::filesystem::exists(cache + "/7.cac"));
+        EXPECT_TRUE(std::filesystem::is_directory(cache));
+        ASSERT_TRUE(index.record("/photos", index.cacheBase(0), 0));
+        EXPECT_EQ(index.nextNumber(), 1);
+    }
+}
+
+TEST(CacheIndex, TheLastNumberIsUsedOnceThenTheCacheStartsAgain) {
+    ScratchDir dir;
+    SettingsStore store(dir.file("k.sqlite"));
+    const std::string cache = dir.file("cache");
+    std::filesystem::create_directories(cache);
+    store.setInt(keys::kCache, keys::kCacheCount, CacheIndex::kMaxNumber);
+    CacheIndex index(store, cache);
+    EXPECT_EQ(index.nextNumber(), CacheIndex::kMaxNumber);
+    ASSERT_TRUE(
+        index.record("/a", index.cacheBase(CacheIndex::kMaxNumber), CacheIndex::kMaxNumber));
+    EXPECT_EQ(index.nextNumber(), 0);
+    EXPECT_EQ(index.lookup("/a"), "NotFound");
+    // A number the index cannot have handed out is refused, never stored.
+    EXPECT_FALSE(index.record("/b", index.cacheBase(0), INT32_MAX));
+    EXPECT_FALSE(index.record("/b", index.cacheBase(0), -1));
+    EXPECT_EQ(index.lookup("/b"), "NotFound");
+    EXPECT_EQ(index.nextNumber(), 0);
+}
