@@ -12,6 +12,7 @@
 
 #include <cstring>
 #include <filesystem>
+#include <system_error>
 
 namespace kamelo {
 
@@ -94,7 +95,7 @@ bool ThumbFolder::allPicturesDone() const {
     return true;
 }
 
-bool ThumbFolder::enumerate(const QString& folder) {
+bool ThumbFolder::enumerate(const std::string& folder) {
     records_.clear();
     images_.clear();
     cacheImages_.reset();
@@ -108,7 +109,7 @@ bool ThumbFolder::enumerate(const QString& folder) {
     o.cellWidth = options_.width;
     o.cellHeight = options_.height;
     EnumerateResult r;
-    if (!FolderEnumerator::enumerate(folder.toStdString(), o, r))
+    if (!FolderEnumerator::enumerate(folder, o, r))
         return false;
     pictures_ = r.pictures;
     folders_ = r.folders;
@@ -173,13 +174,14 @@ bool ThumbFolder::saveCache(CacheIndex& index) const {
     if (!ThumbImageListFile::writeFile(CacheIndex::cacPath(base), width, height, imageCount(),
                                        fillRow) ||
         !ThumbArchive::writeFile(CacheIndex::lisPath(base), records_)) {
-        std::filesystem::remove(CacheIndex::cacPath(base));
+        std::error_code ec;
+        std::filesystem::remove(CacheIndex::cacPath(base), ec);
         return false;
     }
     return index.record(cacheKey(folder_), base, n);
 }
 
-ThumbFolder::CacheResult ThumbFolder::loadCache(CacheIndex& index, const QString& folder) {
+ThumbFolder::CacheResult ThumbFolder::loadCache(CacheIndex& index, const std::string& folder) {
     index.keepOnlyOrientationRule(options_.upright);
     const std::string key = cacheKey(folder);
     const std::string base = index.lookup(key);
@@ -194,7 +196,7 @@ ThumbFolder::CacheResult ThumbFolder::loadCache(CacheIndex& index, const QString
     auto images = std::make_unique<ThumbImageListReader>(CacheIndex::cacPath(base));
     const ThumbImageListFile::Layout& layout = images->layout();
     const bool usable = ThumbArchive::readFile(CacheIndex::lisPath(base), cached) &&
-                        FolderEnumerator::enumerate(folder.toStdString(), o, current) &&
+                        FolderEnumerator::enumerate(folder, o, current) &&
                         cacheStillValid(cached, current.records) && images->isOpen() &&
                         layout.width == options_.width && layout.height == options_.height;
     if (!usable) {

@@ -37,18 +37,25 @@ public:
 
     // Lists the folder with a type placeholder on every picture (one
     // placeholder per file type). False when the folder cannot be read.
-    bool enumerate(const QString& folder);
+    // The folder is named by its path's bytes, which need not be UTF-8; the
+    // QString forms are for folders the user interface names.
+    bool enumerate(const std::string& folder);
+    bool enumerate(const QString& folder) { return enumerate(folder.toStdString()); }
     // Fills the list from the folder's cache pair after checking that the
     // folder still holds the same items in cells of this size, turned by the
     // same orientation rule; a pair that does not fit is removed.
-    CacheResult loadCache(CacheIndex& index, const QString& folder);
+    CacheResult loadCache(CacheIndex& index, const std::string& folder);
+    CacheResult loadCache(CacheIndex& index, const QString& folder) {
+        return loadCache(index, folder.toStdString());
+    }
     // Stores the list as the folder's new cache pair.
     bool saveCache(CacheIndex& index) const;
 
     // A finished thumbnail for the item at row (a failed one only counts).
     void applyThumbnail(int row, const ThumbResult& result);
 
-    const QString& folder() const { return folder_; }
+    QString folder() const { return QString::fromStdString(folder_); }
+    const std::string& folderPath() const { return folder_; }
     const Options& options() const { return options_; }
     std::vector<CThumbData>& records() { return records_; }
     const std::vector<CThumbData>& records() const { return records_; }
@@ -65,13 +72,14 @@ public:
     ThumbRecipe recipe(bool useStamp) const;
 
     // The name a folder has in the cache index: its path.
+    static std::string cacheKey(const std::string& folder) { return folder; }
     static std::string cacheKey(const QString& folder) { return folder.toStdString(); }
 
 private:
     int addImage(const QImage& image);
 
     Options options_;
-    QString folder_;
+    std::string folder_;
     QImage template_;
     std::vector<CThumbData> records_;
     mutable std::vector<QImage> images_; // null: still in the cache file

@@ -375,7 +375,8 @@ void CThumbListCtrl::onLoaderDone(quint64 generation) {
     setLoading(false);
     ThumbFolder* f = model_->folder();
     if (cache_ && f && f->allPicturesDone() && f->saveCache(*cache_))
-        emit cacheSaved(QString::fromStdString(cache_->lookup(ThumbFolder::cacheKey(f->folder()))));
+        emit cacheSaved(
+            QString::fromStdString(cache_->lookup(ThumbFolder::cacheKey(f->folderPath()))));
 }
 
 void CThumbListCtrl::updateFirstVisible() {

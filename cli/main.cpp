@@ -6,25 +6,33 @@
 
 #include <QApplication>
 
+#include <filesystem>
 #include <iostream>
+#include <new>
 #include <string>
 #include <vector>
 
 namespace {
 
 const char* kUsage =
-    "사용법: kamelo-cli [--db PATH] --version | settings ... | info FILE... | "
+    "사용법: kamelo-cli [--db PATH] --version | --help | settings ... | info FILE... | "
     "resave IN OUT [--quality-factor N] | thumbs DIR [--no-stamp] [--cache PATH] | "
     "cache show DIR [--cache PATH] | exif [--raw] FILE...\n";
 
-} // namespace
+const char* kHelpNotes =
+    "cache show: 한 줄에 항목 하나, 칸은 탭으로 나뉩니다. 이름 속의 역슬래시, 줄바꿈, 탭은 "
+    "\\\\, \\n, \\t 로 적습니다.\n";
 
-int main(int argc, char* argv[]) {
+int run(int argc, char* argv[]) {
     std::vector<std::string> args(argv + 1, argv + argc);
     std::string dbPath;
     if (args.size() >= 2 && args[0] == "--db") {
         dbPath = args[1];
         args.erase(args.begin(), args.begin() + 2);
+    }
+    if (args.size() == 1 && args[0] == "--help") {
+        std::cout << kUsage << kHelpNotes;
+        return 0;
     }
     if (args.size() == 1 && args[0] == "--version") {
         std::cout << "Kamelo " << KAMELO_VERSION << "\n";
@@ -57,5 +65,20 @@ int main(int argc, char* argv[]) {
     if (!args.empty() && args[0] == "resave")
         return kamelo::runResaveCommand({args.begin() + 1, args.end()}, std::cerr);
     std::cerr << kUsage;
+    return 2;
+}
+
+} // namespace
+
+int main(int argc, char* argv[]) {
+    // A file system failure nobody expected still ends with a reason, not an
+    // abort.
+    try {
+        return run(argc, argv);
+    } catch (const std::filesystem::filesystem_error& e) {
+        std::cerr << "파일 시스템 오류: " << e.what() << "\n";
+    } catch (const std::bad_alloc&) {
+        std::cerr << "메모리가 부족합니다.\n";
+    }
     return 2;
 }

@@ -10,14 +10,13 @@
 #include "browser/thumbfolder.h"
 #include "browser/thumbsort.h"
 
-#include <QDir>
 #include <QElapsedTimer>
 #include <QEventLoop>
-#include <QFileInfo>
 
 #include <filesystem>
 #include <iomanip>
 #include <ostream>
+#include <system_error>
 
 namespace kamelo {
 
@@ -25,13 +24,19 @@ namespace {
 
 const char* kThumbsUsage = "사용법: kamelo-cli thumbs DIR [--no-stamp] [--cache PATH]\n";
 
-// The program's cache folder, or the one given with --cache.
-std::string cacheFolder(const std::string& given) {
-    if (!given.empty()) {
-        std::filesystem::create_directories(given);
-        return given;
+// The program's cache folder, or the one given with --cache, created when
+// missing. Empty (with the reason told) when it is not a usable folder.
+std::string cacheFolder(const std::string& given, std::ostream& err) {
+    std::string folder = given;
+    if (folder.empty())
+        folder = ProgramFolders::prepare(ProgramFolders::executableFolder()).cache;
+    std::error_code ec;
+    std::filesystem::create_directories(folder, ec);
+    if (!std::filesystem::is_directory(folder, ec)) {
+        err << "캐쉬 폴더를 만들 수 없습니다: " << folder << "\n";
+        return {};
     }
-    return ProgramFolders::prepare(ProgramFolders::executableFolder()).cache;
+    return folder;
 }
 
 // Takes "--cache PATH" out of the arguments.
@@ -45,16 +50,43 @@ std::string takeCacheOption(std::vector<std::string>& args) {
     return {};
 }
 
-QString folderArgument(const std::string& arg) {
-    return QFileInfo(QString::fromStdString(arg)).absoluteFilePath();
+// The folder argument as an absolute, cleaned path. The bytes of the name are
+// kept as they are: a name that is not UTF-8 still names its folder.
+std::string folderArgument(const std::string& arg) {
+    std::error_code ec;
+    std::filesystem::path p = std::filesystem::absolute(arg, ec);
+    if (ec)
+        p = arg;
+    std::string s = p.lexically_normal().native();
+    while (s.size() > 1 && s.back() == '/')
+        s.pop_back();
+    return s;
 }
 
 } // namespace
 
+std::string escapeCacheText(const std::string& text) {
+    std::string out;
+    out.reserve(text.size());
+    for (const char c : text) {
+        if (c == '\\')
+            out += "\\\\";
+        else if (c == '\n')
+            out += "\\n";
+        else if (c == '\t')
+            out += "\\t";
+        else
+            out += c;
+    }
+    return out;
+}
+
 int runThumbsCommand(SettingsStore& store, const std::vector<std::string>& given, std::ostream& out,
                      std::ostream& err) {
     std::vector<std::string> args = given;
-    const std::string cache = cacheFolder(takeCacheOption(args));
+    const std::string cache = cacheFolder(takeCacheOption(args), err);
+    if (cache.empty())
+        return 2;
     std::string dir;
     bool useStamp = store.getInt(keys::kGeneralLower, keys::kUseStamp, keys::kUseStampDefault) != 0;
     for (const std::string& a : args) {
@@ -80,9 +112,9 @@ int runThumbsCommand(SettingsStore& store, const std::vector<std::string>& given
     ThumbFolder folder(o);
     QElapsedTimer timer;
     timer.start();
-    const QString path = folderArgument(dir);
+    const std::string path = folderArgument(dir);
     if (!folder.enumerate(path)) {
-        err << "폴더를 읽을 수 없습니다: " << path.toStdString() << "\n";
+        err << "폴더를 읽을 수 없습니다: " << path << "\n";
         return 1;
     }
     ThumbSort::sort(folder.records(), s.sortBy, s.sortAscend != 0);
@@ -115,7 +147,7 @@ int runThumbsCommand(SettingsStore& store, const std::vector<std::string>& given
             err << "캐쉬 파일을 쓸 수 없습니다.\n";
             return 1;
         }
-        out << "cache: " << index.lookup(ThumbFolder::cacheKey(path)) << "\n";
+        out << "cache: " << escapeCacheText(index.lookup(ThumbFolder::cacheKey(path))) << "\n";
     }
     out << "time: " << std::fixed << std::setprecision(3) << seconds << " s\n";
     return 0;
@@ -124,7 +156,9 @@ int runThumbsCommand(SettingsStore& store, const std::vector<std::string>& given
 int runCacheCommand(SettingsStore& store, const std::vector<std::string>& given, std::ostream& out,
                     std::ostream& err) {
     std::vector<std::string> args = given;
-    const std::string cache = cacheFolder(takeCacheOption(args));
+    const std::string cache = cacheFolder(takeCacheOption(args), err);
+    if (cache.empty())
+        return 2;
     if (args.size() != 2 || args[0] != "show")
         return err << "사용법: kamelo-cli cache show DIR [--cache PATH]\n", 2;
     const std::string key = ThumbFolder::cacheKey(folderArgument(args[1]));
@@ -139,12 +173,12 @@ int runCacheCommand(SettingsStore& store, const std::vector<std::string>& given,
         err << "캐쉬 파일을 읽을 수 없습니다: " << CacheIndex::lisPath(base) << "\n";
         return 1;
     }
-    out << "cache: " << base << "\n";
+    out << "cache: " << escapeCacheText(base) << "\n";
     for (const CThumbData& d : records)
-        out << d.displayName << "\t" << d.fullPath << "\t" << (d.isFolder() ? "folder" : "file")
-            << "\timage " << d.imageIndex << "\tdone " << d.thumbnailDone << "\trect "
-            << d.pictureRect.left << "," << d.pictureRect.top << "," << d.pictureRect.right << ","
-            << d.pictureRect.bottom << "\ttaken "
+        out << escapeCacheText(d.displayName) << "\t" << escapeCacheText(d.fullPath) << "\t"
+            << (d.isFolder() ? "folder" : "file") << "\timage " << d.imageIndex << "\tdone "
+            << d.thumbnailDone << "\trect " << d.pictureRect.left << "," << d.pictureRect.top << ","
+            << d.pictureRect.right << "," << d.pictureRect.bottom << "\ttaken "
             << (d.dateTakenKnown ? std::to_string(d.dateTaken) : std::string("-")) << "\n";
     return 0;
 }

@@ -1,3 +1,4 @@
+#include "base/settingsstore.h"
 #include "browser/core/thumbarchive.h"
 #include "browser/core/thumbimagelist.h"
 #include "tests/cli/clirunner.h"
@@ -75,4 +76,85 @@ TEST(KameloCliThumbs, FoldersWithoutPicturesAndBadArguments) {
     EXPECT_EQ(cli(dir, {"thumbs", dir.file("missing"), "--cache", cache}).code, 1);
     EXPECT_EQ(cli(dir, {"thumbs"}).code, 2);
     EXPECT_EQ(cli(dir, {"cache", "list"}).code, 2);
+}
+
+TEST(KameloCliThumbs, ARegularFileAsTheCacheFolderIsRefusedWithAReason) {
+    ScratchDir dir;
+    fs::create_directories(dir.file("photos"));
+    const std::string notAFolder = dir.file("cachefile");
+    kamelo::test::writeFile(notAFolder, "x");
+    EXPECT_EQ(cli(dir, {"thumbs", dir.file("photos"), "--cache", notAFolder}).code, 2);
+    EXPECT_EQ(cli(dir, {"cache", "show", dir.file("photos"), "--cache", notAFolder}).code, 2);
+    // A cache folder below a file cannot be made either.
+    EXPECT_EQ(cli(dir, {"thumbs", dir.file("photos"), "--cache", notAFolder + "/sub"}).code, 2);
+    EXPECT_EQ(kamelo::test::readFile(notAFolder), "x");
+}
+
+TEST(KameloCliThumbs, CacheShowEscapesNamesSoEveryRecordStaysOneLine) {
+    KAMELO_REQUIRE_TESTDATA();
+    ScratchDir dir;
+    const std::string photos = dir.file("pho\ttos"), cache = dir.file("cache");
+    fs::create_directories(photos);
+    const std::string odd = "a\tb\nc\\d.jpg";
+    fs::copy_file(kamelo::test::testDataFile("camera/Canon_40D.jpg"), photos + "/" + odd);
+    ASSERT_EQ(cli(dir, {"thumbs", photos, "--cache", cache}).code, 0);
+    const CliResult r = cli(dir, {"cache", "show", photos, "--cache", cache});
+    ASSERT_EQ(r.code, 0) << r.out;
+    const std::string escapedFolder = dir.file("pho\\ttos");
+    EXPECT_NE(r.out.find("\na\\tb\\nc\\\\d.jpg\t" + escapedFolder + "/a\\tb\\nc\\\\d.jpg\tfile\t"),
+              std::string::npos)
+        << r.out;
+    // "cache:", the parent entry and the picture: three lines of seven fields
+    // after the first.
+    size_t lines = 0, tabs = 0;
+    for (const char c : r.out) {
+        lines += c == '\n';
+        tabs += c == '\t';
+    }
+    EXPECT_EQ(lines, 3u) << r.out;
+    EXPECT_EQ(tabs, 12u) << r.out;
+
+    const CliResult help = cli(dir, {"--help"});
+    EXPECT_EQ(help.code, 0);
+    EXPECT_NE(help.out.find("\\\\, \\n, \\t"), std::string::npos) << help.out;
+}
+
+TEST(KameloCliThumbs, AFolderNamedByBytesThatAreNotUtf8IsListedAndCached) {
+    KAMELO_REQUIRE_TESTDATA();
+    ScratchDir dir;
+    const std::string photos = dir.file("\xC7\xD1\xB1\xDB-\xFF"), cache = dir.file("cache");
+    fs::create_directories(photos + "/\xFE sub");
+    fs::copy_file(kamelo::test::testDataFile("camera/Canon_40D.jpg"), photos + "/\xE9t\xE9.jpg");
+    CliResult r = cli(dir, {"thumbs", photos, "--cache", cache});
+    ASSERT_EQ(r.code, 0) << r.out;
+    EXPECT_NE(r.out.find("pictures: 1\n"), std::string::npos) << r.out;
+    EXPECT_EQ(r.out.find("unreadable"), std::string::npos) << r.out;
+
+    std::vector<kamelo::CThumbData> records;
+    ASSERT_TRUE(kamelo::ThumbArchive::readFile(cache + "/0.lis", records));
+    ASSERT_EQ(records.size(), 3u);
+    EXPECT_EQ(records[1].fullPath, photos + "/\xFE sub");
+    EXPECT_EQ(records[2].fullPath, photos + "/\xE9t\xE9.jpg");
+    EXPECT_EQ(records[2].thumbnailDone, 1);
+    EXPECT_NE(records[2].pictureRect.left, INT32_MIN);
+
+    // The cache is found again under the same bytes.
+    r = cli(dir, {"cache", "show", photos, "--cache", cache});
+    ASSERT_EQ(r.code, 0) << r.out;
+    EXPECT_NE(r.out.find("\xE9t\xE9.jpg\t" + photos + "/\xE9t\xE9.jpg\tfile"), std::string::npos);
+}
+
+TEST(KameloCliThumbs, ADamagedCacheCountStartsTheCacheAgain) {
+    KAMELO_REQUIRE_TESTDATA();
+    ScratchDir dir;
+    const std::string photos = cameraFolder(dir), cache = dir.file("cache"), db = dir.file("k.db");
+    {
+        kamelo::SettingsStore store(db);
+        ASSERT_TRUE(store.setInt("cache", "cache count", INT32_MAX));
+    }
+    const CliResult r = cli(dir, {"--db", db, "thumbs", photos, "--cache", cache});
+    ASSERT_EQ(r.code, 0) << r.out;
+    EXPECT_NE(r.out.find("cache: " + cache + "/0\n"), std::string::npos) << r.out;
+    kamelo::SettingsStore store(db);
+    EXPECT_EQ(store.getInt("cache", "cache count", -5), 1);
 }
