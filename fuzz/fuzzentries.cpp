@@ -19,7 +19,8 @@ int run(const uint8_t* data, size_t size, ReadInfo readInfo, Decode decode) {
     using namespace kamelo::imaging;
     const ByteView bytes{data, size};
     FileInfo info;
-    readInfo(bytes, info);
+    if (readInfo(bytes, info) >= 1 && !withinPixelBudget(info.width, info.height))
+        return 0;
     LoadOptions options;
     long rows = 0;
     options.onRows = [&rows](const Bitmap& b, int first, int count, int) {
