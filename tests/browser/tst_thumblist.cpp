@@ -489,6 +489,26 @@ private slots:
         }
         QCOMPARE(checked, 3);
     }
+
+    void aCacheFolderThatIsAFileOnlyLeavesTheFolderUncached() {
+        Env e;
+        const std::string notAFolder = e.dir.file("cachefile");
+        kamelo::test::writeFile(notAFolder, "x");
+        CacheIndex index{e.store, notAFolder};
+        writePicture(e.dir.file("pics/a.png"), 20, 20, Qt::red);
+        CThumbListCtrl list;
+        list.setCacheIndex(&index);
+        QSignalSpy saved(&list, &CThumbListCtrl::cacheSaved);
+        QVERIFY(list.loadFolder(e.folder("pics")));
+        // The pair cannot be written (nor its half removed): the list goes on.
+        QVERIFY(QTest::qWaitFor([&] { return !list.isLoading(); }, 20000));
+        QCoreApplication::processEvents();
+        QCOMPARE(saved.count(), 0);
+        QCOMPARE(names(list), (QStringList{"..", "a.png"}));
+        QVERIFY(list.recordAt(1)->thumbnailDone);
+        QCOMPARE(index.lookup(ThumbFolder::cacheKey(e.folder("pics"))), std::string("NotFound"));
+        QCOMPARE(kamelo::test::readFile(notAFolder), std::string("x"));
+    }
 };
 
 QTEST_MAIN(TestThumbList)
