@@ -4,7 +4,6 @@
 #include "browser/core/thumbimagelist.h"
 
 #include <algorithm>
-#include <cstring>
 
 namespace kamelo::fuzz {
 
@@ -31,7 +30,9 @@ int cac(const uint8_t* data, size_t size) {
     ThumbImageListFile::Layout fromHead;
     const size_t head = std::min(size, ThumbImageListFile::kHeaderBytes);
     if (!ThumbImageListFile::parseHeader(data, head, size, fromHead) ||
-        std::memcmp(&fromHead, &layout, sizeof layout) != 0)
+        fromHead.width != layout.width || fromHead.height != layout.height ||
+        fromHead.count != layout.count || fromHead.bmpHeight != layout.bmpHeight ||
+        fromHead.stride != layout.stride || fromHead.pixelsAt != layout.pixelsAt)
         __builtin_trap();
     // Touch the first and last byte of every row the layout promises.
     unsigned sum = 0;
