@@ -26,7 +26,10 @@ bool framesWithinBudget(const uint8_t* d, size_t n) {
     while (p < n) {
         const uint8_t type = d[p++];
         if (type == 0x21) { // extension: label, then sub-blocks
+            // giflib reads one more block size after an empty first block.
             ++p;
+            if (p < n && d[p] == 0)
+                ++p;
             skipBlocks();
         } else if (type == 0x2C) { // image descriptor
             if (p + 9 > n)
