@@ -10,6 +10,7 @@
 #include "base/thumbcachereset.h"
 #include "browser/browseview.h"
 #include "browser/thumblistctrl.h"
+#include "imaging/core/filebytes.h"
 #include "platform/nameorder.h"
 #include "resources/qtstrings.h"
 #include "viewer/eyedoc.h"
@@ -20,8 +21,7 @@
 #include <QMainWindow>
 #include <QTimer>
 
-#include <filesystem>
-#include <fstream>
+#include <unistd.h>
 
 namespace kamelo {
 
@@ -105,10 +105,13 @@ bool CEyeApp::initInstance() {
 
     if (openedWithFile_) {
         // Opened for reading only, to refuse a name that cannot be opened
-        // before any window appears.
-        std::error_code ec;
-        std::ifstream probe(commandLinePicture_, std::ios::binary);
-        if (!probe || std::filesystem::is_directory(commandLinePicture_, ec)) {
+        // before any window appears; a folder, FIFO or device is refused
+        // without waiting on it.
+        int fd = -1;
+        const bool readable = imaging::openRegularFile(commandLinePicture_, fd) >= 1;
+        if (fd >= 0)
+            ::close(fd);
+        if (!readable) {
             seams_->showMessage(
                 res::qtext(res::IDS_MSG_OPEN_DOCUMENT_FAILED)
                     .replace(QLatin1String("%s"), QString::fromStdString(commandLinePicture_)));

@@ -2,9 +2,11 @@
 
 #include "exif/core/jpegsectionreader.h"
 #include "exif/exifreport.h"
+#include "imaging/core/filebytes.h"
 
 #include <cstdio>
 #include <ostream>
+#include <unistd.h>
 
 namespace kamelo {
 
@@ -12,7 +14,7 @@ namespace {
 
 void printRaw(const std::string& path, std::ostream& out) {
     ExifImageInfo i;
-    std::FILE* f = std::fopen(path.c_str(), "rb");
+    std::FILE* f = imaging::openRegularStream(path);
     std::string error;
     bool ok = false;
     if (f) {
@@ -71,13 +73,16 @@ int runExifCommand(const std::vector<std::string>& args, std::ostream& out, std:
     for (const std::string& f : files) {
         if (files.size() > 1)
             out << "== " << f << "\n";
-        if (std::FILE* probe = std::fopen(f.c_str(), "rb")) {
-            std::fclose(probe);
-        } else {
-            err << "파일을 열 수 없습니다: " << f << "\n";
+        // Folders, devices and FIFOs are refused here with the reason; the
+        // readers below refuse them too, but silently.
+        int fd = -1;
+        std::string reason;
+        if (imaging::openRegularFile(f, fd, &reason) < 1) {
+            err << reason << "\n";
             rc = 1;
             continue;
         }
+        ::close(fd);
         if (raw)
             printRaw(f, out);
         else

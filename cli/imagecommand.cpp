@@ -1,15 +1,35 @@
 #include "imagecommand.h"
 
+#include "imaging/core/filebytes.h"
 #include "imaging/picturefile.h"
 #include "imaging/picturesaver.h"
 #include "imaging/result.h"
 
 #include <cstdlib>
 #include <ostream>
+#include <unistd.h>
 
 namespace kamelo {
 
 using namespace kamelo::imaging;
+
+namespace {
+
+// The error of a failed read, with the reason when the file could not be
+// opened (missing, a folder, a FIFO, a device).
+std::string failureText(const std::string& path, int rc) {
+    if (rc == result::kFileRead || rc == result::kFileNotFound) {
+        int fd = -1;
+        std::string reason;
+        if (openRegularFile(path, fd, &reason) < 1 && !reason.empty())
+            return reason + " (" + std::to_string(rc) + ")";
+        if (fd >= 0)
+            ::close(fd);
+    }
+    return path + ": " + resultText(rc) + " (" + std::to_string(rc) + ")";
+}
+
+} // namespace
 
 int runInfoCommand(const std::vector<std::string>& files, std::ostream& out, std::ostream& err) {
     if (files.empty()) {
@@ -21,7 +41,7 @@ int runInfoCommand(const std::vector<std::string>& files, std::ostream& out, std
         FileInfo info;
         const int rc = PictureFile::readInfo(path, info);
         if (rc < 1) {
-            err << path << ": " << resultText(rc) << " (" << rc << ")\n";
+            err << failureText(path, rc) << "\n";
             status = 1;
             continue;
         }
@@ -54,7 +74,7 @@ int runResaveCommand(const std::vector<std::string>& args, std::ostream& err) {
     Bitmap bitmap;
     int rc = PictureFile::load(args[0], bitmap);
     if (rc < 1) {
-        err << args[0] << ": " << resultText(rc) << " (" << rc << ")\n";
+        err << failureText(args[0], rc) << "\n";
         return 1;
     }
     rc = PictureSaver::save(bitmap, args[1], format, qualityFactor);

@@ -1,6 +1,7 @@
 #include "exifreport.h"
 
 #include "exif/core/jpegsectionreader.h"
+#include "imaging/core/filebytes.h"
 #include "imaging/filecomments.h"
 #include "jpegpropertyinfo.h"
 
@@ -11,7 +12,7 @@ namespace kamelo {
 ExifSources ExifReport::sources(const std::string& path) {
     ExifSources s;
     const JpegPropertyInfo props = JpegPropertyInfo::read(path);
-    if (std::FILE* f = std::fopen(path.c_str(), "rb")) {
+    if (std::FILE* f = imaging::openRegularStream(path)) {
         JpegSectionReader reader(&s.section);
         reader.readSections(f);
         std::fclose(f);

@@ -1,6 +1,7 @@
 #include "jpegpropertyinfo.h"
 
 #include "imaging/core/filebytes.h"
+#include "imaging/exivfile.h"
 #include "imaging/jpegcodec.h"
 #include "imaging/result.h"
 #include "resources/stringtable.h"
@@ -86,11 +87,11 @@ void JpegPropertyInfo::set(uint16_t tag, Item item) {
 JpegPropertyInfo JpegPropertyInfo::read(const std::string& path) {
     JpegPropertyInfo info;
     initialise();
+    imaging::ExivFile file;
+    if (file.open(path) < 1)
+        return info;
+    Exiv2::Image* image = file.image();
     try {
-        Exiv2::Image::AutoPtr image = Exiv2::ImageFactory::open(path);
-        if (!image.get())
-            return info;
-        image->readMetadata();
         for (const Exiv2::Exifdatum& d : image->exifData()) {
             const std::string group = d.groupName();
             if (group != "Image" && group != "Photo")

@@ -1,5 +1,6 @@
 #include "filecomments.h"
 
+#include "exivfile.h"
 #include "result.h"
 
 #include <exiv2/exiv2.hpp>
@@ -57,18 +58,11 @@ template <typename T> void append(std::vector<uint8_t>& out, T v) {
     out.insert(out.end(), b, b + sizeof(T));
 }
 
-// Opens the file and reads its metadata; null when the library cannot.
-Exiv2::Image::AutoPtr openImage(const std::string& path) {
+// Opens the file and reads its metadata; image() is null when the library
+// cannot or the file is no regular file.
+void openImage(const std::string& path, ExivFile& file) {
     initialise();
-    try {
-        Exiv2::Image::AutoPtr image = Exiv2::ImageFactory::open(path);
-        if (!image.get())
-            return Exiv2::Image::AutoPtr();
-        image->readMetadata();
-        return image;
-    } catch (const std::exception&) {
-        return Exiv2::Image::AutoPtr();
-    }
+    file.open(path);
 }
 
 } // namespace
@@ -133,8 +127,10 @@ int FileComments::read(const std::string& path, int type, std::vector<uint8_t>& 
     out.clear();
     if (!keyFor(type))
         return result::kInvalidParameter;
-    Exiv2::Image::AutoPtr image = openImage(path);
-    if (!image.get())
+    ExivFile file;
+    openImage(path, file);
+    Exiv2::Image* image = file.image();
+    if (!image)
         return 0;
     return commentFrom(image->exifData(), type, out);
 }
@@ -142,8 +138,10 @@ int FileComments::read(const std::string& path, int type, std::vector<uint8_t>& 
 std::map<int, std::vector<uint8_t>> FileComments::readMany(const std::string& path,
                                                            const std::vector<int>& types) {
     std::map<int, std::vector<uint8_t>> found;
-    Exiv2::Image::AutoPtr image = openImage(path);
-    if (!image.get())
+    ExivFile file;
+    openImage(path, file);
+    Exiv2::Image* image = file.image();
+    if (!image)
         return found;
     for (int type : types) {
         std::vector<uint8_t> bytes;
@@ -162,8 +160,10 @@ std::string FileComments::text(const std::string& path, int type) {
 
 int FileComments::readStampBytes(const std::string& path, std::vector<uint8_t>& out) {
     out.clear();
-    Exiv2::Image::AutoPtr image = openImage(path);
-    if (!image.get())
+    ExivFile file;
+    openImage(path, file);
+    Exiv2::Image* image = file.image();
+    if (!image)
         return result::kNoStamp;
     try {
         Exiv2::ExifThumbC thumb(image->exifData());

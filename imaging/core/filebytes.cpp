@@ -2,7 +2,9 @@
 
 #include "imaging/result.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <fcntl.h>
 #include <string>
@@ -33,16 +35,130 @@ int readInto(int fd, size_t want, std::vector<uint8_t>& out) {
     return result::kSuccess;
 }
 
+const char* kindOf(mode_t mode) {
+    if (S_ISDIR(mode))
+        return "폴더입니다";
+    if (S_ISFIFO(mode))
+        return "FIFO(파이프)입니다";
+    if (S_ISSOCK(mode))
+        return "소켓입니다";
+    if (S_ISCHR(mode) || S_ISBLK(mode))
+        return "장치 파일입니다";
+    return "일반 파일이 아닙니다";
+}
+
+void say(std::string* reason, std::string text) {
+    if (reason)
+        *reason = std::move(text);
+}
+
+std::string folderOf(const std::string& path) {
+    const size_t slash = path.find_last_of('/');
+    if (slash == std::string::npos)
+        return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+// The file a chain of symbolic links ends at (the path itself when it is no
+// link); a dangling link gives the name it would create. Empty on a loop.
+std::string finalTarget(const std::string& path) {
+    std::string target = path;
+    for (int hops = 0; hops < 40; ++hops) {
+        struct stat st {};
+        if (::lstat(target.c_str(), &st) != 0 || !S_ISLNK(st.st_mode))
+            return target;
+        std::string link(PATH_MAX, '\0');
+        const ssize_t n = ::readlink(target.c_str(), link.data(), link.size());
+        if (n <= 0 || static_cast<size_t>(n) >= link.size())
+            return {};
+        link.resize(static_cast<size_t>(n));
+        target = link.front() == '/' ? link : folderOf(target) + "/" + link;
+    }
+    return {};
+}
+
+// The process's umask. Setting and restoring it would leave a window in
+// which other threads create files without it, so it is read from the
+// kernel's status file where possible.
+mode_t currentUmask() {
+    if (std::FILE* f = std::fopen("/proc/self/status", "re")) {
+        char line[256];
+        while (std::fgets(line, sizeof line, f)) {
+            unsigned mask = 0;
+            if (std::sscanf(line, "Umask: %o", &mask) == 1) {
+                std::fclose(f);
+                return static_cast<mode_t>(mask & 0777);
+            }
+        }
+        std::fclose(f);
+    }
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    return mask;
+}
+
 } // namespace
+
+int openRegularFile(const std::string& path, int& fd, std::string* reason) {
+    fd = -1;
+    // Non-blocking, so that opening a FIFO does not wait for a writer; the
+    // flag is cleared again once the file is known to be a regular one.
+    const int f = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    if (f < 0) {
+        const int e = errno;
+        if (e == ENOENT || e == ENOTDIR) {
+            say(reason, "파일이 없습니다: " + path);
+            return result::kFileNotFound;
+        }
+        say(reason, "파일을 열 수 없습니다: " + path);
+        return result::kFileRead;
+    }
+    struct stat st {};
+    if (::fstat(f, &st) != 0) {
+        ::close(f);
+        say(reason, "파일을 읽을 수 없습니다: " + path);
+        return result::kFileRead;
+    }
+    if (!S_ISREG(st.st_mode)) {
+        ::close(f);
+        say(reason, std::string("그림 파일이 아니라 ") + kindOf(st.st_mode) + ": " + path);
+        return result::kFileRead;
+    }
+    const int flags = ::fcntl(f, F_GETFL);
+    if (flags < 0 || ::fcntl(f, F_SETFL, flags & ~O_NONBLOCK) != 0) {
+        ::close(f);
+        say(reason, "파일을 읽을 수 없습니다: " + path);
+        return result::kFileRead;
+    }
+    fd = f;
+    return result::kSuccess;
+}
+
+std::FILE* openRegularStream(const std::string& path, int* code, std::string* reason) {
+    int fd = -1;
+    const int rc = openRegularFile(path, fd, reason);
+    if (code)
+        *code = rc;
+    if (rc < 1)
+        return nullptr;
+    std::FILE* f = ::fdopen(fd, "rb");
+    if (!f) {
+        ::close(fd);
+        if (code)
+            *code = result::kFileRead;
+        say(reason, "파일을 읽을 수 없습니다: " + path);
+    }
+    return f;
+}
 
 int readWholeFile(const std::string& path, std::vector<uint8_t>& out) {
     out.clear();
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return errno == ENOENT || errno == ENOTDIR ? result::kFileNotFound : result::kFileRead;
+    int fd = -1;
+    if (const int rc = openRegularFile(path, fd); rc < 1)
+        return rc;
     struct stat st {};
     int rc = result::kFileRead;
-    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
+    if (::fstat(fd, &st) == 0) {
         if (st.st_size > kMaxFileBytes)
             rc = result::kTooLarge;
         else
@@ -54,21 +170,21 @@ int readWholeFile(const std::string& path, std::vector<uint8_t>& out) {
 
 int readFileHead(const std::string& path, size_t maxBytes, std::vector<uint8_t>& out) {
     out.clear();
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return errno == ENOENT || errno == ENOTDIR ? result::kFileNotFound : result::kFileRead;
+    int fd = -1;
+    if (const int rc = openRegularFile(path, fd); rc < 1)
+        return rc;
     struct stat st {};
     int rc = result::kFileRead;
-    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode))
-        rc = readInto(fd, maxBytes, out);
+    if (::fstat(fd, &st) == 0)
+        rc = readInto(fd, std::min<size_t>(maxBytes, static_cast<size_t>(st.st_size)), out);
     ::close(fd);
     return rc;
 }
 
-AtomicFile::AtomicFile(const std::string& path) : path_(path) {
-    const size_t slash = path.find_last_of('/');
-    const std::string folder = slash == std::string::npos ? "." : path.substr(0, slash);
-    tmp_ = folder + "/.kamelo-save-XXXXXX";
+AtomicFile::AtomicFile(const std::string& path) : path_(finalTarget(path)) {
+    if (path_.empty())
+        return; // a loop of links: nothing is written
+    tmp_ = folderOf(path_) + "/.kamelo-save-XXXXXX";
     fd_ = ::mkstemp(tmp_.data());
     ok_ = fd_ >= 0;
 }
@@ -99,10 +215,22 @@ int AtomicFile::commit() {
         return result::kFileWrite;
     // The data must be on disk before the rename makes it the file.
     bool ok = ok_ && ::fsync(fd_) == 0;
-    // mkstemp creates 0600; give the new file the usual permissions.
-    mode_t mask = ::umask(0);
-    ::umask(mask);
-    ok = ::fchmod(fd_, 0666 & ~mask) == 0 && ok;
+    struct stat old {};
+    if (::stat(path_.c_str(), &old) == 0 && S_ISREG(old.st_mode)) {
+        // The replacement keeps who may read it: a private file stays
+        // private. The owner passes only where the user may set it (root, or
+        // a group the user is in); otherwise the new file is the user's own.
+        if (old.st_uid != ::geteuid() || old.st_gid != ::getegid()) {
+            if (::fchown(fd_, old.st_uid, old.st_gid) != 0)
+                (void)::fchown(fd_, static_cast<uid_t>(-1), old.st_gid);
+        }
+        // Set after fchown, which clears set-id bits; only the permission
+        // bits pass, a picture has no use for set-id.
+        ok = ::fchmod(fd_, old.st_mode & 0777) == 0 && ok;
+    } else {
+        // mkstemp creates 0600; a new file gets the usual permissions.
+        ok = ::fchmod(fd_, 0666 & ~currentUmask()) == 0 && ok;
+    }
     ok = ::close(fd_) == 0 && ok;
     fd_ = -1;
     if (ok && ::rename(tmp_.c_str(), path_.c_str()) == 0)

@@ -8,6 +8,8 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace kamelo;
 
@@ -73,4 +75,22 @@ TEST(JpegPropertyInfo, SavingAJpegKeepsTheCameraProperties) {
     EXPECT_EQ(info.width, picture.width());
     // And the comments the rows read are there.
     EXPECT_EQ(imaging::FileComments::text(out, 5), "NIKON CORPORATION");
+}
+
+TEST(ExifReport, SpecialFilesGiveEmptyValuesWithoutWaiting) {
+    // A FIFO named like a picture would block any reader that opens it by
+    // name until a writer comes; alarm() turns a hang into a failure.
+    ::alarm(20);
+    kamelo::test::ScratchDir dir;
+    const std::string fifo = dir.file("f.jpg");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    for (const std::string& path : {fifo, std::string("/dev/zero"), dir.path()}) {
+        SCOPED_TRACE(path);
+        const ExifSources s = ExifReport::sources(path);
+        EXPECT_FALSE(s.section.hasExif);
+        EXPECT_TRUE(s.comments.empty());
+        const JpegPropertyInfo props = JpegPropertyInfo::read(path);
+        EXPECT_FALSE(props.shortValue(274).has_value());
+    }
+    ::alarm(0);
 }

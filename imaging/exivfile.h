@@ -1,0 +1,31 @@
+#pragma once
+
+#include <exiv2/exiv2.hpp>
+
+#include <string>
+
+namespace kamelo::imaging {
+
+// A picture's metadata opened through Exiv2. The library opens files by
+// name and would wait forever on a FIFO or read a device without end, so
+// the file is checked and opened here first and the library reads that very
+// file through its descriptor (or, without /proc, a copy in memory).
+class ExivFile {
+public:
+    ExivFile() = default;
+    ~ExivFile();
+    ExivFile(const ExivFile&) = delete;
+    ExivFile& operator=(const ExivFile&) = delete;
+
+    // Opens path and reads its metadata. Returns 1, or kFileNotFound /
+    // kFileRead when it is no readable regular file, kCorruptData when the
+    // library cannot read it. Never throws.
+    int open(const std::string& path);
+    Exiv2::Image* image() const { return image_.get(); }
+
+private:
+    int fd_ = -1;
+    Exiv2::Image::AutoPtr image_;
+};
+
+} // namespace kamelo::imaging
