@@ -22,6 +22,7 @@ int AnimatedBitmap::previous() {
 void AnimatedBitmap::clear() {
     frames_.clear();
     current_ = 0;
+    framesLeftOut_ = 0;
 }
 
 } // namespace kamelo::imaging

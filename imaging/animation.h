@@ -35,9 +35,15 @@ public:
     void clear();
     void append(AnimationFrame frame) { frames_.push_back(std::move(frame)); }
 
+    // Frames of the file that were not decoded because the whole animation
+    // would not fit its memory budget; the ones held play on their own.
+    int framesLeftOut() const { return framesLeftOut_; }
+    void setFramesLeftOut(int count) { framesLeftOut_ = count; }
+
 private:
     std::vector<AnimationFrame> frames_;
     int current_ = 0;
+    int framesLeftOut_ = 0;
 };
 
 } // namespace kamelo::imaging

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "memorybudget.h"
+
 #include <QImage>
 
 #include <cstdint>
@@ -28,17 +30,25 @@ template <class T> struct UninitialisedAllocator : std::allocator<T> {
         if (bytes < kHugeThreshold)
             return std::allocator<T>::allocate(n);
         const size_t rounded = (bytes + kHugePage - 1) / kHugePage * kHugePage;
-        void* p = std::aligned_alloc(kHugePage, rounded);
-        if (!p)
+        // Huge pictures count against the process's budget (memorybudget.h).
+        if (!memorybudget::reserve(rounded))
             throw std::bad_alloc();
+        void* p = std::aligned_alloc(kHugePage, rounded);
+        if (!p) {
+            memorybudget::release(rounded);
+            throw std::bad_alloc();
+        }
         adviseHugePages(p, rounded);
         return static_cast<T*>(p);
     }
     void deallocate(T* p, size_t n) {
-        if (n * sizeof(T) < kHugeThreshold)
+        const size_t bytes = n * sizeof(T);
+        if (bytes < kHugeThreshold) {
             std::allocator<T>::deallocate(p, n);
-        else
+        } else {
             std::free(p);
+            memorybudget::release((bytes + kHugePage - 1) / kHugePage * kHugePage);
+        }
     }
     template <class U, class... Args> void construct(U* p, Args&&... args) {
         if constexpr (sizeof...(Args) == 0)

@@ -17,6 +17,9 @@ namespace kamelo::imaging::emfcodec {
 namespace {
 
 constexpr int kMaxSide = 4096;
+// Bounds are in the reference device's pixels: a metre-wide poster at
+// 1200 dpi is 47,000. A side beyond 2^20 is a forged header, not a picture.
+constexpr int64_t kMaxBoundsSide = int64_t(1) << 20;
 
 enum Record : uint32_t {
     Header = 1,
@@ -677,6 +680,8 @@ int readInfo(ByteView bytes, FileInfo& fi) {
     int64_t x, y, w, hh;
     if (!canvasRect(h, x, y, w, hh))
         return result::kCorruptData;
+    if (w > kMaxBoundsSide || hh > kMaxBoundsSide)
+        return result::kTooLarge;
     fi.format = PictureFormat::Emf;
     fi.width = static_cast<int>(std::min<int64_t>(w, INT32_MAX));
     fi.height = static_cast<int>(std::min<int64_t>(hh, INT32_MAX));
@@ -694,6 +699,8 @@ int decode(ByteView bytes, const LoadOptions& options, Bitmap& out) {
     int64_t x, y, w, hh;
     if (!canvasRect(h, x, y, w, hh))
         return result::kCorruptData;
+    if (w > kMaxBoundsSide || hh > kMaxBoundsSide)
+        return result::kTooLarge;
     const double scale = std::min(1.0, double(kMaxSide) / double(std::max(w, hh)));
     const int cw = std::max(1, static_cast<int>(std::floor(w * scale)));
     const int ch = std::max(1, static_cast<int>(std::floor(hh * scale)));

@@ -1,5 +1,7 @@
 #include "gifcodec.h"
 
+#include "memorybudget.h"
+#include "plausibility.h"
 #include "result.h"
 
 #include <algorithm>
@@ -59,6 +61,43 @@ int screenBits(const GifFileType* gif) {
     return 8;
 }
 
+// Walks the records without decompressing them: counts the frames and
+// whether any declares more pixels than the file could encode.
+bool walkFrames(Session& s, int& frames, int& firstLocalBits) {
+    bool plausibleFrames = true;
+    GifRecordType type;
+    do {
+        if (DGifGetRecordType(s.gif, &type) != GIF_OK)
+            break;
+        if (type == IMAGE_DESC_RECORD_TYPE) {
+            if (DGifGetImageDesc(s.gif) != GIF_OK)
+                break;
+            if (frames == 0 && s.gif->Image.ColorMap)
+                firstLocalBits = s.gif->Image.ColorMap->BitsPerPixel;
+            if (!plausibility::plausible(s.gif->Image.Width, s.gif->Image.Height,
+                                         s.reader.bytes.size, plausibility::kGifPixelsPerByte))
+                plausibleFrames = false;
+            int codeSize = 0;
+            GifByteType* block = nullptr;
+            if (DGifGetCode(s.gif, &codeSize, &block) != GIF_OK)
+                break;
+            while (block)
+                if (DGifGetCodeNext(s.gif, &block) != GIF_OK)
+                    break;
+            ++frames;
+        } else if (type == EXTENSION_RECORD_TYPE) {
+            int code = 0;
+            GifByteType* ext = nullptr;
+            if (DGifGetExtension(s.gif, &code, &ext) != GIF_OK)
+                break;
+            while (ext)
+                if (DGifGetExtensionNext(s.gif, &ext) != GIF_OK)
+                    break;
+        }
+    } while (type != TERMINATE_RECORD_TYPE);
+    return plausibleFrames;
+}
+
 int slurp(Session& s) {
     if (!s.gif)
         return s.openError == D_GIF_ERR_NOT_GIF_FILE ? result::kUnknownFormat
@@ -67,6 +106,17 @@ int slurp(Session& s) {
         return result::kCorruptData;
     if (int64_t(s.gif->SWidth) * s.gif->SHeight > kMaxPixels)
         return result::kTooLarge;
+    // A screen or frame of more pixels than the file can encode is forged;
+    // giflib would allocate every frame's declared size before reading it.
+    if (!plausibility::plausible(s.gif->SWidth, s.gif->SHeight, s.reader.bytes.size,
+                                 plausibility::kGifPixelsPerByte))
+        return result::kCorruptData;
+    {
+        Session walk(s.reader.bytes);
+        int frames = 0, bits = 0;
+        if (!walk.gif || !walkFrames(walk, frames, bits))
+            return result::kCorruptData;
+    }
     if (DGifSlurp(s.gif) != GIF_OK) {
         // Keep what arrived intact when at least one frame is complete.
         if (s.gif->ImageCount <= 1 || s.gif->Error == D_GIF_ERR_NOT_ENOUGH_MEM)
@@ -145,33 +195,7 @@ int readInfo(ByteView bytes, FileInfo& fi) {
         return result::kCorruptData;
     int frames = 0;
     int firstLocalBits = 0;
-    GifRecordType type;
-    do {
-        if (DGifGetRecordType(s.gif, &type) != GIF_OK)
-            break;
-        if (type == IMAGE_DESC_RECORD_TYPE) {
-            if (DGifGetImageDesc(s.gif) != GIF_OK)
-                break;
-            if (frames == 0 && s.gif->Image.ColorMap)
-                firstLocalBits = s.gif->Image.ColorMap->BitsPerPixel;
-            int codeSize = 0;
-            GifByteType* block = nullptr;
-            if (DGifGetCode(s.gif, &codeSize, &block) != GIF_OK)
-                break;
-            while (block)
-                if (DGifGetCodeNext(s.gif, &block) != GIF_OK)
-                    break;
-            ++frames;
-        } else if (type == EXTENSION_RECORD_TYPE) {
-            int code = 0;
-            GifByteType* ext = nullptr;
-            if (DGifGetExtension(s.gif, &code, &ext) != GIF_OK)
-                break;
-            while (ext)
-                if (DGifGetExtensionNext(s.gif, &ext) != GIF_OK)
-                    break;
-        }
-    } while (type != TERMINATE_RECORD_TYPE);
+    walkFrames(s, frames, firstLocalBits);
     if (frames == 0)
         return result::kCorruptData;
     fi.format = PictureFormat::Gif;
@@ -213,10 +237,28 @@ int decodeAnimation(ByteView bytes, AnimatedBitmap& out) {
     int rc = slurp(s);
     if (rc < 1)
         return rc;
-    return composite(s.gif, -1, [&](int, AnimationFrame&& f) {
-        out.append(std::move(f));
-        return result::kSuccess;
-    });
+    // Every frame is kept as a whole screen, so a small file of many tiny
+    // frames on a large screen asks for frames x screen bytes. Only the
+    // frames that fit the animation budget are kept (always the first).
+    const size_t screenBytes =
+        static_cast<size_t>(Bitmap::strideFor(s.gif->SWidth)) * static_cast<size_t>(s.gif->SHeight);
+    const size_t fit = std::max<size_t>(1, memorybudget::animationBudget() / screenBytes);
+    const int keep = static_cast<int>(std::min<size_t>(fit, size_t(s.gif->ImageCount)));
+    try {
+        rc = composite(s.gif, keep - 1, [&](int, AnimationFrame&& f) {
+            out.append(std::move(f));
+            return result::kSuccess;
+        });
+    } catch (const std::bad_alloc&) {
+        // The machine ran short before the budget did: keep what was made.
+        rc = out.empty() ? result::kNoMemory : result::kSuccess;
+    }
+    if (rc < 1) {
+        out.clear();
+        return rc;
+    }
+    out.setFramesLeftOut(s.gif->ImageCount - out.frameCount());
+    return result::kSuccess;
 }
 
 } // namespace kamelo::imaging::gifcodec

@@ -1,6 +1,7 @@
 #include "jpegcodec.h"
 
 #include "bitmap.h"
+#include "plausibility.h"
 #include "result.h"
 
 #include <algorithm>
@@ -29,8 +30,13 @@ void onError(j_common_ptr cinfo) {
 }
 
 void onMessage(j_common_ptr cinfo, int level) {
-    // Warnings about stray bytes are harmless; an early end of data is not.
-    if (level < 0 && cinfo->err->msg_code == JWRN_JPEG_EOF)
+    // Warnings about stray bytes are harmless; an early end of data is not,
+    // whether the bytes simply stop (JWRN_JPEG_EOF) or a marker such as the
+    // end-of-image one comes before a scan's data is complete
+    // (JWRN_HIT_MARKER): the library fills the missing blocks with grey and
+    // would otherwise report success.
+    const int code = cinfo->err->msg_code;
+    if (level < 0 && (code == JWRN_JPEG_EOF || code == JWRN_HIT_MARKER))
         reinterpret_cast<ErrorManager*>(cinfo->err)->sawEndOfFile = true;
 }
 
@@ -148,6 +154,11 @@ int decode(ByteView bytes, const LoadOptions& options, Bitmap& out) {
     jpeg_create_decompress(&d.cinfo);
     jpeg_mem_src(&d.cinfo, bytes.data, static_cast<unsigned long>(bytes.size));
     jpeg_read_header(&d.cinfo, TRUE);
+    // Checked on the declared size, not the scaled one: a progressive
+    // file keeps the coefficients of the whole picture whatever the scale.
+    if (!plausibility::plausible(d.cinfo.image_width, d.cinfo.image_height, bytes.size,
+                                 plausibility::kJpegPixelsPerByte))
+        return result::kCorruptData;
 
     const int denom = options.scaleDenominator;
     if (denom == 2 || denom == 4 || denom == 8) {

@@ -52,53 +52,59 @@ int PictureSaver::formatForExtension(const std::string& extension) {
 
 int PictureSaver::encode(const Bitmap& bitmap, int format, int qualityFactor,
                          std::vector<uint8_t>& out) {
-    if (!bitmap.isAllocated())
-        return result::kNoBitmap;
-    switch (format) {
-    case saveformat::kJpeg:
-        return jpegcodec::encode(bitmap, jpegQualityFor(qualityFactor), out);
-    case saveformat::kPng:
-        return pngcodec::encode(bitmap, out);
-    case saveformat::kPsd:
-        return psdcodec::encode(bitmap, out);
-    case saveformat::kIff:
-        return iffcodec::encode(bitmap, out);
-    case saveformat::kPcx:
-        return magickcodec::encode(bitmap, "PCX", out);
-    case saveformat::kGif:
-        return magickcodec::encode(bitmap, "GIF", out);
-    case saveformat::kTga:
-        return magickcodec::encode(bitmap, "TGA", out);
-    case saveformat::kBmp:
-        return magickcodec::encode(bitmap, "BMP3", out);
-    case saveformat::kTiff:
-        return magickcodec::encode(bitmap, "TIFF", out);
-    case saveformat::kSun:
-        return magickcodec::encode(bitmap, "SUN", out);
-    case saveformat::kPict:
-        return magickcodec::encode(bitmap, "PICT", out);
-    case saveformat::kSgi:
-        return magickcodec::encode(bitmap, "SGI", out);
-    default:
-        return result::kSaveFormat;
-    }
+    return withoutThrowing([&]() -> int {
+        if (!bitmap.isAllocated())
+            return result::kNoBitmap;
+        switch (format) {
+        case saveformat::kJpeg:
+            return jpegcodec::encode(bitmap, jpegQualityFor(qualityFactor), out);
+        case saveformat::kPng:
+            return pngcodec::encode(bitmap, out);
+        case saveformat::kPsd:
+            return psdcodec::encode(bitmap, out);
+        case saveformat::kIff:
+            return iffcodec::encode(bitmap, out);
+        case saveformat::kPcx:
+            return magickcodec::encode(bitmap, "PCX", out);
+        case saveformat::kGif:
+            return magickcodec::encode(bitmap, "GIF", out);
+        case saveformat::kTga:
+            return magickcodec::encode(bitmap, "TGA", out);
+        case saveformat::kBmp:
+            return magickcodec::encode(bitmap, "BMP3", out);
+        case saveformat::kTiff:
+            return magickcodec::encode(bitmap, "TIFF", out);
+        case saveformat::kSun:
+            return magickcodec::encode(bitmap, "SUN", out);
+        case saveformat::kPict:
+            return magickcodec::encode(bitmap, "PICT", out);
+        case saveformat::kSgi:
+            return magickcodec::encode(bitmap, "SGI", out);
+        default:
+            return result::kSaveFormat;
+        }
+    });
 }
 
 int PictureSaver::save(const Bitmap& bitmap, const std::string& path, int format,
                        int qualityFactor) {
-    std::vector<uint8_t> bytes;
-    int rc = encode(bitmap, format, qualityFactor, bytes);
-    if (rc < 1)
-        return rc;
-    return writeFileAtomically(path, bytes.data(), bytes.size());
+    return withoutThrowing([&]() -> int {
+        std::vector<uint8_t> bytes;
+        int rc = encode(bitmap, format, qualityFactor, bytes);
+        if (rc < 1)
+            return rc;
+        return writeFileAtomically(path, bytes.data(), bytes.size());
+    });
 }
 
 int PictureSaver::saveJpeg(const Bitmap& bitmap, const std::string& path, int quality) {
-    std::vector<uint8_t> bytes;
-    int rc = jpegcodec::encode(bitmap, quality, bytes);
-    if (rc < 1)
-        return rc;
-    return writeFileAtomically(path, bytes.data(), bytes.size());
+    return withoutThrowing([&]() -> int {
+        std::vector<uint8_t> bytes;
+        int rc = jpegcodec::encode(bitmap, quality, bytes);
+        if (rc < 1)
+            return rc;
+        return writeFileAtomically(path, bytes.data(), bytes.size());
+    });
 }
 
 } // namespace kamelo::imaging

@@ -1,6 +1,7 @@
 #include "pngcodec.h"
 
 #include "bitmap.h"
+#include "plausibility.h"
 #include "result.h"
 
 #include <algorithm>
@@ -114,6 +115,8 @@ int decode(ByteView bytes, const LoadOptions& options, Bitmap& out) {
         type == PNG_COLOR_TYPE_PALETTE ? depth : depth * png_get_channels(s.png, s.info);
     if (int64_t(width) * height > kMaxPixels)
         return result::kTooLarge;
+    if (!plausibility::plausible(width, height, bytes.size, plausibility::kPngPixelsPerByte))
+        return result::kCorruptData; // more pixels than the file can encode
 
     png_colorp pal = nullptr;
     int palCount = 0;

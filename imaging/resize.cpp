@@ -165,32 +165,36 @@ int filtered(const Bitmap& src, Bitmap& dst, int flags) {
 } // namespace
 
 int Resize::scaled(const Bitmap& source, int width, int height, int flags, Bitmap& out) {
-    if (!source.isAllocated())
-        return result::kNoBitmap;
-    if (width <= 0 || height <= 0)
-        return result::kInvalidParameter;
-    if (flags != kNearest && flags != kResample && flags != kBicubic)
-        return result::kInvalidParameter;
-    Bitmap dst;
-    int rc = dst.create(width, height);
-    if (rc != result::kSuccess)
-        return rc;
-    if (flags == kNearest)
-        nearest(source, dst);
-    else if ((rc = filtered(source, dst, flags)) != result::kSuccess)
-        return rc;
-    dst.setSourceBitsPerPixel(source.sourceBitsPerPixel());
-    dst.setResolution(source.xResolution(), source.yResolution());
-    out = std::move(dst);
-    return result::kSuccess;
+    return withoutThrowing([&]() -> int {
+        if (!source.isAllocated())
+            return result::kNoBitmap;
+        if (width <= 0 || height <= 0)
+            return result::kInvalidParameter;
+        if (flags != kNearest && flags != kResample && flags != kBicubic)
+            return result::kInvalidParameter;
+        Bitmap dst;
+        int rc = dst.create(width, height);
+        if (rc != result::kSuccess)
+            return rc;
+        if (flags == kNearest)
+            nearest(source, dst);
+        else if ((rc = filtered(source, dst, flags)) != result::kSuccess)
+            return rc;
+        dst.setSourceBitsPerPixel(source.sourceBitsPerPixel());
+        dst.setResolution(source.xResolution(), source.yResolution());
+        out = std::move(dst);
+        return result::kSuccess;
+    });
 }
 
 int Resize::apply(Bitmap& bitmap, int width, int height, int flags) {
-    Bitmap out;
-    int rc = scaled(bitmap, width, height, flags, out);
-    if (rc == result::kSuccess)
-        bitmap = std::move(out);
-    return rc;
+    return withoutThrowing([&]() -> int {
+        Bitmap out;
+        int rc = scaled(bitmap, width, height, flags, out);
+        if (rc == result::kSuccess)
+            bitmap = std::move(out);
+        return rc;
+    });
 }
 
 } // namespace kamelo::imaging

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <new>
+#include <stdexcept>
 #include <string>
 
 namespace kamelo::imaging {
@@ -28,6 +30,19 @@ inline constexpr int kAborted = -21;       // stopped by a callback without a co
 
 inline bool succeeded(int code) {
     return code >= 1;
+}
+
+// Runs one entry point of the module: an allocation that fails anywhere
+// inside becomes kNoMemory instead of an exception that would end the
+// program.
+template <class F> int withoutThrowing(F&& operation) noexcept {
+    try {
+        return operation();
+    } catch (const std::bad_alloc&) {
+        return result::kNoMemory;
+    } catch (const std::length_error&) {
+        return result::kNoMemory;
+    }
 }
 
 // A short Korean text for an error code, for messages and logs.

@@ -34,6 +34,10 @@ int readHeader(ByteReader& r, Header& h) {
     h.channels = dimension == 3 ? zs : 1;
     if (h.width < 1 || h.height < 1 || h.channels < 1)
         return result::kCorruptData;
+    // Grey, grey and alpha, RGB and RGBA: writers of the format store no
+    // more channels, and 65,535 of them is a forged header.
+    if (h.channels > 4)
+        return result::kUnsupported;
     return result::kSuccess;
 }
 

@@ -66,59 +66,65 @@ void gaussian(Bitmap& b, double sigma) {
 } // namespace
 
 int SharpenOps::sharpen(Bitmap& bitmap, int strength) {
-    if (!bitmap.isAllocated())
-        return result::kNoBitmap;
-    if (strength < 0 || strength > 1000)
-        return result::kInvalidParameter;
-    if (strength == 0)
+    return withoutThrowing([&]() -> int {
+        if (!bitmap.isAllocated())
+            return result::kNoBitmap;
+        if (strength < 0 || strength > 1000)
+            return result::kInvalidParameter;
+        if (strength == 0)
+            return result::kSuccess;
+        const Bitmap src = bitmap;
+        const int w = src.width(), h = src.height();
+        for (int y = 0; y < h; ++y) {
+            uint8_t* d = bitmap.row(y);
+            for (int x = 0; x < w; ++x)
+                for (int c = 0; c < 3; ++c) {
+                    int sum = 0;
+                    for (int dy = -1; dy <= 1; ++dy)
+                        for (int dx = -1; dx <= 1; ++dx)
+                            sum += src.row(
+                                std::clamp(y + dy, 0, h - 1))[std::clamp(x + dx, 0, w - 1) * 3 + c];
+                    const int v = src.row(y)[x * 3 + c];
+                    const int out = v + ((v * 9 - sum) * strength) / (9 * 250);
+                    d[x * 3 + c] = static_cast<uint8_t>(std::clamp(out, 0, 255));
+                }
+        }
         return result::kSuccess;
-    const Bitmap src = bitmap;
-    const int w = src.width(), h = src.height();
-    for (int y = 0; y < h; ++y) {
-        uint8_t* d = bitmap.row(y);
-        for (int x = 0; x < w; ++x)
-            for (int c = 0; c < 3; ++c) {
-                int sum = 0;
-                for (int dy = -1; dy <= 1; ++dy)
-                    for (int dx = -1; dx <= 1; ++dx)
-                        sum += src.row(
-                            std::clamp(y + dy, 0, h - 1))[std::clamp(x + dx, 0, w - 1) * 3 + c];
-                const int v = src.row(y)[x * 3 + c];
-                const int out = v + ((v * 9 - sum) * strength) / (9 * 250);
-                d[x * 3 + c] = static_cast<uint8_t>(std::clamp(out, 0, 255));
-            }
-    }
-    return result::kSuccess;
+    });
 }
 
 int SharpenOps::gaussianBlur(Bitmap& bitmap, int radius) {
-    if (!bitmap.isAllocated())
-        return result::kNoBitmap;
-    if (radius < 0 || radius > 100)
-        return result::kInvalidParameter;
-    gaussian(bitmap, radius);
-    return result::kSuccess;
+    return withoutThrowing([&]() -> int {
+        if (!bitmap.isAllocated())
+            return result::kNoBitmap;
+        if (radius < 0 || radius > 100)
+            return result::kInvalidParameter;
+        gaussian(bitmap, radius);
+        return result::kSuccess;
+    });
 }
 
 int SharpenOps::unsharpMask(Bitmap& bitmap, int amount, int radius, int threshold) {
-    if (!bitmap.isAllocated())
-        return result::kNoBitmap;
-    if (amount < 0 || radius < 0 || radius > 100 || threshold < 0 || threshold > 255)
-        return result::kInvalidParameter;
-    if (amount == 0 || radius == 0)
-        return result::kSuccess;
-    Bitmap blurred = bitmap;
-    gaussian(blurred, radius);
-    for (int y = 0; y < bitmap.height(); ++y) {
-        uint8_t* d = bitmap.row(y);
-        const uint8_t* s = blurred.row(y);
-        for (int i = 0; i < bitmap.width() * 3; ++i) {
-            const int diff = d[i] - s[i];
-            if (std::abs(diff) >= threshold)
-                d[i] = static_cast<uint8_t>(std::clamp(d[i] + diff * amount / 100, 0, 255));
+    return withoutThrowing([&]() -> int {
+        if (!bitmap.isAllocated())
+            return result::kNoBitmap;
+        if (amount < 0 || radius < 0 || radius > 100 || threshold < 0 || threshold > 255)
+            return result::kInvalidParameter;
+        if (amount == 0 || radius == 0)
+            return result::kSuccess;
+        Bitmap blurred = bitmap;
+        gaussian(blurred, radius);
+        for (int y = 0; y < bitmap.height(); ++y) {
+            uint8_t* d = bitmap.row(y);
+            const uint8_t* s = blurred.row(y);
+            for (int i = 0; i < bitmap.width() * 3; ++i) {
+                const int diff = d[i] - s[i];
+                if (std::abs(diff) >= threshold)
+                    d[i] = static_cast<uint8_t>(std::clamp(d[i] + diff * amount / 100, 0, 255));
+            }
         }
-    }
-    return result::kSuccess;
+        return result::kSuccess;
+    });
 }
 
 } // namespace kamelo::imaging

@@ -1,0 +1,81 @@
+#include "memorybudget.h"
+
+#include <algorithm>
+#include <atomic>
+#include <mutex>
+#include <unistd.h>
+
+namespace kamelo::imaging::memorybudget {
+
+namespace {
+
+std::mutex mutex;
+size_t inUse = 0; // bytes of huge buffers, guarded by mutex
+thread_local bool background = false;
+
+std::atomic<size_t> testHugePicture{0}, testHugeBudget{0}, testAnimationBudget{0};
+
+size_t hugePictureBytes() {
+    const size_t t = testHugePicture.load();
+    return t ? t : kHugePictureBytes;
+}
+
+} // namespace
+
+uint64_t physicalMemory() {
+    const long pages = ::sysconf(_SC_PHYS_PAGES);
+    const long pageSize = ::sysconf(_SC_PAGE_SIZE);
+    if (pages <= 0 || pageSize <= 0)
+        return uint64_t(4) << 30;
+    return uint64_t(pages) * uint64_t(pageSize);
+}
+
+size_t animationBudget() {
+    if (const size_t t = testAnimationBudget.load())
+        return t;
+    return static_cast<size_t>(std::min<uint64_t>(uint64_t(1) << 30, physicalMemory() / 4));
+}
+
+size_t hugeBudget() {
+    if (const size_t t = testHugeBudget.load())
+        return t;
+    return static_cast<size_t>(std::min<uint64_t>(uint64_t(2) << 30, physicalMemory() / 2));
+}
+
+bool reserve(size_t bytes) {
+    if (bytes < hugePictureBytes())
+        return true;
+    std::lock_guard<std::mutex> lock(mutex);
+    if (inUse > 0 && (background || inUse + bytes > hugeBudget()))
+        return false;
+    inUse += bytes;
+    return true;
+}
+
+void release(size_t bytes) {
+    if (bytes < hugePictureBytes())
+        return;
+    std::lock_guard<std::mutex> lock(mutex);
+    inUse -= std::min(inUse, bytes);
+}
+
+size_t hugeBytesInUse() {
+    std::lock_guard<std::mutex> lock(mutex);
+    return inUse;
+}
+
+BackgroundScope::BackgroundScope() : previous_(background) {
+    background = true;
+}
+
+BackgroundScope::~BackgroundScope() {
+    background = previous_;
+}
+
+void setLimitsForTesting(size_t hugePicture, size_t hugeBudgetBytes, size_t animationBudgetBytes) {
+    testHugePicture = hugePicture;
+    testHugeBudget = hugeBudgetBytes;
+    testAnimationBudget = animationBudgetBytes;
+}
+
+} // namespace kamelo::imaging::memorybudget
