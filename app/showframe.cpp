@@ -82,6 +82,9 @@ CShowFrame::CShowFrame(CEyeApp& app, int openFlag)
     connect(view_, &CShowView::loadFailed, this, [this](const QString& message) {
         QMessageBox::warning(this, res::qtext(res::IDS_APP_TITLE), message);
     });
+    connect(view_, &CShowView::notice, this, [this](const QString& message) {
+        panes_[1]->setText(panes_[1]->text() + QStringLiteral(" - ") + message);
+    });
     connect(view_, &CShowView::nothingToShow, this, [this] {
         viewerReady_ = 0;
         closeApplication_ = 1;

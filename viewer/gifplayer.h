@@ -22,6 +22,8 @@ public:
     bool animated() const { return animated_; }
     int frameIndex() const { return animation_.currentIndex(); }
     int frameCount() const { return animation_.frameCount(); }
+    // Frames the memory budget left out (only the first ones play).
+    int framesLeftOut() const { return animation_.framesLeftOut(); }
 
     // A new picture: the frames and the timer go; animated tells whether the
     // new one is a GIF.

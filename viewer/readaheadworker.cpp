@@ -1,6 +1,7 @@
 #include "readaheadworker.h"
 
 #include "base/uisettings.h"
+#include "imaging/memorybudget.h"
 #include "imaging/orientation.h"
 #include "imaging/picturefile.h"
 
@@ -91,10 +92,17 @@ void ReadAheadWorker::run(std::shared_ptr<State> s) {
         }
         // Decoded outside the lock; the result counts only if it is still
         // the picture wanted.
+        // As a background decode it never adds a second huge picture beside
+        // the one on screen: such a picture fails here at once and is
+        // decoded when it is shown.
         imaging::Bitmap picture;
-        const bool ok = imaging::PictureFile::load(path, picture) >= 1 &&
-                        (!upright || imaging::Orientation::makeUpright(
-                                         picture, imaging::Orientation::read(path)) >= 1);
+        bool ok = false;
+        {
+            imaging::memorybudget::BackgroundScope background;
+            ok = imaging::PictureFile::load(path, picture) >= 1 &&
+                 (!upright || imaging::Orientation::makeUpright(
+                                  picture, imaging::Orientation::read(path)) >= 1);
+        }
         {
             std::lock_guard<std::mutex> lock(s->mutex);
             if (ok && !s->pending && !s->stop && s->wanted == path) {

@@ -6,6 +6,7 @@
 #include "core/zoomrules.h"
 #include "imaging/orientation.h"
 #include "imaging/picturefile.h"
+#include "imaging/result.h"
 #include "picturedeletion.h"
 #include "readaheadworker.h"
 #include "resources/qtstrings.h"
@@ -121,6 +122,12 @@ int CShowView::loadPicture(int index) {
             doc_.displayed() = std::move(ready);
         } else {
             const int rc = loadRowByRow(path, index, QSize(info.width, info.height), orientation);
+            if (rc <= imaging::result::kNoMemory && rc > kWantPrevious) {
+                // The decoder's own error (a cut file, no memory, ...), not a
+                // navigation key: said as for any other load.
+                emit loadFailed(QString::fromUtf8(res::format(res::IDS_MSG_LOAD_FAILED_CODE, rc)));
+                return kFailedAndReported;
+            }
             if (rc != kLoaded)
                 return rc;
         }
@@ -141,6 +148,10 @@ int CShowView::loadPicture(int index) {
     update();
     emit pictureChanged(QString::fromStdString(path), index + 1, doc_.list().count());
     gif_.start();
+    if (gif_.framesLeftOut() > 0)
+        emit notice(QString::fromUtf8(res::format(res::IDS_MSG_ANIMATION_TRIMMED,
+                                                  gif_.frameCount() + gif_.framesLeftOut(),
+                                                  gif_.frameCount())));
     return kLoaded;
 }
 

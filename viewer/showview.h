@@ -109,6 +109,8 @@ signals:
     void nothingToShow();
     // A load failed; the text is ready to show.
     void loadFailed(const QString& message);
+    // Something about the shown picture the status line should say.
+    void notice(const QString& message);
     // A picture left the list (deleted).
     void pathRemoved(const QString& path);
     // Percent of rows decoded (100 or more ends it).

@@ -1,6 +1,9 @@
 #include "base/settingsstore.h"
 #include "base/uisettings.h"
 #include "chrome/fileui.h"
+#include "imaging/memorybudget.h"
+#include "imaging/picturefile.h"
+#include "imaging/result.h"
 #include "tests/support/scratchdir.h"
 #include "tests/support/testdata.h"
 #include "viewer/core/zoomrules.h"
@@ -8,6 +11,7 @@
 #include "viewer/readaheadworker.h"
 #include "viewer/showview.h"
 
+#include <QBuffer>
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QImage>
@@ -254,6 +258,93 @@ private slots:
         ReadAheadWorker quick;
         quick.post(e.dir.file("missing.png"));
         QTest::qWait(20);
+    }
+
+    void aReadAheadNeverAddsASecondHugePicture() {
+        Env e;
+        e.pictures({QSize(3000, 2000), QSize(3000, 2000)});
+        // "Huge" shrunk to 16 MB so that 18 MB pictures count as huge.
+        imaging::memorybudget::setLimitsForTesting(size_t(16) << 20, size_t(1) << 30, 0);
+        const std::string b = e.doc.list().pathAt(1);
+        {
+            imaging::Bitmap onScreen;
+            QCOMPARE(imaging::PictureFile::load(e.doc.list().pathAt(0), onScreen), 1);
+            ReadAheadWorker worker;
+            worker.post(b);
+            // Skipped, not decoded beside the one on screen.
+            QVERIFY(!worker.waitReady(b, 1500));
+            imaging::Bitmap out;
+            QVERIFY(!worker.take(b, out));
+            onScreen.free();
+            worker.post(b);
+            QVERIFY(worker.waitReady(b, 5000)); // alone it may
+        }
+        imaging::memorybudget::setLimitsForTesting(0, 0, 0);
+        QCOMPARE(imaging::memorybudget::hugeBytesInUse(), size_t(0));
+    }
+
+    void aCutJpegLoadedRowByRowIsReportedAsFailed() {
+        Env e;
+        // A JPEG whose data stops early but still ends with its end marker.
+        QImage img(256, 256, QImage::Format_RGB32);
+        quint32 seed = 99;
+        for (int y = 0; y < img.height(); ++y)
+            for (int x = 0; x < img.width(); ++x) {
+                seed = seed * 1664525u + 1013904223u;
+                img.setPixel(x, y, 0xFF000000u | (seed >> 8));
+            }
+        QByteArray bytes;
+        {
+            QBuffer buffer(&bytes);
+            buffer.open(QIODevice::WriteOnly);
+            QVERIFY(img.save(&buffer, "JPEG", 90));
+        }
+        const qsizetype sos = bytes.indexOf(QByteArray("\xFF\xDA", 2));
+        QVERIFY(sos > 0);
+        bytes.truncate(sos + (bytes.size() - sos) * 4 / 10);
+        if (bytes.endsWith('\xFF'))
+            bytes.chop(1);
+        bytes.append("\xFF\xD9", 2);
+        const std::string path = e.dir.file("cut.jpg");
+        kamelo::test::writeFile(path, bytes.toStdString());
+        e.doc.list().append(path);
+        CShowView view(e.doc);
+        view.resize(300, 300);
+        QSignalSpy failed(&view, &CShowView::loadFailed);
+        QCOMPARE(view.loadPicture(0), CShowView::kFailedAndReported);
+        QCOMPARE(failed.count(), 1);
+        QVERIFY(
+            failed.at(0).at(0).toString().contains(QString::number(imaging::result::kTruncated)));
+    }
+
+    void anAnimationTooBigForItsBudgetSaysSo() {
+        Env e;
+        // 40 frames of one pixel on a 1000 x 1000 screen (3 MB a frame) with
+        // a budget of 10 MB: three frames play.
+        QByteArray gif("GIF89a");
+        gif.append("\xE8\x03\xE8\x03\x80\0\0", 7);
+        gif.append("\0\0\0\xFF\xFF\xFF", 6);
+        for (int i = 0; i < 40; ++i) {
+            gif.append("\x21\xF9\x04\0\x0A\0\0\0", 8);
+            gif.append("\x2C", 1);
+            gif.append(char(i));
+            gif.append("\0\0\0\x01\0\x01\0\0", 8);
+            gif.append("\x02\x02\x44\x01\0", 5);
+        }
+        gif.append(';');
+        const std::string path = e.dir.file("many.gif");
+        kamelo::test::writeFile(path, gif.toStdString());
+        e.doc.list().append(path);
+        imaging::memorybudget::setLimitsForTesting(0, 0, size_t(10) << 20);
+        CShowView view(e.doc);
+        view.resize(300, 300);
+        QSignalSpy notices(&view, &CShowView::notice);
+        const int rc = view.loadPicture(0);
+        imaging::memorybudget::setLimitsForTesting(0, 0, 0);
+        QCOMPARE(rc, CShowView::kLoaded);
+        QCOMPARE(view.frameCount(), 3);
+        QCOMPARE(notices.count(), 1);
+        QVERIFY(notices.at(0).at(0).toString().contains(QStringLiteral("40")));
     }
 
     void gifFramesStepAndDeletingTheLastPictureEmptiesTheView() {
