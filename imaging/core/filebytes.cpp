@@ -101,8 +101,15 @@ mode_t currentUmask() {
 
 int openRegularFile(const std::string& path, int& fd, std::string* reason) {
     fd = -1;
-    // Non-blocking, so that opening a FIFO does not wait for a writer; the
-    // flag is cleared again once the file is known to be a regular one.
+    // Looked at before opening: opening some devices does something.
+    struct stat named {};
+    if (::stat(path.c_str(), &named) == 0 && !S_ISREG(named.st_mode)) {
+        say(reason, std::string("그림 파일이 아니라 ") + kindOf(named.st_mode) + ": " + path);
+        return result::kFileRead;
+    }
+    // Non-blocking, so that opening a FIFO does not wait for a writer (the
+    // name may have changed since the look above); the flag is cleared again
+    // once the descriptor is known to be a regular file.
     const int f = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
     if (f < 0) {
         const int e = errno;
