@@ -31,24 +31,17 @@ template <class T> struct UninitialisedAllocator : std::allocator<T> {
             return std::allocator<T>::allocate(n);
         const size_t rounded = (bytes + kHugePage - 1) / kHugePage * kHugePage;
         // Huge pictures count against the process's budget (memorybudget.h).
-        if (!memorybudget::reserve(rounded))
+        void* p = memorybudget::allocate(rounded, kHugePage);
+        if (!p)
             throw std::bad_alloc();
-        void* p = std::aligned_alloc(kHugePage, rounded);
-        if (!p) {
-            memorybudget::release(rounded);
-            throw std::bad_alloc();
-        }
         adviseHugePages(p, rounded);
         return static_cast<T*>(p);
     }
     void deallocate(T* p, size_t n) {
-        const size_t bytes = n * sizeof(T);
-        if (bytes < kHugeThreshold) {
+        if (n * sizeof(T) < kHugeThreshold)
             std::allocator<T>::deallocate(p, n);
-        } else {
-            std::free(p);
-            memorybudget::release((bytes + kHugePage - 1) / kHugePage * kHugePage);
-        }
+        else
+            memorybudget::deallocate(p);
     }
     template <class U, class... Args> void construct(U* p, Args&&... args) {
         if constexpr (sizeof...(Args) == 0)

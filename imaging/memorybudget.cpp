@@ -2,15 +2,18 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstdlib>
 #include <mutex>
 #include <unistd.h>
+#include <unordered_map>
 
 namespace kamelo::imaging::memorybudget {
 
 namespace {
 
 std::mutex mutex;
-size_t inUse = 0; // bytes of huge buffers, guarded by mutex
+size_t inUse = 0;                          // bytes of huge buffers, guarded by mutex
+std::unordered_map<void*, size_t> counted; // the huge buffers themselves
 thread_local bool background = false;
 
 std::atomic<size_t> testHugePicture{0}, testHugeBudget{0}, testAnimationBudget{0};
@@ -42,21 +45,38 @@ size_t hugeBudget() {
     return static_cast<size_t>(std::min<uint64_t>(uint64_t(2) << 30, physicalMemory() / 2));
 }
 
-bool reserve(size_t bytes) {
-    if (bytes < hugePictureBytes())
-        return true;
+void* allocate(size_t bytes, size_t alignment) {
+    // Whether a buffer counts is decided here and remembered with it, so
+    // that limits changed meanwhile (tests) do not unbalance the count.
+    const bool huge = bytes >= hugePictureBytes();
+    if (huge) {
+        std::lock_guard<std::mutex> lock(mutex);
+        if (inUse > 0 && (background || inUse + bytes > hugeBudget()))
+            return nullptr;
+        inUse += bytes;
+    }
+    void* p = std::aligned_alloc(alignment, bytes);
     std::lock_guard<std::mutex> lock(mutex);
-    if (inUse > 0 && (background || inUse + bytes > hugeBudget()))
-        return false;
-    inUse += bytes;
-    return true;
+    if (huge) {
+        if (p)
+            counted[p] = bytes;
+        else
+            inUse -= bytes;
+    }
+    return p;
 }
 
-void release(size_t bytes) {
-    if (bytes < hugePictureBytes())
+void deallocate(void* p) {
+    if (!p)
         return;
-    std::lock_guard<std::mutex> lock(mutex);
-    inUse -= std::min(inUse, bytes);
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        if (const auto it = counted.find(p); it != counted.end()) {
+            inUse -= it->second;
+            counted.erase(it);
+        }
+    }
+    std::free(p);
 }
 
 size_t hugeBytesInUse() {

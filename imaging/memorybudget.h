@@ -26,11 +26,10 @@ size_t animationBudget();
 // physical memory, whichever is smaller.
 size_t hugeBudget();
 
-// Called by the pixel allocator for every large buffer; false when the
-// buffer must not be allocated. Every successful reserve is matched by a
-// release of the same size.
-bool reserve(size_t bytes);
-void release(size_t bytes);
+// Allocates a large pixel buffer (aligned to huge pages), or returns null
+// when the budget or the system refuses it. deallocate() takes it back.
+void* allocate(size_t bytes, size_t alignment);
+void deallocate(void* p);
 // Bytes of huge buffers alive now.
 size_t hugeBytesInUse();
 

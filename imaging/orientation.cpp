@@ -1,12 +1,12 @@
 #include "orientation.h"
 
+#include "core/filebytes.h"
 #include "filecomments.h"
 #include "geometryops.h"
 #include "result.h"
 
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
 
 namespace kamelo::imaging {
 
@@ -33,12 +33,10 @@ Orientation::Steps Orientation::stepsFor(int orientation) {
 
 namespace {
 
-// A regular file starting with the JPEG start-of-image marker.
+// A regular file starting with the JPEG start-of-image marker (a FIFO or
+// device is refused without waiting on it).
 bool isJpegFile(const std::string& path) {
-    std::error_code ec;
-    if (!std::filesystem::is_regular_file(path, ec))
-        return false;
-    std::FILE* f = std::fopen(path.c_str(), "rb");
+    std::FILE* f = openRegularStream(path);
     if (!f)
         return false;
     unsigned char start[2] = {0, 0};

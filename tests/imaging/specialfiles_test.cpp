@@ -4,6 +4,7 @@
 // failed test.
 #include "imaging/core/filebytes.h"
 #include "imaging/filecomments.h"
+#include "imaging/orientation.h"
 #include "imaging/picturefile.h"
 #include "imaging/result.h"
 #include "tests/support/scratchdir.h"
@@ -42,6 +43,7 @@ TEST(SpecialFiles, AFifoNamedLikeAPictureIsRefusedWithoutWaiting) {
     EXPECT_EQ(PictureFile::readStamp(fifo, picture), result::kNoStamp);
     EXPECT_TRUE(FileComments::readMany(fifo, {comment::kMake}).empty());
     EXPECT_TRUE(FileComments::text(fifo, comment::kModel).empty());
+    EXPECT_EQ(Orientation::read(fifo), Orientation::kUpright);
 
     std::vector<uint8_t> bytes;
     EXPECT_EQ(readWholeFile(fifo, bytes), result::kFileRead);
