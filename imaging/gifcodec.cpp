@@ -31,6 +31,9 @@ struct Session {
     Reader reader;
     GifFileType* gif = nullptr;
     int openError = 0;
+    // Frames that arrived whole. giflib's own count must stay as it is, or
+    // closing the file would not free the broken last frame.
+    int frames = 0;
     explicit Session(ByteView bytes) {
         reader.bytes = bytes;
         gif = DGifOpen(&reader, readFn, &openError);
@@ -122,19 +125,22 @@ int slurp(Session& s) {
         if (s.gif->ImageCount <= 1 || s.gif->Error == D_GIF_ERR_NOT_ENOUGH_MEM)
             return s.gif->Error == D_GIF_ERR_NOT_ENOUGH_MEM ? result::kNoMemory
                                                             : result::kTruncated;
-        s.gif->ImageCount -= 1; // the last one is the broken one
+        s.frames = s.gif->ImageCount - 1; // the last one is the broken one
+    } else {
+        s.frames = s.gif->ImageCount;
     }
-    return s.gif->ImageCount > 0 ? result::kSuccess : result::kCorruptData;
+    return s.frames > 0 ? result::kSuccess : result::kCorruptData;
 }
 
 // Composites frames 0..last (or all when last < 0), handing each one out.
-template <typename Sink> int composite(GifFileType* gif, int last, Sink&& sink) {
+template <typename Sink> int composite(const Session& s, int last, Sink&& sink) {
+    GifFileType* gif = s.gif;
     Bitmap screen;
     int rc = screen.create(gif->SWidth, gif->SHeight);
     if (rc != result::kSuccess)
         return rc;
     Bitmap saved;
-    const int count = last < 0 ? gif->ImageCount : std::min(last + 1, gif->ImageCount);
+    const int count = last < 0 ? s.frames : std::min(last + 1, s.frames);
     for (int i = 0; i < count; ++i) {
         const SavedImage& img = gif->SavedImages[i];
         GraphicsControlBlock gcb{};
@@ -214,9 +220,9 @@ int decode(ByteView bytes, const LoadOptions& options, Bitmap& out) {
     int rc = slurp(s);
     if (rc < 1)
         return rc;
-    if (options.page < 0 || options.page >= s.gif->ImageCount)
+    if (options.page < 0 || options.page >= s.frames)
         return result::kInvalidParameter;
-    rc = composite(s.gif, options.page, [&](int i, AnimationFrame&& f) {
+    rc = composite(s, options.page, [&](int i, AnimationFrame&& f) {
         if (i == options.page)
             out = std::move(f.bitmap);
         return result::kSuccess;
@@ -243,9 +249,9 @@ int decodeAnimation(ByteView bytes, AnimatedBitmap& out) {
     const size_t screenBytes =
         static_cast<size_t>(Bitmap::strideFor(s.gif->SWidth)) * static_cast<size_t>(s.gif->SHeight);
     const size_t fit = std::max<size_t>(1, memorybudget::animationBudget() / screenBytes);
-    const int keep = static_cast<int>(std::min<size_t>(fit, size_t(s.gif->ImageCount)));
+    const int keep = static_cast<int>(std::min<size_t>(fit, size_t(s.frames)));
     try {
-        rc = composite(s.gif, keep - 1, [&](int, AnimationFrame&& f) {
+        rc = composite(s, keep - 1, [&](int, AnimationFrame&& f) {
             out.append(std::move(f));
             return result::kSuccess;
         });
@@ -257,7 +263,7 @@ int decodeAnimation(ByteView bytes, AnimatedBitmap& out) {
         out.clear();
         return rc;
     }
-    out.setFramesLeftOut(s.gif->ImageCount - out.frameCount());
+    out.setFramesLeftOut(s.frames - out.frameCount());
     return result::kSuccess;
 }
 

@@ -218,9 +218,11 @@ bool ThumbImageListFile::readFile(const std::string& path, ThumbImageList& list)
 }
 
 ThumbImageListReader::ThumbImageListReader(const std::string& path) {
-    fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd_ < 0)
+    // A FIFO put in the cache folder's place must not stall the list.
+    if (imaging::openRegularFile(path, fd_) < 1) {
+        fd_ = -1;
         return;
+    }
     struct stat st {};
     uint8_t head[ThumbImageListFile::kHeaderBytes];
     const bool ok = ::fstat(fd_, &st) == 0 && S_ISREG(st.st_mode) &&
