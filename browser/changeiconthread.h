@@ -1,5 +1,6 @@
 #pragma once
 
+#include "thumbjobs.h"
 #include "thumbrenderer.h"
 
 #include <QThread>
@@ -14,6 +15,12 @@ namespace kamelo {
 // items, so it never reads what the list frees, and it reports through
 // queued signals that carry its generation: a list that has moved on to
 // another folder drops them.
+//
+// The loader decides the order (visible items first) and reports in that
+// order; the decoding itself is shared between the loader thread and a few
+// helper threads it owns. The helpers only see the loader's own copies and
+// are joined before run() returns, so a loader cut loose by stopAndRelease
+// takes them with it.
 class CChangeIconThread : public QThread {
     Q_OBJECT
 public:
@@ -23,15 +30,21 @@ public:
         bool done = false;
     };
 
+    // jobs: threads that decode, the loader's own included (1: no helpers).
     CChangeIconThread(std::vector<Item> items, ThumbRecipe recipe, quint64 generation,
-                      QObject* parent = nullptr);
+                      QObject* parent = nullptr, int jobs = defaultJobs());
     ~CChangeIconThread() override;
 
+    // One thread per core, and at least one helper beside the loader.
+    static int defaultJobs();
+    static constexpr int kMaxJobs = 64;
+
     quint64 generation() const { return generation_; }
+    int jobs() const { return jobs_; }
     // The item nearest the top-left of the visible area; the walk goes on
     // from there when it changes.
-    void setFirstVisible(int index) { firstVisible_.store(index); }
-    void requestStop() { stop_.store(true); }
+    void setFirstVisible(int index);
+    void requestStop();
     bool stopRequested() const { return stop_.load(); }
 
     // Stops the loader: waits up to timeoutMs, then cuts it loose (it ends
@@ -51,8 +64,10 @@ private:
     std::vector<Item> items_;
     ThumbRecipe recipe_;
     quint64 generation_;
+    int jobs_;
     std::atomic<int> firstVisible_{0};
     std::atomic<bool> stop_{false};
+    ThumbJobs work_{recipe_, stop_};
 };
 
 } // namespace kamelo

@@ -43,7 +43,8 @@ const CUiSettings& settings() {
 CThumbListCtrl::CThumbListCtrl(QWidget* parent)
     : QWidget(parent), model_(new ThumbListModel(this)), icons_(new QListView(this)),
       details_(new QTreeView(this)), stack_(new QStackedLayout(this)),
-      delegate_(new ThumbCellDelegate(this)), actions_(new ListFileActions(*this)) {
+      delegate_(new ThumbCellDelegate(this)), jobs_(CChangeIconThread::defaultJobs()),
+      actions_(new ListFileActions(*this)) {
     setObjectName(QStringLiteral("CThumbListCtrl"));
     icons_->setObjectName(QStringLiteral("thumbnailView"));
     details_->setObjectName(QStringLiteral("detailsView"));
@@ -341,7 +342,8 @@ void CThumbListCtrl::startLoader() {
                               ? settingsStore()->getInt(keys::kGeneralLower, keys::kUseStamp,
                                                         keys::kUseStampDefault) != 0
                               : true;
-    loader_ = new CChangeIconThread(std::move(items), f->recipe(useStamp), ++generation_, this);
+    loader_ =
+        new CChangeIconThread(std::move(items), f->recipe(useStamp), ++generation_, this, jobs_);
     connect(loader_, &CChangeIconThread::thumbnailReady, this, &CThumbListCtrl::onThumbnail,
             Qt::QueuedConnection);
     connect(loader_, &CChangeIconThread::allDone, this, &CThumbListCtrl::onLoaderDone,

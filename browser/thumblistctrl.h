@@ -84,6 +84,9 @@ public:
     bool sortAscending() const { return sortAscending_; }
 
     bool isLoading() const { return loading_; }
+    // Threads that decode thumbnails, the loader's own included; from the
+    // next folder load on.
+    void setThumbnailJobs(int jobs) { jobs_ = jobs; }
     bool hasThumbnailFocus() const;
     // Reports the current item again (status text, focusedItemChanged), for
     // listeners that were not looking when it changed.
@@ -132,6 +135,7 @@ private:
     CacheIndex* cache_ = nullptr;
     CChangeIconThread* loader_ = nullptr;
     quint64 generation_ = 0;
+    int jobs_;
     bool loading_ = false;
     int viewType_ = 0;
     int sortColumn_ = 0;

@@ -16,7 +16,7 @@ namespace {
 
 const char* kUsage =
     "사용법: kamelo-cli [--db PATH] --version | --help | settings ... | info FILE... | "
-    "resave IN OUT [--quality-factor N] | thumbs DIR [--no-stamp] [--cache PATH] | "
+    "resave IN OUT [--quality-factor N] | thumbs DIR [--no-stamp] [--cache PATH] [--jobs N] | "
     "cache show DIR [--cache PATH] | exif [--raw] FILE...\n";
 
 const char* kHelpNotes =

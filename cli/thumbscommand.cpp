@@ -13,6 +13,7 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 
+#include <charconv>
 #include <filesystem>
 #include <iomanip>
 #include <ostream>
@@ -22,7 +23,7 @@ namespace kamelo {
 
 namespace {
 
-const char* kThumbsUsage = "사용법: kamelo-cli thumbs DIR [--no-stamp] [--cache PATH]\n";
+const char* kThumbsUsage = "사용법: kamelo-cli thumbs DIR [--no-stamp] [--cache PATH] [--jobs N]\n";
 
 // The program's cache folder, or the one given with --cache, created when
 // missing. Empty (with the reason told) when it is not a usable folder.
@@ -48,6 +49,17 @@ std::string takeCacheOption(std::vector<std::string>& args) {
             return path;
         }
     return {};
+}
+
+// Threads that decode, 1 to kMaxJobs, written as a plain number.
+bool parseJobs(const std::string& text, int& jobs) {
+    int n = 0;
+    const char* end = text.data() + text.size();
+    const auto [at, ec] = std::from_chars(text.data(), end, n);
+    if (ec != std::errc() || at != end || n < 1 || n > CChangeIconThread::kMaxJobs)
+        return false;
+    jobs = n;
+    return true;
 }
 
 // The folder argument as an absolute, cleaned path. The bytes of the name are
@@ -88,14 +100,21 @@ int runThumbsCommand(SettingsStore& store, const std::vector<std::string>& given
     if (cache.empty())
         return 2;
     std::string dir;
+    int jobs = CChangeIconThread::defaultJobs();
     bool useStamp = store.getInt(keys::kGeneralLower, keys::kUseStamp, keys::kUseStampDefault) != 0;
-    for (const std::string& a : args) {
-        if (a == "--no-stamp")
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        if (a == "--no-stamp") {
             useStamp = false;
-        else if (dir.empty())
+        } else if (a == "--jobs") {
+            if (i + 1 >= args.size() || !parseJobs(args[i + 1], jobs))
+                return err << kThumbsUsage, 2;
+            ++i;
+        } else if (dir.empty()) {
             dir = a;
-        else
+        } else {
             return err << kThumbsUsage, 2;
+        }
     }
     if (dir.empty())
         return err << kThumbsUsage, 2;
@@ -124,7 +143,7 @@ int runThumbsCommand(SettingsStore& store, const std::vector<std::string>& given
         items.push_back({folder.records()[i].fullPath, folder.isPicture(int(i)), false});
     int failed = 0;
     if (folder.pictureCount() > 0) {
-        CChangeIconThread loader(std::move(items), folder.recipe(useStamp), 1);
+        CChangeIconThread loader(std::move(items), folder.recipe(useStamp), 1, nullptr, jobs);
         QEventLoop loop;
         QObject::connect(&loader, &CChangeIconThread::thumbnailReady, &loop,
                          [&](quint64, int index, const ThumbResult& r) {

@@ -158,3 +158,36 @@ TEST(KameloCliThumbs, ADamagedCacheCountStartsTheCacheAgain) {
     kamelo::SettingsStore store(db);
     EXPECT_EQ(store.getInt("cache", "cache count", -5), 1);
 }
+
+TEST(KameloCliThumbs, AnyNumberOfJobsStoresTheSameCells) {
+    KAMELO_REQUIRE_TESTDATA();
+    ScratchDir dir;
+    const std::string photos = cameraFolder(dir);
+    std::vector<std::string> cells;
+    for (const char* jobs : {"1", "2", "5"}) {
+        const std::string cache = dir.file(std::string("cache") + jobs);
+        const CliResult r =
+            cli(dir, {"thumbs", photos, "--no-stamp", "--jobs", jobs, "--cache", cache});
+        ASSERT_EQ(r.code, 0) << r.out;
+        EXPECT_NE(r.out.find("pictures: 3\n"), std::string::npos) << r.out;
+        // Each run stores a new pair under the name it prints.
+        const size_t at = r.out.find("cache: ");
+        ASSERT_NE(at, std::string::npos) << r.out;
+        const std::string base = r.out.substr(at + 7, r.out.find('\n', at) - at - 7);
+        cells.push_back(kamelo::test::readFile(base + ".cac"));
+        ASSERT_FALSE(cells.back().empty());
+    }
+    EXPECT_EQ(cells[1], cells[0]);
+    EXPECT_EQ(cells[2], cells[0]);
+}
+
+TEST(KameloCliThumbs, RefusesJobCountsOutsideOneToSixtyFour) {
+    ScratchDir dir;
+    fs::create_directories(dir.file("empty"));
+    const std::string cache = dir.file("cache");
+    for (const char* bad : {"0", "65", "-1", "x", "2x", " 2", ""})
+        EXPECT_EQ(cli(dir, {"thumbs", dir.file("empty"), "--jobs", bad, "--cache", cache}).code, 2)
+            << bad;
+    EXPECT_EQ(cli(dir, {"thumbs", dir.file("empty"), "--cache", cache, "--jobs"}).code, 2);
+    EXPECT_EQ(cli(dir, {"thumbs", dir.file("empty"), "--jobs", "64", "--cache", cache}).code, 0);
+}
