@@ -10,6 +10,7 @@
 
 #include <QFileInfo>
 
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <system_error>
@@ -55,24 +56,25 @@ QImage ThumbFolder::image(int index) const {
         return {};
     QImage& cell = images_[size_t(index)];
     if (cell.isNull() && cacheImages_ && index < cacheImages_->layout().count) {
-        // Converted on first use, a band of four at a time: a cached folder
-        // shows without reading the thumbnails nobody looks at.
+        // Converted on first use from the band of four the file stores it
+        // in: a cached folder shows without reading the thumbnails nobody
+        // looks at. Only the cell asked for is converted (its neighbours in
+        // the file may belong to rows far from the view); the last band read
+        // serves them when they are asked for next.
         const ThumbImageListFile::Layout& l = cacheImages_->layout();
-        std::vector<uint8_t> band;
         const int first = index / 4 * 4;
-        const bool read = cacheImages_->readBand(index, band);
-        for (int i = first; i < std::min(first + 4, l.count); ++i) {
-            QImage& c = images_[size_t(i)];
-            if (!c.isNull())
-                continue;
-            if (!read) {
-                c = template_; // the file went short since it was checked
-                continue;
-            }
-            c = QImage(l.width, l.height, QImage::Format_RGB32);
+        if (bandFirst_ != first) {
+            bandFirst_ = cacheImages_->readBand(index, band_) ? first : -1;
+            if (bandFirst_ < 0)
+                band_.clear();
+        }
+        if (bandFirst_ != first) {
+            cell = template_; // the file went short since it was checked
+        } else {
+            cell = QImage(l.width, l.height, QImage::Format_RGB32);
             for (int y = 0; y < l.height; ++y) {
-                const uint8_t* src = cacheImages_->bandRow(band, i, y);
-                auto* dst = reinterpret_cast<QRgb*>(c.scanLine(y));
+                const uint8_t* src = cacheImages_->bandRow(band_, index, y);
+                auto* dst = reinterpret_cast<QRgb*>(cell.scanLine(y));
                 for (int x = 0; x < l.width; ++x)
                     dst[x] = qRgb(src[3 * x + 2], src[3 * x + 1], src[3 * x]);
             }
@@ -99,6 +101,7 @@ bool ThumbFolder::enumerate(const std::string& folder) {
     records_.clear();
     images_.clear();
     cacheImages_.reset();
+    bandFirst_ = -1;
     placeholders_.clear();
     pictures_ = folders_ = 0;
     folder_ = folder;
@@ -181,6 +184,43 @@ bool ThumbFolder::saveCache(CacheIndex& index) const {
     return index.record(cacheKey(folder_), base, n);
 }
 
+bool ThumbFolder::useSavedCells(CacheIndex& index) {
+    const std::string base = index.lookup(cacheKey(folder_));
+    if (base == CacheIndex::kNotFound)
+        return false;
+    auto images = std::make_unique<ThumbImageListReader>(CacheIndex::cacPath(base));
+    const ThumbImageListFile::Layout& l = images->layout();
+    if (!images->isOpen() || l.width != options_.width || l.height != options_.height ||
+        size_t(l.count) != images_.size())
+        return false;
+    cacheImages_ = std::move(images);
+    bandFirst_ = -1;
+    return true;
+}
+
+void ThumbFolder::releaseCellsOutside(int first, int last) {
+    if (!cacheImages_)
+        return;
+    const size_t inFile = std::min(images_.size(), size_t(cacheImages_->layout().count));
+    std::vector<bool> keep(inFile, false);
+    const int rows = static_cast<int>(records_.size());
+    for (int r = std::max(0, first); r <= std::min(last, rows - 1); ++r) {
+        const int i = records_[size_t(r)].imageIndex;
+        if (i >= 0 && size_t(i) < inFile)
+            keep[size_t(i)] = true;
+    }
+    for (size_t i = 0; i < inFile; ++i)
+        if (!keep[i])
+            images_[i] = QImage();
+}
+
+int ThumbFolder::heldCellCount() const {
+    int n = 0;
+    for (const QImage& c : images_)
+        n += c.isNull() ? 0 : 1;
+    return n;
+}
+
 ThumbFolder::CacheResult ThumbFolder::loadCache(CacheIndex& index, const std::string& folder) {
     index.keepOnlyOrientationRule(options_.upright);
     const std::string key = cacheKey(folder);
@@ -206,6 +246,7 @@ ThumbFolder::CacheResult ThumbFolder::loadCache(CacheIndex& index, const std::st
     records_ = std::move(cached);
     images_.assign(size_t(layout.count), QImage());
     cacheImages_ = std::move(images);
+    bandFirst_ = -1;
     placeholders_.clear();
     folder_ = folder;
     pictures_ = current.pictures;

@@ -50,6 +50,15 @@ public:
     }
     // Stores the list as the folder's new cache pair.
     bool saveCache(CacheIndex& index) const;
+    // Reads the cells back from the folder's cache pair just stored, so
+    // that they too may leave memory; false (nothing changed) when that pair
+    // does not hold this list's cells.
+    bool useSavedCells(CacheIndex& index);
+    // Lets go of the cells that the cache file can give back, except those
+    // of rows first..last: a big folder holds only what is near the view.
+    void releaseCellsOutside(int first, int last);
+    // Cells converted and held in memory.
+    int heldCellCount() const;
 
     // A finished thumbnail for the item at row (a failed one only counts).
     void applyThumbnail(int row, const ThumbResult& result);
@@ -84,6 +93,9 @@ private:
     std::vector<CThumbData> records_;
     mutable std::vector<QImage> images_; // null: still in the cache file
     std::unique_ptr<ThumbImageListReader> cacheImages_;
+    // The band of the cache file read last, and its first image index.
+    mutable std::vector<uint8_t> band_;
+    mutable int bandFirst_ = -1;
     std::map<std::string, int> placeholders_; // type name -> image index
     int pictures_ = 0;
     int folders_ = 0;

@@ -96,6 +96,8 @@ CThumbListCtrl::CThumbListCtrl(QWidget* parent)
     connect(details_->header(), &QHeaderView::sectionClicked, this, &CThumbListCtrl::headerClicked);
     connect(icons_->verticalScrollBar(), &QScrollBar::valueChanged, this,
             &CThumbListCtrl::updateFirstVisible);
+    connect(icons_->verticalScrollBar(), &QScrollBar::valueChanged, this,
+            &CThumbListCtrl::releaseFarCells);
     connect(icons_->selectionModel(), &QItemSelectionModel::currentChanged, this,
             &CThumbListCtrl::showItemStatus);
     connect(actions_, &ListFileActions::cutChanged, this,
@@ -376,9 +378,29 @@ void CThumbListCtrl::onLoaderDone(quint64 generation) {
     }
     setLoading(false);
     ThumbFolder* f = model_->folder();
-    if (cache_ && f && f->allPicturesDone() && f->saveCache(*cache_))
+    if (cache_ && f && f->allPicturesDone() && f->saveCache(*cache_)) {
+        // From now on the stored pair gives back the cells scrolled far away.
+        if (f->useSavedCells(*cache_))
+            releaseFarCells();
         emit cacheSaved(
             QString::fromStdString(cache_->lookup(ThumbFolder::cacheKey(f->folderPath()))));
+    }
+}
+
+void CThumbListCtrl::releaseFarCells() {
+    ThumbFolder* f = model_->folder();
+    if (!f || viewType_ != 0)
+        return;
+    const QSize grid = delegate_->gridSize();
+    const QSize area = icons_->viewport()->size();
+    if (grid.width() <= 0 || grid.height() <= 0)
+        return;
+    // A screenful, counting the rows cut at the top and bottom.
+    const int columns = std::max(1, area.width() / grid.width());
+    const int screen = columns * (area.height() / grid.height() + 2);
+    const QModelIndex first = icons_->indexAt(QPoint(grid.width() / 2, grid.height() / 2));
+    const int top = first.isValid() ? first.row() : 0;
+    f->releaseCellsOutside(top - kKeptScreens * screen, top + (kKeptScreens + 1) * screen);
 }
 
 void CThumbListCtrl::updateFirstVisible() {

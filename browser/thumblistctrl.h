@@ -87,6 +87,9 @@ public:
     // Threads that decode thumbnails, the loader's own included; from the
     // next folder load on.
     void setThumbnailJobs(int jobs) { jobs_ = jobs; }
+    // Screens of cells kept in memory on either side of the visible ones
+    // when the cache file can give them back.
+    static constexpr int kKeptScreens = 2;
     bool hasThumbnailFocus() const;
     // Reports the current item again (status text, focusedItemChanged), for
     // listeners that were not looking when it changed.
@@ -122,6 +125,7 @@ private:
     void onLoaderDone(quint64 generation);
     void afterFill();
     void updateFirstVisible();
+    void releaseFarCells();
     void showItemStatus();
     void applyAppearance();
     void setLoading(bool loading);
