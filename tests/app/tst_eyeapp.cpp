@@ -2,6 +2,8 @@
 #include "app/eyeappseams.h"
 #include "base/settingsstore.h"
 #include "tests/support/scratchdir.h"
+#include "tests/support/settingslocker.h"
+#include "tests/support/watchdog.h"
 
 #include <QMainWindow>
 #include <QtTest>
@@ -16,6 +18,10 @@
 
 using namespace kamelo;
 using kamelo::test::ScratchDir;
+
+using kamelo::test::SettingsLocker;
+
+using kamelo::test::Watchdog;
 
 namespace {
 
@@ -56,33 +62,6 @@ struct Run {
         o.settingsRetryMs = settingsRetryMs;
         app = std::make_unique<CEyeApp>(std::move(o), std::unique_ptr<EyeAppSeams>(seams));
     }
-};
-
-// Another program's exclusive lock on the settings database.
-class Locker {
-public:
-    explicit Locker(const std::string& path) {
-        sqlite3_open(path.c_str(), &db_);
-        locked_ = sqlite3_exec(db_, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr) == SQLITE_OK;
-    }
-    ~Locker() { release(); }
-    bool locked() const { return locked_; }
-    void release() {
-        if (db_) {
-            sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
-            sqlite3_close(db_);
-        }
-        db_ = nullptr;
-    }
-
-private:
-    sqlite3* db_ = nullptr;
-    bool locked_ = false;
-};
-
-struct Watchdog {
-    explicit Watchdog(unsigned seconds) { ::alarm(seconds); }
-    ~Watchdog() { ::alarm(0); }
 };
 
 bool anyDamagedCopy(const std::string& db) {
@@ -204,7 +183,7 @@ private slots:
         QVERIFY(r.app->initInstance());
         QVERIFY(r.seams->messages.isEmpty());
         r.app->settings().thumbWidth = 150;
-        Locker other(r.db());
+        SettingsLocker other(r.db());
         QVERIFY(other.locked());
         r.app->exitInstance(0);
         r.app->exitInstance(0);
@@ -228,7 +207,7 @@ private slots:
         r.app->settings().thumbWidth = 150;
         std::promise<void> locked;
         std::thread holder([&] {
-            Locker other(r.db());
+            SettingsLocker other(r.db());
             locked.set_value();
             std::this_thread::sleep_for(std::chrono::milliseconds(300));
         });
@@ -249,7 +228,7 @@ private slots:
             s.setInt("Thumb", "Thumb Height", 111);
             s.setInt("General", "Cache File Version", 2);
         }
-        auto other = std::make_unique<Locker>(r.db());
+        auto other = std::make_unique<SettingsLocker>(r.db());
         QVERIFY(other->locked());
         r.start();
         QVERIFY(r.app->initInstance()); // waits for the lock first, then goes on

@@ -3,6 +3,8 @@
 #include "base/thumbcachereset.h"
 #include "base/uisettings.h"
 #include "tests/support/scratchdir.h"
+#include "tests/support/settingslocker.h"
+#include "tests/support/watchdog.h"
 
 #include <gtest/gtest.h>
 #include <sqlite3.h>
@@ -20,39 +22,15 @@ using kamelo::SettingsStore;
 using kamelo::StoreOpenStatus;
 using kamelo::test::ScratchDir;
 
+using kamelo::test::SettingsLocker;
+
+using kamelo::test::Watchdog;
+
 namespace {
 
 std::string dbIn(const ScratchDir& dir) {
     return dir.file("config/Halvern/Kamelo.sqlite");
 }
-
-// Another program's exclusive lock on the database: nobody else may read or
-// write until it is released.
-class Locker {
-public:
-    explicit Locker(const std::string& path) {
-        sqlite3_open(path.c_str(), &db_);
-        locked_ = sqlite3_exec(db_, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr) == SQLITE_OK;
-    }
-    ~Locker() { release(); }
-    bool locked() const { return locked_; }
-    void release() {
-        if (db_) {
-            sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
-            sqlite3_close(db_);
-        }
-        db_ = nullptr;
-    }
-
-private:
-    sqlite3* db_ = nullptr;
-    bool locked_ = false;
-};
-
-struct Watchdog {
-    explicit Watchdog(unsigned seconds) { ::alarm(seconds); }
-    ~Watchdog() { ::alarm(0); }
-};
 
 bool anyDamagedCopy(const std::string& folder) {
     for (const auto& e : fs::directory_iterator(folder))
@@ -67,7 +45,7 @@ TEST(SettingsLock, ALockedDatabaseIsNotDamagedAndIsTakenUpWhenFree) {
     Watchdog watchdog(60);
     ScratchDir dir;
     { SettingsStore(dbIn(dir)).setInt("Thumb", "Thumb Width", 160); }
-    Locker other(dbIn(dir));
+    SettingsLocker other(dbIn(dir));
     ASSERT_TRUE(other.locked());
     SettingsStore s(dbIn(dir), 50);
     EXPECT_EQ(s.openStatus(), StoreOpenStatus::InMemoryOnly);
@@ -100,7 +78,7 @@ TEST(SettingsLock, WritesDuringALockAreKeptAndStoredOnceItGoes) {
     SettingsStore s(dbIn(dir), 50);
     ASSERT_EQ(s.openStatus(), StoreOpenStatus::Ok);
     ASSERT_TRUE(s.setInt("General", "X", 1));
-    Locker other(dbIn(dir));
+    SettingsLocker other(dbIn(dir));
     ASSERT_TRUE(other.locked());
 
     EXPECT_FALSE(s.setInt("General", "X", 9));
@@ -140,7 +118,7 @@ TEST(SettingsLock, AFlushWaitsForALockThatGoesAway) {
     SettingsStore s(dbIn(dir), 50);
     std::promise<void> locked;
     std::thread holder([&] {
-        Locker other(dbIn(dir));
+        SettingsLocker other(dbIn(dir));
         locked.set_value();
         std::this_thread::sleep_for(std::chrono::milliseconds(300));
     });
@@ -163,7 +141,7 @@ TEST(SettingsLock, ALockedDatabaseDoesNotThrowTheThumbnailCacheAway) {
         s.setInt(kamelo::keys::kGeneral, kamelo::keys::kCacheFileVersion,
                  kamelo::keys::kCurrentCacheFileVersion);
     }
-    Locker other(dbIn(dir));
+    SettingsLocker other(dbIn(dir));
     ASSERT_TRUE(other.locked());
     SettingsStore s(dbIn(dir), 50);
     ASSERT_TRUE(s.lockedAtOpen());

@@ -10,6 +10,7 @@
 #include "chrome/fileui.h"
 #include "platform/fileclipboard.h"
 #include "tests/support/scratchdir.h"
+#include "tests/support/watchdog.h"
 
 #include <QClipboard>
 #include <QDialogButtonBox>
@@ -30,6 +31,8 @@ using kamelo::test::readFile;
 using kamelo::test::ScratchDir;
 using kamelo::test::writeFile;
 namespace fs = std::filesystem;
+
+using kamelo::test::Watchdog;
 
 namespace {
 
@@ -74,10 +77,6 @@ int rowOf(const CThumbListCtrl& list, const QString& name) {
 
 // A paste that waits on a FIFO or walks without end fails the test instead
 // of hanging it.
-struct Watchdog {
-    explicit Watchdog(unsigned seconds) { ::alarm(seconds); }
-    ~Watchdog() { ::alarm(0); }
-};
 
 // A folder on another volume than the scratch folder, so that a move copies.
 struct OtherVolumeDir {

@@ -14,22 +14,9 @@ using kamelo::test::shellQuote;
 
 namespace {
 
-// Runs kamelo-cli with stderr folded into the output; `timeout` turns a
-// hang into exit code 124.
+// Runs kamelo-cli with stderr folded into the output, a hang ending it.
 kamelo::test::CliResult run(const ScratchDir& dir, const std::vector<std::string>& args) {
-    std::string cmd = "XDG_CONFIG_HOME=" + shellQuote(dir.file("config")) + " timeout 20 " +
-                      shellQuote(KAMELO_CLI);
-    for (const auto& a : args)
-        cmd += " " + shellQuote(a);
-    cmd += " 2>&1";
-    FILE* p = popen(cmd.c_str(), "r");
-    std::string out;
-    char buf[512];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof buf, p)) > 0)
-        out.append(buf, n);
-    const int status = pclose(p);
-    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, out};
+    return kamelo::test::runCli(dir, args, kamelo::test::CliStreams::Both, 20);
 }
 
 struct HangGuard {

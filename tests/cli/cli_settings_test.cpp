@@ -1,6 +1,8 @@
 #include "base/settingsstore.h"
 #include "tests/cli/clirunner.h"
 #include "tests/support/scratchdir.h"
+#include "tests/support/settingslocker.h"
+#include "tests/support/watchdog.h"
 
 #include <gtest/gtest.h>
 #include <sqlite3.h>
@@ -111,47 +113,16 @@ TEST(KameloCli, ResaveConvertsByTheOutputExtension) {
     EXPECT_EQ(cli(dir, {"resave", dir.file("none.bmp"), dir.file("x.png")}).code, 1);
 }
 
+using kamelo::test::SettingsLocker;
+
+using kamelo::test::Watchdog;
+
 namespace {
-
-// Another program's exclusive lock on the settings database.
-class SettingsLocker {
-public:
-    explicit SettingsLocker(const std::string& path) {
-        sqlite3_open(path.c_str(), &db_);
-        locked_ = sqlite3_exec(db_, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr) == SQLITE_OK;
-    }
-    ~SettingsLocker() {
-        sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
-        sqlite3_close(db_);
-    }
-    bool locked() const { return locked_; }
-
-private:
-    sqlite3* db_ = nullptr;
-    bool locked_ = false;
-};
 
 // kamelo-cli's exit code and what it wrote to stderr.
 CliResult cliErrors(const ScratchDir& dir, const std::vector<std::string>& args) {
-    std::string cmd =
-        "XDG_CONFIG_HOME=" + kamelo::test::shellQuote(dir.file("config")) + " " + KAMELO_CLI;
-    for (const auto& a : args)
-        cmd += " " + kamelo::test::shellQuote(a);
-    cmd += " 2>&1 >/dev/null";
-    FILE* p = popen(cmd.c_str(), "r");
-    std::string text;
-    char buf[512];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof buf, p)) > 0)
-        text.append(buf, n);
-    const int status = pclose(p);
-    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, text};
+    return kamelo::test::runCli(dir, args, kamelo::test::CliStreams::Errors);
 }
-
-struct Watchdog {
-    explicit Watchdog(unsigned seconds) { ::alarm(seconds); }
-    ~Watchdog() { ::alarm(0); }
-};
 
 } // namespace
 

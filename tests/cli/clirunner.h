@@ -21,12 +21,22 @@ inline std::string shellQuote(const std::string& s) {
     return q + "'";
 }
 
-// Runs kamelo-cli with XDG_CONFIG_HOME pointing into the scratch folder.
-inline CliResult cli(const ScratchDir& dir, const std::vector<std::string>& args) {
-    std::string cmd = "XDG_CONFIG_HOME=" + shellQuote(dir.file("config")) + " " + KAMELO_CLI;
+// Which of kamelo-cli's streams a run keeps; the others are dropped.
+enum class CliStreams { Out, Errors, Both };
+
+// Runs kamelo-cli with XDG_CONFIG_HOME pointing into the scratch folder;
+// with a time limit, `timeout` turns a hang into exit code 124.
+inline CliResult runCli(const ScratchDir& dir, const std::vector<std::string>& args,
+                        CliStreams keep = CliStreams::Out, int timeoutSeconds = 0) {
+    std::string cmd = "XDG_CONFIG_HOME=" + shellQuote(dir.file("config")) + " ";
+    if (timeoutSeconds > 0)
+        cmd += "timeout " + std::to_string(timeoutSeconds) + " ";
+    cmd += shellQuote(KAMELO_CLI);
     for (const auto& a : args)
         cmd += " " + shellQuote(a);
-    cmd += " 2>/dev/null";
+    cmd += keep == CliStreams::Out      ? " 2>/dev/null"
+           : keep == CliStreams::Errors ? " 2>&1 >/dev/null"
+                                        : " 2>&1";
     FILE* p = popen(cmd.c_str(), "r");
     std::string out;
     char buf[512];
@@ -35,6 +45,11 @@ inline CliResult cli(const ScratchDir& dir, const std::vector<std::string>& args
         out.append(buf, n);
     const int status = pclose(p);
     return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, out};
+}
+
+// kamelo-cli's exit code and standard output.
+inline CliResult cli(const ScratchDir& dir, const std::vector<std::string>& args) {
+    return runCli(dir, args);
 }
 
 } // namespace kamelo::test

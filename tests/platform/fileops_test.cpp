@@ -1,5 +1,6 @@
 #include "platform/core/fileops.h"
 #include "tests/support/scratchdir.h"
+#include "tests/support/watchdog.h"
 
 #include <gtest/gtest.h>
 
@@ -24,14 +25,12 @@ using kamelo::test::ScratchDir;
 using kamelo::test::writeFile;
 namespace fs = std::filesystem;
 
+using kamelo::test::Watchdog;
+
 namespace {
 
 // A copy that blocks on a FIFO or recurses without end fails the test
 // instead of hanging it.
-struct Watchdog {
-    explicit Watchdog(unsigned seconds) { ::alarm(seconds); }
-    ~Watchdog() { ::alarm(0); }
-};
 
 FileOps::Callbacks answering(FileOps::Clash answer) {
     FileOps::Callbacks cb;
