@@ -14,14 +14,23 @@ allowed() {
     chrome) echo "chrome platform resources" ;;
     browser) echo "browser chrome base exif imaging platform resources" ;;
     viewer) echo "viewer chrome base exif imaging platform resources" ;;
-    app) echo "app browser viewer chrome base exif imaging platform resources" ;;
-    cli) echo "cli browser viewer chrome base exif imaging platform resources" ;;
+    edit) echo "edit browser viewer chrome base exif imaging platform resources" ;;
+    frames) echo "frames edit browser viewer chrome base exif imaging platform resources" ;;
+    print) echo "print browser viewer chrome base exif imaging platform resources" ;;
+    import) echo "import browser viewer chrome base exif imaging platform resources" ;;
+    desktop) echo "desktop chrome base exif imaging platform resources" ;;
+    update) echo "update browser viewer chrome base exif imaging platform resources" ;;
+    prefs) echo "prefs desktop update browser viewer chrome base exif imaging platform resources" ;;
+    app) echo "app frames edit print import desktop update prefs browser viewer chrome base exif imaging platform resources" ;;
+    cli) echo "cli frames edit print import desktop update prefs browser viewer chrome base exif imaging platform resources" ;;
     updater) echo "updater" ;;
     esac
 }
 
 bad=0
-for dir in resources imaging base exif platform chrome browser viewer app cli updater; do
+for dir in resources imaging base exif platform chrome browser viewer desktop \
+    edit frames print import update prefs app cli updater; do
+    [ -d "$dir" ] || continue
     ok="$(allowed "$dir") core"
     for f in $(find "$dir" -name '*.cpp' -o -name '*.h'); do
         for inc in $(sed -n 's|^#include "\([a-z_]*\)/.*|\1|p' "$f" | sort -u); do
