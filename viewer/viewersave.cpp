@@ -1,31 +1,13 @@
 #include "viewersave.h"
 
 #include "exif/jpegpropertyinfo.h"
+#include "imaging/core/savebyextension.h"
 #include "imaging/picturesaver.h"
-
-#include <algorithm>
-#include <cctype>
-#include <map>
 
 namespace kamelo {
 
 int ViewerSave::formatFor(const std::string& path) {
-    const size_t dot = path.rfind('.');
-    const size_t slash = path.rfind('/');
-    if (dot == std::string::npos || (slash != std::string::npos && dot < slash))
-        return 0;
-    std::string ext = path.substr(dot + 1);
-    std::transform(ext.begin(), ext.end(), ext.begin(),
-                   [](unsigned char c) { return char(std::toupper(c)); });
-    static const std::map<std::string, int> codes = {
-        {"BMP", 6},  {"PCX", 1},   {"PNG", 75}, {"TIF", 17}, {"TIFF", 17}, {"TGA", 4},
-        {"PCT", 56}, {"IFF", 111}, {"GIF", 2},  {"PSD", 76}, {"RAS", 55},  {"SGI", 142},
-    };
-    // "JPEG" is the same format as "JPG" and gets the same writer.
-    if (ext == "JPG" || ext == "JPEG")
-        return -1;
-    const auto it = codes.find(ext);
-    return it == codes.end() ? 0 : it->second;
+    return imaging::saveFormatForPath(path, imaging::SaveTable::Viewer);
 }
 
 int ViewerSave::save(const imaging::Bitmap& picture, const std::string& path, bool pictureUpright) {

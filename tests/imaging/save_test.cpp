@@ -1,4 +1,5 @@
 #include "imaging/core/filebytes.h"
+#include "imaging/core/savebyextension.h"
 #include "imaging/picturefile.h"
 #include "imaging/picturesaver.h"
 #include "imaging/result.h"
@@ -118,6 +119,22 @@ TEST(Save, UnknownFormatsAndEmptyPicturesWriteNothing) {
     EXPECT_TRUE(fs::is_empty(dir.path()));
     EXPECT_EQ(PictureSaver::formatForExtension("JPEG"), saveformat::kJpeg);
     EXPECT_EQ(PictureSaver::formatForExtension("pcd"), 0);
+}
+
+TEST(Save, TheBatchTableIsTheViewersWithoutGif) {
+    for (const char* ext : {"bmp", "JPG", "jpeg", "pcx", "PNG", "psd", "tga", "iff", "pct", "ras",
+                            "sgi", "tif", "TIFF", "pcd", "wmf", ""}) {
+        EXPECT_EQ(saveFormatForExtension(ext, SaveTable::Batch),
+                  saveFormatForExtension(ext, SaveTable::Viewer))
+            << ext;
+    }
+    EXPECT_EQ(saveFormatForExtension("gif", SaveTable::Viewer), saveformat::kGif);
+    EXPECT_EQ(saveFormatForExtension("gif", SaveTable::Batch), 0);
+    EXPECT_EQ(saveFormatForExtension(".Jpeg", SaveTable::Batch), kJpegWriter);
+    // The extension is the last name's: a dot in a folder name is no extension.
+    EXPECT_EQ(saveFormatForPath("/a.png/picture", SaveTable::Batch), 0);
+    EXPECT_EQ(saveFormatForPath("/a/b.c.Png", SaveTable::Batch), saveformat::kPng);
+    EXPECT_EQ(upperExtension("/x/y.tiff"), "TIFF");
 }
 
 TEST(Save, AWriteThatRunsOutOfSpaceLeavesTheOldFileIntact) {
