@@ -10,6 +10,7 @@
 #include "base/thumbcachereset.h"
 #include "browser/browseview.h"
 #include "browser/thumblistctrl.h"
+#include "edit/batchworker.h"
 #include "imaging/core/filebytes.h"
 #include "platform/nameorder.h"
 #include "resources/qtstrings.h"
@@ -140,6 +141,8 @@ int CEyeApp::exitInstance(int exitCode) {
     if (exited_)
         return exitCode;
     exited_ = true;
+    // A cancelled batch run may still be finishing its current file.
+    edit::BatchWorker::waitForAll();
     if (store_)
         saveSettings();
     if (uiSettings() == &settings_)

@@ -19,6 +19,7 @@
 #include "browser/newfolderdialog.h"
 #include "browser/shelltreemodel.h"
 #include "browser/thumblistctrl.h"
+#include "edit/conversioncommands.h"
 #include "exif/exifdialog.h"
 #include "resources/qtstrings.h"
 #include "viewer/eyedoc.h"
@@ -368,6 +369,7 @@ void CMainFrame::buildCommands() {
     });
     for (int id : {kFrameDecoration, kRotate, kResize, kConvert, kColour})
         c.setRule(id, [this] { return focusTarget() == Focus::List && listRule(true); });
+    c.setHandler(kConvert, [this] { convertSelection(); });
     c.setRule(kRename, [this] {
         return (focusTarget() == Focus::List && listRule(false)) ||
                (focusTarget() == Focus::Tree &&
@@ -382,6 +384,26 @@ void CMainFrame::buildCommands() {
         else if (QLineEdit* e = browse_->addressBox()->lineEdit())
             e->copy();
     });
+}
+
+std::vector<std::string> CMainFrame::selectedPicturePaths() const {
+    // Taken once, in list order, when the run starts: the worker never reads
+    // the list, which the user may change while it runs.
+    const CThumbListCtrl* l = browse_->list();
+    std::vector<std::string> paths;
+    for (int i : l->selectedIndexes())
+        if (l->isPictureAt(i))
+            paths.push_back(l->pathAt(i).toStdString());
+    return paths;
+}
+
+void CMainFrame::convertSelection() {
+    std::vector<std::string> paths = selectedPicturePaths();
+    if (paths.empty())
+        return;
+    edit::ConversionCommands::convertFiles(
+        this, *app_.store(), std::move(paths), picturesUpright(), this,
+        [this](int) { refreshFolder(CThumbListCtrl::Refresh::Quick); });
 }
 
 bool CMainFrame::listRule(bool needPicture) const {

@@ -58,6 +58,9 @@ public:
     // Thumbnail progress in the status bar: "%d%%" and a bar; 0 ends it.
     void showProgress(int percent);
 
+    // Lists the current folder again (after a batch run wrote into it).
+    void refreshFolder(CThumbListCtrl::Refresh refresh);
+
 protected:
     void resizeEvent(QResizeEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
@@ -74,7 +77,6 @@ private:
     void buildContextMenus();
     void wireTree();
     void openLastFolder();
-    void refreshFolder(CThumbListCtrl::Refresh refresh);
     void newFolderInList();
     // 1291 / 1292: the camera information of the list's focused item.
     void showCameraInformation();
@@ -83,6 +85,9 @@ private:
     void buildStatusBar();
     void applyPaneVisibility();
     bool listRule(bool needPicture) const;
+    std::vector<std::string> selectedPicturePaths() const;
+    // 1262 / 1263: the selected pictures to another format.
+    void convertSelection();
 
     CEyeApp& app_;
     CommandTable* commands_;

@@ -14,6 +14,7 @@
 #include "browser/browseview.h"
 #include "browser/thumblistctrl.h"
 #include "chrome/fileui.h"
+#include "edit/conversioncommands.h"
 #include "exif/exifdialog.h"
 #include "imaging/picturefile.h"
 #include "imaging/result.h"
@@ -185,6 +186,24 @@ void CShowFrame::buildCommands() {
             CExifDlg::open(QString::fromStdString(path), this);
     });
     c.setRule(kExif, [this] { return view_->hasPicture(); });
+    c.setHandler(kConvert, [this] { convertShown(); });
+    c.setRule(kConvert, [this] { return !view_->editLock() && view_->hasPicture(); });
+}
+
+void CShowFrame::convertShown() {
+    const std::string path = app_.doc().list().currentPath();
+    if (path.empty() || !app_.doc().displayed().isAllocated())
+        return;
+    const QString written = edit::ConversionCommands::convertPicture(
+        this, *app_.store(), app_.doc().displayed(), path, picturesUpright(), FileUi::standard());
+    if (written.isEmpty())
+        return;
+    // Written over its own file: what is shown is what the file now holds.
+    if (written.toStdString() == path)
+        view_->setModified(false);
+    if (!app_.openedWithFile())
+        if (CMainFrame* m = app_.mainFrame())
+            m->refreshFolder(CThumbListCtrl::Refresh::Quick);
 }
 
 void CShowFrame::buildMenus() {

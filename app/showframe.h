@@ -44,6 +44,8 @@ public:
     void updateZoomChecks();
     // 57604: a standard save dialog for the shown picture.
     void saveAs();
+    // 1262: the shown picture beside its file in another format.
+    void convertShown();
     QMenu* contextMenu() const { return contextMenu_; }
 
 protected:

@@ -188,12 +188,29 @@ int readFileHead(const std::string& path, size_t maxBytes, std::vector<uint8_t>&
     return rc;
 }
 
+namespace {
+thread_local int lastWriteErrno = 0;
+
+void noteWriteError(int error) {
+    lastWriteErrno = error != 0 ? error : EIO;
+}
+} // namespace
+
+int lastWriteError() {
+    return lastWriteErrno;
+}
+
 AtomicFile::AtomicFile(const std::string& path) : path_(finalTarget(path)) {
-    if (path_.empty())
-        return; // a loop of links: nothing is written
+    lastWriteErrno = 0;
+    if (path_.empty()) {
+        noteWriteError(ELOOP); // a loop of links: nothing is written
+        return;
+    }
     tmp_ = folderOf(path_) + "/.kamelo-save-XXXXXX";
     fd_ = ::mkstemp(tmp_.data());
     ok_ = fd_ >= 0;
+    if (!ok_)
+        noteWriteError(errno);
 }
 
 AtomicFile::~AtomicFile() {
@@ -209,19 +226,28 @@ bool AtomicFile::write(const uint8_t* data, size_t size) {
         const ssize_t n = ::write(fd_, data + done, size - done);
         if (n < 0 && errno == EINTR)
             continue;
-        if (n <= 0)
+        if (n <= 0) {
             ok_ = false;
-        else
+            noteWriteError(n < 0 ? errno : ENOSPC);
+        } else {
             done += static_cast<size_t>(n);
+        }
     }
     return ok_;
 }
 
 int AtomicFile::commit() {
-    if (fd_ < 0)
+    if (fd_ < 0) {
+        if (lastWriteErrno == 0)
+            noteWriteError(EBADF);
         return result::kFileWrite;
+    }
     // The data must be on disk before the rename makes it the file.
-    bool ok = ok_ && ::fsync(fd_) == 0;
+    bool ok = ok_;
+    if (ok && ::fsync(fd_) != 0) {
+        ok = false;
+        noteWriteError(errno);
+    }
     struct stat old {};
     if (::stat(path_.c_str(), &old) == 0 && S_ISREG(old.st_mode)) {
         // The replacement keeps who may read it: a private file stays
@@ -238,10 +264,15 @@ int AtomicFile::commit() {
         // mkstemp creates 0600; a new file gets the usual permissions.
         ok = ::fchmod(fd_, 0666 & ~currentUmask()) == 0 && ok;
     }
-    ok = ::close(fd_) == 0 && ok;
+    if (::close(fd_) != 0 && ok) {
+        ok = false;
+        noteWriteError(errno);
+    }
     fd_ = -1;
     if (ok && ::rename(tmp_.c_str(), path_.c_str()) == 0)
         return result::kSuccess;
+    if (lastWriteErrno == 0)
+        noteWriteError(errno);
     ::unlink(tmp_.c_str());
     return result::kFileWrite;
 }

@@ -40,6 +40,11 @@ int readFileHead(const std::string& path, size_t maxBytes, std::vector<uint8_t>&
 // the previous content. Writing in place instead would leave a half-written
 // picture behind after a crash or a full disk, and losing the old content
 // is worse than a link that no longer shares it.
+// The errno of the last AtomicFile on this thread that failed (ENOSPC, EROFS,
+// EACCES, ...), 0 when the last one succeeded; so callers several layers up
+// can say why a save failed.
+int lastWriteError();
+
 class AtomicFile {
 public:
     explicit AtomicFile(const std::string& path);

@@ -1,0 +1,35 @@
+#pragma once
+
+#include "edit/core/batchdestination.h"
+#include "edit/core/conversionformat.h"
+#include "imaging/bitmap.h"
+
+#include <any>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace kamelo::edit {
+
+// An operation's pixel work on one loaded picture, with the file's own
+// record when the run has per-file settings (nullptr otherwise). Returns 1
+// or an error code; reason may be set to a Korean sentence.
+using PixelStep =
+    std::function<int(imaging::Bitmap& picture, const std::any* record, std::string& reason)>;
+
+// Everything one batch run needs, taken by value when the run starts so
+// that nothing the user interface changes afterwards reaches the worker.
+struct BatchJob {
+    std::vector<std::string> sources; // in list order
+    std::vector<std::any> records;    // empty, or one per source, paired by index
+    DestinationMode mode = DestinationMode::Overwrite;
+    std::string folder;                        // DestinationMode::Folder
+    bool askBeforeOverwrite = true;            // frame decoration replaces without asking
+    std::optional<ConversionFormat> convertTo; // a conversion: beside the source
+    int qualityFactor = 2;                     // a conversion's JPEG quality factor
+    bool upright = true;                       // turn pictures by their EXIF orientation
+    PixelStep step;                            // none: the run only writes
+};
+
+} // namespace kamelo::edit

@@ -1,0 +1,137 @@
+#include "batchprogressdialog.h"
+
+#include "batchworker.h"
+#include "overwriteprompt.h"
+#include "resources/qtstrings.h"
+#include "resources/stringtable.h"
+
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QVBoxLayout>
+
+namespace kamelo::edit {
+
+BatchProgressDialog::BatchProgressDialog(const QString& title, BatchJob job, QWidget* parent)
+    : QDialog(parent), job_(std::move(job)), control_(std::make_shared<BatchControl>()),
+      log_(new QPlainTextEdit(this)), bar_(new QProgressBar(this)),
+      button_(new QPushButton(res::qtext(res::IDS_PROGRESS_CANCEL), this)) {
+    setWindowTitle(title);
+    setObjectName(QStringLiteral("batchProgress"));
+    log_->setReadOnly(true);
+    log_->setObjectName(QStringLiteral("log"));
+    log_->setLineWrapMode(QPlainTextEdit::NoWrap);
+    bar_->setObjectName(QStringLiteral("progress"));
+    bar_->setRange(0, 0);
+    button_->setObjectName(QStringLiteral("button"));
+    button_->setDefault(true);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(log_, 1);
+    layout->addWidget(bar_);
+    layout->addWidget(button_, 0, Qt::AlignHCenter);
+    resize(520, 320);
+    connect(button_, &QPushButton::clicked, this, &BatchProgressDialog::onButton);
+}
+
+BatchProgressDialog::~BatchProgressDialog() {
+    // A run still going when the dialog goes finishes its current file and
+    // stops; what it still reports is dropped with the connections.
+    control_->stop();
+}
+
+void BatchProgressDialog::setStopHandler(QObject* context, std::function<void(int)> handler) {
+    stopContext_ = context;
+    stopHandler_ = std::move(handler);
+}
+
+int BatchProgressDialog::exec() {
+    startRun();
+    return QDialog::exec();
+}
+
+void BatchProgressDialog::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    startRun();
+}
+
+void BatchProgressDialog::startRun() {
+    if (started_)
+        return;
+    started_ = true;
+    running_ = true;
+    BatchWorker* worker = BatchWorker::create(std::move(job_), control_);
+    connect(worker, &BatchWorker::started, this, [this](int count) { bar_->setRange(0, count); });
+    connect(worker, &BatchWorker::fileWritten, this,
+            [this](const QString& source, const QString& destination) {
+                append(source + QStringLiteral(" -> ") + destination);
+                step();
+            });
+    connect(worker, &BatchWorker::fileFailed, this,
+            [this](const QString& source, const QString& reason) {
+                ++failures_;
+                append(QString::fromUtf8(res::format(res::IDS_BATCH_FAILED_LINE,
+                                                     source.toUtf8().constData(),
+                                                     reason.toUtf8().constData())));
+                step();
+            });
+    connect(worker, &BatchWorker::folderFailed, this,
+            [this](const QString& folder, const QString& reason) {
+                append(QString::fromUtf8(res::format(res::IDS_BATCH_FOLDER_FAILED,
+                                                     folder.toUtf8().constData(),
+                                                     reason.toUtf8().constData())));
+                running_ = false;
+                button_->setText(res::qtext(res::IDS_BATCH_CLOSE));
+            });
+    connect(worker, &BatchWorker::overwriteAsked, this, &BatchProgressDialog::onOverwriteAsked);
+    connect(worker, &BatchWorker::completed, this, &BatchProgressDialog::onCompleted);
+    if (stopHandler_) {
+        auto handler = stopHandler_;
+        connect(worker, &BatchWorker::stopped, stopContext_ ? stopContext_ : this,
+                [handler](int count) { handler(count); });
+    }
+    worker->start();
+}
+
+void BatchProgressDialog::append(const QString& line) {
+    log_->appendPlainText(line);
+    log_->verticalScrollBar()->setValue(log_->verticalScrollBar()->maximum());
+}
+
+void BatchProgressDialog::step() {
+    bar_->setValue(std::min(bar_->value() + 1, bar_->maximum()));
+}
+
+void BatchProgressDialog::onCompleted(int failures) {
+    if (failures > 0)
+        append(QString::fromUtf8(res::format(res::IDS_BATCH_FAILURE_COUNT, failures)));
+    append(res::qtext(res::IDS_BATCH_DONE));
+    bar_->setValue(bar_->maximum());
+    running_ = false;
+    button_->setText(res::qtext(res::IDS_BATCH_CLOSE));
+}
+
+void BatchProgressDialog::onOverwriteAsked(const QString& destination) {
+    const OverwriteAnswer answer = OverwritePrompt::ask(this, destination);
+    control_->answer(answer);
+}
+
+void BatchProgressDialog::onButton() {
+    if (running_) {
+        control_->stop();
+        running_ = false;
+        QDialog::reject();
+    } else {
+        QDialog::accept();
+    }
+}
+
+void BatchProgressDialog::reject() {
+    // Escape and the close box: the same as the button.
+    if (running_)
+        control_->stop();
+    running_ = false;
+    QDialog::reject();
+}
+
+} // namespace kamelo::edit

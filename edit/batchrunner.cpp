@@ -1,0 +1,165 @@
+#include "batchrunner.h"
+
+#include "editwriter.h"
+#include "imaging/orientation.h"
+#include "imaging/picturefile.h"
+#include "imaging/result.h"
+#include "platform/fileerrortext.h"
+#include "resources/stringtable.h"
+
+#include <sys/stat.h>
+
+#include <cerrno>
+
+namespace kamelo::edit {
+
+namespace {
+std::string errnoText(int error) {
+    return FileErrorText::reason(error).toStdString();
+}
+
+bool sameFile(const std::string& a, const std::string& b) {
+    if (a == b)
+        return true;
+    struct stat sa {
+    }, sb{};
+    return ::stat(a.c_str(), &sa) == 0 && ::stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev &&
+           sa.st_ino == sb.st_ino;
+}
+} // namespace
+
+BatchRunner::BatchRunner(BatchJob job) : job_(std::move(job)) {}
+
+std::string BatchRunner::destinationOf(size_t index) const {
+    const std::string& source = job_.sources[index];
+    if (job_.convertTo)
+        return BatchDestination::forConversion(source, job_.convertTo->name);
+    return BatchDestination::forSource(source, job_.mode, job_.folder);
+}
+
+std::string BatchRunner::prepareFolder() const {
+    if (job_.convertTo || job_.mode != DestinationMode::Folder)
+        return {};
+    const int error = BatchDestination::ensureFolder(job_.folder);
+    return error == 0 ? std::string() : errnoText(error);
+}
+
+BatchSummary BatchRunner::run(BatchEvents& events, const std::atomic<bool>& stop) {
+    BatchSummary summary;
+    events.started(int(job_.sources.size()));
+    if (!job_.sources.empty()) {
+        if (const std::string reason = prepareFolder(); !reason.empty()) {
+            events.folderFailed(job_.folder, reason);
+            summary.folderFailed = true;
+            return summary;
+        }
+    }
+    const auto ask = [&](const std::string& destination) {
+        switch (overwrite_.decide(true)) {
+        case OverwriteState::Decision::Write:
+            return true;
+        case OverwriteState::Decision::Skip:
+            return false;
+        case OverwriteState::Decision::Ask:
+            break;
+        }
+        // Cancelling while the question is open answers it "no".
+        const OverwriteAnswer answer = events.askOverwrite(destination);
+        return !stop.load() && overwrite_.answer(answer);
+    };
+    for (size_t i = 0; i < job_.sources.size(); ++i) {
+        if (stop.load()) {
+            summary.cancelled = true;
+            return summary;
+        }
+        const FileOutcome outcome = processFile(i, ask);
+        switch (outcome.kind) {
+        case FileOutcome::Kind::Written:
+            ++summary.written;
+            events.written(job_.sources[i], outcome.destination);
+            break;
+        case FileOutcome::Kind::Skipped:
+            ++summary.skipped;
+            break;
+        case FileOutcome::Kind::Failed:
+            ++summary.failed;
+            events.failed(job_.sources[i], outcome.reason);
+            break;
+        }
+    }
+    summary.cancelled = stop.load() && summary.written + summary.skipped + summary.failed <
+                                           int(job_.sources.size());
+    return summary;
+}
+
+FileOutcome BatchRunner::processFile(size_t index,
+                                     const std::function<bool(const std::string&)>& ask) {
+    FileOutcome out;
+    const std::string& source = job_.sources[index];
+    out.destination = destinationOf(index);
+    const bool inPlace = sameFile(source, out.destination);
+
+    struct stat st {};
+    const bool exists = ::lstat(out.destination.c_str(), &st) == 0;
+    if (exists && !S_ISREG(st.st_mode) && !S_ISLNK(st.st_mode)) {
+        out.reason = std::string(res::text(res::IDS_BATCH_NOT_A_FILE));
+        return out;
+    }
+    // Writing over the source files was chosen with the mode; other
+    // existing files are asked about.
+    const bool asks =
+        job_.askBeforeOverwrite && (job_.convertTo || job_.mode == DestinationMode::Folder);
+    if (exists && asks && !ask(out.destination)) {
+        out.kind = FileOutcome::Kind::Skipped;
+        return out;
+    }
+
+    imaging::Bitmap picture;
+    int rc = imaging::PictureFile::load(source, picture);
+    if (rc < 1) {
+        out.reason = imaging::resultText(rc);
+        return out;
+    }
+    if (inPlace) {
+        // Only the first page is loaded; writing it back would drop the rest.
+        imaging::FileInfo info;
+        if (imaging::PictureFile::readInfo(source, info) >= 1 && info.pageCount > 1) {
+            out.reason = std::string(res::text(res::IDS_BATCH_MULTIPAGE));
+            return out;
+        }
+    }
+    bool turned = false;
+    if (job_.upright) {
+        const int orientation = imaging::Orientation::read(source);
+        if (orientation != imaging::Orientation::kUpright) {
+            rc = imaging::Orientation::makeUpright(picture, orientation);
+            if (rc < 1) {
+                out.reason = imaging::resultText(rc);
+                return out;
+            }
+            turned = true;
+        }
+    }
+    if (job_.step) {
+        const std::any* record = index < job_.records.size() ? &job_.records[index] : nullptr;
+        std::string reason;
+        rc = job_.step(picture, record, reason);
+        if (rc < 1) {
+            out.reason = reason.empty() ? imaging::resultText(rc) : reason;
+            return out;
+        }
+    }
+    EditWriter::Request write;
+    write.picture = &picture;
+    write.source = source;
+    write.destination = out.destination;
+    write.convertTo = job_.convertTo;
+    write.qualityFactor = job_.qualityFactor;
+    write.turnedUpright = turned;
+    rc = EditWriter::write(write, out.reason);
+    if (rc >= 1)
+        out.kind = FileOutcome::Kind::Written;
+    return out;
+}
+
+} // namespace kamelo::edit

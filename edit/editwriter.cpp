@@ -1,0 +1,59 @@
+#include "editwriter.h"
+
+#include "exif/jpegpropertyinfo.h"
+#include "imaging/core/filebytes.h"
+#include "imaging/core/savebyextension.h"
+#include "imaging/picturesaver.h"
+#include "imaging/result.h"
+#include "platform/fileerrortext.h"
+#include "resources/stringtable.h"
+
+namespace kamelo::edit {
+
+namespace {
+constexpr uint16_t kOrientationTag = 274;
+}
+
+int EditWriter::write(const Request& r, std::string& reason) {
+    int format = 0;
+    int quality = kJpegQuality;
+    if (r.convertTo) {
+        format = r.convertTo->libraryFormat;
+        if (format == imaging::saveformat::kJpeg) {
+            // The camera information comes along, at the slider's quality.
+            format = imaging::kJpegWriter;
+            quality = imaging::PictureSaver::jpegQualityFor(r.qualityFactor);
+        }
+    } else {
+        format = imaging::saveFormatForPath(r.destination, imaging::SaveTable::Batch);
+    }
+    if (format == 0) {
+        reason = std::string(res::text(res::IDS_BATCH_NO_WRITER));
+        return imaging::result::kSaveFormat;
+    }
+    if (!r.picture || !r.picture->isAllocated()) {
+        reason = imaging::resultText(imaging::result::kNoBitmap);
+        return imaging::result::kNoBitmap;
+    }
+    int rc = 0;
+    if (format == imaging::kJpegWriter) {
+        // Read from the source before anything replaces it.
+        JpegPropertyInfo props = JpegPropertyInfo::read(r.source);
+        if (r.turnedUpright && props.has(kOrientationTag)) {
+            JpegPropertyInfo::Item upright;
+            upright.kind = JpegPropertyInfo::Kind::Short;
+            upright.shortValue = 1;
+            props.set(kOrientationTag, upright);
+        }
+        rc = props.saveJpeg(*r.picture, r.destination, quality);
+    } else {
+        rc = imaging::PictureSaver::save(*r.picture, r.destination, format, 2);
+    }
+    if (rc < 1) {
+        const int error = rc == imaging::result::kFileWrite ? imaging::lastWriteError() : 0;
+        reason = error != 0 ? FileErrorText::reason(error).toStdString() : imaging::resultText(rc);
+    }
+    return rc;
+}
+
+} // namespace kamelo::edit

@@ -1,0 +1,32 @@
+#pragma once
+
+#include "edit/core/conversionformat.h"
+#include "imaging/bitmap.h"
+
+#include <optional>
+#include <string>
+
+namespace kamelo::edit {
+
+// Writes an edited picture: by the destination's extension (the JPEG writer
+// at quality 96 keeps the source's camera information), or in a chosen
+// conversion format. Every write is atomic, so a failure leaves the
+// destination as it was.
+class EditWriter {
+public:
+    static constexpr int kJpegQuality = 96;
+
+    struct Request {
+        const imaging::Bitmap* picture = nullptr;
+        std::string source; // whose camera information a JPEG keeps
+        std::string destination;
+        std::optional<ConversionFormat> convertTo;
+        int qualityFactor = 2;      // a conversion's JPEG quality factor
+        bool turnedUpright = false; // pixels already turned by the EXIF orientation
+    };
+
+    // 1, or an error code with reason set to a Korean sentence.
+    static int write(const Request& request, std::string& reason);
+};
+
+} // namespace kamelo::edit
