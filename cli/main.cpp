@@ -1,4 +1,5 @@
 #include "base/settingsstore.h"
+#include "cli/convertcommand.h"
 #include "cli/exifcommand.h"
 #include "cli/imagecommand.h"
 #include "cli/settingscommand.h"
@@ -17,7 +18,9 @@ namespace {
 const char* kUsage =
     "사용법: kamelo-cli [--db PATH] --version | --help | settings ... | info FILE... | "
     "resave IN OUT [--quality-factor N] | thumbs DIR [--no-stamp] [--cache PATH] [--jobs N] | "
-    "cache show DIR [--cache PATH] | exif [--raw] FILE...\n";
+    "cache show DIR [--cache PATH] | exif [--raw] FILE... | "
+    "convert --format BMP|JPG|PCX|PNG [--quality-factor N | --quality Q] [--out DIR] "
+    "[--overwrite] [--jobs N] FILE...\n";
 
 const char* kHelpNotes =
     "cache show: 한 줄에 항목 하나, 칸은 탭으로 나뉩니다. 이름 속의 역슬래시, 줄바꿈, 탭은 "
@@ -39,7 +42,8 @@ int run(int argc, char* argv[]) {
         return 0;
     }
     const bool thumbs = !args.empty() && (args[0] == "thumbs" || args[0] == "cache");
-    if (!args.empty() && (args[0] == "settings" || thumbs)) {
+    const bool convert = !args.empty() && args[0] == "convert";
+    if (!args.empty() && (args[0] == "settings" || thumbs || convert)) {
         kamelo::SettingsStore store(dbPath.empty() ? kamelo::SettingsStore::defaultPath() : dbPath);
         if (store.openStatus() == kamelo::StoreOpenStatus::RecoveredFromDamage)
             std::cerr << "손상된 설정 파일을 옮겨 두었습니다: " << store.damagedCopyPath() << "\n";
@@ -50,6 +54,9 @@ int run(int argc, char* argv[]) {
         if (args[0] == "settings")
             return kamelo::runSettingsCommand(store, {args.begin() + 1, args.end()}, std::cout,
                                               std::cerr);
+        if (convert)
+            return kamelo::runConvertCommand(store, {args.begin() + 1, args.end()}, std::cout,
+                                             std::cerr);
         // Cells are drawn with the desktop's icons and fonts; no window opens.
         if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
             qputenv("QT_QPA_PLATFORM", "offscreen");

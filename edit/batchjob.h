@@ -28,6 +28,7 @@ struct BatchJob {
     bool askBeforeOverwrite = true;            // frame decoration replaces without asking
     std::optional<ConversionFormat> convertTo; // a conversion: beside the source
     int qualityFactor = 2;                     // a conversion's JPEG quality factor
+    std::optional<int> jpegQuality;            // 0..100, in place of the factor
     bool upright = true;                       // turn pictures by their EXIF orientation
     PixelStep step;                            // none: the run only writes
 };

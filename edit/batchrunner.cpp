@@ -32,13 +32,18 @@ BatchRunner::BatchRunner(BatchJob job) : job_(std::move(job)) {}
 
 std::string BatchRunner::destinationOf(size_t index) const {
     const std::string& source = job_.sources[index];
-    if (job_.convertTo)
-        return BatchDestination::forConversion(source, job_.convertTo->name);
+    if (job_.convertTo) {
+        const std::string beside = BatchDestination::forConversion(source, job_.convertTo->name);
+        // Into another folder: the same name there.
+        return job_.mode == DestinationMode::Folder
+                   ? BatchDestination::forSource(beside, job_.mode, job_.folder)
+                   : beside;
+    }
     return BatchDestination::forSource(source, job_.mode, job_.folder);
 }
 
 std::string BatchRunner::prepareFolder() const {
-    if (job_.convertTo || job_.mode != DestinationMode::Folder)
+    if (job_.mode != DestinationMode::Folder)
         return {};
     const int error = BatchDestination::ensureFolder(job_.folder);
     return error == 0 ? std::string() : errnoText(error);
@@ -93,7 +98,7 @@ BatchSummary BatchRunner::run(BatchEvents& events, const std::atomic<bool>& stop
 }
 
 FileOutcome BatchRunner::processFile(size_t index,
-                                     const std::function<bool(const std::string&)>& ask) {
+                                     const std::function<bool(const std::string&)>& ask) const {
     FileOutcome out;
     const std::string& source = job_.sources[index];
     out.destination = destinationOf(index);
@@ -155,6 +160,7 @@ FileOutcome BatchRunner::processFile(size_t index,
     write.destination = out.destination;
     write.convertTo = job_.convertTo;
     write.qualityFactor = job_.qualityFactor;
+    write.jpegQuality = job_.jpegQuality;
     write.turnedUpright = turned;
     rc = EditWriter::write(write, out.reason);
     if (rc >= 1)

@@ -55,7 +55,7 @@ public:
     // Makes the destination folder of a folder-mode run; "" or the reason.
     std::string prepareFolder() const;
     // One file; ask decides on an existing destination.
-    FileOutcome processFile(size_t index, const std::function<bool(const std::string&)>& ask);
+    FileOutcome processFile(size_t index, const std::function<bool(const std::string&)>& ask) const;
 
     const BatchJob& job() const { return job_; }
 

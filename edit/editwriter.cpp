@@ -8,6 +8,8 @@
 #include "platform/fileerrortext.h"
 #include "resources/stringtable.h"
 
+#include <algorithm>
+
 namespace kamelo::edit {
 
 namespace {
@@ -22,7 +24,8 @@ int EditWriter::write(const Request& r, std::string& reason) {
         if (format == imaging::saveformat::kJpeg) {
             // The camera information comes along, at the slider's quality.
             format = imaging::kJpegWriter;
-            quality = imaging::PictureSaver::jpegQualityFor(r.qualityFactor);
+            quality = r.jpegQuality ? std::clamp(*r.jpegQuality, 0, 100)
+                                    : imaging::PictureSaver::jpegQualityFor(r.qualityFactor);
         }
     } else {
         format = imaging::saveFormatForPath(r.destination, imaging::SaveTable::Batch);

@@ -21,8 +21,9 @@ public:
         std::string source; // whose camera information a JPEG keeps
         std::string destination;
         std::optional<ConversionFormat> convertTo;
-        int qualityFactor = 2;      // a conversion's JPEG quality factor
-        bool turnedUpright = false; // pixels already turned by the EXIF orientation
+        int qualityFactor = 2;          // a conversion's JPEG quality factor
+        std::optional<int> jpegQuality; // 0..100, in place of the factor
+        bool turnedUpright = false;     // pixels already turned by the EXIF orientation
     };
 
     // 1, or an error code with reason set to a Korean sentence.
