@@ -52,6 +52,8 @@ int BatchProgressDialog::exec() {
 
 void BatchProgressDialog::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
+    // Space or Enter answers the one button, whatever it says by then.
+    button_->setFocus();
     startRun();
 }
 
