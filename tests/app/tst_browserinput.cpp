@@ -10,6 +10,7 @@
 #include "browser/shelltreemodel.h"
 #include "platform/fileclipboard.h"
 #include "programrun.h"
+#include "tests/support/modalscript.h"
 
 #include <QComboBox>
 #include <QDrag>
@@ -18,6 +19,8 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMimeData>
+#include <QPlainTextEdit>
+#include <QPushButton>
 
 #include <csignal>
 #include <unistd.h>
@@ -134,6 +137,39 @@ private slots:
         QVERIFY(enabled(f, cmd::kRename));
         QTest::keyClick(QApplication::activePopupWidget(), Qt::Key_Escape);
         QTRY_VERIFY(!edit->isVisible());
+        r.stop();
+    }
+
+    void ctrlFConvertsTheSelectionAndListsTheFolderAgain() {
+        ProgramRun r;
+        r.start();
+        QVERIFY(r.browsePhotos());
+        clickItem(r.list(), r.row("b.png"));
+        bool logged = false;
+        Script script({
+            // The format list has the focus; Home picks BMP.
+            {[] { return activeModal() && activeModal()->objectName() == "convertFormat"; },
+             [] {
+                 QTest::keyClick(focused(), Qt::Key_Home);
+                 QTest::keyClick(focused(), Qt::Key_Return);
+             }},
+            {[] {
+                 QWidget* d = activeModal();
+                 return d && d->objectName() == "batchProgress" &&
+                        d->findChild<QPlainTextEdit*>()->toPlainText().contains(
+                            QString::fromUtf8("완료"));
+             },
+             [&] {
+                 logged = true;
+                 QTest::keyClick(focused(), Qt::Key_Escape);
+             }},
+        });
+        QTest::keyClick(focused(), Qt::Key_F, Qt::ControlModifier);
+        QTRY_VERIFY(script.done());
+        QVERIFY(logged);
+        QVERIFY(QFileInfo::exists(r.photo("b.BMP")));
+        // The run's end lists the folder again, with the new file in it.
+        QTRY_VERIFY(r.row("b.BMP") > 0);
         r.stop();
     }
 
