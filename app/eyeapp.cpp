@@ -10,6 +10,7 @@
 #include "base/thumbcachereset.h"
 #include "browser/browseview.h"
 #include "browser/thumblistctrl.h"
+#include "edit/batchhandover.h"
 #include "edit/batchworker.h"
 #include "imaging/core/filebytes.h"
 #include "platform/nameorder.h"
@@ -35,7 +36,8 @@ CEyeApp* eyeApp() {
 }
 
 CEyeApp::CEyeApp(StartupOptions options, std::unique_ptr<EyeAppSeams> seams)
-    : options_(std::move(options)), seams_(std::move(seams)), doc_(std::make_unique<CEyeDoc>()) {
+    : options_(std::move(options)), seams_(std::move(seams)), doc_(std::make_unique<CEyeDoc>()),
+      handOver_(std::make_unique<edit::BatchHandOver>()) {
     g_eyeApp = this;
 }
 

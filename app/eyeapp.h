@@ -16,6 +16,10 @@
 
 namespace kamelo {
 
+namespace edit {
+class BatchHandOver;
+}
+
 class CEyeDoc;
 class CMainFrame;
 class CShowFrame;
@@ -61,6 +65,8 @@ public:
     void setUserRequestedUpdate(int flag) { userRequestedUpdate_ = flag; }
 
     CEyeDoc& doc() { return *doc_; }
+    // A batch a browser command hands to the viewer's edit panel.
+    edit::BatchHandOver& batchHandOver() { return *handOver_; }
     // The browser frame when it is the program's own (not a stand-in window).
     CMainFrame* mainFrame() const;
 
@@ -90,6 +96,7 @@ private:
     std::unique_ptr<EyeAppSeams> seams_;
     std::unique_ptr<SettingsStore> store_;
     std::unique_ptr<CEyeDoc> doc_;
+    std::unique_ptr<edit::BatchHandOver> handOver_;
 
     ProgramFolders folders_;
     std::string commandLinePicture_;

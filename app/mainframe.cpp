@@ -19,6 +19,7 @@
 #include "browser/newfolderdialog.h"
 #include "browser/shelltreemodel.h"
 #include "browser/thumblistctrl.h"
+#include "edit/batchhandover.h"
 #include "edit/conversioncommands.h"
 #include "exif/exifdialog.h"
 #include "resources/qtstrings.h"
@@ -74,7 +75,7 @@ CMainFrame::CMainFrame(CEyeApp& app)
     cacheIndex_ = std::make_unique<CacheIndex>(*app_.store(), app_.cacheFolder());
     list->setCacheIndex(cacheIndex_.get());
     list->setDesktopFolder(ShellNamespace::desktop().path);
-    connect(list, &CThumbListCtrl::enterViewerRequested, this, &CMainFrame::enterViewer);
+    connect(list, &CThumbListCtrl::enterViewerRequested, this, [this] { enterViewer(); });
     connect(list, &CThumbListCtrl::statusText, this, [this](int pane, const QString& text) {
         if (QLabel* l = statusPane(pane))
             l->setText(text);
@@ -93,6 +94,14 @@ CMainFrame::CMainFrame(CEyeApp& app)
     connect(list->iconView()->selectionModel(), &QItemSelectionModel::selectionChanged, commands_,
             &CommandTable::refresh);
     new EditKeyGuard(this);
+    // A batch edit's run is shown over the browser, which lists the folder
+    // again once the run stops.
+    edit::BatchHandOver& handOver = app_.batchHandOver();
+    handOver.setDialogParent(this);
+    handOver.setStopHandler([this](int) { refreshFolder(CThumbListCtrl::Refresh::Quick); });
+    connect(&handOver, &edit::BatchHandOver::closePanelRequested, this,
+            [this] { setEnabled(true); });
+    connect(&handOver, &edit::BatchHandOver::finished, this, [this] { setEnabled(true); });
     // The pane that had the focus before a menu took it: menus opened from
     // the keyboard work on it as menus opened with the mouse do.
     connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) {
@@ -370,6 +379,18 @@ void CMainFrame::buildCommands() {
     for (int id : {kFrameDecoration, kRotate, kResize, kConvert, kColour})
         c.setRule(id, [this] { return focusTarget() == Focus::List && listRule(true); });
     c.setHandler(kConvert, [this] { convertSelection(); });
+    // Rotate, colour and frame decoration choose their settings per file in
+    // the viewer's edit panel; each is offered once its tool is there.
+    const std::pair<int, edit::EditTool> panelTools[] = {{kRotate, edit::EditTool::Rotate},
+                                                         {kColour, edit::EditTool::Colour},
+                                                         {kFrameDecoration, edit::EditTool::Frame}};
+    for (const auto& [id, tool] : panelTools) {
+        c.setHandler(id, [this, tool = tool] { startBatchEdit(tool); });
+        c.setRule(id, [this, tool = tool] {
+            return focusTarget() == Focus::List && listRule(true) &&
+                   edit::BatchHandOver::hasOperation(tool);
+        });
+    }
     c.setRule(kRename, [this] {
         return (focusTarget() == Focus::List && listRule(false)) ||
                (focusTarget() == Focus::Tree &&
@@ -404,6 +425,23 @@ void CMainFrame::convertSelection() {
     edit::ConversionCommands::convertFiles(
         this, *app_.store(), std::move(paths), picturesUpright(), this,
         [this](int) { refreshFolder(CThumbListCtrl::Refresh::Quick); });
+}
+
+void CMainFrame::startBatchEdit(edit::EditTool tool) {
+    edit::BatchHandOver& handOver = app_.batchHandOver();
+    if (!handOver.begin(tool, selectedPicturePaths()))
+        return;
+    // The first selected picture in the viewer, the browser left in sight
+    // but out of reach until the panel is done.
+    enterViewer(false);
+    CShowFrame* viewer = app_.viewerFrame();
+    if (!viewer) {
+        handOver.cancel();
+        return;
+    }
+    viewer->setCloseApplication(0);
+    setEnabled(false);
+    handOver.requestPanel();
 }
 
 bool CMainFrame::listRule(bool needPicture) const {
@@ -621,7 +659,7 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
     QMainWindow::closeEvent(event);
 }
 
-void CMainFrame::enterViewer() {
+void CMainFrame::enterViewer(bool hideBrowser) {
     const CThumbListCtrl* l = browse_->list();
     const int selected = l->firstSelectedIndex();
     if (selected < 0)
@@ -649,7 +687,7 @@ void CMainFrame::enterViewer() {
         if (list.current() >= list.count())
             list.setCurrent(0);
     }
-    app_.openViewer(1, 1);
+    app_.openViewer(hideBrowser ? 1 : 0, 1);
 }
 
 } // namespace kamelo

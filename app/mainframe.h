@@ -14,6 +14,10 @@ class QToolButton;
 
 namespace kamelo {
 
+namespace edit {
+enum class EditTool : int;
+}
+
 class CBrowseView;
 class CacheIndex;
 class CEyeApp;
@@ -49,7 +53,8 @@ public:
     void setFolderPaneShown(bool shown);
     void setInfoPaneShown(bool shown);
     // Command 1296: hands the list's pictures to the document and opens the viewer.
-    void enterViewer();
+    // hideBrowser false: the browser stays in sight (a batch edit).
+    void enterViewer(bool hideBrowser = true);
     // Back from the viewer: lists the current picture's folder again with the
     // picture selected, then shows the frame at its stored place.
     void showBrowserAgain(const QString& currentPath);
@@ -88,6 +93,8 @@ private:
     std::vector<std::string> selectedPicturePaths() const;
     // 1262 / 1263: the selected pictures to another format.
     void convertSelection();
+    // 1269, 1303, 1297: the selection handed to the viewer's edit panel.
+    void startBatchEdit(edit::EditTool tool);
 
     CEyeApp& app_;
     CommandTable* commands_;

@@ -14,6 +14,7 @@
 #include "browser/browseview.h"
 #include "browser/thumblistctrl.h"
 #include "chrome/fileui.h"
+#include "edit/batchhandover.h"
 #include "edit/conversioncommands.h"
 #include "exif/exifdialog.h"
 #include "imaging/picturefile.h"
@@ -187,7 +188,22 @@ void CShowFrame::buildCommands() {
     });
     c.setRule(kExif, [this] { return view_->hasPicture(); });
     c.setHandler(kConvert, [this] { convertShown(); });
+    wireBatchHandOver();
     c.setRule(kConvert, [this] { return !view_->editLock() && view_->hasPicture(); });
+}
+
+void CShowFrame::wireBatchHandOver() {
+    edit::BatchHandOver& handOver = app_.batchHandOver();
+    // The panel lives in the edit bar: a batch edit shows it.
+    connect(&handOver, &edit::BatchHandOver::panelRequested, this, [this] {
+        if (!editBar_->isVisible())
+            toggleEditBar();
+    });
+    // Handed over: the browser runs the batch, the viewer has done its part.
+    connect(&handOver, &edit::BatchHandOver::closePanelRequested, this, [this] {
+        closeApplication_ = 0;
+        close();
+    });
 }
 
 void CShowFrame::convertShown() {
@@ -525,6 +541,8 @@ void CShowFrame::storePlacement() {
 void CShowFrame::closeEvent(QCloseEvent* event) {
     if (!closed_) {
         closed_ = true;
+        // Closed before the panel handed its batch over: nothing runs.
+        app_.batchHandOver().cancel();
         storePlacement();
         app_.viewerClosed(this, closeApplication_ != 0);
     }

@@ -46,6 +46,7 @@ public:
     void saveAs();
     // 1262: the shown picture beside its file in another format.
     void convertShown();
+    void wireBatchHandOver();
     QMenu* contextMenu() const { return contextMenu_; }
 
 protected:
