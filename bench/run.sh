@@ -16,3 +16,4 @@ cmake --build build --target imaging_bench thumblist_bench kamelo-cli
 work="${1:-/tmp/kamelo-bench}"
 build/bin/imaging_bench "$work"
 bench/thumbs_bench.py build "${KAMELO_TESTDATA:-../shared/testdata}" "$work/thumbs"
+bench/convert_bench.py build "${KAMELO_TESTDATA:-../shared/testdata}" "$work/convert"

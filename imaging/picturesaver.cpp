@@ -6,6 +6,7 @@
 #include "magickcodec.h"
 #include "pictureformat.h"
 #include "pngcodec.h"
+#include "pngwriter.h"
 #include "psdcodec.h"
 #include "result.h"
 
@@ -59,7 +60,7 @@ int PictureSaver::encode(const Bitmap& bitmap, int format, int qualityFactor,
         case saveformat::kJpeg:
             return jpegcodec::encode(bitmap, jpegQualityFor(qualityFactor), out);
         case saveformat::kPng:
-            return pngcodec::encode(bitmap, out);
+            return pngwriter::encode(bitmap, out);
         case saveformat::kPsd:
             return psdcodec::encode(bitmap, out);
         case saveformat::kIff:

@@ -177,40 +177,4 @@ int decode(ByteView bytes, const LoadOptions& options, Bitmap& out) {
     return result::kSuccess;
 }
 
-namespace {
-void writeData(png_structp png, png_bytep data, png_size_t length) {
-    auto* out = static_cast<std::vector<uint8_t>*>(png_get_io_ptr(png));
-    out->insert(out->end(), data, data + length);
-}
-void flushData(png_structp) {}
-} // namespace
-
-int encode(const Bitmap& bitmap, std::vector<uint8_t>& out) {
-    if (!bitmap.isAllocated())
-        return result::kNoBitmap;
-    out.clear();
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, onError, onWarning);
-    if (!png)
-        return result::kNoMemory;
-    png_infop info = png_create_info_struct(png);
-    if (!info || setjmp(png_jmpbuf(png))) {
-        png_destroy_write_struct(&png, &info);
-        return result::kFileWrite;
-    }
-    png_set_write_fn(png, &out, writeData, flushData);
-    png_set_IHDR(png, info, static_cast<png_uint_32>(bitmap.width()),
-                 static_cast<png_uint_32>(bitmap.height()), 8, PNG_COLOR_TYPE_RGB,
-                 PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-    png_set_pHYs(png, info, static_cast<png_uint_32>(bitmap.xResolution() / 0.0254 + 0.5),
-                 static_cast<png_uint_32>(bitmap.yResolution() / 0.0254 + 0.5),
-                 PNG_RESOLUTION_METER);
-    png_write_info(png, info);
-    png_set_bgr(png);
-    for (int y = 0; y < bitmap.height(); ++y)
-        png_write_row(png, const_cast<png_bytep>(bitmap.row(y)));
-    png_write_end(png, info);
-    png_destroy_write_struct(&png, &info);
-    return result::kSuccess;
-}
-
 } // namespace kamelo::imaging::pngcodec

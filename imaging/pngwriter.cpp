@@ -1,0 +1,215 @@
+#include "pngwriter.h"
+
+#include "result.h"
+
+#include <zlib.h>
+
+#include <algorithm>
+#include <array>
+#include <cstdlib>
+#include <cstring>
+#include <thread>
+
+namespace kamelo::imaging::pngwriter {
+
+namespace {
+
+constexpr int kLevel = 6;
+constexpr size_t kWindow = 32768;
+// Below this much filtered data one thread is quicker than starting more.
+constexpr size_t kMinBandBytes = 512 * 1024;
+
+void put32(std::vector<uint8_t>& out, uint32_t v) {
+    out.push_back(uint8_t(v >> 24));
+    out.push_back(uint8_t(v >> 16));
+    out.push_back(uint8_t(v >> 8));
+    out.push_back(uint8_t(v));
+}
+
+void chunk(std::vector<uint8_t>& out, const char type[4], const uint8_t* data, size_t size) {
+    put32(out, uint32_t(size));
+    const size_t start = out.size();
+    out.insert(out.end(), type, type + 4);
+    if (size)
+        out.insert(out.end(), data, data + size);
+    put32(out, uint32_t(crc32(0, out.data() + start, uInt(out.size() - start))));
+}
+
+uint8_t paeth(int a, int b, int c) {
+    const int p = a + b - c;
+    const int pa = std::abs(p - a), pb = std::abs(p - b), pc = std::abs(p - c);
+    if (pa <= pb && pa <= pc)
+        return uint8_t(a);
+    return uint8_t(pb <= pc ? b : c);
+}
+
+// One row as RGB, filtered; dest holds the filter byte and 3 * width bytes.
+void filterRow(const Bitmap& bitmap, int y, std::vector<uint8_t>& rgb, std::vector<uint8_t>& prev,
+               std::array<std::vector<uint8_t>, 5>& trial, uint8_t* dest) {
+    const size_t n = size_t(bitmap.width()) * 3;
+    const uint8_t* src = bitmap.row(y);
+    for (size_t i = 0; i < n; i += 3) {
+        rgb[i] = src[i + 2];
+        rgb[i + 1] = src[i + 1];
+        rgb[i + 2] = src[i];
+    }
+    if (y == 0)
+        std::fill(prev.begin(), prev.end(), 0);
+    uint64_t bestSum = UINT64_MAX;
+    int best = 0;
+    for (int f = 0; f < 5; ++f) {
+        uint8_t* t = trial[size_t(f)].data();
+        uint64_t sum = 0;
+        for (size_t i = 0; i < n; ++i) {
+            const int a = i >= 3 ? rgb[i - 3] : 0;
+            const int b = prev[i];
+            const int c = i >= 3 ? prev[i - 3] : 0;
+            const int x = rgb[i];
+            uint8_t v = 0;
+            switch (f) {
+            case 0:
+                v = uint8_t(x);
+                break;
+            case 1:
+                v = uint8_t(x - a);
+                break;
+            case 2:
+                v = uint8_t(x - b);
+                break;
+            case 3:
+                v = uint8_t(x - ((a + b) >> 1));
+                break;
+            default:
+                v = uint8_t(x - paeth(a, b, c));
+                break;
+            }
+            t[i] = v;
+            sum += v < 128 ? v : 256 - v;
+        }
+        if (sum < bestSum) {
+            bestSum = sum;
+            best = f;
+        }
+    }
+    dest[0] = uint8_t(best);
+    std::memcpy(dest + 1, trial[size_t(best)].data(), n);
+    prev.swap(rgb);
+    // rgb now holds garbage of the row before; it is overwritten next call.
+}
+
+// Filters rows [first, last) into out; the row before first is read to
+// seed the filters.
+void filterRows(const Bitmap& bitmap, int first, int last, std::vector<uint8_t>& out) {
+    const size_t n = size_t(bitmap.width()) * 3;
+    std::vector<uint8_t> rgb(n), prev(n, 0);
+    std::array<std::vector<uint8_t>, 5> trial;
+    for (auto& t : trial)
+        t.resize(n);
+    if (first > 0) {
+        const uint8_t* src = bitmap.row(first - 1);
+        for (size_t i = 0; i < n; i += 3) {
+            prev[i] = src[i + 2];
+            prev[i + 1] = src[i + 1];
+            prev[i + 2] = src[i];
+        }
+    }
+    out.resize(size_t(last - first) * (n + 1));
+    for (int y = first; y < last; ++y)
+        filterRow(bitmap, y, rgb, prev, trial, out.data() + size_t(y - first) * (n + 1));
+}
+
+struct Band {
+    int first = 0;
+    int last = 0;
+    std::vector<uint8_t> deflated;
+    uLong adler = 1;
+    size_t length = 0;
+    bool ok = false;
+};
+
+void deflateBand(const Bitmap& bitmap, Band& band, bool final) {
+    const size_t rowBytes = size_t(bitmap.width()) * 3 + 1;
+    // The rows before the band, filtered the same way, prime the window.
+    const int primeRows =
+        band.first == 0 ? 0 : std::min(band.first, int((kWindow + rowBytes - 1) / rowBytes));
+    std::vector<uint8_t> filtered;
+    filterRows(bitmap, band.first - primeRows, band.last, filtered);
+    const size_t primeBytes = size_t(primeRows) * rowBytes;
+    const uint8_t* data = filtered.data() + primeBytes;
+    band.length = filtered.size() - primeBytes;
+    band.adler = adler32(1, data, uInt(band.length));
+
+    z_stream z{};
+    if (deflateInit2(&z, kLevel, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY) != Z_OK)
+        return;
+    if (primeBytes) {
+        const size_t dict = std::min(primeBytes, kWindow);
+        deflateSetDictionary(&z, filtered.data() + primeBytes - dict, uInt(dict));
+    }
+    band.deflated.resize(deflateBound(&z, uLong(band.length)) + 16);
+    z.next_in = const_cast<Bytef*>(data);
+    z.avail_in = uInt(band.length);
+    z.next_out = band.deflated.data();
+    z.avail_out = uInt(band.deflated.size());
+    const int rc = deflate(&z, final ? Z_FINISH : Z_SYNC_FLUSH);
+    band.ok = final ? rc == Z_STREAM_END : rc == Z_OK && z.avail_in == 0;
+    band.deflated.resize(band.deflated.size() - z.avail_out);
+    deflateEnd(&z);
+}
+
+} // namespace
+
+int encode(const Bitmap& bitmap, std::vector<uint8_t>& out, int threads) {
+    return withoutThrowing([&] {
+        if (!bitmap.isAllocated())
+            return result::kNoBitmap;
+        out.clear();
+        const size_t rowBytes = size_t(bitmap.width()) * 3 + 1;
+        const size_t total = rowBytes * size_t(bitmap.height());
+        if (threads <= 0)
+            threads = int(std::max(1u, std::thread::hardware_concurrency()));
+        const int bands = int(std::clamp<size_t>(total / kMinBandBytes, 1, size_t(threads)));
+        std::vector<Band> parts(static_cast<size_t>(bands));
+        for (int i = 0; i < bands; ++i) {
+            parts[size_t(i)].first = int(int64_t(bitmap.height()) * i / bands);
+            parts[size_t(i)].last = int(int64_t(bitmap.height()) * (i + 1) / bands);
+        }
+        std::vector<std::thread> workers;
+        for (int i = 1; i < bands; ++i)
+            workers.emplace_back([&, i] { deflateBand(bitmap, parts[size_t(i)], i == bands - 1); });
+        deflateBand(bitmap, parts[0], bands == 1);
+        for (auto& w : workers)
+            w.join();
+
+        static const uint8_t signature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+        out.insert(out.end(), signature, signature + 8);
+        std::vector<uint8_t> header;
+        put32(header, uint32_t(bitmap.width()));
+        put32(header, uint32_t(bitmap.height()));
+        header.insert(header.end(), {8, 2, 0, 0, 0}); // 8 bits, RGB, no interlace
+        chunk(out, "IHDR", header.data(), header.size());
+        std::vector<uint8_t> phys;
+        put32(phys, uint32_t(bitmap.xResolution() / 0.0254 + 0.5));
+        put32(phys, uint32_t(bitmap.yResolution() / 0.0254 + 0.5));
+        phys.push_back(1); // per metre
+        chunk(out, "pHYs", phys.data(), phys.size());
+
+        uLong adler = 1;
+        std::vector<uint8_t> idat = {0x78, 0x9C}; // deflate, 32 KB window, default level
+        for (const Band& b : parts) {
+            if (!b.ok)
+                return result::kNoMemory;
+            adler = adler32_combine(adler, b.adler, z_off_t(b.length));
+            idat.insert(idat.end(), b.deflated.begin(), b.deflated.end());
+        }
+        put32(idat, uint32_t(adler));
+        // IDAT chunks of at most 1 MB, as most writers make them.
+        constexpr size_t kChunk = 1 << 20;
+        for (size_t at = 0; at < idat.size(); at += kChunk)
+            chunk(out, "IDAT", idat.data() + at, std::min(kChunk, idat.size() - at));
+        chunk(out, "IEND", nullptr, 0);
+        return result::kSuccess;
+    });
+}
+
+} // namespace kamelo::imaging::pngwriter
