@@ -12,6 +12,7 @@
 
 #include <QDockWidget>
 #include <QListView>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 
 #include <unistd.h>
@@ -122,6 +123,62 @@ private slots:
         QCOMPARE(c.pixel(39, 29), 0u);
         // The run's end listed the folder again.
         QTRY_VERIFY(r.row("rotated") > 0);
+        r.stop();
+    }
+
+    void theViewerConvertsTheShownPictureBesideItsFile() {
+        ProgramRun r;
+        r.start();
+        QVERIFY(r.browsePhotos());
+        // Another file of the chosen name is already there.
+        writeFile(r.photo("a.BMP").toStdString(), "keep me");
+        r.list()->selectIndex(r.row("a.png"));
+        r.list()->currentView()->setFocus();
+        QTest::keyClick(focused(), Qt::Key_Return);
+        CShowFrame* v = r.viewer();
+        QVERIFY(v);
+        QVERIFY(QTest::qWaitForWindowActive(v));
+        auto convertDialog = [] {
+            QWidget* d = activeModal();
+            return d && d->objectName() == "convertFormat";
+        };
+        bool asked = false;
+        Script declined({
+            {convertDialog,
+             [] {
+                 QTest::keyClick(focused(), Qt::Key_Home); // BMP
+                 QTest::keyClick(focused(), Qt::Key_Return);
+             }},
+            // Asked before the other file is replaced: Escape keeps it.
+            {[] { return activeModal<QMessageBox>(); },
+             [&] {
+                 asked = true;
+                 QTest::keyClick(focused(), Qt::Key_Escape);
+             }},
+        });
+        QTest::keyClick(focused(), Qt::Key_F);
+        QTRY_VERIFY(declined.done());
+        QVERIFY(asked);
+        QCOMPARE(readFile(r.photo("a.BMP").toStdString()), std::string("keep me"));
+        // The window manager gives the viewer the keyboard back.
+        v->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(v));
+        QTRY_VERIFY(focused());
+
+        Script toJpg({
+            {convertDialog,
+             [] {
+                 QTest::keyClick(focused(), Qt::Key_Home);
+                 QTest::keyClick(focused(), Qt::Key_Down); // JPG
+                 QTest::keyClick(focused(), Qt::Key_Return);
+             }},
+        });
+        QTest::keyClick(focused(), Qt::Key_F);
+        QTRY_VERIFY(toJpg.done());
+        imaging::FileInfo info;
+        QTRY_COMPARE(imaging::PictureFile::readInfo(r.photo("a.JPG").toStdString(), info), 1);
+        QCOMPARE(info.format, imaging::PictureFormat::Jpeg);
+        QCOMPARE(info.width, 40);
         r.stop();
     }
 
