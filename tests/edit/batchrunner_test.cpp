@@ -359,6 +359,27 @@ TEST(BatchRunner, AFullDiskKeepsTheOldFileAndLeavesNoTemporaryFile) {
     EXPECT_EQ(filesIn(dir.path()), 1);
 }
 
+TEST(BatchRunner, AReadOnlyFolderKeepsItsFilesAndSaysWhy) {
+    if (geteuid() == 0)
+        GTEST_SKIP() << "permissions do not stop root";
+    ScratchDir dir;
+    const std::string path = dir.file("ro/keep.bmp");
+    fs::create_directories(dir.file("ro"));
+    ASSERT_EQ(imaging::PictureSaver::save(gradient(20, 20), path, imaging::saveformat::kBmp, 2), 1);
+    const std::string before = bytesOf(path);
+    fs::permissions(dir.file("ro"), fs::perms::owner_read | fs::perms::owner_exec);
+    BatchJob job;
+    job.sources = {path};
+    job.step = [](imaging::Bitmap&, const std::any*, std::string&) { return 1; };
+    Recorder r;
+    run(job, r);
+    fs::permissions(dir.file("ro"), fs::perms::owner_all);
+    ASSERT_EQ(r.failures.size(), 1u);
+    EXPECT_EQ(r.failures[0].second, res::text(res::IDS_REASON_ACCESS));
+    EXPECT_EQ(bytesOf(path), before);
+    EXPECT_EQ(filesIn(dir.file("ro")), 1);
+}
+
 TEST(BatchRunner, EveryFormatsSampleConvertsToTheFourFormatsAtItsSize) {
     KAMELO_REQUIRE_TESTDATA();
     ScratchDir dir;
