@@ -2,7 +2,7 @@
 BUILD ?= build
 BUILD_TYPE ?= RelWithDebInfo
 
-.PHONY: all deps configure build run test clean format
+.PHONY: all deps configure build run test package clean format
 
 all: build
 
@@ -25,6 +25,10 @@ test: build
 	    --output-junit $(abspath $(BUILD))/ctest-results.xml; \
 	status=$$?; python3 $(CURDIR)/scripts/test-summary.py $(abspath $(BUILD))/ctest-results.xml; \
 	exit $$status
+
+# The Debian package of the build, in $(BUILD)/: kamelo_VERSION_ARCH.deb.
+package: build
+	cd $(BUILD) && cpack -G DEB
 
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i

@@ -1,5 +1,7 @@
+#include "app/endsignals.h"
 #include "app/eyeapp.h"
 #include "app/frameseams.h"
+#include "app/programicon.h"
 #include "base/programmemory.h"
 #include "chrome/uilocale.h"
 
@@ -10,6 +12,10 @@ int main(int argc, char* argv[]) {
     QApplication qapp(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Kamelo"));
     QApplication::setOrganizationName(QStringLiteral("Halvern"));
+    // The desktop entry's name lets Wayland shells match windows to it.
+    QGuiApplication::setDesktopFileName(QStringLiteral("kamelo"));
+    QApplication::setWindowIcon(kamelo::programIcon());
+    kamelo::endOnTerminationSignals();
     // Before any window: Qt's standard dialogs and buttons in Korean, and
     // one face for Hangul and digits alike.
     kamelo::UiLocale::installQtCatalogue(qapp);

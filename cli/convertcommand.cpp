@@ -2,6 +2,7 @@
 
 #include "base/settingskeys.h"
 #include "base/settingsstore.h"
+#include "cli/commandhelp.h"
 #include "edit/batchrunner.h"
 #include "edit/core/conversionformat.h"
 #include "resources/stringtable.h"
@@ -19,10 +20,6 @@
 namespace kamelo {
 
 namespace {
-
-const char* kConvertUsage =
-    "사용법: kamelo-cli convert --format BMP|JPG|PCX|PNG [--quality-factor N | --quality Q] "
-    "[--out DIR] [--overwrite] [--jobs N] FILE...\n";
 
 bool parseInt(const std::string& text, int low, int high, int& value) {
     int n = 0;
@@ -72,7 +69,7 @@ int runConvertCommand(SettingsStore& store, const std::vector<std::string>& args
         if (a == "--format" && hasValue) {
             job.convertTo = formatNamed(args[++i]);
             if (!job.convertTo) {
-                err << "알 수 없는 형식입니다: " << args[i] << "\n" << kConvertUsage;
+                err << "알 수 없는 형식입니다: " << args[i] << "\n" << clihelp::usage("convert");
                 return 2;
             }
         } else if (a == "--quality-factor" && hasValue && !qualityGiven &&
@@ -94,14 +91,14 @@ int runConvertCommand(SettingsStore& store, const std::vector<std::string>& args
             jobs = n;
             ++i;
         } else if (!a.empty() && a[0] == '-' && a != "-") {
-            err << kConvertUsage;
+            err << clihelp::usage("convert");
             return 2;
         } else {
             job.sources.push_back(a);
         }
     }
     if (!job.convertTo || job.sources.empty()) {
-        err << kConvertUsage;
+        err << clihelp::usage("convert");
         return 2;
     }
     job.upright = store.getInt(keys::kGeneral, keys::kApplyOrientation, 1) != 0;

@@ -1,5 +1,6 @@
 #include "exifcommand.h"
 
+#include "cli/commandhelp.h"
 #include "exif/core/jpegsectionreader.h"
 #include "exif/exifreport.h"
 #include "imaging/core/filebytes.h"
@@ -66,7 +67,7 @@ int runExifCommand(const std::vector<std::string>& args, std::ostream& out, std:
     for (const std::string& a : args)
         a == "--raw" ? void(raw = true) : files.push_back(a);
     if (files.empty()) {
-        err << "사용법: kamelo-cli exif [--raw] FILE...\n";
+        err << clihelp::usage("exif");
         return 2;
     }
     int rc = 0;

@@ -1,5 +1,6 @@
 #include "imagecommand.h"
 
+#include "cli/commandhelp.h"
 #include "imaging/core/filebytes.h"
 #include "imaging/picturefile.h"
 #include "imaging/picturesaver.h"
@@ -33,7 +34,7 @@ std::string failureText(const std::string& path, int rc) {
 
 int runInfoCommand(const std::vector<std::string>& files, std::ostream& out, std::ostream& err) {
     if (files.empty()) {
-        err << "사용법: kamelo-cli info FILE...\n";
+        err << clihelp::usage("info");
         return 2;
     }
     int status = 0;
@@ -63,7 +64,7 @@ int runResaveCommand(const std::vector<std::string>& args, std::ostream& err) {
         }
         qualityFactor = static_cast<int>(v);
     } else if (args.size() != 2) {
-        err << "사용법: kamelo-cli resave IN OUT [--quality-factor N]\n";
+        err << clihelp::usage("resave");
         return 2;
     }
     const int format = PictureSaver::formatForExtension(extensionOf(args[1]));

@@ -1,4 +1,5 @@
 #include "base/settingsstore.h"
+#include "cli/commandhelp.h"
 #include "cli/convertcommand.h"
 #include "cli/exifcommand.h"
 #include "cli/imagecommand.h"
@@ -7,6 +8,7 @@
 
 #include <QApplication>
 
+#include <algorithm>
 #include <filesystem>
 #include <iostream>
 #include <new>
@@ -15,16 +17,19 @@
 
 namespace {
 
-const char* kUsage =
-    "사용법: kamelo-cli [--db PATH] --version | --help | settings ... | info FILE... | "
-    "resave IN OUT [--quality-factor N] | thumbs DIR [--no-stamp] [--cache PATH] [--jobs N] | "
-    "cache show DIR [--cache PATH] | exif [--raw] FILE... | "
-    "convert --format BMP|JPG|PCX|PNG [--quality-factor N | --quality Q] [--out DIR] "
-    "[--overwrite] [--jobs N] FILE...\n";
-
-const char* kHelpNotes =
-    "cache show: 한 줄에 항목 하나, 칸은 탭으로 나뉩니다. 이름 속의 역슬래시, 줄바꿈, 탭은 "
-    "\\\\, \\n, \\t 로 적습니다.\n";
+// `kamelo-cli COMMAND --help` (and `cache show --help`) prints that command's
+// help; true when it did.
+bool printCommandHelp(const std::vector<std::string>& args) {
+    if (args.size() < 2 || args.back() != "--help" || args.size() > 3)
+        return false;
+    const kamelo::clihelp::Command* c = kamelo::clihelp::find(args[0]);
+    if (!c)
+        return false;
+    if (args.size() == 3 && std::find(c->words.begin(), c->words.end(), args[1]) == c->words.end())
+        return false;
+    std::cout << kamelo::clihelp::commandHelp(*c);
+    return true;
+}
 
 int run(int argc, char* argv[]) {
     std::vector<std::string> args(argv + 1, argv + argc);
@@ -34,13 +39,15 @@ int run(int argc, char* argv[]) {
         args.erase(args.begin(), args.begin() + 2);
     }
     if (args.size() == 1 && args[0] == "--help") {
-        std::cout << kUsage << kHelpNotes;
+        std::cout << kamelo::clihelp::programHelp();
         return 0;
     }
     if (args.size() == 1 && args[0] == "--version") {
         std::cout << "Kamelo " << KAMELO_VERSION << "\n";
         return 0;
     }
+    if (printCommandHelp(args))
+        return 0;
     const bool thumbs = !args.empty() && (args[0] == "thumbs" || args[0] == "cache");
     const bool convert = !args.empty() && args[0] == "convert";
     if (!args.empty() && (args[0] == "settings" || thumbs || convert)) {
@@ -71,7 +78,7 @@ int run(int argc, char* argv[]) {
         return kamelo::runInfoCommand({args.begin() + 1, args.end()}, std::cout, std::cerr);
     if (!args.empty() && args[0] == "resave")
         return kamelo::runResaveCommand({args.begin() + 1, args.end()}, std::cerr);
-    std::cerr << kUsage;
+    std::cerr << kamelo::clihelp::usage({});
     return 2;
 }
 

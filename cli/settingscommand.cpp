@@ -1,6 +1,7 @@
 #include "settingscommand.h"
 
 #include "base/settingsstore.h"
+#include "cli/commandhelp.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -11,11 +12,6 @@
 namespace kamelo {
 
 namespace {
-
-const char* kUsage = "사용법: kamelo-cli settings get SECTION KEY\n"
-                     "       kamelo-cli settings set SECTION KEY VALUE [--int|--string]\n"
-                     "       kamelo-cli settings delete SECTION [KEY]\n"
-                     "       kamelo-cli settings dump\n";
 
 // Decimal or 0x-hex; values up to 0xFFFFFFFF are kept as their 32-bit
 // pattern, as a DWORD would be.
@@ -101,7 +97,7 @@ int get(SettingsStore& store, const std::vector<std::string>& a, std::ostream& o
 int set(SettingsStore& store, const std::vector<std::string>& a, std::ostream& err) {
     std::string flag = a.size() > 4 ? a[4] : "";
     if (!flag.empty() && flag != "--int" && flag != "--string") {
-        err << kUsage;
+        err << clihelp::usage("settings");
         return 2;
     }
     bool asInt;
@@ -158,7 +154,7 @@ int runSettingsCommand(SettingsStore& store, const std::vector<std::string>& a, 
         }
         return 0;
     }
-    err << kUsage;
+    err << clihelp::usage("settings");
     return 2;
 }
 

@@ -9,6 +9,7 @@
 #include "browser/core/thumbarchive.h"
 #include "browser/thumbfolder.h"
 #include "browser/thumbsort.h"
+#include "cli/commandhelp.h"
 
 #include <QElapsedTimer>
 #include <QEventLoop>
@@ -22,8 +23,6 @@
 namespace kamelo {
 
 namespace {
-
-const char* kThumbsUsage = "사용법: kamelo-cli thumbs DIR [--no-stamp] [--cache PATH] [--jobs N]\n";
 
 // The program's cache folder, or the one given with --cache, created when
 // missing. Empty (with the reason told) when it is not a usable folder.
@@ -108,16 +107,16 @@ int runThumbsCommand(SettingsStore& store, const std::vector<std::string>& given
             useStamp = false;
         } else if (a == "--jobs") {
             if (i + 1 >= args.size() || !parseJobs(args[i + 1], jobs))
-                return err << kThumbsUsage, 2;
+                return err << clihelp::usage("thumbs"), 2;
             ++i;
         } else if (dir.empty()) {
             dir = a;
         } else {
-            return err << kThumbsUsage, 2;
+            return err << clihelp::usage("thumbs"), 2;
         }
     }
     if (dir.empty())
-        return err << kThumbsUsage, 2;
+        return err << clihelp::usage("thumbs"), 2;
 
     CUiSettings s;
     s.load(store);
@@ -179,7 +178,7 @@ int runCacheCommand(SettingsStore& store, const std::vector<std::string>& given,
     if (cache.empty())
         return 2;
     if (args.size() != 2 || args[0] != "show")
-        return err << "사용법: kamelo-cli cache show DIR [--cache PATH]\n", 2;
+        return err << clihelp::usage("cache"), 2;
     const std::string key = ThumbFolder::cacheKey(folderArgument(args[1]));
     CacheIndex index(store, cache);
     const std::string base = index.lookup(key);

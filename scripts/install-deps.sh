@@ -13,6 +13,7 @@ libgtest-dev libgmock-dev googletest libbenchmark-dev imagemagick
 fonts-nanum fonts-noto-cjk fontconfig
 xvfb xauth
 xdotool openbox x11-utils
+desktop-file-utils appstream dpkg-dev lintian man-db bsdextrautils file
 "
 
 missing=""

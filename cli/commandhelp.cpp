@@ -1,0 +1,212 @@
+#include "commandhelp.h"
+
+namespace kamelo::clihelp {
+
+// A new command adds one entry here; usage, --help, the manual page and the
+// completion follow from it.
+const std::vector<Command>& commands() {
+    static const std::vector<Command> table = {
+        {"settings",
+         {"settings get SECTION KEY", "settings set SECTION KEY VALUE [--int|--string]",
+          "settings delete SECTION [KEY]", "settings dump"},
+         "설정 저장소의 값을 읽고, 쓰고, 지웁니다.",
+         "get 은 값 하나를 출력하고, set 은 값을 저장하며, delete 는 값 하나나 섹션 "
+         "전체를 지우고, dump 는 모든 값을 한 줄에 하나씩 (키, 이름, 형식, 값을 탭으로 "
+         "나누어) 출력합니다. 섹션과 키 이름은 대소문자를 가리지 않습니다.\n"
+         "set 에 --int 도 --string 도 없으면 값은 이미 있던 형식을 따르고, 새 값은 정수로 "
+         "읽히면 정수가 됩니다.\n"
+         "설정 파일을 읽거나 쓸 수 없으면 까닭을 알리고 1 로 끝납니다.",
+         {{"--int", "", "값을 정수(DWORD)로 저장합니다."},
+          {"--string", "", "값을 문자열로 저장합니다."}},
+         {"get", "set", "delete", "dump"},
+         ""},
+        {"info",
+         {"info FILE..."},
+         "그림 파일의 정보를 출력합니다.",
+         "파일 하나에 한 줄씩 경로, 형식, 너비, 높이, 색 깊이, 쪽 수, 압축, 파일 크기를 "
+         "탭으로 나누어 출력합니다. 읽을 수 없는 파일이 있으면 1 로 끝납니다.",
+         {},
+         {},
+         "file"},
+        {"resave",
+         {"resave IN OUT [--quality-factor N]"},
+         "그림을 읽어 다른 형식으로 저장합니다.",
+         "OUT 의 확장자가 저장 형식을 정합니다.",
+         {{"--quality-factor", "N", "JPEG 품질 값, 2(가장 좋은 품질)부터 255까지 (기본값 2)."}},
+         {},
+         "file"},
+        {"thumbs",
+         {"thumbs DIR [--no-stamp] [--cache PATH] [--jobs N]"},
+         "폴더의 섬네일을 브라우저와 같이 만들어 캐쉬에 저장합니다.",
+         "그림 수(pictures), 읽지 못한 그림 수(unreadable), 캐쉬 파일 이름(cache)과 걸린 "
+         "시간(time)을 출력합니다. 창은 열리지 않습니다.",
+         {{"--no-stamp", "", "사진에 들어 있는 작은 그림을 쓰지 않고 모든 그림을 디코딩합니다."},
+          {"--cache", "PATH", "프로그램의 캐쉬 폴더 대신 PATH 를 씁니다."},
+          {"--jobs", "N", "디코딩 스레드 수, 1부터 64까지 (기본값: 코어 하나에 하나)."}},
+         {},
+         "dir"},
+        {"cache",
+         {"cache show DIR [--cache PATH]"},
+         "캐쉬된 폴더의 항목을 출력합니다.",
+         "한 줄에 항목 하나, 칸은 탭으로 나뉩니다. 이름 속의 역슬래시, 줄바꿈, 탭은 "
+         "\\\\, \\n, \\t 로 적습니다. 캐쉬되지 않은 폴더면 1 로 끝납니다.",
+         {{"--cache", "PATH", "프로그램의 캐쉬 폴더 대신 PATH 를 씁니다."}},
+         {"show"},
+         "dir"},
+        {"exif",
+         {"exif [--raw] FILE..."},
+         "사진의 카메라 정보(EXIF)를 출력합니다.",
+         "파일이 여럿이면 파일마다 \"== 경로\" 줄로 시작합니다.",
+         {{"--raw", "", "보기 좋게 고친 값 대신 파서가 읽은 기록을 그대로 출력합니다."}},
+         {},
+         "file"},
+        {"convert",
+         {"convert --format BMP|JPG|PCX|PNG [--quality-factor N | --quality Q] [--out DIR] "
+          "[--overwrite] [--jobs N] FILE..."},
+         "그림들을 다른 형식으로 한꺼번에 바꿉니다.",
+         "브라우저의 형식 변환을 창 없이 합니다. 결과는 원본 옆에 형식 이름을 확장자로 "
+         "하여 (예: a.bmp 에서 a.JPG) 씁니다. 파일마다 한 줄씩 결과를 출력하고, "
+         "진행 상황은 표준 오류로 알립니다.\n"
+         "실패한 파일이 있으면 1, 잘못 사용하면 2 로 끝납니다.",
+         {{"--format", "NAME", "만들 형식: BMP, JPG, PCX, PNG (대소문자를 가리지 않습니다)."},
+          {"--quality-factor", "N", "JPEG 품질 값, 2(가장 좋은 품질)부터 255까지."},
+          {"--quality", "Q", "JPEG 품질, 0부터 100까지 (--quality-factor 와 함께 쓸 수 없습니다)."},
+          {"--out", "DIR", "원본 옆 대신 DIR 폴더에 씁니다; 없는 폴더는 만듭니다."},
+          {"--overwrite", "", "이미 있는 결과 파일을 덮어씁니다 (없으면 그대로 둡니다)."},
+          {"--jobs", "N", "동시에 바꾸는 스레드 수, 1부터 256까지 (기본값: 코어 하나에 하나)."}},
+         {},
+         "file"},
+    };
+    return table;
+}
+
+const Command* find(std::string_view name) {
+    for (const Command& c : commands())
+        if (name == c.name)
+            return &c;
+    return nullptr;
+}
+
+const Program& cliProgram() {
+    static const Program p = {
+        "kamelo-cli",
+        "카멜로의 명령줄 도구",
+        "[--db PATH] COMMAND [ARGUMENTS...]",
+        "kamelo-cli 는 사진 프로그램 kamelo 와 같은 설정, 섬네일 캐쉬, 그림 읽기와 카메라 "
+        "정보를 스크립트에서 쓰게 해 줍니다. 설정과 캐쉬는 kamelo 와 함께 씁니다.\n"
+        "kamelo-cli COMMAND --help 는 그 명령의 도움말을 출력합니다.",
+        {{"--db", "PATH", "기본 설정 파일 대신 PATH 를 씁니다. 명령보다 앞에 둡니다."},
+         {"--version", "", "버전을 출력합니다."},
+         {"--help", "", "이 도움말을 출력합니다."}},
+        {{"~/.config/Halvern/Kamelo.sqlite", "설정 (XDG_CONFIG_HOME 을 따릅니다)"},
+         {"PROGRAM/data/cache/",
+          "섬네일 캐쉬; PROGRAM 은 프로그램 폴더 (설치본은 /usr/lib/kamelo)"},
+         {"~/.local/share/kamelo/",
+          "프로그램 폴더에 쓸 수 없을 때의 data 폴더 (XDG_DATA_HOME 을 따릅니다)"}},
+        {{"XDG_CONFIG_HOME", "설정 파일이 있는 폴더의 바탕 (기본값 ~/.config)"},
+         {"XDG_DATA_HOME", "data 폴더를 옮길 때의 바탕 (기본값 ~/.local/share)"},
+         {"QT_QPA_PLATFORM", "thumbs 와 cache 가 쓰는 Qt 플랫폼 (기본값 offscreen)"}},
+        "0: 성공.\n1: 작업이 실패했습니다 (읽을 수 없는 파일, 저장할 수 없는 설정 등).\n"
+        "2: 잘못 사용했습니다; 사용법을 출력합니다.",
+    };
+    return p;
+}
+
+const Program& photoProgram() {
+    static const Program p = {
+        "kamelo",
+        "사진 폴더 브라우저, 그림 뷰어와 간단한 편집기",
+        "[PICTURE]",
+        "인수 없이 시작하면 폴더 브라우저가 열려 마지막에 보던 폴더의 섬네일을 보여 줍니다.\n"
+        "그림 파일을 주면 브라우저를 숨긴 채 그 그림을 뷰어로 엽니다. 같은 폴더의 그림을 "
+        "차례로 넘겨 볼 수 있고, 뷰어를 닫으면 브라우저로 돌아갑니다. 인수 전체가 경로 "
+        "하나이며 양끝의 따옴표는 떼어 냅니다.\n"
+        "설정과 섬네일 캐쉬를 스크립트에서 다루려면 kamelo-cli(1) 를 씁니다.",
+        {},
+        {{"~/.config/Halvern/Kamelo.sqlite", "설정 (XDG_CONFIG_HOME 을 따릅니다)"},
+         {"PROGRAM/skin/", "액자 스킨; PROGRAM 은 프로그램 폴더 (설치본은 /usr/lib/kamelo)"},
+         {"PROGRAM/data/", "섬네일 캐쉬(cache)와 임시 파일(temp)"},
+         {"~/.local/share/kamelo/",
+          "프로그램 폴더에 쓸 수 없을 때의 data 폴더 (XDG_DATA_HOME 을 따릅니다)"}},
+        {{"XDG_CONFIG_HOME", "설정 파일이 있는 폴더의 바탕 (기본값 ~/.config)"},
+         {"XDG_DATA_HOME", "data 폴더를 옮길 때의 바탕 (기본값 ~/.local/share)"}},
+        "0: 정상 종료.\n1: 시작할 수 없었습니다 (예: 열 수 없는 그림 파일).",
+    };
+    return p;
+}
+
+namespace {
+
+std::string optionLine(const Option& o) {
+    std::string s = o.name;
+    if (*o.argument)
+        s += std::string(" ") + o.argument;
+    return s;
+}
+
+void appendParagraphs(std::string& out, const char* text) {
+    std::string_view rest = text;
+    while (!rest.empty()) {
+        const size_t end = rest.find('\n');
+        out += "  ";
+        out += rest.substr(0, end);
+        out += '\n';
+        rest = end == std::string_view::npos ? std::string_view() : rest.substr(end + 1);
+    }
+}
+
+void appendOptions(std::string& out, const std::vector<Option>& options) {
+    if (options.empty())
+        return;
+    out += "\n옵션:\n";
+    for (const Option& o : options)
+        out += "  " + optionLine(o) + "\n      " + o.text + "\n";
+}
+
+} // namespace
+
+std::string usage(std::string_view name) {
+    const char* lead = "사용법: ";
+    std::string s;
+    auto line = [&](const std::string& text) {
+        s += lead + std::string("kamelo-cli ") + text + "\n";
+        lead = "       ";
+    };
+    if (const Command* c = find(name)) {
+        for (const char* l : c->synopsis)
+            line(l);
+        return s;
+    }
+    line(cliProgram().synopsis);
+    for (const Command& c : commands())
+        for (const char* l : c.synopsis)
+            line(l);
+    line("--version | --help | COMMAND --help");
+    return s;
+}
+
+std::string commandHelp(const Command& command) {
+    std::string s = usage(command.name);
+    s += "\n  ";
+    s += command.summary;
+    s += '\n';
+    appendParagraphs(s, command.description);
+    appendOptions(s, command.options);
+    return s;
+}
+
+std::string programHelp() {
+    const Program& p = cliProgram();
+    std::string s = "사용법: kamelo-cli " + std::string(p.synopsis) + "\n\n";
+    appendParagraphs(s, p.description);
+    s += "\n명령:\n";
+    for (const Command& c : commands()) {
+        for (const char* line : c.synopsis)
+            s += std::string("  ") + line + "\n";
+        s += std::string("      ") + c.summary + "\n";
+    }
+    appendOptions(s, p.options);
+    return s;
+}
+
+} // namespace kamelo::clihelp
