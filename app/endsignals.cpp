@@ -30,8 +30,9 @@ void endOnTerminationSignals() {
         char bytes[16];
         while (::read(signalPipe[0], bytes, sizeof bytes) > 0) {
         }
+        // As if the user closed them: a window busy decoding closes when it
+        // is done, and the last one closed ends the program.
         QApplication::closeAllWindows();
-        QCoreApplication::quit();
     });
     struct sigaction sa = {};
     sa.sa_handler = onSignal;

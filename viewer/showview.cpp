@@ -53,7 +53,11 @@ CShowView::~CShowView() {
 
 void CShowView::startSoon() {
     QTimer::singleShot(10, this, [this] {
-        if (loadPicture(doc_.list().current()) == kNoPicture) {
+        const QPointer<CShowView> self(this);
+        const int rc = loadPicture(doc_.list().current());
+        if (!self)
+            return; // the view went while the picture decoded
+        if (rc == kNoPicture) {
             emit nothingToShow();
             return;
         }

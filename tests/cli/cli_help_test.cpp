@@ -105,7 +105,11 @@ TEST(CliHelp, WrongCallsPrintTheTableUsage) {
     for (const Case& c : cases) {
         const CliResult r = runCli(dir, c.args, CliStreams::Errors);
         EXPECT_EQ(r.code, 2) << c.command;
-        EXPECT_EQ(r.out, clihelp::usage(c.command)) << c.command;
+        // Qt may say something about the desktop first.
+        const std::string usage = clihelp::usage(c.command);
+        EXPECT_TRUE(r.out.size() >= usage.size() &&
+                    r.out.compare(r.out.size() - usage.size(), usage.size(), usage) == 0)
+            << c.command << ": " << r.out;
     }
     const std::string all = clihelp::usage("");
     for (const clihelp::Command& c : clihelp::commands())
