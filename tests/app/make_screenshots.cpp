@@ -75,6 +75,9 @@ int run(const QString& outDir) {
          QColor(210, 190, 80)},
     };
     ProgramRun r;
+    // The folder tree leads through the home folder, not through whatever
+    // else lies in the temporary folder.
+    qputenv("HOME", QByteArray::fromStdString(r.dir.file("")));
     for (const char* stale : {"a.png", "b.png", "c.png", "notes.txt"})
         std::filesystem::remove(r.dir.file(std::string("photos/") + stale));
     int i = 0;

@@ -5,7 +5,7 @@
 # The package holds exactly installed-files.txt under /usr, depends on the
 # libraries dpkg-shlibdeps found, runs from an unpacked tree, installs into
 # and removes from a scratch dpkg root without leaving a file, and passes
-# lintian without errors when lintian is there.
+# lintian without errors or warnings when lintian is there.
 # Exit 77 (skipped, reason on the next line) when the Debian tools are missing.
 set -u
 build=$1
@@ -38,6 +38,7 @@ if [ -z "$deb" ]; then
 fi
 
 [ "$(dpkg-deb -f "$deb" Package)" = kamelo ] || fail "package name"
+dpkg-deb -f "$deb" Description | grep -q '^ ;' && fail "the description holds CMake list separators"
 depends=$(dpkg-deb -f "$deb" Depends)
 for dep in libc6 libqt6widgets6 libsqlite3-0 qt6-qpa-plugins; do
     case ", $depends," in
@@ -76,9 +77,9 @@ left=$(cd "$target" && find . -mindepth 1 -not -path './var' -not -path './var/*
 [ -z "$left" ] || fail "left after removal: $left"
 
 if command -v lintian >/dev/null 2>&1; then
-    lintian --no-tag-display-limit "$deb" >"$scratch/lintian.log" 2>&1
+    lintian --tag-display-limit 0 "$deb" >"$scratch/lintian.log" 2>&1
     cat "$scratch/lintian.log"
-    grep -q '^E: ' "$scratch/lintian.log" && fail "lintian reports errors"
+    grep -q '^[EW]: ' "$scratch/lintian.log" && fail "lintian reports errors or warnings"
 else
     echo "lintian not run: not installed"
 fi
