@@ -4,6 +4,13 @@
 // usage lines, `--help`, `COMMAND --help`, the manual pages and the shell
 // completion can never disagree. Texts are Korean; command and option names
 // stay English because scripts type them.
+//
+// A new command adds one entry to the table in commandhelp.cpp, e.g.
+//   {"print", {"print FILE... [--pdf PATH]"}, "그림을 인쇄합니다.", "",
+//    {{"--pdf", "PATH", "프린터 대신 PATH 에 PDF 로 씁니다."}}, {}, "file"},
+// and prints clihelp::usage("print") on a wrong call. `kamelo-cli print --help`,
+// `kamelo-cli --help`, man kamelo-cli and the completion follow by themselves;
+// the tests check that every --option of the usage lines is explained.
 
 #include <string>
 #include <string_view>

@@ -135,12 +135,16 @@ for page in kamelo kamelo-cli; do
     LC_ALL=C.UTF-8 MANWIDTH=200 man -l "$file" 2>/dev/null | col -b >"$scratch/$page.txt"
     grep -q "^NAME" "$scratch/$page.txt" || fail "man $page has no NAME section"
 done
-for command in settings info resave thumbs cache exif; do
-    summary=$(timeout 60 "$cli" "$command" --help | awk 'NF == 0 { getline; sub(/^ +/, ""); print; exit }')
+# Every command --help lists, with its summary and options, is on the page.
+commands=$(timeout 60 "$cli" --help | awk '/^명령:/ { on = 1; next } /^$/ { on = 0 } on && /^  [a-z]/ { print $1 }' | sort -u)
+[ -n "$commands" ] || fail "kamelo-cli --help lists no commands"
+for command in $commands; do
+    help=$(timeout 60 "$cli" "$command" --help)
+    summary=$(echo "$help" | awk 'NF == 0 { getline; sub(/^ +/, ""); print; exit }')
     grep -qF -- "$summary" "$scratch/kamelo-cli.txt" || fail "man kamelo-cli lacks: $summary"
-done
-for option in --db --no-stamp --jobs --quality-factor --raw --cache --int --string; do
-    grep -qF -- "$option" "$scratch/kamelo-cli.txt" || fail "man kamelo-cli lacks $option"
+    for option in $(echo "$help" | grep -o -- '--[a-z-]*' | sort -u); do
+        grep -qF -- "$option" "$scratch/kamelo-cli.txt" || fail "man kamelo-cli lacks $command $option"
+    done
 done
 
 # Completion: valid bash, and it completes commands, sub-commands and options.
