@@ -68,7 +68,7 @@ const std::vector<Command>& commands() {
          "하여 (예: a.bmp 에서 a.JPG) 씁니다. 파일마다 한 줄씩 결과를 출력하고, "
          "진행 상황은 표준 오류로 알립니다.\n"
          "실패한 파일이 있으면 1, 잘못 사용하면 2 로 끝납니다.",
-         {{"--format", "NAME", "만들 형식: BMP, JPG, PCX, PNG (대소문자를 가리지 않습니다)."},
+         {{"--format", "BMP|JPG|PCX|PNG", "만들 형식 (대소문자를 가리지 않습니다)."},
           {"--quality-factor", "N", "JPEG 품질 값, 2(가장 좋은 품질)부터 255까지."},
           {"--quality", "Q", "JPEG 품질, 0부터 100까지 (--quality-factor 와 함께 쓸 수 없습니다)."},
           {"--out", "DIR", "원본 옆 대신 DIR 폴더에 씁니다; 없는 폴더는 만듭니다."},

@@ -155,7 +155,7 @@ complete_words() {
         source "$1"; shift
         COMP_WORDS=("$@"); COMP_CWORD=$(($# - 1))
         _kamelo_cli
-        printf "%s\n" "${COMPREPLY[@]}"' _ "$completion" "$@" | LC_ALL=C sort | tr '\n' ' '
+        ((${#COMPREPLY[@]} == 0)) || printf "%s\n" "${COMPREPLY[@]}"' _ "$completion" "$@" | LC_ALL=C sort | tr '\n' ' '
 }
 [ "$(complete_words kamelo-cli th)" = "thumbs " ] || fail "completion of th: $(complete_words kamelo-cli th)"
 [ "$(complete_words kamelo-cli --db x.sqlite ca)" = "cache " ] || fail "completion after --db"
@@ -165,6 +165,9 @@ complete_words() {
 mkdir -p "$scratch/comp/dir one" && touch "$scratch/comp/file"
 [ "$(complete_words kamelo-cli thumbs "$scratch/comp/")" = "$scratch/comp/dir one " ] ||
     fail "thumbs completes folders only: $(complete_words kamelo-cli thumbs "$scratch/comp/")"
+[ "$(complete_words kamelo-cli convert --out "$scratch/comp/")" = "$scratch/comp/dir one " ] ||
+    fail "--out completes folders only"
+[ -z "$(complete_words kamelo-cli thumbs --jobs "")" ] || fail "--jobs completes nothing"
 
 if [ "$failures" -ne 0 ]; then
     echo "$failures failure(s)"
