@@ -121,6 +121,7 @@ const Program& photoProgram() {
         "그림 파일을 주면 브라우저를 숨긴 채 그 그림을 뷰어로 엽니다. 같은 폴더의 그림을 "
         "차례로 넘겨 볼 수 있고, 뷰어를 닫으면 브라우저로 돌아갑니다. 인수 전체가 경로 "
         "하나이며 양끝의 따옴표는 떼어 냅니다.\n"
+        "SIGTERM, SIGINT 나 SIGHUP 을 받으면 창을 닫을 때처럼 설정을 저장하고 끝납니다.\n"
         "설정과 섬네일 캐쉬를 스크립트에서 다루려면 kamelo-cli(1) 를 씁니다.",
         {},
         {{"~/.config/Halvern/Kamelo.sqlite", "설정 (XDG_CONFIG_HOME 을 따릅니다)"},
