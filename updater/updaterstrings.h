@@ -1,5 +1,7 @@
 #pragma once
 
+#include <initializer_list>
+#include <string>
 #include <string_view>
 
 namespace vela {
@@ -14,5 +16,8 @@ enum class Str : int {
 };
 
 std::string_view text(Str id);
+
+// The text with each "%s" replaced by the next argument, in order.
+std::string formatText(Str id, std::initializer_list<std::string_view> args);
 
 } // namespace vela

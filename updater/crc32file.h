@@ -1,0 +1,13 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace vela {
+
+// CRC-32 of a regular file, zlib's polynomial and result, read in 4096-byte
+// blocks. No value when the file cannot be opened or read.
+std::optional<uint32_t> fileCrc32(const std::string& path);
+
+} // namespace vela
