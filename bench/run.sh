@@ -4,7 +4,7 @@ set -eu
 cd "$(dirname "$0")/.."
 ./scripts/install-deps.sh
 missing=""
-for p in libjpeg-turbo-progs libvips-tools graphicsmagick exiv2; do
+for p in libjpeg-turbo-progs libvips-tools graphicsmagick exiv2 curl; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"
 done
 if [ -n "$missing" ]; then
@@ -12,8 +12,9 @@ if [ -n "$missing" ]; then
     $SUDO apt-get install -y -qq --no-install-recommends $missing
 fi
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build build --target imaging_bench thumblist_bench kamelo-cli
+cmake --build build --target imaging_bench thumblist_bench kamelo-cli updater_bench
 work="${1:-/tmp/kamelo-bench}"
 build/bin/imaging_bench "$work"
 bench/thumbs_bench.py build "${KAMELO_TESTDATA:-../shared/testdata}" "$work/thumbs"
 bench/convert_bench.py build "${KAMELO_TESTDATA:-../shared/testdata}" "$work/convert"
+build/bin/updater_bench "$work/updater" tests/updater/servers
