@@ -25,6 +25,14 @@ char lower(char c) {
     return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
+std::string folded(std::string_view name) {
+    name = trim(name);
+    std::string out(name);
+    for (char& c : out)
+        c = lower(c);
+    return out;
+}
+
 bool sameName(std::string_view a, std::string_view b) {
     a = trim(a);
     b = trim(b);
@@ -54,6 +62,7 @@ ProfileFile::ProfileFile(std::string_view bytes) {
 
 bool ProfileFile::load(const std::string& path) {
     sections_.clear();
+    index_.clear();
     int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
         return false;
@@ -99,6 +108,7 @@ void ProfileFile::parse(std::string_view bytes) {
                                         ? line.substr(1)
                                         : line.substr(1, close - 1);
             sections_.push_back({std::string(trim(name)), {}});
+            index_.emplace(folded(name), sections_.size() - 1);
             current = &sections_.back();
             continue;
         }
@@ -116,10 +126,8 @@ void ProfileFile::parse(std::string_view bytes) {
 }
 
 const ProfileFile::Section* ProfileFile::find(std::string_view section) const {
-    for (const auto& s : sections_)
-        if (sameName(s.name, section))
-            return &s;
-    return nullptr;
+    auto it = index_.find(folded(section));
+    return it == index_.end() ? nullptr : &sections_[it->second];
 }
 
 const ProfileFile::Entry* ProfileFile::find(std::string_view section, std::string_view key) const {

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace vela {
@@ -56,6 +57,9 @@ private:
     const Entry* find(std::string_view section, std::string_view key) const;
 
     std::vector<Section> sections_;
+    // Lower-cased name to the first section of that name: lists have
+    // thousands of sections, each read a dozen times.
+    std::unordered_map<std::string, size_t> index_;
 };
 
 } // namespace vela

@@ -82,7 +82,7 @@ std::string serverScript(const std::string& name) {
 
 void spinUntil(const std::function<bool()>& done) {
     while (!done())
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
 }
 
 void ensureCoreApplication() {

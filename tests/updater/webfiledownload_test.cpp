@@ -104,11 +104,10 @@ TEST_F(HttpTest, DownloadsAFileWithBlockNoticesAndTheCookie) {
     EXPECT_TRUE(readFile(out.file("a.bin")) == data);
     ASSERT_FALSE(o.blocks.empty());
     EXPECT_EQ(o.blocks.back(), static_cast<qint64>(data.size()));
-    for (size_t i = 1; i < o.blocks.size(); ++i) {
+    // Totals only grow; notices of blocks read close together are merged.
+    for (size_t i = 1; i < o.blocks.size(); ++i)
         EXPECT_GT(o.blocks[i], o.blocks[i - 1]);
-        EXPECT_LE(o.blocks[i] - o.blocks[i - 1], static_cast<qint64>(kWebFileBlockBytes));
-    }
-    EXPECT_GE(o.blocks.size(), data.size() / kWebFileBlockBytes);
+    EXPECT_LE(o.blocks.front(), static_cast<qint64>(kWebFileBlockBytes));
 }
 
 TEST_F(HttpTest, EmptyBodyMakesAnEmptyFileWithoutProgress) {

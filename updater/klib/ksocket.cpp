@@ -15,13 +15,19 @@
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
+#include <vector>
 
 namespace vela {
 
 namespace {
 
 std::atomic<int> liveSockets{0};
+// Sends go out in blocks of this size.
 constexpr uint32_t kBlockBytes = 4096;
+// One receive call takes up to this much: on a fast link a system call per
+// 4096 bytes costs more than the data; the queue keeps what each call got
+// as one block.
+constexpr uint32_t kReceiveBytes = 64 * 1024;
 
 int64_t tickMs() {
     using namespace std::chrono;
@@ -248,12 +254,12 @@ void KSocket::OnOutOfBandData(int error) {
 void KSocket::OnReceive(int error) {
     if (error != 0 || handle_ < 0)
         return;
-    char block[kBlockBytes];
+    std::vector<char> block(kReceiveBytes);
     bool queued = false;
     for (;;) {
-        ssize_t n = ::recv(handle_, block, sizeof block, 0);
+        ssize_t n = ::recv(handle_, block.data(), block.size(), 0);
         if (n > 0) {
-            receive_.push(block, static_cast<uint32_t>(n));
+            receive_.push(block.data(), static_cast<uint32_t>(n));
             queued = true;
             lastReceiveTick_ = tickMs();
             continue;
