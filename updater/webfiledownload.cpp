@@ -26,6 +26,8 @@ struct WebFileDownload::Link {
     WebFileDownload* window = nullptr;
     std::atomic<bool> cancelled{false};
     std::atomic<bool> running{false};
+    // A notice is being handled on the window's thread right now.
+    bool inNotice = false;
 };
 
 namespace {
@@ -43,7 +45,13 @@ bool sendNotice(const std::shared_ptr<WebFileDownload::Link>& link,
         if (!window)
             return false;
         QMetaObject::invokeMethod(
-            window, [window, notice, guard]() { notice(window); }, Qt::QueuedConnection);
+            window,
+            [window, notice, guard, link]() {
+                link->inNotice = true;
+                notice(window);
+                link->inNotice = false;
+            },
+            Qt::QueuedConnection);
     }
     guard.reset();
     done->acquire();
@@ -66,8 +74,16 @@ WebFileDownload::~WebFileDownload() {
     // A notice the worker waits for would otherwise only be dropped after
     // this destructor, which waits for the worker.
     QCoreApplication::removePostedEvents(this, QEvent::MetaCall);
-    for (auto& w : workers_)
-        w.thread.join();
+    // Destroyed from inside a notice handler: that worker waits for the
+    // handler to return, so it cannot be waited for here. It ends on its
+    // own: it finds no window and its cancel flag set.
+    const bool fromNotice = link_->inNotice;
+    for (auto& w : workers_) {
+        if (fromNotice)
+            w.thread.detach();
+        else
+            w.thread.join();
+    }
 }
 
 bool WebFileDownload::isRunning() const {

@@ -317,7 +317,9 @@ TEST_F(ScriptedTest, DataConnectionClosesBeforeTheCompletionReply) {
     });
     download(peer);
     EXPECT_EQ(listener.complete, 1);
-    EXPECT_EQ(listener.recvEnd, 1);
+    // The data connection's end was seen first (unless the machine was so
+    // busy that both arrived in one pass of the event loop).
+    EXPECT_NE(listener.recvEnd, 0);
     EXPECT_TRUE(readFile(local.file("got.bin")) == body);
 }
 

@@ -275,3 +275,20 @@ TEST_F(HttpTest, DownloadsRunOneAfterAnotherFromTheCompletionNotice) {
     EXPECT_EQ(readFile(out.file("1.bin")), "one");
     EXPECT_EQ(readFile(out.file("2.bin")), "two");
 }
+
+TEST_F(HttpTest, TheWindowMayBeDestroyedByItsOwnCompletionHandler) {
+    writeFile(www.file("a.bin"), "abc");
+    startServer();
+    auto* d = new WebFileDownload;
+    bool destroyed = false;
+    QObject::connect(d, &WebFileDownload::downComplete, [&](const QString&, quint32) {
+        delete d; // must not wait for the worker that waits for this handler
+        destroyed = true;
+    });
+    WebFileRequest r;
+    r.url = url("/a.bin");
+    r.localPath = out.file("a.bin");
+    ASSERT_TRUE(d->start(r));
+    vela::test::spinUntil([&] { return destroyed; });
+    EXPECT_EQ(readFile(out.file("a.bin")), "abc");
+}
