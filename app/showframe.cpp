@@ -7,6 +7,7 @@
 #include "app/mainframe.h"
 #include "app/toolbaricons.h"
 #include "app/workarea.h"
+#include "base/pictureextensions.h"
 #include "base/settingskeys.h"
 #include "base/settingsstore.h"
 #include "base/uisettings.h"
@@ -16,19 +17,20 @@
 #include "chrome/fileui.h"
 #include "edit/batchhandover.h"
 #include "edit/conversioncommands.h"
+#include "edit/saveasdialog.h"
 #include "exif/exifdialog.h"
 #include "imaging/picturefile.h"
 #include "imaging/result.h"
 #include "resources/qtstrings.h"
 #include "viewer/core/zoomrules.h"
 #include "viewer/eyedoc.h"
+#include "viewer/readaheadworker.h"
 #include "viewer/showview.h"
 #include "viewer/viewersave.h"
 
 #include <QActionGroup>
 #include <QCloseEvent>
 #include <QDockWidget>
-#include <QFileDialog>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QKeyEvent>
@@ -328,20 +330,44 @@ void CShowFrame::wireViewCommands() {
 
 void CShowFrame::saveAs() {
     const QString current = view_->currentPath();
-    const QString target = QFileDialog::getSaveFileName(
-        this, res::qtext(res::IDS_MENU_SAVE_AS).remove(QStringLiteral("(&A)...")), current,
-        QStringLiteral("*.jpg *.bmp *.png *.tif *.tga *.pcx *.pct *.iff *.gif *.psd *.ras *.sgi"));
-    if (target.isEmpty())
+    const imaging::Bitmap& picture = app_.doc().displayed();
+    if (current.isEmpty() || !picture.isAllocated())
         return;
-    const int rc =
-        ViewerSave::save(app_.doc().displayed(), target.toStdString(), picturesUpright());
-    if (rc == ViewerSave::kNotSaved || rc < 0)
-        QMessageBox::warning(
-            this, res::qtext(res::IDS_APP_TITLE),
-            QString::fromUtf8(res::format(res::IDS_FAILED_SAVE,
-                                          QFileInfo(target).fileName().toUtf8().constData())) +
-                (rc < 0 ? QStringLiteral("\n") + QString::fromUtf8(imaging::resultText(rc).c_str())
-                        : QString()));
+    CSaveAsDialog dialog(picture, current, view_->isModified(), this);
+    // Every picture is shown turned upright from its EXIF orientation while
+    // the setting asks for it; the editing tools' per-picture mark is the
+    // other source of this flag, and what the dialog clears after writing.
+    dialog.setOrientationMark(picturesUpright());
+    if (dialog.exec() != QDialog::Accepted || dialog.savedPath().isEmpty())
+        return;
+    afterSaveAs(dialog.savedPath());
+}
+
+void CShowFrame::afterSaveAs(const QString& path) {
+    // The read-ahead may hold a picture of the file just replaced.
+    view_->readAhead().release();
+    const QFileInfo saved(path);
+    const QFileInfo current(view_->currentPath());
+    if (saved.absolutePath() != current.absolutePath())
+        return; // another folder: nothing shown here changed
+    if (saved == current) {
+        // Written over its own file: what is shown is what the file now holds.
+        view_->setModified(false);
+    } else if (PictureExtensions::isPicturePath(saved.fileName().toStdString())) {
+        // A new picture of the shown folder is one more to step to.
+        PictureList& list = app_.doc().list();
+        bool listed = false;
+        for (const std::string& p : list.paths())
+            listed = listed || QFileInfo(QString::fromStdString(p)) == saved;
+        if (!listed) {
+            list.append(saved.absoluteFilePath().toStdString());
+            updateStatus(view_->currentPath(), list.current() + 1, list.count());
+        }
+    }
+    if (!app_.openedWithFile())
+        if (CMainFrame* m = app_.mainFrame())
+            m->refreshFolder(CThumbListCtrl::Refresh::Quick);
+    commands_->refresh();
 }
 
 void CShowFrame::buildContextMenu() {

@@ -42,7 +42,7 @@ public:
     // 57603: the shown picture over its own file.
     void saveOverFile();
     void updateZoomChecks();
-    // 57604: a standard save dialog for the shown picture.
+    // 57604: the Save As dialog with its JPEG panel for the shown picture.
     void saveAs();
     // 1262: the shown picture beside its file in another format.
     void convertShown();
@@ -61,6 +61,8 @@ private:
     void buildContextMenu();
     void storePlacement();
     void updateEditModeText();
+    // The viewer's list and commands after Save As wrote path.
+    void afterSaveAs(const QString& path);
 
     CEyeApp& app_;
     int openFlag_;

@@ -8,7 +8,9 @@
 
 #include <exiv2/exiv2.hpp>
 
+#include <algorithm>
 #include <mutex>
+#include <new>
 
 namespace kamelo {
 
@@ -40,6 +42,25 @@ constexpr uint16_t kSoftware = 305;
 
 bool isSignedRational(uint16_t tag) {
     return tag == 37377 || tag == 37379 || tag == 37380;
+}
+
+// The size tags describe the written picture, not the one the properties
+// were read from; none of them can be larger than 16 bits in a JPEG.
+std::optional<uint16_t> sizeTagValue(uint16_t tag, const imaging::Bitmap& bitmap) {
+    int value;
+    switch (tag) {
+    case 256:   // ImageWidth
+    case 40962: // PixelXDimension
+        value = bitmap.width();
+        break;
+    case 257:   // ImageLength
+    case 40963: // PixelYDimension
+        value = bitmap.height();
+        break;
+    default:
+        return std::nullopt;
+    }
+    return static_cast<uint16_t>(std::clamp(value, 0, 0xFFFF));
 }
 
 // IFD0 holds the tags below 0x8000 here; the rest live in the EXIF directory.
@@ -133,8 +154,9 @@ JpegPropertyInfo JpegPropertyInfo::read(const std::string& path) {
     return info;
 }
 
-int JpegPropertyInfo::saveJpeg(const imaging::Bitmap& bitmap, const std::string& path,
-                               int quality) const {
+int JpegPropertyInfo::encodeJpeg(const imaging::Bitmap& bitmap, int quality,
+                                 std::vector<uint8_t>& out) const {
+    out.clear();
     std::vector<uint8_t> jpeg;
     const int rc = imaging::jpegcodec::encode(bitmap, quality, jpeg);
     if (rc < 1)
@@ -148,7 +170,7 @@ int JpegPropertyInfo::saveJpeg(const imaging::Bitmap& bitmap, const std::string&
             switch (item.kind) {
             case Kind::Short: {
                 Exiv2::UShortValue v;
-                v.value_.push_back(item.shortValue);
+                v.value_.push_back(sizeTagValue(tag, bitmap).value_or(item.shortValue));
                 exif.add(key, &v);
                 break;
             }
@@ -184,10 +206,24 @@ int JpegPropertyInfo::saveJpeg(const imaging::Bitmap& bitmap, const std::string&
         Exiv2::BasicIo& io = image->io();
         io.seek(0, Exiv2::BasicIo::beg);
         const Exiv2::DataBuf all = io.read(long(io.size()));
-        return imaging::writeFileAtomically(path, all.pData_, size_t(all.size_));
+        if (all.size_ <= 0)
+            return imaging::result::kFileWrite;
+        out.assign(all.pData_, all.pData_ + all.size_);
+        return imaging::result::kSuccess;
+    } catch (const std::bad_alloc&) {
+        return imaging::result::kNoMemory;
     } catch (const std::exception&) {
         return imaging::result::kFileWrite;
     }
+}
+
+int JpegPropertyInfo::saveJpeg(const imaging::Bitmap& bitmap, const std::string& path,
+                               int quality) const {
+    std::vector<uint8_t> bytes;
+    const int rc = encodeJpeg(bitmap, quality, bytes);
+    if (rc < 1)
+        return rc;
+    return imaging::writeFileAtomically(path, bytes.data(), bytes.size());
 }
 
 } // namespace kamelo

@@ -7,6 +7,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace kamelo {
 
@@ -41,7 +42,13 @@ public:
 
     // Encodes bitmap as a JPEG of this quality (0-100) with every present
     // property written under its tag and type and Software set to the
-    // program's name, and writes it atomically. Returns 1 or an error code.
+    // program's name. The size tags that are present (ImageWidth,
+    // ImageLength, PixelXDimension, PixelYDimension) give the bitmap's own
+    // size, which differs from the source's after a resize or a quarter
+    // turn. Returns 1 or an error code (out is then empty).
+    int encodeJpeg(const imaging::Bitmap& bitmap, int quality, std::vector<uint8_t>& out) const;
+    // The bytes of encodeJpeg written atomically to path, so a size estimate
+    // made with encodeJpeg is the size of the file. Returns 1 or an error code.
     int saveJpeg(const imaging::Bitmap& bitmap, const std::string& path, int quality) const;
 
 private:

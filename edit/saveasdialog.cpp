@@ -1,0 +1,146 @@
+#include "saveasdialog.h"
+
+#include "edit/saveasjpegpanel.h"
+#include "edit/saveaswriter.h"
+#include "imaging/result.h"
+#include "resources/qtstrings.h"
+
+#include <QComboBox>
+#include <QFileInfo>
+#include <QGridLayout>
+#include <QMessageBox>
+
+namespace kamelo {
+
+namespace {
+
+constexpr auto kDefaultSuffix = "jpg";
+
+// The extension a file of this Qt filter gets when none is typed: that of
+// its first pattern, or none for "every file".
+QString suffixOf(const QString& filter) {
+    const qsizetype open = filter.lastIndexOf(QLatin1Char('('));
+    const QString patterns = filter.mid(open + 1).chopped(1);
+    const QString first = patterns.section(QLatin1Char(' '), 0, 0);
+    if (!first.startsWith(QLatin1String("*.")))
+        return {};
+    const QString suffix = first.mid(2);
+    if (suffix.isEmpty() || suffix.contains(QLatin1Char('*')) || suffix.contains(QLatin1Char('?')))
+        return {};
+    return suffix;
+}
+
+} // namespace
+
+QStringList CSaveAsDialog::qtFilters(const QString& filterText) {
+    QStringList filters;
+    const QStringList parts = filterText.split(QLatin1Char('|'));
+    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+        const QString description = parts[i].trimmed();
+        if (description.isEmpty())
+            break; // the "||" that ends the list
+        QStringList patterns = parts[i + 1].split(QLatin1Char(';'), Qt::SkipEmptyParts);
+        for (QString& p : patterns) {
+            p = p.trimmed();
+            if (p == QLatin1String("*.*"))
+                p = QStringLiteral("*");
+        }
+        // The description stays as written (the dialog hides the appended
+        // patterns); Qt reads the patterns from the last parentheses.
+        filters << description + QStringLiteral(" (") + patterns.join(QLatin1Char(' ')) +
+                       QLatin1Char(')');
+    }
+    return filters;
+}
+
+CSaveAsDialog::CSaveAsDialog(const imaging::Bitmap& picture, const QString& sourcePath,
+                             bool modified, QWidget* parent)
+    : QFileDialog(parent), picture_(picture),
+      sourceProps_(JpegPropertyInfo::read(sourcePath.toStdString())),
+      panel_(new SaveAsJpegPanel(this)) {
+    setObjectName(QStringLiteral("CSaveAsDialog"));
+    setWindowTitle(res::qtext(res::IDS_MENU_SAVE_AS).remove(QStringLiteral("(&A)...")));
+    setOption(QFileDialog::DontUseNativeDialog);
+    setOption(QFileDialog::HideNameFilterDetails);
+    setAcceptMode(QFileDialog::AcceptSave);
+    setFileMode(QFileDialog::AnyFile);
+    setSizeGripEnabled(true);
+    setDefaultSuffix(QString::fromLatin1(kDefaultSuffix));
+    const QStringList filters = qtFilters(res::qtext(res::IDS_SAVE_FILTER));
+    setNameFilters(filters);
+    selectNameFilter(filters.value(0));
+
+    const QFileInfo source(sourcePath);
+    setDirectory(source.absolutePath());
+    selectFile(source.completeBaseName());
+
+    if (auto* grid = qobject_cast<QGridLayout*>(layout()))
+        grid->addWidget(panel_, grid->rowCount(), 0, 1, grid->columnCount());
+    else if (layout())
+        layout()->addWidget(panel_);
+
+    panel_->setOriginalSize(!modified && source.isFile() ? source.size() : -1);
+    panel_->setEstimator([this](int quality) -> int64_t {
+        std::vector<uint8_t> bytes;
+        const int rc = writtenProperties().encodeJpeg(picture_, quality, bytes);
+        return rc < 1 ? rc : static_cast<int64_t>(bytes.size());
+    });
+
+    // The type list's index, not its text: the list shows the descriptions
+    // without the patterns added to them.
+    if (auto* types = findChild<QComboBox*>(QStringLiteral("fileTypeCombo")))
+        connect(types, &QComboBox::currentIndexChanged, this, &CSaveAsDialog::typeChosen);
+    else
+        connect(this, &QFileDialog::filterSelected, this,
+                [this](const QString& filter) { typeChosen(nameFilters().indexOf(filter)); });
+    typeChosen(0);
+}
+
+CSaveAsDialog::~CSaveAsDialog() = default;
+
+JpegPropertyInfo CSaveAsDialog::writtenProperties() const {
+    JpegPropertyInfo props = sourceProps_;
+    if (orientationMark_)
+        SaveAsWriter::makeUpright(props);
+    return props;
+}
+
+void CSaveAsDialog::typeChosen(int index) {
+    panel_->setEnabled(index == 0);
+    // A name typed without extension gets that of the chosen type.
+    const QString suffix = suffixOf(nameFilters().value(index));
+    setDefaultSuffix(suffix.isEmpty() ? QString::fromLatin1(kDefaultSuffix) : suffix);
+}
+
+void CSaveAsDialog::showEvent(QShowEvent* event) {
+    QFileDialog::showEvent(event);
+    if (!estimated_) {
+        estimated_ = true;
+        panel_->estimate();
+    }
+}
+
+void CSaveAsDialog::done(int result) {
+    if (result != QDialog::Accepted) {
+        QFileDialog::done(result);
+        return;
+    }
+    const QString path = selectedFiles().value(0);
+    const int rc =
+        SaveAsWriter::save(picture_, writtenProperties(), path.toStdString(), panel_->quality());
+    saveResult_ = rc;
+    if (rc < 1) {
+        // The dialog stays, so another name or type can be chosen.
+        QString message = QString::fromUtf8(
+            res::format(res::IDS_FAILED_SAVE, QFileInfo(path).fileName().toUtf8().constData()));
+        if (rc < 0)
+            message += QLatin1Char('\n') + QString::fromUtf8(imaging::resultText(rc).c_str());
+        QMessageBox::warning(this, res::qtext(res::IDS_APP_TITLE), message);
+        return;
+    }
+    savedPath_ = path;
+    orientationMark_ = false;
+    QFileDialog::done(result);
+}
+
+} // namespace kamelo

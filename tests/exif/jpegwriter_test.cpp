@@ -1,0 +1,224 @@
+#include "exif/core/jpegsectionreader.h"
+#include "exif/jpegpropertyinfo.h"
+#include "imaging/geometryops.h"
+#include "imaging/picturefile.h"
+#include "imaging/resize.h"
+#include "tests/support/scratchdir.h"
+#include "tests/support/testdata.h"
+
+#include <gtest/gtest.h>
+
+#include <exiv2/exiv2.hpp>
+
+#include <cmath>
+#include <cstdio>
+#include <fstream>
+#include <map>
+#include <sstream>
+
+using namespace kamelo;
+
+namespace {
+
+// A picture with enough detail that the quality changes the size.
+imaging::Bitmap generatedPicture(int width, int height) {
+    imaging::Bitmap b;
+    b.create(width, height);
+    uint32_t seed = 12345;
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            seed = seed * 1103515245u + 12345u;
+            const uint32_t noise = (seed >> 16) & 0x3F;
+            const uint32_t r = uint32_t(x * 255 / width) ^ noise;
+            const uint32_t g = uint32_t(y * 255 / height);
+            const uint32_t bl = uint32_t((x + y) & 0xFF) ^ (noise << 1);
+            b.setPixel(x, y, (r & 0xFF) << 16 | (g & 0xFF) << 8 | (bl & 0xFF));
+        }
+    return b;
+}
+
+std::vector<uint8_t> fileBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// One row of camera/EXPECTED.tsv by column name.
+std::map<std::string, std::string> expectedRow(const std::string& file) {
+    std::ifstream in(kamelo::test::testDataFile("camera/EXPECTED.tsv"));
+    std::string line;
+    std::getline(in, line);
+    std::vector<std::string> header;
+    {
+        std::stringstream s(line);
+        for (std::string cell; std::getline(s, cell, '\t');)
+            header.push_back(cell);
+    }
+    while (std::getline(in, line)) {
+        std::stringstream s(line);
+        std::map<std::string, std::string> row;
+        size_t i = 0;
+        for (std::string cell; std::getline(s, cell, '\t') && i < header.size(); ++i)
+            row[header[i]] = cell;
+        if (row["file"] == file)
+            return row;
+    }
+    return {};
+}
+
+ExifImageInfo sectionInfo(const std::string& path) {
+    ExifImageInfo info;
+    JpegSectionReader reader(&info);
+    std::FILE* f = std::fopen(path.c_str(), "rb");
+    if (f) {
+        reader.readSections(f);
+        std::fclose(f);
+    }
+    return info;
+}
+
+// The value and type exiv2 finds under key, or none.
+struct TagSeen {
+    bool present = false;
+    Exiv2::TypeId type = Exiv2::invalidTypeId;
+    long value = 0;
+};
+TagSeen tagIn(const std::string& path, const char* key) {
+    TagSeen seen;
+    Exiv2::Image::AutoPtr image = Exiv2::ImageFactory::open(path);
+    image->readMetadata();
+    const Exiv2::ExifData& exif = image->exifData();
+    const auto it = exif.findKey(Exiv2::ExifKey(key));
+    if (it != exif.end()) {
+        seen.present = true;
+        seen.type = it->typeId();
+        seen.value = it->toLong(0);
+    }
+    return seen;
+}
+
+} // namespace
+
+TEST(JpegWriter, TheEstimateIsTheSavedFileByteForByte) {
+    const imaging::Bitmap picture = generatedPicture(331, 217);
+    kamelo::test::ScratchDir dir;
+    JpegPropertyInfo empty;
+    JpegPropertyInfo camera;
+    if (!kamelo::test::testDataDir().empty())
+        camera = JpegPropertyInfo::read(kamelo::test::testDataFile("camera/Canon_40D.jpg"));
+    for (const JpegPropertyInfo* props : {&empty, &camera}) {
+        size_t previous = 0;
+        for (int quality : {0, 50, 96, 100}) {
+            SCOPED_TRACE(quality);
+            std::vector<uint8_t> estimate;
+            ASSERT_EQ(props->encodeJpeg(picture, quality, estimate), 1);
+            const std::string out = dir.file("q" + std::to_string(quality) + ".jpg");
+            ASSERT_EQ(props->saveJpeg(picture, out, quality), 1);
+            EXPECT_EQ(fileBytes(out), estimate);
+            // A higher quality never gives a smaller file for this picture.
+            EXPECT_GT(estimate.size(), previous);
+            previous = estimate.size();
+        }
+    }
+}
+
+TEST(JpegWriter, AFailedEncodeLeavesNoBytesAndNoFile) {
+    JpegPropertyInfo props;
+    imaging::Bitmap none;
+    std::vector<uint8_t> out{1, 2, 3};
+    EXPECT_LT(props.encodeJpeg(none, 90, out), 1);
+    EXPECT_TRUE(out.empty());
+    kamelo::test::ScratchDir dir;
+    EXPECT_LT(props.saveJpeg(none, dir.file("none.jpg"), 90), 1);
+    EXPECT_FALSE(std::ifstream(dir.file("none.jpg")).good());
+}
+
+TEST(JpegWriter, SizeTagsGiveTheSavedPictureWithTheirTypeKept) {
+    KAMELO_REQUIRE_TESTDATA();
+    // Issue 508 says 3024 x 2268 in IFD0 and in the EXIF directory (as LONG)
+    // while its picture is 1 x 1.
+    const std::string source = kamelo::test::testDataFile("camera/Issue 508.jpg");
+    const JpegPropertyInfo props = JpegPropertyInfo::read(source);
+    ASSERT_TRUE(props.has(256));
+    ASSERT_TRUE(props.has(40962));
+    const imaging::Bitmap picture = generatedPicture(40, 30);
+    kamelo::test::ScratchDir dir;
+    const std::string out = dir.file("sized.jpg");
+    ASSERT_EQ(props.saveJpeg(picture, out, 80), 1);
+    for (const auto& [key, value] :
+         std::vector<std::pair<const char*, long>>{{"Exif.Image.ImageWidth", 40},
+                                                   {"Exif.Image.ImageLength", 30},
+                                                   {"Exif.Photo.PixelXDimension", 40},
+                                                   {"Exif.Photo.PixelYDimension", 30}}) {
+        SCOPED_TRACE(key);
+        const TagSeen seen = tagIn(out, key);
+        ASSERT_TRUE(seen.present);
+        EXPECT_EQ(seen.value, value);
+        EXPECT_EQ(seen.type, Exiv2::unsignedShort);
+    }
+    // The record itself still holds what the source said.
+    EXPECT_EQ(props.shortOr(256), 3024);
+}
+
+TEST(JpegWriter, AbsentSizeTagsStayAbsent) {
+    KAMELO_REQUIRE_TESTDATA();
+    // The Canon has the EXIF directory's sizes but no IFD0 ImageWidth.
+    const std::string source = kamelo::test::testDataFile("camera/Canon_40D.jpg");
+    const JpegPropertyInfo props = JpegPropertyInfo::read(source);
+    ASSERT_FALSE(props.has(256));
+    ASSERT_FALSE(props.has(257));
+    kamelo::test::ScratchDir dir;
+    const std::string out = dir.file("a.jpg");
+    ASSERT_EQ(props.saveJpeg(generatedPicture(17, 9), out, 90), 1);
+    EXPECT_FALSE(tagIn(out, "Exif.Image.ImageWidth").present);
+    EXPECT_FALSE(tagIn(out, "Exif.Image.ImageLength").present);
+    EXPECT_EQ(tagIn(out, "Exif.Photo.PixelXDimension").value, 17);
+    EXPECT_EQ(tagIn(out, "Exif.Photo.PixelYDimension").value, 9);
+    // Without any record nothing but Software is written.
+    const std::string plain = dir.file("plain.jpg");
+    ASSERT_EQ(JpegPropertyInfo().saveJpeg(generatedPicture(17, 9), plain, 90), 1);
+    EXPECT_FALSE(tagIn(plain, "Exif.Photo.PixelXDimension").present);
+}
+
+TEST(JpegWriter, CameraPicturesResizedOrTurnedKeepTheirCameraInformation) {
+    KAMELO_REQUIRE_TESTDATA();
+    kamelo::test::ScratchDir dir;
+    // Intel and Motorola files, SHORT and LONG sizes, one with two size
+    // components and one whose sizes are stored as 0.
+    for (const std::string name : {"Canon_40D.jpg", "Nikon D40.jpg", "Kodak_CX7530.jpg",
+                                   "32-lens_data.jpeg", "kodak-dc240.jpg", "Apple iPhone 5.jpg"}) {
+        SCOPED_TRACE(name);
+        const std::string source = kamelo::test::testDataFile("camera/" + name);
+        const std::map<std::string, std::string> expected = expectedRow(name);
+        ASSERT_FALSE(expected.empty());
+        imaging::Bitmap picture;
+        ASSERT_GE(imaging::PictureFile::load(source, picture), 1);
+        const int w = picture.width();
+        const int h = picture.height();
+        const JpegPropertyInfo props = JpegPropertyInfo::read(source);
+
+        // Half the size, then a quarter turn: the saved picture is h/2 x w/2.
+        ASSERT_GE(imaging::Resize::apply(picture, w / 2, h / 2, imaging::Resize::kResample), 1);
+        ASSERT_GE(imaging::GeometryOps::rotate(picture, 9000), 1);
+        ASSERT_EQ(picture.width(), h / 2);
+        ASSERT_EQ(picture.height(), w / 2);
+        const std::string out = dir.file("turned-" + name);
+        ASSERT_EQ(props.saveJpeg(picture, out, 85), 1);
+
+        const ExifImageInfo back = sectionInfo(out);
+        EXPECT_EQ(back.width, h / 2);
+        EXPECT_EQ(back.height, w / 2);
+        EXPECT_EQ(back.cameraMake, expected.at("Make"));
+        EXPECT_EQ(back.cameraModel, expected.at("Model"));
+        EXPECT_EQ(back.dateTime, expected.at("DateTimeOriginal"));
+        const std::string exposure = expected.at("ExposureTime");
+        if (exposure != "-") {
+            EXPECT_NEAR(back.exposureTime, std::stod(exposure), 1e-6);
+        }
+        if (expected.at("ExifImageWidth") != "-") {
+            EXPECT_EQ(tagIn(out, "Exif.Photo.PixelXDimension").value, h / 2);
+            EXPECT_EQ(tagIn(out, "Exif.Photo.PixelYDimension").value, w / 2);
+        }
+        const JpegPropertyInfo saved = JpegPropertyInfo::read(out);
+        EXPECT_EQ(saved.item(305)->text, "Halvern Kamelo 2.2");
+    }
+}
