@@ -333,7 +333,7 @@ void CShowFrame::saveAs() {
     const imaging::Bitmap& picture = app_.doc().displayed();
     if (current.isEmpty() || !picture.isAllocated())
         return;
-    CSaveAsDialog dialog(picture, current, view_->isModified(), this);
+    edit::CSaveAsDialog dialog(picture, current, view_->isModified(), this);
     // Every picture is shown turned upright from its EXIF orientation while
     // the setting asks for it; the editing tools' per-picture mark is the
     // other source of this flag, and what the dialog clears after writing.

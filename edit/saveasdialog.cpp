@@ -2,7 +2,6 @@
 
 #include "edit/saveasjpegpanel.h"
 #include "edit/saveaswriter.h"
-#include "imaging/result.h"
 #include "resources/qtstrings.h"
 
 #include <QComboBox>
@@ -10,7 +9,7 @@
 #include <QGridLayout>
 #include <QMessageBox>
 
-namespace kamelo {
+namespace kamelo::edit {
 
 namespace {
 
@@ -126,15 +125,16 @@ void CSaveAsDialog::done(int result) {
         return;
     }
     const QString path = selectedFiles().value(0);
-    const int rc =
-        SaveAsWriter::save(picture_, writtenProperties(), path.toStdString(), panel_->quality());
+    std::string reason;
+    const int rc = SaveAsWriter::save(picture_, writtenProperties(), path.toStdString(),
+                                      panel_->quality(), reason);
     saveResult_ = rc;
     if (rc < 1) {
-        // The dialog stays, so another name or type can be chosen.
+        // The dialog stays, so another name, type or folder can be chosen.
         QString message = QString::fromUtf8(
             res::format(res::IDS_FAILED_SAVE, QFileInfo(path).fileName().toUtf8().constData()));
-        if (rc < 0)
-            message += QLatin1Char('\n') + QString::fromUtf8(imaging::resultText(rc).c_str());
+        if (!reason.empty())
+            message += QLatin1Char('\n') + QString::fromStdString(reason);
         QMessageBox::warning(this, res::qtext(res::IDS_APP_TITLE), message);
         return;
     }
@@ -143,4 +143,4 @@ void CSaveAsDialog::done(int result) {
     QFileDialog::done(result);
 }
 
-} // namespace kamelo
+} // namespace kamelo::edit

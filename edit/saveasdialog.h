@@ -6,7 +6,7 @@
 #include <QFileDialog>
 #include <QStringList>
 
-namespace kamelo {
+namespace kamelo::edit {
 
 class SaveAsJpegPanel;
 
@@ -61,4 +61,4 @@ private:
     bool estimated_ = false;
 };
 
-} // namespace kamelo
+} // namespace kamelo::edit

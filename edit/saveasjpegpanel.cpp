@@ -11,7 +11,7 @@
 #include <QSlider>
 #include <QValidator>
 
-namespace kamelo {
+namespace kamelo::edit {
 
 namespace {
 
@@ -136,4 +136,4 @@ bool SaveAsJpegPanel::eventFilter(QObject* watched, QEvent* event) {
     return QGroupBox::eventFilter(watched, event);
 }
 
-} // namespace kamelo
+} // namespace kamelo::edit

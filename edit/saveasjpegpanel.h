@@ -9,7 +9,7 @@ class QLabel;
 class QLineEdit;
 class QSlider;
 
-namespace kamelo {
+namespace kamelo::edit {
 
 // The "JPEG 압축 옵션" group of Save As: the quality (0-100) on a slider and
 // in a digits-only edit, the picture file's size and the size a JPEG at the
@@ -58,4 +58,4 @@ private:
     bool followingEdit_ = false; // the slider moves because digits were typed
 };
 
-} // namespace kamelo
+} // namespace kamelo::edit

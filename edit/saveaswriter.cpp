@@ -1,10 +1,12 @@
 #include "saveaswriter.h"
 
+#include "imaging/core/filebytes.h"
 #include "imaging/core/savebyextension.h"
 #include "imaging/picturesaver.h"
 #include "imaging/result.h"
+#include "platform/fileerrortext.h"
 
-namespace kamelo {
+namespace kamelo::edit {
 
 JpegPropertyInfo SaveAsWriter::propertiesFor(const std::string& sourcePath, bool upright) {
     JpegPropertyInfo props = JpegPropertyInfo::read(sourcePath);
@@ -23,16 +25,23 @@ void SaveAsWriter::makeUpright(JpegPropertyInfo& props) {
 }
 
 int SaveAsWriter::save(const imaging::Bitmap& picture, const JpegPropertyInfo& props,
-                       const std::string& path, int jpegQuality) {
-    if (!picture.isAllocated())
-        return imaging::result::kNoBitmap;
+                       const std::string& path, int jpegQuality, std::string& reason) {
+    reason.clear();
     const int format = imaging::saveFormatForPath(path, imaging::SaveTable::Viewer);
     if (format == 0)
         return kNotSaved;
-    if (format == imaging::kJpegWriter)
-        return props.saveJpeg(picture, path, jpegQuality);
-    // The library's own writers at 24 bits and its best quality factor.
-    return imaging::PictureSaver::save(picture, path, format, 2);
+    int rc = imaging::result::kNoBitmap;
+    if (picture.isAllocated()) {
+        // The library's own writers at 24 bits take their best quality factor.
+        rc = format == imaging::kJpegWriter ? props.saveJpeg(picture, path, jpegQuality)
+                                            : imaging::PictureSaver::save(picture, path, format, 2);
+    }
+    if (rc < 1) {
+        // A refused write says why (a full disk, a read-only folder, ...).
+        const int error = rc == imaging::result::kFileWrite ? imaging::lastWriteError() : 0;
+        reason = error != 0 ? FileErrorText::reason(error).toStdString() : imaging::resultText(rc);
+    }
+    return rc;
 }
 
-} // namespace kamelo
+} // namespace kamelo::edit

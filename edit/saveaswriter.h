@@ -5,7 +5,7 @@
 
 #include <string>
 
-namespace kamelo {
+namespace kamelo::edit {
 
 // Writes the viewer's picture under the name chosen in Save As: the
 // extension picks the writer by the viewer's save table; a JPEG is written
@@ -24,9 +24,9 @@ public:
     static void makeUpright(JpegPropertyInfo& props);
 
     // 1 when written, kNotSaved, or an error code (an existing file at path
-    // is then as it was).
+    // is then as it was) with reason set to a Korean sentence.
     static int save(const imaging::Bitmap& picture, const JpegPropertyInfo& props,
-                    const std::string& path, int jpegQuality);
+                    const std::string& path, int jpegQuality, std::string& reason);
 };
 
-} // namespace kamelo
+} // namespace kamelo::edit

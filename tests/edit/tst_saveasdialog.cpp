@@ -31,10 +31,13 @@
 #include <QTimer>
 #include <QtTest>
 
+#include <csignal>
 #include <filesystem>
 #include <functional>
+#include <sys/resource.h>
 
 using namespace kamelo;
+using namespace kamelo::edit;
 namespace fs = std::filesystem;
 
 namespace {
@@ -456,6 +459,48 @@ private slots:
         // The dialog stays for another choice; nothing was written.
         QVERIFY(d.isVisible());
         QCOMPARE(filesIn(f.dir), QStringList{QStringLiteral("source.jpg")});
+        d.reject();
+    }
+
+    void aFailedWriteSaysWhyAndKeepsTheOldFile() {
+        kamelo::test::Watchdog dog(60);
+        Fixture f;
+        makeGeneratedSource(f);
+        const std::string existing = f.dir.file("keep.jpg");
+        kamelo::test::writeFile(existing, "old bytes");
+        CSaveAsDialog d(f.picture, f.source, false);
+        showAndActivate(d);
+        {
+            // A file-size limit fails the write the way a full disk does.
+            std::signal(SIGXFSZ, SIG_IGN);
+            rlimit before{};
+            ::getrlimit(RLIMIT_FSIZE, &before);
+            rlimit limit = before;
+            limit.rlim_cur = 4096;
+            ::setrlimit(RLIMIT_FSIZE, &limit);
+            MessageAnswer answers(QMessageBox::Yes); // replace, then the failure
+            saveUnder(d, QStringLiteral("keep.jpg"));
+            ::setrlimit(RLIMIT_FSIZE, &before);
+            QTRY_COMPARE(answers.texts.size(), 2);
+            QCOMPARE(answers.texts.at(1), QStringLiteral("'keep.jpg'을(를) 저장하지 못했습니다.\n"
+                                                         "디스크 공간이 부족합니다."));
+        }
+        QVERIFY(d.saveResult() < 0);
+        QVERIFY(d.isVisible());
+        QCOMPARE(kamelo::test::readFile(existing), std::string("old bytes"));
+        QCOMPARE(filesIn(f.dir),
+                 (QStringList{QStringLiteral("keep.jpg"), QStringLiteral("source.jpg")}));
+
+        // A folder that is not there.
+        {
+            MessageAnswer answer;
+            saveUnder(d, QStringLiteral("missing/x.png"));
+            QTRY_COMPARE(answer.texts.size(), 1);
+            QVERIFY(answer.texts.first().startsWith(
+                QStringLiteral("'x.png'을(를) 저장하지 못했습니다.\n")));
+        }
+        QVERIFY(d.isVisible());
+        QVERIFY(!fs::exists(f.dir.file("missing")));
         d.reject();
     }
 
