@@ -2,6 +2,8 @@
 // the estimate follows the quality at the right moments and is the size of
 // the file written, the panel works only for the Jpeg type, and the chosen
 // extension picks the writer.
+#include "app/commandids.h"
+#include "app/commandtable.h"
 #include "edit/saveasdialog.h"
 #include "edit/saveasjpegpanel.h"
 #include "exif/jpegpropertyinfo.h"
@@ -9,6 +11,7 @@
 #include "imaging/picturefile.h"
 #include "imaging/picturesaver.h"
 #include "resources/qtstrings.h"
+#include "tests/app/programrun.h"
 #include "tests/support/scratchdir.h"
 #include "tests/support/testdata.h"
 #include "tests/support/watchdog.h"
@@ -21,6 +24,8 @@
 #include <QDir>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRegularExpression>
@@ -137,9 +142,17 @@ void showAndActivate(CSaveAsDialog& d) {
 
 // Clicks into an edit and replaces its text by typing.
 void typeInto(QLineEdit* edit, const QString& text) {
-    // A message box that just closed may have left no window active.
-    edit->window()->activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(edit->window()));
+    // A message box or menu that just closed may have left another window
+    // active (there is no window manager to settle it).
+    QWidget* window = edit->window();
+    QVERIFY(QTest::qWaitFor(
+        [window] {
+            if (QApplication::activeWindow() == window)
+                return true;
+            window->activateWindow();
+            return false;
+        },
+        5000));
     QTest::mouseClick(edit, Qt::LeftButton);
     QCOMPARE(QApplication::focusWidget(), edit);
     QTest::keyClick(edit, Qt::Key_A, Qt::ControlModifier);
@@ -172,12 +185,40 @@ QStringList filesIn(const kamelo::test::ScratchDir& dir) {
         .entryList(QDir::Files | QDir::Hidden, QDir::Name);
 }
 
+// Runs steps on the Save As dialog once it is up (it runs modally, so
+// the steps come from the event loop it spins).
+class SaveAsDriver : public QObject {
+public:
+    explicit SaveAsDriver(std::function<void(CSaveAsDialog&)> steps) : steps_(std::move(steps)) {
+        timer_.setInterval(20);
+        connect(&timer_, &QTimer::timeout, this, [this] {
+            auto* d = qobject_cast<CSaveAsDialog*>(QApplication::activeModalWidget());
+            if (!d || !d->isVisible() || done)
+                return;
+            done = true;
+            timer_.stop();
+            steps_(*d);
+        });
+        timer_.start();
+    }
+    bool done = false;
+
+private:
+    std::function<void(CSaveAsDialog&)> steps_;
+    QTimer timer_;
+};
+
 } // namespace
 
 class TestSaveAsDialog : public QObject {
     Q_OBJECT
+    kamelo::test::ScratchDir home_;
 private slots:
-    void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
+    void initTestCase() {
+        QStandardPaths::setTestModeEnabled(true);
+        qputenv("HOME", QByteArray::fromStdString(home_.path()));
+        qputenv("XDG_DATA_HOME", QByteArray::fromStdString(home_.file("data")));
+    }
 
     void opensOnThePicturesFolderAndName() {
         kamelo::test::Watchdog dog(60);
@@ -528,6 +569,51 @@ private slots:
         imaging::FileInfo info;
         QVERIFY(imaging::PictureFile::readInfo(existing, info) >= 1);
         QCOMPARE(info.width, 360);
+    }
+
+    void theViewersSaveAsAddsThePictureToTheShownFolder() {
+        kamelo::test::Watchdog dog(120);
+        kamelo::test::ProgramRun r;
+        r.start();
+        QVERIFY(r.browsePhotos());
+        CThumbListCtrl* list = r.list();
+        list->selectIndex(r.row("b.png"));
+        list->currentView()->setFocus();
+        QTest::keyClick(kamelo::test::focused(), Qt::Key_Return);
+        CShowFrame* v = r.viewer();
+        QVERIFY(v);
+        QVERIFY(QTest::qWaitForWindowActive(v));
+        QCOMPARE(v->statusPane(1)->text(), QStringLiteral("2/3"));
+
+        // 파일 > 다른 이름으로 저장, from the keyboard.
+        int estimate = -1;
+        SaveAsDriver driver([&](CSaveAsDialog& d) {
+            QCOMPARE(QFileInfo(d.directory().absolutePath()).canonicalFilePath(),
+                     QFileInfo(r.photo()).canonicalFilePath());
+            QCOMPARE(nameEdit(d)->text(), QStringLiteral("b"));
+            QVERIFY(d.jpegPanel()->originalSizeLabel()->isVisibleTo(&d));
+            estimate = int(d.jpegPanel()->estimatedBytes());
+            saveUnder(d, QStringLiteral("b copy"));
+        });
+        QTest::keyClick(kamelo::test::focused(), Qt::Key_F, Qt::AltModifier);
+        QMenu* file = v->menuBar()->actions().value(0)->menu();
+        QTRY_VERIFY(file->isVisible());
+        QTest::keyClick(QApplication::activePopupWidget(), Qt::Key_A);
+        QTRY_VERIFY(driver.done);
+        QTRY_VERIFY(!QApplication::activeModalWidget());
+
+        const QString copy = r.photo("b copy.jpg");
+        QVERIFY(QFileInfo(copy).isFile());
+        QCOMPARE(QFileInfo(copy).size(), qint64(estimate));
+        imaging::FileInfo info;
+        QVERIFY(imaging::PictureFile::readInfo(copy.toStdString(), info) >= 1);
+        QCOMPARE(info.width, 40);
+        QCOMPARE(info.height, 30);
+        // One more picture to step to; the browser lists it too.
+        QCOMPARE(r.app->doc().list().count(), 4);
+        QCOMPARE(v->statusPane(1)->text(), QStringLiteral("2/4"));
+        QTRY_VERIFY(r.row("b copy.jpg") >= 0);
+        r.stop();
     }
 
     void orientationMarkWritesUprightAndIsCleared() {
