@@ -330,10 +330,9 @@ void CShowFrame::wireViewCommands() {
 
 void CShowFrame::saveAs() {
     const QString current = view_->currentPath();
-    const imaging::Bitmap& picture = app_.doc().displayed();
-    if (current.isEmpty() || !picture.isAllocated())
+    if (current.isEmpty() || !app_.doc().displayed().isAllocated())
         return;
-    edit::CSaveAsDialog dialog(picture, current, view_->isModified(), this);
+    edit::CSaveAsDialog dialog(app_.doc().displayed(), current, view_->isModified(), this);
     // Every picture is shown turned upright from its EXIF orientation while
     // the setting asks for it; the editing tools' per-picture mark is the
     // other source of this flag, and what the dialog clears after writing.

@@ -52,9 +52,9 @@ QStringList CSaveAsDialog::qtFilters(const QString& filterText) {
     return filters;
 }
 
-CSaveAsDialog::CSaveAsDialog(const imaging::Bitmap& picture, const QString& sourcePath,
-                             bool modified, QWidget* parent)
-    : QFileDialog(parent), picture_(picture),
+CSaveAsDialog::CSaveAsDialog(imaging::Bitmap picture, const QString& sourcePath, bool modified,
+                             QWidget* parent)
+    : QFileDialog(parent), picture_(std::move(picture)),
       sourceProps_(JpegPropertyInfo::read(sourcePath.toStdString())),
       panel_(new SaveAsJpegPanel(this)) {
     setObjectName(QStringLiteral("CSaveAsDialog"));

@@ -18,9 +18,11 @@ class SaveAsJpegPanel;
 class CSaveAsDialog : public QFileDialog {
     Q_OBJECT
 public:
-    // picture must outlive the dialog. modified: the picture differs from
-    // its file (the file's size is then not shown).
-    CSaveAsDialog(const imaging::Bitmap& picture, const QString& sourcePath, bool modified,
+    // The dialog keeps its own copy of picture: an animation of the viewer
+    // goes on drawing into the shown one while the dialog is open.
+    // modified: the picture differs from its file (whose size is then not
+    // shown).
+    CSaveAsDialog(imaging::Bitmap picture, const QString& sourcePath, bool modified,
                   QWidget* parent = nullptr);
     ~CSaveAsDialog() override;
 
@@ -52,7 +54,7 @@ private:
     // The properties a JPEG written now carries.
     JpegPropertyInfo writtenProperties() const;
 
-    const imaging::Bitmap& picture_;
+    const imaging::Bitmap picture_;
     JpegPropertyInfo sourceProps_;
     SaveAsJpegPanel* panel_;
     QString savedPath_;
