@@ -104,7 +104,8 @@ def folder():
         t_kn = run([CLI, "convert", *cli_args, "--jobs", str(CORES), "--out",
                     fresh(out + "-kn"), *sources])
         gm_out = fresh(out + "-gm")
-        t_gm = run(["gm", "mogrify", "-output-directory", gm_out, *gm_args, *sources])
+        t_gm = run(["gm", "mogrify", "-create-directories", "-output-directory", gm_out, *gm_args,
+                    *[os.path.basename(s) for s in sources]], cwd=src)
         vips_out = fresh(out + "-vips")
         start = time.perf_counter()
         for s in sources:

@@ -125,15 +125,23 @@ int decode(ByteView bytes, const LoadOptions& options, Bitmap& out) {
             palette.push_back(uint32_t(pal[i].red) << 16 | uint32_t(pal[i].green) << 8 |
                               pal[i].blue);
 
-    // Everything becomes 8-bit RGBA; the alpha is then laid onto white.
+    // Everything becomes 8-bit; a picture without any transparency is read
+    // straight into the bitmap's blue-green-red rows, others as RGBA whose
+    // alpha is then laid onto white.
+    const bool opaque =
+        !(type & PNG_COLOR_MASK_ALPHA) && !png_get_valid(s.png, s.info, PNG_INFO_tRNS);
     png_set_expand(s.png);
     png_set_scale_16(s.png);
     png_set_gray_to_rgb(s.png);
-    png_set_add_alpha(s.png, 0xFF, PNG_FILLER_AFTER);
+    if (opaque)
+        png_set_bgr(s.png);
+    else
+        png_set_add_alpha(s.png, 0xFF, PNG_FILLER_AFTER);
     const int passes = png_set_interlace_handling(s.png);
     png_read_update_info(s.png, s.info);
 
-    int rc = out.create(width, height);
+    // A picture read row by row in one pass sets every pixel itself.
+    int rc = passes <= 1 ? out.allocate(width, height) : out.create(width, height);
     if (rc != result::kSuccess)
         return rc;
     out.setSourceBitsPerPixel(sourceBits);
@@ -142,13 +150,18 @@ int decode(ByteView bytes, const LoadOptions& options, Bitmap& out) {
     resolutionOf(s.png, s.info, xr, yr);
     out.setResolution(xr, yr);
 
-    const size_t rowBytes = static_cast<size_t>(width) * 4;
+    const size_t rowBytes = static_cast<size_t>(width) * (opaque ? 3 : 4);
     const int band = std::max(1, options.bandRows);
     if (passes <= 1) {
-        rgba.resize(rowBytes);
+        if (!opaque)
+            rgba.resize(rowBytes);
         for (int y = 0; y < height; ++y) {
-            png_read_row(s.png, rgba.data(), nullptr);
-            rgbaRowToBgr(rgba.data(), out.row(y), width);
+            if (opaque) {
+                png_read_row(s.png, out.row(y), nullptr);
+            } else {
+                png_read_row(s.png, rgba.data(), nullptr);
+                rgbaRowToBgr(rgba.data(), out.row(y), width);
+            }
             if (options.onRows && ((y + 1) % band == 0 || y + 1 == height)) {
                 const int first = y - (y % band);
                 rc = options.onRows(out, first, y - first + 1, 0);
@@ -156,8 +169,18 @@ int decode(ByteView bytes, const LoadOptions& options, Bitmap& out) {
                     return rc;
             }
         }
+    } else if (opaque) {
+        // Adam7: each pass refines the whole picture, in place.
+        for (int p = 0; p < passes; ++p) {
+            for (int y = 0; y < height; ++y)
+                png_read_row(s.png, out.row(y), nullptr);
+            if (options.onRows && (options.reportPasses || p + 1 == passes)) {
+                rc = options.onRows(out, 0, height, p + 1 == passes ? 0 : p + 1);
+                if (rc < 1)
+                    return rc;
+            }
+        }
     } else {
-        // Adam7: each pass refines the whole picture.
         rgba.assign(rowBytes * height, 0xFF);
         for (int p = 0; p < passes; ++p) {
             for (int y = 0; y < height; ++y)
