@@ -8,6 +8,7 @@
 #include <array>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <thread>
 
 namespace kamelo::imaging::pngwriter {
@@ -43,6 +44,17 @@ uint8_t paeth(int a, int b, int c) {
     return uint8_t(pb <= pc ? b : c);
 }
 
+// A byte buffer that is not cleared when it grows: every byte used is
+// written first, and clearing tens of megabytes costs as much as filtering.
+struct Buffer {
+    std::unique_ptr<uint8_t[]> data;
+    size_t size = 0;
+    void resize(size_t n) {
+        data.reset(new uint8_t[n]);
+        size = n;
+    }
+};
+
 // One row as RGB, filtered; dest holds the filter byte and 3 * width bytes.
 void filterRow(const Bitmap& bitmap, int y, std::vector<uint8_t>& rgb, std::vector<uint8_t>& prev,
                std::array<std::vector<uint8_t>, 5>& trial, uint8_t* dest) {
@@ -55,42 +67,35 @@ void filterRow(const Bitmap& bitmap, int y, std::vector<uint8_t>& rgb, std::vect
     }
     if (y == 0)
         std::fill(prev.begin(), prev.end(), 0);
-    uint64_t bestSum = UINT64_MAX;
-    int best = 0;
-    for (int f = 0; f < 5; ++f) {
-        uint8_t* t = trial[size_t(f)].data();
-        uint64_t sum = 0;
-        for (size_t i = 0; i < n; ++i) {
-            const int a = i >= 3 ? rgb[i - 3] : 0;
-            const int b = prev[i];
-            const int c = i >= 3 ? prev[i - 3] : 0;
-            const int x = rgb[i];
-            uint8_t v = 0;
-            switch (f) {
-            case 0:
-                v = uint8_t(x);
-                break;
-            case 1:
-                v = uint8_t(x - a);
-                break;
-            case 2:
-                v = uint8_t(x - b);
-                break;
-            case 3:
-                v = uint8_t(x - ((a + b) >> 1));
-                break;
-            default:
-                v = uint8_t(x - paeth(a, b, c));
-                break;
-            }
-            t[i] = v;
-            sum += v < 128 ? v : 256 - v;
-        }
-        if (sum < bestSum) {
-            bestSum = sum;
-            best = f;
-        }
+    // All five filters in one pass; the row takes the one whose bytes, read
+    // as signed, add up to the least.
+    uint8_t* t0 = trial[0].data();
+    uint8_t* t1 = trial[1].data();
+    uint8_t* t2 = trial[2].data();
+    uint8_t* t3 = trial[3].data();
+    uint8_t* t4 = trial[4].data();
+    uint64_t sums[5] = {0, 0, 0, 0, 0};
+    const auto cost = [](uint8_t v) { return uint32_t(v < 128 ? v : 256 - v); };
+    for (size_t i = 0; i < n; ++i) {
+        const int a = i >= 3 ? rgb[i - 3] : 0;
+        const int b = prev[i];
+        const int c = i >= 3 ? prev[i - 3] : 0;
+        const int x = rgb[i];
+        t0[i] = uint8_t(x);
+        t1[i] = uint8_t(x - a);
+        t2[i] = uint8_t(x - b);
+        t3[i] = uint8_t(x - ((a + b) >> 1));
+        t4[i] = uint8_t(x - paeth(a, b, c));
+        sums[0] += cost(t0[i]);
+        sums[1] += cost(t1[i]);
+        sums[2] += cost(t2[i]);
+        sums[3] += cost(t3[i]);
+        sums[4] += cost(t4[i]);
     }
+    int best = 0;
+    for (int f = 1; f < 5; ++f)
+        if (sums[f] < sums[best])
+            best = f;
     dest[0] = uint8_t(best);
     std::memcpy(dest + 1, trial[size_t(best)].data(), n);
     prev.swap(rgb);
@@ -99,7 +104,7 @@ void filterRow(const Bitmap& bitmap, int y, std::vector<uint8_t>& rgb, std::vect
 
 // Filters rows [first, last) into out; the row before first is read to
 // seed the filters.
-void filterRows(const Bitmap& bitmap, int first, int last, std::vector<uint8_t>& out) {
+void filterRows(const Bitmap& bitmap, int first, int last, Buffer& out) {
     const size_t n = size_t(bitmap.width()) * 3;
     std::vector<uint8_t> rgb(n), prev(n, 0);
     std::array<std::vector<uint8_t>, 5> trial;
@@ -115,13 +120,14 @@ void filterRows(const Bitmap& bitmap, int first, int last, std::vector<uint8_t>&
     }
     out.resize(size_t(last - first) * (n + 1));
     for (int y = first; y < last; ++y)
-        filterRow(bitmap, y, rgb, prev, trial, out.data() + size_t(y - first) * (n + 1));
+        filterRow(bitmap, y, rgb, prev, trial, out.data.get() + size_t(y - first) * (n + 1));
 }
 
 struct Band {
     int first = 0;
     int last = 0;
-    std::vector<uint8_t> deflated;
+    Buffer deflated;
+    size_t deflatedSize = 0;
     uLong adler = 1;
     size_t length = 0;
     bool ok = false;
@@ -132,28 +138,28 @@ void deflateBand(const Bitmap& bitmap, Band& band, bool final) {
     // The rows before the band, filtered the same way, prime the window.
     const int primeRows =
         band.first == 0 ? 0 : std::min(band.first, int((kWindow + rowBytes - 1) / rowBytes));
-    std::vector<uint8_t> filtered;
+    Buffer filtered;
     filterRows(bitmap, band.first - primeRows, band.last, filtered);
     const size_t primeBytes = size_t(primeRows) * rowBytes;
-    const uint8_t* data = filtered.data() + primeBytes;
-    band.length = filtered.size() - primeBytes;
+    const uint8_t* data = filtered.data.get() + primeBytes;
+    band.length = filtered.size - primeBytes;
     band.adler = adler32(1, data, uInt(band.length));
 
     z_stream z{};
-    if (deflateInit2(&z, kLevel, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY) != Z_OK)
+    if (deflateInit2(&z, kLevel, Z_DEFLATED, -15, 8, Z_FILTERED) != Z_OK)
         return;
     if (primeBytes) {
         const size_t dict = std::min(primeBytes, kWindow);
-        deflateSetDictionary(&z, filtered.data() + primeBytes - dict, uInt(dict));
+        deflateSetDictionary(&z, filtered.data.get() + primeBytes - dict, uInt(dict));
     }
     band.deflated.resize(deflateBound(&z, uLong(band.length)) + 16);
     z.next_in = const_cast<Bytef*>(data);
     z.avail_in = uInt(band.length);
-    z.next_out = band.deflated.data();
-    z.avail_out = uInt(band.deflated.size());
+    z.next_out = band.deflated.data.get();
+    z.avail_out = uInt(band.deflated.size);
     const int rc = deflate(&z, final ? Z_FINISH : Z_SYNC_FLUSH);
     band.ok = final ? rc == Z_STREAM_END : rc == Z_OK && z.avail_in == 0;
-    band.deflated.resize(band.deflated.size() - z.avail_out);
+    band.deflatedSize = band.deflated.size - z.avail_out;
     deflateEnd(&z);
 }
 
@@ -200,7 +206,7 @@ int encode(const Bitmap& bitmap, std::vector<uint8_t>& out, int threads) {
             if (!b.ok)
                 return result::kNoMemory;
             adler = adler32_combine(adler, b.adler, z_off_t(b.length));
-            idat.insert(idat.end(), b.deflated.begin(), b.deflated.end());
+            idat.insert(idat.end(), b.deflated.data.get(), b.deflated.data.get() + b.deflatedSize);
         }
         put32(idat, uint32_t(adler));
         // IDAT chunks of at most 1 MB, as most writers make them.
