@@ -22,6 +22,7 @@
 #include "edit/batchhandover.h"
 #include "edit/conversioncommands.h"
 #include "exif/exifdialog.h"
+#include "print/printcontroller.h"
 #include "resources/qtstrings.h"
 #include "viewer/eyedoc.h"
 
@@ -278,6 +279,16 @@ void CMainFrame::buildCommands() {
         return i >= 0 && !l->isFolderAt(i) && l->isPictureAt(i);
     });
     c.setHandler(kAppExit, [this] { close(); });
+    auto* printing = new PrintController(this, app_.store(), app_.printFileList());
+    c.setHandler(kPrint, [this, printing] {
+        const CThumbListCtrl* l = browse_->list();
+        std::vector<std::string> paths;
+        for (int i : l->selectedIndexes())
+            if (i > 0 && !l->isFolderAt(i))
+                paths.push_back(l->pathAt(i).toStdString());
+        printing->print(paths);
+    });
+    c.setRule(kPrint, [this] { return focusTarget() == Focus::List && listRule(false); });
     CThumbListCtrl* list = browse_->list();
     c.setHandler(kThumbnailView, [list] { list->setViewType(0); });
     c.setHandler(kDetailsView, [list] { list->setViewType(1); });

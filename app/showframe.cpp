@@ -21,6 +21,7 @@
 #include "exif/exifdialog.h"
 #include "imaging/picturefile.h"
 #include "imaging/result.h"
+#include "print/printcontroller.h"
 #include "resources/qtstrings.h"
 #include "viewer/core/zoomrules.h"
 #include "viewer/eyedoc.h"
@@ -192,6 +193,13 @@ void CShowFrame::buildCommands() {
     c.setHandler(kConvert, [this] { convertShown(); });
     wireBatchHandOver();
     c.setRule(kConvert, [this] { return !view_->editLock() && view_->hasPicture(); });
+    // The viewer prints the picture it shows, wherever paging has gone.
+    auto* printing = new PrintController(this, app_.store(), app_.printFileList());
+    c.setHandler(kViewerPrint, [this, printing] {
+        const std::string path = app_.doc().list().currentPath();
+        printing->print(path.empty() ? std::vector<std::string>{} : std::vector{path});
+    });
+    c.setRule(kViewerPrint, [this] { return view_->hasPicture() && !view_->editLock(); });
 }
 
 void CShowFrame::wireBatchHandOver() {

@@ -3,6 +3,7 @@
 #include "cli/convertcommand.h"
 #include "cli/exifcommand.h"
 #include "cli/imagecommand.h"
+#include "cli/printcommand.h"
 #include "cli/settingscommand.h"
 #include "cli/thumbscommand.h"
 
@@ -50,7 +51,8 @@ int run(int argc, char* argv[]) {
         return 0;
     const bool thumbs = !args.empty() && (args[0] == "thumbs" || args[0] == "cache");
     const bool convert = !args.empty() && args[0] == "convert";
-    if (!args.empty() && (args[0] == "settings" || thumbs || convert)) {
+    const bool print = !args.empty() && args[0] == "print";
+    if (!args.empty() && (args[0] == "settings" || thumbs || convert || print)) {
         kamelo::SettingsStore store(dbPath.empty() ? kamelo::SettingsStore::defaultPath() : dbPath);
         if (store.openStatus() == kamelo::StoreOpenStatus::RecoveredFromDamage)
             std::cerr << "손상된 설정 파일을 옮겨 두었습니다: " << store.damagedCopyPath() << "\n";
@@ -69,6 +71,8 @@ int run(int argc, char* argv[]) {
             qputenv("QT_QPA_PLATFORM", "offscreen");
         QApplication app(argc, argv);
         const std::vector<std::string> rest(args.begin() + 1, args.end());
+        if (print)
+            return kamelo::runPrintCommand(store, rest, std::cout, std::cerr);
         return args[0] == "thumbs" ? kamelo::runThumbsCommand(store, rest, std::cout, std::cerr)
                                    : kamelo::runCacheCommand(store, rest, std::cout, std::cerr);
     }
