@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <fstream>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -87,7 +88,7 @@ public:
         }
         int code = 0;
         const std::string out = runCommand(std::string("lpadmin -p ") + kQueue + " -v " +
-                                               shellQuote("file://" + output()) + " -m " +
+                                               shellQuote("file://" + output()) + " -P " +
                                                shellQuote(kPpd) + " -E 2>&1 && lpadmin -d " +
                                                kQueue + " 2>&1",
                                            &code);
@@ -148,6 +149,8 @@ TEST(PrintCups, SheetOnAPrivateQueueAndNoPrinterAfterwards) {
     // cupsd refuses long socket paths; a short folder of its own.
     char shortRoot[] = "/tmp/kcupsXXXXXX";
     ASSERT_NE(mkdtemp(shortRoot), nullptr);
+    // The filters run as the lp user and must reach the spool folder.
+    ::chmod(shortRoot, 0755);
     struct Remove {
         std::string path;
         ~Remove() { std::filesystem::remove_all(path); }

@@ -47,6 +47,11 @@ void typeInto(QAbstractSpinBox* box, const QString& text) {
     QTest::keyClick(box, Qt::Key_Tab);
 }
 
+// A radio button takes clicks on its mark and text only: click the mark.
+void clickRadio(QRadioButton* radio) {
+    QTest::mouseClick(radio, Qt::LeftButton, {}, QPoint(8, radio->height() / 2));
+}
+
 } // namespace
 
 class TestPrintDialog : public QObject {
@@ -102,7 +107,7 @@ private slots:
         QVERIFY(whole->isVisible());
         QVERIFY(!sheet->isVisible());
         QCOMPARE(child<QLabel>(d.get(), "pageLabel")->text(), QStringLiteral("1/3"));
-        QTest::mouseClick(child<QRadioButton>(d.get(), "radioSheet"), Qt::LeftButton);
+        clickRadio(child<QRadioButton>(d.get(), "radioSheet"));
         QVERIFY(!whole->isVisible());
         QVERIFY(sheet->isVisible());
         QCOMPARE(child<QLabel>(d.get(), "pageLabel")->text(), QStringLiteral("1/1"));
@@ -120,13 +125,13 @@ private slots:
         auto d = open(1);
         auto* width = child<QDoubleSpinBox>(d.get(), "userWidth");
         QVERIFY(!width->isEnabled());
-        QTest::mouseClick(child<QRadioButton>(d.get(), "size5"), Qt::LeftButton);
+        clickRadio(child<QRadioButton>(d.get(), "size5"));
         QVERIFY(width->isEnabled());
         typeInto(width, QStringLiteral("88.5"));
         typeInto(child<QDoubleSpinBox>(d.get(), "userHeight"), QStringLiteral("120"));
         QCOMPARE(d->job().settings.size, PrintSize::Custom);
         QCOMPARE(d->job().settings.userWidth, 88.5);
-        QTest::mouseClick(child<QRadioButton>(d.get(), "size2"), Qt::LeftButton);
+        clickRadio(child<QRadioButton>(d.get(), "size2"));
         QVERIFY(!width->isEnabled());
         QCOMPARE(d->job().settings.size, PrintSize::Size4x6);
     }
@@ -134,7 +139,7 @@ private slots:
     void pagingAndTheColumnSlider() {
         test::Watchdog dog(60);
         auto d = open(21);
-        QTest::mouseClick(child<QRadioButton>(d.get(), "radioSheet"), Qt::LeftButton);
+        clickRadio(child<QRadioButton>(d.get(), "radioSheet"));
         auto* label = child<QLabel>(d.get(), "pageLabel");
         QCOMPARE(label->text(), QStringLiteral("1/2"));
         auto* next = child<QPushButton>(d.get(), "nextPage");
@@ -169,7 +174,7 @@ private slots:
         test::Watchdog dog(60);
         auto d = open(2);
         typeInto(child<QSpinBox>(d.get(), "leftMargin"), QStringLiteral("20"));
-        QTest::mouseClick(child<QRadioButton>(d.get(), "radioSheet"), Qt::LeftButton);
+        clickRadio(child<QRadioButton>(d.get(), "radioSheet"));
         QTest::mouseClick(child<QPushButton>(d.get(), "printButton"), Qt::LeftButton);
         QCOMPARE(d->result(), int(QDialog::Accepted));
         QVERIFY(d->previewWorker()->stopped());
@@ -181,7 +186,7 @@ private slots:
     void refusesSettingsWithoutRoom() {
         test::Watchdog dog(60);
         auto d = open(2);
-        QTest::mouseClick(child<QRadioButton>(d.get(), "radioSheet"), Qt::LeftButton);
+        clickRadio(child<QRadioButton>(d.get(), "radioSheet"));
         typeInto(child<QSpinBox>(d.get(), "leftMargin"), QStringLiteral("100"));
         typeInto(child<QSpinBox>(d.get(), "rightMargin"), QStringLiteral("110"));
         QString shown;
