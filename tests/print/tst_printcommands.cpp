@@ -1,0 +1,181 @@
+// The print commands of both frames, driven with real keys: without a
+// printer, with a private CUPS queue, the browser's selection and the
+// viewer's shown picture.
+#define QTEST_QPA_MOUSE_HANDLING
+
+#include "app/commandids.h"
+#include "app/commandtable.h"
+#include "print/printdialog.h"
+#include "privatecups.h"
+#include "tests/app/programrun.h"
+
+#include <QMessageBox>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QPushButton>
+
+#include <unistd.h>
+
+using namespace kamelo;
+using namespace kamelo::test;
+
+namespace {
+
+void clickItem(CThumbListCtrl* list, int row, Qt::KeyboardModifiers mods = {}) {
+    QAbstractItemView* v = list->currentView();
+    const QRect r = v->visualRect(list->model()->index(row, 0));
+    // Apart enough not to make a double click.
+    QTest::qWait(QApplication::doubleClickInterval() + 50);
+    QTest::mouseClick(v->viewport(), Qt::LeftButton, mods, r.center());
+}
+
+// Answers the modal windows that open: message boxes are noted and closed,
+// the print dialog is handed to a callback.
+class Answerer : public QObject {
+public:
+    std::function<void(PrintDialog*)> onPrintDialog;
+    std::function<void(QPrintDialog*)> onPlatformDialog;
+    QStringList messages;
+    int printDialogs = 0;
+
+    Answerer() {
+        timer_.setInterval(30);
+        connect(&timer_, &QTimer::timeout, this, [this] {
+            QWidget* w = QApplication::activeModalWidget();
+            if (!w || w == busy_)
+                return;
+            busy_ = w;
+            if (auto* box = qobject_cast<QMessageBox*>(w)) {
+                messages.append(box->text());
+                QTest::keyClick(box, Qt::Key_Return);
+            } else if (auto* d = qobject_cast<PrintDialog*>(w)) {
+                ++printDialogs;
+                if (onPrintDialog)
+                    onPrintDialog(d);
+                else
+                    d->reject();
+            } else if (auto* p = qobject_cast<QPrintDialog*>(w)) {
+                if (onPlatformDialog)
+                    onPlatformDialog(p);
+                else
+                    p->reject();
+            }
+            busy_ = nullptr;
+        });
+        timer_.start();
+    }
+
+private:
+    QTimer timer_;
+    QWidget* busy_ = nullptr;
+};
+
+} // namespace
+
+class TestPrintCommands : public QObject {
+    Q_OBJECT
+    ScratchDir home_;
+    CupsFolder folder_;
+
+private slots:
+    void initTestCase() {
+        // libcups takes the server once per process: every test uses the
+        // private scheduler's socket, running or not.
+        qputenv("CUPS_SERVER", QByteArray::fromStdString(folder_.path + "/run/cups.sock"));
+        qputenv("HOME", QByteArray::fromStdString(home_.path()));
+        qputenv("XDG_DATA_HOME", QByteArray::fromStdString(home_.file("data")));
+        alarm(150);
+    }
+
+    void thePrivateQueuePrintsTheSelectionAndTheShownPicture() {
+        PrivateCups cups(folder_.path);
+        const std::string why = folder_.path.empty() ? "no scratch folder" : cups.start();
+        if (!why.empty())
+            QSKIP(qPrintable(QStringLiteral("no private CUPS scheduler: ") +
+                             QString::fromStdString(why)));
+        ProgramRun r;
+        // The list shows other files too, so that one can be selected.
+        r.preset([](SettingsStore& s) { s.setInt("General", "Only Pictures", 0); });
+        r.start();
+        QVERIFY(r.browsePhotos());
+        CThumbListCtrl* list = r.list();
+        QVERIFY(r.row("notes.txt") > 0);
+        clickItem(list, r.row("a.png"));
+        clickItem(list, r.row("c.png"), Qt::ControlModifier);
+        clickItem(list, r.row("notes.txt"), Qt::ControlModifier);
+        QTRY_COMPARE(list->selectedIndexes().size(), 3);
+
+        // Cancelled: the list held the pictures only, in list order, and is emptied.
+        Answerer answer;
+        std::vector<std::string> seen;
+        answer.onPrintDialog = [&](PrintDialog* d) {
+            seen = r.app->printFileList();
+            QTest::mouseClick(d->findChild<QPushButton*>(QStringLiteral("cancelButton")),
+                              Qt::LeftButton);
+        };
+        QTest::keyClick(focused(), Qt::Key_P, Qt::ControlModifier);
+        QTRY_COMPARE(answer.printDialogs, 1);
+        QCOMPARE(seen, (std::vector<std::string>{r.photo("a.png").toStdString(),
+                                                 r.photo("c.png").toStdString()}));
+        QTRY_VERIFY(r.app->printFileList().empty());
+        // The frame has the keyboard again once the dialog is gone.
+        QApplication::setActiveWindow(r.frame());
+        QTRY_VERIFY(QApplication::focusWidget());
+
+        // Printed: the dialog's button, then the platform's dialog with Return.
+        answer.onPrintDialog = [](PrintDialog* d) {
+            QTest::mouseClick(d->findChild<QPushButton*>(QStringLiteral("printButton")),
+                              Qt::LeftButton);
+        };
+        QString title;
+        answer.onPlatformDialog = [&title](QPrintDialog* p) {
+            title = p->printer()->docName();
+            QWidget* key = p->focusWidget() ? p->focusWidget() : p;
+            QTest::keyClick(key, Qt::Key_Return);
+        };
+        QTest::keyClick(focused(), Qt::Key_P, Qt::ControlModifier);
+        QTRY_COMPARE(answer.printDialogs, 2);
+        QTRY_COMPARE(title, QStringLiteral("a.png외 1개"));
+        QVERIFY(cups.waitIdle());
+        QCOMPARE(QString::fromStdString(pdfInfoField(cups.output(), "Pages")), QStringLiteral("2"));
+        QVERIFY(r.app->printFileList().empty());
+        QVERIFY(answer.messages.isEmpty());
+
+        // The viewer prints the picture it shows after paging.
+        std::filesystem::remove(cups.output());
+        QApplication::setActiveWindow(r.frame());
+        clickItem(list, r.row("a.png"));
+        QTest::keyClick(focused(), Qt::Key_Return);
+        CShowFrame* viewer = r.viewer();
+        QVERIFY(viewer);
+        QTest::keyClick(focused(), Qt::Key_Space);
+        QTRY_COMPARE(QString::fromStdString(r.app->doc().list().currentPath()),
+                     r.photo("b.png"));
+        title.clear();
+        QTRY_VERIFY(viewer->commands()->action(cmd::kViewerPrint)->isEnabled());
+        QTRY_VERIFY(QApplication::focusWidget());
+        QTest::keyClick(focused(), Qt::Key_P, Qt::ControlModifier);
+        QTRY_COMPARE(title, QStringLiteral("b.png"));
+        QVERIFY(cups.waitIdle());
+        QCOMPARE(QString::fromStdString(pdfInfoField(cups.output(), "Pages")), QStringLiteral("1"));
+        r.stop();
+    }
+
+    void withoutAPrinterNothingOpens() {
+        // The same socket as the queue above, with no scheduler behind it now.
+        ProgramRun r;
+        r.start();
+        QVERIFY(r.browsePhotos());
+        clickItem(r.list(), r.row("a.png"));
+        QTRY_VERIFY(r.frame()->commands()->action(cmd::kPrint)->isEnabled());
+        Answerer answer;
+        QTest::keyClick(focused(), Qt::Key_P, Qt::ControlModifier);
+        QTRY_COMPARE(answer.messages, QStringList{QStringLiteral("설치된 프린터가 없습니다.")});
+        QCOMPARE(answer.printDialogs, 0);
+        QVERIFY(r.app->printFileList().empty());
+        r.stop();
+    }
+};
+
+QTEST_MAIN(TestPrintCommands)
+#include "tst_printcommands.moc"
