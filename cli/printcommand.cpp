@@ -54,9 +54,11 @@ bool parseMargins(const std::string& s, PrintSettings& p) {
 }
 
 bool parseSize(const std::string& s, PrintSettings& p) {
-    static const std::pair<const char*, PrintSize> named[] = {
-        {"fit", PrintSize::FitPage}, {"3x5", PrintSize::Size3x5}, {"4x6", PrintSize::Size4x6},
-        {"5x7", PrintSize::Size5x7}, {"10x8", PrintSize::Size10x8}};
+    static const std::pair<const char*, PrintSize> named[] = {{"fit", PrintSize::FitPage},
+                                                              {"3x5", PrintSize::Size3x5},
+                                                              {"4x6", PrintSize::Size4x6},
+                                                              {"5x7", PrintSize::Size5x7},
+                                                              {"10x8", PrintSize::Size10x8}};
     for (const auto& [name, size] : named)
         if (s == name) {
             p.size = size;
@@ -155,8 +157,8 @@ int runPrintCommand(const SettingsStore& store, const std::vector<std::string>& 
         printer.setOutputFileName(QString::fromStdString(pdf));
         // Enough for photographs, and the file stays small.
         printer.setResolution(300);
-        printer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait,
-                                          QMarginsF(0, 0, 0, 0)));
+        printer.setPageLayout(
+            QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF(0, 0, 0, 0)));
     } else {
         if (QPrinterInfo::availablePrinterNames().isEmpty()) {
             err << res::text(res::IDS_MSG_NO_PRINTER) << "\n";

@@ -54,8 +54,8 @@ void markFailure(QPainter& p, const PixelRect& place, const std::string& path) {
 
 QString captionFor(const PrintSettings& s, const std::string& path, PictureReader& reader) {
     const std::string name = std::filesystem::path(path).filename().string();
-    const bool wantsDate = s.caption.find(res::text(res::IDS_PRINT_TOKEN_DATE_TAKEN)) !=
-                           std::string::npos;
+    const bool wantsDate =
+        s.caption.find(res::text(res::IDS_PRINT_TOKEN_DATE_TAKEN)) != std::string::npos;
     return QString::fromStdString(
         CaptionTemplate::expand(s.caption, name, wantsDate ? reader.dateTaken(path) : ""));
 }
@@ -95,8 +95,8 @@ PageRenderer::Result PageRenderer::render(QPainter& p, const PrintJob& job,
             const std::string& path = job.files[first + i];
             int w = 0, h = 0;
             const bool known = reader.size(path, w, h);
-            const SheetCell cell = SheetPlacement::place(layout, map, i / s.columnCount,
-                                                         i % s.columnCount, w, h);
+            const SheetCell cell =
+                SheetPlacement::place(layout, map, i / s.columnCount, i % s.columnCount, w, h);
             if (s.thumbnailFrame) {
                 p.fillRect(toQRect(cell.band), PrintFont::color(s.thumbnailFrameColor));
                 if (s.frameEdge == 1)
@@ -107,7 +107,7 @@ PageRenderer::Result PageRenderer::render(QPainter& p, const PrintJob& job,
             QImage picture;
             if (known && !cell.picture.empty() &&
                 reader.read(path, {0, 0, w, h}, cell.picture.width(), cell.picture.height(),
-                             picture))
+                            picture))
                 p.drawImage(toQRect(cell.picture), picture);
             else if (!known || !cell.picture.empty()) {
                 markFailure(p, cell.band, path);

@@ -54,8 +54,8 @@ bool FilePictureReader::read(const std::string& path, const SourceRect& source, 
     const int orientation = picturesUpright() ? imaging::Orientation::read(path) : 1;
     if (imaging::Orientation::makeUpright(picture, orientation) < 1)
         return false;
-    const bool whole = source.x == 0 && source.y == 0 && source.width == fullW &&
-                       source.height == fullH;
+    const bool whole =
+        source.x == 0 && source.y == 0 && source.width == fullW && source.height == fullH;
     if (!whole) {
         // The source rectangle is in full-size pixels; the picture may be reduced.
         const double fx = double(picture.width()) / fullW, fy = double(picture.height()) / fullH;

@@ -74,8 +74,8 @@ void PrintController::runJob(const PrintJob& job) {
         return;
     // The paper may have changed in the platform's dialog: the layout is
     // made again for it (the settings are in millimetres).
-    if (const PrintRefusal r = checkPrintable(job.settings, PrinterGeometry::of(printer),
-                                              printer.copyCount())) {
+    if (const PrintRefusal r =
+            checkPrintable(job.settings, PrinterGeometry::of(printer), printer.copyCount())) {
         message(QString::fromStdString(refusalMessage(r)));
         return;
     }

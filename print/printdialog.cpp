@@ -73,8 +73,8 @@ PrintDialog::PrintDialog(std::vector<std::string> files, const PrinterPage& page
     else
         job_.settings.faceName = std::string(res::text(res::IDS_FONT_GULIM));
     job_.settings.clampToPage(page.geometry);
-    worker_ = std::make_unique<PrintPreviewWorker>(
-        reader ? reader : std::make_shared<FilePictureReader>());
+    worker_ = std::make_unique<PrintPreviewWorker>(reader ? reader
+                                                          : std::make_shared<FilePictureReader>());
     connect(worker_.get(), &PrintPreviewWorker::rendered, this,
             [this](quint64 g, const QImage& image, const QStringList&) { showPreview(g, image); });
     setWindowTitle(res::qtext(res::IDS_PRINT_BUTTON));
@@ -435,9 +435,9 @@ void PrintDialog::showPreview(quint64 generation, const QImage& image) {
     shown_ = generation;
     preview_ = image;
     static_cast<PreviewBox*>(previewBox_)
-        ->setImage(image, previewFrame(kPreviewSize.width(), kPreviewSize.height(),
-                                       printerPage_.geometry)
-                              .paper);
+        ->setImage(
+            image,
+            previewFrame(kPreviewSize.width(), kPreviewSize.height(), printerPage_.geometry).paper);
 }
 
 void PrintDialog::turnPage(int delta) {

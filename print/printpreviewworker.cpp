@@ -105,8 +105,8 @@ void PrintPreviewWorker::run(std::shared_ptr<State> s) {
         }
         QStringList failed;
         const QImage image = renderPreview(
-            job, page, pageNumber, box, *s->reader,
-            [&] { return s->stop || s->latest != g; }, &failed);
+            job, page, pageNumber, box, *s->reader, [&] { return s->stop || s->latest != g; },
+            &failed);
         std::lock_guard<std::mutex> lock(s->mutex);
         if (s->stop)
             break;

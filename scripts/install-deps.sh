@@ -15,6 +15,7 @@ fonts-nanum fonts-noto-cjk fontconfig
 xvfb xauth
 xdotool openbox x11-utils
 desktop-file-utils appstream dpkg-dev lintian man-db bsdextrautils file
+cups cups-client cups-filters poppler-utils
 "
 
 missing=""

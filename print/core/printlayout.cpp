@@ -177,14 +177,13 @@ int PrintLayout::maxRows() const {
 }
 
 int PrintLayout::maxHorzSpace() const {
-    return std::max(0, static_cast<int>(page_.pageWidth() / 100) /
-                               std::max(1, settings_.columnCount) -
-                           3);
+    return std::max(
+        0, static_cast<int>(page_.pageWidth() / 100) / std::max(1, settings_.columnCount) - 3);
 }
 
 int PrintLayout::maxVertSpace() const {
-    return std::max(0, static_cast<int>(page_.pageHeight() / 100) / std::max(1, settings_.rowCount) -
-                           3);
+    return std::max(
+        0, static_cast<int>(page_.pageHeight() / 100) / std::max(1, settings_.rowCount) - 3);
 }
 
 double PrintLayout::maxHorzFrameMargin() const {
@@ -289,8 +288,8 @@ PrintRefusal checkPrintable(const PrintSettings& s, const PageGeometry& page, in
     if (!s.sheet()) {
         if (s.size == PrintSize::Custom && (!(s.userWidth > 0) || !(s.userHeight > 0)))
             return {IDS_PRINT_BAD_CUSTOM_SIZE};
-        const double texts = (s.drawHeader ? 1 : 0) + (s.drawCaption ? 1 : 0) +
-                             (s.drawFooter ? 1 : 0);
+        const double texts =
+            (s.drawHeader ? 1 : 0) + (s.drawCaption ? 1 : 0) + (s.drawFooter ? 1 : 0);
         if (content.width() <= 0 || content.height() - texts * layout.lineHeight() <= 0)
             return {IDS_PRINT_NO_ROOM};
         return {};
@@ -307,9 +306,11 @@ PrintRefusal checkPrintable(const PrintSettings& s, const PageGeometry& page, in
         layout.cellHeight() <= 0)
         return {IDS_PRINT_NO_ROOM};
     if (s.horzFrameMargin < 0 || s.horzFrameMargin > layout.maxHorzFrameMargin())
-        return {IDS_PRINT_BAD_HORZ_FRAME_MARGIN, std::floor(layout.maxHorzFrameMargin() * 10 + 1e-9) / 10};
+        return {IDS_PRINT_BAD_HORZ_FRAME_MARGIN,
+                std::floor(layout.maxHorzFrameMargin() * 10 + 1e-9) / 10};
     if (s.vertFrameMargin < 0 || s.vertFrameMargin > layout.maxVertFrameMargin())
-        return {IDS_PRINT_BAD_VERT_FRAME_MARGIN, std::floor(layout.maxVertFrameMargin() * 10 + 1e-9) / 10};
+        return {IDS_PRINT_BAD_VERT_FRAME_MARGIN,
+                std::floor(layout.maxVertFrameMargin() * 10 + 1e-9) / 10};
     // The picture band: the cell less its caption line and both frame margins.
     const double bandW = layout.cellWidth() - 2 * s.horzFrameMargin * 100.0;
     const double bandH = layout.cellHeight() - (s.drawCaption ? layout.lineHeight() : 0) -

@@ -97,8 +97,8 @@ public:
     // The cell of row and column with a width x height picture fitted into
     // the band less the frame margins, centred, then kept one pixel off a
     // zero edge and inside its band by one pixel on every side.
-    static SheetCell place(const PrintLayout& layout, const DeviceMapping& map, int row,
-                           int column, int pictureWidth, int pictureHeight);
+    static SheetCell place(const PrintLayout& layout, const DeviceMapping& map, int row, int column,
+                           int pictureWidth, int pictureHeight);
 };
 
 // The paper fitted into the dialog's preview box.

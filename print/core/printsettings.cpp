@@ -85,8 +85,8 @@ void PrintSettings::load(const SettingsStore& store) {
     drawHeader = flag(get(kDrawHeader, 0));
     drawFooter = flag(get(kDrawFooter, 0));
     // A negative height is the character height without leading: its size.
-    fontHeight = std::clamp(std::abs(get(kFontHeight, d.fontHeight)), kMinFontHeight,
-                            kMaxFontHeight);
+    fontHeight =
+        std::clamp(std::abs(get(kFontHeight, d.fontHeight)), kMinFontHeight, kMaxFontHeight);
     faceName = store.getString(kSection, kFaceName, std::string(res::text(res::IDS_FONT_GULIM)));
     bold = flag(get(kBold, 0));
     italic = flag(get(kItalic, 0));
@@ -149,10 +149,8 @@ void PrintSettings::clampToPage(const PageGeometry& page) {
     horzSpace = std::clamp(horzSpace, 0, probe.maxHorzSpace());
     vertSpace = std::clamp(vertSpace, 0, probe.maxVertSpace());
     probe = PrintLayout(*this, page);
-    horzFrameMargin =
-        std::clamp(horzFrameMargin, 0, static_cast<int>(probe.maxHorzFrameMargin()));
-    vertFrameMargin =
-        std::clamp(vertFrameMargin, 0, static_cast<int>(probe.maxVertFrameMargin()));
+    horzFrameMargin = std::clamp(horzFrameMargin, 0, static_cast<int>(probe.maxHorzFrameMargin()));
+    vertFrameMargin = std::clamp(vertFrameMargin, 0, static_cast<int>(probe.maxVertFrameMargin()));
 }
 
 } // namespace kamelo

@@ -5,7 +5,8 @@
 using namespace kamelo;
 
 TEST(CaptionTemplate, OnlyTheFirstMacroIsReplaced) {
-    EXPECT_EQ(CaptionTemplate::expand("[파일이름] / [파일이름]", "a.jpg", ""), "a.jpg / [파일이름]");
+    EXPECT_EQ(CaptionTemplate::expand("[파일이름] / [파일이름]", "a.jpg", ""),
+              "a.jpg / [파일이름]");
     EXPECT_EQ(CaptionTemplate::expand("[사진찍은날짜][사진찍은날짜]", "a.jpg", "D"),
               "D[사진찍은날짜]");
     EXPECT_EQ(CaptionTemplate::expand("사진", "a.jpg", "D"), "사진");

@@ -58,8 +58,8 @@ Raster renderPage(const std::string& pdf, int page, int dpi, const std::string& 
     Raster r;
     const std::string prefix = scratch + "/page" + std::to_string(page);
     runCommand("pdftoppm -r " + std::to_string(dpi) + " -f " + std::to_string(page) + " -l " +
-               std::to_string(page) + " -singlefile " + shellQuote(pdf) + " " +
-               shellQuote(prefix) + " 2>/dev/null");
+               std::to_string(page) + " -singlefile " + shellQuote(pdf) + " " + shellQuote(prefix) +
+               " 2>/dev/null");
     std::ifstream in(prefix + ".ppm", std::ios::binary);
     std::string magic;
     int maxval = 0;

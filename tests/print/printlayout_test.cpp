@@ -183,8 +183,8 @@ TEST(DeviceMapping, RoundsPerAxis) {
     const DeviceMapping m(600, 300);
     EXPECT_EQ(m.x(2540), 600);
     EXPECT_EQ(m.y(2540), 300);
-    EXPECT_EQ(m.x(4050), 957);  // 956.69
-    EXPECT_EQ(m.y(4660), 550);  // 550.39
+    EXPECT_EQ(m.x(4050), 957); // 956.69
+    EXPECT_EQ(m.y(4660), 550); // 550.39
     EXPECT_EQ(m.x(-2540), -600);
 }
 

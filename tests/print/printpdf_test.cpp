@@ -165,10 +165,9 @@ TEST_F(PrintPdf, UnreadablePictureIsMarkedAndTheRestPrints) {
 
 TEST_F(PrintPdf, CameraPicturesWithTheirDates) {
     KAMELO_REQUIRE_TESTDATA();
-    const CliResult r = print({"--sheet", "2x2", "--caption", "[사진찍은날짜]",
-                               testDataFile("camera/Canon_40D.jpg"),
-                               testDataFile("camera/FujiFilm SP-2500.jpg"),
-                               testDataFile("camera/Nikon D40.jpg")});
+    const CliResult r = print(
+        {"--sheet", "2x2", "--caption", "[사진찍은날짜]", testDataFile("camera/Canon_40D.jpg"),
+         testDataFile("camera/FujiFilm SP-2500.jpg"), testDataFile("camera/Nikon D40.jpg")});
     ASSERT_EQ(r.code, 0);
     EXPECT_EQ(pdfInfoField(pdf, "Pages"), "1");
     EXPECT_TRUE(hasText(pdf, "2008년5월30일 15시56분1초")) << pdfText(pdf);

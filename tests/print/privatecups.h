@@ -12,15 +12,14 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
-#include <sys/prctl.h>
 #include <string>
+#include <sys/prctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
 
 namespace kamelo::test {
-
 
 inline const char* kQueue = "KameloTest";
 inline const char* kPpd = "/usr/share/ppd/cupsfilters/Generic-PDF_Printer-PDF.ppd";
@@ -63,8 +62,8 @@ public:
                                              "</Location>\n<Policy default>\n  <Limit All>\n"
                                              "    Order deny,allow\n  </Limit>\n</Policy>\n");
         const std::string conf = root_ + "/cupsd.conf", files = root_ + "/cups-files.conf";
-        const char* argv[] = {"/usr/sbin/cupsd", "-f", "-c", conf.c_str(), "-s", files.c_str(),
-                              nullptr};
+        const char* argv[] = {"/usr/sbin/cupsd", "-f",   "-c", conf.c_str(), "-s",
+                              files.c_str(),     nullptr};
         // Its output goes nowhere (it must not hold the test's pipes open),
         // and it ends with the test even when a watchdog ends the test.
         const pid_t child = fork();
@@ -87,8 +86,8 @@ public:
             int status = 0;
             if (waitpid(pid_, &status, WNOHANG) == pid_) {
                 pid_ = 0;
-                return "cupsd ended at once: " + runCommand("tail -5 " +
-                                                            shellQuote(root_ + "/log/error_log"));
+                return "cupsd ended at once: " +
+                       runCommand("tail -5 " + shellQuote(root_ + "/log/error_log"));
             }
             if (runCommand("lpstat -r 2>/dev/null").find("is running") != std::string::npos &&
                 runCommand("lpstat -r 2>/dev/null").find("not") == std::string::npos)
@@ -96,11 +95,10 @@ public:
             std::this_thread::sleep_for(std::chrono::milliseconds(100));
         }
         int code = 0;
-        const std::string out = runCommand(std::string("lpadmin -p ") + kQueue + " -v " +
-                                               shellQuote("file://" + output()) + " -P " +
-                                               shellQuote(kPpd) + " -E 2>&1 && lpadmin -d " +
-                                               kQueue + " 2>&1",
-                                           &code);
+        const std::string out = runCommand(
+            std::string("lpadmin -p ") + kQueue + " -v " + shellQuote("file://" + output()) +
+                " -P " + shellQuote(kPpd) + " -E 2>&1 && lpadmin -d " + kQueue + " 2>&1",
+            &code);
         if (code != 0)
             return "lpadmin failed: " + out;
         return {};
@@ -127,8 +125,7 @@ public:
     bool waitIdle() {
         for (int i = 0; i < 600; ++i) {
             if (runCommand(std::string("lpstat -o ") + kQueue + " 2>/dev/null").empty() &&
-                std::filesystem::exists(output()) &&
-                !pdfInfoField(output(), "Pages").empty())
+                std::filesystem::exists(output()) && !pdfInfoField(output(), "Pages").empty())
                 return true;
             std::this_thread::sleep_for(std::chrono::milliseconds(100));
         }

@@ -149,8 +149,7 @@ private slots:
         CShowFrame* viewer = r.viewer();
         QVERIFY(viewer);
         QTest::keyClick(focused(), Qt::Key_Space);
-        QTRY_COMPARE(QString::fromStdString(r.app->doc().list().currentPath()),
-                     r.photo("b.png"));
+        QTRY_COMPARE(QString::fromStdString(r.app->doc().list().currentPath()), r.photo("b.png"));
         title.clear();
         QTRY_VERIFY(viewer->commands()->action(cmd::kViewerPrint)->isEnabled());
         QTRY_VERIFY(QApplication::focusWidget());

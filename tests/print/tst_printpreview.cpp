@@ -91,8 +91,7 @@ private slots:
         const quint64 g = worker.request(sheetJob(2), a4(), 1, box_);
         const QImage shown = waitFor(spy, g);
         FilePictureReader reader;
-        const QImage direct =
-            PrintPreviewWorker::renderPreview(sheetJob(2), a4(), 1, box_, reader);
+        const QImage direct = PrintPreviewWorker::renderPreview(sheetJob(2), a4(), 1, box_, reader);
         QVERIFY(!shown.isNull());
         QCOMPARE(shown.size(), QSize(268, 380));
         QCOMPARE(shown, direct);
