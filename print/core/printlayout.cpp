@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 
 namespace kamelo {
 
@@ -323,8 +324,12 @@ PrintRefusal checkPrintable(const PrintSettings& s, const PageGeometry& page, in
 std::string refusalMessage(const PrintRefusal& r) {
     switch (r.messageId) {
     case res::IDS_PRINT_BAD_HORZ_FRAME_MARGIN:
-    case res::IDS_PRINT_BAD_VERT_FRAME_MARGIN:
-        return res::format(r.messageId, r.formatArgument);
+    case res::IDS_PRINT_BAD_VERT_FRAME_MARGIN: {
+        // One decimal, as the limit is shown.
+        char number[32];
+        std::snprintf(number, sizeof number, "%.1f", r.formatArgument);
+        return res::format(r.messageId, number);
+    }
     case res::IDS_PRINT_BAD_COLUMNS:
     case res::IDS_PRINT_BAD_ROWS:
     case res::IDS_PRINT_BAD_HORZ_SPACE:

@@ -4,6 +4,7 @@
 #include "print/picturereader.h"
 #include "print/printpreviewworker.h"
 #include "tests/support/scratchdir.h"
+#include "tests/support/testdata.h"
 #include "tests/support/watchdog.h"
 
 #include <QElapsedTimer>
@@ -150,6 +151,39 @@ private slots:
         // It stopped between pictures: one read, not the page's five.
         QCOMPARE(reader->reads.load(), 1);
         QCoreApplication::processEvents();
+    }
+
+    void datesTakenOfSamplePictures() {
+        if (test::testDataDir().empty())
+            QSKIP("sample pictures not found; set KAMELO_TESTDATA");
+        FilePictureReader reader;
+        QCOMPARE(reader.dateTaken(test::testDataFile("camera/Canon_40D.jpg")),
+                 std::string("2008년5월30일 15시56분1초"));
+        // Its date is blanks.
+        QCOMPARE(reader.dateTaken(test::testDataFile("camera/FujiFilm SP-2500.jpg")),
+                 std::string());
+        QCOMPARE(reader.dateTaken(files_.front()), std::string()); // a PNG
+        QCOMPARE(reader.dateTaken(dir_.file("missing.jpg")), std::string());
+    }
+
+    void jpegsAreDecodedReducedOnlyWhenThatIsEnough() {
+        QCOMPARE(FilePictureReader::reductionFor(4000, 3000, 500, 375), 8);
+        QCOMPARE(FilePictureReader::reductionFor(4000, 3000, 501, 375), 4);
+        QCOMPARE(FilePictureReader::reductionFor(4000, 3000, 1000, 751), 2);
+        QCOMPARE(FilePictureReader::reductionFor(4000, 3000, 2001, 10), 1);
+        // A reduced read never gives more pixels than the destination has.
+        imaging::Bitmap b;
+        b.create(1600, 1200, 0x336699);
+        const std::string jpeg = dir_.file("big.jpg");
+        imaging::PictureSaver::saveJpeg(b, jpeg, 90);
+        FilePictureReader reader;
+        QImage out;
+        QVERIFY(reader.read(jpeg, {0, 0, 1600, 1200}, 300, 225, out));
+        QCOMPARE(out.size(), QSize(300, 225));
+        QVERIFY(reader.read(jpeg, {400, 0, 800, 1200}, 100, 150, out));
+        QCOMPARE(out.size(), QSize(100, 150));
+        QVERIFY(reader.read(jpeg, {0, 0, 1600, 1200}, 3200, 2400, out));
+        QCOMPARE(out.size(), QSize(1600, 1200)); // drawn larger by the painter
     }
 
     void unreadablePicturesAreListed() {
