@@ -2,6 +2,7 @@
 
 #include "base/pictureextensions.h"
 #include "base/settingsstore.h"
+#include "cli/commandhelp.h"
 #include "print/core/printlayout.h"
 #include "print/picturereader.h"
 #include "print/printergeometry.h"
@@ -21,11 +22,6 @@
 namespace kamelo {
 
 namespace {
-
-const char* kPrintUsage =
-    "사용법: kamelo-cli print (--pdf OUT | --printer NAME) [--sheet CxR] "
-    "[--size fit|3x5|4x6|5x7|10x8|WxH] [--margins L,T,R,B] [--header T] [--footer T] "
-    "[--caption T] [--copies N] FILE...\n";
 
 bool parseInt(const std::string& s, int& v) {
     std::istringstream in(s);
@@ -94,7 +90,7 @@ int runPrintCommand(const SettingsStore& store, const std::vector<std::string>& 
         } else if (a == "--sheet" && hasValue) {
             double c = 0, r = 0;
             if (!parsePair(value(), 'x', c, r) || c != int(c) || r != int(r)) {
-                err << kPrintUsage;
+                err << clihelp::usage("print");
                 return 2;
             }
             s.radioSheet = 1;
@@ -103,14 +99,14 @@ int runPrintCommand(const SettingsStore& store, const std::vector<std::string>& 
             sheetGiven = true;
         } else if (a == "--size" && hasValue) {
             if (!parseSize(value(), s)) {
-                err << kPrintUsage;
+                err << clihelp::usage("print");
                 return 2;
             }
             s.radioSheet = 0;
             sizeGiven = true;
         } else if (a == "--margins" && hasValue) {
             if (!parseMargins(value(), s)) {
-                err << kPrintUsage;
+                err << clihelp::usage("print");
                 return 2;
             }
         } else if (a == "--header" && hasValue) {
@@ -124,18 +120,18 @@ int runPrintCommand(const SettingsStore& store, const std::vector<std::string>& 
             s.drawCaption = 1;
         } else if (a == "--copies" && hasValue) {
             if (!parseInt(value(), copies)) {
-                err << kPrintUsage;
+                err << clihelp::usage("print");
                 return 2;
             }
         } else if (!a.empty() && a[0] == '-' && a != "-") {
-            err << kPrintUsage;
+            err << clihelp::usage("print");
             return 2;
         } else {
             job.files.push_back(a);
         }
     }
     if (pdf.empty() == printerName.empty() || (sheetGiven && sizeGiven)) {
-        err << kPrintUsage;
+        err << clihelp::usage("print");
         return 2;
     }
     std::vector<std::string> pictures;
