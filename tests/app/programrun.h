@@ -1,5 +1,7 @@
 #pragma once
 
+#include <unistd.h>
+
 // A whole program run on a scratch folder for the tests that drive the
 // frames with real key and mouse input.
 
@@ -142,6 +144,27 @@ struct ProgramRun {
 // The widget that has the keyboard focus now (keys go there, as from a keyboard).
 inline QWidget* focused() {
     return QApplication::focusWidget();
+}
+
+// Points HOME and the data folder into the test's own folder, and ends the
+// whole run after the given seconds so a drag or menu that never ends cannot
+// hold the suite.
+inline void useScratchHome(const ScratchDir& home, unsigned seconds) {
+    qputenv("HOME", QByteArray::fromStdString(home.path()));
+    qputenv("XDG_DATA_HOME", QByteArray::fromStdString(home.file("data")));
+    ::alarm(seconds);
+}
+
+// Clicks an item of the list's current view, as a user selects it (with
+// Ctrl to add it to the selection), and waits until it is selected.
+inline void clickItem(CThumbListCtrl* list, int row, Qt::KeyboardModifiers mods = {}) {
+    QAbstractItemView* v = list->currentView();
+    const QRect r = v->visualRect(list->model()->index(row, 0));
+    QTest::mouseClick(v->viewport(), Qt::LeftButton, mods, r.center());
+    if (mods & Qt::ControlModifier)
+        QTRY_VERIFY(list->selectedIndexes().contains(row));
+    else
+        QTRY_COMPARE(list->firstSelectedIndex(), row);
 }
 
 } // namespace kamelo::test

@@ -15,18 +15,11 @@
 #include <QMessageBox>
 #include <QPlainTextEdit>
 
-#include <unistd.h>
 
 using namespace kamelo;
 using namespace kamelo::test;
 
 namespace {
-
-void clickItem(CThumbListCtrl* list, int row, Qt::KeyboardModifiers mods = {}) {
-    QAbstractItemView* v = list->currentView();
-    const QRect r = v->visualRect(list->model()->index(row, 0));
-    QTest::mouseClick(v->viewport(), Qt::LeftButton, mods, r.center());
-}
 
 // A test tool: each file's record says how many columns to paint black.
 void registerTestRotate() {
@@ -50,18 +43,13 @@ class TestBatchHandOver : public QObject {
     ScratchDir home_;
 
 private slots:
-    void initTestCase() {
-        qputenv("HOME", QByteArray::fromStdString(home_.path()));
-        qputenv("XDG_DATA_HOME", QByteArray::fromStdString(home_.file("data")));
-        alarm(120);
-    }
+    void initTestCase() { useScratchHome(home_, 120); }
 
     void toolsWithoutAnOperationStayDisabled() {
         ProgramRun r;
         r.start();
         QVERIFY(r.browsePhotos());
         clickItem(r.list(), r.row("a.png"));
-        QTRY_COMPARE(r.list()->firstSelectedIndex(), r.row("a.png"));
         r.frame()->commands()->refresh();
         QVERIFY(!r.frame()->commands()->action(cmd::kColour)->isEnabled());
         QVERIFY(!r.frame()->commands()->action(cmd::kFrameDecoration)->isEnabled());
@@ -188,7 +176,6 @@ private slots:
         r.start();
         QVERIFY(r.browsePhotos());
         clickItem(r.list(), r.row("b.png"));
-        QTRY_COMPARE(r.list()->firstSelectedIndex(), r.row("b.png"));
         QTest::keyClick(focused(), Qt::Key_J, Qt::ControlModifier);
         CShowFrame* v = r.viewer();
         QVERIFY(v);

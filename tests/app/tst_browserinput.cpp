@@ -22,21 +22,11 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 
-#include <csignal>
-#include <unistd.h>
 
 using namespace kamelo;
 using namespace kamelo::test;
 
 namespace {
-
-// Clicks an item of the list's current view (selects it, focuses the list).
-void clickItem(CThumbListCtrl* list, int row) {
-    QAbstractItemView* v = list->currentView();
-    const QRect r = v->visualRect(list->model()->index(row, 0));
-    QTest::mouseClick(v->viewport(), Qt::LeftButton, {}, r.center());
-    QTRY_COMPARE(list->firstSelectedIndex(), row);
-}
 
 // Notes the first drag that starts anywhere: its source and its files.
 class DragWatch : public QObject {
@@ -72,12 +62,7 @@ class TestBrowserInput : public QObject {
     ScratchDir home_;
 
 private slots:
-    void initTestCase() {
-        qputenv("HOME", QByteArray::fromStdString(home_.path()));
-        qputenv("XDG_DATA_HOME", QByteArray::fromStdString(home_.file("data")));
-        // A drag or a menu that never ends must not hold the suite.
-        alarm(240);
-    }
+    void initTestCase() { useScratchHome(home_, 240); }
 
     void enterAfterALabelEditOnlyCommitsTheName() {
         ProgramRun r;

@@ -10,7 +10,6 @@
 #include <QScreen>
 #include <QStatusBar>
 
-#include <unistd.h>
 
 using namespace kamelo;
 using namespace kamelo::test;
@@ -45,11 +44,7 @@ class TestViewerInput : public QObject {
     ScratchDir home_;
 
 private slots:
-    void initTestCase() {
-        qputenv("HOME", QByteArray::fromStdString(home_.path()));
-        qputenv("XDG_DATA_HOME", QByteArray::fromStdString(home_.file("data")));
-        alarm(240);
-    }
+    void initTestCase() { useScratchHome(home_, 240); }
 
     void keypadKeysZoom() {
         ProgramRun r;
