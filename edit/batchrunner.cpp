@@ -4,6 +4,7 @@
 #include "imaging/orientation.h"
 #include "imaging/picturefile.h"
 #include "imaging/result.h"
+#include "platform/core/fileops.h"
 #include "platform/fileerrortext.h"
 #include "resources/stringtable.h"
 
@@ -18,14 +19,6 @@ std::string errnoText(int error) {
     return FileErrorText::reason(error).toStdString();
 }
 
-bool sameFile(const std::string& a, const std::string& b) {
-    if (a == b)
-        return true;
-    struct stat sa {
-    }, sb{};
-    return ::stat(a.c_str(), &sa) == 0 && ::stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev &&
-           sa.st_ino == sb.st_ino;
-}
 } // namespace
 
 BatchRunner::BatchRunner(BatchJob job) : job_(std::move(job)) {}
@@ -102,7 +95,7 @@ FileOutcome BatchRunner::processFile(size_t index,
     FileOutcome out;
     const std::string& source = job_.sources[index];
     out.destination = destinationOf(index);
-    const bool inPlace = sameFile(source, out.destination);
+    const bool inPlace = FileOps::isSameFile(source, out.destination);
 
     struct stat st {};
     const bool exists = ::lstat(out.destination.c_str(), &st) == 0;

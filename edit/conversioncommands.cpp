@@ -5,6 +5,7 @@
 #include "convertformatdialog.h"
 #include "edit/core/batchdestination.h"
 #include "editwriter.h"
+#include "platform/core/fileops.h"
 #include "resources/qtstrings.h"
 #include "resources/stringtable.h"
 
@@ -15,12 +16,6 @@
 namespace kamelo::edit {
 
 namespace {
-bool sameFile(const std::string& a, const std::string& b) {
-    struct stat sa {
-    }, sb{};
-    return a == b || (::stat(a.c_str(), &sa) == 0 && ::stat(b.c_str(), &sb) == 0 &&
-                      sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino);
-}
 
 QString fileName(const std::string& path) {
     return QFileInfo(QString::fromStdString(path)).fileName();
@@ -55,7 +50,7 @@ QString ConversionCommands::convertPicture(QWidget* parent, SettingsStore& store
     chosen.write(store);
     const std::string destination = BatchDestination::forConversion(path, chosen.format().name);
     struct stat st {};
-    if (::lstat(destination.c_str(), &st) == 0 && !sameFile(path, destination)) {
+    if (::lstat(destination.c_str(), &st) == 0 && !FileOps::isSameFile(path, destination)) {
         // Another file of that name is there: it is the user's to replace.
         if (!ui.confirm(parent,
                         QString::fromUtf8(res::format(res::IDS_CLASH_QUESTION,

@@ -1,7 +1,5 @@
 #pragma once
 
-#include <unistd.h>
-
 // A whole program run on a scratch folder for the tests that drive the
 // frames with real key and mouse input.
 
@@ -20,6 +18,7 @@
 #include <QAbstractItemView>
 #include <QApplication>
 #include <QDialog>
+#include <QElapsedTimer>
 #include <QImage>
 #include <QLabel>
 #include <QTimer>
@@ -27,6 +26,7 @@
 
 #include <filesystem>
 #include <functional>
+#include <unistd.h>
 
 namespace kamelo::test {
 
@@ -160,6 +160,12 @@ inline void useScratchHome(const ScratchDir& home, unsigned seconds) {
 inline void clickItem(CThumbListCtrl* list, int row, Qt::KeyboardModifiers mods = {}) {
     QAbstractItemView* v = list->currentView();
     const QRect r = v->visualRect(list->model()->index(row, 0));
+    // Clicks in a row stay apart enough not to make a double click.
+    static QElapsedTimer sinceLast;
+    const qint64 apart = QApplication::doubleClickInterval() + 50;
+    if (sinceLast.isValid() && sinceLast.elapsed() < apart)
+        QTest::qWait(int(apart - sinceLast.elapsed()));
+    sinceLast.start();
     QTest::mouseClick(v->viewport(), Qt::LeftButton, mods, r.center());
     if (mods & Qt::ControlModifier)
         QTRY_VERIFY(list->selectedIndexes().contains(row));

@@ -21,14 +21,6 @@ using namespace kamelo::test;
 
 namespace {
 
-void clickItem(CThumbListCtrl* list, int row, Qt::KeyboardModifiers mods = {}) {
-    QAbstractItemView* v = list->currentView();
-    const QRect r = v->visualRect(list->model()->index(row, 0));
-    // Apart enough not to make a double click.
-    QTest::qWait(QApplication::doubleClickInterval() + 50);
-    QTest::mouseClick(v->viewport(), Qt::LeftButton, mods, r.center());
-}
-
 // Answers the modal windows that open: message boxes are noted and closed,
 // the print dialog is handed to a callback.
 class Answerer : public QObject {
