@@ -97,6 +97,7 @@ int CShowView::loadPicture(int index) {
     if (bands_.active())
         return kFailedAndReported; // one decode at a time
     zoom_.startPicture();
+    orientationMark_ = false;
     const std::string path = doc_.list().pathAt(index);
     gif_.reset(GifPlayer::isGif(path));
     // A new picture has no selection.

@@ -71,6 +71,10 @@ public:
     // when the user cancels (the caller then stays).
     bool settleChanges() { return askToSaveChanges(); }
     void setModified(bool modified) { modified_ = modified; }
+    // Set when an edit turned the picture upright by its EXIF orientation:
+    // writes then store orientation 1. Every load clears it.
+    bool orientationMark() const { return orientationMark_; }
+    void setOrientationMark(bool set) { orientationMark_ = set; }
     bool editLock() const { return editLock_; }
     void setEditLock(bool locked) { editLock_ = locked; }
     bool isAnimated() const { return gif_.animated(); }
@@ -154,6 +158,7 @@ private:
     bool viewRepeat_ = true;
     bool paintWhileLoading_ = true;
     bool modified_ = false;
+    bool orientationMark_ = false;
     bool editLock_ = false;
     bool showName_ = false;
     ViewZoom zoom_;
