@@ -16,6 +16,8 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QDateTime>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QMessageBox>
 #include <QMouseEvent>
@@ -25,7 +27,18 @@
 #include <QTimer>
 #include <QWheelEvent>
 
+#include <cstdio>
+
 namespace kamelo {
+
+namespace {
+// KAMELO_TRACE_PAINT=1 logs every paint of the view with the wall clock in
+// milliseconds, for the start-up benchmark.
+bool tracePaint() {
+    static const bool on = qEnvironmentVariableIntValue("KAMELO_TRACE_PAINT") == 1;
+    return on;
+}
+} // namespace
 
 CShowView::CShowView(CEyeDoc& doc, QWidget* parent)
     : QWidget(parent), doc_(doc), readAhead_(std::make_unique<ReadAheadWorker>()),
@@ -164,11 +177,31 @@ int CShowView::loadRowByRow(const std::string& path, int index, QSize announced,
     const int count = doc_.list().count();
     const int boundary = viewRepeat_ ? 0 : index == count - 1 ? 2 : index == 0 ? 1 : 0;
     QPointer<CShowView> self(this);
-    const auto onBand = [this](int pass) {
+    // Each band repaints only its own rows of the view, and no more often
+    // than the display refreshes: repainting everything decoded so far on
+    // every band costs as much as hundreds of full-screen paints.
+    QRect pending;
+    int paintedRows = 0;
+    QElapsedTimer sincePaint;
+    sincePaint.start();
+    const auto onBand = [&](int pass) {
         const QRect r = displayRect();
-        repaint(pass > 0 ? r : r.intersected(QRect(0, r.y(), width(), r.height())));
-        if (bands_.size().height() > 0)
-            emit progress(bands_.rows() * 100 / bands_.size().height());
+        const int height = bands_.size().height();
+        if (pass > 0) {
+            pending = QRect();
+            repaint(r);
+        } else {
+            pending |=
+                ViewPainter::bandArea(r, bands_.orientation(), height, paintedRows, bands_.rows());
+            paintedRows = bands_.rows();
+            if (!pending.isEmpty() && (sincePaint.elapsed() >= 16 || paintedRows >= height)) {
+                repaint(pending);
+                pending = QRect();
+                sincePaint.restart();
+            }
+        }
+        if (height > 0)
+            emit progress(bands_.rows() * 100 / height);
     };
     imaging::Bitmap decoded;
     bool closeAsked = false;
@@ -455,7 +488,7 @@ void CShowView::copyToClipboard() {
         QApplication::clipboard()->setImage(doc_.displayed().view().copy());
 }
 
-void CShowView::paintEvent(QPaintEvent*) {
+void CShowView::paintEvent(QPaintEvent* event) {
     QPainter p(this);
     ViewPainter::Scene s;
     s.client = rect();
@@ -475,6 +508,13 @@ void CShowView::paintEvent(QPaintEvent*) {
     if (showName_)
         s.name = QFileInfo(currentPath()).fileName();
     ViewPainter::paint(p, s);
+    if (tracePaint())
+        std::fprintf(
+            stderr, "kamelo-paint %lld %s %d/%d %dx%d\n",
+            (long long)QDateTime::currentMSecsSinceEpoch(),
+            s.decoding ? "band" : (s.bitmap && s.bitmap->isAllocated() ? "whole" : "empty"),
+            s.decoding ? s.decodedRows : (s.bitmap ? s.bitmap->height() : 0),
+            s.bitmap ? s.bitmap->height() : 0, event->rect().width(), event->rect().height());
 }
 
 } // namespace kamelo

@@ -5,10 +5,48 @@
 #include "resources/qtstrings.h"
 
 #include <QPainter>
+#include <QTransform>
 
 #include <algorithm>
 
 namespace kamelo {
+
+namespace {
+
+// The transform that draws the stored picture, placed at the origin with
+// the size `stored`, turned into dest: the painter mirrors first and turns
+// second, as the picture will be.
+QTransform turnInto(const QRect& dest, const imaging::Orientation::Steps& turn, QSize stored) {
+    QTransform t;
+    t.translate(QRectF(dest).center().x(), QRectF(dest).center().y());
+    t.rotate(90.0 * turn.quarterTurns);
+    if (turn.mirror)
+        t.scale(-1, 1);
+    t.translate(-stored.width() / 2.0, -stored.height() / 2.0);
+    return t;
+}
+
+QSize storedSize(const QRect& dest, const imaging::Orientation::Steps& turn) {
+    return turn.quarterTurns % 2 != 0 ? dest.size().transposed() : dest.size();
+}
+
+} // namespace
+
+QRect ViewPainter::bandArea(const QRect& dest, int orientation, int storedHeight, int fromRow,
+                            int toRow) {
+    if (storedHeight <= 0 || toRow <= fromRow || dest.isEmpty())
+        return {};
+    const imaging::Orientation::Steps turn = imaging::Orientation::stepsFor(orientation);
+    const QSize stored = storedSize(dest, turn);
+    // The rows painted so far end at floor(h * rows / H), as paint() draws
+    // them; consecutive bands tile dest.
+    const int top = int(qint64(stored.height()) * fromRow / storedHeight);
+    const int bottom = int(qint64(stored.height()) * std::min(toRow, storedHeight) / storedHeight);
+    const QRect band(0, top, stored.width(), int(bottom - top));
+    if (!turn.mirror && turn.quarterTurns == 0)
+        return band.translated(dest.topLeft()).intersected(dest);
+    return turnInto(dest, turn, stored).mapRect(QRectF(band)).toAlignedRect().intersected(dest);
+}
 
 void ViewPainter::paint(QPainter& p, const Scene& s) {
     p.fillRect(s.client, s.background);
@@ -47,16 +85,11 @@ void ViewPainter::paint(QPainter& p, const Scene& s) {
             return;
         }
         // The stored picture's place before the turn: dest with its sides
-        // swapped on quarter turns, centred on the same point. The painter
-        // mirrors first and turns second, as the picture will be.
-        const QSize stored = turn.quarterTurns % 2 != 0 ? dest.size().transposed() : dest.size();
+        // swapped on quarter turns, centred on the same point.
+        const QSize stored = storedSize(dest, turn);
         const int destRows = int(qint64(stored.height()) * rows / b->height());
         p.save();
-        p.translate(QRectF(dest).center());
-        p.rotate(90.0 * turn.quarterTurns);
-        if (turn.mirror)
-            p.scale(-1, 1);
-        p.translate(-stored.width() / 2.0, -stored.height() / 2.0);
+        p.setTransform(turnInto(dest, turn, stored), true);
         imaging::BitmapPainter::paint(p, *b, QRect(0, 0, b->width(), rows),
                                       QRect(0, 0, stored.width(), destRows), quality);
         p.restore();

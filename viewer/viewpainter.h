@@ -34,6 +34,11 @@ public:
         QString name;
     };
     static void paint(QPainter& p, const Scene& s);
+    // Where stored rows [fromRow, toRow) of a picture storedHeight rows high
+    // land in dest while it decodes (turned by orientation), so a band
+    // repaints only its own part of the view.
+    static QRect bandArea(const QRect& dest, int orientation, int storedHeight, int fromRow,
+                          int toRow);
 };
 
 } // namespace kamelo

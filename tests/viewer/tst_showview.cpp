@@ -209,6 +209,62 @@ private slots:
         QCOMPARE(e.doc.displayed().height(), 3000); // decoded to the end
     }
 
+    void bandsPaintEachRowOnceAndEndAsAOneShotDecode() {
+        Env e;
+        e.pictures({QSize(50, 50), QSize(1200, 3000)});
+        // A picture with rows that differ, so a misplaced band shows.
+        QImage stripes(1200, 3000, QImage::Format_RGB32);
+        for (int y = 0; y < stripes.height(); ++y)
+            for (int x = 0; x < stripes.width(); ++x)
+                stripes.setPixel(x, y, qRgb(y % 256, (y / 256) * 20, x % 256));
+        QVERIFY(stripes.save(QString::fromStdString(e.dir.file("p1.png"))));
+        CShowView view(e.doc);
+        view.resize(300, 300);
+        view.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        QCOMPARE(view.loadPicture(0), CShowView::kLoaded);
+        QTest::qWait(20);
+
+        struct PaintLog : QObject {
+            std::vector<QRect> rects;
+            bool eventFilter(QObject*, QEvent* ev) override {
+                if (ev->type() == QEvent::Paint)
+                    rects.push_back(static_cast<QPaintEvent*>(ev)->rect());
+                return false;
+            }
+        } log;
+        view.installEventFilter(&log);
+        QCOMPARE(view.loadPicture(1), CShowView::kLoaded);
+        view.removeEventFilter(&log);
+        const QRect dest = view.displayRect();
+        QCOMPARE(dest, QRect(90, 0, 120, 300));
+        // The band paints (narrower than the view) tile the picture's rows.
+        std::vector<int> painted(size_t(dest.height()), 0);
+        for (const QRect& r : log.rects)
+            if (r.width() < view.width()) {
+                QCOMPARE(r.left(), dest.left());
+                QCOMPARE(r.width(), dest.width());
+                for (int y = r.top(); y <= r.bottom(); ++y)
+                    ++painted[size_t(y - dest.top())];
+            }
+        QVERIFY(log.rects.size() >= 2);
+        for (size_t y = 0; y < painted.size(); ++y)
+            QVERIFY2(painted[y] == 1,
+                     qPrintable(QStringLiteral("row %1 painted %2 times").arg(y).arg(painted[y])));
+
+        // What stays on screen equals the picture decoded in one go.
+        QTest::qWait(20);
+        const QImage banded = view.grab().toImage();
+        e.settings.paintWhileLoading = 0;
+        CShowView oneShot(e.doc);
+        oneShot.resize(300, 300);
+        oneShot.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&oneShot));
+        QCOMPARE(oneShot.loadPicture(1), CShowView::kLoaded);
+        QTest::qWait(20);
+        QCOMPARE(banded, oneShot.grab().toImage());
+    }
+
     void theReadAheadPictureIsUsedOnlyForItsOwnPath() {
         Env e;
         e.pictures({QSize(30, 30), QSize(40, 40)});
