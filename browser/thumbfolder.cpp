@@ -55,7 +55,20 @@ QImage ThumbFolder::image(int index) const {
     if (index < 0 || size_t(index) >= images_.size())
         return {};
     QImage& cell = images_[size_t(index)];
-    if (cell.isNull() && cacheImages_ && index < cacheImages_->layout().count) {
+    if (cell.isNull())
+        cell = loadCell(index);
+    return cell;
+}
+
+bool ThumbFolder::canReload(int index) const {
+    return (cacheImages_ && index < cacheImages_->layout().count) || (spill_ && spill_->has(index));
+}
+
+QImage ThumbFolder::loadCell(int index) const {
+    const QImage& held = images_[size_t(index)];
+    if (!held.isNull())
+        return held;
+    if (cacheImages_ && index < cacheImages_->layout().count) {
         // Converted on first use from the band of four the file stores it
         // in: a cached folder shows without reading the thumbnails nobody
         // looks at. Only the cell asked for is converted (its neighbours in
@@ -68,19 +81,25 @@ QImage ThumbFolder::image(int index) const {
             if (bandFirst_ < 0)
                 band_.clear();
         }
-        if (bandFirst_ != first) {
-            cell = template_; // the file went short since it was checked
-        } else {
-            cell = QImage(l.width, l.height, QImage::Format_RGB32);
-            for (int y = 0; y < l.height; ++y) {
-                const uint8_t* src = cacheImages_->bandRow(band_, index, y);
-                auto* dst = reinterpret_cast<QRgb*>(cell.scanLine(y));
-                for (int x = 0; x < l.width; ++x)
-                    dst[x] = qRgb(src[3 * x + 2], src[3 * x + 1], src[3 * x]);
-            }
+        if (bandFirst_ != first)
+            return template_; // the file went short since it was checked
+        QImage cell(l.width, l.height, QImage::Format_RGB32);
+        for (int y = 0; y < l.height; ++y) {
+            const uint8_t* src = cacheImages_->bandRow(band_, index, y);
+            auto* dst = reinterpret_cast<QRgb*>(cell.scanLine(y));
+            for (int x = 0; x < l.width; ++x)
+                dst[x] = qRgb(src[3 * x + 2], src[3 * x + 1], src[3 * x]);
         }
+        return cell;
     }
-    return cell;
+    if (spill_ && spill_->has(index)) {
+        QImage cell(options_.width, options_.height, QImage::Format_RGB32);
+        if (!cell.isNull() && size_t(cell.sizeInBytes()) == spill_->bytesPerCell() &&
+            spill_->get(index, cell.bits()))
+            return cell;
+        return template_;
+    }
+    return {};
 }
 
 bool ThumbFolder::isPicture(int row) const {
@@ -101,6 +120,7 @@ bool ThumbFolder::enumerate(const std::string& folder) {
     records_.clear();
     images_.clear();
     cacheImages_.reset();
+    spill_.reset();
     bandFirst_ = -1;
     placeholders_.clear();
     pictures_ = folders_ = 0;
@@ -154,6 +174,16 @@ void ThumbFolder::applyThumbnail(int row, const ThumbResult& result) {
     if (!result.decoded)
         return;
     d.imageIndex = addImage(result.cell);
+    // Parked on disk as it arrives, so the list may let it go when it is
+    // far from the view (rows of RGB32 are exactly width * 4 bytes).
+    const QImage& cell = result.cell;
+    if (!options_.spillFolder.empty() && cell.size() == QSize(options_.width, options_.height) &&
+        cell.format() == QImage::Format_RGB32) {
+        if (!spill_)
+            spill_ = std::make_unique<CellSpill>(options_.spillFolder, size_t(cell.sizeInBytes()));
+        if (spill_->isOpen())
+            spill_->put(d.imageIndex, cell.constBits());
+    }
     d.pictureRect = result.pictureRect;
     if (result.dateTakenKnown) {
         d.dateTakenKnown = 1;
@@ -166,8 +196,15 @@ bool ThumbFolder::saveCache(CacheIndex& index) const {
     index.keepOnlyOrientationRule(options_.upright);
     const int n = index.nextNumber();
     const std::string base = index.cacheBase(n);
+    // Cells let go of are read back one at a time, without keeping them.
+    int lastIndex = -1;
+    QImage last;
     auto fillRow = [&](int i, int y, uint8_t* bgr) {
-        const QImage cell = image(i);
+        if (i != lastIndex) {
+            last = (i >= 0 && size_t(i) < images_.size()) ? loadCell(i) : QImage();
+            lastIndex = i;
+        }
+        const QImage& cell = last;
         if (cell.size() == QSize(width, height) && cell.format() == QImage::Format_RGB32)
             toBgrRow(cell, y, bgr);
         else if (!cell.isNull()) // not a cell of this size: fitted on the way out
@@ -195,22 +232,22 @@ bool ThumbFolder::useSavedCells(CacheIndex& index) {
         return false;
     cacheImages_ = std::move(images);
     bandFirst_ = -1;
+    spill_.reset(); // the cache file holds every cell now
     return true;
 }
 
 void ThumbFolder::releaseCellsOutside(int first, int last) {
-    if (!cacheImages_)
+    if (!cacheImages_ && !spill_)
         return;
-    const size_t inFile = std::min(images_.size(), size_t(cacheImages_->layout().count));
-    std::vector<bool> keep(inFile, false);
+    std::vector<bool> keep(images_.size(), false);
     const int rows = static_cast<int>(records_.size());
     for (int r = std::max(0, first); r <= std::min(last, rows - 1); ++r) {
         const int i = records_[size_t(r)].imageIndex;
-        if (i >= 0 && size_t(i) < inFile)
+        if (i >= 0 && size_t(i) < keep.size())
             keep[size_t(i)] = true;
     }
-    for (size_t i = 0; i < inFile; ++i)
-        if (!keep[i])
+    for (size_t i = 0; i < images_.size(); ++i)
+        if (!keep[i] && !images_[i].isNull() && canReload(int(i)))
             images_[i] = QImage();
 }
 
@@ -246,6 +283,7 @@ ThumbFolder::CacheResult ThumbFolder::loadCache(CacheIndex& index, const std::st
     records_ = std::move(cached);
     images_.assign(size_t(layout.count), QImage());
     cacheImages_ = std::move(images);
+    spill_.reset();
     bandFirst_ = -1;
     placeholders_.clear();
     folder_ = folder;

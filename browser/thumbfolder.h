@@ -1,5 +1,6 @@
 #pragma once
 
+#include "browser/core/cellspill.h"
 #include "browser/core/thumbdata.h"
 #include "browser/core/thumbimagelist.h"
 #include "thumbrenderer.h"
@@ -30,6 +31,9 @@ public:
         bool details = false;
         bool withParent = true; // no parent entry on the desktop
         bool upright = true;    // thumbnails turned by the EXIF orientation
+        // Where finished cells are parked while the folder loads, so that
+        // only those near the view stay in memory; empty: all stay.
+        std::string spillFolder;
     };
     enum class CacheResult { Loaded, NotFound, Stale };
 
@@ -54,8 +58,9 @@ public:
     // that they too may leave memory; false (nothing changed) when that pair
     // does not hold this list's cells.
     bool useSavedCells(CacheIndex& index);
-    // Lets go of the cells that the cache file can give back, except those
-    // of rows first..last: a big folder holds only what is near the view.
+    // Lets go of the cells that the cache file or the spill can give back,
+    // except those of rows first..last: a big folder holds only what is
+    // near the view (first > last keeps none).
     void releaseCellsOutside(int first, int last);
     // Cells converted and held in memory.
     int heldCellCount() const;
@@ -86,6 +91,10 @@ public:
 
 private:
     int addImage(const QImage& image);
+    // The cell of image index from memory, the cache file or the spill,
+    // without keeping it.
+    QImage loadCell(int index) const;
+    bool canReload(int index) const;
 
     Options options_;
     std::string folder_;
@@ -93,6 +102,7 @@ private:
     std::vector<CThumbData> records_;
     mutable std::vector<QImage> images_; // null: still in the cache file
     std::unique_ptr<ThumbImageListReader> cacheImages_;
+    std::unique_ptr<CellSpill> spill_;
     // The band of the cache file read last, and its first image index.
     mutable std::vector<uint8_t> band_;
     mutable int bandFirst_ = -1;

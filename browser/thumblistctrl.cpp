@@ -299,6 +299,8 @@ bool CThumbListCtrl::loadFolder(const QString& path, Refresh refresh) {
     o.onlyPictures = s.onlyPictures != 0;
     o.upright = s.applyOrientation != 0;
     o.details = viewType_ == 1;
+    if (cache_)
+        o.spillFolder = cache_->folder();
     applyAppearance();
     const QString folderPath = QFileInfo(path).absoluteFilePath();
     o.withParent = desktop_.isEmpty() || QFileInfo(desktop_).absoluteFilePath() != folderPath;
@@ -366,6 +368,12 @@ void CThumbListCtrl::onThumbnail(quint64 generation, int index, const ThumbResul
     if (generation != generation_)
         return;
     model_->applyThumbnail(index, result);
+    // Cells far from the view go to the spill as they arrive, so a huge
+    // folder does not hold them all until its cache file is written.
+    if (++arrivedSinceRelease_ >= kReleaseEvery) {
+        arrivedSinceRelease_ = 0;
+        releaseFarCells();
+    }
 }
 
 void CThumbListCtrl::onLoaderDone(quint64 generation) {

@@ -90,6 +90,8 @@ public:
     // Screens of cells kept in memory on either side of the visible ones
     // when the cache file can give them back.
     static constexpr int kKeptScreens = 2;
+    // Thumbnails that arrive between two releases of far cells.
+    static constexpr int kReleaseEvery = 64;
     bool hasThumbnailFocus() const;
     // Reports the current item again (status text, focusedItemChanged), for
     // listeners that were not looking when it changed.
@@ -120,6 +122,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    int arrivedSinceRelease_ = 0;
     void startLoader();
     void onThumbnail(quint64 generation, int index, const ThumbResult& result);
     void onLoaderDone(quint64 generation);

@@ -127,6 +127,7 @@ int runThumbsCommand(SettingsStore& store, const std::vector<std::string>& given
     o.design = s.thumbDesign;
     o.onlyPictures = s.onlyPictures != 0;
     o.upright = s.applyOrientation != 0;
+    o.spillFolder = cache;
     ThumbFolder folder(o);
     QElapsedTimer timer;
     timer.start();
@@ -141,6 +142,7 @@ int runThumbsCommand(SettingsStore& store, const std::vector<std::string>& given
     for (size_t i = 0; i < folder.records().size(); ++i)
         items.push_back({folder.records()[i].fullPath, folder.isPicture(int(i)), false});
     int failed = 0;
+    int arrived = 0;
     if (folder.pictureCount() > 0) {
         CChangeIconThread loader(std::move(items), folder.recipe(useStamp), 1, nullptr, jobs);
         QEventLoop loop;
@@ -148,6 +150,9 @@ int runThumbsCommand(SettingsStore& store, const std::vector<std::string>& given
                          [&](quint64, int index, const ThumbResult& r) {
                              failed += r.decoded ? 0 : 1;
                              folder.applyThumbnail(index, r);
+                             // Nothing is on screen: every parked cell goes.
+                             if (++arrived % 64 == 0)
+                                 folder.releaseCellsOutside(0, -1);
                          });
         QObject::connect(&loader, &QThread::finished, &loop, &QEventLoop::quit);
         loader.start();

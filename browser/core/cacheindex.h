@@ -39,6 +39,7 @@ public:
     // The recorded rule: 1 upright, 0 as stored.
     int orientationRule() const;
 
+    const std::string& folder() const { return cacheFolder_; }
     static std::string cacPath(const std::string& base) { return base + ".cac"; }
     static std::string lisPath(const std::string& base) { return base + ".lis"; }
 

@@ -8,6 +8,7 @@
 #include "browser/thumbfolder.h"
 #include "browser/thumblistctrl.h"
 #include "browser/thumblistmodel.h"
+#include "imaging/core/filebytes.h"
 #include "tests/support/scratchdir.h"
 #include "tests/support/testdata.h"
 
@@ -769,6 +770,66 @@ private slots:
             QCOMPARE(cellOf(list, row), numberedCell(fileNumber(*list.recordAt(row)), 32, 24));
     }
 
+    void cellsParkedWhileLoadingComeBackAndStoreTheSamePair() {
+        Env e;
+        const int pictures = 300;
+        const std::string f = e.dir.file("parked/");
+        fs::create_directories(f);
+        for (int i = 0; i < pictures; ++i) {
+            char name[32];
+            std::snprintf(name, sizeof name, "p%05d.jpg", i);
+            kamelo::test::writeFile(f + name, "");
+        }
+        // The same cells given to a folder that parks them and to one that
+        // keeps them all: the parked one lets them go, gives them back
+        // unchanged and stores the same cache file.
+        auto fill = [&](ThumbFolder& folder) {
+            QVERIFY(folder.enumerate(e.folder("parked")));
+            for (int row = 1; row < int(folder.records().size()); ++row) {
+                ThumbResult r;
+                r.decoded = true;
+                r.cell = numberedCell(fileNumber(folder.records()[size_t(row)]), 40, 30);
+                folder.applyThumbnail(row, r);
+                if (row % 64 == 0)
+                    folder.releaseCellsOutside(0, -1);
+            }
+        };
+        ThumbFolder::Options o;
+        o.width = 40;
+        o.height = 30;
+        ThumbFolder kept(o);
+        fill(kept);
+        o.spillFolder = e.cache;
+        ThumbFolder parked(o);
+        fill(parked);
+        QVERIFY(kept.heldCellCount() > pictures);
+        QVERIFY2(parked.heldCellCount() < 64 + 4,
+                 qPrintable(QStringLiteral("%1 cells held").arg(parked.heldCellCount())));
+        // Nothing of the parking file is left to see in the folder.
+        for (const auto& entry : fs::directory_iterator(e.cache))
+            QFAIL(entry.path().c_str());
+        for (int row = 1; row <= pictures; row += 13)
+            QCOMPARE(parked.imageAt(row),
+                     numberedCell(fileNumber(parked.records()[size_t(row)]), 40, 30));
+        parked.releaseCellsOutside(5, 9); // only rows 5..9 stay
+        QVERIFY(parked.heldCellCount() <= 5 + 4);
+        QVERIFY(parked.saveCache(e.index));
+        const std::string parkedCac = CacheIndex::cacPath(e.index.lookup(parked.folderPath()));
+        std::vector<uint8_t> a, b;
+        QVERIFY(imaging::readWholeFile(parkedCac, a) >= 1);
+        QVERIFY(kept.saveCache(e.index));
+        QVERIFY(imaging::readWholeFile(CacheIndex::cacPath(e.index.lookup(kept.folderPath())), b) >=
+                1);
+        QVERIFY(a == b);
+        QVERIFY(parked.heldCellCount() <= 5 + 4); // the save kept nothing
+
+        // A folder the parking file cannot be made in keeps every cell.
+        o.spillFolder = e.dir.file("no such folder");
+        ThumbFolder unparked(o);
+        fill(unparked);
+        QCOMPARE(unparked.heldCellCount(), kept.heldCellCount());
+    }
+
     void cellsMadeByTheLoaderComeBackFromTheStoredPairWhenScrolledAway() {
         Env e;
         e.settings.thumbWidth = 60;
@@ -787,7 +848,17 @@ private slots:
         QVERIFY(list.loadFolder(e.folder("made"), CThumbListCtrl::Refresh::Full));
         QSignalSpy saved(&list, &CThumbListCtrl::cacheSaved);
         ThumbFolder* folder = list.model()->folder();
-        QVERIFY(QTest::qWaitFor([&] { return !list.isLoading(); }, 60000));
+        // While the loader runs, cells far from the view are parked as they
+        // arrive: what is held stays near a screenful, not the folder.
+        int mostWhileLoading = 0;
+        QVERIFY(QTest::qWaitFor(
+            [&] {
+                mostWhileLoading = std::max(mostWhileLoading, folder->heldCellCount());
+                return !list.isLoading();
+            },
+            60000));
+        QVERIFY2(mostWhileLoading <= cellBound(list) + CThumbListCtrl::kReleaseEvery,
+                 qPrintable(QStringLiteral("%1 cells held while loading").arg(mostWhileLoading)));
         QVERIFY(saved.count() == 1 || saved.wait(5000));
         QListView* v = list.iconView();
         v->setFocus();
