@@ -1,5 +1,7 @@
 #include "eyeapp.h"
 
+#include "app/folderlisting.h"
+
 #include "app/eyeappseams.h"
 #include "app/mainframe.h"
 #include "app/settingsexit.h"
@@ -165,20 +167,45 @@ CMainFrame* CEyeApp::mainFrame() const {
 void CEyeApp::fillDocumentFromFolder(const std::string& path) {
     PictureList& list = doc_->list();
     list.clear();
-    const QFileInfo target(QString::fromStdString(path));
-    QStringList names = target.absoluteDir().entryList(QDir::Files | QDir::NoDotAndDotDot);
-    // The file system lists in no particular order here: use the name order
-    // a file manager shows.
-    NameOrder::sort(names);
-    const QString wanted = target.absoluteFilePath();
-    for (const QString& name : names) {
-        const QString full = target.absoluteDir().absoluteFilePath(name);
-        if (!PictureExtensions::isPicturePath(full.toStdString()))
-            continue;
-        const int at = list.append(full.toStdString());
-        if (full == wanted)
-            list.setCurrent(at);
+    listedPicture_ = QFileInfo(QString::fromStdString(path)).absoluteFilePath().toStdString();
+    if (!PictureExtensions::isPicturePath(listedPicture_)) {
+        // Not a picture itself: the folder's first picture is shown, so the
+        // list is needed before anything can be.
+        for (const std::string& p : FolderListing::list(path).paths)
+            list.append(p);
+        return;
     }
+    list.append(listedPicture_);
+    listing_ = std::make_unique<FolderListing>(path);
+    QObject::connect(listing_.get(), &FolderListing::ready, listing_.get(),
+                     [this] { applyFolderListing(false); });
+    doc_->setListCompleter([this] { applyFolderListing(true); });
+}
+
+void CEyeApp::applyFolderListing(bool now) {
+    if (!listing_)
+        return;
+    CShowView* view = viewerFrame_ ? viewerFrame_->view() : nullptr;
+    if (!now && view && view->isLoading()) {
+        // Not under a decode that is reading its place in the list.
+        QTimer::singleShot(15, listing_.get(), [this] { applyFolderListing(false); });
+        return;
+    }
+    const FolderListing::Result r = listing_->take();
+    // Gone after this call: this may run inside its own notice.
+    listing_.release()->deleteLater();
+    doc_->setListCompleter(nullptr);
+    PictureList& list = doc_->list();
+    // Only the list this listing was started for is replaced.
+    if (list.count() != 1 || list.pathAt(0) != listedPicture_)
+        return;
+    list.clear();
+    for (const std::string& p : r.paths)
+        list.append(p);
+    // A picture that went meanwhile leaves the position at the first.
+    list.setCurrent(std::max(0, r.current));
+    if (view)
+        view->listChanged();
 }
 
 void CEyeApp::openViewer(int hideBrowser, int openFlag) {

@@ -16,6 +16,8 @@
 
 namespace kamelo {
 
+class FolderListing;
+
 namespace edit {
 class BatchHandOver;
 }
@@ -80,6 +82,8 @@ public:
     void viewerClosed(CShowFrame* frame, bool closeApplication);
     // Fills the document with the pictures of the path's folder, in name
     // order, the path's own position current.
+    // The document's list for a picture given on the command line: the
+    // picture at once, its folder's other pictures once they are listed.
     void fillDocumentFromFolder(const std::string& path);
 
     const ProgramFolders& folders() const { return folders_; }
@@ -91,6 +95,9 @@ private:
     void openSettings();
     void reportStoreProblem();
     void saveSettings();
+    // Puts the folder listing into the document's list (waiting for it when
+    // now; else later when the viewer is decoding).
+    void applyFolderListing(bool now);
 
     StartupOptions options_;
     std::unique_ptr<EyeAppSeams> seams_;
@@ -100,6 +107,8 @@ private:
 
     ProgramFolders folders_;
     std::string commandLinePicture_;
+    std::unique_ptr<FolderListing> listing_;
+    std::string listedPicture_;
     int openedWithFile_ = 0;
     CUiSettings settings_;
     CUiSettings loadedSettings_; // as read at start, to see what changed

@@ -362,6 +362,7 @@ void CShowFrame::afterSaveAs(const QString& path) {
         view_->setModified(false);
     } else if (PictureExtensions::isPicturePath(saved.fileName().toStdString())) {
         // A new picture of the shown folder is one more to step to.
+        app_.doc().completeList();
         PictureList& list = app_.doc().list();
         bool listed = false;
         for (const std::string& p : list.paths())

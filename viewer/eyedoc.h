@@ -3,6 +3,7 @@
 #include "base/picturelist.h"
 #include "imaging/bitmap.h"
 
+#include <functional>
 #include <string>
 
 namespace kamelo {
@@ -18,11 +19,23 @@ public:
     imaging::Bitmap& editBitmap() { return edit_; }
     std::string& viewerText() { return viewerText_; }
 
+    // The list may still be on its way (the folder of a picture given on
+    // the command line is read in the background): whoever steps through
+    // it, or removes from it, first completes it.
+    void setListCompleter(std::function<void()> completer) { completer_ = std::move(completer); }
+    void completeList() {
+        if (auto complete = std::move(completer_)) {
+            completer_ = nullptr;
+            complete();
+        }
+    }
+
 private:
     PictureList list_;
     imaging::Bitmap displayed_;
     imaging::Bitmap edit_;
     std::string viewerText_;
+    std::function<void()> completer_;
 };
 
 } // namespace kamelo

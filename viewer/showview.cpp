@@ -246,6 +246,8 @@ bool CShowView::askToSaveChanges() {
 }
 
 bool CShowView::navigate(Step step) {
+    if (!editLock_ && !bands_.active())
+        doc_.completeList();
     if (editLock_ || bands_.active() || doc_.list().empty() || !askToSaveChanges())
         return false;
     PictureList& list = doc_.list();
@@ -282,6 +284,13 @@ bool CShowView::navigate(Step step) {
         return rc == kLoaded;
     }
     return false;
+}
+
+void CShowView::listChanged() {
+    const PictureList& list = doc_.list();
+    emit pictureChanged(currentPath(), list.current() + 1, list.count());
+    if (paintWhileLoading_ && list.count() > 1 && hasPicture())
+        postReadAhead(Step::Next);
 }
 
 void CShowView::postReadAhead(Step step) {
@@ -401,6 +410,8 @@ void CShowView::mouseDoubleClickEvent(QMouseEvent*) {
 }
 
 void CShowView::wheelEvent(QWheelEvent* event) {
+    if (!bands_.active())
+        doc_.completeList();
     if (doc_.list().count() < 2 || event->angleDelta().y() == 0)
         return;
     navigate(event->angleDelta().y() < 0 ? Step::Next : Step::Previous);
@@ -462,6 +473,8 @@ void CShowView::stepFrame(bool forward) {
 }
 
 bool CShowView::deleteCurrent(bool permanent, FileUi& ui) {
+    if (!bands_.active())
+        doc_.completeList();
     PictureList& list = doc_.list();
     const std::string path = list.currentPath();
     if (path.empty() || editLock_ || bands_.active())

@@ -52,6 +52,11 @@ public:
     // Next, previous, first or last picture (refused while editing).
     bool navigate(Step step);
     bool canNavigate() const;
+    // A picture is decoding band by band.
+    bool isLoading() const { return bands_.active(); }
+    // The document's list grew or was replaced around the shown picture:
+    // the position is told again and the next picture read ahead.
+    void listChanged();
 
     double zoomFactor() const { return zoom_.factor(); }
     int zoomMode() const { return zoom_.mode(); }

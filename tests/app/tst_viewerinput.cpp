@@ -9,7 +9,7 @@
 #include <QMenuBar>
 #include <QScreen>
 #include <QStatusBar>
-
+#include <QWheelEvent>
 
 using namespace kamelo;
 using namespace kamelo::test;
@@ -45,6 +45,38 @@ class TestViewerInput : public QObject {
 
 private slots:
     void initTestCase() { useScratchHome(home_, 240); }
+
+    void aPictureGivenOnTheCommandLineShowsBeforeItsFolderIsListed() {
+        {
+            ProgramRun r;
+            r.start({r.photo("b.png").toStdString()});
+            // Until the folder listing arrives the picture is the whole list.
+            QCOMPARE(r.app->doc().list().count(), 1);
+            CShowFrame* v = r.viewer();
+            QVERIFY(v);
+            QTRY_COMPARE(r.app->doc().list().count(), 3);
+            QCOMPARE(r.app->doc().list().current(), 1);
+            QCOMPARE(v->view()->currentPath(), r.photo("b.png"));
+            r.stop();
+        }
+        {
+            // A wheel turn before the listing arrived waits for it and steps
+            // to the next picture by name.
+            ProgramRun r;
+            r.start({r.photo("b.png").toStdString()});
+            QCOMPARE(r.app->doc().list().count(), 1);
+            CShowView* view = r.app->viewerFrame()->view();
+            const QPointF at(view->width() / 2.0, view->height() / 2.0);
+            QWheelEvent wheel(at, view->mapToGlobal(at), QPoint(), QPoint(0, -120), Qt::NoButton,
+                              Qt::NoModifier, Qt::NoScrollPhase, false);
+            QApplication::sendEvent(view, &wheel);
+            QCOMPARE(r.app->doc().list().count(), 3);
+            QCOMPARE(view->currentPath(), r.photo("c.png"));
+            QVERIFY(r.viewer());
+            QCOMPARE(view->currentPath(), r.photo("c.png"));
+            r.stop();
+        }
+    }
 
     void keypadKeysZoom() {
         ProgramRun r;
