@@ -12,9 +12,10 @@ if [ -n "$missing" ]; then
     $SUDO apt-get install -y -qq --no-install-recommends $missing
 fi
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build build --target imaging_bench thumblist_bench print_bench kamelo kamelo-cli updater_bench
+cmake --build build --target imaging_bench viewer_bench thumblist_bench print_bench kamelo kamelo-cli updater_bench
 work="${1:-/tmp/kamelo-bench}"
 build/bin/imaging_bench "$work"
+build/bin/viewer_bench "$work"
 bench/startup_bench.py build "${KAMELO_TESTDATA:-../shared/testdata}" "$work/startup"
 bench/thumbs_bench.py build "${KAMELO_TESTDATA:-../shared/testdata}" "$work/thumbs"
 bench/convert_bench.py build "${KAMELO_TESTDATA:-../shared/testdata}" "$work/convert"

@@ -54,33 +54,50 @@ int main(int argc, char** argv) {
     }
     std::filesystem::copy_file(a, b, std::filesystem::copy_options::overwrite_existing);
 
-    double firstBand = 1e9, full = 1e9, djpeg = 1e9;
-    for (int run = 0; run < 3; ++run) {
-        kamelo::imaging::Bitmap bitmap;
-        kamelo::imaging::LoadOptions options;
-        QElapsedTimer t;
-        bool first = true;
-        options.onRows = [&](const kamelo::imaging::Bitmap&, int, int, int) {
-            if (first) {
-                firstBand = std::min(firstBand, t.nsecsElapsed() / 1e9);
-                first = false;
-            }
-            return 1;
-        };
-        t.start();
-        kamelo::imaging::PictureFile::load(a, bitmap, options);
-        full = std::min(full, t.nsecsElapsed() / 1e9);
-        djpeg = std::min(
-            djpeg, seconds([&] { std::system(("djpeg -outfile /dev/null '" + a + "'").c_str()); }));
-    }
-    std::printf("%-44s ours %.3f s, first band after %.3f s; djpeg %.3f s; ratio %.2f\n",
-                "decode 24 MP while painting bands", full, firstBand, djpeg, full / djpeg);
-
     kamelo::CUiSettings settings;
     kamelo::setUiSettings(&settings);
     kamelo::CEyeDoc doc;
     doc.list().append(a);
     doc.list().append(b);
+
+    // The picture decoded band by band in a real view that paints each band
+    // as it arrives, timed to its first and its last paint.
+    double firstBand = 1e9, full = 1e9, djpeg = 1e9;
+    {
+        struct PaintClock : QObject {
+            QElapsedTimer clock;
+            double first = -1, last = -1;
+            bool eventFilter(QObject*, QEvent* e) override {
+                if (e->type() == QEvent::Paint) {
+                    last = clock.nsecsElapsed() / 1e9;
+                    if (first < 0)
+                        first = last;
+                }
+                return false;
+            }
+        } paints;
+        kamelo::CShowView view(doc);
+        view.resize(1600, 1000);
+        view.show();
+        QCoreApplication::processEvents();
+        view.installEventFilter(&paints);
+        for (int run = 0; run < 3; ++run) {
+            view.readAhead().release();
+            paints.first = paints.last = -1;
+            paints.clock.start();
+            view.loadPicture(run % 2);
+            view.repaint(); // the whole picture, as the load's update asks
+            firstBand = std::min(firstBand, paints.first);
+            full = std::min(full, paints.last);
+            djpeg = std::min(djpeg, seconds([&] {
+                                 std::system(("djpeg -outfile /dev/null '" + a + "'").c_str());
+                             }));
+        }
+        view.removeEventFilter(&paints);
+    }
+    std::printf("%-44s ours %.3f s, first band painted after %.3f s; djpeg %.3f s; ratio %.2f\n",
+                "decode 24 MP while painting bands", full, firstBand, djpeg, full / djpeg);
+
     const long before = residentKb();
     double latency = 1e9;
     long held = 0;
