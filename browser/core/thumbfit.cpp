@@ -1,5 +1,7 @@
 #include "thumbfit.h"
 
+#include "imaging/core/fitsize.h"
+
 #include <algorithm>
 #include <cctype>
 #include <ctime>
@@ -13,14 +15,9 @@ ThumbPlacement ThumbFit::place(int pictureWidth, int pictureHeight, int cellWidt
     const int64_t boxH = cellHeight - 2 * border - kLabelHeight;
     if (pictureWidth <= 0 || pictureHeight <= 0 || boxW <= 0 || boxH <= 0)
         return p;
-    // Exact integer arithmetic: box height / box width >= picture height / width.
-    if (boxH * pictureWidth >= int64_t(pictureHeight) * boxW) {
-        p.width = int(boxW);
-        p.height = int(boxW * pictureHeight / pictureWidth);
-    } else {
-        p.height = int(boxH);
-        p.width = int(boxH * pictureWidth / pictureHeight);
-    }
+    const FitSize fit = fitSize(pictureWidth, pictureHeight, int(boxW), int(boxH));
+    p.width = fit.width;
+    p.height = fit.height;
     // A sliver of a picture still shows as one pixel.
     p.width = std::max(p.width, 1);
     p.height = std::max(p.height, 1);
@@ -34,13 +31,9 @@ ThumbPlacement ThumbFit::fitInside(int pw, int ph, int boxW, int boxH) {
     if (pw <= 0 || ph <= 0 || boxW <= 0 || boxH <= 0)
         return p;
     if (pw > boxW || ph > boxH) {
-        if (int64_t(boxH) * pw >= int64_t(ph) * boxW) {
-            p.width = boxW;
-            p.height = int(int64_t(boxW) * ph / pw);
-        } else {
-            p.height = boxH;
-            p.width = int(int64_t(boxH) * pw / ph);
-        }
+        const FitSize fit = fitSize(pw, ph, boxW, boxH);
+        p.width = fit.width;
+        p.height = fit.height;
         p.width = std::max(p.width, 1);
         p.height = std::max(p.height, 1);
     } else {
