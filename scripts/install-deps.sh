@@ -7,7 +7,7 @@ PACKAGES="
 build-essential cmake ninja-build pkg-config git clang-format python3
 qt6-base-dev qt6-base-dev-tools libqt6printsupport6 qt6-qpa-plugins qt6-image-formats-plugins libgl1-mesa-dev
 qt6-translations-l10n libfontconfig-dev
-libsqlite3-dev zlib1g-dev libcurl4-openssl-dev
+libsqlite3-dev zlib1g-dev libcurl4-openssl-dev libglib2.0-dev libglib2.0-bin gsettings-desktop-schemas xdg-utils shared-mime-info
 python3-pyftpdlib openssl
 libjpeg62-turbo-dev libpng-dev libtiff-dev libgif-dev libexiv2-dev libgraphicsmagick++1-dev graphicsmagick
 libgtest-dev libgmock-dev googletest libbenchmark-dev imagemagick

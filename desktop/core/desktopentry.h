@@ -1,0 +1,30 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace kamelo::desktop {
+
+// The program's desktop entry and the desktop-entry quoting rules.
+class DesktopEntry {
+public:
+    // The packaged kamelo.desktop with Exec naming this program by its
+    // absolute path (so the entry works from any folder) and MimeType listing
+    // the associated types.
+    static std::string forProgram(const std::string& programPath);
+
+    // One Exec argument, quoted by the desktop-entry rules ("\"", "`", "$"
+    // and "\" escaped inside double quotes, "%" doubled), then escaped as a
+    // string value.
+    static std::string quoteExecArgument(const std::string& argument);
+    // The arguments of an Exec value (the reverse of the rules above).
+    static std::vector<std::string> splitExec(const std::string& value);
+    // The Exec value's arguments without field codes, joined by blanks.
+    static std::string commandWithoutFieldCodes(const std::string& value);
+    // The value of a key in the "[Desktop Entry]" group of a file's bytes.
+    static std::string keyValue(const std::string& bytes, const std::string& key);
+
+    static const char* packagedTemplate();
+};
+
+} // namespace kamelo::desktop
