@@ -19,7 +19,8 @@ allowed() {
     print) echo "print browser viewer chrome base exif imaging platform resources" ;;
     import) echo "import browser viewer chrome base exif imaging platform resources" ;;
     desktop) echo "desktop chrome base exif imaging platform resources" ;;
-    update) echo "update browser viewer chrome base exif imaging platform resources" ;;
+    # The update check reads INI files with the updater's reader.
+    update) echo "update updater browser viewer chrome base exif imaging platform resources" ;;
     prefs) echo "prefs desktop update browser viewer chrome base exif imaging platform resources" ;;
     app) echo "app frames edit print import desktop update prefs browser viewer chrome base exif imaging platform resources" ;;
     cli) echo "cli frames edit print import desktop update prefs browser viewer chrome base exif imaging platform resources" ;;
