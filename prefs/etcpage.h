@@ -1,0 +1,50 @@
+#pragma once
+
+#include "prefs/preferencepage.h"
+
+#include <cstdint>
+
+class QCheckBox;
+class QComboBox;
+class QPushButton;
+class QLabel;
+
+namespace kamelo {
+class CUiSettings;
+class SettingsStore;
+} // namespace kamelo
+
+namespace kamelo::prefs {
+
+// "기타 설정": drawing mode, the viewer's background colour and four
+// switches. OK writes them to the store and the settings object and saves
+// the settings at once.
+class CETCPage : public PreferencePage {
+    Q_OBJECT
+public:
+    CETCPage(CUiSettings& settings, SettingsStore& store, QWidget* parent = nullptr);
+    void ok() override;
+
+    QComboBox* drawingMode() const { return mode_; }
+    QPushButton* colourButton() const { return colourButton_; }
+    QCheckBox* useStamp() const { return stamp_; }
+    QCheckBox* paintWhileLoading() const { return paint_; }
+    QCheckBox* viewRepeat() const { return repeat_; }
+    QCheckBox* onlyPictures() const { return only_; }
+    uint32_t colour() const { return colour_; }
+    void setColour(uint32_t bgr);
+
+private:
+    CUiSettings& settings_;
+    SettingsStore& store_;
+    QComboBox* mode_;
+    QLabel* swatch_;
+    QPushButton* colourButton_;
+    QCheckBox* stamp_;
+    QCheckBox* paint_;
+    QCheckBox* repeat_;
+    QCheckBox* only_;
+    uint32_t colour_ = 0;
+};
+
+} // namespace kamelo::prefs
