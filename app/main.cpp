@@ -1,9 +1,10 @@
 #include "app/endsignals.h"
 #include "app/eyeapp.h"
-#include "app/frameseams.h"
 #include "app/programicon.h"
+#include "app/programseams.h"
 #include "base/programmemory.h"
 #include "chrome/uilocale.h"
+#include "update/core/instanceregistry.h"
 
 #include <QApplication>
 
@@ -27,7 +28,9 @@ int main(int argc, char* argv[]) {
     for (qsizetype i = 1; i < args.size(); ++i)
         options.arguments.push_back(args[i].toStdString());
 
-    kamelo::CEyeApp app(std::move(options), std::make_unique<kamelo::FrameSeams>());
+    // Listed for the update, which ends every running copy.
+    kamelo::update::InstanceRegistration registration;
+    kamelo::CEyeApp app(std::move(options), std::make_unique<kamelo::ProgramSeams>());
     if (!app.initInstance())
         return app.exitInstance(1);
     return app.exitInstance(QApplication::exec());

@@ -4,6 +4,7 @@
 #include "app/commandtable.h"
 #include "app/editkeyguard.h"
 #include "app/eyeapp.h"
+#include "app/programseams.h"
 #include "app/showframe.h"
 #include "app/toolbaricons.h"
 #include "app/workarea.h"
@@ -19,12 +20,16 @@
 #include "browser/newfolderdialog.h"
 #include "browser/shelltreemodel.h"
 #include "browser/thumblistctrl.h"
+#include "desktop/wallpapercommand.h"
 #include "edit/batchhandover.h"
 #include "edit/conversioncommands.h"
 #include "exif/exifdialog.h"
+#include "prefs/prefscommands.h"
 #include "print/printcontroller.h"
 #include "resources/qtstrings.h"
+#include "update/updatecheck.h"
 #include "viewer/eyedoc.h"
+#include "viewer/showview.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -289,6 +294,33 @@ void CMainFrame::buildCommands() {
         printing->print(paths);
     });
     c.setRule(kPrint, [this] { return focusTarget() == Focus::List && listRule(false); });
+    c.setHandler(kPreferences, [this] {
+        if (!prefs::runPreferences(this, app_.settings(), *app_.store(),
+                                   app_.folders().programFolder))
+            return;
+        // New sizes and designs take effect with rebuilt thumbnails.
+        refreshFolder(CThumbListCtrl::Refresh::Full);
+        if (CShowFrame* viewer = app_.viewerFrame())
+            viewer->view()->reloadOptions();
+    });
+    c.setHandler(kAbout, [this] { prefs::runAbout(this); });
+    c.setHandler(kUpdate, [this] {
+        app_.setUserRequestedUpdate(1);
+        if (update::UpdateCheck* check = ProgramSeams::updateCheck(app_))
+            check->checkOnRequest();
+        app_.setUserRequestedUpdate(0);
+    });
+    for (int id : {kWallpaperCenter, kWallpaperTile, kWallpaperStretch, kWallpaperRestore})
+        c.setHandler(id, [this, id] {
+            const CThumbListCtrl* l = browse_->list();
+            const int i = l->firstSelectedIndex();
+            if (id != kWallpaperRestore && i < 0)
+                return;
+            const CThumbData* d = id == kWallpaperRestore ? nullptr : l->recordAt(i);
+            const bool picture = d && !d->isFolder() && l->isPictureAt(i);
+            desktop::runWallpaperCommand(this, *app_.store(), id,
+                                         picture ? l->pathAt(i) : QString());
+        });
     CThumbListCtrl* list = browse_->list();
     c.setHandler(kThumbnailView, [list] { list->setViewType(0); });
     c.setHandler(kDetailsView, [list] { list->setViewType(1); });

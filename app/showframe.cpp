@@ -15,12 +15,14 @@
 #include "browser/browseview.h"
 #include "browser/thumblistctrl.h"
 #include "chrome/fileui.h"
+#include "desktop/wallpapercommand.h"
 #include "edit/batchhandover.h"
 #include "edit/conversioncommands.h"
 #include "edit/saveasdialog.h"
 #include "exif/exifdialog.h"
 #include "imaging/picturefile.h"
 #include "imaging/result.h"
+#include "prefs/prefscommands.h"
 #include "print/printcontroller.h"
 #include "resources/qtstrings.h"
 #include "viewer/core/zoomrules.h"
@@ -184,6 +186,24 @@ void CShowFrame::buildCommands() {
     c.setRule(kSave, [this] { return !view_->editLock() && view_->isModified(); });
     c.setHandler(kSaveAs, [this] { saveAs(); });
     c.setRule(kSaveAs, [this] { return !view_->editLock() && view_->hasPicture(); });
+    c.setHandler(kPreferences, [this] {
+        if (!prefs::runPreferences(this, app_.settings(), *app_.store(),
+                                   app_.folders().programFolder))
+            return;
+        view_->reloadOptions();
+        if (CMainFrame* browser = app_.mainFrame())
+            browser->refreshFolder(CThumbListCtrl::Refresh::Full);
+    });
+    // The viewer's own numbers for the same commands (1258-1261).
+    const int viewerWallpaper[] = {kWallpaperCenter, kWallpaperTile, kWallpaperStretch,
+                                   kWallpaperRestore};
+    for (int i = 0; i < 4; ++i)
+        c.setHandler(viewerWallpaper[i], [this, i] {
+            // The picture as shown, not the file again.
+            const imaging::Bitmap& shown = app_.doc().displayed();
+            desktop::runWallpaperCommand(this, *app_.store(), 1258 + i, view_->currentPath(),
+                                         shown.isAllocated() ? &shown : nullptr);
+        });
     c.setHandler(kExif, [this] {
         const std::string path = app_.doc().list().currentPath();
         if (!path.empty())

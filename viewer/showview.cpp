@@ -44,19 +44,25 @@ CShowView::CShowView(CEyeDoc& doc, QWidget* parent)
     : QWidget(parent), doc_(doc), readAhead_(std::make_unique<ReadAheadWorker>()),
       gif_(doc.displayed()) {
     setObjectName(QStringLiteral("CShowView"));
+    if (const SettingsStore* store = settingsStore())
+        zoom_.restoreMode(store->getInt(keys::kGeneralLower, "zoom mode", kAutoFit));
+    reloadOptions();
+    setFocusPolicy(Qt::StrongFocus);
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setMouseTracking(false);
+    connect(&gif_, &GifPlayer::frameShown, this, qOverload<>(&QWidget::update));
+}
+
+void CShowView::reloadOptions() {
     const CUiSettings* s = uiSettings();
     const uint32_t bgr = s ? s->viewerBackgroundColor : 0x808080;
     background_ = QColor(bgr & 0xFF, (bgr >> 8) & 0xFF, (bgr >> 16) & 0xFF);
     paintWhileLoading_ = s ? s->paintWhileLoading != 0 : true;
     if (const SettingsStore* store = settingsStore()) {
-        zoom_.restoreMode(store->getInt(keys::kGeneralLower, "zoom mode", kAutoFit));
         displayMode_ = store->getInt(keys::kGeneralLower, "display mode", 0);
         viewRepeat_ = store->getInt(keys::kGeneralLower, "View Repeat", 1) != 0;
     }
-    setFocusPolicy(Qt::StrongFocus);
-    setAttribute(Qt::WA_OpaquePaintEvent);
-    setMouseTracking(false);
-    connect(&gif_, &GifPlayer::frameShown, this, qOverload<>(&QWidget::update));
+    update();
 }
 
 CShowView::~CShowView() {

@@ -66,6 +66,9 @@ public:
     // 10..20000 %; others are ignored (false).
     bool setZoomPercent(int percent);
     void setZoomMode(int mode);
+    // Reads the background colour, drawing mode, wrap-around and painting
+    // while loading again (after the preferences changed) and repaints.
+    void reloadOptions();
     // The zoom ratio dialog.
     void askZoomRatio();
     QPoint panOffset() const { return zoom_.pan(); }

@@ -508,7 +508,7 @@ private slots:
                 QVERIFY(a->isSeparator() || a->menu() || c->has(a->data().toInt()));
         // Commands whose features are still to come are shown disabled.
         QVERIFY(!c->action(cmd::kAcquire)->isEnabled());
-        QVERIFY(!c->action(cmd::kPreferences)->isEnabled());
+        QVERIFY(c->action(cmd::kPreferences)->isEnabled());
         QVERIFY(c->action(cmd::kAppExit)->isEnabled());
 
         QVERIFY(r.frame()->browseView()->loadFolder(r.photo("")));
