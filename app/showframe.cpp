@@ -89,6 +89,11 @@ CShowFrame::CShowFrame(CEyeApp& app, int openFlag)
     connect(view_, &CShowView::loadFailed, this, [this](const QString& message) {
         QMessageBox::warning(this, res::qtext(res::IDS_APP_TITLE), message);
     });
+    // The note stays beside the name of the picture shown next.
+    connect(view_, &CShowView::slideSkipped, this, [this](const QString& message) {
+        skipNote_ = message;
+        panes_[1]->setText(message);
+    });
     connect(view_, &CShowView::notice, this, [this](const QString& message) {
         panes_[1]->setText(panes_[1]->text() + QStringLiteral(" - ") + message);
     });
@@ -174,6 +179,16 @@ void CShowFrame::buildCommands() {
         close();
     });
     c.setHandler(kFullScreen, [this] { enterFullScreen(); });
+    // S: full screen first, then the show; S again stops it.
+    c.setHandler(kSlideShow, [this] {
+        if (view_->slideShowRunning()) {
+            view_->stopSlideShow();
+            return;
+        }
+        enterFullScreen();
+        view_->startSlideShow();
+    });
+    c.setRule(kSlideShow, [this] { return view_->hasPicture() && !view_->editLock(); });
     c.setRule(kFullScreen,
               [this] { return !fullScreen_ && view_->hasPicture() && !view_->editLock(); });
     c.setRule(kBackToBrowser, [this] { return !view_->editLock(); });
@@ -490,6 +505,8 @@ void CShowFrame::enterFullScreen() {
 void CShowFrame::restoreFromFullScreen() {
     if (!fullScreen_)
         return;
+    // Leaving full screen ends the slide show.
+    view_->stopSlideShow();
     menuBar()->show();
     toolBar_->show();
     statusBar()->show();
@@ -560,7 +577,10 @@ void CShowFrame::updateStatus(const QString& path, int position, int count) {
         return;
     }
     panes_[0]->setText(QStringLiteral("%1/%2").arg(position).arg(count));
-    panes_[1]->setText(QFileInfo(path).fileName());
+    panes_[1]->setText(skipNote_.isEmpty()
+                           ? QFileInfo(path).fileName()
+                           : QFileInfo(path).fileName() + QStringLiteral(" - ") + skipNote_);
+    skipNote_.clear();
     imaging::FileInfo info;
     const imaging::Bitmap& shown = app_.doc().displayed();
     // Pictures are held at 24 bits whatever the file's depth; the line

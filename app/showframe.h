@@ -79,6 +79,8 @@ private:
     int closeApplication_ = 1;
     int viewerReady_ = 1;
     bool closed_ = false;
+    // The slide show skipped a picture: said once beside the next name.
+    QString skipNote_;
 };
 
 } // namespace kamelo

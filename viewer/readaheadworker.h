@@ -2,7 +2,12 @@
 
 #include "imaging/bitmap.h"
 
+#include <QColor>
+#include <QImage>
+#include <QSize>
+
 #include <condition_variable>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -23,10 +28,21 @@ public:
 
     // The picture is turned upright by its EXIF orientation when the setting
     // asks for it at the time of the request.
-    void post(const std::string& path);
-    // Moves the decoded picture of path into out; false when it is not the
-    // one held or not finished yet.
-    bool take(const std::string& path, imaging::Bitmap& out);
+    // With a slide size, the picture is also laid out as a slide of that
+    // size on that background (imaging::SlideFrame), so the slide show has
+    // nothing left to do on its thread.
+    void post(const std::string& path, QSize slide = {}, QColor background = {});
+    // Moves the decoded picture of path into out (and its slide into slide
+    // when asked for); false when it is not the one held or not finished yet.
+    bool take(const std::string& path, imaging::Bitmap& out, QImage* slide = nullptr);
+    // Whether path is asked for and still being decoded.
+    bool busyWith(const std::string& path) const;
+    // Whether the last decode of path failed.
+    bool failed(const std::string& path) const;
+    // Called on the worker's thread after every decode, finished or failed;
+    // it must only post (a queued call). Cleared with an empty function;
+    // once that returns, no call is running or to come.
+    void setNotify(std::function<void()> notify);
     // Forgets whatever is held (the picture changed on disk, ...).
     void release();
     // For tests and benchmarks: waits until the posted picture is decoded.
@@ -40,7 +56,13 @@ private:
         std::condition_variable wake;
         std::condition_variable done;
         std::string wanted;
+        QSize slideSize;
+        QColor background;
         bool pending = false;
+        bool decoding = false;
+        std::string failedPath;
+        QImage readySlide;
+        std::function<void()> notify;
         bool upright = true;
         std::string readyPath;
         imaging::Bitmap ready;

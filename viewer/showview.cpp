@@ -7,6 +7,7 @@
 #include "imaging/orientation.h"
 #include "imaging/picturefile.h"
 #include "imaging/result.h"
+#include "imaging/slideframe.h"
 #include "picturedeletion.h"
 #include "readaheadworker.h"
 #include "resources/qtstrings.h"
@@ -51,6 +52,18 @@ CShowView::CShowView(CEyeDoc& doc, QWidget* parent)
     setAttribute(Qt::WA_OpaquePaintEvent);
     setMouseTracking(false);
     connect(&gif_, &GifPlayer::frameShown, this, qOverload<>(&QWidget::update));
+    connect(&slide_, &SlideShow::tick, this, [this] { slideStep(Step::Next); });
+    connect(&slide_, &SlideShow::frameReady, this, qOverload<>(&QWidget::update));
+    // The worker says a picture is done; the waiting step goes on here.
+    readAhead_->setNotify([this] {
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                if (slideWaiting_)
+                    showSlide();
+            },
+            Qt::QueuedConnection);
+    });
 }
 
 void CShowView::reloadOptions() {
@@ -66,6 +79,7 @@ void CShowView::reloadOptions() {
 }
 
 CShowView::~CShowView() {
+    readAhead_->setNotify({});
     if (SettingsStore* store = settingsStore())
         store->setInt(keys::kGeneralLower, "zoom mode", zoom_.mode());
 }
@@ -254,6 +268,12 @@ bool CShowView::askToSaveChanges() {
 bool CShowView::navigate(Step step) {
     if (!editLock_ && !bands_.active())
         doc_.completeList();
+    if (slide_.running()) {
+        if (slideWaiting_ || slide_.busy())
+            return false;
+        slideStep(step);
+        return true;
+    }
     if (editLock_ || bands_.active() || doc_.list().empty() || !askToSaveChanges())
         return false;
     PictureList& list = doc_.list();
@@ -348,6 +368,12 @@ void CShowView::setZoomMode(int mode) {
 
 void CShowView::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
+    if (slide_.running()) {
+        // The slide at rest is laid out again; the one on its way too.
+        slide_.finish();
+        slide_.setRest(slideOf(doc_.displayed()));
+        postSlideAhead();
+    }
     if (zoom_.followWindow(pictureSize(), size()))
         emit zoomChanged();
     zoom_.keepPanInside(pictureSize(), size());
@@ -507,8 +533,7 @@ void CShowView::copyToClipboard() {
         QApplication::clipboard()->setImage(doc_.displayed().view().copy());
 }
 
-void CShowView::paintEvent(QPaintEvent* event) {
-    QPainter p(this);
+ViewPainter::Scene CShowView::scene() const {
     ViewPainter::Scene s;
     s.client = rect();
     s.background = background_;
@@ -523,9 +548,35 @@ void CShowView::paintEvent(QPaintEvent* event) {
     s.orientation = bands_.active() ? bands_.orientation() : 1;
     s.selectionActive = selection_.active();
     s.selection = selection_.rect();
-    s.showName = showName_;
-    if (showName_)
+    s.showName = showName_ && !slide_.running();
+    if (s.showName)
         s.name = QFileInfo(currentPath()).fileName();
+    return s;
+}
+
+QImage CShowView::snapshot() const {
+    if (slide_.running() && slide_.screen().size() == size())
+        return slide_.screen().copy();
+    QImage shot(size(), QImage::Format_RGB32);
+    if (shot.isNull())
+        return shot;
+    QPainter p(&shot);
+    ViewPainter::paint(p, scene());
+    return shot;
+}
+
+void CShowView::paintEvent(QPaintEvent* event) {
+    QPainter p(this);
+    if (slide_.running() && slide_.screen().size() == size()) {
+        // The slide show's frames are laid out at the view's size already.
+        p.drawImage(0, 0, slide_.screen());
+        if (tracePaint())
+            std::fprintf(stderr, "kamelo-paint %lld slide %d/%d %dx%d\n",
+                         (long long)QDateTime::currentMSecsSinceEpoch(), height(), height(),
+                         event->rect().width(), event->rect().height());
+        return;
+    }
+    const ViewPainter::Scene s = scene();
     ViewPainter::paint(p, s);
     if (tracePaint())
         std::fprintf(
@@ -534,6 +585,167 @@ void CShowView::paintEvent(QPaintEvent* event) {
             s.decoding ? "band" : (s.bitmap && s.bitmap->isAllocated() ? "whole" : "empty"),
             s.decoding ? s.decodedRows : (s.bitmap ? s.bitmap->height() : 0),
             s.bitmap ? s.bitmap->height() : 0, event->rect().width(), event->rect().height());
+}
+
+QImage CShowView::slideOf(const imaging::Bitmap& picture) const {
+    return imaging::SlideFrame::compose(picture, size(), background_);
+}
+
+void CShowView::startSlideShow() {
+    if (!editLock_ && !bands_.active())
+        doc_.completeList(); // the show goes through the whole folder
+    if (slide_.running() || doc_.list().empty() || editLock_ || bands_.active() ||
+        !askToSaveChanges())
+        return;
+    shownPath_ = doc_.displayed().isAllocated() ? doc_.list().currentPath() : std::string();
+    // Whatever is on screen is where the first change starts.
+    const QImage shown = snapshot();
+    slide_.start(settingsStore());
+    slideFailures_ = 0;
+    slideWaiting_ = false;
+    selection_.reset();
+    slide_.setRest(shown);
+    postSlideAhead();
+}
+
+void CShowView::stopSlideShow() {
+    if (!slide_.running())
+        return;
+    slide_.stop();
+    slideWaiting_ = false;
+    // The picture is shown by the zoom mode again.
+    zoom_.startPicture();
+    zoom_.prepare(pictureSize(), size());
+    zoom_.fitLoaded(pictureSize(), size());
+    updateCursor();
+    update();
+    emit zoomChanged();
+    emit slideShowStopped();
+}
+
+void CShowView::postSlideAhead() {
+    PictureList& list = doc_.list();
+    if (!slide_.running() || list.empty())
+        return;
+    const int at = slideDirection_ == Step::Previous ? list.previous(false) : list.next(false);
+    const std::string path = list.pathAt(at);
+    if (!path.empty() && path != list.currentPath())
+        readAhead_->post(path, size(), background_);
+}
+
+void CShowView::slideStep(Step step) {
+    if (!slide_.running() || slideWaiting_ || slide_.busy())
+        return;
+    PictureList& list = doc_.list();
+    if (list.empty()) {
+        stopSlideShow();
+        return;
+    }
+    slide_.finish();
+    slide_.setBusy(true);
+    slide_.chooseEffect();
+    slideDirection_ = step;
+    switch (step) {
+    case Step::Next:
+        list.next(true);
+        break;
+    case Step::Previous:
+        list.previous(true);
+        break;
+    case Step::First:
+        list.first(true);
+        break;
+    case Step::Last:
+        list.last(true);
+        break;
+    }
+    showSlide();
+}
+
+void CShowView::showSlide() {
+    slideWaiting_ = false;
+    if (!slide_.running())
+        return;
+    PictureList& list = doc_.list();
+    const int index = list.current();
+    const std::string path = list.pathAt(index);
+    imaging::Bitmap picture;
+    QImage next;
+    bool loaded = false;
+    if (path == shownPath_ && doc_.displayed().isAllocated()) {
+        // The same picture again (a list of one): nothing to decode.
+        picture = doc_.displayed();
+        loaded = true;
+    } else if (readAhead_->take(path, picture, &next)) {
+        loaded = true;
+    } else if (readAhead_->busyWith(path)) {
+        slideWaiting_ = true; // the worker's notice brings us back
+        return;
+    } else {
+        // Not asked for ahead (a key step, the first one), or too large
+        // for a background decode: decoded here in one piece.
+        loaded = imaging::PictureFile::load(path, picture) >= 1 &&
+                 (!picturesUpright() || imaging::Orientation::makeUpright(
+                                            picture, imaging::Orientation::read(path)) >= 1);
+    }
+    if (!loaded) {
+        // No message box while the show runs: the name goes to the status
+        // line and the show goes on, unless nothing in the list loads.
+        ++slideFailures_;
+        const QString name = QFileInfo(QString::fromStdString(path)).fileName();
+        emit slideSkipped(
+            QString::fromUtf8(res::format(res::IDS_SLIDESHOW_SKIPPED, name.toUtf8().constData())));
+        if (slideFailures_ >= list.count()) {
+            stopSlideShow();
+            emit loadFailed(res::qtext(res::IDS_SLIDESHOW_NOTHING_LOADS));
+            return;
+        }
+        switch (slideDirection_) {
+        case Step::Previous:
+        case Step::Last:
+            list.previous(true);
+            slideDirection_ = Step::Previous;
+            break;
+        default:
+            list.next(true);
+            slideDirection_ = Step::Next;
+            break;
+        }
+        // The next one from the event loop, so keys stay live.
+        QTimer::singleShot(0, this, [this] {
+            if (slide_.running() && slide_.busy())
+                showSlide();
+        });
+        return;
+    }
+    slideFailures_ = 0;
+    if (next.size() != size())
+        next = slideOf(picture);
+    const int effect = slide_.currentEffect();
+    // Library-style effects start from the background when pictures are
+    // painted while loading; the cross-fade always from what is on screen.
+    QImage from;
+    if (effect != imaging::Transition::kFade && paintWhileLoading_) {
+        from = QImage(size(), QImage::Format_RGB32);
+        from.fill(background_.rgb());
+    } else {
+        from = snapshot();
+    }
+    doc_.displayed() = std::move(picture);
+    shownPath_ = path;
+    gif_.reset(false);
+    orientationMark_ = false;
+    modified_ = false;
+    zoom_.startPicture();
+    zoom_.prepare(pictureSize(), size());
+    zoom_.fitLoaded(pictureSize(), size());
+    if (QWidget* w = window())
+        w->setWindowTitle(QString::fromStdString(path) + QStringLiteral(" - ") +
+                          res::qtext(res::IDS_ABOUT_CAPTION));
+    emit pictureChanged(QString::fromStdString(path), index + 1, list.count());
+    slide_.play(effect, from, next);
+    slide_.setBusy(false);
+    postSlideAhead();
 }
 
 } // namespace kamelo

@@ -6,6 +6,8 @@
 #include "viewer/gifplayer.h"
 #include "viewer/pandrag.h"
 #include "viewer/selectiontool.h"
+#include "viewer/slideshow.h"
+#include "viewer/viewpainter.h"
 #include "viewer/viewzoom.h"
 
 #include <QColor>
@@ -100,6 +102,16 @@ public:
     void copyToClipboard();
     ReadAheadWorker& readAhead() { return *readAhead_; }
 
+    // The slide show (the frame enters full screen first). While it runs
+    // the navigation steps are its steps: the next picture comes through
+    // a scene change, decoded and laid out ahead on the read-ahead worker.
+    void startSlideShow();
+    void stopSlideShow();
+    bool slideShowRunning() const { return slide_.running(); }
+    SlideShow& slideShow() { return slide_; }
+    // What the view shows right now, at its size.
+    QImage snapshot() const;
+
     // The selection tool (the crop uses it): while active the mouse draws
     // and changes a selection instead of panning.
     void setSelectionActive(bool active);
@@ -132,6 +144,10 @@ signals:
     void saveRequested();
     // The selection's size in picture pixels changed.
     void selectionChanged(int width, int height);
+    // The slide show skipped a picture it could not load (the text names it).
+    void slideSkipped(const QString& message);
+    // The slide show stopped by itself or was stopped.
+    void slideShowStopped();
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -158,6 +174,14 @@ private:
     double displayFactor() const;
     ViewRect pictureRect() const;
     void emitSelection();
+    ViewPainter::Scene scene() const;
+    // One step of the slide show in that direction.
+    void slideStep(Step step);
+    // Shows the picture at the current index as the next slide, or waits
+    // for the worker, or skips it when it cannot be loaded.
+    void showSlide();
+    void postSlideAhead();
+    QImage slideOf(const imaging::Bitmap& picture) const;
 
     CEyeDoc& doc_;
     std::unique_ptr<ReadAheadWorker> readAhead_;
@@ -174,6 +198,14 @@ private:
     BandLoader bands_;
     GifPlayer gif_;
     SelectionTool selection_;
+    SlideShow slide_;
+    Step slideDirection_ = Step::Next;
+    // Pictures that failed one after the other in this show.
+    int slideFailures_ = 0;
+    // The step waits for the worker to finish the picture.
+    bool slideWaiting_ = false;
+    // The file of the picture the slide show has on screen.
+    std::string shownPath_;
 };
 
 } // namespace kamelo
