@@ -182,6 +182,13 @@ int CShowView::loadPicture(int index) {
         }
     }
     zoom_.fitLoaded(QSize(doc_.displayed().width(), doc_.displayed().height()), size());
+    if (slide_.running()) {
+        // Loaded outside a step (the shown file was deleted): the slide on
+        // screen follows.
+        slide_.finish();
+        shownPath_ = path;
+        slide_.setRest(slideOf(doc_.displayed()));
+    }
     updateCursor();
     update();
     emit pictureChanged(QString::fromStdString(path), index + 1, doc_.list().count());
