@@ -16,9 +16,11 @@
 #include "edit/batchworker.h"
 #include "imaging/core/filebytes.h"
 #include "platform/nameorder.h"
+#include "prefs/preferencessheet.h"
 #include "resources/qtstrings.h"
 #include "viewer/eyedoc.h"
 #include "viewer/showview.h"
+#include "viewer/slideshowpage.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -88,6 +90,11 @@ void CEyeApp::reportStoreProblem() {
 }
 
 bool CEyeApp::initInstance() {
+    // The preferences sheet's slide-show page is the viewer's.
+    prefs::setSlideShowPageFactory([](SettingsStore& store, QWidget* parent) {
+        auto* page = new CSlideShowPage(store, parent);
+        return prefs::ForeignPage{page, [page] { page->apply(); }};
+    });
     // The settings store comes first: everything after it reads settings.
     openSettings();
     reportStoreProblem();
