@@ -1,0 +1,83 @@
+#include "renamepattern.h"
+
+#include <cstdio>
+#include <ctime>
+
+namespace kamelo {
+
+namespace {
+
+constexpr const char* kFormats[RenamePattern::kDateFormatCount] = {
+    "%d-%02d-%02d %02d-%02d-%02d", "%d_%02d_%02d %02d_%02d_%02d", "%d-%02d-%02d", "%d_%02d_%02d"};
+constexpr const char* kFormatNames[RenamePattern::kDateFormatCount] = {
+    "YYYY-MM-DD HH-MM-SS", "YYYY_MM_DD HH_MM_SS", "YYYY-MM-DD", "YYYY_MM_DD"};
+
+} // namespace
+
+std::string RenamePattern::name(uint64_t row, std::string_view originalName,
+                                std::optional<int64_t> dateTaken) const {
+    std::string n = prefix;
+    n += numberText(uint64_t(start) + row, maskWidth);
+    if (dateTaken && dateFormat >= 0)
+        n += dateText(*dateTaken, dateFormat);
+    n += suffix;
+    n += extension(originalName);
+    return n;
+}
+
+std::string RenamePattern::numberText(uint64_t number, int width) {
+    if (width <= 0)
+        return {};
+    std::string digits = std::to_string(number);
+    if (size_t(width) > digits.size())
+        digits.insert(0, size_t(width) - digits.size(), '0');
+    return digits;
+}
+
+std::string RenamePattern::dateText(int64_t seconds, int format) {
+    if (format < 0 || format >= kDateFormatCount)
+        return {};
+    const time_t t = static_cast<time_t>(seconds);
+    std::tm tm{};
+    if (!localtime_r(&t, &tm))
+        return {};
+    char buf[64];
+    const int n = std::snprintf(buf, sizeof buf, kFormats[format], tm.tm_year + 1900, tm.tm_mon + 1,
+                                tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec);
+    return n > 0 && size_t(n) < sizeof buf ? std::string(buf, size_t(n)) : std::string();
+}
+
+const char* RenamePattern::dateFormatName(int format) {
+    return format >= 0 && format < kDateFormatCount ? kFormatNames[format] : "";
+}
+
+std::string_view RenamePattern::extension(std::string_view name) {
+    const size_t dot = name.rfind('.');
+    return dot == std::string_view::npos || dot == 0 ? std::string_view() : name.substr(dot);
+}
+
+bool RenamePattern::isAllowedText(std::string_view text) {
+    for (char c : text)
+        if (kForbidden.find(c) != std::string_view::npos || static_cast<unsigned char>(c) < 0x20 ||
+            c == 0x7f)
+            return false;
+    return true;
+}
+
+bool RenamePattern::isValidMask(std::string_view mask) {
+    return mask.size() <= size_t(kMaxDigits) &&
+           mask.find_first_not_of('#') == std::string_view::npos;
+}
+
+bool RenamePattern::parseStart(std::string_view text, uint32_t& value) {
+    if (text.size() > size_t(kMaxDigits) ||
+        text.find_first_not_of("0123456789") != std::string_view::npos)
+        return false;
+    uint32_t v = 0;
+    for (char c : text)
+        v = v * 10 + uint32_t(c - '0');
+    value = v;
+    return true;
+}
+
+} // namespace kamelo

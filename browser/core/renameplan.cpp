@@ -1,0 +1,315 @@
+#include "renameplan.h"
+
+#include "browser/core/renamepattern.h"
+#include "platform/core/fileops.h"
+
+#include <cerrno>
+#include <map>
+#include <set>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace kamelo {
+
+namespace {
+
+std::string join(const std::string& folder, const std::string& name) {
+    if (folder.empty())
+        return name;
+    return folder.back() == '/' ? folder + name : folder + "/" + name;
+}
+
+std::string asciiLower(std::string s) {
+    for (char& c : s)
+        if (c >= 'A' && c <= 'Z')
+            c = char(c - 'A' + 'a');
+    return s;
+}
+
+std::string flipCase(std::string s) {
+    for (char& c : s) {
+        if (c >= 'A' && c <= 'Z')
+            c = char(c - 'A' + 'a');
+        else if (c >= 'a' && c <= 'z')
+            c = char(c - 'a' + 'A');
+    }
+    return s;
+}
+
+bool hasControl(const std::string& s) {
+    for (char c : s)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f)
+            return true;
+    return false;
+}
+
+class LocalFileSystem : public RenameFileSystem {
+public:
+    std::optional<Entry> look(const std::string& path) const override {
+        struct stat st {};
+        if (::lstat(path.c_str(), &st) != 0)
+            return std::nullopt;
+        return Entry{uint64_t(st.st_dev), uint64_t(st.st_ino),
+                     S_ISREG(st.st_mode) || S_ISLNK(st.st_mode)};
+    }
+    std::optional<Entry> folder(const std::string& path) const override {
+        struct stat st {};
+        if (::stat(path.empty() ? "." : path.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
+            return std::nullopt;
+        return Entry{uint64_t(st.st_dev), uint64_t(st.st_ino), false};
+    }
+    size_t nameMax(const std::string& folder) const override {
+        const long max = ::pathconf(folder.empty() ? "." : folder.c_str(), _PC_NAME_MAX);
+        return max > 0 ? size_t(max) : 255;
+    }
+    int rename(const std::string& from, const std::string& to) override {
+        return FileOps::rename(from, to).code;
+    }
+};
+
+} // namespace
+
+RenameFileSystem& RenameFileSystem::local() {
+    static LocalFileSystem fs;
+    return fs;
+}
+
+std::string RenamePlan::folderOf(const std::string& path) {
+    const size_t slash = path.rfind('/');
+    if (slash == std::string::npos)
+        return {};
+    return slash == 0 ? std::string("/") : path.substr(0, slash);
+}
+
+std::string RenamePlan::nameOf(const std::string& path) {
+    const size_t slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+RenamePlan::RenamePlan(const std::vector<std::pair<std::string, std::string>>& fromAndName,
+                       RenameFileSystem& fs)
+    : fs_(&fs) {
+    rows_.reserve(fromAndName.size());
+    for (const auto& [from, name] : fromAndName) {
+        Row r;
+        r.from = from;
+        r.name = name;
+        r.to = join(folderOf(from), name);
+        rows_.push_back(std::move(r));
+    }
+    check();
+    if (firstProblem() < 0)
+        order();
+}
+
+int RenamePlan::firstProblem() const {
+    for (size_t i = 0; i < rows_.size(); ++i)
+        if (rows_[i].problem != Problem::None)
+            return int(i);
+    return -1;
+}
+
+void RenamePlan::check() {
+    struct Folder {
+        std::string key; // device and inode: one folder however it is spelt
+        FolderInfo info;
+        bool probed = false;
+    };
+    std::map<std::string, Folder> folders; // by spelling
+    std::set<std::pair<uint64_t, uint64_t>> files;
+    const size_t n = rows_.size();
+    folderInfo_.assign(n, {});
+    keys_.assign(n, {});
+    sourceKeys_.assign(n, {});
+    std::vector<bool> changes(n, false);
+
+    for (size_t i = 0; i < n; ++i) {
+        Row& r = rows_[i];
+        const std::string folder = folderOf(r.from);
+        const std::string oldName = nameOf(r.from);
+        const std::optional<RenameFileSystem::Entry> file = fs_->look(r.from);
+        const std::optional<RenameFileSystem::Entry> dir = fs_->folder(folder);
+        if (!file || !file->isFile || !dir) {
+            r.problem = Problem::Missing;
+            continue;
+        }
+        if (!files.insert({file->device, file->inode}).second) {
+            r.problem = Problem::SameFile;
+            continue;
+        }
+        Folder& f = folders[folder];
+        if (f.key.empty()) {
+            f.key = std::to_string(dir->device) + ":" + std::to_string(dir->inode) + "/";
+            f.info.nameMax = fs_->nameMax(folder);
+        }
+        // Whether the folder ignores case shows on the first name with letters.
+        const std::string flipped = flipCase(oldName);
+        if (!f.probed && flipped != oldName) {
+            f.probed = true;
+            f.info.ignoresCase = fs_->look(join(folder, flipped)) == file;
+        }
+        folderInfo_[i] = f.info;
+        changes[i] = oldName != r.name;
+
+        const std::string_view ext = RenamePattern::extension(oldName);
+        const bool keepsExt = r.name.size() >= ext.size() &&
+                              r.name.compare(r.name.size() - ext.size(), ext.size(), ext) == 0;
+        const size_t title = keepsExt ? r.name.size() - ext.size() : r.name.size();
+        if (r.name.find('/') != std::string::npos || hasControl(r.name))
+            r.problem = Problem::BadCharacter;
+        else if (title == 0)
+            r.problem = Problem::EmptyTitle;
+        else if (r.name.front() == '.')
+            r.problem = Problem::LeadingDot;
+        else if (r.name.size() > f.info.nameMax) {
+            r.problem = Problem::TooLong;
+            r.nameLimit = f.info.nameMax;
+        }
+    }
+    // Every row of a folder folds case the same way, whichever row found out.
+    for (size_t i = 0; i < n; ++i) {
+        if (rows_[i].problem == Problem::Missing || rows_[i].problem == Problem::SameFile)
+            continue;
+        const Folder& f = folders[folderOf(rows_[i].from)];
+        folderInfo_[i] = f.info;
+        auto fold = [&](const std::string& name) {
+            return f.key + (f.info.ignoresCase ? asciiLower(name) : name);
+        };
+        keys_[i] = fold(rows_[i].name);
+        sourceKeys_[i] = fold(nameOf(rows_[i].from));
+    }
+
+    std::map<std::string, std::vector<size_t>> byTarget;
+    std::set<std::string> vacated;
+    for (size_t i = 0; i < n; ++i) {
+        if (keys_[i].empty())
+            continue;
+        byTarget[keys_[i]].push_back(i);
+        if (changes[i])
+            vacated.insert(sourceKeys_[i]);
+    }
+    for (const auto& [key, group] : byTarget)
+        if (group.size() > 1)
+            for (size_t i : group)
+                if (rows_[i].problem == Problem::None)
+                    rows_[i].problem = Problem::Duplicate;
+    for (size_t i = 0; i < n; ++i) {
+        Row& r = rows_[i];
+        if (r.problem != Problem::None || !changes[i])
+            continue;
+        if (fs_->look(r.to) && !vacated.count(keys_[i]))
+            r.problem = Problem::Exists;
+    }
+}
+
+void RenamePlan::order() {
+    const size_t n = rows_.size();
+    std::map<std::string, size_t> bySource;
+    std::vector<bool> changes(n, false);
+    for (size_t i = 0; i < n; ++i) {
+        changes[i] = nameOf(rows_[i].from) != rows_[i].name;
+        if (changes[i])
+            bySource[sourceKeys_[i]] = i;
+    }
+    // next[r]: the row that has to leave r's target first.
+    constexpr size_t kNone = size_t(-1);
+    std::vector<size_t> next(n, kNone);
+    std::vector<bool> awaited(n, false);
+    for (size_t i = 0; i < n; ++i) {
+        if (!changes[i])
+            continue;
+        const auto it = bySource.find(keys_[i]);
+        if (it != bySource.end()) {
+            next[i] = it->second;
+            awaited[it->second] = true;
+        }
+    }
+    std::vector<bool> done(n, false);
+    auto step = [&](size_t row, const std::string& from, const std::string& to) {
+        steps_.push_back({row, from, to});
+    };
+    // Chains: the last row of a chain moves to a free name first.
+    for (size_t i = 0; i < n; ++i) {
+        if (!changes[i] || awaited[i])
+            continue;
+        std::vector<size_t> chain;
+        for (size_t r = i; r != kNone && !done[r]; r = next[r]) {
+            chain.push_back(r);
+            done[r] = true;
+        }
+        for (auto it = chain.rbegin(); it != chain.rend(); ++it)
+            step(*it, rows_[*it].from, rows_[*it].to);
+    }
+    // What is left are cycles (a case-only change is a cycle of one): the
+    // first row steps aside to a temporary name, the rest follow backwards.
+    for (size_t i = 0; i < n; ++i) {
+        if (!changes[i] || done[i])
+            continue;
+        std::vector<size_t> cycle;
+        for (size_t r = i; !done[r]; r = next[r]) {
+            cycle.push_back(r);
+            done[r] = true;
+        }
+        const std::string temporary = temporaryFor(i);
+        step(i, rows_[i].from, temporary);
+        for (size_t k = cycle.size(); k-- > 1;)
+            step(cycle[k], rows_[cycle[k]].from, rows_[cycle[k]].to);
+        step(i, temporary, rows_[i].to);
+    }
+}
+
+std::string RenamePlan::temporaryFor(size_t row) {
+    const std::string folder = folderOf(rows_[row].from);
+    const std::string ext(RenamePattern::extension(nameOf(rows_[row].from)));
+    const std::string folderKey = keys_[row].substr(0, keys_[row].find('/') + 1);
+    std::set<std::string> taken(keys_.begin(), keys_.end());
+    taken.insert(sourceKeys_.begin(), sourceKeys_.end());
+    for (;;) {
+        std::string name =
+            "kamelo-rename-" + std::to_string(::getpid()) + "-" + std::to_string(++temporaries_);
+        if (name.size() + ext.size() <= folderInfo_[row].nameMax)
+            name += ext;
+        const std::string key =
+            folderKey + (folderInfo_[row].ignoresCase ? asciiLower(name) : name);
+        const std::string path = join(folder, name);
+        if (!taken.count(key) && !fs_->look(path))
+            return path;
+    }
+}
+
+RenamePlan::Outcome RenamePlan::apply() const {
+    Outcome out;
+    if (const int marked = firstProblem(); marked >= 0) {
+        out.ok = false;
+        out.row = size_t(marked);
+        out.error = EINVAL;
+        return out;
+    }
+    auto run = [this](const std::string& from, const std::string& to) {
+        return fs_->rename(from, to);
+    };
+    for (size_t i = 0; i < steps_.size(); ++i) {
+        const int rc = run(steps_[i].from, steps_[i].to);
+        if (rc == 0)
+            continue;
+        out.ok = false;
+        out.row = steps_[i].row;
+        out.error = rc;
+        // Back the way it came; a file that cannot go back is named.
+        std::vector<std::string> at(rows_.size());
+        for (size_t r = 0; r < rows_.size(); ++r)
+            at[r] = rows_[r].from;
+        for (size_t k = 0; k < i; ++k)
+            at[steps_[k].row] = steps_[k].to;
+        for (size_t k = i; k-- > 0;)
+            if (run(steps_[k].to, steps_[k].from) == 0)
+                at[steps_[k].row] = steps_[k].from;
+        for (size_t r = 0; r < rows_.size(); ++r)
+            if (at[r] != rows_[r].from)
+                out.stranded.push_back({at[r], rows_[r].from});
+        return out;
+    }
+    return out;
+}
+
+} // namespace kamelo
