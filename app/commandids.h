@@ -53,6 +53,7 @@ inline constexpr int kFocusAddress = 32896;
 inline constexpr int kContextNewFolder = 32882;
 inline constexpr int kContextExif = 1292;
 inline constexpr int kContextRename = 1279;
+inline constexpr int kContextBatchRename = 1280;
 inline constexpr int kContextDelete = 1248; // for good with the left Shift key down
 inline constexpr int kContextCut = 1253;
 inline constexpr int kContextCopy = 1245;

@@ -12,6 +12,7 @@
 #include "base/settingsstore.h"
 #include "base/thumbcachereset.h"
 #include "base/windowplacement.h"
+#include "browser/batchrenamedialog.h"
 #include "browser/browseview.h"
 #include "browser/core/cacheindex.h"
 #include "browser/infoview.h"
@@ -439,9 +440,14 @@ void CMainFrame::buildCommands() {
                (focusTarget() == Focus::Tree &&
                 left_->shellModel()->kindOf(left_->currentIndex()) == ShellNamespace::Kind::Folder);
     });
-    c.setRule(kBatchRename, [this] {
-        return focusTarget() == Focus::List && browse_->list()->firstSelectedIndex() > 0;
-    });
+    c.add(kContextBatchRename, res::IDS_MENU_BATCH_RENAME);
+    for (int id : {kBatchRename, kContextBatchRename}) {
+        c.setHandler(id, [this] { BatchRenameDialog::run(*browse_->list(), this); });
+        c.setRule(id, [this] {
+            return focusTarget() == Focus::List && listRule(false) &&
+                   !selectedPicturePaths().empty();
+        });
+    }
     c.setHandler(kCopy, [this, files] {
         if (focusTarget() != Focus::Address)
             files->copySelection();
@@ -566,8 +572,8 @@ void CMainFrame::buildContextMenus() {
     CommandTable& c = *commands_;
     itemMenu_ = new QMenu(this);
     itemMenu_->setObjectName(QStringLiteral("context file 00"));
-    c.fill(itemMenu_, {kViewLarge, 0, kContextCut, kContextCopy, kContextDelete, kContextRename, 0,
-                       kContextExif, kPrint, 0});
+    c.fill(itemMenu_, {kViewLarge, 0, kContextCut, kContextCopy, kContextDelete, kContextRename,
+                       kContextBatchRename, 0, kContextExif, kPrint, 0});
     c.fill(itemMenu_->addMenu(res::qtext(res::IDS_MENU_POPUP_TOOLS)),
            {kFrameDecoration, kRotate, kResize, kConvert, kColour});
     c.fill(itemMenu_->addMenu(res::qtext(res::IDS_MENU_POPUP_WALLPAPER)),

@@ -470,6 +470,14 @@ void CThumbListCtrl::sortBy(int column, bool ascending) {
         startLoader();
 }
 
+void CThumbListCtrl::applyRenames(const std::vector<std::pair<QString, QString>>& renamed) {
+    bool any = false;
+    for (const auto& [from, to] : renamed)
+        any = model_->renameRecord(from, to) || any;
+    if (any)
+        sortBy(sortColumn_, sortAscending_);
+}
+
 void CThumbListCtrl::headerClicked(int column) {
     sortBy(column, column == sortColumn_ ? !sortAscending_ : sortAscending_);
 }

@@ -6,6 +6,8 @@
 #include <QWidget>
 
 #include <memory>
+#include <utility>
+#include <vector>
 
 class QListView;
 class QStackedLayout;
@@ -100,6 +102,9 @@ public:
     void openSelected();
     // Starts the label editor on the first selected item (not the parent).
     bool renameSelected();
+    // Files renamed on disk (old path, new path): their records follow and
+    // the list is sorted again, as after a label edit.
+    void applyRenames(const std::vector<std::pair<QString, QString>>& renamed);
     ListFileActions* actions() const { return actions_; }
     // The folder a drop at this viewport point goes to: the folder item
     // under it, else the listed folder.

@@ -119,6 +119,22 @@ void ThumbListModel::setCutPaths(const QSet<QString>& paths) {
         emit dataChanged(index(0, 0), index(rowCount() - 1, 3), {CutRole, Qt::ForegroundRole});
 }
 
+bool ThumbListModel::renameRecord(const QString& from, const QString& to) {
+    if (!folder_)
+        return false;
+    const std::string path = from.toStdString();
+    auto& records = folder_->records();
+    for (size_t row = 0; row < records.size(); ++row) {
+        if (records[row].fullPath != path || records[row].isParent())
+            continue;
+        records[row].fullPath = to.toStdString();
+        records[row].displayName = QFileInfo(to).fileName().toStdString();
+        emit dataChanged(index(int(row), 0), index(int(row), 3));
+        return true;
+    }
+    return false;
+}
+
 QString ThumbListModel::editText(int row) const {
     const CThumbData* d = record(row);
     if (!d)

@@ -29,6 +29,9 @@ public:
     void removeRow(int row);
     // Items shown dimmed because they are cut to the clipboard.
     void setCutPaths(const QSet<QString>& paths);
+    // A file renamed on disk by someone else than the label editor: its
+    // record takes the new path and name. False when no row has from.
+    bool renameRecord(const QString& from, const QString& to);
     // What the label editor shows: files without their extension.
     QString editText(int row) const;
 

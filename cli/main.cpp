@@ -4,6 +4,7 @@
 #include "cli/exifcommand.h"
 #include "cli/imagecommand.h"
 #include "cli/printcommand.h"
+#include "cli/renamecommand.h"
 #include "cli/settingscommand.h"
 #include "cli/thumbscommand.h"
 
@@ -80,6 +81,8 @@ int run(int argc, char* argv[]) {
         return kamelo::runExifCommand({args.begin() + 1, args.end()}, std::cout, std::cerr);
     if (!args.empty() && args[0] == "info")
         return kamelo::runInfoCommand({args.begin() + 1, args.end()}, std::cout, std::cerr);
+    if (!args.empty() && args[0] == "rename")
+        return kamelo::runRenameCommand({args.begin() + 1, args.end()}, std::cout, std::cerr);
     if (!args.empty() && args[0] == "resave")
         return kamelo::runResaveCommand({args.begin() + 1, args.end()}, std::cerr);
     std::cerr << kamelo::clihelp::usage({});

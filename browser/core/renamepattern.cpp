@@ -80,4 +80,70 @@ bool RenamePattern::parseStart(std::string_view text, uint32_t& value) {
     return true;
 }
 
+namespace {
+
+// The date format whose bracketed spelling starts text, or -1.
+int dateTokenAt(std::string_view text, size_t& length) {
+    // Longest first: "[YYYY-MM-DD HH-MM-SS]" begins like "[YYYY-MM-DD".
+    for (int f = 0; f < RenamePattern::kDateFormatCount; ++f) {
+        const std::string token = std::string("[") + RenamePattern::dateFormatName(f) + "]";
+        if (text.substr(0, token.size()) == token) {
+            length = token.size();
+            return f;
+        }
+    }
+    return -1;
+}
+
+// Where the first date token starts, or npos.
+size_t findDateToken(std::string_view text, int& format, size_t& length) {
+    for (size_t at = text.find('['); at != std::string_view::npos; at = text.find('[', at + 1))
+        if ((format = dateTokenAt(text.substr(at), length)) >= 0)
+            return at;
+    return std::string_view::npos;
+}
+
+} // namespace
+
+RenamePattern::ParseError RenamePattern::parse(std::string_view text, RenamePattern& out) {
+    RenamePattern p;
+    p.start = out.start;
+    p.maskWidth = 0;
+    const size_t hash = text.find('#');
+    int format = -1;
+    size_t length = 0;
+    std::string_view rest;
+    if (hash != std::string_view::npos) {
+        p.prefix = std::string(text.substr(0, hash));
+        size_t end = text.find_first_not_of('#', hash);
+        if (end == std::string_view::npos)
+            end = text.size();
+        if (end - hash > size_t(kMaxDigits))
+            return ParseError::MaskTooLong;
+        p.maskWidth = int(end - hash);
+        rest = text.substr(end);
+        if ((format = dateTokenAt(rest, length)) >= 0)
+            rest = rest.substr(length);
+    } else {
+        const size_t at = findDateToken(text, format, length);
+        if (at == std::string_view::npos) {
+            p.prefix = std::string(text);
+        } else {
+            p.prefix = std::string(text.substr(0, at));
+            rest = text.substr(at + length);
+        }
+    }
+    p.dateFormat = format;
+    p.suffix = std::string(rest);
+    if (p.suffix.find('#') != std::string::npos)
+        return ParseError::TwoMasks;
+    int again = -1;
+    if (findDateToken(p.suffix, again, length) != std::string::npos)
+        return ParseError::MisplacedDate;
+    if (!isAllowedText(p.prefix) || !isAllowedText(p.suffix))
+        return ParseError::Forbidden;
+    out = std::move(p);
+    return ParseError::None;
+}
+
 } // namespace kamelo

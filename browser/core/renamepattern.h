@@ -44,6 +44,14 @@ struct RenamePattern {
     static bool isValidMask(std::string_view mask);
     // Decimal digits only, at most kMaxDigits; empty reads as 0.
     static bool parseStart(std::string_view text, uint32_t& value);
+
+    enum class ParseError { None, Forbidden, MaskTooLong, TwoMasks, MisplacedDate };
+    // A pattern written on one line: the prefix, a run of "#" (the mask),
+    // optionally one date format in brackets right after it ("[YYYY-MM-DD]",
+    // spelt as dateFormatName gives it), then the suffix. Without "#" the
+    // date (or nothing) ends the prefix. A date anywhere else is refused:
+    // the rule has no place for it. The start number is not part of it.
+    static ParseError parse(std::string_view text, RenamePattern& out);
 };
 
 } // namespace kamelo

@@ -212,3 +212,44 @@ TEST(FileDateTaken, NothingForFilesWithoutADate) {
     ASSERT_EQ(::mkfifo(dir.file("fifo.jpg").c_str(), 0600), 0);
     EXPECT_FALSE(FileDateTaken::read(dir.file("fifo.jpg"))); // and no hang
 }
+
+TEST(RenamePattern, ALinePatternSplitsIntoPrefixMaskDateAndSuffix) {
+    using E = RenamePattern::ParseError;
+    RenamePattern p;
+    p.start = 4;
+    ASSERT_EQ(RenamePattern::parse("trip_###[YYYY-MM-DD]_end", p), E::None);
+    EXPECT_EQ(p.prefix, "trip_");
+    EXPECT_EQ(p.maskWidth, 3);
+    EXPECT_EQ(p.dateFormat, 2);
+    EXPECT_EQ(p.suffix, "_end");
+    EXPECT_EQ(p.start, 4u); // not the pattern's to change
+
+    ASSERT_EQ(RenamePattern::parse("[YYYY-MM-DD HH-MM-SS]", p), E::None);
+    EXPECT_EQ(p.prefix, "");
+    EXPECT_EQ(p.maskWidth, 0);
+    EXPECT_EQ(p.dateFormat, 0);
+    EXPECT_EQ(p.suffix, "");
+    ASSERT_EQ(RenamePattern::parse("a[YYYY_MM_DD HH_MM_SS]b", p), E::None);
+    EXPECT_EQ(p.dateFormat, 1);
+    EXPECT_EQ(p.prefix, "a");
+    EXPECT_EQ(p.suffix, "b");
+    ASSERT_EQ(RenamePattern::parse("##[YYYY_MM_DD]", p), E::None);
+    EXPECT_EQ(p.maskWidth, 2);
+    EXPECT_EQ(p.dateFormat, 3);
+    // A bracket that names no format is text.
+    ASSERT_EQ(RenamePattern::parse("[draft]##[x]", p), E::None);
+    EXPECT_EQ(p.prefix, "[draft]");
+    EXPECT_EQ(p.dateFormat, -1);
+    EXPECT_EQ(p.suffix, "[x]");
+    ASSERT_EQ(RenamePattern::parse("사진", p), E::None);
+    EXPECT_EQ(p.prefix, "사진");
+    EXPECT_EQ(p.maskWidth, 0);
+
+    EXPECT_EQ(RenamePattern::parse("a##########", p), E::MaskTooLong);
+    EXPECT_EQ(RenamePattern::parse("a##b#", p), E::TwoMasks);
+    EXPECT_EQ(RenamePattern::parse("##[YYYY-MM-DD]x[YYYY_MM_DD]", p), E::MisplacedDate);
+    EXPECT_EQ(RenamePattern::parse("a##_[YYYY-MM-DD]", p), E::MisplacedDate);
+    EXPECT_EQ(RenamePattern::parse("a/##", p), E::Forbidden);
+    EXPECT_EQ(RenamePattern::parse("##:x", p), E::Forbidden);
+    EXPECT_EQ(p.prefix, "사진"); // a refused pattern changes nothing
+}

@@ -1,0 +1,248 @@
+#include "batchrenamedialog.h"
+
+#include "browser/core/filedatetaken.h"
+#include "browser/core/renameproblemtext.h"
+#include "chrome/fileui.h"
+#include "listfileactions.h"
+#include "platform/fileerrortext.h"
+#include "renamepreviewmodel.h"
+#include "resources/qtstrings.h"
+#include "thumblistctrl.h"
+
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QFileInfo>
+#include <QGridLayout>
+#include <QGuiApplication>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRegularExpressionValidator>
+#include <QTreeView>
+#include <QVBoxLayout>
+#include <QValidator>
+
+namespace kamelo {
+
+namespace {
+
+// Refuses the characters no file name may hold, typed or pasted alike (a
+// paste is checked as a whole and dropped when any of it is refused).
+class NameTextValidator : public QValidator {
+public:
+    using QValidator::QValidator;
+    State validate(QString& input, int&) const override {
+        return RenamePattern::isAllowedText(input.toStdString()) ? Acceptable : Invalid;
+    }
+};
+
+QLineEdit* field(const char* name, QValidator* validator, QWidget* parent) {
+    auto* e = new QLineEdit(parent);
+    e->setObjectName(QString::fromLatin1(name));
+    e->setValidator(validator);
+    return e;
+}
+
+} // namespace
+
+BatchRenameDialog::BatchRenameDialog(std::vector<Item> items, FileUi& ui, QWidget* parent)
+    : QDialog(parent), ui_(ui) {
+    setWindowTitle(res::qtext(res::IDS_BATCH_RENAME_CAPTION));
+    setObjectName(QStringLiteral("BatchRenameDialog"));
+    std::vector<QString> oldNames;
+    for (const Item& item : items) {
+        Row r;
+        r.path = item.path.toStdString();
+        r.name = RenamePlan::nameOf(r.path);
+        r.date = item.dateTaken;
+        r.dateRead = item.dateTaken.has_value();
+        oldNames.push_back(QString::fromStdString(r.name));
+        rows_.push_back(std::move(r));
+    }
+
+    const QString maxDigits = QString::number(RenamePattern::kMaxDigits);
+    prefix_ = field("prefix", new NameTextValidator(this), this);
+    mask_ = field("serial",
+                  new QRegularExpressionValidator(
+                      QRegularExpression(QStringLiteral("#{0,%1}").arg(maxDigits)), this),
+                  this);
+    mask_->setText(QStringLiteral("##"));
+    start_ = field("start",
+                   new QRegularExpressionValidator(
+                       QRegularExpression(QStringLiteral("[0-9]{0,%1}").arg(maxDigits)), this),
+                   this);
+    start_->setText(QStringLiteral("0"));
+    dateFormat_ = new QComboBox(this);
+    dateFormat_->setObjectName(QStringLiteral("dateFormat"));
+    for (int i = 0; i < RenamePattern::kDateFormatCount; ++i)
+        dateFormat_->addItem(QString::fromLatin1(RenamePattern::dateFormatName(i)));
+    dateFormat_->setCurrentIndex(-1);
+    suffix_ = field("suffix", new NameTextValidator(this), this);
+
+    model_ = new RenamePreviewModel(std::move(oldNames), this);
+    view_ = new QTreeView(this);
+    view_->setObjectName(QStringLiteral("renameList"));
+    view_->setRootIsDecorated(false);
+    view_->setUniformRowHeights(true);
+    view_->setSelectionMode(QAbstractItemView::NoSelection);
+    view_->setModel(model_);
+    view_->header()->setStretchLastSection(false);
+    view_->setColumnWidth(0, 150);
+    view_->setColumnWidth(1, 250);
+    view_->setMinimumWidth(150 + 250 + 30);
+
+    auto* grid = new QGridLayout;
+    auto label = [this](int id, QWidget* buddy) {
+        auto* l = new QLabel(res::qtext(id), this);
+        l->setBuddy(buddy);
+        return l;
+    };
+    grid->addWidget(label(res::IDS_RENAME_PREFIX, prefix_), 0, 0);
+    grid->addWidget(prefix_, 0, 1);
+    grid->addWidget(label(res::IDS_RENAME_SERIAL, mask_), 0, 2);
+    grid->addWidget(mask_, 0, 3);
+    grid->addWidget(label(res::IDS_RENAME_START_NUMBER, start_), 0, 4);
+    grid->addWidget(start_, 0, 5);
+    grid->addWidget(label(res::IDS_RENAME_EXIF_DATE_FORMAT, dateFormat_), 1, 0);
+    grid->addWidget(dateFormat_, 1, 1, 1, 3);
+    grid->addWidget(label(res::IDS_RENAME_SUFFIX, suffix_), 1, 4);
+    grid->addWidget(suffix_, 1, 5);
+
+    auto* buttons = new QDialogButtonBox(this);
+    QPushButton* ok = buttons->addButton(res::qtext(res::IDS_OK), QDialogButtonBox::AcceptRole);
+    ok->setObjectName(QStringLiteral("ok"));
+    ok->setDefault(true);
+    buttons->addButton(res::qtext(res::IDS_CANCEL), QDialogButtonBox::RejectRole)
+        ->setObjectName(QStringLiteral("cancel"));
+    connect(buttons, &QDialogButtonBox::accepted, this, &BatchRenameDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, this, &BatchRenameDialog::reject);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(grid);
+    layout->addWidget(view_, 1);
+    layout->addWidget(buttons);
+    setTabOrder(prefix_, mask_);
+    setTabOrder(mask_, start_);
+    setTabOrder(start_, dateFormat_);
+    setTabOrder(dateFormat_, suffix_);
+    setTabOrder(suffix_, view_);
+
+    // Every keystroke shows every new name again.
+    for (QLineEdit* e : {prefix_, mask_, start_, suffix_})
+        connect(e, &QLineEdit::textChanged, this, &BatchRenameDialog::recompute);
+    connect(dateFormat_, &QComboBox::currentIndexChanged, this, &BatchRenameDialog::recompute);
+    recompute();
+    prefix_->setFocus();
+}
+
+BatchRenameDialog::~BatchRenameDialog() = default;
+
+std::vector<BatchRenameDialog::Item>
+BatchRenameDialog::selectedPictures(const CThumbListCtrl& list) {
+    std::vector<Item> items;
+    for (int i : list.selectedIndexes()) {
+        const CThumbData* d = list.recordAt(i);
+        if (!d || !list.isPictureAt(i))
+            continue;
+        Item item{QString::fromStdString(d->fullPath), std::nullopt};
+        if (d->dateTakenKnown)
+            item.dateTaken = d->dateTaken;
+        items.push_back(std::move(item));
+    }
+    return items;
+}
+
+void BatchRenameDialog::run(CThumbListCtrl& list, QWidget* parent) {
+    std::vector<Item> items = selectedPictures(list);
+    if (items.empty())
+        return;
+    BatchRenameDialog dialog(std::move(items), list.actions()->ui(), parent);
+    const int result = dialog.exec();
+    if (dialog.stranded())
+        list.loadFolder(list.folder(), CThumbListCtrl::Refresh::Quick);
+    else if (result == QDialog::Accepted)
+        list.applyRenames(dialog.renamed());
+}
+
+RenamePattern BatchRenameDialog::pattern() const {
+    RenamePattern p;
+    p.prefix = prefix_->text().toStdString();
+    p.maskWidth = int(mask_->text().size());
+    RenamePattern::parseStart(start_->text().toStdString(), p.start);
+    p.dateFormat = dateFormat_->currentIndex();
+    p.suffix = suffix_->text().toStdString();
+    return p;
+}
+
+void BatchRenameDialog::readMissingDates() {
+    bool waiting = false;
+    for (Row& r : rows_) {
+        if (r.dateRead)
+            continue;
+        if (!waiting) {
+            QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+            waiting = true;
+        }
+        r.date = FileDateTaken::read(r.path);
+        r.dateRead = true;
+    }
+    if (waiting)
+        QGuiApplication::restoreOverrideCursor();
+}
+
+void BatchRenameDialog::recompute() {
+    const RenamePattern p = pattern();
+    if (p.dateFormat >= 0)
+        readMissingDates();
+    std::vector<std::pair<std::string, std::string>> names;
+    names.reserve(rows_.size());
+    for (size_t i = 0; i < rows_.size(); ++i) {
+        std::optional<int64_t> date;
+        if (rows_[i].date)
+            date = *rows_[i].date;
+        names.push_back({rows_[i].path, p.name(i, rows_[i].name, date)});
+    }
+    plan_ = std::make_unique<RenamePlan>(names);
+    std::vector<RenamePreviewModel::Preview> preview;
+    preview.reserve(rows_.size());
+    for (const RenamePlan::Row& r : plan_->rows())
+        preview.push_back(
+            {QString::fromStdString(r.name), QString::fromStdString(RenameProblemText::reason(r))});
+    model_->setPreview(std::move(preview));
+}
+
+void BatchRenameDialog::accept() {
+    // The files may have changed since the last keystroke.
+    recompute();
+    if (const int marked = plan_->firstProblem(); marked >= 0) {
+        ui_.error(this, QString::fromStdString(RenameProblemText::refusal(*plan_, size_t(marked))));
+        return;
+    }
+    const RenamePlan::Outcome out = plan_->apply();
+    if (!out.ok) {
+        QString text = FileErrorText::message(
+            res::IDS_FAILED_RENAME, QString::fromStdString(plan_->rows()[out.row].from), out.error);
+        if (out.stranded.empty())
+            text += QStringLiteral("\n") + res::qtext(res::IDS_RENAME_ALL_UNDONE);
+        for (const auto& [now, was] : out.stranded)
+            text += QStringLiteral("\n") +
+                    QString::fromUtf8(res::format(res::IDS_RENAME_STRANDED,
+                                                  RenamePlan::nameOf(was).c_str(),
+                                                  RenamePlan::nameOf(now).c_str()));
+        ui_.error(this, text);
+        if (!out.stranded.empty()) {
+            stranded_ = true;
+            QDialog::reject();
+        } else {
+            recompute();
+        }
+        return;
+    }
+    for (const RenamePlan::Row& r : plan_->rows())
+        if (r.from != r.to)
+            renamed_.push_back({QString::fromStdString(r.from), QString::fromStdString(r.to)});
+    QDialog::accept();
+}
+
+} // namespace kamelo
