@@ -4,10 +4,14 @@
 #include "platform/core/fileops.h"
 
 #include <cerrno>
+#include <dirent.h>
+#include <fcntl.h>
 #include <map>
 #include <set>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <unordered_map>
+#include <unordered_set>
 
 namespace kamelo {
 
@@ -57,6 +61,32 @@ public:
         if (::stat(path.empty() ? "." : path.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
             return std::nullopt;
         return Entry{uint64_t(st.st_dev), uint64_t(st.st_ino), false};
+    }
+    bool list(const std::string& folder,
+              std::vector<std::pair<std::string, Entry>>& out) const override {
+        const std::string path = folder.empty() ? std::string(".") : folder;
+        DIR* dir = ::opendir(path.c_str());
+        if (!dir)
+            return false;
+        struct stat st {};
+        const bool ok = ::fstat(::dirfd(dir), &st) == 0;
+        while (const dirent* e = ok ? ::readdir(dir) : nullptr) {
+            const std::string name = e->d_name;
+            if (name == "." || name == "..")
+                continue;
+            Entry entry{uint64_t(st.st_dev), uint64_t(e->d_ino),
+                        e->d_type == DT_REG || e->d_type == DT_LNK};
+            if (e->d_type == DT_UNKNOWN) {
+                struct stat one {};
+                if (::fstatat(::dirfd(dir), e->d_name, &one, AT_SYMLINK_NOFOLLOW) != 0)
+                    continue;
+                entry = {uint64_t(one.st_dev), uint64_t(one.st_ino),
+                         S_ISREG(one.st_mode) || S_ISLNK(one.st_mode)};
+            }
+            out.push_back({name, entry});
+        }
+        ::closedir(dir);
+        return ok;
     }
     size_t nameMax(const std::string& folder) const override {
         const long max = ::pathconf(folder.empty() ? "." : folder.c_str(), _PC_NAME_MAX);
@@ -110,12 +140,52 @@ int RenamePlan::firstProblem() const {
 }
 
 void RenamePlan::check() {
+    // Each folder is read once: a keystroke checks thousands of names, and
+    // one listing costs far less than a look-up per name.
     struct Folder {
+        bool exists = false;
+        bool listed = false;
         std::string key; // device and inode: one folder however it is spelt
         FolderInfo info;
-        bool probed = false;
+        std::unordered_map<std::string, RenameFileSystem::Entry> names; // folded
     };
     std::map<std::string, Folder> folders; // by spelling
+    auto folderFor = [&](const std::string& path) -> Folder& {
+        auto [it, added] = folders.try_emplace(path);
+        Folder& f = it->second;
+        if (!added)
+            return f;
+        const std::optional<RenameFileSystem::Entry> dir = fs_->folder(path);
+        if (!dir)
+            return f;
+        f.exists = true;
+        f.key = std::to_string(dir->device) + ":" + std::to_string(dir->inode) + "/";
+        f.info.nameMax = fs_->nameMax(path);
+        std::vector<std::pair<std::string, RenameFileSystem::Entry>> entries;
+        f.listed = fs_->list(path, entries);
+        // Whether the folder ignores case shows on the first name with
+        // letters: found in another case, as the same file.
+        std::unordered_set<std::string> exact;
+        for (const auto& e : entries)
+            exact.insert(e.first);
+        for (const auto& [name, entry] : entries) {
+            const std::string flipped = flipCase(name);
+            if (flipped == name)
+                continue;
+            f.info.ignoresCase = !exact.count(flipped) && fs_->look(join(path, flipped)) == entry;
+            break;
+        }
+        for (const auto& [name, entry] : entries)
+            f.names.emplace(f.info.ignoresCase ? asciiLower(name) : name, entry);
+        return f;
+    };
+    auto find = [&](const Folder& f, const std::string& folder,
+                    const std::string& name) -> std::optional<RenameFileSystem::Entry> {
+        if (!f.listed)
+            return fs_->look(join(folder, name));
+        const auto it = f.names.find(f.info.ignoresCase ? asciiLower(name) : name);
+        return it == f.names.end() ? std::nullopt : std::optional(it->second);
+    };
     std::set<std::pair<uint64_t, uint64_t>> files;
     const size_t n = rows_.size();
     folderInfo_.assign(n, {});
@@ -127,26 +197,16 @@ void RenamePlan::check() {
         Row& r = rows_[i];
         const std::string folder = folderOf(r.from);
         const std::string oldName = nameOf(r.from);
-        const std::optional<RenameFileSystem::Entry> file = fs_->look(r.from);
-        const std::optional<RenameFileSystem::Entry> dir = fs_->folder(folder);
-        if (!file || !file->isFile || !dir) {
+        const Folder& f = folderFor(folder);
+        const std::optional<RenameFileSystem::Entry> file =
+            f.exists ? find(f, folder, oldName) : std::nullopt;
+        if (!file || !file->isFile) {
             r.problem = Problem::Missing;
             continue;
         }
         if (!files.insert({file->device, file->inode}).second) {
             r.problem = Problem::SameFile;
             continue;
-        }
-        Folder& f = folders[folder];
-        if (f.key.empty()) {
-            f.key = std::to_string(dir->device) + ":" + std::to_string(dir->inode) + "/";
-            f.info.nameMax = fs_->nameMax(folder);
-        }
-        // Whether the folder ignores case shows on the first name with letters.
-        const std::string flipped = flipCase(oldName);
-        if (!f.probed && flipped != oldName) {
-            f.probed = true;
-            f.info.ignoresCase = fs_->look(join(folder, flipped)) == file;
         }
         folderInfo_[i] = f.info;
         changes[i] = oldName != r.name;
@@ -179,8 +239,8 @@ void RenamePlan::check() {
         sourceKeys_[i] = fold(nameOf(rows_[i].from));
     }
 
-    std::map<std::string, std::vector<size_t>> byTarget;
-    std::set<std::string> vacated;
+    std::unordered_map<std::string, std::vector<size_t>> byTarget;
+    std::unordered_set<std::string> vacated;
     for (size_t i = 0; i < n; ++i) {
         if (keys_[i].empty())
             continue;
@@ -197,14 +257,15 @@ void RenamePlan::check() {
         Row& r = rows_[i];
         if (r.problem != Problem::None || !changes[i])
             continue;
-        if (fs_->look(r.to) && !vacated.count(keys_[i]))
+        const std::string folder = folderOf(r.from);
+        if (find(folders[folder], folder, r.name) && !vacated.count(keys_[i]))
             r.problem = Problem::Exists;
     }
 }
 
 void RenamePlan::order() {
     const size_t n = rows_.size();
-    std::map<std::string, size_t> bySource;
+    std::unordered_map<std::string, size_t> bySource;
     std::vector<bool> changes(n, false);
     for (size_t i = 0; i < n; ++i) {
         changes[i] = nameOf(rows_[i].from) != rows_[i].name;
@@ -262,7 +323,7 @@ std::string RenamePlan::temporaryFor(size_t row) {
     const std::string folder = folderOf(rows_[row].from);
     const std::string ext(RenamePattern::extension(nameOf(rows_[row].from)));
     const std::string folderKey = keys_[row].substr(0, keys_[row].find('/') + 1);
-    std::set<std::string> taken(keys_.begin(), keys_.end());
+    std::unordered_set<std::string> taken(keys_.begin(), keys_.end());
     taken.insert(sourceKeys_.begin(), sourceKeys_.end());
     for (;;) {
         std::string name =

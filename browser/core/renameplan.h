@@ -24,6 +24,10 @@ public:
     virtual std::optional<Entry> look(const std::string& path) const = 0;
     // The folder itself ("" is the working folder); nothing when absent.
     virtual std::optional<Entry> folder(const std::string& path) const = 0;
+    // Every name in the folder with what it names (links not followed);
+    // false when the folder cannot be read.
+    virtual bool list(const std::string& folder,
+                      std::vector<std::pair<std::string, Entry>>& out) const = 0;
     // The longest name the folder takes, in bytes.
     virtual size_t nameMax(const std::string& folder) const = 0;
     // Renames without replacing anything; 0 or the errno.

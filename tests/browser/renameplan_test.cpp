@@ -83,6 +83,14 @@ public:
     std::optional<Entry> folder(const std::string& path) const override {
         return path == "/card" ? std::optional<Entry>(Entry{7, 1, false}) : std::nullopt;
     }
+    bool list(const std::string& folder,
+              std::vector<std::pair<std::string, Entry>>& out) const override {
+        if (folder != "/card")
+            return false;
+        for (size_t i = 0; i < files.size(); ++i)
+            out.push_back({files[i].name, Entry{7, uint64_t(i + 100), true}});
+        return true;
+    }
     size_t nameMax(const std::string&) const override { return 255; }
     int rename(const std::string& from, const std::string& to) override {
         ++renames;
@@ -121,6 +129,10 @@ public:
     int calls = 0;
     std::optional<Entry> look(const std::string& p) const override { return local().look(p); }
     std::optional<Entry> folder(const std::string& p) const override { return local().folder(p); }
+    bool list(const std::string& f,
+              std::vector<std::pair<std::string, Entry>>& out) const override {
+        return local().list(f, out);
+    }
     size_t nameMax(const std::string& f) const override { return local().nameMax(f); }
     int rename(const std::string& from, const std::string& to) override {
         ++calls;
