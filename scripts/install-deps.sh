@@ -13,7 +13,7 @@ libjpeg62-turbo-dev libpng-dev libtiff-dev libgif-dev libexiv2-dev libgraphicsma
 libgtest-dev libgmock-dev googletest libbenchmark-dev imagemagick
 fonts-nanum fonts-noto-cjk fontconfig
 xvfb xauth
-xdotool openbox x11-utils
+xdotool openbox x11-utils dex
 desktop-file-utils appstream dpkg-dev lintian man-db bsdextrautils file
 cups cups-client cups-filters poppler-utils
 "
