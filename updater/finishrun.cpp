@@ -54,8 +54,13 @@ void finishRun(const FinishContext& context, const InstallState& state, FinishHo
 
     command = trimmedBlanks(command);
     if (state.updateScriptWritten) {
-        if (!command.empty())
-            appendToScript(upScript, scriptCommandLine(dialect, command));
+        // The program to restart waits for the script, which replaces its files.
+        const std::string last = !command.empty() ? command
+                                 : context.programToRestart.empty()
+                                     ? std::string()
+                                     : scriptQuoted(dialect, context.programToRestart);
+        if (!last.empty())
+            appendToScript(upScript, scriptCommandLine(dialect, last));
         appendToScript(upScript, scriptEnding(dialect));
         system.startDetached(scriptCommand(dialect, upScript));
     } else if (!context.programToRestart.empty()) {

@@ -40,6 +40,8 @@ InstallOutcome installAll(const UpdatePlan& plan, const InstallContext& context,
     };
 
     for (size_t i = 0; i < plan.entries.size(); ++i) {
+        if (i > 0 && context.afterEntry)
+            context.afterEntry(i - 1);
         const UpdateEntry& e = plan.entries[i];
         const std::string source = downloadedFileOf(context.tempFolder, e);
         const std::string target = destinationOf(context.installFolder, e);

@@ -3,6 +3,7 @@
 #include "updater/installscript.h"
 #include "updater/updateplan.h"
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -30,6 +31,8 @@ struct InstallContext {
     std::string installFolder;
     std::string tempFolder;
     ScriptDialect dialect = nativeScriptDialect();
+    // Called after each entry is handled (the crash-recovery tests stop here).
+    std::function<void(size_t)> afterEntry;
 };
 
 struct InstallOutcome {
