@@ -14,6 +14,7 @@
 #include "browser/thumblistctrl.h"
 #include "edit/batchhandover.h"
 #include "edit/batchworker.h"
+#include "edit/picturetools.h"
 #include "imaging/core/filebytes.h"
 #include "platform/nameorder.h"
 #include "prefs/preferencessheet.h"
@@ -95,6 +96,8 @@ bool CEyeApp::initInstance() {
         auto* page = new CSlideShowPage(store, parent);
         return prefs::ForeignPage{page, [page] { page->apply(); }};
     });
+    // The edit panel's tools and their batch runs.
+    edit::registerPictureTools();
     // The settings store comes first: everything after it reads settings.
     openSettings();
     reportStoreProblem();

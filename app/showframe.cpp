@@ -18,6 +18,7 @@
 #include "desktop/wallpapercommand.h"
 #include "edit/batchhandover.h"
 #include "edit/conversioncommands.h"
+#include "edit/editpanel.h"
 #include "edit/saveasdialog.h"
 #include "exif/exifdialog.h"
 #include "imaging/picturefile.h"
@@ -75,8 +76,8 @@ CShowFrame::CShowFrame(CEyeApp& app, int openFlag)
     editBar_ = new QDockWidget(res::qtext(res::IDS_EDIT_BAR_CAPTION), this);
     editBar_->setObjectName(QStringLiteral("editBar"));
     editBar_->setAllowedAreas(Qt::RightDockWidgetArea);
-    editBar_->setFeatures(QDockWidget::NoDockWidgetFeatures);
-    editBar_->setWidget(new QWidget(editBar_));
+    editBar_->setFeatures(QDockWidget::DockWidgetClosable);
+    buildEditPanel();
     addDockWidget(Qt::RightDockWidgetArea, editBar_);
     editBarShown_ =
         app_.store()->getInt(keys::kGeneral, keys::kShowEditBar, keys::kShowEditBarDefault) != 0;
@@ -178,6 +179,8 @@ void CShowFrame::buildCommands() {
         closeApplication_ = 1;
         close();
     });
+    // While a tool is open Esc is the tool's Cancel (keyPressEvent).
+    c.setRule(kViewerExit, [this] { return fullScreen_ || !view_->editLock(); });
     c.setHandler(kFullScreen, [this] { enterFullScreen(); });
     // S: full screen first, then the show; S again stops it.
     c.setHandler(kSlideShow, [this] {
@@ -227,6 +230,7 @@ void CShowFrame::buildCommands() {
     c.setRule(kExif, [this] { return view_->hasPicture(); });
     c.setHandler(kConvert, [this] { convertShown(); });
     wireBatchHandOver();
+    wireEditCommands();
     c.setRule(kConvert, [this] { return !view_->editLock() && view_->hasPicture(); });
     // The viewer prints the picture it shows, wherever paging has gone.
     auto* printing = new PrintController(this, app_.store(), app_.printFileList());
@@ -237,13 +241,63 @@ void CShowFrame::buildCommands() {
     c.setRule(kViewerPrint, [this] { return view_->hasPicture() && !view_->editLock(); });
 }
 
+void CShowFrame::buildEditPanel() {
+    editPanel_ = new edit::EditPanel(view_, app_.doc(), app_.store(), editBar_);
+    editBar_->setWidget(editPanel_);
+    editBar_->installEventFilter(this);
+    connect(editPanel_, &edit::EditPanel::titleChanged, editBar_, &QDockWidget::setWindowTitle);
+    connect(editPanel_, &edit::EditPanel::saveRequested, this, &CShowFrame::saveAs);
+    connect(editPanel_, &edit::EditPanel::stateChanged, commands_, &CommandTable::refresh);
+    connect(editPanel_, &edit::EditPanel::batchCaptionChanged, this, [this](const QString& text) {
+        setWindowTitle(!text.isEmpty() ? text
+                                       : view_->currentPath() + QStringLiteral(" - ") +
+                                             res::qtext(res::IDS_ABOUT_CAPTION));
+    });
+    connect(view_, &CShowView::doubleClicked, editPanel_, &edit::EditPanel::viewDoubleClicked);
+}
+
+bool CShowFrame::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == editBar_ && event->type() == QEvent::Close) {
+        editPanel_->cancelTool();
+        editBarShown_ = 0;
+        updateEditModeText();
+        commands_->refresh();
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void CShowFrame::wireEditCommands() {
+    using namespace cmd;
+    const std::pair<int, edit::ToolId> tools[] = {{kRotate, edit::ToolId::Rotate},
+                                                  {kResize, edit::ToolId::Resize},
+                                                  {kColour, edit::ToolId::Colour},
+                                                  {kCrop, edit::ToolId::Crop}};
+    for (const auto& [id, tool] : tools) {
+        commands_->setHandler(id, [this, tool = tool] {
+            if (!editBar_->isVisible())
+                toggleEditBar();
+            if (editPanel_)
+                editPanel_->openTool(tool);
+        });
+        commands_->setRule(id, [this, tool = tool] {
+            return editPanel_ && !fullScreen_ && editPanel_->canOpen(tool);
+        });
+    }
+}
+
 void CShowFrame::wireBatchHandOver() {
     edit::BatchHandOver& handOver = app_.batchHandOver();
-    // The panel lives in the edit bar: a batch edit shows it.
-    connect(&handOver, &edit::BatchHandOver::panelRequested, this, [this] {
-        if (!editBar_->isVisible())
-            toggleEditBar();
-    });
+    // The panel lives in the edit bar: a batch edit shows it and opens the
+    // tool on the hand-over.
+    connect(&handOver, &edit::BatchHandOver::panelRequested, this,
+            [this, &handOver](edit::EditTool tool, int) {
+                if (!editBar_->isVisible())
+                    toggleEditBar();
+                const edit::ToolId id = tool == edit::EditTool::Rotate   ? edit::ToolId::Rotate
+                                        : tool == edit::EditTool::Colour ? edit::ToolId::Colour
+                                                                         : edit::ToolId::Frame;
+                editPanel_->openBatchTool(id, &handOver);
+            });
     // Handed over: the browser runs the batch, the viewer has done its part.
     connect(&handOver, &edit::BatchHandOver::closePanelRequested, this, [this] {
         closeApplication_ = 0;
@@ -379,8 +433,11 @@ void CShowFrame::saveAs() {
     // Every picture is shown turned upright from its EXIF orientation while
     // the setting asks for it; the editing tools' per-picture mark is the
     // other source of this flag, and what the dialog clears after writing.
-    dialog.setOrientationMark(picturesUpright());
-    if (dialog.exec() != QDialog::Accepted || dialog.savedPath().isEmpty())
+    dialog.setOrientationMark(picturesUpright() || view_->orientationMark());
+    const int answer = dialog.exec();
+    if (!dialog.savedPath().isEmpty())
+        view_->setOrientationMark(view_->orientationMark() && dialog.orientationMark());
+    if (answer != QDialog::Accepted || dialog.savedPath().isEmpty())
         return;
     afterSaveAs(dialog.savedPath());
 }
@@ -449,8 +506,13 @@ void CShowFrame::saveOverFile() {
     const std::string path = app_.doc().list().currentPath();
     if (path.empty() || !app_.doc().displayed().isAllocated())
         return;
-    const int rc = ViewerSave::save(app_.doc().displayed(), path, picturesUpright());
+    // A picture an edit turned upright by its EXIF orientation is stored
+    // with orientation 1, as Save As does.
+    const int rc = ViewerSave::save(app_.doc().displayed(), path,
+                                    picturesUpright() || view_->orientationMark());
     view_->setModified(false); // cleared whatever the writer did
+    if (rc >= 1)
+        view_->setOrientationMark(false); // the file now holds it upright
     if (rc < 0)
         QMessageBox::warning(
             this, res::qtext(res::IDS_APP_TITLE),
@@ -527,6 +589,11 @@ void CShowFrame::restoreFromFullScreen() {
 }
 
 void CShowFrame::keyPressEvent(QKeyEvent* event) {
+    // Enter and Esc that no field kept belong to an open edit tool.
+    if (editPanel_ && editPanel_->handleKey(event)) {
+        event->accept();
+        return;
+    }
     if (event->modifiers() & Qt::KeypadModifier) {
         int id = 0;
         switch (event->key()) {
@@ -614,6 +681,9 @@ void CShowFrame::storePlacement() {
 
 void CShowFrame::closeEvent(QCloseEvent* event) {
     if (!closed_) {
+        // Closed with a tool open: as the tool's Cancel.
+        if (editPanel_)
+            editPanel_->cancelTool();
         closed_ = true;
         // Closed before the panel handed its batch over: nothing runs.
         app_.batchHandOver().cancel();

@@ -9,6 +9,10 @@ class QToolBar;
 
 namespace kamelo {
 
+namespace edit {
+class EditPanel;
+}
+
 class CEyeApp;
 class CShowView;
 class CommandTable;
@@ -24,6 +28,7 @@ public:
     CShowView* view() const { return view_; }
     CommandTable* commands() const { return commands_; }
     QDockWidget* editBar() const { return editBar_; }
+    edit::EditPanel* editPanel() const { return editPanel_; }
     QLabel* statusPane(int index) const;
     bool isFullScreenMode() const { return fullScreen_; }
     int closeApplication() const { return closeApplication_; }
@@ -53,6 +58,8 @@ protected:
     // The numeric keypad's zoom keys (Num+, Num-, Num/, Num*).
     void keyPressEvent(QKeyEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    // The edit bar closed by its own button: an open tool is cancelled.
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void buildCommands();
@@ -61,6 +68,9 @@ private:
     void buildContextMenu();
     void storePlacement();
     void updateEditModeText();
+    void buildEditPanel();
+    // 1269, 1264, 1303, 1289: the bar shown and the tool opened.
+    void wireEditCommands();
     // The viewer's list and commands after Save As wrote path.
     void afterSaveAs(const QString& path);
 
@@ -71,6 +81,7 @@ private:
     QToolBar* toolBar_ = nullptr;
     QMenu* contextMenu_ = nullptr;
     QDockWidget* editBar_ = nullptr;
+    edit::EditPanel* editPanel_ = nullptr;
     QLabel* panes_[3] = {nullptr, nullptr, nullptr};
     QRect savedGeometry_; // the window's place before full screen
     bool fullScreen_ = false;

@@ -1,8 +1,10 @@
 #include "colorops.h"
 
 #include "result.h"
+#include "rowbands.h"
 
 #include <algorithm>
+#include <mutex>
 
 namespace kamelo::imaging {
 
@@ -58,30 +60,64 @@ int ColorOps::applyTables(Bitmap& bitmap, const std::array<uint8_t, 256>& red,
     return withoutThrowing([&]() -> int {
         if (!bitmap.isAllocated())
             return result::kNoBitmap;
-        for (int y = 0; y < bitmap.height(); ++y) {
-            uint8_t* p = bitmap.row(y);
-            for (int x = 0; x < bitmap.width(); ++x, p += 3) {
-                p[0] = blue[p[0]];
-                p[1] = green[p[1]];
-                p[2] = red[p[2]];
-            }
+        return mapTables(bitmap, bitmap, red, green, blue);
+    });
+}
+
+int ColorOps::mapTables(const Bitmap& source, Bitmap& target, const std::array<uint8_t, 256>& red,
+                        const std::array<uint8_t, 256>& green,
+                        const std::array<uint8_t, 256>& blue) {
+    return withoutThrowing([&]() -> int {
+        if (!source.isAllocated())
+            return result::kNoBitmap;
+        if (&source != &target &&
+            (target.width() != source.width() || target.height() != source.height())) {
+            const int rc = target.allocate(source.width(), source.height());
+            if (rc != result::kSuccess)
+                return rc;
         }
+        if (&source != &target) {
+            target.setSourceBitsPerPixel(source.sourceBitsPerPixel());
+            target.setResolution(source.xResolution(), source.yResolution());
+        }
+        const int w = source.width();
+        forBands(source.height(), [&](int first, int end) {
+            for (int y = first; y < end; ++y) {
+                const uint8_t* s = source.row(y);
+                uint8_t* d = target.row(y);
+                for (int x = 0; x < w; ++x, s += 3, d += 3) {
+                    const uint8_t b = s[0], g = s[1], r = s[2];
+                    d[0] = blue[b];
+                    d[1] = green[g];
+                    d[2] = red[r];
+                }
+            }
+        });
         return result::kSuccess;
     });
 }
 
 std::array<Histogram, 4> ColorOps::histograms(const Bitmap& bitmap) {
     std::array<Histogram, 4> h{};
-    for (int y = 0; y < bitmap.height(); ++y) {
-        const uint8_t* p = bitmap.row(y);
-        for (int x = 0; x < bitmap.width(); ++x, p += 3) {
-            const int lum = static_cast<int>(0.11 * p[0] + 0.59 * p[1] + 0.3 * p[2] + 0.5) % 256;
-            ++h[0][lum];
-            ++h[1][p[2]];
-            ++h[2][p[1]];
-            ++h[3][p[0]];
+    std::mutex mutex;
+    forBands(bitmap.height(), [&](int first, int end) {
+        std::array<Histogram, 4> part{};
+        for (int y = first; y < end; ++y) {
+            const uint8_t* p = bitmap.row(y);
+            for (int x = 0; x < bitmap.width(); ++x, p += 3) {
+                const int lum =
+                    static_cast<int>(0.11 * p[0] + 0.59 * p[1] + 0.3 * p[2] + 0.5) % 256;
+                ++part[0][lum];
+                ++part[1][p[2]];
+                ++part[2][p[1]];
+                ++part[3][p[0]];
+            }
         }
-    }
+        std::lock_guard lock(mutex);
+        for (int c = 0; c < 4; ++c)
+            for (int i = 0; i < 256; ++i)
+                h[c][i] += part[c][i];
+    });
     return h;
 }
 

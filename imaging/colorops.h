@@ -22,6 +22,11 @@ public:
     static int applyTables(Bitmap& bitmap, const std::array<uint8_t, 256>& red,
                            const std::array<uint8_t, 256>& green,
                            const std::array<uint8_t, 256>& blue);
+    // The same from source into target (made source's size when it is not):
+    // the picture and its edited copy stay apart without a copy first.
+    static int mapTables(const Bitmap& source, Bitmap& target, const std::array<uint8_t, 256>& red,
+                         const std::array<uint8_t, 256>& green,
+                         const std::array<uint8_t, 256>& blue);
     // Counts: [0] luminance trunc(0.11 B + 0.59 G + 0.3 R + 0.5) mod 256,
     // [1] red, [2] green, [3] blue.
     static std::array<Histogram, 4> histograms(const Bitmap& bitmap);

@@ -251,6 +251,17 @@ int CShowView::loadRowByRow(const std::string& path, int index, QSize announced,
     return kLoaded;
 }
 
+void CShowView::pictureEdited(bool resetScroll) {
+    if (resetScroll)
+        zoom_.resetPan();
+    const QSize s = pictureSize();
+    zoom_.fitLoaded(s, size());
+    zoom_.keepPanInside(s, size());
+    updateCursor();
+    update();
+    emit pictureChanged(currentPath(), doc_.list().current() + 1, doc_.list().count());
+}
+
 bool CShowView::canNavigate() const {
     return !editLock_ && doc_.list().count() >= 2;
 }

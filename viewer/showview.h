@@ -87,6 +87,9 @@ public:
     void setOrientationMark(bool set) { orientationMark_ = set; }
     bool editLock() const { return editLock_; }
     void setEditLock(bool locked) { editLock_ = locked; }
+    // The shown picture was changed in place (an edit): fits it again,
+    // optionally back to the origin, repaints and tells the status line.
+    void pictureEdited(bool resetScroll = false);
     bool isAnimated() const { return gif_.animated(); }
     int frameIndex() const { return gif_.frameIndex(); }
     int frameCount() const { return gif_.frameCount(); }

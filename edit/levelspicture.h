@@ -1,0 +1,40 @@
+#pragma once
+
+#include "edit/core/levelsadjuster.h"
+#include "imaging/bitmap.h"
+
+namespace kamelo::edit {
+
+// The levels tool's picture work: a base copy every preview starts from,
+// the target picture that shows the result (the viewer's picture, or the
+// batch worker's loaded file), and the levels with the base's histograms.
+class LevelsPicture {
+public:
+    // Copies the target as the base and counts its histograms.
+    int attach(imaging::Bitmap* target);
+    bool attached() const { return target_ != nullptr; }
+    LevelsAdjuster& levels() { return levels_; }
+    const LevelsAdjuster& levels() const { return levels_; }
+
+    // The levels from the base into the target.
+    int apply();
+    int autoColour();
+    int autoContrast();
+    // Grey of the target: red, green and blue weights 333, 333, 334.
+    int grey();
+    // The target as the base was ("원래이미지로"); the levels go back to
+    // their defaults.
+    int restore();
+    // The target as the new base ("적 용"): histograms again, default levels.
+    int takeAsBase();
+
+    // A batch file: the record's mode or levels applied to the picture in place.
+    static int runRecord(imaging::Bitmap& picture, const ColourRecord& record);
+
+private:
+    imaging::Bitmap base_;
+    imaging::Bitmap* target_ = nullptr;
+    LevelsAdjuster levels_;
+};
+
+} // namespace kamelo::edit

@@ -1,0 +1,177 @@
+#include <QWidget>
+
+#include "edit/batchhandover.h"
+#include "edit/batchrunner.h"
+#include "edit/levelspicture.h"
+#include "edit/picturetools.h"
+#include "exif/jpegpropertyinfo.h"
+#include "imaging/colorops.h"
+#include "imaging/picturefile.h"
+#include "imaging/picturesaver.h"
+#include "tests/support/scratchdir.h"
+#include "tests/support/testdata.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <filesystem>
+
+using namespace kamelo;
+using namespace kamelo::edit;
+using kamelo::test::ScratchDir;
+namespace fs = std::filesystem;
+
+namespace {
+imaging::Bitmap gradient(int w, int h) {
+    imaging::Bitmap b;
+    b.create(w, h);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            b.setPixel(x, y,
+                       uint32_t((x * 7) & 255) << 16 | uint32_t((y * 5) & 255) << 8 |
+                           uint32_t((x + y) & 255));
+    return b;
+}
+
+bool samePixels(const imaging::Bitmap& a, const imaging::Bitmap& b) {
+    if (a.width() != b.width() || a.height() != b.height())
+        return false;
+    for (int y = 0; y < a.height(); ++y)
+        for (int x = 0; x < a.width(); ++x)
+            if (a.pixel(x, y) != b.pixel(x, y))
+                return false;
+    return true;
+}
+
+class Events : public BatchEvents {
+public:
+    OverwriteAnswer askOverwrite(const std::string&) override { return OverwriteAnswer::Yes; }
+    void failed(const std::string& s, const std::string&) override { failures.push_back(s); }
+    std::vector<std::string> failures;
+};
+} // namespace
+
+TEST(ColourHistograms, MatchAnIndependentCount) {
+    // Wide enough to be split over threads.
+    const imaging::Bitmap b = gradient(517, 389);
+    const auto h = imaging::ColorOps::histograms(b);
+    std::array<std::array<uint32_t, 256>, 4> expected{};
+    for (int y = 0; y < b.height(); ++y)
+        for (int x = 0; x < b.width(); ++x) {
+            const uint32_t p = b.pixel(x, y);
+            const int r = int(p >> 16 & 255), g = int(p >> 8 & 255), bl = int(p & 255);
+            ++expected[1][r];
+            ++expected[2][g];
+            ++expected[3][bl];
+            ++expected[0][int(std::trunc(0.11 * bl + 0.59 * g + 0.3 * r + 0.5)) % 256];
+        }
+    for (int c = 0; c < 4; ++c)
+        for (int i = 0; i < 256; ++i)
+            ASSERT_EQ(h[c][i], expected[c][i]) << c << " " << i;
+}
+
+TEST(LevelsPicture, StretchRestoreAndNewBase) {
+    imaging::Bitmap target;
+    target.create(300, 200, 0x0A0AF5); // r 10, g 10, b 245
+    LevelsPicture p;
+    ASSERT_EQ(p.attach(&target), 1);
+    p.levels().setLevelSet(0, {10, 1.0, 245, 0, 255});
+    ASSERT_EQ(p.apply(), 1);
+    EXPECT_EQ(target.pixel(299, 199), 0x0000FFu);
+    ASSERT_EQ(p.restore(), 1);
+    EXPECT_EQ(target.pixel(0, 0), 0x0A0AF5u);
+    EXPECT_TRUE(p.levels().isIdentity());
+    p.levels().setLevelSet(0, {10, 1.0, 245, 0, 255});
+    p.apply();
+    p.takeAsBase();
+    // The next change starts from the stretched picture.
+    p.levels().setLevelSet(3, {0, 1.0, 255, 0, 128});
+    p.apply();
+    EXPECT_EQ(target.pixel(5, 5), 0x000080u);
+}
+
+TEST(LevelsPicture, AutoContrastOfFlatAndWhitePicturesChangesNothing) {
+    for (uint32_t colour : {0x646464u, 0xFFFFFFu, 0x000000u}) {
+        imaging::Bitmap target;
+        target.create(64, 48, colour);
+        const imaging::Bitmap before = target;
+        LevelsPicture p;
+        p.attach(&target);
+        ASSERT_EQ(p.autoContrast(), 1);
+        EXPECT_TRUE(samePixels(before, target)) << colour;
+        ASSERT_EQ(p.autoColour(), 1);
+        EXPECT_TRUE(samePixels(before, target)) << colour;
+        ColourRecord r;
+        r.mode = ColourRecord::AutoContrast;
+        imaging::Bitmap again = before;
+        ASSERT_EQ(LevelsPicture::runRecord(again, r), 1);
+        EXPECT_TRUE(samePixels(before, again)) << colour;
+    }
+}
+
+TEST(LevelsPicture, GreyUsesEqualWeights) {
+    imaging::Bitmap target;
+    target.create(2, 2, 0x30C060);
+    LevelsPicture p;
+    p.attach(&target);
+    p.grey();
+    // (48 * 333 + 192 * 333 + 96 * 334 + 500) / 1000 = 112
+    EXPECT_EQ(target.pixel(1, 1), 0x707070u);
+}
+
+TEST(ColourBatch, UntouchedRecordsKeepPixelsAndCameraInformation) {
+    KAMELO_REQUIRE_TESTDATA();
+    registerPictureTools();
+    ASSERT_TRUE(BatchHandOver::hasOperation(EditTool::Colour));
+    ScratchDir dir;
+    const std::string png = dir.file("flat.png");
+    const std::string grey = dir.file("grey.png");
+    const std::string jpeg = dir.file("camera.jpg");
+    ASSERT_EQ(imaging::PictureSaver::save(gradient(40, 30), png, imaging::saveformat::kPng, 0), 1);
+    ASSERT_EQ(imaging::PictureSaver::save(gradient(40, 30), grey, imaging::saveformat::kPng, 0), 1);
+    fs::copy_file(kamelo::test::testDataFile("camera/Canon_40D.jpg"), jpeg);
+    const JpegPropertyInfo before = JpegPropertyInfo::read(jpeg);
+
+    // As the hand-over builds the job: fresh records, one file changed.
+    BatchHandOver handOver;
+    ASSERT_TRUE(handOver.begin(EditTool::Colour, {png, grey, jpeg}));
+    std::vector<std::any> records = handOver.records();
+    ASSERT_EQ(records.size(), 3u);
+    EXPECT_EQ(std::any_cast<ColourRecord>(records[0]).mode, ColourRecord::Levels);
+    ColourRecord g;
+    g.mode = ColourRecord::Grey;
+    records[1] = g;
+    handOver.cancel();
+
+    BatchJob job;
+    job.sources = {png, grey, jpeg};
+    job.records = records;
+    job.mode = DestinationMode::Folder;
+    job.folder = dir.file("output");
+    job.step = [](imaging::Bitmap& b, const std::any* record, std::string&) {
+        return LevelsPicture::runRecord(b, std::any_cast<ColourRecord>(*record));
+    };
+    Events events;
+    std::atomic<bool> stop{false};
+    const BatchSummary s = BatchRunner(job).run(events, stop);
+    EXPECT_EQ(s.written, 3);
+    EXPECT_TRUE(events.failures.empty());
+
+    imaging::Bitmap out, in;
+    ASSERT_EQ(imaging::PictureFile::load(dir.file("output/flat.png"), out), 1);
+    EXPECT_TRUE(samePixels(out, gradient(40, 30)));
+    ASSERT_EQ(imaging::PictureFile::load(dir.file("output/grey.png"), out), 1);
+    const uint32_t p = out.pixel(7, 3);
+    EXPECT_EQ(p >> 16 & 255, p & 255);
+    EXPECT_EQ(p >> 8 & 255, p & 255);
+    ASSERT_EQ(imaging::PictureFile::load(jpeg, in), 1);
+    ASSERT_EQ(imaging::PictureFile::load(dir.file("output/camera.jpg"), out), 1);
+    EXPECT_EQ(out.width(), in.width());
+    const JpegPropertyInfo after = JpegPropertyInfo::read(dir.file("output/camera.jpg"));
+    for (uint16_t tag : {uint16_t(271), uint16_t(272), uint16_t(36867), uint16_t(33434)}) {
+        ASSERT_EQ(before.has(tag), after.has(tag)) << tag;
+        if (before.has(tag)) {
+            EXPECT_EQ(before.item(tag)->text, after.item(tag)->text) << tag;
+        }
+    }
+}
