@@ -173,6 +173,7 @@ bool EditPanel::open(ToolId tool, BatchHandOver* handOver) {
     layout_->addWidget(panel);
     panel->show();
     view_->setEditLock(true);
+    refreshButtons();
     emit titleChanged(title());
     if (batch_)
         emit batchCaptionChanged(panel->batchCaption());
