@@ -1,6 +1,7 @@
 #include "base/settingsstore.h"
 #include "cli/commandhelp.h"
 #include "cli/convertcommand.h"
+#include "cli/editcommand.h"
 #include "cli/exifcommand.h"
 #include "cli/imagecommand.h"
 #include "cli/printcommand.h"
@@ -53,7 +54,8 @@ int run(int argc, char* argv[]) {
     const bool thumbs = !args.empty() && (args[0] == "thumbs" || args[0] == "cache");
     const bool convert = !args.empty() && args[0] == "convert";
     const bool print = !args.empty() && args[0] == "print";
-    if (!args.empty() && (args[0] == "settings" || thumbs || convert || print)) {
+    const bool edits = !args.empty() && (args[0] == "adjust" || args[0] == "crop");
+    if (!args.empty() && (args[0] == "settings" || thumbs || convert || print || edits)) {
         kamelo::SettingsStore store(dbPath.empty() ? kamelo::SettingsStore::defaultPath() : dbPath);
         if (store.openStatus() == kamelo::StoreOpenStatus::RecoveredFromDamage)
             std::cerr << "손상된 설정 파일을 옮겨 두었습니다: " << store.damagedCopyPath() << "\n";
@@ -67,6 +69,9 @@ int run(int argc, char* argv[]) {
         if (convert)
             return kamelo::runConvertCommand(store, {args.begin() + 1, args.end()}, std::cout,
                                              std::cerr);
+        if (edits)
+            return (args[0] == "adjust" ? kamelo::runAdjustCommand : kamelo::runCropCommand)(
+                store, {args.begin() + 1, args.end()}, std::cout, std::cerr);
         // Cells are drawn with the desktop's icons and fonts; no window opens.
         if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
             qputenv("QT_QPA_PLATFORM", "offscreen");
