@@ -12,7 +12,7 @@ if [ -n "$missing" ]; then
     $SUDO apt-get install -y -qq --no-install-recommends $missing
 fi
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build build --target imaging_bench viewer_bench thumblist_bench print_bench kamelo kamelo-cli updater_bench slideshow_bench rename_bench
+cmake --build build --target imaging_bench viewer_bench thumblist_bench print_bench kamelo kamelo-cli updater_bench slideshow_bench rename_bench edit_bench
 work="${1:-/tmp/kamelo-bench}"
 build/bin/imaging_bench "$work"
 build/bin/viewer_bench "$work"
@@ -23,3 +23,4 @@ build/bin/updater_bench "$work/updater" tests/updater/servers
 build/bin/print_bench build/bin/kamelo-cli "$work"
 build/bin/slideshow_bench "$work" "${KAMELO_TESTDATA:-../shared/testdata}/camera"
 build/bin/rename_bench "$work"
+build/bin/edit_bench "$work"

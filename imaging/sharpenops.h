@@ -14,7 +14,8 @@ public:
     // nothing.
     static int gaussianBlur(Bitmap& bitmap, int radius);
     // Adds amount percent of (pixel - blurred pixel) where that difference is
-    // at least threshold; radius is the blur's standard deviation.
+    // at least threshold; radius is the blur's standard deviation. Amount
+    // 0..1000, radius 0..100, threshold 0..255.
     static int unsharpMask(Bitmap& bitmap, int amount, int radius, int threshold);
 };
 
