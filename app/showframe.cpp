@@ -289,15 +289,21 @@ void CShowFrame::wireBatchHandOver() {
     edit::BatchHandOver& handOver = app_.batchHandOver();
     // The panel lives in the edit bar: a batch edit shows it and opens the
     // tool on the hand-over.
-    connect(&handOver, &edit::BatchHandOver::panelRequested, this,
-            [this, &handOver](edit::EditTool tool, int) {
-                if (!editBar_->isVisible())
-                    toggleEditBar();
-                const edit::ToolId id = tool == edit::EditTool::Rotate   ? edit::ToolId::Rotate
-                                        : tool == edit::EditTool::Colour ? edit::ToolId::Colour
-                                                                         : edit::ToolId::Frame;
-                editPanel_->openBatchTool(id, &handOver);
-            });
+    connect(
+        &handOver, &edit::BatchHandOver::panelRequested, this,
+        [this, &handOver](edit::EditTool tool, int) {
+            if (!editBar_->isVisible())
+                toggleEditBar();
+            const edit::ToolId id = tool == edit::EditTool::Rotate   ? edit::ToolId::Rotate
+                                    : tool == edit::EditTool::Colour ? edit::ToolId::Colour
+                                                                     : edit::ToolId::Frame;
+            // The first picture may still be on its way.
+            const auto open = [this, &handOver, id] { editPanel_->openBatchTool(id, &handOver); };
+            if (view_->hasPicture())
+                open();
+            else
+                connect(view_, &CShowView::pictureChanged, this, open, Qt::SingleShotConnection);
+        });
     // Handed over: the browser runs the batch, the viewer has done its part.
     connect(&handOver, &edit::BatchHandOver::closePanelRequested, this, [this] {
         closeApplication_ = 0;

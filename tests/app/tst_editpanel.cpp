@@ -4,12 +4,17 @@
 
 #include "edit/editpanel.h"
 #include "edit/histogrambox.h"
+#include "imaging/picturefile.h"
 #include "programrun.h"
 #include "resources/qtstrings.h"
+#include "resources/stringtable.h"
+#include "tests/support/modalscript.h"
 
 #include <QAbstractButton>
+#include <QCheckBox>
 #include <QDockWidget>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSlider>
 #include <QSpinBox>
@@ -43,8 +48,13 @@ CShowFrame* openViewer(ProgramRun& r, const char* name) {
 }
 
 bool samePixels(const imaging::Bitmap& a, const imaging::Bitmap& b) {
-    return a.width() == b.width() && a.height() == b.height() &&
-           std::memcmp(a.bits(), b.bits(), a.byteCount()) == 0;
+    // Row by row: the padding at the end of a row is not part of the picture.
+    if (a.width() != b.width() || a.height() != b.height())
+        return false;
+    for (int y = 0; y < a.height(); ++y)
+        if (std::memcmp(a.row(y), b.row(y), size_t(a.width()) * 3) != 0)
+            return false;
+    return true;
 }
 
 // Types text into a field as the keyboard does, then leaves it with Tab.
@@ -306,6 +316,84 @@ private slots:
         QVERIFY(!t.panel->button(edit::EditPanel::kFrameButton)->isEnabled());
         QVERIFY(t.panel->button(edit::EditPanel::kColourButton)->isEnabled());
         t.r.stop();
+    }
+
+    void batchColourKeepsOneRecordPerFile() {
+        ProgramRun r;
+        for (const char* name : {"g1.png", "g2.png", "g3.png"})
+            writeUnique(r.photo(name), 90 + int(name[1] - '0'), 60);
+        r.start();
+        QVERIFY(r.browsePhotos());
+        clickItem(r.list(), r.row("g1.png"));
+        clickItem(r.list(), r.row("g2.png"), Qt::ControlModifier);
+        clickItem(r.list(), r.row("g3.png"), Qt::ControlModifier);
+        QTRY_COMPARE(r.list()->selectedIndexes().size(), 3);
+        QTest::keyClick(focused(), Qt::Key_H, Qt::ControlModifier);
+        CShowFrame* v = r.viewer();
+        QVERIFY(v);
+        edit::EditPanel* panel = v->editPanel();
+        QTRY_VERIFY(panel->toolOpen());
+        QCOMPARE(panel->currentTool(), edit::ToolId::Colour);
+        QWidget* tool = panel->toolPanel();
+        auto* ok = child<QPushButton>(tool, "okButton");
+        auto* next = child<QPushButton>(tool, "next");
+        QVERIFY(!ok->isEnabled());
+        QVERIFY(!child<QPushButton>(tool, "previous")->isEnabled());
+        QVERIFY(v->windowTitle().startsWith(
+            QString::fromUtf8(res::format(res::IDS_COLOUR_BATCH_CAPTION, 1, 3))));
+
+        QTest::mouseClick(child<QPushButton>(tool, "grey"), Qt::LeftButton);
+        QTest::mouseClick(next, Qt::LeftButton);
+        QVERIFY(v->windowTitle().endsWith(r.photo("g2.png")));
+        QCOMPARE(r.app->doc().displayed().width(), 92);
+        QVERIFY(!ok->isEnabled());
+        QTest::mouseClick(next, Qt::LeftButton);
+        QVERIFY(ok->isEnabled());
+        QVERIFY(!next->isEnabled());
+        auto* toFolder = child<QAbstractButton>(tool, "toFolder");
+        toFolder->setFocus();
+        QTest::keyClick(toFolder, Qt::Key_Space);
+        QVERIFY(toFolder->isChecked());
+        const QString out = r.photo("output");
+        QCOMPARE(child<QLineEdit>(tool, "folder")->text(), out);
+
+        QString log;
+        Script script({
+            {[] {
+                 QWidget* d = activeModal();
+                 return d && d->objectName() == "batchProgress" &&
+                        d->findChild<QPlainTextEdit*>()->toPlainText().contains(
+                            QString::fromUtf8("완료"));
+             },
+             [&log] {
+                 log = activeModal()->findChild<QPlainTextEdit*>()->toPlainText();
+                 QTest::keyClick(focused(), Qt::Key_Return);
+             }},
+        });
+        QTest::mouseClick(ok, Qt::LeftButton);
+        QTRY_VERIFY(script.done());
+        QTRY_VERIFY(!r.app->viewerFrame());
+        QTRY_VERIFY(r.frame()->isEnabled());
+        QVERIFY2(!log.contains(QLatin1String("g1.png")) || QFile::exists(out + "/g1.png"),
+                 qPrintable(log));
+        // The first file went grey; the two only looked at kept their pixels.
+        imaging::Bitmap g1, g2, g3, source;
+        QCOMPARE(imaging::PictureFile::load((out + "/g1.png").toStdString(), g1), 1);
+        const uint32_t p = g1.pixel(50, 20);
+        QCOMPARE(p >> 16 & 255, p & 255);
+        QCOMPARE(imaging::PictureFile::load((out + "/g2.png").toStdString(), g2), 1);
+        QCOMPARE(imaging::PictureFile::load(r.photo("g2.png").toStdString(), source), 1);
+        QVERIFY(samePixels(g2, source));
+        QCOMPARE(imaging::PictureFile::load((out + "/g3.png").toStdString(), g3), 1);
+        QCOMPARE(imaging::PictureFile::load(r.photo("g3.png").toStdString(), source), 1);
+        QVERIFY2(samePixels(g3, source), qPrintable(QStringLiteral("%1x%2 %3x%4 %5 %6")
+                                                        .arg(g3.width())
+                                                        .arg(g3.height())
+                                                        .arg(source.width())
+                                                        .arg(source.height())
+                                                        .arg(g3.pixel(50, 20), 0, 16)
+                                                        .arg(source.pixel(50, 20), 0, 16)));
+        r.stop();
     }
 };
 
