@@ -20,13 +20,13 @@ namespace kamelo::edit {
 
 namespace {
 
-struct ButtonSpec {
+struct ButtonEntry {
     int id;
     int textId;
     ToolId tool;
 };
 
-constexpr ButtonSpec kButtons[] = {
+constexpr ButtonEntry kButtons[] = {
     {EditPanel::kRotateButton, res::IDS_ROTATE_TOOL, ToolId::Rotate},
     {EditPanel::kResizeButton, res::IDS_RESIZE_BUTTON, ToolId::Resize},
     {EditPanel::kCropButton, res::IDS_CROP_TOOL, ToolId::Crop},
@@ -84,18 +84,18 @@ EditPanel::EditPanel(CShowView* view, CEyeDoc& doc, SettingsStore* store, QWidge
     setObjectName(QStringLiteral("EditPanel"));
     auto* pageLayout = new QVBoxLayout(page_);
     pageLayout->setContentsMargins(0, 0, 0, 0);
-    for (const ButtonSpec& spec : kButtons) {
+    for (const ButtonEntry& entry : kButtons) {
         auto* b = new QToolButton(page_);
-        b->setObjectName(QStringLiteral("editButton%1").arg(spec.id));
-        b->setText(res::qtext(spec.textId));
-        b->setIcon(ToolIcons::forButton(spec.id));
+        b->setObjectName(QStringLiteral("editButton%1").arg(entry.id));
+        b->setText(res::qtext(entry.textId));
+        b->setIcon(ToolIcons::forButton(entry.id));
         b->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
         b->setMinimumSize(150, 24);
         b->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
         pageLayout->addWidget(b);
-        buttons_[spec.id] = b;
-        if (spec.tool != ToolId::None)
-            connect(b, &QToolButton::clicked, this, [this, tool = spec.tool] { openTool(tool); });
+        buttons_[entry.id] = b;
+        if (entry.tool != ToolId::None)
+            connect(b, &QToolButton::clicked, this, [this, tool = entry.tool] { openTool(tool); });
     }
     pageLayout->addStretch(1);
     connect(buttons_[kSaveButton], &QToolButton::clicked, this, [this] {
@@ -304,9 +304,9 @@ void EditPanel::viewDoubleClicked() {
 
 void EditPanel::refreshButtons() {
     const bool picture = view_ && view_->hasPicture();
-    for (const ButtonSpec& spec : kButtons)
-        if (spec.tool != ToolId::None)
-            buttons_[spec.id]->setEnabled(picture && canOpen(spec.tool));
+    for (const ButtonEntry& entry : kButtons)
+        if (entry.tool != ToolId::None)
+            buttons_[entry.id]->setEnabled(picture && canOpen(entry.tool));
     buttons_[kSaveButton]->setEnabled(!panel_ && view_ && view_->isModified());
     buttons_[kUndoButton]->setEnabled(canUndo());
 }
