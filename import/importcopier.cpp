@@ -1,0 +1,409 @@
+#include "importcopier.h"
+
+#include "exif/core/jpegsectionreader.h"
+#include "exif/jpegpropertyinfo.h"
+#include "imaging/core/savebyextension.h"
+#include "imaging/orientation.h"
+#include "imaging/picturefile.h"
+#include "imaging/picturesaver.h"
+#include "import/core/acquireformats.h"
+#include "platform/fileerrortext.h"
+#include "resources/stringtable.h"
+#include "safewrite.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace kamelo::acquire {
+
+namespace {
+
+constexpr size_t kChunk = size_t(1) << 20;
+// A picture read whole to be turned; a larger one is copied as it is.
+constexpr uint64_t kMaxTurnBytes = uint64_t(512) << 20;
+constexpr int kJpegQuality = 96;
+constexpr uint16_t kOrientationTag = 274;
+
+std::string errnoText(int error) { return FileErrorText::reason(error).toStdString(); }
+
+std::string tableText(int id) { return std::string(res::text(id)); }
+
+// Reads up to size bytes; the count, or -1 with errno.
+ssize_t readFull(int fd, uint8_t* data, size_t size) {
+    size_t done = 0;
+    while (done < size) {
+        const ssize_t n = ::read(fd, data + done, size - done);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return -1;
+        }
+        if (n == 0)
+            break;
+        done += size_t(n);
+    }
+    return ssize_t(done);
+}
+
+// The upper-cased extensions a turned picture is written as; anything else
+// is copied as it is.
+bool turnable(const std::string& path) {
+    const std::string e = imaging::upperExtension(path);
+    return e == "JPG" || e == "BMP" || e == "PCX" || e == "PNG";
+}
+
+} // namespace
+
+struct ImportCopier::Source {
+    std::string path;
+    int fd = -1;
+    uint64_t size = 0;
+    struct timespec mtime {};
+    size_t headSize = 0;        // bytes of buffer_ read so far
+    std::vector<uint8_t> whole; // the whole file, when it is to be turned
+    ContentSum sum;             // of every byte read
+    ~Source() {
+        if (fd >= 0)
+            ::close(fd);
+    }
+};
+
+ImportCopier::ImportCopier(ImportJob job, CopyHooks hooks)
+    : job_(std::move(job)), hooks_(std::move(hooks)) {}
+
+ImportCopier::Head ImportCopier::readHead(const uint8_t* data, size_t size) const {
+    Head head;
+    if (size < 4 || data[0] != 0xFF || data[1] != 0xD8)
+        return head;
+    // The sections up to the scan data are in the first block of nearly
+    // every camera file; a reader over those bytes needs no second read.
+    std::FILE* f = ::fmemopen(const_cast<uint8_t*>(data), size, "rb");
+    if (!f)
+        return head;
+    ExifImageInfo info;
+    JpegSectionReader reader(&info);
+    reader.readSections(f);
+    std::fclose(f);
+    head.date = info.dateTime;
+    if (info.orientation >= 1 && info.orientation <= 8)
+        head.orientation = info.orientation;
+    return head;
+}
+
+int ImportCopier::writeChecked(int fd, const std::string& target, uint64_t offset,
+                               const uint8_t* data, size_t size) {
+    if (hooks_.writeFault)
+        if (const int fault = hooks_.writeFault(target, offset + size))
+            return fault;
+    return SafeWrite::writeAll(fd, data, size);
+}
+
+ImportCopier::Result ImportCopier::placeChecked(const std::string& temp, const std::string& target,
+                                                bool replace, std::string& placed,
+                                                std::string& reason) {
+    std::string name = target;
+    // A file that appeared under the name since the clash check is never
+    // replaced: the copy takes the next free name instead.
+    for (int attempt = 0; attempt < 1000; ++attempt) {
+        const int rc = SafeWrite::place(temp, name, replace);
+        if (rc == 0) {
+            placed = name;
+            return Result::Imported;
+        }
+        if (rc != EEXIST || replace) {
+            ::unlink(temp.c_str());
+            reason = errnoText(rc);
+            return Result::Failed;
+        }
+        name = ClashState::freeName(name, SafeWrite::exists);
+    }
+    ::unlink(temp.c_str());
+    reason = errnoText(EEXIST);
+    return Result::Failed;
+}
+
+ImportCopier::Result ImportCopier::writeTurned(Source& src, const std::string& target, bool replace,
+                                               int orientation, std::string& placed,
+                                               std::string& reason) {
+    // Anything short of a turned picture ready to write returns Skipped: the
+    // caller then copies the file unchanged, so the orientation mark stays
+    // true to the pixels.
+    imaging::Bitmap bitmap;
+    if (imaging::PictureFile::load(src.whole.data(), src.whole.size(), target, bitmap) < 1 ||
+        imaging::Orientation::makeUpright(bitmap, orientation) < 1)
+        return Result::Skipped;
+    std::vector<uint8_t> bytes;
+    const std::string ext = imaging::upperExtension(target);
+    int rc = 0;
+    if (ext == "JPG") {
+        JpegPropertyInfo properties = JpegPropertyInfo::read(src.path);
+        JpegPropertyInfo::Item upright;
+        upright.kind = JpegPropertyInfo::Kind::Short;
+        upright.shortValue = 1;
+        properties.set(kOrientationTag, upright);
+        rc = properties.encodeJpeg(bitmap, kJpegQuality, bytes);
+    } else {
+        rc = imaging::PictureSaver::encode(
+            bitmap, imaging::PictureSaver::formatForExtension(ext), 2, bytes);
+    }
+    if (rc < 1 || bytes.empty())
+        return Result::Skipped;
+
+    std::string temp;
+    int fd = -1;
+    if (const int e = SafeWrite::createTemp(target, temp, fd)) {
+        reason = errnoText(e);
+        return Result::Failed;
+    }
+    int e = writeChecked(fd, target, 0, bytes.data(), bytes.size());
+    if (e == 0) {
+        const struct timespec times[2] = {src.mtime, src.mtime};
+        ::futimens(fd, times);
+    }
+    if (e == 0 && job_.deleteSource && ::fsync(fd) != 0)
+        e = errno;
+    if (::close(fd) != 0 && e == 0)
+        e = errno;
+    if (e != 0) {
+        ::unlink(temp.c_str());
+        reason = errnoText(e);
+        return Result::Failed;
+    }
+    // Checked when the written file reads back at the turned size: decoded
+    // in full when the source is to go, by its header otherwise.
+    bool good = false;
+    if (job_.deleteSource) {
+        imaging::Bitmap back;
+        good = imaging::PictureFile::load(temp, back) >= 1 && back.width() == bitmap.width() &&
+               back.height() == bitmap.height();
+    } else {
+        imaging::FileInfo info;
+        good = imaging::PictureFile::readInfo(temp, info) >= 1 && info.width == bitmap.width() &&
+               info.height == bitmap.height();
+    }
+    if (!good) {
+        ::unlink(temp.c_str());
+        return Result::Skipped;
+    }
+    const Result placedResult = placeChecked(temp, target, replace, placed, reason);
+    return placedResult == Result::Imported ? Result::Turned : placedResult;
+}
+
+ImportCopier::Result ImportCopier::copyPlain(Source& src, const std::string& target, bool replace,
+                                             const std::atomic<bool>& stop, std::string& placed,
+                                             std::string& reason) {
+    std::string temp;
+    int fd = -1;
+    if (const int rc = SafeWrite::createTemp(target, temp, fd)) {
+        reason = errnoText(rc);
+        return Result::Failed;
+    }
+    auto fail = [&](int error, const std::string& text) {
+        ::close(fd);
+        ::unlink(temp.c_str());
+        reason = text.empty() ? errnoText(error) : text;
+        return Result::Failed;
+    };
+    uint64_t written = 0;
+    int rc = 0;
+    if (!src.whole.empty()) {
+        rc = writeChecked(fd, target, 0, src.whole.data(), src.whole.size());
+        written = src.whole.size();
+    } else {
+        rc = writeChecked(fd, target, 0, buffer_.data(), src.headSize);
+        written = src.headSize;
+        const bool more = src.headSize == buffer_.size();
+        while (rc == 0 && more) {
+            if (stop.load()) {
+                ::close(fd);
+                ::unlink(temp.c_str());
+                return Result::Cancelled;
+            }
+            const ssize_t n = readFull(src.fd, buffer_.data(), buffer_.size());
+            if (n < 0)
+                return fail(errno, {});
+            if (n == 0)
+                break;
+            if (job_.deleteSource)
+                src.sum.add(buffer_.data(), size_t(n));
+            rc = writeChecked(fd, target, written, buffer_.data(), size_t(n));
+            written += uint64_t(n);
+            if (size_t(n) < buffer_.size())
+                break;
+        }
+    }
+    if (rc != 0)
+        return fail(rc, {});
+    struct stat st;
+    if (::fstat(fd, &st) != 0)
+        return fail(errno, {});
+    if (uint64_t(st.st_size) != written || written != src.size)
+        return fail(0, tableText(res::IDS_ACQUIRE_SIZE_MISMATCH));
+    const struct timespec times[2] = {src.mtime, src.mtime};
+    ::futimens(fd, times);
+    if (job_.deleteSource && ::fsync(fd) != 0)
+        return fail(errno, {});
+    if (::close(fd) != 0) {
+        fd = -1;
+        ::unlink(temp.c_str());
+        reason = errnoText(errno);
+        return Result::Failed;
+    }
+    if (job_.deleteSource) {
+        ContentSum back;
+        if (const int e = SafeWrite::readBack(temp, back)) {
+            ::unlink(temp.c_str());
+            reason = errnoText(e);
+            return Result::Failed;
+        }
+        if (back.bytes() != src.sum.bytes() || back.value() != src.sum.value()) {
+            ::unlink(temp.c_str());
+            reason = tableText(res::IDS_ACQUIRE_SUM_MISMATCH);
+            return Result::Failed;
+        }
+    }
+    return placeChecked(temp, target, replace, placed, reason);
+}
+
+ImportCopier::Result ImportCopier::importOne(size_t index, ImportEvents& events,
+                                             const std::atomic<bool>& stop,
+                                             std::string& destination, std::string& reason) {
+    const std::string& source = job_.sources[index];
+    Source src;
+    src.path = source;
+    // Not blocking on a FIFO or device: only regular files are read.
+    src.fd = ::open(source.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (src.fd < 0) {
+        reason = errnoText(errno);
+        return Result::Failed;
+    }
+    struct stat st;
+    if (::fstat(src.fd, &st) != 0) {
+        reason = errnoText(errno);
+        return Result::Failed;
+    }
+    if (!S_ISREG(st.st_mode)) {
+        reason = tableText(res::IDS_ACQUIRE_NOT_A_FILE);
+        return Result::Failed;
+    }
+    src.size = uint64_t(st.st_size);
+    src.mtime = st.st_mtim;
+    buffer_.resize(kChunk);
+    const ssize_t got = readFull(src.fd, buffer_.data(), buffer_.size());
+    if (got < 0) {
+        reason = errnoText(errno);
+        return Result::Failed;
+    }
+    src.headSize = size_t(got);
+    if (job_.deleteSource)
+        src.sum.add(buffer_.data(), src.headSize);
+
+    const bool wantsDate = job_.names.size() != job_.sources.size() &&
+                           job_.naming.rule == NameRule::DateTaken;
+    const Head head = wantsDate || job_.autoRotate ? readHead(buffer_.data(), src.headSize) : Head{};
+    const std::string name = job_.names.size() == job_.sources.size()
+                                 ? job_.names[index]
+                                 : destinationName(job_.naming, index, source, head.date);
+    const std::string wanted = job_.folder + "/" + name;
+
+    const ClashState::Resolution r = clash_.resolve(
+        wanted, SafeWrite::exists,
+        [&](const std::string& existing) { return events.askClash(existing, source); });
+    if (r.action == ClashState::Action::Skip)
+        return Result::Skipped;
+    if (r.action == ClashState::Action::Stop)
+        return Result::Stop;
+    const bool replace = r.action == ClashState::Action::Replace;
+    events.copying(source, r.path);
+
+    const bool turn = job_.autoRotate && head.orientation != 1 && turnable(r.path) &&
+                      src.size <= kMaxTurnBytes;
+    if (turn) {
+        src.whole.assign(buffer_.begin(), buffer_.begin() + ptrdiff_t(src.headSize));
+        if (src.headSize == buffer_.size()) {
+            src.whole.resize(size_t(src.size) + 1);
+            const ssize_t n = readFull(src.fd, src.whole.data() + src.headSize,
+                                       src.whole.size() - src.headSize);
+            if (n < 0) {
+                reason = errnoText(errno);
+                return Result::Failed;
+            }
+            src.whole.resize(src.headSize + size_t(n));
+            if (job_.deleteSource)
+                src.sum.add(src.whole.data() + src.headSize, size_t(n));
+        }
+        const Result t = writeTurned(src, r.path, replace, head.orientation, destination, reason);
+        if (t != Result::Skipped)
+            return t;
+    }
+    return copyPlain(src, r.path, replace, stop, destination, reason);
+}
+
+ImportSummary ImportCopier::run(ImportEvents& events, const std::atomic<bool>& stop,
+                                const std::atomic<bool>& detached) {
+    ImportSummary summary;
+    summary.total = int(job_.sources.size());
+    events.started(summary.total);
+    std::vector<size_t> checked;
+    size_t i = 0;
+    for (; i < job_.sources.size(); ++i) {
+        if (stop.load()) {
+            summary.cancelled = true;
+            break;
+        }
+        std::string destination, reason;
+        const Result r = importOne(i, events, stop, destination, reason);
+        if (r == Result::Stop) {
+            summary.stoppedAtClash = true;
+            break;
+        }
+        if (r == Result::Cancelled) {
+            summary.cancelled = true;
+            break;
+        }
+        if (r == Result::Skipped) {
+            ++summary.skipped;
+            continue;
+        }
+        if (r == Result::Failed) {
+            ++summary.failed;
+            summary.failures.push_back({job_.sources[i], reason});
+            events.failed(job_.sources[i], reason);
+            continue;
+        }
+        ++summary.imported;
+        if (r == Result::Turned)
+            ++summary.turned;
+        clash_.noteWritten(destination);
+        summary.written.push_back(destination);
+        checked.push_back(i);
+        events.written(job_.sources[i], destination);
+    }
+    summary.notReached = int(job_.sources.size() - i);
+    if (!job_.deleteSource || !job_.mayDelete || checked.empty())
+        return summary;
+    // The renames must be on the disk before the only other copy goes.
+    if (const int rc = SafeWrite::syncFolder(job_.folder)) {
+        for (size_t k : checked) {
+            ++summary.deleteFailed;
+            summary.failures.push_back({job_.sources[k], errnoText(rc)});
+        }
+        return summary;
+    }
+    for (size_t k : checked) {
+        if (detached.load())
+            break;
+        if (::unlink(job_.sources[k].c_str()) == 0) {
+            ++summary.deleted;
+        } else {
+            ++summary.deleteFailed;
+            summary.failures.push_back({job_.sources[k], errnoText(errno)});
+        }
+    }
+    return summary;
+}
+
+} // namespace kamelo::acquire
