@@ -27,9 +27,13 @@ constexpr uint64_t kMaxTurnBytes = uint64_t(512) << 20;
 constexpr int kJpegQuality = 96;
 constexpr uint16_t kOrientationTag = 274;
 
-std::string errnoText(int error) { return FileErrorText::reason(error).toStdString(); }
+std::string errnoText(int error) {
+    return FileErrorText::reason(error).toStdString();
+}
 
-std::string tableText(int id) { return std::string(res::text(id)); }
+std::string tableText(int id) {
+    return std::string(res::text(id));
+}
 
 // Reads up to size bytes; the count, or -1 with errno.
 ssize_t readFull(int fd, uint8_t* data, size_t size) {
@@ -146,8 +150,8 @@ ImportCopier::Result ImportCopier::writeTurned(Source& src, const std::string& t
         properties.set(kOrientationTag, upright);
         rc = properties.encodeJpeg(bitmap, kJpegQuality, bytes);
     } else {
-        rc = imaging::PictureSaver::encode(
-            bitmap, imaging::PictureSaver::formatForExtension(ext), 2, bytes);
+        rc = imaging::PictureSaver::encode(bitmap, imaging::PictureSaver::formatForExtension(ext),
+                                           2, bytes);
     }
     if (rc < 1 || bytes.empty())
         return Result::Skipped;
@@ -301,17 +305,19 @@ ImportCopier::Result ImportCopier::importOne(size_t index, ImportEvents& events,
     if (job_.deleteSource)
         src.sum.add(buffer_.data(), src.headSize);
 
-    const bool wantsDate = job_.names.size() != job_.sources.size() &&
-                           job_.naming.rule == NameRule::DateTaken;
-    const Head head = wantsDate || job_.autoRotate ? readHead(buffer_.data(), src.headSize) : Head{};
+    const bool wantsDate =
+        job_.names.size() != job_.sources.size() && job_.naming.rule == NameRule::DateTaken;
+    const Head head =
+        wantsDate || job_.autoRotate ? readHead(buffer_.data(), src.headSize) : Head{};
     const std::string name = job_.names.size() == job_.sources.size()
                                  ? job_.names[index]
                                  : destinationName(job_.naming, index, source, head.date);
     const std::string wanted = job_.folder + "/" + name;
 
-    const ClashState::Resolution r = clash_.resolve(
-        wanted, SafeWrite::exists,
-        [&](const std::string& existing) { return events.askClash(existing, source); });
+    const ClashState::Resolution r =
+        clash_.resolve(wanted, SafeWrite::exists, [&](const std::string& existing) {
+            return events.askClash(existing, source);
+        });
     if (r.action == ClashState::Action::Skip)
         return Result::Skipped;
     if (r.action == ClashState::Action::Stop)
@@ -319,14 +325,14 @@ ImportCopier::Result ImportCopier::importOne(size_t index, ImportEvents& events,
     const bool replace = r.action == ClashState::Action::Replace;
     events.copying(source, r.path);
 
-    const bool turn = job_.autoRotate && head.orientation != 1 && turnable(r.path) &&
-                      src.size <= kMaxTurnBytes;
+    const bool turn =
+        job_.autoRotate && head.orientation != 1 && turnable(r.path) && src.size <= kMaxTurnBytes;
     if (turn) {
         src.whole.assign(buffer_.begin(), buffer_.begin() + ptrdiff_t(src.headSize));
         if (src.headSize == buffer_.size()) {
             src.whole.resize(size_t(src.size) + 1);
-            const ssize_t n = readFull(src.fd, src.whole.data() + src.headSize,
-                                       src.whole.size() - src.headSize);
+            const ssize_t n =
+                readFull(src.fd, src.whole.data() + src.headSize, src.whole.size() - src.headSize);
             if (n < 0) {
                 reason = errnoText(errno);
                 return Result::Failed;

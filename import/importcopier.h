@@ -1,8 +1,8 @@
 #pragma once
 
-#include "importjob.h"
 #include "import/core/clashstate.h"
 #include "import/core/contentsum.h"
+#include "importjob.h"
 
 #include <atomic>
 #include <string>

@@ -20,15 +20,16 @@ constexpr size_t kReadBackChunk = 1 << 20;
 
 int SafeWrite::createTemp(const std::string& target, std::string& tempPath, int& fd) {
     const size_t slash = target.rfind('/');
-    const std::string folder = slash == std::string::npos ? std::string(".") : target.substr(0, slash);
+    const std::string folder =
+        slash == std::string::npos ? std::string(".") : target.substr(0, slash);
     const std::string name = fileName(target);
-    const uint64_t seed =
-        uint64_t(std::chrono::steady_clock::now().time_since_epoch().count()) ^ uint64_t(::getpid());
+    const uint64_t seed = uint64_t(std::chrono::steady_clock::now().time_since_epoch().count()) ^
+                          uint64_t(::getpid());
     for (int attempt = 0; attempt < 100; ++attempt) {
         const uint64_t n = seed + tempCounter.fetch_add(1) * 0x9E3779B97F4A7C15ull;
         // Short enough for a FAT name of 255 characters when the target's is.
-        const std::string candidate = folder + "/." + name.substr(0, 200) + ".kamelo-" +
-                                      std::to_string(n % 1000000007ull);
+        const std::string candidate =
+            folder + "/." + name.substr(0, 200) + ".kamelo-" + std::to_string(n % 1000000007ull);
         fd = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
         if (fd >= 0) {
             tempPath = candidate;

@@ -16,6 +16,7 @@ xvfb xauth
 xdotool openbox x11-utils dex
 desktop-file-utils appstream dpkg-dev lintian man-db bsdextrautils file
 cups cups-client cups-filters poppler-utils
+dosfstools rsync
 "
 
 missing=""
