@@ -134,6 +134,30 @@ const std::vector<Command>& commands() {
           {"--overwrite", "", "DIR 에 이미 있는 파일을 덮어씁니다 (없으면 그대로 둡니다)."}},
          {},
          "file"},
+        {"import",
+         {"import SRC DEST [--rule 0|1|2] [--group NAME] [--date-format 0|1] [--no-rotate] "
+          "[--delete-source] [--clash rename|skip|overwrite|stop]"},
+         "카메라나 메모리 카드의 그림, 사진, 동영상 파일을 폴더로 가져옵니다.",
+         "가져오기 마법사의 복사를 창 없이 합니다. SRC 폴더와 그 하위 폴더의 그림, 동영상 "
+         "파일을 이름 순서로 DEST 폴더(없으면 만듭니다)에 복사합니다. 파일마다 "
+         "\"원본 -> 대상\" 한 줄을 출력하고, 끝에 가져온(imported), 회전한(turned), "
+         "건너뛴(skipped), 실패한(failed), 남은(not reached), 지운(deleted) 파일 수를 "
+         "출력합니다.\n"
+         "모두 가져오면 (건너뛴 파일은 빼고) 0, 실패했거나 중단하여 가져오지 못한 파일이 "
+         "있으면 1, 잘못 사용하면 2 로 끝납니다.",
+         {{"--rule", "0|1|2",
+           "파일 이름: 0 원본 이름 그대로 (기본값), 1 그룹 이름과 번호, 2 찍은 날짜(EXIF)."},
+          {"--group", "NAME", "--rule 1 의 그룹 이름 (기본값: 오늘 날짜 YYYY-MM-DD)."},
+          {"--date-format", "0|1",
+           "--rule 2 의 날짜 형식: 0 YYYY-MM-DD HH-MM-SS (기본값), 1 YYYY_MM_DD HH_MM_SS."},
+          {"--no-rotate", "", "사진을 EXIF 방향에 따라 바로 세우지 않고 그대로 복사합니다."},
+          {"--delete-source", "",
+           "확인까지 마친 복사본의 원본만 장치에서 지웁니다 (내용을 다시 읽어 비교합니다)."},
+          {"--clash", "rename|skip|overwrite|stop",
+           "DEST 에 같은 이름의 파일이 있을 때: 이름 앞에 _ 붙이기 (기본값), 건너뛰기, "
+           "덮어쓰기, 중단. 이번에 가져온 파일은 덮어쓰지 않고 늘 이름을 바꿉니다."}},
+         {},
+         "dir"},
         {"print",
          {"print (--pdf OUT | --printer NAME) [--sheet CxR] [--size fit|3x5|4x6|5x7|10x8|WxH] "
           "[--margins L,T,R,B] [--header TEXT] [--footer TEXT] [--caption TEXT] [--copies N] "

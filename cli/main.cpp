@@ -4,6 +4,7 @@
 #include "cli/editcommand.h"
 #include "cli/exifcommand.h"
 #include "cli/imagecommand.h"
+#include "cli/importcommand.h"
 #include "cli/printcommand.h"
 #include "cli/renamecommand.h"
 #include "cli/settingscommand.h"
@@ -88,6 +89,8 @@ int run(int argc, char* argv[]) {
         return kamelo::runInfoCommand({args.begin() + 1, args.end()}, std::cout, std::cerr);
     if (!args.empty() && args[0] == "rename")
         return kamelo::runRenameCommand({args.begin() + 1, args.end()}, std::cout, std::cerr);
+    if (!args.empty() && args[0] == "import")
+        return kamelo::runImportCommand({args.begin() + 1, args.end()}, std::cout, std::cerr);
     if (!args.empty() && args[0] == "resave")
         return kamelo::runResaveCommand({args.begin() + 1, args.end()}, std::cerr);
     std::cerr << kamelo::clihelp::usage({});

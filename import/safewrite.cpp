@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <chrono>
 #include <fcntl.h>
+#include <filesystem>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -92,6 +93,17 @@ int SafeWrite::syncFolder(const std::string& folder) {
     const int rc = ::fsync(fd) == 0 || errno == EINVAL ? 0 : errno;
     ::close(fd);
     return rc;
+}
+
+int SafeWrite::makeFolders(const std::string& path) {
+    std::error_code ec;
+    std::filesystem::create_directories(path, ec);
+    if (ec)
+        return ec.value();
+    struct stat st;
+    if (::stat(path.c_str(), &st) != 0)
+        return errno;
+    return S_ISDIR(st.st_mode) ? 0 : ENOTDIR;
 }
 
 bool SafeWrite::exists(const std::string& path) {

@@ -23,6 +23,8 @@ public:
     static int readBack(const std::string& path, ContentSum& sum);
     // Makes the folder's entries (the renames) durable.
     static int syncFolder(const std::string& folder);
+    // Makes a folder and its missing parents; an existing folder is fine.
+    static int makeFolders(const std::string& path);
     // Whether anything (a file, folder or dangling link) has that name.
     static bool exists(const std::string& path);
 };
