@@ -22,6 +22,11 @@ namespace kamelo::acquire {
 namespace {
 
 constexpr size_t kChunk = size_t(1) << 20;
+// The first bytes, read for the camera date and orientation: the segments
+// before a JPEG's scan data fit in it in nearly every camera file.
+constexpr size_t kHead = size_t(128) << 10;
+// Bytes the kernel copies at a time, between checks of the stop flag.
+constexpr uint64_t kKernelChunk = uint64_t(8) << 20;
 // A picture read whole to be turned; a larger one is copied as it is.
 constexpr uint64_t kMaxTurnBytes = uint64_t(512) << 20;
 constexpr int kJpegQuality = 96;
@@ -196,6 +201,34 @@ ImportCopier::Result ImportCopier::writeTurned(Source& src, const std::string& t
     return placedResult == Result::Imported ? Result::Turned : placedResult;
 }
 
+ImportCopier::KernelCopy ImportCopier::kernelCopy(Source& src, int fd, const std::string& target,
+                                                  const std::atomic<bool>& stop,
+                                                  uint64_t& written) {
+    loff_t in = 0;
+    written = 0;
+    for (;;) {
+        if (stop.load())
+            return KernelCopy::Cancelled;
+        if (hooks_.writeFault)
+            if (const int fault = hooks_.writeFault(target, written + kKernelChunk)) {
+                errno = fault;
+                return KernelCopy::Failed;
+            }
+        const ssize_t n = ::copy_file_range(src.fd, &in, fd, nullptr, kKernelChunk, 0);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            if (written == 0 && (errno == EXDEV || errno == ENOSYS || errno == EINVAL ||
+                                 errno == EOPNOTSUPP || errno == EBADF))
+                return KernelCopy::Unsupported;
+            return KernelCopy::Failed;
+        }
+        if (n == 0)
+            return KernelCopy::Done;
+        written += uint64_t(n);
+    }
+}
+
 ImportCopier::Result ImportCopier::copyPlain(Source& src, const std::string& target, bool replace,
                                              const std::atomic<bool>& stop, std::string& placed,
                                              std::string& reason) {
@@ -217,9 +250,26 @@ ImportCopier::Result ImportCopier::copyPlain(Source& src, const std::string& tar
         rc = writeChecked(fd, target, 0, src.whole.data(), src.whole.size());
         written = src.whole.size();
     } else {
-        rc = writeChecked(fd, target, 0, buffer_.data(), src.headSize);
-        written = src.headSize;
-        const bool more = src.headSize == buffer_.size();
+        // Without a checksum to take, the kernel copies the bytes from the
+        // start of the file (one copy in memory instead of two); a file
+        // system that cannot falls back to reading and writing.
+        bool streamed = true;
+        if (!job_.deleteSource) {
+            const KernelCopy k = kernelCopy(src, fd, target, stop, written);
+            if (k == KernelCopy::Cancelled) {
+                ::close(fd);
+                ::unlink(temp.c_str());
+                return Result::Cancelled;
+            }
+            if (k == KernelCopy::Failed)
+                return fail(errno, {});
+            streamed = k == KernelCopy::Unsupported;
+        }
+        if (streamed) {
+            rc = writeChecked(fd, target, 0, buffer_.data(), src.headSize);
+            written = src.headSize;
+        }
+        const bool more = streamed && src.headSize == kHead;
         while (rc == 0 && more) {
             if (stop.load()) {
                 ::close(fd);
@@ -296,7 +346,7 @@ ImportCopier::Result ImportCopier::importOne(size_t index, ImportEvents& events,
     src.size = uint64_t(st.st_size);
     src.mtime = st.st_mtim;
     buffer_.resize(kChunk);
-    const ssize_t got = readFull(src.fd, buffer_.data(), buffer_.size());
+    const ssize_t got = readFull(src.fd, buffer_.data(), kHead);
     if (got < 0) {
         reason = errnoText(errno);
         return Result::Failed;
@@ -329,7 +379,7 @@ ImportCopier::Result ImportCopier::importOne(size_t index, ImportEvents& events,
         job_.autoRotate && head.orientation != 1 && turnable(r.path) && src.size <= kMaxTurnBytes;
     if (turn) {
         src.whole.assign(buffer_.begin(), buffer_.begin() + ptrdiff_t(src.headSize));
-        if (src.headSize == buffer_.size()) {
+        if (src.headSize == kHead) {
             src.whole.resize(size_t(src.size) + 1);
             const ssize_t n =
                 readFull(src.fd, src.whole.data() + src.headSize, src.whole.size() - src.headSize);

@@ -45,6 +45,10 @@ private:
                      const std::atomic<bool>& stop, std::string& placed, std::string& reason);
     Result placeChecked(const std::string& temp, const std::string& target, bool replace,
                         std::string& placed, std::string& reason);
+    enum class KernelCopy { Done, Unsupported, Failed, Cancelled };
+    // Copies the whole source in the kernel; written counts the bytes.
+    KernelCopy kernelCopy(Source& src, int fd, const std::string& target,
+                          const std::atomic<bool>& stop, uint64_t& written);
     int writeChecked(int fd, const std::string& target, uint64_t offset, const uint8_t* data,
                      size_t size);
 

@@ -3,8 +3,10 @@
 #include "importcopier.h"
 
 #include <QMutex>
+
 #include <QSet>
 #include <QThread>
+#include <chrono>
 
 namespace kamelo::acquire {
 
@@ -43,6 +45,20 @@ void ImportControl::answer(ClashChoice choice) {
         answer_ = choice;
     }
     changed_.notify_all();
+}
+
+void ImportControl::markFinished() {
+    {
+        std::lock_guard lock(mutex_);
+        finished_.store(true);
+    }
+    changed_.notify_all();
+}
+
+bool ImportControl::waitFinished(int ms) {
+    std::unique_lock lock(mutex_);
+    return changed_.wait_for(lock, std::chrono::milliseconds(ms),
+                             [this] { return finished_.load(); });
 }
 
 void ImportControl::setSummary(ImportSummary s) {
@@ -118,6 +134,7 @@ void ImportWorker::run() {
     ImportSummary summary = copier.run(events, control_->stopFlag(), control_->detachedFlag());
     const bool clashStop = summary.stoppedAtClash;
     control_->setSummary(std::move(summary));
+    control_->markFinished();
     if (clashStop)
         emit stoppedAtClash();
     emit done();

@@ -34,12 +34,19 @@ public:
     // User-interface side.
     void answer(ClashChoice choice);
 
+    // Called by the worker as its last step; waitFinished() returns true
+    // once it has, or false after ms milliseconds.
+    void markFinished();
+    bool waitFinished(int ms);
+    bool finished() const { return finished_.load(); }
+
     void setSummary(ImportSummary s);
     ImportSummary summary() const;
 
 private:
     std::atomic<bool> stop_{false};
     std::atomic<bool> detached_{false};
+    std::atomic<bool> finished_{false};
     mutable std::mutex mutex_;
     std::condition_variable changed_;
     std::optional<ClashChoice> answer_;

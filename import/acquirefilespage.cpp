@@ -1,0 +1,126 @@
+#include "acquirefilespage.h"
+
+#include "acquirescan.h"
+#include "acquirewizard.h"
+#include "import/core/acquireformats.h"
+#include "import/core/datecolumn.h"
+#include "previewloader.h"
+#include "resources/qtstrings.h"
+
+#include <QFileIconProvider>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+#include <sys/stat.h>
+
+namespace kamelo::acquire {
+
+namespace {
+constexpr int kPathRole = Qt::UserRole + 1;
+const QSize kPreviewBox(160, 120);
+} // namespace
+
+CAquireFilesPage::CAquireFilesPage(QWidget* parent)
+    : QWizardPage(parent), list_(new QTreeWidget(this)), preview_(new QLabel(this)),
+      selectAll_(new QPushButton(res::qtext(res::IDS_ACQUIRE_SELECT_ALL), this)),
+      clearAll_(new QPushButton(res::qtext(res::IDS_ACQUIRE_DESELECT_ALL), this)),
+      loader_(new PreviewLoader(kPreviewBox, this)) {
+    setTitle(res::qtext(res::IDS_ACQUIRE_FILES_TITLE));
+    setSubTitle(res::qtext(res::IDS_ACQUIRE_FILES_SUBTITLE));
+    list_->setColumnCount(2);
+    list_->setHeaderLabels(
+        {res::qtext(res::IDS_ACQUIRE_FILE_NAME), res::qtext(res::IDS_EXIF_DATE)});
+    list_->setRootIsDecorated(false);
+    preview_->setFixedSize(kPreviewBox);
+    preview_->setAlignment(Qt::AlignCenter);
+    preview_->setFrameShape(QFrame::StyledPanel);
+    auto* side = new QVBoxLayout;
+    side->addWidget(preview_);
+    side->addStretch();
+    auto* top = new QHBoxLayout;
+    top->addWidget(list_, 1);
+    top->addLayout(side);
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(selectAll_);
+    buttons->addWidget(clearAll_);
+    buttons->addStretch();
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(top);
+    layout->addLayout(buttons);
+    connect(selectAll_, &QPushButton::clicked, this, [this] { setAllChecked(true); });
+    connect(clearAll_, &QPushButton::clicked, this, [this] { setAllChecked(false); });
+    connect(list_, &QTreeWidget::currentItemChanged, this, &CAquireFilesPage::showPreview);
+    connect(loader_, &PreviewLoader::ready, this, [this](const QString& path, const QImage& image) {
+        const QTreeWidgetItem* item = list_->currentItem();
+        if (!item || item->data(0, kPathRole).toString() != path)
+            return;
+        if (image.isNull())
+            preview_->setPixmap(item->icon(0).pixmap(48, 48));
+        else
+            preview_->setPixmap(QPixmap::fromImage(image));
+    });
+}
+
+void CAquireFilesPage::initializePage() {
+    auto* w = static_cast<CAcquireWizard*>(wizard());
+    // Coming back from the options page keeps the user's choices.
+    if (listedDevice_ == w->state().device.path && list_->topLevelItemCount() > 0)
+        return;
+    listedDevice_ = w->state().device.path;
+    list_->clear();
+    preview_->clear();
+    QFileIconProvider icons;
+    const AcquireScan::Result scan = AcquireScan::scan(listedDevice_.toStdString());
+    for (const std::string& path : scan.files) {
+        const QString p = QString::fromStdString(path);
+        struct stat st;
+        const QString date = ::stat(path.c_str(), &st) == 0
+                                 ? QString::fromStdString(dateColumnText(st.st_mtime))
+                                 : QString();
+        auto* item = new QTreeWidgetItem(list_, {QFileInfo(p).fileName(), date});
+        item->setIcon(0, icons.icon(QFileInfo(p)));
+        item->setData(0, kPathRole, p);
+        item->setCheckState(0, Qt::Checked);
+    }
+    list_->resizeColumnToContents(0);
+    if (list_->topLevelItemCount() > 0)
+        list_->setCurrentItem(list_->topLevelItem(0));
+    list_->setFocus();
+}
+
+void CAquireFilesPage::setAllChecked(bool checked) {
+    for (int i = 0; i < list_->topLevelItemCount(); ++i)
+        list_->topLevelItem(i)->setCheckState(0, checked ? Qt::Checked : Qt::Unchecked);
+}
+
+void CAquireFilesPage::showPreview() {
+    const QTreeWidgetItem* item = list_->currentItem();
+    preview_->clear();
+    if (item)
+        loader_->request(item->data(0, kPathRole).toString());
+}
+
+bool CAquireFilesPage::validatePage() {
+    auto* w = static_cast<CAcquireWizard*>(wizard());
+    std::vector<std::string> files;
+    for (int i = 0; i < list_->topLevelItemCount(); ++i) {
+        const QTreeWidgetItem* item = list_->topLevelItem(i);
+        if (item->checkState(0) == Qt::Checked)
+            files.push_back(item->data(0, kPathRole).toString().toStdString());
+    }
+    if (files.empty()) {
+        QMessageBox::information(this, res::qtext(res::IDS_ACQUIRE_CAPTION),
+                                 res::qtext(res::IDS_ACQUIRE_NO_FILE_CHECKED));
+        return false;
+    }
+    w->state().files = std::move(files);
+    return true;
+}
+
+} // namespace kamelo::acquire

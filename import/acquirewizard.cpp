@@ -1,0 +1,67 @@
+#include "acquirewizard.h"
+
+#include "acquirecompletepage.h"
+#include "acquiredrivespage.h"
+#include "acquirefilespage.h"
+#include "acquirefirstpage.h"
+#include "acquireoptionspage.h"
+#include "acquireprogresspage.h"
+#include "importworker.h"
+#include "resources/qtstrings.h"
+
+#include <QDir>
+#include <QMessageBox>
+#include <QStandardPaths>
+
+namespace kamelo::acquire {
+
+CAcquireWizard::CAcquireWizard(SettingsStore& store, const DeviceSource& devices,
+                               FolderSelector selectFolder, QWidget* parent)
+    : QWizard(parent), store_(store), devices_(devices), selectFolder_(std::move(selectFolder)),
+      pictures_(QStandardPaths::writableLocation(QStandardPaths::PicturesLocation)) {
+    setWindowTitle(res::qtext(res::IDS_ACQUIRE_CAPTION));
+    setWizardStyle(QWizard::ModernStyle);
+    setOption(QWizard::NoBackButtonOnLastPage, true);
+    setOption(QWizard::NoCancelButtonOnLastPage, true);
+    setButtonText(QWizard::BackButton, res::qtext(res::IDS_WIZARD_BACK));
+    setButtonText(QWizard::NextButton, res::qtext(res::IDS_WIZARD_NEXT));
+    setButtonText(QWizard::CommitButton, res::qtext(res::IDS_WIZARD_NEXT));
+    setButtonText(QWizard::FinishButton, res::qtext(res::IDS_WIZARD_FINISH));
+    setButtonText(QWizard::CancelButton, res::qtext(res::IDS_CANCEL));
+    setPage(kWelcome, new CAquireFirstPage(this));
+    setPage(kDevice, new CAquireDrivesPage(this));
+    setPage(kFiles, new CAquireFilesPage(this));
+    setPage(kOptions, new CAquireOptionsPage(this));
+    setPage(kProgress, new CAquireProgressPage(this));
+    setPage(kComplete, new CAquireCompletePage(this));
+    setStartId(kWelcome);
+}
+
+CAcquireWizard::~CAcquireWizard() {
+    stopRun();
+}
+
+void CAcquireWizard::stopRun() {
+    if (!run_ || run_->finished())
+        return;
+    run_->stop();
+    // A run still busy after the wait ends its current file on its own and
+    // deletes no source; it owns nothing of this window.
+    if (!run_->waitFinished(kStopWaitMs))
+        run_->detach();
+}
+
+void CAcquireWizard::done(int result) {
+    stopRun();
+    if (result == QDialog::Accepted && currentId() == kComplete) {
+        const QString folder = state_.destination;
+        const bool shown =
+            !folder.isEmpty() && QDir(folder).exists() && selectFolder_ && selectFolder_(folder);
+        if (!shown)
+            QMessageBox::warning(this, res::qtext(res::IDS_ACQUIRE_CAPTION),
+                                 res::qtext(res::IDS_ACQUIRE_NO_TARGET_FOLDER));
+    }
+    QWizard::done(result);
+}
+
+} // namespace kamelo::acquire
