@@ -447,3 +447,42 @@ TEST(ImportCopier, ATinyFullFileSystemFailsFilesWithoutLosingAny) {
     for (const std::string& out : s.written)
         EXPECT_TRUE(fs::exists(out));
 }
+
+// Without "Delete source" the kernel copies the bytes; failures and a cancel
+// leave nothing behind there too.
+TEST(ImportCopier, KernelCopyFailureAndCancelLeaveNoPartialFile) {
+    KAMELO_REQUIRE_TESTDATA();
+    ScratchDir dir;
+    auto card = test::makeTestCard(dir.file("card"));
+    test::writeBytes(card.listed[3], std::vector<uint8_t>(3 << 20, 0x22));
+    fs::create_directories(dir.file("out"));
+    {
+        CopyHooks hooks;
+        hooks.writeFault = [](const std::string& d, uint64_t) {
+            return d.find("MVI_0004") != std::string::npos ? EIO : 0;
+        };
+        Recorder ev;
+        const ImportSummary s = runJob(plainJob(card, dir.file("out")), ev, hooks);
+        EXPECT_EQ(s.failed, 1);
+        EXPECT_EQ(s.imported, 6);
+        EXPECT_FALSE(fs::exists(dir.file("out/MVI_0004.MOV")));
+        EXPECT_EQ(test::readBytes(dir.file("out/IMG_0003.JPG")), test::readBytes(card.listed[2]));
+    }
+    fs::remove_all(dir.file("out"));
+    fs::create_directories(dir.file("out"));
+    {
+        std::atomic<bool> stop{false};
+        CopyHooks hooks;
+        hooks.writeFault = [&stop](const std::string& d, uint64_t) {
+            if (d.find("MVI_0004") != std::string::npos)
+                stop = true;
+            return 0;
+        };
+        Recorder ev;
+        const ImportSummary s = runJob(plainJob(card, dir.file("out")), ev, hooks, &stop);
+        EXPECT_TRUE(s.cancelled);
+        EXPECT_EQ(s.imported, 3);
+        EXPECT_FALSE(fs::exists(dir.file("out/MVI_0004.MOV")));
+    }
+    EXPECT_TRUE(test::leftoverTemps(dir.file("out")).empty());
+}
