@@ -16,6 +16,7 @@
 #include "edit/batchworker.h"
 #include "edit/picturetools.h"
 #include "imaging/core/filebytes.h"
+#include "import/importworker.h"
 #include "platform/nameorder.h"
 #include "prefs/preferencessheet.h"
 #include "resources/qtstrings.h"
@@ -157,6 +158,7 @@ int CEyeApp::exitInstance(int exitCode) {
     exited_ = true;
     // A cancelled batch run may still be finishing its current file.
     edit::BatchWorker::waitForAll();
+    acquire::ImportWorker::waitForAll();
     if (store_)
         saveSettings();
     if (uiSettings() == &settings_)

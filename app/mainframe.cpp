@@ -25,6 +25,8 @@
 #include "edit/batchhandover.h"
 #include "edit/conversioncommands.h"
 #include "exif/exifdialog.h"
+#include "import/acquirewizard.h"
+#include "platform/removabledevices.h"
 #include "prefs/prefscommands.h"
 #include "print/printcontroller.h"
 #include "resources/qtstrings.h"
@@ -322,6 +324,13 @@ void CMainFrame::buildCommands() {
             desktop::runWallpaperCommand(this, *app_.store(), id,
                                          picture ? l->pathAt(i) : QString());
         });
+    c.setHandler(kAcquire, [this] {
+        const MountedDevices devices;
+        acquire::CAcquireWizard wizard(
+            *app_.store(), devices,
+            [this](const QString& folder) { return left_->selectPath(folder); }, this);
+        wizard.exec();
+    });
     CThumbListCtrl* list = browse_->list();
     c.setHandler(kThumbnailView, [list] { list->setViewType(0); });
     c.setHandler(kDetailsView, [list] { list->setViewType(1); });
