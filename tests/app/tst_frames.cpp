@@ -506,8 +506,7 @@ private slots:
         for (QAction* top : r.frame()->menuBar()->actions())
             for (QAction* a : top->menu()->actions())
                 QVERIFY(a->isSeparator() || a->menu() || c->has(a->data().toInt()));
-        // Commands whose features are still to come are shown disabled.
-        QVERIFY(!c->action(cmd::kAcquire)->isEnabled());
+        QVERIFY(c->action(cmd::kAcquire)->isEnabled());
         QVERIFY(c->action(cmd::kPreferences)->isEnabled());
         QVERIFY(c->action(cmd::kAppExit)->isEnabled());
 
