@@ -4,6 +4,7 @@
 #include "app/programseams.h"
 #include "base/programmemory.h"
 #include "chrome/uilocale.h"
+#include "edit/resizerotatetools.h"
 #include "update/core/instanceregistry.h"
 
 #include <QApplication>
@@ -30,6 +31,8 @@ int main(int argc, char* argv[]) {
 
     // Listed for the update, which ends every running copy.
     kamelo::update::InstanceRegistration registration;
+    // The editing tools the panels and the browser's batch runs offer.
+    kamelo::edit::registerResizeRotateTools();
     kamelo::CEyeApp app(std::move(options), std::make_unique<kamelo::ProgramSeams>());
     if (!app.initInstance())
         return app.exitInstance(1);

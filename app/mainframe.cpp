@@ -24,6 +24,7 @@
 #include "desktop/wallpapercommand.h"
 #include "edit/batchhandover.h"
 #include "edit/conversioncommands.h"
+#include "edit/resizedialog.h"
 #include "exif/exifdialog.h"
 #include "import/acquirewizard.h"
 #include "platform/removabledevices.h"
@@ -432,6 +433,7 @@ void CMainFrame::buildCommands() {
     for (int id : {kFrameDecoration, kRotate, kResize, kConvert, kColour})
         c.setRule(id, [this] { return focusTarget() == Focus::List && listRule(true); });
     c.setHandler(kConvert, [this] { convertSelection(); });
+    c.setHandler(kResize, [this] { resizeSelection(); });
     // Rotate, colour and frame decoration choose their settings per file in
     // the viewer's edit panel; each is offered once its tool is there.
     const std::pair<int, edit::EditTool> panelTools[] = {{kRotate, edit::EditTool::Rotate},
@@ -485,8 +487,19 @@ void CMainFrame::convertSelection() {
         [this](int) { refreshFolder(CThumbListCtrl::Refresh::Quick); });
 }
 
+void CMainFrame::resizeSelection() {
+    std::vector<std::string> paths = selectedPicturePaths();
+    if (paths.empty())
+        return;
+    edit::ResizeDialog::resizeFiles(this, *app_.store(), std::move(paths), browse_->folder(),
+                                    picturesUpright(), this,
+                                    [this](int) { refreshFolder(CThumbListCtrl::Refresh::Quick); });
+}
+
 void CMainFrame::startBatchEdit(edit::EditTool tool) {
     edit::BatchHandOver& handOver = app_.batchHandOver();
+    // The run turns pictures upright as the viewer shows them.
+    handOver.setUpright(picturesUpright());
     if (!handOver.begin(tool, selectedPicturePaths()))
         return;
     // The first selected picture in the viewer, the browser left in sight

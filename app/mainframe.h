@@ -94,6 +94,7 @@ private:
     // 1262 / 1263: the selected pictures to another format.
     void convertSelection();
     // 1269, 1303, 1297: the selection handed to the viewer's edit panel.
+    void resizeSelection();
     void startBatchEdit(edit::EditTool tool);
 
     CEyeApp& app_;

@@ -316,7 +316,8 @@ void CShowFrame::convertShown() {
     if (path.empty() || !app_.doc().displayed().isAllocated())
         return;
     const QString written = edit::ConversionCommands::convertPicture(
-        this, *app_.store(), app_.doc().displayed(), path, picturesUpright(), FileUi::standard());
+        this, *app_.store(), app_.doc().displayed(), path,
+        picturesUpright() || view_->orientationMark(), FileUi::standard());
     if (written.isEmpty())
         return;
     // Written over its own file: what is shown is what the file now holds.
@@ -458,6 +459,7 @@ void CShowFrame::afterSaveAs(const QString& path) {
     if (saved == current) {
         // Written over its own file: what is shown is what the file now holds.
         view_->setModified(false);
+        view_->setOrientationMark(false);
     } else if (PictureExtensions::isPicturePath(saved.fileName().toStdString())) {
         // A new picture of the shown folder is one more to step to.
         app_.doc().completeList();

@@ -7,6 +7,7 @@
 #include "cli/importcommand.h"
 #include "cli/printcommand.h"
 #include "cli/renamecommand.h"
+#include "cli/resizerotatecommand.h"
 #include "cli/settingscommand.h"
 #include "cli/thumbscommand.h"
 
@@ -55,7 +56,8 @@ int run(int argc, char* argv[]) {
     const bool thumbs = !args.empty() && (args[0] == "thumbs" || args[0] == "cache");
     const bool convert = !args.empty() && args[0] == "convert";
     const bool print = !args.empty() && args[0] == "print";
-    const bool edits = !args.empty() && (args[0] == "adjust" || args[0] == "crop");
+    const bool edits = !args.empty() && (args[0] == "adjust" || args[0] == "crop" ||
+                                         args[0] == "resize" || args[0] == "rotate");
     if (!args.empty() && (args[0] == "settings" || thumbs || convert || print || edits)) {
         kamelo::SettingsStore store(dbPath.empty() ? kamelo::SettingsStore::defaultPath() : dbPath);
         if (store.openStatus() == kamelo::StoreOpenStatus::RecoveredFromDamage)
@@ -70,9 +72,15 @@ int run(int argc, char* argv[]) {
         if (convert)
             return kamelo::runConvertCommand(store, {args.begin() + 1, args.end()}, std::cout,
                                              std::cerr);
-        if (edits)
+        if (args[0] == "adjust" || args[0] == "crop")
             return (args[0] == "adjust" ? kamelo::runAdjustCommand : kamelo::runCropCommand)(
                 store, {args.begin() + 1, args.end()}, std::cout, std::cerr);
+        if (args[0] == "resize")
+            return kamelo::runResizeCommand(store, {args.begin() + 1, args.end()}, std::cout,
+                                            std::cerr);
+        if (args[0] == "rotate")
+            return kamelo::runRotateCommand(store, {args.begin() + 1, args.end()}, std::cout,
+                                            std::cerr);
         // Cells are drawn with the desktop's icons and fonts; no window opens.
         if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
             qputenv("QT_QPA_PLATFORM", "offscreen");

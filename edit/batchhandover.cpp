@@ -57,6 +57,8 @@ void BatchHandOver::confirm(std::vector<std::any> records, DestinationMode mode,
     job.folder = std::move(folder);
     job.askBeforeOverwrite = op.askBeforeOverwrite;
     job.step = op.step;
+    job.upright = upright_;
+    job.uprightFor = op.uprightFor;
     active_ = false;
     records_.clear();
     paths_.clear();

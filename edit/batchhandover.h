@@ -29,6 +29,10 @@ public:
     // Where the progress dialog opens, and what the stopped run calls.
     void setDialogParent(QWidget* parent) { parent_ = parent; }
     void setStopHandler(std::function<void(int)> handler) { onStopped_ = std::move(handler); }
+    // Whether the run turns pictures upright by their EXIF orientation, as
+    // the viewer shows them.
+    void setUpright(bool upright) { upright_ = upright; }
+    bool upright() const { return upright_; }
 
     // Browser side: paths in list order, records made fresh for each.
     // False when a hand-over is already open or nothing is given.
@@ -55,6 +59,7 @@ private:
     QPointer<QWidget> parent_;
     std::function<void(int)> onStopped_;
     bool active_ = false;
+    bool upright_ = true;
     EditTool tool_ = EditTool::Rotate;
     std::vector<std::string> paths_;
     std::vector<std::any> records_;

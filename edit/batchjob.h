@@ -30,7 +30,10 @@ struct BatchJob {
     int qualityFactor = 2;                     // a conversion's JPEG quality factor
     std::optional<int> jpegQuality;            // 0..100, in place of the factor
     bool upright = true;                       // turn pictures by their EXIF orientation
-    PixelStep step;                            // none: the run only writes
+    // Files whose record asks to be stood upright by their EXIF orientation
+    // although the run does not turn pictures (the rotate tool's "자동 회전").
+    std::function<bool(const std::any* record)> uprightFor;
+    PixelStep step; // none: the run only writes
 };
 
 } // namespace kamelo::edit

@@ -31,6 +31,9 @@ struct BatchOperation {
     PixelStep step;
     bool askBeforeOverwrite = true;
     std::function<std::any()> newRecord;
+    // A record that asks for its file to be stood upright by its EXIF
+    // orientation, whatever the run's own setting (see BatchJob).
+    std::function<bool(const std::any* record)> uprightFor;
 };
 
 } // namespace kamelo::edit

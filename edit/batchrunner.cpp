@@ -127,7 +127,8 @@ FileOutcome BatchRunner::processFile(size_t index,
         }
     }
     bool turned = false;
-    if (job_.upright) {
+    const std::any* record = index < job_.records.size() ? &job_.records[index] : nullptr;
+    if (job_.upright || (job_.uprightFor && job_.uprightFor(record))) {
         const int orientation = imaging::Orientation::read(source);
         if (orientation != imaging::Orientation::kUpright) {
             rc = imaging::Orientation::makeUpright(picture, orientation);
@@ -139,7 +140,6 @@ FileOutcome BatchRunner::processFile(size_t index,
         }
     }
     if (job_.step) {
-        const std::any* record = index < job_.records.size() ? &job_.records[index] : nullptr;
         std::string reason;
         rc = job_.step(picture, record, reason);
         if (rc < 1) {

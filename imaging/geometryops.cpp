@@ -1,5 +1,6 @@
 #include "geometryops.h"
 
+#include "parallelrows.h"
 #include "result.h"
 
 #include <algorithm>
@@ -18,29 +19,44 @@ void copyPixel(const uint8_t* s, uint8_t* d) {
 int turned(const Bitmap& src, int quarters, Bitmap& dst) {
     const int w = src.width(), h = src.height();
     const bool swap = quarters % 2 != 0;
-    int rc = dst.create(swap ? h : w, swap ? w : h);
+    int rc = dst.allocate(swap ? h : w, swap ? w : h);
     if (rc != result::kSuccess)
         return rc;
-    for (int y = 0; y < h; ++y) {
-        const uint8_t* s = src.row(y);
-        for (int x = 0; x < w; ++x, s += 3) {
-            int dx, dy;
-            switch (quarters) {
-            case 1: // right
-                dx = h - 1 - y;
-                dy = x;
-                break;
-            case 2:
-                dx = w - 1 - x;
-                dy = h - 1 - y;
-                break;
-            default: // left
-                dx = y;
-                dy = w - 1 - x;
+    // Every pixel is written below; only the row padding is cleared.
+    const size_t used = size_t(dst.width()) * 3;
+    if (size_t(dst.stride()) > used)
+        for (int y = 0; y < dst.height(); ++y)
+            std::memset(dst.row(y) + used, 0, size_t(dst.stride()) - used);
+    // In tiles, so that the scattered writes of a quarter turn stay in the
+    // cache; bands of source rows spread over the cores.
+    constexpr int kTile = 64;
+    const int bands = (h + kTile - 1) / kTile;
+    forRows(bands, int64_t(w) * kTile, [&](int b0, int b1) {
+        for (int ty = b0 * kTile; ty < std::min(h, b1 * kTile); ty += kTile)
+            for (int tx = 0; tx < w; tx += kTile) {
+                const int yEnd = std::min(h, ty + kTile), xEnd = std::min(w, tx + kTile);
+                for (int y = ty; y < yEnd; ++y) {
+                    const uint8_t* s = src.row(y) + tx * 3;
+                    for (int x = tx; x < xEnd; ++x, s += 3) {
+                        int dx, dy;
+                        switch (quarters) {
+                        case 1: // right
+                            dx = h - 1 - y;
+                            dy = x;
+                            break;
+                        case 2:
+                            dx = w - 1 - x;
+                            dy = h - 1 - y;
+                            break;
+                        default: // left
+                            dx = y;
+                            dy = w - 1 - x;
+                        }
+                        copyPixel(s, dst.row(dy) + dx * 3);
+                    }
+                }
             }
-            copyPixel(s, dst.row(dy) + dx * 3);
-        }
-    }
+    });
     return result::kSuccess;
 }
 

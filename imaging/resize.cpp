@@ -1,9 +1,13 @@
 #include "resize.h"
 
+#include "parallelrows.h"
 #include "result.h"
 
 #include <algorithm>
 #include <cmath>
+#include <exception>
+#include <functional>
+#include <thread>
 #include <vector>
 
 namespace kamelo::imaging {
@@ -127,38 +131,42 @@ int filtered(const Bitmap& src, Bitmap& dst, int flags) {
     int rc = mid.create(dst.width(), src.height());
     if (rc != result::kSuccess)
         return rc;
-    for (int y = 0; y < src.height(); ++y) {
-        const uint8_t* s = src.row(y);
-        uint8_t* d = mid.row(y);
-        for (int x = 0; x < dst.width(); ++x, d += 3) {
-            const int32_t* w = tx.weights.data() + static_cast<size_t>(x) * tx.stride;
-            const uint8_t* p = s + tx.first[x] * 3;
-            int32_t b = 0, g = 0, r = 0;
-            for (int k = 0; k < tx.count[x]; ++k, p += 3) {
-                b += w[k] * p[0];
-                g += w[k] * p[1];
-                r += w[k] * p[2];
+    forRows(src.height(), int64_t(dst.width()) * tx.stride, [&](int y0, int y1) {
+        for (int y = y0; y < y1; ++y) {
+            const uint8_t* s = src.row(y);
+            uint8_t* d = mid.row(y);
+            for (int x = 0; x < dst.width(); ++x, d += 3) {
+                const int32_t* w = tx.weights.data() + static_cast<size_t>(x) * tx.stride;
+                const uint8_t* p = s + tx.first[x] * 3;
+                int32_t b = 0, g = 0, r = 0;
+                for (int k = 0; k < tx.count[x]; ++k, p += 3) {
+                    b += w[k] * p[0];
+                    g += w[k] * p[1];
+                    r += w[k] * p[2];
+                }
+                d[0] = clampPixel(b);
+                d[1] = clampPixel(g);
+                d[2] = clampPixel(r);
             }
-            d[0] = clampPixel(b);
-            d[1] = clampPixel(g);
-            d[2] = clampPixel(r);
         }
-    }
+    });
     const int rowBytes = dst.width() * 3;
-    std::vector<int32_t> acc(static_cast<size_t>(rowBytes));
-    for (int y = 0; y < dst.height(); ++y) {
-        std::fill(acc.begin(), acc.end(), 0);
-        const int32_t* w = ty.weights.data() + static_cast<size_t>(y) * ty.stride;
-        for (int k = 0; k < ty.count[y]; ++k) {
-            const uint8_t* s = mid.row(ty.first[y] + k);
-            const int32_t wk = w[k];
+    forRows(dst.height(), int64_t(rowBytes) * ty.stride, [&](int y0, int y1) {
+        std::vector<int32_t> acc(static_cast<size_t>(rowBytes));
+        for (int y = y0; y < y1; ++y) {
+            std::fill(acc.begin(), acc.end(), 0);
+            const int32_t* w = ty.weights.data() + static_cast<size_t>(y) * ty.stride;
+            for (int k = 0; k < ty.count[y]; ++k) {
+                const uint8_t* s = mid.row(ty.first[y] + k);
+                const int32_t wk = w[k];
+                for (int i = 0; i < rowBytes; ++i)
+                    acc[i] += wk * s[i];
+            }
+            uint8_t* d = dst.row(y);
             for (int i = 0; i < rowBytes; ++i)
-                acc[i] += wk * s[i];
+                d[i] = clampPixel(acc[i]);
         }
-        uint8_t* d = dst.row(y);
-        for (int i = 0; i < rowBytes; ++i)
-            d[i] = clampPixel(acc[i]);
-    }
+    });
     return result::kSuccess;
 }
 
