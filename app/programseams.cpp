@@ -7,9 +7,27 @@
 #include "resources/qtstrings.h"
 #include "update/updatecheck.h"
 
+#include <QApplication>
 #include <QMainWindow>
 
 namespace kamelo {
+
+namespace {
+bool anyFrameVisible() {
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (qobject_cast<QMainWindow*>(w) && w->isVisible())
+            return true;
+    return false;
+}
+} // namespace
+
+ProgramSeams::~ProgramSeams() {
+    // A check still downloading at the end (no network, a slow server) is
+    // stopped and waited for here: its thread must not outlive the
+    // application it reports to.
+    for (QWidget* w : QApplication::topLevelWidgets())
+        qDeleteAll(w->findChildren<update::UpdateCheck*>(Qt::FindDirectChildrenOnly));
+}
 
 update::UpdateCheck* ProgramSeams::updateCheck(CEyeApp& app) {
     QMainWindow* frame = app.browserFrame();
@@ -26,7 +44,11 @@ update::UpdateCheck* ProgramSeams::updateCheck(CEyeApp& app) {
     auto* check = new update::UpdateCheck(setup, frame);
     CEyeApp* a = &app;
     QObject::connect(check, &update::UpdateCheck::associationCheckDue, frame, [a] {
-        desktop::AssociationDialog::runStartupCheck(*a->store(), a->browserFrame());
+        // Not once the program is ending (its windows closed, say by
+        // SIGTERM, while the check was still running): the question would
+        // hold it open with no window to answer from.
+        if (anyFrameVisible())
+            desktop::AssociationDialog::runStartupCheck(*a->store(), a->browserFrame());
     });
     return check;
 }

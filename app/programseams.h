@@ -12,6 +12,8 @@ class UpdateCheck;
 // the maker's server and the file association check.
 class ProgramSeams : public FrameSeams {
 public:
+    // Ends the update checks still running, while Qt is there for them.
+    ~ProgramSeams() override;
     int runStartupUpdateCheck(CEyeApp& app, bool testConnection, bool throttle) override;
     void runFileAssociationCheck(CEyeApp& app) override;
 

@@ -98,6 +98,11 @@ HttpGetFile::HttpGetFile(QObject* parent)
 
 HttpGetFile::~HttpGetFile() {
     stop_->store(true);
+    // The progress callback sees the flag within a second, even while
+    // connecting; a transfer that still does not end is left after 5 s.
+    for (const QPointer<QThread>& t : threads_)
+        if (t)
+            t->wait(QDeadlineTimer(5000));
 }
 
 int HttpGetFile::runningCount() {
@@ -205,6 +210,8 @@ int HttpGetFile::start(const QString& url, const QString& localPath, const QStri
         --gRunning;
     });
     connect(thread, &QThread::finished, thread, &QObject::deleteLater);
+    std::erase_if(threads_, [](const QPointer<QThread>& t) { return t.isNull(); });
+    threads_.emplace_back(thread);
     thread->start();
     return request;
 }

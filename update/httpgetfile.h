@@ -1,7 +1,10 @@
 #pragma once
 
 #include <QObject>
+#include <QPointer>
 #include <QString>
+#include <QThread>
+#include <vector>
 
 #include <atomic>
 #include <memory>
@@ -42,6 +45,9 @@ signals:
 
 private:
     std::shared_ptr<std::atomic<bool>> stop_;
+    // The transfers still running: ended and waited for when this goes, so
+    // that the program never leaves while one still uses Qt or libcurl.
+    std::vector<QPointer<QThread>> threads_;
 };
 
 } // namespace kamelo::update
