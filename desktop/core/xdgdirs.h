@@ -13,7 +13,7 @@ struct XdgDirs {
     std::vector<std::string> dataDirs;
     std::vector<std::string> desktops; // XDG_CURRENT_DESKTOP, lower case
 
-    // From the environment, with the specification's defaults.
+    // From the environment, with the freedesktop base-directory defaults.
     static XdgDirs fromEnvironment();
 
     // The mimeapps.list files in the order their defaults count.
