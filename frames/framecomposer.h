@@ -1,0 +1,37 @@
+#pragma once
+
+#include "frames/core/decorationrecord.h"
+#include "imaging/bitmap.h"
+
+#include <string>
+
+namespace kamelo::frames {
+
+// Why a frame could not be put around a picture. Nothing is written in any
+// of these cases.
+enum class FrameError {
+    None,
+    InvalidSkin,   // a damaged or inconsistent INI (61472)
+    BitmapMissing, // the skin's bitmap is missing or unreadable (61473)
+    TooLarge,      // the framed canvas would exceed the imaging limit
+};
+
+// The Korean sentence for an error (empty for None).
+std::string frameErrorText(FrameError error);
+
+// Puts picture inside the frame of the skin at skinIniPath; framed receives
+// the canvas. An empty skin path copies the picture unframed.
+FrameError frameBitmap(const imaging::Bitmap& picture, const std::string& skinIniPath,
+                       imaging::Bitmap& framed);
+
+// Draws the record's tag picture and text (each when switched on) onto
+// canvas. A tag that cannot be loaded or text that falls outside draws
+// nothing there; never fails.
+void drawOverlays(imaging::Bitmap& canvas, const DecorationRecord& record);
+
+// The whole decoration of one picture, in place: frame (when the record
+// names a skin), then tag, then text. Returns 1 or an error code, with
+// reason set to a Korean sentence; the picture is unchanged on failure.
+int decorate(imaging::Bitmap& picture, const DecorationRecord& record, std::string& reason);
+
+} // namespace kamelo::frames
