@@ -1,6 +1,8 @@
 #include "programseams.h"
 
+#include "app/afterpictureload.h"
 #include "app/eyeapp.h"
+#include "app/showframe.h"
 #include "base/settingsstore.h"
 #include "desktop/associationdialog.h"
 #include "desktop/programpath.h"
@@ -19,6 +21,7 @@ bool anyFrameVisible() {
             return true;
     return false;
 }
+
 } // namespace
 
 ProgramSeams::~ProgramSeams() {
@@ -44,11 +47,14 @@ update::UpdateCheck* ProgramSeams::updateCheck(CEyeApp& app) {
     auto* check = new update::UpdateCheck(setup, frame);
     CEyeApp* a = &app;
     QObject::connect(check, &update::UpdateCheck::associationCheckDue, frame, [a] {
-        // Not once the program is ending (its windows closed, say by
-        // SIGTERM, while the check was still running): the question would
-        // hold it open with no window to answer from.
-        if (anyFrameVisible())
-            desktop::AssociationDialog::runStartupCheck(*a->store(), a->browserFrame());
+        CShowFrame* viewer = a->viewerFrame();
+        afterPictureLoaded(viewer ? viewer->view() : nullptr, [a] {
+            // Not once the program is ending (its windows closed, say by
+            // SIGTERM, while the check was still running): the question
+            // would hold it open with no window to answer from.
+            if (anyFrameVisible())
+                desktop::AssociationDialog::runStartupCheck(*a->store(), a->browserFrame());
+        });
     });
     return check;
 }
@@ -59,7 +65,11 @@ int ProgramSeams::runStartupUpdateCheck(CEyeApp& app, bool testConnection, bool 
 }
 
 void ProgramSeams::runFileAssociationCheck(CEyeApp& app) {
-    desktop::AssociationDialog::runStartupCheck(*app.store(), app.browserFrame());
+    CShowFrame* viewer = app.viewerFrame();
+    CEyeApp* a = &app;
+    afterPictureLoaded(viewer ? viewer->view() : nullptr, [a] {
+        desktop::AssociationDialog::runStartupCheck(*a->store(), a->browserFrame());
+    });
 }
 
 } // namespace kamelo
