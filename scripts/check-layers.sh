@@ -15,7 +15,8 @@ allowed() {
     browser) echo "browser chrome base exif imaging platform resources" ;;
     viewer) echo "viewer chrome base exif imaging platform resources" ;;
     edit) echo "edit browser viewer chrome base exif imaging platform resources" ;;
-    frames) echo "frames edit browser viewer chrome base exif imaging platform resources" ;;
+    # Skin INI files are read with the updater's profile reader.
+    frames) echo "frames edit updater browser viewer chrome base exif imaging platform resources" ;;
     print) echo "print browser viewer chrome base exif imaging platform resources" ;;
     import) echo "import browser viewer chrome base exif imaging platform resources" ;;
     desktop) echo "desktop chrome base exif imaging platform resources" ;;
