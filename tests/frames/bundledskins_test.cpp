@@ -41,8 +41,9 @@ TEST(BundledSkins, FiveValidSkinsWithKoreanCaptions) {
         ASSERT_EQ(frameBitmap(picture, e.iniPath, framed), FrameError::None);
         EXPECT_EQ(framed.width(), 33 + s.marginX);
         // The picture is inside, unless the special piece lies over it.
-        if (!s.attachOnTop)
+        if (!s.attachOnTop) {
             EXPECT_EQ(framed.pixel(s.startX + 16, s.startY + 20), 0x123456u) << e.iniPath;
+        }
     }
     EXPECT_GE(attachOnTop, 1);
     EXPECT_GE(offCentre, 1);
