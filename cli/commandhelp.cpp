@@ -196,6 +196,60 @@ const std::vector<Command>& commands() {
           {"--jobs", "N", "동시에 처리하는 스레드 수, 1부터 256까지 (기본값: 코어 하나에 하나)."}},
          {},
          "file"},
+        {"frame",
+         {"frame [--skin NAME] [--skin-dir DIR] [--text TEXT] [--font FACE] [--size PT] [--bold] "
+          "[--italic] [--strikeout] [--underline] [--colour RRGGBB] [--alpha A] [--text-pos P] "
+          "[--text-offset X,Y] [--rendering 0|1|2] [--tag FILE] [--tag-pos P] [--tag-offset X,Y] "
+          "(--out FILE | --out-dir DIR) [--overwrite] [--jobs N] FILE...",
+          "frame --list [--skin-dir DIR]"},
+         "그림에 액자를 두르고 태그 이미지와 글자를 넣습니다.",
+         "액자 넣기를 창 없이 합니다: 액자, 태그 이미지, 글자 순서로 그리고 출력 파일의 "
+         "확장자대로 씁니다 (JPG 는 품질 96 에 원본의 EXIF 를 지킵니다). 스킨은 프로그램 "
+         "폴더의 skin/ 에서 찾습니다; NAME 은 INI 파일 이름 (.ini 없이), 캡션 또는 INI 경로이고, "
+         "없으면 목록의 첫 스킨을 씁니다. 위치 P 는 0 하단 왼쪽, 1 하단 가운데, 2 하단 오른쪽, "
+         "3 상단 왼쪽, 4 상단 가운데, 5 상단 오른쪽, 6 중앙 왼쪽, 7 중앙 가운데, 8 중앙 "
+         "오른쪽입니다.\n"
+         "text 명령은 같은 일을 액자 없이 합니다.\n"
+         "실패한 파일이 있으면 1, 잘못 사용했거나 스킨을 그릴 수 없으면 (아무것도 쓰지 않고) 2 로 "
+         "끝납니다.",
+         {{"--skin", "NAME", "두를 액자 스킨."},
+          {"--skin-dir", "DIR", "skin/ 대신 DIR 에서 스킨을 찾습니다."},
+          {"--list", "", "스킨의 이름과 캡션을 목록 순서대로 보여 줍니다."},
+          {"--text", "TEXT", "넣을 글자 (줄바꿈은 줄을 나눕니다)."},
+          {"--font", "FACE", "글꼴 (기본값: 굴림; 없는 글꼴은 한글 기본 글꼴로 그립니다)."},
+          {"--size", "PT", "글자 크기, 포인트 (96 dpi), 1부터 1000까지 (기본값: 20)."},
+          {"--bold", "", "굵게."},
+          {"--italic", "", "기울임꼴."},
+          {"--strikeout", "", "취소선."},
+          {"--underline", "", "밑줄."},
+          {"--colour", "RRGGBB", "글자 색, 16진수 (기본값: 000000)."},
+          {"--alpha", "A", "글자의 불투명도 0부터 255까지 (기본값: 255)."},
+          {"--text-pos", "P", "글자 위치 0부터 8까지 (기본값: 0)."},
+          {"--text-offset", "X,Y", "글자 위치에 더할 픽셀."},
+          {"--rendering", "0|1|2", "0 안티알리아싱, 1 ClearType, 2 보통 (기본값: 0)."},
+          {"--tag", "FILE", "넣을 태그 이미지."},
+          {"--tag-pos", "P", "태그 위치 0부터 8까지 (기본값: 0)."},
+          {"--tag-offset", "X,Y", "태그 위치에 더할 픽셀."},
+          {"--out", "FILE", "그림 하나를 FILE 에 씁니다; 형식은 확장자로 정합니다."},
+          {"--out-dir", "DIR", "같은 이름으로 DIR 폴더에 씁니다; 없는 폴더는 만듭니다."},
+          {"--overwrite", "", "이미 있는 파일을 덮어씁니다 (없으면 그대로 둡니다)."},
+          {"--jobs", "N", "동시에 처리하는 스레드 수, 1부터 256까지 (기본값: 코어 하나에 하나)."}},
+         {},
+         "file"},
+        {"text",
+         {"text (--text TEXT | --tag FILE) [text and tag options of frame] "
+          "(--out FILE | --out-dir DIR) [--overwrite] [--jobs N] FILE..."},
+         "그림에 액자 없이 글자나 태그 이미지를 넣습니다.",
+         "frame 과 같되 액자를 두르지 않습니다. 옵션은 frame 의 글자와 태그 옵션과 같습니다.\n"
+         "실패한 파일이 있으면 1, 잘못 사용하면 2 로 끝납니다.",
+         {{"--text", "TEXT", "넣을 글자."},
+          {"--tag", "FILE", "넣을 태그 이미지."},
+          {"--out", "FILE", "그림 하나를 FILE 에 씁니다; 형식은 확장자로 정합니다."},
+          {"--out-dir", "DIR", "같은 이름으로 DIR 폴더에 씁니다; 없는 폴더는 만듭니다."},
+          {"--overwrite", "", "이미 있는 파일을 덮어씁니다 (없으면 그대로 둡니다)."},
+          {"--jobs", "N", "동시에 처리하는 스레드 수, 1부터 256까지 (기본값: 코어 하나에 하나)."}},
+         {},
+         "file"},
         {"print",
          {"print (--pdf OUT | --printer NAME) [--sheet CxR] [--size fit|3x5|4x6|5x7|10x8|WxH] "
           "[--margins L,T,R,B] [--header TEXT] [--footer TEXT] [--caption TEXT] [--copies N] "

@@ -3,6 +3,7 @@
 #include "cli/convertcommand.h"
 #include "cli/editcommand.h"
 #include "cli/exifcommand.h"
+#include "cli/framecommand.h"
 #include "cli/imagecommand.h"
 #include "cli/importcommand.h"
 #include "cli/printcommand.h"
@@ -56,9 +57,10 @@ int run(int argc, char* argv[]) {
     const bool thumbs = !args.empty() && (args[0] == "thumbs" || args[0] == "cache");
     const bool convert = !args.empty() && args[0] == "convert";
     const bool print = !args.empty() && args[0] == "print";
+    const bool frames = !args.empty() && (args[0] == "frame" || args[0] == "text");
     const bool edits = !args.empty() && (args[0] == "adjust" || args[0] == "crop" ||
                                          args[0] == "resize" || args[0] == "rotate");
-    if (!args.empty() && (args[0] == "settings" || thumbs || convert || print || edits)) {
+    if (!args.empty() && (args[0] == "settings" || thumbs || convert || print || edits || frames)) {
         kamelo::SettingsStore store(dbPath.empty() ? kamelo::SettingsStore::defaultPath() : dbPath);
         if (store.openStatus() == kamelo::StoreOpenStatus::RecoveredFromDamage)
             std::cerr << "손상된 설정 파일을 옮겨 두었습니다: " << store.damagedCopyPath() << "\n";
@@ -88,6 +90,8 @@ int run(int argc, char* argv[]) {
         const std::vector<std::string> rest(args.begin() + 1, args.end());
         if (print)
             return kamelo::runPrintCommand(store, rest, std::cout, std::cerr);
+        if (frames)
+            return kamelo::runFrameCommand(store, args[0] == "text", rest, std::cout, std::cerr);
         return args[0] == "thumbs" ? kamelo::runThumbsCommand(store, rest, std::cout, std::cerr)
                                    : kamelo::runCacheCommand(store, rest, std::cout, std::cerr);
     }
