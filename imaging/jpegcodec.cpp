@@ -146,6 +146,19 @@ int readInfo(ByteView bytes, FileInfo& info) {
     return result::kSuccess;
 }
 
+int scaledSide(int side, int denominator) {
+    return denominator > 1 ? (side + denominator - 1) / denominator : side;
+}
+
+int scaleDenominatorFor(int width, int height, int shownWidth, int shownHeight) {
+    if (width <= 0 || height <= 0 || shownWidth <= 0 || shownHeight <= 0)
+        return 1;
+    for (int denom : {8, 4, 2})
+        if (scaledSide(width, denom) >= shownWidth && scaledSide(height, denom) >= shownHeight)
+            return denom;
+    return 1;
+}
+
 int decode(ByteView bytes, const LoadOptions& options, Bitmap& out) {
     Decoder d;
     installErrors(d.cinfo, d.err);
@@ -176,8 +189,21 @@ int decode(ByteView bytes, const LoadOptions& options, Bitmap& out) {
     jpeg_start_decompress(&d.cinfo);
 
     // Every row is written by the decoder (a load that stops early is an error).
-    int rc = out.allocate(static_cast<int>(d.cinfo.output_width),
-                          static_cast<int>(d.cinfo.output_height));
+    // A spare picture of the same size lends its pages: they are in memory
+    // already, where fresh ones would be faulted in one by one.
+    const int outWidth = static_cast<int>(d.cinfo.output_width);
+    const int outHeight = static_cast<int>(d.cinfo.output_height);
+    int rc = result::kSuccess;
+    if (options.reuse && options.reuse->width() == outWidth &&
+        options.reuse->height() == outHeight) {
+        out.swap(*options.reuse);
+        out.setPalette({});
+        options.reuse->free();
+    } else {
+        if (options.reuse)
+            options.reuse->free(); // not this size: it would only add to the memory held
+        rc = out.allocate(outWidth, outHeight);
+    }
     if (rc != result::kSuccess)
         return rc;
     out.setSourceBitsPerPixel(d.cinfo.num_components * 8);

@@ -14,6 +14,12 @@ class Bitmap;
 namespace jpegcodec {
 int readInfo(ByteView bytes, FileInfo& info);
 int decode(ByteView bytes, const LoadOptions& options, Bitmap& out);
+// The largest denominator (8, 4, 2, else 1) whose decode of a width x height
+// picture is still at least shownWidth x shownHeight: the sides come out
+// rounded up, as the decoder scales them.
+int scaleDenominatorFor(int width, int height, int shownWidth, int shownHeight);
+// The size a width x height picture decodes to at 1/denominator.
+int scaledSide(int side, int denominator);
 // quality 0..100 as libjpeg takes it.
 int encode(const Bitmap& bitmap, int quality, std::vector<uint8_t>& out);
 } // namespace jpegcodec

@@ -22,6 +22,9 @@ struct LoadOptions {
     // Report the refinement passes of a progressive JPEG, not only the end.
     bool reportPasses = false;
     RowCallback onRows;
+    // A picture no longer needed whose memory the decode may take over when
+    // the new picture has its size (JPEG); it is emptied either way.
+    Bitmap* reuse = nullptr;
 };
 
 } // namespace kamelo::imaging

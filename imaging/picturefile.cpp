@@ -99,6 +99,14 @@ int PictureFile::readInfo(const std::string& path, FileInfo& info) {
 
 int PictureFile::load(const uint8_t* data, size_t size, const std::string& path, Bitmap& out,
                       const LoadOptions& options) {
+    const int rc = loadFrom(data, size, path, out, options);
+    if (options.reuse)
+        options.reuse->free(); // lent or not, the spare is not held past the load
+    return rc;
+}
+
+int PictureFile::loadFrom(const uint8_t* data, size_t size, const std::string& path, Bitmap& out,
+                          const LoadOptions& options) {
     return withoutThrowing([&]() -> int {
         out.free();
         if (size == 0)

@@ -28,6 +28,10 @@ public:
     static int readInfo(const uint8_t* data, size_t size, const std::string& path, FileInfo& info);
     static int load(const uint8_t* data, size_t size, const std::string& path, Bitmap& out,
                     const LoadOptions& options = {});
+
+private:
+    static int loadFrom(const uint8_t* data, size_t size, const std::string& path, Bitmap& out,
+                        const LoadOptions& options);
 };
 
 } // namespace kamelo::imaging
