@@ -657,17 +657,18 @@ void CShowFrame::updateStatus(const QString& path, int position, int count) {
                            : QFileInfo(path).fileName() + QStringLiteral(" - ") + skipNote_);
     skipNote_.clear();
     imaging::FileInfo info;
-    const imaging::Bitmap& shown = app_.doc().displayed();
+    // The picture's size without waiting for its full decode.
+    const QSize shown = view_->hasPicture() ? view_->shownPictureSize() : QSize();
     // Pictures are held at 24 bits whatever the file's depth; the line
     // describes the bitmap on screen.
     constexpr int kShownBitsPerPixel = 24;
     if (imaging::PictureFile::readInfo(path.toStdString(), info) >= 1)
-        panes_[2]->setText(QString::fromUtf8(res::format(
-            res::IDS_VIEWER_STATUS_INFO, shown.isAllocated() ? shown.width() : info.width,
-            shown.isAllocated() ? shown.height() : info.height,
-            shown.isAllocated() ? kShownBitsPerPixel : info.bitsPerPixel,
-            static_cast<int>(info.sizeOnDisk / 1024 + 1), ZoomRules::percent(view_->zoomFactor()),
-            info.compression.c_str())));
+        panes_[2]->setText(QString::fromUtf8(
+            res::format(res::IDS_VIEWER_STATUS_INFO, shown.isValid() ? shown.width() : info.width,
+                        shown.isValid() ? shown.height() : info.height,
+                        shown.isValid() ? kShownBitsPerPixel : info.bitsPerPixel,
+                        static_cast<int>(info.sizeOnDisk / 1024 + 1),
+                        ZoomRules::percent(view_->zoomFactor()), info.compression.c_str())));
     else
         panes_[2]->setText(res::qtext(res::IDS_MSG_FILE_INFO_FAILED));
 }

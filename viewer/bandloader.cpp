@@ -80,8 +80,9 @@ QSize BandLoader::shownSize() const {
 }
 
 int BandLoader::load(const std::string& path, QSize announced, int orientation, int boundary,
-                     const QPointer<QObject>& owner, const std::function<void(int pass)>& onBand,
-                     imaging::Bitmap& decoded, bool& closeAsked) {
+                     int scale, imaging::Bitmap* spare, const QPointer<QObject>& owner,
+                     const std::function<void(int pass)>& onBand, imaging::Bitmap& decoded,
+                     bool& closeAsked) {
     size_ = announced;
     orientation_ = orientation;
     bitmap_ = nullptr;
@@ -91,10 +92,14 @@ int BandLoader::load(const std::string& path, QSize announced, int orientation, 
     imaging::LoadOptions options;
     options.bandRows = 10; // input is looked at every 10th row
     options.reportPasses = true;
+    options.scaleDenominator = scale;
+    options.reuse = spare;
     options.onRows = [&](const imaging::Bitmap& b, int first, int rows, int pass) {
         if (!owner)
             return 0;
-        size_ = QSize(b.width(), b.height());
+        // The header's size stands for the picture when it decodes smaller.
+        if (scale <= 1 || !size_.isValid())
+            size_ = QSize(b.width(), b.height());
         // Painted straight from the bitmap being filled.
         bitmap_ = &b;
         rows_ = pass > 0 ? b.height() : std::max(rows_, first + rows);

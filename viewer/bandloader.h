@@ -16,7 +16,8 @@ namespace kamelo {
 class BandLoader {
 public:
     bool active() const { return active_; }
-    // The bitmap being filled (null before the first band), as stored.
+    // The bitmap being filled (null before the first band), as stored; at
+    // a decode scale it is that much smaller than size().
     const imaging::Bitmap* bitmap() const { return bitmap_; }
     QSize size() const { return size_; }
     // How the stored rows are turned for showing (EXIF orientation, 1 for
@@ -32,9 +33,13 @@ public:
     // above updated. owner guards against the view closing during the
     // decode; closeAsked tells whether a window was closed meanwhile.
     // Returns the library's code (a navigation code when a key ended it).
-    int load(const std::string& path, QSize announced, int orientation, int boundary,
-             const QPointer<QObject>& owner, const std::function<void(int pass)>& onBand,
-             imaging::Bitmap& decoded, bool& closeAsked);
+    // scale: a JPEG is decoded at 1/scale of its size (the bitmap is then
+    // smaller than size(), which stays the announced one). spare: a picture
+    // no longer shown whose memory the decode may take over.
+    int load(const std::string& path, QSize announced, int orientation, int boundary, int scale,
+             imaging::Bitmap* spare, const QPointer<QObject>& owner,
+             const std::function<void(int pass)>& onBand, imaging::Bitmap& decoded,
+             bool& closeAsked);
 
 private:
     bool active_ = false;

@@ -15,7 +15,28 @@ class CEyeDoc {
 public:
     PictureList& list() { return list_; }
     const PictureList& list() const { return list_; }
-    imaging::Bitmap& displayed() { return displayed_; }
+    // The full picture: when the view shows a smaller decode first, this
+    // waits for the full one (Save, Copy, EXIF, printing and every edit take
+    // the picture through here).
+    imaging::Bitmap& displayed() {
+        completePicture();
+        return displayed_;
+    }
+    // The picture as it is now, without waiting: empty while only the
+    // smaller decode is on screen.
+    const imaging::Bitmap& displayedNow() const { return displayed_; }
+    // Set by the view while the full picture decodes in the background; it
+    // waits for the decode and gives the picture (empty when it failed).
+    void setPictureCompleter(std::function<imaging::Bitmap()> completer) {
+        pictureCompleter_ = std::move(completer);
+    }
+    bool pictureOnItsWay() const { return bool(pictureCompleter_); }
+    void completePicture() {
+        if (auto complete = std::move(pictureCompleter_)) {
+            pictureCompleter_ = nullptr;
+            displayed_ = complete();
+        }
+    }
     imaging::Bitmap& editBitmap() { return edit_; }
     std::string& viewerText() { return viewerText_; }
 
@@ -36,6 +57,7 @@ private:
     imaging::Bitmap edit_;
     std::string viewerText_;
     std::function<void()> completer_;
+    std::function<imaging::Bitmap()> pictureCompleter_;
 };
 
 } // namespace kamelo

@@ -5,6 +5,7 @@
 #include "imaging/orientation.h"
 #include "imaging/picturefile.h"
 #include "imaging/slideframe.h"
+#include "viewer/viewpainter.h"
 
 #include <atomic>
 #include <chrono>
@@ -36,30 +37,58 @@ bool ReadAheadWorker::lastStopDetached() {
     return detachedLastTime;
 }
 
+namespace {
+bool sameFit(const ReadAheadWorker::ViewFit& a, const ReadAheadWorker::ViewFit& b) {
+    // Only a fixed ratio carries its factor over to the next picture.
+    return a.client == b.client && a.displayMode == b.displayMode &&
+           a.zoom.mode() == b.zoom.mode() &&
+           (a.zoom.mode() != ViewZoom::kFixedRatio || a.zoom.factor() == b.zoom.factor());
+}
+} // namespace
+
 void ReadAheadWorker::post(const std::string& path, QSize slide, QColor background) {
+    request(path, slide, background, nullptr);
+}
+
+void ReadAheadWorker::post(const std::string& path, const ViewFit& fit) {
+    request(path, {}, {}, &fit);
+}
+
+void ReadAheadWorker::request(const std::string& path, QSize slide, QColor background,
+                              const ViewFit* fit) {
     {
         std::lock_guard<std::mutex> lock(state_->mutex);
-        if (path == state_->readyPath && state_->ready.isAllocated() &&
+        const bool sameView = fit ? state_->wantsFit && sameFit(*fit, state_->fit) : true;
+        if (path == state_->readyPath && state_->ready.isAllocated() && sameView &&
             (!slide.isValid() ||
              (state_->readySlide.size() == slide && state_->background == background)))
             return; // already there
         if (path == state_->wanted && (state_->pending || state_->decoding) &&
-            slide == state_->slideSize && background == state_->background)
+            slide == state_->slideSize && background == state_->background &&
+            bool(fit) == state_->wantsFit && sameView)
             return; // on its way
         state_->wanted = path;
         state_->slideSize = slide;
         state_->background = background;
+        state_->wantsFit = fit != nullptr;
+        if (fit)
+            state_->fit = *fit;
         state_->upright = picturesUpright();
         state_->pending = true;
         state_->readyPath.clear();
         state_->failedPath.clear();
+        // The picture dropped lends its memory to the next decode.
+        if (state_->ready.isAllocated() && !state_->spare.isAllocated())
+            state_->spare = std::move(state_->ready);
         state_->ready.free();
         state_->readySlide = QImage();
+        state_->readyScreen = QImage();
     }
     state_->wake.notify_all();
 }
 
-bool ReadAheadWorker::take(const std::string& path, imaging::Bitmap& out, QImage* slide) {
+bool ReadAheadWorker::take(const std::string& path, imaging::Bitmap& out, QImage* slide,
+                           QImage* screen) {
     std::lock_guard<std::mutex> lock(state_->mutex);
     if (path.empty() || state_->readyPath != path || !state_->ready.isAllocated())
         return false;
@@ -69,7 +98,27 @@ bool ReadAheadWorker::take(const std::string& path, imaging::Bitmap& out, QImage
     if (slide)
         *slide = std::move(state_->readySlide);
     state_->readySlide = QImage();
+    if (screen)
+        *screen = std::move(state_->readyScreen);
+    state_->readyScreen = QImage();
     return true;
+}
+
+void ReadAheadWorker::recycle(imaging::Bitmap picture) {
+    if (!picture.isAllocated())
+        return;
+    {
+        std::lock_guard<std::mutex> lock(state_->mutex);
+        // One spare at most, and none beside a finished picture: the view
+        // holds its own, so two pictures in all.
+        if (!state_->spare.isAllocated() && !state_->ready.isAllocated()) {
+            state_->spare = std::move(picture);
+            return;
+        }
+        state_->discard.free(); // a rare second one: not worth a wait
+        state_->discard = std::move(picture);
+    }
+    state_->wake.notify_all(); // freed on the worker's thread
 }
 
 bool ReadAheadWorker::busyWith(const std::string& path) const {
@@ -92,7 +141,9 @@ void ReadAheadWorker::setNotify(std::function<void()> notify) {
 void ReadAheadWorker::release() {
     std::lock_guard<std::mutex> lock(state_->mutex);
     state_->ready.free();
+    state_->spare.free();
     state_->readySlide = QImage();
+    state_->readyScreen = QImage();
     state_->readyPath.clear();
     state_->failedPath.clear();
     state_->wanted.clear();
@@ -112,18 +163,33 @@ void ReadAheadWorker::run(std::shared_ptr<State> s) {
         bool upright = true;
         QSize slideSize;
         QColor background;
+        bool wantsFit = false;
+        ViewFit fit;
+        imaging::Bitmap spare;
         {
             std::unique_lock<std::mutex> lock(s->mutex);
-            s->wake.wait(lock, [&] { return s->stop || s->pending; });
+            s->wake.wait(lock, [&] { return s->stop || s->pending || s->discard.isAllocated(); });
             if (s->stop) {
                 s->finished = true;
                 s->done.notify_all();
                 return;
             }
+            if (!s->pending) {
+                // A picture to give back to the system, away from the view.
+                imaging::Bitmap discard = std::move(s->discard);
+                s->discard = imaging::Bitmap();
+                lock.unlock();
+                discard.free();
+                continue;
+            }
             path = s->wanted;
             upright = s->upright;
             slideSize = s->slideSize;
             background = s->background;
+            wantsFit = s->wantsFit;
+            fit = s->fit;
+            spare = std::move(s->spare);
+            s->spare = imaging::Bitmap();
             s->pending = false;
             s->decoding = true;
         }
@@ -135,14 +201,27 @@ void ReadAheadWorker::run(std::shared_ptr<State> s) {
         imaging::Bitmap picture;
         bool ok = false;
         {
-            imaging::memorybudget::BackgroundScope background;
-            ok = imaging::PictureFile::load(path, picture) >= 1 &&
+            imaging::memorybudget::BackgroundScope scope;
+            imaging::LoadOptions options;
+            options.reuse = &spare;
+            ok = imaging::PictureFile::load(path, picture, options) >= 1 &&
                  (!upright || imaging::Orientation::makeUpright(
                                   picture, imaging::Orientation::read(path)) >= 1);
         }
         QImage slide;
         if (ok && slideSize.isValid())
             slide = imaging::SlideFrame::compose(picture, slideSize, background);
+        QImage screen;
+        if (ok && wantsFit) {
+            // Laid out as the view will lay it out when it is shown.
+            const QSize size(picture.width(), picture.height());
+            fit.zoom.startPicture();
+            fit.zoom.prepare(size, fit.client);
+            fit.zoom.fitLoaded(size, fit.client);
+            const QRect dest = fit.zoom.layout(size, fit.client);
+            if (ViewPainter::wantsScreenCopy(size, dest, fit.client))
+                screen = ViewPainter::screenCopy(picture, dest.size(), fit.displayMode);
+        }
         {
             std::lock_guard<std::mutex> lock(s->mutex);
             s->decoding = false;
@@ -150,10 +229,13 @@ void ReadAheadWorker::run(std::shared_ptr<State> s) {
                 if (ok) {
                     s->ready = std::move(picture);
                     s->readySlide = std::move(slide);
+                    s->readyScreen = std::move(screen);
                     s->readyPath = path;
                 } else {
                     s->failedPath = path;
                 }
+            } else if (ok && !s->spare.isAllocated()) {
+                s->spare = std::move(picture); // asked for no more: kept for the next one
             }
             if (s->notify)
                 s->notify();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "imaging/bitmap.h"
+#include "viewer/viewzoom.h"
 
 #include <QColor>
 #include <QImage>
@@ -32,9 +33,26 @@ public:
     // size on that background (imaging::SlideFrame), so the slide show has
     // nothing left to do on its thread.
     void post(const std::string& path, QSize slide = {}, QColor background = {});
-    // Moves the decoded picture of path into out (and its slide into slide
-    // when asked for); false when it is not the one held or not finished yet.
-    bool take(const std::string& path, imaging::Bitmap& out, QImage* slide = nullptr);
+    // How the view lays out its next picture: the zoom as it stands, the
+    // view's size and drawing mode.
+    struct ViewFit {
+        ViewZoom zoom;
+        QSize client;
+        int displayMode = 0;
+    };
+    // For ordinary viewing: the picture is also handed over scaled to the
+    // place the view will give it, so showing it is a single blit.
+    void post(const std::string& path, const ViewFit& fit);
+    // Moves the decoded picture of path into out (and its slide or its
+    // scaled copy for the view when asked for); false when it is not the one
+    // held or not finished yet. The scaled copy is null when the picture is
+    // not shrunk in the view.
+    bool take(const std::string& path, imaging::Bitmap& out, QImage* slide = nullptr,
+              QImage* screen = nullptr);
+    // A picture no longer shown: its memory goes to the next decode when
+    // that has the same size (it is already faulted in), else it is freed
+    // here, off the caller's thread.
+    void recycle(imaging::Bitmap picture);
     // Whether path is asked for and still being decoded.
     bool busyWith(const std::string& path) const;
     // Whether the last decode of path failed.
@@ -62,6 +80,11 @@ private:
         bool decoding = false;
         std::string failedPath;
         QImage readySlide;
+        bool wantsFit = false;
+        ViewFit fit;
+        QImage readyScreen;
+        imaging::Bitmap spare;
+        imaging::Bitmap discard;
         std::function<void()> notify;
         bool upright = true;
         std::string readyPath;
@@ -70,6 +93,7 @@ private:
         bool finished = false;
     };
     static void run(std::shared_ptr<State> state);
+    void request(const std::string& path, QSize slide, QColor background, const ViewFit* fit);
 
     std::shared_ptr<State> state_;
     int stopTimeoutMs_;

@@ -4,6 +4,7 @@
 #include "base/settingsstore.h"
 #include "base/uisettings.h"
 #include "core/zoomrules.h"
+#include "imaging/jpegcodec.h"
 #include "imaging/orientation.h"
 #include "imaging/picturefile.h"
 #include "imaging/result.h"
@@ -80,6 +81,7 @@ void CShowView::reloadOptions() {
 
 CShowView::~CShowView() {
     readAhead_->setNotify({});
+    dropSmallerDecode();
     if (SettingsStore* store = settingsStore())
         store->setInt(keys::kGeneralLower, "zoom mode", zoom_.mode());
 }
@@ -100,7 +102,7 @@ void CShowView::startSoon() {
 }
 
 bool CShowView::hasPicture() const {
-    return doc_.displayed().isAllocated();
+    return doc_.displayedNow().isAllocated() || preview_.isAllocated();
 }
 
 QString CShowView::currentPath() const {
@@ -110,14 +112,19 @@ QString CShowView::currentPath() const {
 const imaging::Bitmap* CShowView::shownBitmap() const {
     if (bands_.active())
         return bands_.bitmap();
-    return doc_.displayed().isAllocated() ? &doc_.displayed() : nullptr;
+    if (doc_.displayedNow().isAllocated())
+        return &doc_.displayedNow();
+    return preview_.isAllocated() ? &preview_ : nullptr;
 }
 
 QSize CShowView::pictureSize() const {
     if (bands_.active())
         return bands_.shownSize();
-    const imaging::Bitmap& b = doc_.displayed();
-    return b.isAllocated() ? QSize(b.width(), b.height()) : QSize();
+    const imaging::Bitmap& b = doc_.displayedNow();
+    if (b.isAllocated())
+        return QSize(b.width(), b.height());
+    // The smaller decode stands in the full picture's place.
+    return preview_.isAllocated() ? fullSize_ : QSize();
 }
 
 QRect CShowView::displayRect() const {
@@ -129,6 +136,8 @@ int CShowView::loadPicture(int index) {
         return kNoPicture;
     if (bands_.active())
         return kFailedAndReported; // one decode at a time
+    // The previous picture's full decode is of no use any more.
+    dropSmallerDecode();
     zoom_.startPicture();
     orientationMark_ = false;
     const std::string path = doc_.list().pathAt(index);
@@ -152,14 +161,22 @@ int CShowView::loadPicture(int index) {
 
     if (!gif_.animated() && paintWhileLoading_) {
         imaging::Bitmap ready;
-        if (readAhead_->take(path, ready)) {
-            // The previous picture goes after the new one is on screen:
-            // returning 70 MB to the system should not delay the frame.
-            auto previous = std::make_shared<imaging::Bitmap>(std::move(doc_.displayed()));
-            QTimer::singleShot(0, this, [previous] {});
+        QImage screen;
+        if (readAhead_->take(path, ready, nullptr, &screen)) {
+            // The previous picture is not freed here (returning 70 MB to the
+            // system would delay the frame): its memory goes to the worker's
+            // next decode.
+            readAhead_->recycle(std::move(doc_.displayed()));
             doc_.displayed() = std::move(ready);
+            const imaging::Bitmap& shown = doc_.displayedNow();
+            // Already scaled to its place: the first paint is one blit.
+            if (!screen.isNull())
+                screen_ = {std::move(screen), shown.bits(), QSize(shown.width(), shown.height()),
+                           displayMode_};
         } else {
-            const int rc = loadRowByRow(path, index, QSize(info.width, info.height), orientation);
+            const int scale = firstDecodeScale(info, orientation);
+            const int rc =
+                loadRowByRow(path, index, QSize(info.width, info.height), orientation, scale);
             if (rc <= imaging::result::kNoMemory && rc > kWantPrevious) {
                 // The decoder's own error (a cut file, no memory, ...), not a
                 // navigation key: said as for any other load.
@@ -181,7 +198,7 @@ int CShowView::loadPicture(int index) {
             return kFailedAndReported;
         }
     }
-    zoom_.fitLoaded(QSize(doc_.displayed().width(), doc_.displayed().height()), size());
+    zoom_.fitLoaded(pictureSize(), size());
     if (slide_.running()) {
         // Loaded outside a step (the shown file was deleted): the slide on
         // screen follows.
@@ -200,7 +217,8 @@ int CShowView::loadPicture(int index) {
     return kLoaded;
 }
 
-int CShowView::loadRowByRow(const std::string& path, int index, QSize announced, int orientation) {
+int CShowView::loadRowByRow(const std::string& path, int index, QSize announced, int orientation,
+                            int scale) {
     const int count = doc_.list().count();
     const int boundary = viewRepeat_ ? 0 : index == count - 1 ? 2 : index == 0 ? 1 : 0;
     QPointer<CShowView> self(this);
@@ -213,7 +231,8 @@ int CShowView::loadRowByRow(const std::string& path, int index, QSize announced,
     sincePaint.start();
     const auto onBand = [&](int pass) {
         const QRect r = displayRect();
-        const int height = bands_.size().height();
+        // Rows as the bitmap holds them (fewer at a decode scale).
+        const int height = bands_.bitmap() ? bands_.bitmap()->height() : 0;
         if (pass > 0) {
             pending = QRect();
             repaint(r);
@@ -232,8 +251,11 @@ int CShowView::loadRowByRow(const std::string& path, int index, QSize announced,
     };
     imaging::Bitmap decoded;
     bool closeAsked = false;
-    int rc = bands_.load(path, announced, orientation, boundary, QPointer<QObject>(this), onBand,
-                         decoded, closeAsked);
+    // The picture going lends its memory to the whole decode; a smaller
+    // one leaves it to the full decode that follows.
+    imaging::Bitmap* spare = scale > 1 ? nullptr : &doc_.displayed();
+    int rc = bands_.load(path, announced, orientation, boundary, scale, spare,
+                         QPointer<QObject>(this), onBand, decoded, closeAsked);
     if (!self)
         return kFailedAndReported;
     emit progress(0);
@@ -247,8 +269,85 @@ int CShowView::loadRowByRow(const std::string& path, int index, QSize announced,
         update();
         return rc;
     }
+    if (scale > 1) {
+        preview_ = std::move(decoded);
+        fullSize_ =
+            imaging::Orientation::swapsSides(orientation) ? announced.transposed() : announced;
+        startFullDecode(path, orientation);
+        return kLoaded;
+    }
     doc_.displayed() = std::move(decoded);
     return kLoaded;
+}
+
+int CShowView::firstDecodeScale(const imaging::FileInfo& info, int orientation) const {
+    if (info.format != imaging::PictureFormat::Jpeg || info.width <= 0 || info.height <= 0)
+        return 1;
+    const QSize upright = imaging::Orientation::swapsSides(orientation)
+                              ? QSize(info.height, info.width)
+                              : QSize(info.width, info.height);
+    QSize shown = zoom_.layout(upright, size()).size();
+    if (imaging::Orientation::swapsSides(orientation))
+        shown.transpose(); // the decode is of the stored rows
+    return imaging::jpegcodec::scaleDenominatorFor(info.width, info.height, shown.width(),
+                                                   shown.height());
+}
+
+void CShowView::startFullDecode(const std::string& path, int orientation) {
+    const int generation = ++fullGeneration_;
+    // The picture before lends its memory (the same size in a folder of
+    // one camera's pictures).
+    imaging::Bitmap spare = std::move(doc_.displayed());
+    doc_.displayed().free();
+    fullDecode_.start(path, orientation, std::move(spare), [this, generation] {
+        QMetaObject::invokeMethod(
+            this,
+            [this, generation] {
+                if (generation == fullGeneration_ && doc_.pictureOnItsWay())
+                    doc_.completePicture();
+            },
+            Qt::QueuedConnection);
+    });
+    doc_.setPictureCompleter([this] { return takeFullPicture(); });
+}
+
+imaging::Bitmap CShowView::takeFullPicture() {
+    int rc = imaging::result::kSuccess;
+    imaging::Bitmap full = fullDecode_.finish(rc);
+    // Same place, sharper pixels: nothing moves on screen.
+    preview_.free();
+    screen_ = ScreenCopy{};
+    update();
+    if (rc < 1)
+        emit loadFailed(QString::fromUtf8(res::format(res::IDS_MSG_LOAD_FAILED_CODE, rc)));
+    return full;
+}
+
+void CShowView::dropSmallerDecode() {
+    fullDecode_.cancel();
+    if (doc_.pictureOnItsWay())
+        doc_.setPictureCompleter(nullptr);
+    preview_.free();
+}
+
+void CShowView::sharpenIfNeeded() {
+    if (!preview_.isAllocated())
+        return;
+    const QRect r = displayRect();
+    if (r.width() > preview_.width() || r.height() > preview_.height())
+        doc_.completePicture();
+}
+
+const QImage* CShowView::screenCopy(const imaging::Bitmap* bitmap, const QRect& dest) const {
+    if (!bitmap || !bitmap->isAllocated() || bands_.active() || drag_.down() ||
+        !ViewPainter::wantsScreenCopy(QSize(bitmap->width(), bitmap->height()), dest, size()))
+        return nullptr;
+    const QSize source(bitmap->width(), bitmap->height());
+    if (screen_.pixels != bitmap->bits() || screen_.source != source ||
+        screen_.image.size() != dest.size() || screen_.displayMode != displayMode_)
+        screen_ = {ViewPainter::screenCopy(*bitmap, dest.size(), displayMode_), bitmap->bits(),
+                   source, displayMode_};
+    return screen_.image.isNull() ? nullptr : &screen_.image;
 }
 
 void CShowView::pictureEdited(bool resetScroll) {
@@ -342,7 +441,7 @@ void CShowView::postReadAhead(Step step) {
     const int at = step == Step::Previous ? list.previous(false) : list.next(false);
     const std::string path = list.pathAt(at);
     if (!path.empty() && !GifPlayer::isGif(path))
-        readAhead_->post(path);
+        readAhead_->post(path, ReadAheadWorker::ViewFit{zoom_, size(), displayMode_});
 }
 
 void CShowView::zoomTo(double newFactor) {
@@ -351,6 +450,7 @@ void CShowView::zoomTo(double newFactor) {
 }
 
 void CShowView::afterZoomChange() {
+    sharpenIfNeeded();
     updateCursor();
     update();
     emit zoomChanged();
@@ -395,6 +495,7 @@ void CShowView::resizeEvent(QResizeEvent* event) {
     if (zoom_.followWindow(pictureSize(), size()))
         emit zoomChanged();
     zoom_.keepPanInside(pictureSize(), size());
+    sharpenIfNeeded();
     updateCursor();
 }
 
@@ -536,6 +637,7 @@ bool CShowView::deleteCurrent(bool permanent, FileUi& ui) {
     emit pathRemoved(QString::fromStdString(path));
     modified_ = false;
     if (list.empty()) {
+        dropSmallerDecode();
         doc_.displayed().free();
         gif_.clear();
         update();
@@ -564,6 +666,7 @@ ViewPainter::Scene CShowView::scene() const {
     s.decoding = bands_.active();
     s.decodedRows = bands_.rows();
     s.orientation = bands_.active() ? bands_.orientation() : 1;
+    s.screen = screenCopy(s.bitmap, s.dest);
     s.selectionActive = selection_.active();
     s.selection = selection_.rect();
     s.showName = showName_ && !slide_.running();
@@ -597,12 +700,15 @@ void CShowView::paintEvent(QPaintEvent* event) {
     const ViewPainter::Scene s = scene();
     ViewPainter::paint(p, s);
     if (tracePaint())
-        std::fprintf(
-            stderr, "kamelo-paint %lld %s %d/%d %dx%d\n",
-            (long long)QDateTime::currentMSecsSinceEpoch(),
-            s.decoding ? "band" : (s.bitmap && s.bitmap->isAllocated() ? "whole" : "empty"),
-            s.decoding ? s.decodedRows : (s.bitmap ? s.bitmap->height() : 0),
-            s.bitmap ? s.bitmap->height() : 0, event->rect().width(), event->rect().height());
+        std::fprintf(stderr, "kamelo-paint %lld %s %d/%d %dx%d\n",
+                     (long long)QDateTime::currentMSecsSinceEpoch(),
+                     s.decoding                              ? "band"
+                     : s.bitmap == &preview_                 ? "scaled"
+                     : (s.bitmap && s.bitmap->isAllocated()) ? "whole"
+                                                             : "empty",
+                     s.decoding ? s.decodedRows : (s.bitmap ? s.bitmap->height() : 0),
+                     s.bitmap ? s.bitmap->height() : 0, event->rect().width(),
+                     event->rect().height());
 }
 
 QImage CShowView::slideOf(const imaging::Bitmap& picture) const {

@@ -1,8 +1,10 @@
 #pragma once
 
 #include "imaging/bitmap.h"
+#include "imaging/fileinfo.h"
 #include "viewer/bandloader.h"
 #include "viewer/core/selectiongeometry.h"
+#include "viewer/fulldecode.h"
 #include "viewer/gifplayer.h"
 #include "viewer/pandrag.h"
 #include "viewer/selectiontool.h"
@@ -76,6 +78,11 @@ public:
     QPoint panOffset() const { return zoom_.pan(); }
 
     bool hasPicture() const;
+    // The picture on screen is a smaller decode while the full one is on
+    // its way (tests and benchmarks).
+    bool showsSmallerDecode() const { return preview_.isAllocated(); }
+    // The shown picture's size, the full one's while a smaller decode stands in.
+    QSize shownPictureSize() const { return pictureSize(); }
     bool isModified() const { return modified_; }
     // Asks the save question when the picture has unsaved changes; false
     // when the user cancels (the caller then stays).
@@ -165,7 +172,9 @@ private:
     // announced: the size the file's header gives, for the layout before
     // the first rows arrive.
     // announced: the stored size; orientation: how the rows are turned.
-    int loadRowByRow(const std::string& path, int index, QSize announced, int orientation);
+    // scale: a JPEG decodes at 1/scale first, the full picture follows.
+    int loadRowByRow(const std::string& path, int index, QSize announced, int orientation,
+                     int scale);
     void zoomTo(double newFactor);
     void afterZoomChange();
     void updateCursor();
@@ -185,6 +194,19 @@ private:
     void showSlide();
     void postSlideAhead();
     QImage slideOf(const imaging::Bitmap& picture) const;
+    // The scale a JPEG of that stored size is decoded at first, for the
+    // place the zoom gives it (1: in full).
+    int firstDecodeScale(const imaging::FileInfo& info, int orientation) const;
+    void startFullDecode(const std::string& path, int orientation);
+    // Called when the background decode ended: the full picture replaces
+    // the smaller one.
+    imaging::Bitmap takeFullPicture();
+    // Stops a background decode; the smaller picture goes with it.
+    void dropSmallerDecode();
+    // Zoomed past the smaller decode: the full picture is needed now.
+    void sharpenIfNeeded();
+    // The picture scaled to its place, made once and blitted afterwards.
+    const QImage* screenCopy(const imaging::Bitmap* bitmap, const QRect& dest) const;
 
     CEyeDoc& doc_;
     std::unique_ptr<ReadAheadWorker> readAhead_;
@@ -209,6 +231,20 @@ private:
     bool slideWaiting_ = false;
     // The file of the picture the slide show has on screen.
     std::string shownPath_;
+    // A JPEG decoded smaller for the first paint, upright, shown in the full
+    // picture's place (fullSize_) until the full decode replaces it.
+    imaging::Bitmap preview_;
+    QSize fullSize_;
+    FullDecode fullDecode_;
+    int fullGeneration_ = 0;
+    // What screenCopy() made, and for which picture and place.
+    struct ScreenCopy {
+        QImage image;
+        const uint8_t* pixels = nullptr;
+        QSize source;
+        int displayMode = -1;
+    };
+    mutable ScreenCopy screen_;
 };
 
 } // namespace kamelo

@@ -48,6 +48,21 @@ QRect ViewPainter::bandArea(const QRect& dest, int orientation, int storedHeight
     return turnInto(dest, turn, stored).mapRect(QRectF(band)).toAlignedRect().intersected(dest);
 }
 
+QImage ViewPainter::screenCopy(const imaging::Bitmap& bitmap, QSize dest, int displayMode) {
+    if (!bitmap.isAllocated() || dest.isEmpty())
+        return {};
+    QImage copy(dest, QImage::Format_RGB32);
+    if (copy.isNull())
+        return copy;
+    const imaging::PaintQuality quality = displayMode == 2   ? imaging::PaintQuality::Best
+                                          : displayMode == 1 ? imaging::PaintQuality::Smooth
+                                                             : imaging::PaintQuality::Fast;
+    QPainter p(&copy);
+    imaging::BitmapPainter::paint(p, bitmap, QRect(0, 0, bitmap.width(), bitmap.height()),
+                                  QRect(QPoint(0, 0), dest), quality);
+    return copy;
+}
+
 void ViewPainter::paint(QPainter& p, const Scene& s) {
     p.fillRect(s.client, s.background);
     if (s.emptyList) {
@@ -95,7 +110,10 @@ void ViewPainter::paint(QPainter& p, const Scene& s) {
         p.restore();
         return;
     }
-    imaging::BitmapPainter::paint(p, *b, QRect(0, 0, b->width(), b->height()), dest, quality);
+    if (s.screen && s.screen->size() == dest.size() && !s.dragging)
+        p.drawImage(dest.topLeft(), *s.screen);
+    else
+        imaging::BitmapPainter::paint(p, *b, QRect(0, 0, b->width(), b->height()), dest, quality);
     if (s.selectionActive && !s.selection.empty()) {
         // Outline and centre cross, inverting what lies below.
         p.setCompositionMode(QPainter::CompositionMode_Difference);

@@ -4,6 +4,7 @@
 #include "viewer/core/selectiongeometry.h"
 
 #include <QColor>
+#include <QImage>
 #include <QRect>
 #include <QString>
 
@@ -28,6 +29,8 @@ public:
         // While decoding: the bitmap holds the stored rows, dest is the
         // turned picture's place; the rows are drawn turned into it.
         int orientation = 1;
+        // The picture already scaled to dest's size: drawn as it is.
+        const QImage* screen = nullptr;
         bool selectionActive = false;
         SelectionRect selection;
         bool showName = false;
@@ -37,6 +40,15 @@ public:
     // Where stored rows [fromRow, toRow) of a picture storedHeight rows high
     // land in dest while it decodes (turned by orientation), so a band
     // repaints only its own part of the view.
+    // The picture scaled to dest's size as paint() would draw it, for a view
+    // that blits it until the picture or its place changes.
+    // Whether such a copy pays: the picture is shrunk and fits the client.
+    static bool wantsScreenCopy(QSize picture, const QRect& dest, QSize client) {
+        return !dest.isEmpty() && dest.width() < picture.width() &&
+               dest.height() <= picture.height() && dest.width() <= client.width() &&
+               dest.height() <= client.height();
+    }
+    static QImage screenCopy(const imaging::Bitmap& bitmap, QSize dest, int displayMode);
     static QRect bandArea(const QRect& dest, int orientation, int storedHeight, int fromRow,
                           int toRow);
 };
