@@ -10,15 +10,19 @@
 #include "viewer/eyedoc.h"
 #include "viewer/readaheadworker.h"
 #include "viewer/showview.h"
+#include "viewer/viewersave.h"
+#include "viewer/viewpainter.h"
 
 #include <QBuffer>
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QImage>
 #include <QKeyEvent>
+#include <QPainter>
 #include <QtTest>
 
 #include <csignal>
+#include <cstring>
 #include <fcntl.h>
 #include <filesystem>
 #include <sys/stat.h>
@@ -59,6 +63,27 @@ struct Env {
         }
     }
 };
+
+// A JPEG with detail in every pixel, so a smaller decode differs from the
+// full one wherever it is compared.
+std::string detailedJpeg(kamelo::test::ScratchDir& dir, const char* name, int w, int h) {
+    QImage img(w, h, QImage::Format_RGB32);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            img.setPixel(x, y, qRgb((x * 7) ^ (y * 3), (x * y) % 251, ((x / 3) + (y / 5)) % 256));
+    const std::string path = dir.file(name);
+    img.save(QString::fromStdString(path), "JPEG", 92);
+    return path;
+}
+
+bool samePixels(const imaging::Bitmap& a, const imaging::Bitmap& b) {
+    if (a.width() != b.width() || a.height() != b.height())
+        return false;
+    for (int y = 0; y < a.height(); ++y)
+        if (std::memcmp(a.row(y), b.row(y), size_t(a.width()) * 3) != 0)
+            return false;
+    return true;
+}
 
 } // namespace
 
@@ -263,6 +288,180 @@ private slots:
         QCOMPARE(oneShot.loadPicture(1), CShowView::kLoaded);
         QTest::qWait(20);
         QCOMPARE(banded, oneShot.grab().toImage());
+    }
+
+    void aSmallerFirstDecodeIsReplacedByTheFullPictureOnZoomingIn() {
+        Env e;
+        const std::string path = detailedJpeg(e.dir, "big.jpg", 1600, 1200);
+        e.doc.list().append(path);
+        imaging::Bitmap full;
+        QCOMPARE(imaging::PictureFile::load(path, full), 1);
+        CShowView view(e.doc);
+        view.resize(400, 300);
+        view.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        QCOMPARE(view.loadPicture(0), CShowView::kLoaded);
+        // Fitted at a quarter: a quarter decode is what is painted, in the
+        // full picture's place, while the full picture decodes.
+        QVERIFY(view.showsSmallerDecode());
+        QVERIFY(e.doc.pictureOnItsWay());
+        QCOMPARE(view.displayRect(), QRect(0, 0, 400, 300));
+        QCOMPARE(view.shownPictureSize(), QSize(1600, 1200));
+
+        // 100 %: the full pixels, as a full decode gives them.
+        view.setZoomMode(CShowView::kActualSize);
+        QVERIFY(!view.showsSmallerDecode());
+        QVERIFY(samePixels(e.doc.displayedNow(), full));
+        const QRect dest = view.displayRect();
+        QCOMPARE(dest.size(), QSize(1600, 1200));
+        const QImage shot = view.snapshot();
+        for (int y = 0; y < shot.height(); ++y)
+            for (int x = 0; x < shot.width(); ++x) {
+                const QRgb got = shot.pixel(x, y);
+                const uint32_t want = full.pixel(x - dest.x(), y - dest.y());
+                if ((got & 0xFFFFFF) != want)
+                    QFAIL(qPrintable(QStringLiteral("pixel %1,%2").arg(x).arg(y)));
+            }
+        // Nothing moved: the place is the one the zoom gives a full picture.
+        QCOMPARE(view.zoomFactor(), 1.0);
+    }
+
+    void theSmallerDecodeIsReplacedWhenTheFullPictureArrives() {
+        Env e;
+        const std::string path = detailedJpeg(e.dir, "big.jpg", 1600, 1200);
+        e.doc.list().append(path);
+        CShowView view(e.doc);
+        view.resize(400, 300);
+        view.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        QCOMPARE(view.loadPicture(0), CShowView::kLoaded);
+        QVERIFY(view.showsSmallerDecode());
+        const QRect before = view.displayRect();
+        // The background decode's notice swaps it in without being asked.
+        QTRY_VERIFY_WITH_TIMEOUT(!view.showsSmallerDecode(), 20000);
+        QCOMPARE(e.doc.displayedNow().width(), 1600);
+        QCOMPARE(view.displayRect(), before);
+        // What is painted now is the full picture scaled to its place.
+        imaging::Bitmap full;
+        QCOMPARE(imaging::PictureFile::load(path, full), 1);
+        QImage expected(view.size(), QImage::Format_RGB32);
+        {
+            QPainter p(&expected);
+            ViewPainter::Scene s;
+            s.client = view.rect();
+            s.background = QColor(0x80, 0x80, 0x80);
+            s.bitmap = &full;
+            s.dest = before;
+            ViewPainter::paint(p, s);
+        }
+        QCOMPARE(view.snapshot(), expected);
+    }
+
+    void saveAndCopyAfterASmallerDecodeTakeTheFullPicture() {
+        Env e;
+        const std::string path = detailedJpeg(e.dir, "big.jpg", 1200, 1600);
+        e.doc.list().append(path);
+        imaging::Bitmap full;
+        QCOMPARE(imaging::PictureFile::load(path, full), 1);
+        CShowView view(e.doc);
+        view.resize(300, 300);
+        view.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&view));
+
+        QCOMPARE(view.loadPicture(0), CShowView::kLoaded);
+        QVERIFY(view.showsSmallerDecode());
+        // Save writes what the document gives: it waits for the full picture.
+        const std::string saved = e.dir.file("saved.png");
+        QCOMPARE(ViewerSave::save(e.doc.displayed(), saved), 1);
+        imaging::Bitmap back;
+        QCOMPARE(imaging::PictureFile::load(saved, back), 1);
+        QVERIFY(samePixels(back, full));
+
+        QCOMPARE(view.loadPicture(0), CShowView::kLoaded);
+        QVERIFY(view.showsSmallerDecode());
+        QGuiApplication::clipboard()->clear();
+        view.copyToClipboard();
+        const QImage copied = QGuiApplication::clipboard()->image();
+        QCOMPARE(copied.size(), QSize(1200, 1600));
+        QVERIFY(samePixels(imaging::Bitmap::fromImage(copied), full));
+        // The view now holds the full picture too.
+        QVERIFY(!view.showsSmallerDecode());
+    }
+
+    void aPictureSmallerThanTheViewIsDecodedInFull() {
+        Env e;
+        const std::string path = detailedJpeg(e.dir, "small.jpg", 200, 100);
+        e.doc.list().append(path);
+        CShowView view(e.doc);
+        view.resize(400, 300);
+        view.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        QCOMPARE(view.loadPicture(0), CShowView::kLoaded);
+        QVERIFY(!view.showsSmallerDecode());
+        QVERIFY(!e.doc.pictureOnItsWay());
+        QCOMPARE(e.doc.displayedNow().width(), 200);
+    }
+
+    void theNextPictureComesScaledToItsPlace() {
+        Env e;
+        e.pictures({QSize(50, 50)});
+        const std::string next = detailedJpeg(e.dir, "next.jpg", 1600, 1200);
+        e.doc.list().append(next);
+        CShowView view(e.doc);
+        view.resize(400, 300);
+        view.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        QCOMPARE(view.loadPicture(0), CShowView::kLoaded);
+        view.listChanged(); // reads the next one ahead
+        QVERIFY(view.readAhead().waitReady(next, 20000));
+        QVERIFY(view.navigate(Step::Next));
+        QCOMPARE(view.currentPath(), QString::fromStdString(next));
+        // Handed over whole: no smaller decode, no background decode.
+        QVERIFY(!view.showsSmallerDecode());
+        QVERIFY(!e.doc.pictureOnItsWay());
+        const QImage handed = view.snapshot();
+
+        // The same as the view paints when it decodes the picture itself.
+        e.settings.paintWhileLoading = 0;
+        CShowView own(e.doc);
+        own.resize(400, 300);
+        own.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&own));
+        QCOMPARE(own.loadPicture(1), CShowView::kLoaded);
+        QCOMPARE(handed, own.snapshot());
+    }
+
+    void theReadAheadScalesForTheViewAndLendsMemory() {
+        Env e;
+        const std::string a = detailedJpeg(e.dir, "a.jpg", 800, 600);
+        const std::string b = detailedJpeg(e.dir, "b.jpg", 800, 600);
+        ReadAheadWorker worker;
+        ReadAheadWorker::ViewFit fit;
+        fit.client = QSize(200, 200);
+        worker.post(a, fit);
+        QVERIFY(worker.waitReady(a, 10000));
+        imaging::Bitmap first;
+        QImage screen;
+        QVERIFY(worker.take(a, first, nullptr, &screen));
+        QCOMPARE(screen.size(), QSize(200, 150));
+        QCOMPARE(screen, ViewPainter::screenCopy(first, QSize(200, 150), 0));
+        // Given back, its memory holds the next picture of the same size.
+        const uint8_t* pages = first.bits();
+        worker.recycle(std::move(first));
+        worker.post(b, fit);
+        QVERIFY(worker.waitReady(b, 10000));
+        imaging::Bitmap second;
+        QVERIFY(worker.take(b, second, nullptr, &screen));
+        QCOMPARE(second.bits(), pages);
+        imaging::Bitmap expected;
+        QCOMPARE(imaging::PictureFile::load(b, expected), 1);
+        QVERIFY(samePixels(second, expected));
+        // Shown at its own size there is nothing to scale.
+        fit.client = QSize(1000, 1000);
+        worker.post(a, fit);
+        QVERIFY(worker.waitReady(a, 10000));
+        QVERIFY(worker.take(a, second, nullptr, &screen));
+        QVERIFY(screen.isNull());
     }
 
     void theReadAheadPictureIsUsedOnlyForItsOwnPath() {
