@@ -3,8 +3,12 @@
 #include "app/commandids.h"
 #include "app/commandtable.h"
 #include "base/settingskeys.h"
+#include "imaging/picturefile.h"
 #include "programrun.h"
 
+#include <cstring>
+
+#include <QClipboard>
 #include <QMenu>
 #include <QMenuBar>
 #include <QScreen>
@@ -153,6 +157,44 @@ private slots:
         QVERIFY(v);
         QVERIFY2(v->statusPane(3)->text().startsWith(QStringLiteral("40x30x24b ")),
                  qPrintable(v->statusPane(3)->text()));
+        r.stop();
+    }
+
+    void copyAndActualSizeAfterAFittedJpegShowTheFullPicture() {
+        ProgramRun r;
+        // Larger than any window here, so it is fitted smaller.
+        QImage img(3000, 2000, QImage::Format_RGB32);
+        for (int y = 0; y < img.height(); ++y)
+            for (int x = 0; x < img.width(); ++x)
+                img.setPixel(x, y, qRgb((x * 5) ^ y, (x + 3 * y) % 256, (x * y) % 253));
+        QVERIFY(img.save(r.photo("big.jpg"), "JPEG", 90));
+        imaging::Bitmap full;
+        QCOMPARE(imaging::PictureFile::load(r.photo("big.jpg").toStdString(), full), 1);
+        r.start({r.photo("big.jpg").toStdString()});
+        CShowFrame* v = r.viewer();
+        QVERIFY(v);
+        QVERIFY(QTest::qWaitForWindowActive(v));
+        CShowView* view = v->view();
+        QVERIFY(view->displayRect().width() < 3000);
+
+        QGuiApplication::clipboard()->clear();
+        QTest::keyClick(focused(), Qt::Key_C, Qt::AltModifier);
+        QTRY_COMPARE(QGuiApplication::clipboard()->image().size(), QSize(3000, 2000));
+        const imaging::Bitmap copied =
+            imaging::Bitmap::fromImage(QGuiApplication::clipboard()->image());
+        for (int y = 0; y < full.height(); y += 7)
+            QVERIFY(std::memcmp(copied.row(y), full.row(y), size_t(full.width()) * 3) == 0);
+
+        // Actual size: the full pixels, one to one.
+        QTest::keyClick(focused(), Qt::Key_Slash, Qt::KeypadModifier);
+        QTRY_COMPARE(view->zoomFactor(), 1.0);
+        QTRY_VERIFY(!view->showsSmallerDecode());
+        const QRect dest = view->displayRect();
+        const QImage shot = view->snapshot();
+        for (int y = 0; y < shot.height(); y += 3)
+            for (int x = 0; x < shot.width(); x += 3)
+                if ((shot.pixel(x, y) & 0xFFFFFF) != full.pixel(x - dest.x(), y - dest.y()))
+                    QFAIL(qPrintable(QStringLiteral("pixel %1,%2").arg(x).arg(y)));
         r.stop();
     }
 
