@@ -148,6 +148,25 @@ int CShowView::loadPicture(int index) {
         w->setWindowTitle(QString::fromStdString(path) + QStringLiteral(" - ") +
                           res::qtext(res::IDS_ABOUT_CAPTION));
 
+    // A picture read ahead is upright and laid out already: nothing is read
+    // from its file again on the way to the frame.
+    imaging::Bitmap ready;
+    QImage screen;
+    if (!gif_.animated() && paintWhileLoading_ && readAhead_->take(path, ready, nullptr, &screen)) {
+        zoom_.prepare(QSize(ready.width(), ready.height()), size());
+        // The previous picture is not freed here (returning 70 MB to the
+        // system would delay the frame): its memory goes to the worker's
+        // next decode.
+        readAhead_->recycle(std::move(doc_.displayed()));
+        doc_.displayed() = std::move(ready);
+        const imaging::Bitmap& shown = doc_.displayedNow();
+        // Already scaled to its place: the first paint is one blit.
+        if (!screen.isNull())
+            screen_ = {std::move(screen), shown.bits(), QSize(shown.width(), shown.height()),
+                       displayMode_};
+        return showLoaded(path, index);
+    }
+
     // The picture is shown upright when the setting asks for it: the size
     // the zoom starts from is the turned one.
     const int orientation = !gif_.animated() && picturesUpright() ? imaging::Orientation::read(path)
@@ -160,32 +179,17 @@ int CShowView::loadPicture(int index) {
                       size());
 
     if (!gif_.animated() && paintWhileLoading_) {
-        imaging::Bitmap ready;
-        QImage screen;
-        if (readAhead_->take(path, ready, nullptr, &screen)) {
-            // The previous picture is not freed here (returning 70 MB to the
-            // system would delay the frame): its memory goes to the worker's
-            // next decode.
-            readAhead_->recycle(std::move(doc_.displayed()));
-            doc_.displayed() = std::move(ready);
-            const imaging::Bitmap& shown = doc_.displayedNow();
-            // Already scaled to its place: the first paint is one blit.
-            if (!screen.isNull())
-                screen_ = {std::move(screen), shown.bits(), QSize(shown.width(), shown.height()),
-                           displayMode_};
-        } else {
-            const int scale = firstDecodeScale(info, orientation);
-            const int rc =
-                loadRowByRow(path, index, QSize(info.width, info.height), orientation, scale);
-            if (rc <= imaging::result::kNoMemory && rc > kWantPrevious) {
-                // The decoder's own error (a cut file, no memory, ...), not a
-                // navigation key: said as for any other load.
-                emit loadFailed(QString::fromUtf8(res::format(res::IDS_MSG_LOAD_FAILED_CODE, rc)));
-                return kFailedAndReported;
-            }
-            if (rc != kLoaded)
-                return rc;
+        const int scale = firstDecodeScale(info, orientation);
+        const int rc =
+            loadRowByRow(path, index, QSize(info.width, info.height), orientation, scale);
+        if (rc <= imaging::result::kNoMemory && rc > kWantPrevious) {
+            // The decoder's own error (a cut file, no memory, ...), not a
+            // navigation key: said as for any other load.
+            emit loadFailed(QString::fromUtf8(res::format(res::IDS_MSG_LOAD_FAILED_CODE, rc)));
+            return kFailedAndReported;
         }
+        if (rc != kLoaded)
+            return rc;
     } else {
         imaging::Bitmap& shown = doc_.displayed();
         int rc = gif_.animated() ? gif_.load(path) : imaging::PictureFile::load(path, shown);
@@ -198,6 +202,10 @@ int CShowView::loadPicture(int index) {
             return kFailedAndReported;
         }
     }
+    return showLoaded(path, index);
+}
+
+int CShowView::showLoaded(const std::string& path, int index) {
     zoom_.fitLoaded(pictureSize(), size());
     if (slide_.running()) {
         // Loaded outside a step (the shown file was deleted): the slide on

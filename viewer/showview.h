@@ -175,6 +175,8 @@ private:
     // scale: a JPEG decodes at 1/scale first, the full picture follows.
     int loadRowByRow(const std::string& path, int index, QSize announced, int orientation,
                      int scale);
+    // The rest of a load once the picture is in: layout, status, animation.
+    int showLoaded(const std::string& path, int index);
     void zoomTo(double newFactor);
     void afterZoomChange();
     void updateCursor();
