@@ -66,11 +66,11 @@ ResizeForm::ResizeForm(bool withSaveGroup, QWidget* parent) : QWidget(parent) {
     sizeRow->addWidget(height_);
     sizeRow->addStretch();
     int row = 0;
-    grid->addWidget(byPercent_, row, 0);
+    grid->addWidget(byPercent_, row, 0, Qt::AlignLeft);
     grid->addLayout(percentRow, row++, 1);
-    grid->addWidget(bySize_, row, 0);
+    grid->addWidget(bySize_, row, 0, Qt::AlignLeft);
     grid->addLayout(sizeRow, row++, 1);
-    grid->addWidget(keepRatio_, row++, 0, 1, 2);
+    grid->addWidget(keepRatio_, row++, 0, 1, 2, Qt::AlignLeft);
     grid->addWidget(fitLabel_, row, 0);
     grid->addWidget(fitSide_, row++, 1);
     grid->addWidget(new QLabel(res::qtext(res::IDS_RESIZE_METHOD), this), row, 0);
@@ -88,8 +88,11 @@ ResizeForm::ResizeForm(bool withSaveGroup, QWidget* parent) : QWidget(parent) {
         browse_->setObjectName(QStringLiteral("browse"));
         browse_->setMaximumWidth(32);
         auto* g = new QGridLayout(saveGroup_);
-        g->addWidget(overwrite_, 0, 0, 1, 2);
-        g->addWidget(toFolder_, 1, 0, 1, 2);
+        // Left-aligned at their own width: a radio button reacts only on
+        // its circle and text, so one stretched across the group would
+        // take clicks on empty space to its right and do nothing.
+        g->addWidget(overwrite_, 0, 0, 1, 2, Qt::AlignLeft);
+        g->addWidget(toFolder_, 1, 0, 1, 2, Qt::AlignLeft);
         g->addWidget(folder_, 2, 0);
         g->addWidget(browse_, 2, 1);
         grid->addWidget(saveGroup_, row++, 0, 1, 2);

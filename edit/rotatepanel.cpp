@@ -202,12 +202,20 @@ void RotatePanel::press(RotateCode code) {
         showPreview();
         return;
     }
+    const ViewState before = viewState();
     if (RotateOps::applyCode(context_.doc->displayed(), code) < 1)
         return;
     code_ = code;
+    beforeLast_ = before;
     if (context_.view)
         context_.view->setModified(true);
     emit previewChanged();
+}
+
+RotatePanel::ViewState RotatePanel::viewState() const {
+    if (!context_.view)
+        return {};
+    return {context_.view->isModified(), context_.view->orientationMark()};
 }
 
 int RotatePanel::fileOrientation(const std::string& path) {
@@ -258,12 +266,14 @@ void RotatePanel::autoTurn() {
     const int orientation = fileOrientation(currentPath());
     if (orientation == 0)
         return;
+    const ViewState before = viewState();
     bool turned = false;
     if (RotateOps::autoTurn(context_.doc->displayed(), orientation, &turned) < 1 || !turned) {
         notify(res::qtext(res::IDS_ROTATE_NOTHING_TO_TURN));
         return;
     }
     code_ = RotateRules::codeAfterAutoTurn(orientation);
+    beforeLast_ = before;
     if (context_.view) {
         context_.view->setOrientationMark(true);
         context_.view->setModified(true);
@@ -279,10 +289,17 @@ void RotatePanel::original() {
         showPreview();
         return;
     }
-    // Only the last operation is taken back.
+    // Only the last operation is taken back, and with it the modified flag
+    // and orientation mark it set: a picture turned back by "자동 회전"
+    // must not be saved as upright, nor asked about as changed.
     if (RotateOps::undoCode(context_.doc->displayed(), code_) >= 1 &&
-        !RotateRules::steps(code_).empty())
+        !RotateRules::steps(code_).empty()) {
+        if (context_.view) {
+            context_.view->setModified(beforeLast_.modified);
+            context_.view->setOrientationMark(beforeLast_.orientationMark);
+        }
         emit previewChanged();
+    }
     code_ = RotateCode::None;
 }
 

@@ -35,6 +35,12 @@ public:
     QToolButton* originalButton() const { return original_; }
 
 private:
+    // The view's flags as they were before the last operation.
+    struct ViewState {
+        bool modified = false;
+        bool orientationMark = false;
+    };
+    ViewState viewState() const;
     void press(RotateCode code);
     void autoTurn();
     void original();
@@ -60,6 +66,7 @@ private:
     QPushButton* browse_ = nullptr;
 
     RotateCode code_ = RotateCode::None;
+    ViewState beforeLast_;
     QString notice_;
     QString caption_;
     // Batch mode.

@@ -5,8 +5,10 @@
 #include "base/settingsstore.h"
 #include "base/uisettings.h"
 #include "edit/batchhandover.h"
+#include "edit/editpanel.h"
 #include "edit/resizeform.h"
 #include "edit/resizepanel.h"
+#include "edit/resizerotatetools.h"
 #include "edit/rotateops.h"
 #include "edit/rotatepanel.h"
 #include "exif/jpegpropertyinfo.h"
@@ -106,7 +108,7 @@ private slots:
         // A hang ends the run instead of blocking the suite.
         std::signal(SIGALRM, SIG_DFL);
         alarm(240);
-        registerRotateBatch();
+        registerResizeRotateTools();
     }
 
     void buttonsTurnThePictureAndOriginalTakesBackTheLast() {
@@ -169,6 +171,69 @@ private slots:
         // A new load clears the mark.
         QCOMPARE(view.loadPicture(0), CShowView::kLoaded);
         QVERIFY(!view.orientationMark());
+    }
+
+    // "원래 그림으로", OK then "실행취소", and Cancel each put the modified
+    // flag and the orientation mark back as they were before.
+    void takingBackAutoRotateRestoresTheFlags() {
+        Env e(0);
+        e.doc.list().append(e.copy("camera/Sony Cybershot (3).jpg", "six.jpg"));
+        CShowView view(e.doc);
+        QCOMPARE(view.loadPicture(0), CShowView::kLoaded);
+        const imaging::Bitmap stored = e.doc.displayed();
+        QWidget window;
+        auto* panel = new EditPanel(&view, e.doc, &e.store, &window);
+        auto* l = new QVBoxLayout(&window);
+        l->addWidget(panel);
+        window.show();
+        window.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        const auto openRotate = [&]() -> RotatePanel* {
+            click(panel->button(EditPanel::kRotateButton));
+            return qobject_cast<RotatePanel*>(panel->toolPanel());
+        };
+        const auto flags = [&] { return std::pair(view.isModified(), view.orientationMark()); };
+        using Flags = std::pair<bool, bool>;
+
+        RotatePanel* rotate = openRotate();
+        QVERIFY(rotate);
+        click(rotate->button(RotateCode::Auto));
+        QCOMPARE(flags(), Flags(true, true));
+        click(rotate->originalButton());
+        QVERIFY(samePixels(e.doc.displayed(), stored));
+        QCOMPARE(flags(), Flags(false, false));
+        // Turned again and kept: the undo button takes it back, flags too.
+        click(rotate->button(RotateCode::Auto));
+        click(rotate->findChild<QPushButton*>("ok"));
+        QVERIFY(!panel->toolOpen());
+        QCOMPARE(flags(), Flags(true, true));
+        click(panel->button(EditPanel::kUndoButton));
+        QVERIFY(samePixels(e.doc.displayed(), stored));
+        QCOMPARE(flags(), Flags(false, false));
+        QVERIFY(!panel->button(EditPanel::kUndoButton)->isEnabled());
+        // Cancel after the turn.
+        rotate = openRotate();
+        click(rotate->button(RotateCode::Auto));
+        click(rotate->findChild<QPushButton*>("cancel"));
+        QVERIFY(!panel->toolOpen());
+        QVERIFY(samePixels(e.doc.displayed(), stored));
+        QCOMPARE(flags(), Flags(false, false));
+
+        // A picture already changed stays changed: the flags go back to
+        // what they were before the last step, not to "unchanged".
+        rotate = openRotate();
+        click(rotate->button(RotateCode::MirrorLeftRight));
+        click(rotate->findChild<QPushButton*>("ok"));
+        QCOMPARE(flags(), Flags(true, false));
+        const imaging::Bitmap mirrored = e.doc.displayed();
+        rotate = openRotate();
+        click(rotate->button(RotateCode::Auto));
+        QCOMPARE(flags(), Flags(true, true));
+        click(rotate->originalButton());
+        QVERIFY(samePixels(e.doc.displayed(), mirrored));
+        QCOMPARE(flags(), Flags(true, false));
+        click(rotate->findChild<QPushButton*>("ok"));
+        QCOMPARE(flags(), Flags(true, false));
     }
 
     void autoRotateLeavesUprightAndUntaggedFilesAlone() {

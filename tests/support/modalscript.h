@@ -20,11 +20,22 @@ public:
     };
     explicit Script(std::vector<Step> steps) : steps_(std::move(steps)) {
         connect(&timer_, &QTimer::timeout, this, [this] {
-            if (next_ < steps_.size() && steps_[next_].ready()) {
-                // Advanced first: the action may open a nested event loop.
-                const size_t i = next_++;
-                steps_[i].act();
-            }
+            if (queued_ || next_ >= steps_.size() || !steps_[next_].ready())
+                return;
+            // Advanced first, and run from a posted call rather than inside
+            // this timeout: an action that opens a modal dialog runs a nested
+            // event loop, and Qt never fires a timer again while its own
+            // timeout is still being handled, so the later steps would wait
+            // forever.
+            const size_t i = next_++;
+            queued_ = true;
+            QMetaObject::invokeMethod(
+                this,
+                [this, i] {
+                    queued_ = false;
+                    steps_[i].act();
+                },
+                Qt::QueuedConnection);
         });
         timer_.start(10);
     }
@@ -33,6 +44,7 @@ public:
 private:
     std::vector<Step> steps_;
     size_t next_ = 0;
+    bool queued_ = false;
     QTimer timer_;
 };
 
