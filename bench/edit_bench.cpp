@@ -101,18 +101,45 @@ int main(int argc, char** argv) {
     line("unsharp 200,1,10", oursUnsharp,
          command(3, "gm convert " + in + " -unsharp 0x1+2+0.04 " + out), gmCopy);
 
-    // The colour tool's step while a field or marker changes: new tables
-    // from the base into the shown picture.
+    // The colour tool's step while a marker is dragged. Before: new tables
+    // from the base into the whole shown picture on every step. Now: into a
+    // copy at the size the picture is painted at (a 24 MP picture fitted to
+    // a 1920 x 1080 view), the whole picture once when the marker is dropped.
     imaging::Bitmap shown = source;
     edit::LevelsPicture picture;
     picture.attach(&shown);
     int black = 0;
-    const double step = bestOf(10, [&] {
+    const auto nextLevels = [&] {
         black = (black + 7) % 100;
         picture.levels().setLevelSet(0, {black, 1.3, 240, 0, 255});
+    };
+    const double fullStep = bestOf(10, [&] {
+        nextLevels();
         picture.apply();
     });
-    std::printf("%-28s ours %8.1f ms   (goal under 60 ms)\n", "live colour preview step", step);
+    const auto t0 = Clock::now();
+    nextLevels();
+    picture.applyPreview(1920, 1080); // the first step shrinks the base once
+    const double firstStep = std::chrono::duration<double>(Clock::now() - t0).count() * 1000;
+    double worstStep = 0;
+    const double shownStep = bestOf(20, [&] {
+        const auto s0 = Clock::now();
+        nextLevels();
+        picture.applyPreview(1920, 1080);
+        worstStep =
+            std::max(worstStep, std::chrono::duration<double>(Clock::now() - s0).count() * 1000);
+    });
+    const double drop = bestOf(5, [&] {
+        nextLevels();
+        picture.applyPreview(1920, 1080);
+        picture.finish();
+    });
+    std::printf("%-28s ours %8.1f ms   (the whole 24 MP picture on every step)\n",
+                "colour step, full size", fullStep);
+    std::printf("%-28s ours %8.1f ms   worst %.1f ms, first %.1f ms   (goal under 60 ms)\n",
+                "colour step, shown size", shownStep, worstStep, firstStep);
+    std::printf("%-28s ours %8.1f ms   (a step and the whole picture on release)\n",
+                "colour drop, full levels", drop);
     std::filesystem::remove(in);
     std::filesystem::remove(out);
     return 0;

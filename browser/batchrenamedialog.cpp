@@ -192,6 +192,12 @@ void BatchRenameDialog::readMissingDates() {
 }
 
 void BatchRenameDialog::recompute() {
+    if (!snapshot_)
+        snapshot_ = std::make_unique<RenameSnapshot>();
+    plan(*snapshot_);
+}
+
+void BatchRenameDialog::plan(RenameFileSystem& fs) {
     const RenamePattern p = pattern();
     if (p.dateFormat >= 0)
         readMissingDates();
@@ -203,7 +209,7 @@ void BatchRenameDialog::recompute() {
             date = *rows_[i].date;
         names.push_back({rows_[i].path, p.name(i, rows_[i].name, date)});
     }
-    plan_ = std::make_unique<RenamePlan>(names);
+    plan_ = std::make_unique<RenamePlan>(names, fs);
     std::vector<RenamePreviewModel::Preview> preview;
     preview.reserve(rows_.size());
     for (const RenamePlan::Row& r : plan_->rows())
@@ -213,8 +219,11 @@ void BatchRenameDialog::recompute() {
 }
 
 void BatchRenameDialog::accept() {
-    // The files may have changed since the last keystroke.
-    recompute();
+    // The files may have changed since the folders were read: checked and
+    // renamed against them as they are now, and read afresh for the
+    // preview if the dialog stays.
+    snapshot_.reset();
+    plan(RenameFileSystem::local());
     if (const int marked = plan_->firstProblem(); marked >= 0) {
         ui_.error(this, QString::fromStdString(RenameProblemText::refusal(*plan_, size_t(marked))));
         return;

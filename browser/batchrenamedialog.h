@@ -2,6 +2,7 @@
 
 #include "browser/core/renamepattern.h"
 #include "browser/core/renameplan.h"
+#include "browser/core/renamesnapshot.h"
 
 #include <QDialog>
 #include <QString>
@@ -51,7 +52,8 @@ public:
     bool stranded() const { return stranded_; }
     QTreeView* view() const { return view_; }
 
-    // Every new name again, from the fields and the files as they are now.
+    // Every new name again from the fields, checked against the folders as
+    // first read (a keystroke lists nothing again).
     void recompute();
 
 protected:
@@ -59,6 +61,8 @@ protected:
 
 private:
     void readMissingDates();
+    // The plan of the fields' names checked against fs.
+    void plan(RenameFileSystem& fs);
 
     struct Row {
         std::string path;
@@ -75,6 +79,7 @@ private:
     QLineEdit* suffix_;
     QTreeView* view_;
     RenamePreviewModel* model_;
+    std::unique_ptr<RenameSnapshot> snapshot_;
     std::unique_ptr<RenamePlan> plan_;
     std::vector<std::pair<QString, QString>> renamed_;
     bool stranded_ = false;

@@ -38,7 +38,7 @@ QString gammaText(double gamma) {
 } // namespace
 
 ColourPanel::ColourPanel(const EditContext& context, QWidget* parent)
-    : EditToolPanel(context, parent) {
+    : EditToolPanel(context, parent), view_(context.view) {
     setObjectName(QStringLiteral("ColourPanel"));
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(2, 2, 2, 2);
@@ -53,6 +53,11 @@ ColourPanel::ColourPanel(const EditContext& context, QWidget* parent)
     channelChosen(0);
     if (batchMode())
         updateBatchButtons();
+}
+
+ColourPanel::~ColourPanel() {
+    if (view_)
+        view_->setStandIn(nullptr);
 }
 
 void ColourPanel::buildLevels(QVBoxLayout* layout) {
@@ -127,7 +132,7 @@ void ColourPanel::buildLevels(QVBoxLayout* layout) {
         WaitCursor wait;
         picture_.takeAsBase();
         showSet();
-        emit previewChanged();
+        showChange();
     });
     connect(original, &QPushButton::clicked, this, [this] {
         WaitCursor wait;
@@ -135,7 +140,7 @@ void ColourPanel::buildLevels(QVBoxLayout* layout) {
         if (batchMode())
             records_[index_] = ColourRecord{};
         showSet();
-        emit previewChanged();
+        showChange();
     });
     connect(autoColour, &QPushButton::clicked, this,
             [this] { runButton(ColourRecord::AutoColour); });
@@ -290,7 +295,7 @@ void ColourPanel::markerMoved(int marker, int value, bool dropped) {
                             ? value
                             : LevelsAdjuster::gammaMarker(s.gamma, s.black, s.white);
     histogram_->setMarkers(s.black, gammaAt, s.white);
-    applyLevels();
+    applyLevels(!dropped);
 }
 
 void ColourPanel::levelsTouched() {
@@ -300,9 +305,38 @@ void ColourPanel::levelsTouched() {
         records_[index_].mode = ColourRecord::Levels;
 }
 
-void ColourPanel::applyLevels() {
-    picture_.apply();
+void ColourPanel::applyLevels(bool live) {
+    if (live && view_) {
+        const QSize fit = shownSize();
+        if (const imaging::Bitmap* small = picture_.applyPreview(fit.width(), fit.height())) {
+            showChange(small);
+            return;
+        }
+    } else {
+        picture_.apply();
+    }
+    showChange();
+}
+
+void ColourPanel::showChange(const imaging::Bitmap* standIn) {
+    // Whatever else changed the picture has the levels in full by now:
+    // the stand-in only lasts while a drag does.
+    if (!standIn)
+        picture_.finish();
+    if (view_)
+        view_->setStandIn(standIn);
     emit previewChanged();
+}
+
+QSize ColourPanel::shownSize() const {
+    if (!view_)
+        return {};
+    QSize s = view_->displayRect().size();
+    // Zoomed in past the window: the window's worth of pixels is enough
+    // while the marker moves.
+    if (s.width() > view_->width() || s.height() > view_->height())
+        s = s.scaled(view_->size(), Qt::KeepAspectRatio);
+    return s * view_->devicePixelRatioF();
 }
 
 void ColourPanel::runButton(int mode) {
@@ -321,7 +355,7 @@ void ColourPanel::runButton(int mode) {
     if (batchMode())
         records_[index_].mode = mode;
     showSet();
-    emit previewChanged();
+    showChange();
 }
 
 void ColourPanel::updateBatchButtons() {
@@ -368,7 +402,7 @@ void ColourPanel::step(int delta) {
     }
     showSet();
     updateBatchButtons();
-    emit previewChanged();
+    showChange();
     emit captionChanged(batchCaption());
 }
 
@@ -386,6 +420,7 @@ void ColourPanel::enterPressed() {
 }
 
 void ColourPanel::ok() {
+    showChange(); // a drag's levels into the whole picture first
     if (!batchMode()) {
         emit finished();
         return;
@@ -411,6 +446,8 @@ void ColourPanel::ok() {
 }
 
 void ColourPanel::cancel() {
+    if (view_)
+        view_->setStandIn(nullptr);
     if (batchMode())
         context_.handOver->cancel();
     emit cancelled();

@@ -4,6 +4,8 @@
 #include "edittoolpanel.h"
 #include "levelspicture.h"
 
+#include <QPointer>
+
 #include <array>
 #include <vector>
 
@@ -30,6 +32,7 @@ public:
     static constexpr const char* kRadioKey = "Histogram Radio Save";
 
     ColourPanel(const EditContext& context, QWidget* parent = nullptr);
+    ~ColourPanel() override;
 
     void enterPressed() override;
     void cancel() override;
@@ -49,7 +52,14 @@ private:
     // applied.
     void commit(int field);
     void markerMoved(int marker, int value, bool dropped);
-    void applyLevels();
+    // live: a step of a drag, shown at the view's size; the whole picture
+    // takes the levels when the drag ends.
+    void applyLevels(bool live = false);
+    // The picture changed; standIn is what the view paints in its place
+    // while a drag lasts (null: the picture itself).
+    void showChange(const imaging::Bitmap* standIn = nullptr);
+    // The size the picture is painted at, at most the view's size.
+    QSize shownSize() const;
     void runButton(int mode);
     void levelsTouched();
     void ok();
@@ -58,6 +68,7 @@ private:
     void chooseFolder();
 
     LevelsPicture picture_;
+    QPointer<CShowView> view_;
     int channel_ = 0;
     QComboBox* channels_ = nullptr;
     HistogramBox* histogram_ = nullptr;

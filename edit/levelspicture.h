@@ -18,6 +18,16 @@ public:
 
     // The levels from the base into the target.
     int apply();
+    // A live step while a marker is dragged: the levels, through the same
+    // tables, into a copy of the base no larger than fitWidth x fitHeight
+    // (the size the picture is shown at). The target is brought up to date
+    // by finish(). Returns the small result, or null when the picture is
+    // no larger than that and the target itself took the levels.
+    const imaging::Bitmap* applyPreview(int fitWidth, int fitHeight);
+    // Whether the target still lacks levels only a preview showed.
+    bool previewPending() const { return pending_; }
+    // The target with the levels, if a preview left it behind.
+    int finish();
     int autoColour();
     int autoContrast();
     // Grey of the target: red, green and blue weights 333, 333, 334.
@@ -32,8 +42,13 @@ public:
     static int runRecord(imaging::Bitmap& picture, const ColourRecord& record);
 
 private:
+    void baseChanged();
+
     imaging::Bitmap base_;
+    imaging::Bitmap smallBase_; // the base at the preview's size, made once
+    imaging::Bitmap preview_;
     imaging::Bitmap* target_ = nullptr;
+    bool pending_ = false;
     LevelsAdjuster levels_;
 };
 

@@ -140,6 +140,7 @@ int CShowView::loadPicture(int index) {
     dropSmallerDecode();
     zoom_.startPicture();
     orientationMark_ = false;
+    standIn_ = nullptr;
     const std::string path = doc_.list().pathAt(index);
     gif_.reset(GifPlayer::isGif(path));
     // A new picture has no selection.
@@ -666,7 +667,7 @@ ViewPainter::Scene CShowView::scene() const {
     s.client = rect();
     s.background = background_;
     s.emptyList = doc_.list().empty();
-    s.bitmap = shownBitmap();
+    s.bitmap = standIn_ && !bands_.active() ? standIn_ : shownBitmap();
     if (!s.emptyList && s.bitmap && s.bitmap->isAllocated())
         s.dest = displayRect();
     s.displayMode = displayMode_;

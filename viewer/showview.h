@@ -92,6 +92,12 @@ public:
     // writes then store orientation 1. Every load clears it.
     bool orientationMark() const { return orientationMark_; }
     void setOrientationMark(bool set) { orientationMark_ = set; }
+    // A smaller copy painted in the picture's place while an edit's live
+    // preview is dragged (null: the picture itself). Every load clears it.
+    void setStandIn(const imaging::Bitmap* standIn) {
+        standIn_ = standIn;
+        update();
+    }
     bool editLock() const { return editLock_; }
     void setEditLock(bool locked) { editLock_ = locked; }
     // The shown picture was changed in place (an edit): fits it again,
@@ -218,6 +224,7 @@ private:
     bool paintWhileLoading_ = true;
     bool modified_ = false;
     bool orientationMark_ = false;
+    const imaging::Bitmap* standIn_ = nullptr;
     bool editLock_ = false;
     bool showName_ = false;
     ViewZoom zoom_;

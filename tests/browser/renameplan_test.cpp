@@ -1,4 +1,5 @@
 #include "browser/core/renameplan.h"
+#include "browser/core/renamesnapshot.h"
 #include "tests/support/scratchdir.h"
 
 #include <gtest/gtest.h>
@@ -368,4 +369,76 @@ TEST(RenamePlan, PathPieces) {
     EXPECT_EQ(RenamePlan::folderOf("b.jpg"), "");
     EXPECT_EQ(RenamePlan::nameOf("/a/b.jpg"), "b.jpg");
     EXPECT_EQ(RenamePlan::nameOf("b.jpg"), "b.jpg");
+}
+
+namespace {
+
+// The local file system, counting the questions asked of it.
+class CountingDisk : public RenameFileSystem {
+public:
+    mutable int looks = 0, folders = 0, lists = 0, limits = 0;
+    std::optional<Entry> look(const std::string& p) const override {
+        ++looks;
+        return local().look(p);
+    }
+    std::optional<Entry> folder(const std::string& p) const override {
+        ++folders;
+        return local().folder(p);
+    }
+    bool list(const std::string& f,
+              std::vector<std::pair<std::string, Entry>>& out) const override {
+        ++lists;
+        return local().list(f, out);
+    }
+    size_t nameMax(const std::string& f) const override {
+        ++limits;
+        return local().nameMax(f);
+    }
+    int rename(const std::string& from, const std::string& to) override {
+        return local().rename(from, to);
+    }
+};
+
+} // namespace
+
+TEST(RenameSnapshot, EachFolderIsReadOnceForManyPlans) {
+    ScratchDir dir;
+    make(dir, {"a.jpg", "b.jpg", "c.jpg", "keep.jpg"});
+    CountingDisk disk;
+    RenameSnapshot snapshot(disk);
+    for (const char* prefix : {"x", "xy", "xyz", "keep"}) {
+        const Pairs names = {{"a.jpg", std::string(prefix) + ".jpg"},
+                             {"b.jpg", std::string(prefix) + "1.jpg"}};
+        const RenamePlan cached(rows(dir, names), snapshot);
+        const RenamePlan live(rows(dir, names));
+        ASSERT_EQ(cached.rows().size(), live.rows().size());
+        for (size_t i = 0; i < live.rows().size(); ++i) {
+            EXPECT_EQ(cached.rows()[i].problem, live.rows()[i].problem) << prefix << i;
+            EXPECT_EQ(cached.rows()[i].to, live.rows()[i].to);
+        }
+    }
+    // "keep.jpg" is taken: the last plan marks the first row.
+    EXPECT_EQ(RenamePlan(rows(dir, {{"a.jpg", "keep.jpg"}}), snapshot).rows()[0].problem,
+              Problem::Exists);
+    EXPECT_EQ(disk.lists, 1);
+    EXPECT_EQ(disk.folders, 1);
+    EXPECT_EQ(disk.limits, 1);
+}
+
+TEST(RenameSnapshot, ItShowsTheFolderAsFirstReadAndRenamesNothing) {
+    ScratchDir dir;
+    make(dir, {"a.jpg", "b.jpg"});
+    RenameSnapshot snapshot;
+    EXPECT_EQ(RenamePlan(rows(dir, {{"a.jpg", "new.jpg"}}), snapshot).firstProblem(), -1);
+    make(dir, {"new.jpg"}); // appears after the folder was read
+    const RenamePlan stale(rows(dir, {{"a.jpg", "new.jpg"}}), snapshot);
+    EXPECT_EQ(stale.firstProblem(), -1);
+    // Its rename is refused, and nothing is lost.
+    const auto before = ::snapshot(dir);
+    const RenamePlan::Outcome out = stale.apply();
+    EXPECT_FALSE(out.ok);
+    EXPECT_EQ(out.error, EROFS);
+    EXPECT_EQ(::snapshot(dir), before);
+    // A plan against the folder as it is now sees the new file.
+    EXPECT_EQ(RenamePlan(rows(dir, {{"a.jpg", "new.jpg"}})).rows()[0].problem, Problem::Exists);
 }

@@ -8,12 +8,14 @@
 #include "imaging/colorops.h"
 #include "imaging/picturefile.h"
 #include "imaging/picturesaver.h"
+#include "imaging/resize.h"
 #include "tests/support/scratchdir.h"
 #include "tests/support/testdata.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <filesystem>
 
 using namespace kamelo;
@@ -174,4 +176,101 @@ TEST(ColourBatch, UntouchedRecordsKeepPixelsAndCameraInformation) {
             EXPECT_EQ(before.item(tag)->text, after.item(tag)->text) << tag;
         }
     }
+}
+
+namespace {
+
+kamelo::imaging::Bitmap noisy(int w, int h) {
+    kamelo::imaging::Bitmap b;
+    b.allocate(w, h);
+    uint32_t seed = 7;
+    for (int y = 0; y < h; ++y) {
+        uint8_t* p = b.row(y);
+        for (int x = 0; x < w * 3; ++x) {
+            seed = seed * 1664525u + 1013904223u;
+            p[x] = uint8_t(seed >> 24);
+        }
+    }
+    return b;
+}
+
+bool sameRows(const kamelo::imaging::Bitmap& a, const kamelo::imaging::Bitmap& b) {
+    if (a.width() != b.width() || a.height() != b.height())
+        return false;
+    for (int y = 0; y < a.height(); ++y)
+        if (std::memcmp(a.row(y), b.row(y), size_t(a.width()) * 3) != 0)
+            return false;
+    return true;
+}
+
+kamelo::imaging::Bitmap mapped(const kamelo::imaging::Bitmap& source,
+                               const kamelo::edit::LevelsAdjuster& levels) {
+    using kamelo::edit::LevelsAdjuster;
+    kamelo::imaging::Bitmap out;
+    kamelo::imaging::ColorOps::mapTables(source, out, levels.table(LevelsAdjuster::kRed),
+                                         levels.table(LevelsAdjuster::kGreen),
+                                         levels.table(LevelsAdjuster::kBlue));
+    return out;
+}
+
+} // namespace
+
+TEST(LevelsPreview, DragStepsLeaveTheTargetAndFinishGivesTheExactResult) {
+    using namespace kamelo;
+    const imaging::Bitmap original = noisy(640, 480);
+    imaging::Bitmap target = original;
+    edit::LevelsPicture picture;
+    ASSERT_EQ(picture.attach(&target), 1);
+    for (int black : {5, 30, 60}) {
+        picture.levels().setLevelSet(0, {black, 1.4, 230, 10, 250});
+        const imaging::Bitmap* small = picture.applyPreview(160, 160);
+        ASSERT_NE(small, nullptr);
+        // Fitted inside the shown size, keeping the proportions.
+        EXPECT_EQ(small->width(), 160);
+        EXPECT_EQ(small->height(), 120);
+        EXPECT_TRUE(picture.previewPending());
+        EXPECT_TRUE(sameRows(target, original)); // the whole picture waits
+    }
+    // The small copy went through the same tables as the whole picture will.
+    imaging::Bitmap smallBase;
+    ASSERT_EQ(imaging::Resize::scaled(original, 160, 120, imaging::Resize::kResample, smallBase),
+              1);
+    EXPECT_TRUE(sameRows(*picture.applyPreview(160, 160), mapped(smallBase, picture.levels())));
+    ASSERT_EQ(picture.finish(), 1);
+    EXPECT_FALSE(picture.previewPending());
+    EXPECT_TRUE(sameRows(target, mapped(original, picture.levels())));
+}
+
+TEST(LevelsPreview, APictureNoLargerThanTheViewTakesTheLevelsItself) {
+    using namespace kamelo;
+    const imaging::Bitmap original = noisy(100, 50);
+    imaging::Bitmap target = original;
+    edit::LevelsPicture picture;
+    ASSERT_EQ(picture.attach(&target), 1);
+    picture.levels().setLevelSet(0, {20, 0.8, 200, 0, 255});
+    EXPECT_EQ(picture.applyPreview(100, 100), nullptr);
+    EXPECT_FALSE(picture.previewPending());
+    EXPECT_TRUE(sameRows(target, mapped(original, picture.levels())));
+}
+
+TEST(LevelsPreview, ApplyAndGreyStartFromTheFullLevelsNotThePreview) {
+    using namespace kamelo;
+    const imaging::Bitmap original = noisy(300, 200);
+    imaging::Bitmap target = original;
+    edit::LevelsPicture picture;
+    ASSERT_EQ(picture.attach(&target), 1);
+    picture.levels().setLevelSet(0, {40, 1.0, 255, 0, 255});
+    ASSERT_NE(picture.applyPreview(30, 30), nullptr);
+    const imaging::Bitmap expected = mapped(original, picture.levels());
+    // "적 용" takes the levelled picture as the new base, not the stale one.
+    ASSERT_EQ(picture.takeAsBase(), 1);
+    EXPECT_TRUE(sameRows(target, expected));
+    EXPECT_TRUE(picture.levels().isIdentity());
+    // Grey after a drag greys the levelled picture.
+    picture.levels().setLevelSet(0, {0, 2.0, 255, 0, 255});
+    ASSERT_NE(picture.applyPreview(30, 30), nullptr);
+    imaging::Bitmap grey = mapped(expected, picture.levels());
+    ASSERT_EQ(imaging::ColorOps::grayScale(grey, 333, 333, 334), 1);
+    ASSERT_EQ(picture.grey(), 1);
+    EXPECT_TRUE(sameRows(target, grey));
 }
