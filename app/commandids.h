@@ -52,6 +52,7 @@ inline constexpr int kFocusAddress = 32896;
 // The list's context menu has its own ids for the same commands.
 inline constexpr int kContextNewFolder = 32882;
 inline constexpr int kContextExif = 1292;
+inline constexpr int kContextFrameDecoration = 1301;
 inline constexpr int kContextRename = 1279;
 inline constexpr int kContextBatchRename = 1280;
 inline constexpr int kContextDelete = 1248; // for good with the left Shift key down

@@ -15,6 +15,7 @@
 #include "edit/batchhandover.h"
 #include "edit/batchworker.h"
 #include "edit/picturetools.h"
+#include "frames/ui/frametools.h"
 #include "imaging/core/filebytes.h"
 #include "import/importworker.h"
 #include "platform/nameorder.h"
@@ -113,6 +114,9 @@ bool CEyeApp::initInstance() {
                                        : options_.programFolder,
         options_.userDataFolder.empty() ? ProgramFolders::defaultUserDataFolder()
                                         : options_.userDataFolder);
+
+    // The frame tool lists the skins of the program's skin folder.
+    frames::registerFrameTool(folders_.skin);
 
     cacheInvalidated_ = ThumbCacheReset::clearIfStale(*store_, folders_.cache);
 

@@ -249,6 +249,7 @@ void CMainFrame::buildCommands() {
     c.add(kSelectAll, res::IDS_MENU_SELECT_ALL_ACCEL, {K(Qt::CTRL | Qt::Key_A)});
     c.add(kInvertSelection, res::IDS_MENU_INVERT_SELECTION, {K(Qt::CTRL | Qt::Key_I)});
     c.add(kFrameDecoration, res::IDS_MENU_FRAME_ACCEL, {K(Qt::CTRL | Qt::Key_D)});
+    c.add(kContextFrameDecoration, res::IDS_MENU_FRAME_CONTEXT);
     c.add(kRotate, res::IDS_MENU_ROTATE_ACCEL, {K(Qt::CTRL | Qt::Key_J)});
     c.add(kResize, res::IDS_MENU_RESIZE_ACCEL, {K(Qt::CTRL | Qt::Key_R)});
     c.add(kConvert, res::IDS_MENU_CONVERT_ACCEL, {K(Qt::CTRL | Qt::Key_F)});
@@ -436,9 +437,11 @@ void CMainFrame::buildCommands() {
     c.setHandler(kResize, [this] { resizeSelection(); });
     // Rotate, colour and frame decoration choose their settings per file in
     // the viewer's edit panel; each is offered once its tool is there.
-    const std::pair<int, edit::EditTool> panelTools[] = {{kRotate, edit::EditTool::Rotate},
-                                                         {kColour, edit::EditTool::Colour},
-                                                         {kFrameDecoration, edit::EditTool::Frame}};
+    const std::pair<int, edit::EditTool> panelTools[] = {
+        {kRotate, edit::EditTool::Rotate},
+        {kColour, edit::EditTool::Colour},
+        {kFrameDecoration, edit::EditTool::Frame},
+        {kContextFrameDecoration, edit::EditTool::Frame}};
     for (const auto& [id, tool] : panelTools) {
         c.setHandler(id, [this, tool = tool] { startBatchEdit(tool); });
         c.setRule(id, [this, tool = tool] {
@@ -597,7 +600,7 @@ void CMainFrame::buildContextMenus() {
     c.fill(itemMenu_, {kViewLarge, 0, kContextCut, kContextCopy, kContextDelete, kContextRename,
                        kContextBatchRename, 0, kContextExif, kPrint, 0});
     c.fill(itemMenu_->addMenu(res::qtext(res::IDS_MENU_POPUP_TOOLS)),
-           {kFrameDecoration, kRotate, kResize, kConvert, kColour});
+           {kContextFrameDecoration, kRotate, kResize, kConvert, kColour});
     c.fill(itemMenu_->addMenu(res::qtext(res::IDS_MENU_POPUP_WALLPAPER)),
            {kWallpaperCenter, kWallpaperTile, kWallpaperStretch, kWallpaperRestore});
     spaceMenu_ = new QMenu(this);

@@ -297,8 +297,12 @@ void CShowFrame::wireBatchHandOver() {
             const edit::ToolId id = tool == edit::EditTool::Rotate   ? edit::ToolId::Rotate
                                     : tool == edit::EditTool::Colour ? edit::ToolId::Colour
                                                                      : edit::ToolId::Frame;
-            // The first picture may still be on its way.
-            const auto open = [this, &handOver, id] { editPanel_->openBatchTool(id, &handOver); };
+            // The first picture may still be on its way. A tool that
+            // refuses to open (no frame skins) gives the browser back.
+            const auto open = [this, &handOver, id] {
+                if (!editPanel_->openBatchTool(id, &handOver) && edit::EditToolPanel::hasTool(id))
+                    handOver.cancel();
+            };
             if (view_->hasPicture())
                 open();
             else

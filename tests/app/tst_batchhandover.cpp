@@ -15,7 +15,6 @@
 #include <QMessageBox>
 #include <QPlainTextEdit>
 
-
 using namespace kamelo;
 using namespace kamelo::test;
 
@@ -51,10 +50,12 @@ private slots:
         QVERIFY(r.browsePhotos());
         clickItem(r.list(), r.row("a.png"));
         r.frame()->commands()->refresh();
-        // The colour tool registers its run at start-up; frames have none yet.
+        // The colour and frame tools register their runs at start-up; the
+        // rotate tool is registered by main(), so here it has none.
         QVERIFY(r.frame()->commands()->action(cmd::kColour)->isEnabled());
-        QVERIFY(!r.frame()->commands()->action(cmd::kFrameDecoration)->isEnabled());
-        QTest::keyClick(focused(), Qt::Key_D, Qt::ControlModifier);
+        QVERIFY(r.frame()->commands()->action(cmd::kFrameDecoration)->isEnabled());
+        QVERIFY(!r.frame()->commands()->action(cmd::kRotate)->isEnabled());
+        QTest::keyClick(focused(), Qt::Key_J, Qt::ControlModifier);
         QCoreApplication::processEvents();
         QVERIFY(!r.app->viewerFrame());
         r.stop();
