@@ -113,6 +113,10 @@ int PictureFile::loadFrom(const uint8_t* data, size_t size, const std::string& p
             return result::kCorruptData;
         const PictureFormat format = detectFormat(data, size, extensionOf(path));
         const ByteView bytes{data, size};
+        // Only the JPEG decoder takes a spare's memory over: for any other
+        // format it goes before the new picture is allocated beside it.
+        if (format != PictureFormat::Jpeg && options.reuse)
+            options.reuse->free();
         switch (format) {
         case PictureFormat::Jpeg:
             return jpegcodec::decode(bytes, options, out);

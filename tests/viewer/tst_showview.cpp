@@ -464,6 +464,42 @@ private slots:
         QVERIFY(screen.isNull());
     }
 
+    void bandsOfASmallerDecodePaintEachRowOnce() {
+        Env e;
+        e.pictures({QSize(50, 50)});
+        // Fitted at a tenth: decoded at an eighth, 375 rows for 300 on screen.
+        const std::string path = detailedJpeg(e.dir, "tall.jpg", 1200, 3000);
+        e.doc.list().append(path);
+        CShowView view(e.doc);
+        view.resize(300, 300);
+        view.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        QCOMPARE(view.loadPicture(0), CShowView::kLoaded);
+        QTest::qWait(20);
+        struct PaintLog : QObject {
+            std::vector<QRect> rects;
+            bool eventFilter(QObject*, QEvent* ev) override {
+                if (ev->type() == QEvent::Paint)
+                    rects.push_back(static_cast<QPaintEvent*>(ev)->rect());
+                return false;
+            }
+        } log;
+        view.installEventFilter(&log);
+        QCOMPARE(view.loadPicture(1), CShowView::kLoaded);
+        view.removeEventFilter(&log);
+        QVERIFY(view.showsSmallerDecode());
+        const QRect dest = view.displayRect();
+        QCOMPARE(dest, QRect(90, 0, 120, 300));
+        std::vector<int> painted(size_t(dest.height()), 0);
+        for (const QRect& r : log.rects)
+            if (r.width() < view.width())
+                for (int y = r.top(); y <= r.bottom(); ++y)
+                    ++painted[size_t(y - dest.top())];
+        for (size_t y = 0; y < painted.size(); ++y)
+            QVERIFY2(painted[y] == 1,
+                     qPrintable(QStringLiteral("row %1 painted %2 times").arg(y).arg(painted[y])));
+    }
+
     void theReadAheadPictureIsUsedOnlyForItsOwnPath() {
         Env e;
         e.pictures({QSize(30, 30), QSize(40, 40)});
