@@ -306,8 +306,8 @@ void ColourPanel::levelsTouched() {
 }
 
 void ColourPanel::applyLevels(bool live) {
-    if (live && view_) {
-        const QSize fit = shownSize();
+    const QSize fit = live ? shownSize() : QSize();
+    if (!fit.isEmpty()) {
         if (const imaging::Bitmap* small = picture_.applyPreview(fit.width(), fit.height())) {
             showChange(small);
             return;

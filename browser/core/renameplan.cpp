@@ -99,6 +99,35 @@ public:
 
 } // namespace
 
+std::shared_ptr<const RenameFileSystem::FolderIndex>
+RenameFileSystem::index(const std::string& path) const {
+    auto f = std::make_shared<FolderIndex>();
+    const std::optional<Entry> dir = folder(path);
+    if (!dir)
+        return f;
+    f->exists = true;
+    f->key = std::to_string(dir->device) + ":" + std::to_string(dir->inode) + "/";
+    f->nameMax = nameMax(path);
+    std::vector<std::pair<std::string, Entry>> entries;
+    f->listed = list(path, entries);
+    // Whether the folder ignores case shows on the first name with
+    // letters: found in another case, as the same file.
+    std::unordered_set<std::string> exact;
+    for (const auto& e : entries)
+        exact.insert(e.first);
+    for (const auto& [name, entry] : entries) {
+        const std::string flipped = flipCase(name);
+        if (flipped == name)
+            continue;
+        f->ignoresCase = !exact.count(flipped) && look(join(path, flipped)) == entry;
+        break;
+    }
+    f->names.reserve(entries.size());
+    for (const auto& [name, entry] : entries)
+        f->names.emplace(f->ignoresCase ? asciiLower(name) : name, entry);
+    return f;
+}
+
 RenameFileSystem& RenameFileSystem::local() {
     static LocalFileSystem fs;
     return fs;
@@ -142,48 +171,19 @@ int RenamePlan::firstProblem() const {
 void RenamePlan::check() {
     // Each folder is read once: a keystroke checks thousands of names, and
     // one listing costs far less than a look-up per name.
-    struct Folder {
-        bool exists = false;
-        bool listed = false;
-        std::string key; // device and inode: one folder however it is spelt
-        FolderInfo info;
-        std::unordered_map<std::string, RenameFileSystem::Entry> names; // folded
-    };
-    std::map<std::string, Folder> folders; // by spelling
-    auto folderFor = [&](const std::string& path) -> Folder& {
+    using Folder = RenameFileSystem::FolderIndex;
+    std::map<std::string, std::shared_ptr<const Folder>> folders; // by spelling
+    auto folderFor = [&](const std::string& path) -> const Folder& {
         auto [it, added] = folders.try_emplace(path);
-        Folder& f = it->second;
-        if (!added)
-            return f;
-        const std::optional<RenameFileSystem::Entry> dir = fs_->folder(path);
-        if (!dir)
-            return f;
-        f.exists = true;
-        f.key = std::to_string(dir->device) + ":" + std::to_string(dir->inode) + "/";
-        f.info.nameMax = fs_->nameMax(path);
-        std::vector<std::pair<std::string, RenameFileSystem::Entry>> entries;
-        f.listed = fs_->list(path, entries);
-        // Whether the folder ignores case shows on the first name with
-        // letters: found in another case, as the same file.
-        std::unordered_set<std::string> exact;
-        for (const auto& e : entries)
-            exact.insert(e.first);
-        for (const auto& [name, entry] : entries) {
-            const std::string flipped = flipCase(name);
-            if (flipped == name)
-                continue;
-            f.info.ignoresCase = !exact.count(flipped) && fs_->look(join(path, flipped)) == entry;
-            break;
-        }
-        for (const auto& [name, entry] : entries)
-            f.names.emplace(f.info.ignoresCase ? asciiLower(name) : name, entry);
-        return f;
+        if (added)
+            it->second = fs_->index(path);
+        return *it->second;
     };
     auto find = [&](const Folder& f, const std::string& folder,
                     const std::string& name) -> std::optional<RenameFileSystem::Entry> {
         if (!f.listed)
             return fs_->look(join(folder, name));
-        const auto it = f.names.find(f.info.ignoresCase ? asciiLower(name) : name);
+        const auto it = f.names.find(f.ignoresCase ? asciiLower(name) : name);
         return it == f.names.end() ? std::nullopt : std::optional(it->second);
     };
     std::set<std::pair<uint64_t, uint64_t>> files;
@@ -208,7 +208,7 @@ void RenamePlan::check() {
             r.problem = Problem::SameFile;
             continue;
         }
-        folderInfo_[i] = f.info;
+        folderInfo_[i] = {f.nameMax, f.ignoresCase};
         changes[i] = oldName != r.name;
 
         const std::string_view ext = RenamePattern::extension(oldName);
@@ -221,19 +221,19 @@ void RenamePlan::check() {
             r.problem = Problem::EmptyTitle;
         else if (r.name.front() == '.')
             r.problem = Problem::LeadingDot;
-        else if (r.name.size() > f.info.nameMax) {
+        else if (r.name.size() > f.nameMax) {
             r.problem = Problem::TooLong;
-            r.nameLimit = f.info.nameMax;
+            r.nameLimit = f.nameMax;
         }
     }
     // Every row of a folder folds case the same way, whichever row found out.
     for (size_t i = 0; i < n; ++i) {
         if (rows_[i].problem == Problem::Missing || rows_[i].problem == Problem::SameFile)
             continue;
-        const Folder& f = folders[folderOf(rows_[i].from)];
-        folderInfo_[i] = f.info;
+        const Folder& f = folderFor(folderOf(rows_[i].from));
+        folderInfo_[i] = {f.nameMax, f.ignoresCase};
         auto fold = [&](const std::string& name) {
-            return f.key + (f.info.ignoresCase ? asciiLower(name) : name);
+            return f.key + (f.ignoresCase ? asciiLower(name) : name);
         };
         keys_[i] = fold(rows_[i].name);
         sourceKeys_[i] = fold(nameOf(rows_[i].from));
@@ -258,7 +258,7 @@ void RenamePlan::check() {
         if (r.problem != Problem::None || !changes[i])
             continue;
         const std::string folder = folderOf(r.from);
-        if (find(folders[folder], folder, r.name) && !vacated.count(keys_[i]))
+        if (find(folderFor(folder), folder, r.name) && !vacated.count(keys_[i]))
             r.problem = Problem::Exists;
     }
 }

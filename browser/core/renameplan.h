@@ -2,8 +2,10 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -32,6 +34,19 @@ public:
     virtual size_t nameMax(const std::string& folder) const = 0;
     // Renames without replacing anything; 0 or the errno.
     virtual int rename(const std::string& from, const std::string& to) = 0;
+
+    // A folder as the plan checks names against it.
+    struct FolderIndex {
+        bool exists = false;
+        bool listed = false;
+        std::string key; // device and inode: one folder however it is spelt
+        size_t nameMax = 255;
+        bool ignoresCase = false;
+        std::unordered_map<std::string, Entry> names; // folded when it ignores case
+    };
+    // Read from the questions above; a file system that keeps its answers
+    // may keep the index too.
+    virtual std::shared_ptr<const FolderIndex> index(const std::string& folder) const;
 
     static RenameFileSystem& local();
 };

@@ -34,6 +34,14 @@ size_t RenameSnapshot::nameMax(const std::string& folder) const {
     return it->second;
 }
 
+std::shared_ptr<const RenameFileSystem::FolderIndex>
+RenameSnapshot::index(const std::string& folder) const {
+    auto [it, added] = indexes_.try_emplace(folder);
+    if (added)
+        it->second = RenameFileSystem::index(folder);
+    return it->second;
+}
+
 int RenameSnapshot::rename(const std::string&, const std::string&) {
     return EROFS;
 }

@@ -26,6 +26,7 @@ public:
               std::vector<std::pair<std::string, Entry>>& out) const override;
     size_t nameMax(const std::string& folder) const override;
     int rename(const std::string& from, const std::string& to) override;
+    std::shared_ptr<const FolderIndex> index(const std::string& folder) const override;
 
 private:
     struct Listing {
@@ -37,6 +38,7 @@ private:
     mutable std::map<std::string, std::optional<Entry>> folders_;
     mutable std::map<std::string, Listing> listings_;
     mutable std::map<std::string, size_t> nameMax_;
+    mutable std::map<std::string, std::shared_ptr<const FolderIndex>> indexes_;
 };
 
 } // namespace kamelo

@@ -249,6 +249,53 @@ private slots:
         r.stop();
     }
 
+    void aFileMadeAfterTheListWasReadStillStopsTheRename() {
+        ProgramRun r;
+        r.start();
+        QVERIFY(r.browsePhotos());
+        clickItem(r.list(), r.row("a.png"));
+        QStringList marks;
+        Script script({
+            {[] { return dialog() != nullptr; },
+             [&] {
+                 BatchRenameDialog* d = dialog();
+                 QTest::keyClicks(focused(), QStringLiteral("z"));
+                 QTest::keyClick(focused(), Qt::Key_Tab);
+                 retype(QString());
+                 marks << column(d, 1).join('|');
+                 // Another program takes the name while the dialog is open:
+                 // the preview keeps the folder as read, 확인 reads it again.
+                 test::writeFile(r.photo("z.png").toStdString(), "other");
+                 QTest::keyClicks(focused(), QStringLiteral("#"));
+                 QTest::keyClick(focused(), Qt::Key_Backspace);
+                 marks << problems(d).join('|');
+                 pressLater(Qt::Key_Return);
+             }},
+            {[] { return activeModal<QMessageBox>() != nullptr; },
+             [&] {
+                 marks << activeModal<QMessageBox>()->text();
+                 QTest::keyClick(activeModal<QMessageBox>(), Qt::Key_Return);
+             }},
+            {[] { return dialog() != nullptr; },
+             [&] {
+                 // After the refusal the preview shows the folder as it is now.
+                 marks << problems(dialog()).join('|');
+                 QTest::keyClick(focused(), Qt::Key_Escape);
+             }},
+        });
+        QTest::keyClick(focused(), Qt::Key_F2, Qt::ControlModifier);
+        QTRY_VERIFY(script.done());
+        QTRY_VERIFY(!QApplication::activeModalWidget());
+        QCOMPARE(marks.size(), 4);
+        QCOMPARE(marks[0], QStringLiteral("z.png"));
+        QCOMPARE(marks[1], QString());
+        QVERIFY(marks[2].contains(QStringLiteral("'a.png'")));
+        QCOMPARE(marks[3], res::qtext(res::IDS_RENAME_PROBLEM_EXISTS));
+        QCOMPARE(test::readFile(r.photo("z.png").toStdString()), std::string("other"));
+        QVERIFY(QFileInfo::exists(r.photo("a.png")));
+        r.stop();
+    }
+
     void theItemMenuOpensItToo() {
         ProgramRun r;
         r.start();
