@@ -312,8 +312,8 @@ private slots:
         QTRY_VERIFY(!t.panel->toolOpen());
         QVERIFY(t.r.app->viewerFrame());
         QVERIFY(!t.v->view()->selectionActive());
-        // The frame tool has no panel yet.
-        QVERIFY(!t.panel->button(edit::EditPanel::kFrameButton)->isEnabled());
+        // The frame tool registers its panel at start-up.
+        QVERIFY(t.panel->button(edit::EditPanel::kFrameButton)->isEnabled());
         QVERIFY(t.panel->button(edit::EditPanel::kColourButton)->isEnabled());
         t.r.stop();
     }
