@@ -130,7 +130,8 @@ bool EditPanel::canOpen(ToolId tool) const {
     if (tool == ToolId::Colour) {
         // Levels work on true-colour pictures; a GIF keeps its palette.
         const QString path = view_->currentPath();
-        return doc_.displayed().sourceBitsPerPixel() >= 24 &&
+        // Read without waiting: this runs on every change of picture.
+        return view_->shownSourceBitsPerPixel() >= 24 &&
                !path.endsWith(QLatin1String(".gif"), Qt::CaseInsensitive);
     }
     return true;

@@ -720,6 +720,11 @@ void CShowView::paintEvent(QPaintEvent* event) {
                      event->rect().height());
 }
 
+int CShowView::shownSourceBitsPerPixel() const {
+    return preview_.isAllocated() ? preview_.sourceBitsPerPixel()
+                                  : doc_.displayedNow().sourceBitsPerPixel();
+}
+
 QImage CShowView::slideOf(const imaging::Bitmap& picture) const {
     return imaging::SlideFrame::compose(picture, size(), background_);
 }

@@ -83,6 +83,9 @@ public:
     bool showsSmallerDecode() const { return preview_.isAllocated(); }
     // The shown picture's size, the full one's while a smaller decode stands in.
     QSize shownPictureSize() const { return pictureSize(); }
+    // The file's depth as the shown picture recorded it, without waiting
+    // for a full decode on its way.
+    int shownSourceBitsPerPixel() const;
     bool isModified() const { return modified_; }
     // Asks the save question when the picture has unsaved changes; false
     // when the user cancels (the caller then stays).
