@@ -176,22 +176,25 @@ void show(const std::vector<std::string>& pictures, const std::string& work) {
         view.loadPicture(0);
         QApplication::processEvents();
         kamelo::SlideShow& s = view.slideShow();
-        double tickAt = 0, lastFrame = 0, worstGap = 0;
-        bool firstSeen = true;
+        double lastFrame = 0, worstGap = 0, previousTick = 0;
+        int changesSeen = 0;
         std::vector<double> latencies, intervals;
-        double previousTick = 0;
+        const auto ms = [](std::chrono::steady_clock::time_point t) {
+            return std::chrono::duration<double, std::milli>(t.time_since_epoch()).count();
+        };
+        // The view takes the tick before anyone else and draws the first
+        // frame inside it: the tick's time comes from the show itself.
         QObject::connect(&s, &kamelo::SlideShow::tick, [&] {
-            tickAt = nowMs();
+            const double tickAt = ms(s.tickedAt());
             if (previousTick > 0)
                 intervals.push_back(tickAt - previousTick);
             previousTick = tickAt;
-            firstSeen = false;
         });
         QObject::connect(&s, &kamelo::SlideShow::frameReady, [&] {
             const double t = nowMs();
-            if (!firstSeen) {
-                firstSeen = true;
-                latencies.push_back(t - tickAt);
+            if (s.changesPlayed() != changesSeen) {
+                changesSeen = s.changesPlayed();
+                latencies.push_back(t - ms(s.tickedAt()));
             } else if (s.playing() && lastFrame > 0) {
                 worstGap = std::max(worstGap, t - lastFrame);
             }

@@ -869,6 +869,9 @@ void CShowView::showSlide() {
     } else {
         from = snapshot();
     }
+    // The slide going off is not freed here: returning 70 MB to the system
+    // would delay the first frame; its memory serves the worker's next decode.
+    readAhead_->recycle(std::move(doc_.displayed()));
     doc_.displayed() = std::move(picture);
     shownPath_ = path;
     gif_.reset(false);

@@ -128,6 +128,7 @@ void SlideShow::onTick() {
         ++heldTicks_;
         return;
     }
+    tickedAt_ = std::chrono::steady_clock::now();
     emit tick();
 }
 
@@ -137,8 +138,10 @@ void SlideShow::giveHeldTick() {
     held_ = false;
     // From the event loop, not from inside whatever ended the step.
     QTimer::singleShot(0, this, [this] {
-        if (running_ && !busy_ && !playing_)
+        if (running_ && !busy_ && !playing_) {
+            tickedAt_ = std::chrono::steady_clock::now();
             emit tick();
+        }
     });
 }
 

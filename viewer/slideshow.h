@@ -6,6 +6,7 @@
 #include <QObject>
 #include <QTimer>
 
+#include <chrono>
 #include <vector>
 
 namespace kamelo {
@@ -54,6 +55,8 @@ public:
     int changesPlayed() const { return changes_; }
     // Ticks that came during a step or change and were held.
     int heldTicks() const { return heldTicks_; }
+    // When the last tick was given (benchmarks: tick to first frame).
+    std::chrono::steady_clock::time_point tickedAt() const { return tickedAt_; }
     // The frame period, one display refresh.
     int framePeriod() const { return frameTimer_.interval(); }
 
@@ -87,6 +90,7 @@ private:
     int lastFrames_ = 0;
     int changes_ = 0;
     int heldTicks_ = 0;
+    std::chrono::steady_clock::time_point tickedAt_;
 };
 
 } // namespace kamelo
