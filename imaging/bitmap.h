@@ -1,6 +1,7 @@
 #pragma once
 
 #include "memorybudget.h"
+#include "prefault.h"
 
 #include <QImage>
 
@@ -35,13 +36,16 @@ template <class T> struct UninitialisedAllocator : std::allocator<T> {
         if (!p)
             throw std::bad_alloc();
         adviseHugePages(p, rounded);
+        prefault::start(p, bytes);
         return static_cast<T*>(p);
     }
     void deallocate(T* p, size_t n) {
         if (n * sizeof(T) < kHugeThreshold)
             std::allocator<T>::deallocate(p, n);
-        else
+        else {
+            prefault::finish(p);
             memorybudget::deallocate(p);
+        }
     }
     template <class U, class... Args> void construct(U* p, Args&&... args) {
         if constexpr (sizeof...(Args) == 0)

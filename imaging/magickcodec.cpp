@@ -1,11 +1,13 @@
 #include "magickcodec.h"
 
 #include "bitmap.h"
+#include "magick/magickmodule.h"
 #include "result.h"
 
-#include <Magick++.h>
-
+#include <dlfcn.h>
 #include <mutex>
+#include <string>
+#include <unistd.h>
 
 namespace kamelo::imaging::magickcodec {
 
@@ -13,14 +15,41 @@ namespace {
 
 constexpr unsigned kPhotoCdBase = 3;
 
-void initialise() {
+struct Module {
+    KameloMagickPing ping = nullptr;
+    KameloMagickDecode decode = nullptr;
+    KameloMagickEncode encode = nullptr;
+    bool loaded() const { return ping && decode && encode; }
+};
+
+// The folder of the running program, where the module is built and installed.
+std::string programFolder() {
+    std::string path(4096, '\0');
+    const ssize_t n = ::readlink("/proc/self/exe", path.data(), path.size() - 1);
+    if (n <= 0)
+        return {};
+    path.resize(static_cast<size_t>(n));
+    const size_t slash = path.find_last_of('/');
+    return slash == std::string::npos ? std::string() : path.substr(0, slash);
+}
+
+const Module& module() {
+    static Module m;
     static std::once_flag once;
     std::call_once(once, [] {
-        Magick::InitializeMagick(nullptr);
-        // A forged header must not make the library allocate gigabytes.
-        MagickLib::SetMagickResourceLimit(MagickLib::PixelsResource,
-                                          static_cast<MagickLib::magick_int64_t>(kMaxPixels));
+        // KAMELO_MAGICK_MODULE names another copy (tests of programs built
+        // elsewhere); otherwise the one in the program folder.
+        const char* override = std::getenv("KAMELO_MAGICK_MODULE");
+        const std::string path =
+            override && *override ? override : programFolder() + "/modules/kamelo-magick.so";
+        void* handle = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+        if (!handle)
+            return; // the older formats read as unsupported
+        m.ping = reinterpret_cast<KameloMagickPing>(::dlsym(handle, "kamelo_magick_ping"));
+        m.decode = reinterpret_cast<KameloMagickDecode>(::dlsym(handle, "kamelo_magick_decode"));
+        m.encode = reinterpret_cast<KameloMagickEncode>(::dlsym(handle, "kamelo_magick_encode"));
     });
+    return m;
 }
 
 const char* magickName(PictureFormat f) {
@@ -52,109 +81,91 @@ const char* magickName(PictureFormat f) {
     }
 }
 
-// Runs a library call, mapping its exceptions to result codes. Warnings are
-// harmless except those saying the picture itself is damaged.
-template <typename Fn> int guarded(Fn&& fn) {
-    try {
-        fn();
-        return result::kSuccess;
-    } catch (const Magick::WarningCorruptImage&) {
-        return result::kCorruptData;
-    } catch (const Magick::Warning&) {
-        return result::kSuccess;
-    } catch (const Magick::ErrorResourceLimit&) {
-        return result::kTooLarge;
-    } catch (const Magick::ErrorMissingDelegate&) {
-        return result::kUnsupported;
-    } catch (const Magick::ErrorCorruptImage&) {
-        return result::kCorruptData;
-    } catch (const Magick::Exception&) {
-        return result::kCorruptData;
-    } catch (const std::bad_alloc&) {
-        return result::kNoMemory;
+struct DecodeTarget {
+    Bitmap& out;
+    bool alpha = false;
+};
+
+int startPicture(void* context, int width, int height, int alpha, int xDpi, int yDpi) {
+    auto* t = static_cast<DecodeTarget*>(context);
+    const int rc = t->out.create(width, height);
+    if (rc != result::kSuccess)
+        return rc;
+    t->alpha = alpha != 0;
+    if (xDpi > 0 && yDpi > 0)
+        t->out.setResolution(xDpi, yDpi);
+    return result::kSuccess;
+}
+
+void takeRow(void* context, int y, const uint8_t* pixels) {
+    auto* t = static_cast<DecodeTarget*>(context);
+    uint8_t* dst = t->out.row(y);
+    const int w = t->out.width();
+    if (!t->alpha) {
+        std::copy_n(pixels, static_cast<size_t>(w) * 3, dst);
+        return;
+    }
+    for (int x = 0; x < w; ++x, dst += 3) {
+        const uint8_t* p = pixels + x * 4;
+        dst[0] = overWhite(p[2], p[3]);
+        dst[1] = overWhite(p[1], p[3]);
+        dst[2] = overWhite(p[0], p[3]);
     }
 }
 
+int takeFile(void* context, const uint8_t* data, size_t size) {
+    try {
+        static_cast<std::vector<uint8_t>*>(context)->assign(data, data + size);
+    } catch (const std::bad_alloc&) {
+        return result::kNoMemory;
+    }
+    return result::kSuccess;
+}
+
 } // namespace
+
+bool available() {
+    return module().loaded();
+}
 
 int ping(ByteView bytes, PictureFormat format, int& width, int& height) {
     const char* name = magickName(format);
     if (!name || bytes.size == 0)
         return result::kUnknownFormat;
-    initialise();
-    Magick::Image image;
-    int rc = guarded([&] {
-        image.magick(name);
-        // Photo CD keeps several resolutions; the 768 x 512 base is the picture.
-        // Other formats ping their first image without a range (PICT answers a
-        // ranged ping with wrong sizes).
-        if (format == PictureFormat::Pcd) {
-            image.subImage(kPhotoCdBase);
-            image.subRange(1);
-        }
-        image.ping(Magick::Blob(bytes.data, bytes.size));
-    });
+    if (!available())
+        return result::kUnsupported;
+    // Photo CD keeps several resolutions; the 768 x 512 base is the picture.
+    // Other formats ping their first image without a range (PICT answers a
+    // ranged ping with wrong sizes).
+    const bool photoCd = format == PictureFormat::Pcd;
+    int w = 0, h = 0;
+    const int rc = module().ping(bytes.data, bytes.size, name, photoCd ? kPhotoCdBase : 0,
+                                 photoCd ? 1 : 0, kMaxPixels, &w, &h);
     if (rc < 1)
         return rc;
-    width = static_cast<int>(image.columns());
-    height = static_cast<int>(image.rows());
-    return width > 0 && height > 0 ? result::kSuccess : result::kCorruptData;
+    width = w;
+    height = h;
+    return w > 0 && h > 0 ? result::kSuccess : result::kCorruptData;
 }
 
 int decode(ByteView bytes, PictureFormat format, const LoadOptions& options, Bitmap& out) {
     const char* name = magickName(format);
     if (!name || bytes.size == 0)
         return result::kUnknownFormat;
-    initialise();
-    Magick::Image image;
-    int rc = guarded([&] {
-        image.magick(name);
-        image.subImage(format == PictureFormat::Pcd
-                           ? kPhotoCdBase
-                           : static_cast<unsigned>(std::max(0, options.page)));
-        image.subRange(1);
-        image.read(Magick::Blob(bytes.data, bytes.size));
-    });
+    if (!available())
+        return result::kUnsupported;
+    DecodeTarget target{out};
+    const KameloMagickSink sink{&target, startPicture, takeRow};
+    const unsigned subImage = format == PictureFormat::Pcd
+                                  ? kPhotoCdBase
+                                  : static_cast<unsigned>(std::max(0, options.page));
+    const int rc = module().decode(bytes.data, bytes.size, name, subImage, kMaxPixels, &sink);
     if (rc < 1)
         return rc;
-    const int w = static_cast<int>(image.columns()), h = static_cast<int>(image.rows());
-    if (w <= 0 || h <= 0)
-        return result::kCorruptData;
-    rc = out.create(w, h);
-    if (rc != result::kSuccess)
-        return rc;
-    const bool alpha = image.matte();
-    std::vector<uint8_t> rgba(alpha ? static_cast<size_t>(w) * 4 : 0);
-    rc = guarded([&] {
-        for (int y = 0; y < h; ++y) {
-            if (!alpha) {
-                image.write(0, y, static_cast<unsigned>(w), 1, "BGR", Magick::CharPixel,
-                            out.row(y));
-                continue;
-            }
-            image.write(0, y, static_cast<unsigned>(w), 1, "RGBA", Magick::CharPixel, rgba.data());
-            uint8_t* dst = out.row(y);
-            for (int x = 0; x < w; ++x, dst += 3) {
-                const uint8_t* p = rgba.data() + x * 4;
-                dst[0] = overWhite(p[2], p[3]);
-                dst[1] = overWhite(p[1], p[3]);
-                dst[2] = overWhite(p[0], p[3]);
-            }
-        }
-    });
-    if (rc < 1)
-        return rc;
-    const Magick::Geometry density = image.density();
-    if (density.width() > 0 && density.height() > 0) {
-        const double f =
-            image.resolutionUnits() == Magick::PixelsPerCentimeterResolution ? 2.54 : 1.0;
-        out.setResolution(static_cast<int>(density.width() * f + 0.5),
-                          static_cast<int>(density.height() * f + 0.5));
-    }
     if (options.onRows) {
-        rc = options.onRows(out, 0, h, 0);
-        if (rc < 1)
-            return rc;
+        const int rows = options.onRows(out, 0, out.height(), 0);
+        if (rows < 1)
+            return rows;
     }
     return result::kSuccess;
 }
@@ -162,29 +173,15 @@ int decode(ByteView bytes, PictureFormat format, const LoadOptions& options, Bit
 int encode(const Bitmap& bitmap, const std::string& magick, std::vector<uint8_t>& out) {
     if (!bitmap.isAllocated())
         return result::kNoBitmap;
-    initialise();
+    if (!available())
+        return result::kFileWrite;
     const int w = bitmap.width(), h = bitmap.height();
     std::vector<uint8_t> packed(static_cast<size_t>(w) * h * 3);
     for (int y = 0; y < h; ++y)
         std::copy_n(bitmap.row(y), static_cast<size_t>(w) * 3, packed.data() + size_t(y) * w * 3);
-    Magick::Blob blob;
-    int rc = guarded([&] {
-        Magick::Image image(static_cast<unsigned>(w), static_cast<unsigned>(h), "BGR",
-                            Magick::CharPixel, packed.data());
-        image.depth(8);
-        image.resolutionUnits(Magick::PixelsPerInchResolution);
-        image.density(Magick::Geometry(static_cast<unsigned>(std::max(1, bitmap.xResolution())),
-                                       static_cast<unsigned>(std::max(1, bitmap.yResolution()))));
-        image.magick(magick);
-        image.write(&blob);
-    });
-    if (rc < 1)
-        return result::kFileWrite;
-    const auto* data = static_cast<const uint8_t*>(blob.data());
-    if (!data || blob.length() == 0)
-        return result::kFileWrite;
-    out.assign(data, data + blob.length());
-    return result::kSuccess;
+    const KameloMagickOutput output{&out, takeFile};
+    return module().encode(packed.data(), w, h, bitmap.xResolution(), bitmap.yResolution(),
+                           magick.c_str(), &output);
 }
 
 } // namespace kamelo::imaging::magickcodec

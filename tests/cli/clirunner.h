@@ -26,9 +26,11 @@ enum class CliStreams { Out, Errors, Both };
 
 // Runs kamelo-cli with XDG_CONFIG_HOME pointing into the scratch folder;
 // with a time limit, `timeout` turns a hang into exit code 124.
+// env: more NAME=VALUE words for kamelo-cli's environment.
 inline CliResult runCli(const ScratchDir& dir, const std::vector<std::string>& args,
-                        CliStreams keep = CliStreams::Out, int timeoutSeconds = 0) {
-    std::string cmd = "XDG_CONFIG_HOME=" + shellQuote(dir.file("config")) + " ";
+                        CliStreams keep = CliStreams::Out, int timeoutSeconds = 0,
+                        const std::string& env = {}) {
+    std::string cmd = "XDG_CONFIG_HOME=" + shellQuote(dir.file("config")) + " " + env + " ";
     if (timeoutSeconds > 0)
         cmd += "timeout " + std::to_string(timeoutSeconds) + " ";
     cmd += shellQuote(KAMELO_CLI);

@@ -85,3 +85,31 @@ TEST(Threads, LibraryDecodersCanRunOnSeveralWorkersAtOnce) {
         w.join();
     EXPECT_EQ(failures.load(), 0);
 }
+
+// A large buffer is faulted in by a helper while it is being written: the
+// helper must never change what the writer put there, and freeing the
+// buffer while the helper runs must be safe.
+TEST(BitmapPrefault, ContentsWrittenMeanwhileSurvive) {
+    for (int round = 0; round < 4; ++round) {
+        kamelo::imaging::Bitmap b;
+        ASSERT_EQ(b.allocate(4000, 3000), kamelo::imaging::result::kSuccess);
+        for (int y = 0; y < b.height(); ++y) {
+            uint8_t* row = b.row(y);
+            for (int x = 0; x < b.width() * 3; ++x)
+                row[x] = static_cast<uint8_t>(x * 7 + y * 13 + 1);
+        }
+        size_t wrong = 0;
+        for (int y = 0; y < b.height(); ++y) {
+            const uint8_t* row = b.row(y);
+            for (int x = 0; x < b.width() * 3; ++x)
+                wrong += row[x] != static_cast<uint8_t>(x * 7 + y * 13 + 1);
+        }
+        EXPECT_EQ(wrong, 0u);
+    }
+    // Allocated and dropped at once, before the helper could finish.
+    for (int i = 0; i < 8; ++i) {
+        kamelo::imaging::Bitmap quick;
+        ASSERT_EQ(quick.allocate(6000, 4000), kamelo::imaging::result::kSuccess);
+        quick.row(0)[0] = 1;
+    }
+}

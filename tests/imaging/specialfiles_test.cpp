@@ -86,3 +86,26 @@ TEST(SpecialFiles, ARegularFileOpensForBlockingReads) {
     EXPECT_STREQ(buf, "abc");
     std::fclose(f);
 }
+
+// Large files are read into a buffer faulted in ahead of the read; every
+// byte must arrive, whatever the buffer held before, at sizes around the
+// page and huge-page boundaries.
+TEST(FileBytes, LargeFilesArriveWhole) {
+    ScratchDir dir;
+    for (const size_t size : {size_t(1) << 20, (size_t(2) << 20) + 1, (size_t(9) << 20) - 4095}) {
+        std::vector<uint8_t> written(size);
+        for (size_t i = 0; i < size; ++i)
+            written[i] = static_cast<uint8_t>(i * 2654435761u >> 13);
+        const std::string path = dir.file("big" + std::to_string(size));
+        FILE* f = std::fopen(path.c_str(), "wb");
+        ASSERT_NE(f, nullptr);
+        ASSERT_EQ(std::fwrite(written.data(), 1, size, f), size);
+        std::fclose(f);
+        std::vector<uint8_t> read(100, 0xAB);
+        ASSERT_EQ(readWholeFile(path, read), result::kSuccess);
+        EXPECT_TRUE(read == written) << size;
+        // Again into the same, now larger, buffer.
+        ASSERT_EQ(readWholeFile(path, read), result::kSuccess);
+        EXPECT_TRUE(read == written) << size;
+    }
+}
