@@ -139,7 +139,8 @@ int SharpenOps::unsharpMask(Bitmap& bitmap, int amount, int radius, int threshol
     return withoutThrowing([&]() -> int {
         if (!bitmap.isAllocated())
             return result::kNoBitmap;
-        if (amount < 0 || amount > 1000 || radius < 0 || radius > 100 || threshold < 0 || threshold > 255)
+        if (amount < 0 || amount > 1000 || radius < 0 || radius > 100 || threshold < 0 ||
+            threshold > 255)
             return result::kInvalidParameter;
         if (amount == 0 || radius == 0)
             return result::kSuccess;
