@@ -1,7 +1,7 @@
 #include "magickcodec.h"
 
 #include "bitmap.h"
-#include "magick/magickmodule.h"
+#include "imaging/magick/magickmodule.h"
 #include "result.h"
 
 #include <dlfcn.h>
