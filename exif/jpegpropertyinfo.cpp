@@ -157,13 +157,8 @@ JpegPropertyInfo JpegPropertyInfo::read(const std::string& path) {
 int JpegPropertyInfo::encodeJpeg(const imaging::Bitmap& bitmap, int quality,
                                  std::vector<uint8_t>& out) const {
     out.clear();
-    std::vector<uint8_t> jpeg;
-    const int rc = imaging::jpegcodec::encode(bitmap, quality, jpeg);
-    if (rc < 1)
-        return rc;
     initialise();
     try {
-        Exiv2::Image::AutoPtr image = Exiv2::ImageFactory::open(jpeg.data(), long(jpeg.size()));
         Exiv2::ExifData exif;
         for (const auto& [tag, item] : items_) {
             const Exiv2::ExifKey key(tag, groupOf(tag));
@@ -201,6 +196,22 @@ int JpegPropertyInfo::encodeJpeg(const imaging::Bitmap& bitmap, int quality,
         // Saved by this program, whatever made it before.
         Exiv2::AsciiValue software(std::string(res::text(res::IDS_SOFTWARE_NAME)));
         exif.add(Exiv2::ExifKey("Exif.Image.Software"), &software);
+        // The block goes into the JPEG as it is compressed, so the picture's
+        // bytes are written once.
+        Exiv2::Blob block;
+        Exiv2::ExifParser::encode(block, Exiv2::littleEndian, exif);
+        static constexpr uint8_t kHeader[6] = {'E', 'x', 'i', 'f', 0, 0};
+        std::vector<uint8_t> app1(sizeof kHeader + block.size());
+        std::copy(std::begin(kHeader), std::end(kHeader), app1.begin());
+        std::copy(block.begin(), block.end(), app1.begin() + sizeof kHeader);
+        if (app1.size() <= 65533)
+            return imaging::jpegcodec::encode(bitmap, quality, out, &app1);
+        // Too large for one segment: Exiv2 decides what to leave out.
+        std::vector<uint8_t> jpeg;
+        const int rc = imaging::jpegcodec::encode(bitmap, quality, jpeg);
+        if (rc < 1)
+            return rc;
+        Exiv2::Image::AutoPtr image = Exiv2::ImageFactory::open(jpeg.data(), long(jpeg.size()));
         image->setExifData(exif);
         image->writeMetadata();
         Exiv2::BasicIo& io = image->io();

@@ -1,6 +1,7 @@
 #include "jpegcodec.h"
 
 #include "bitmap.h"
+#include "core/filebytes.h"
 #include "plausibility.h"
 #include "result.h"
 
@@ -238,23 +239,74 @@ int decode(ByteView bytes, const LoadOptions& options, Bitmap& out) {
     return rowsMissing ? result::kTruncated : result::kSuccess;
 }
 
-int encode(const Bitmap& bitmap, int quality, std::vector<uint8_t>& out) {
+namespace {
+
+// Compressed data goes straight into the caller's vector, grown by doubling
+// with its new room faulted in at once; libjpeg's own memory destination
+// would copy a 24-megapixel file a dozen times through fresh pages.
+struct VectorDestination {
+    jpeg_destination_mgr pub{};
+    std::vector<uint8_t>* out = nullptr;
+};
+
+void grow(j_compress_ptr cinfo, size_t used) {
+    auto* d = reinterpret_cast<VectorDestination*>(cinfo->dest);
+    std::vector<uint8_t>& v = *d->out;
+    bool grown = true;
+    try {
+        v.resize(used);
+        reserveFaulted(v, std::max<size_t>(used * 2, size_t(64) << 10));
+        v.resize(v.capacity());
+    } catch (const std::bad_alloc&) {
+        grown = false;
+    }
+    if (!grown) // outside the handler: the error exit jumps away
+        ERREXIT1(cinfo, JERR_OUT_OF_MEMORY, 10);
+    d->pub.next_output_byte = v.data() + used;
+    d->pub.free_in_buffer = v.size() - used;
+}
+
+void initDestination(j_compress_ptr cinfo) {
+    grow(cinfo, 0);
+}
+
+boolean emptyOutputBuffer(j_compress_ptr cinfo) {
+    // Called with the whole buffer full, whatever free_in_buffer says.
+    grow(cinfo, reinterpret_cast<VectorDestination*>(cinfo->dest)->out->size());
+    return TRUE;
+}
+
+void termDestination(j_compress_ptr cinfo) {
+    auto* d = reinterpret_cast<VectorDestination*>(cinfo->dest);
+    d->out->resize(d->out->size() - d->pub.free_in_buffer);
+}
+
+} // namespace
+
+int encode(const Bitmap& bitmap, int quality, std::vector<uint8_t>& out,
+           const std::vector<uint8_t>* app1) {
     if (!bitmap.isAllocated())
         return result::kNoBitmap;
+    if (app1 && app1->size() > 65533)
+        return result::kInvalidParameter;
     jpeg_compress_struct cinfo{};
     ErrorManager err;
     cinfo.err = jpeg_std_error(&err.pub);
     err.pub.error_exit = onError;
     err.pub.emit_message = onMessage;
-    unsigned char* buffer = nullptr;
-    unsigned long size = 0;
+    out.clear();
+    VectorDestination dest;
+    dest.out = &out;
+    dest.pub.init_destination = initDestination;
+    dest.pub.empty_output_buffer = emptyOutputBuffer;
+    dest.pub.term_destination = termDestination;
     if (setjmp(err.jump)) {
         jpeg_destroy_compress(&cinfo);
-        std::free(buffer);
+        out.clear();
         return result::kFileWrite;
     }
     jpeg_create_compress(&cinfo);
-    jpeg_mem_dest(&cinfo, &buffer, &size);
+    cinfo.dest = &dest.pub;
     cinfo.image_width = static_cast<JDIMENSION>(bitmap.width());
     cinfo.image_height = static_cast<JDIMENSION>(bitmap.height());
     cinfo.input_components = 3;
@@ -265,14 +317,14 @@ int encode(const Bitmap& bitmap, int quality, std::vector<uint8_t>& out) {
     cinfo.X_density = static_cast<UINT16>(std::clamp(bitmap.xResolution(), 1, 65535));
     cinfo.Y_density = static_cast<UINT16>(std::clamp(bitmap.yResolution(), 1, 65535));
     jpeg_start_compress(&cinfo, TRUE);
+    if (app1 && !app1->empty())
+        jpeg_write_marker(&cinfo, JPEG_APP0 + 1, app1->data(), static_cast<unsigned>(app1->size()));
     while (cinfo.next_scanline < cinfo.image_height) {
         JSAMPROW r = const_cast<JSAMPROW>(bitmap.row(static_cast<int>(cinfo.next_scanline)));
         jpeg_write_scanlines(&cinfo, &r, 1);
     }
     jpeg_finish_compress(&cinfo);
-    out.assign(buffer, buffer + size);
     jpeg_destroy_compress(&cinfo);
-    std::free(buffer);
     return result::kSuccess;
 }
 

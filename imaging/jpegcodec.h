@@ -20,8 +20,11 @@ int decode(ByteView bytes, const LoadOptions& options, Bitmap& out);
 int scaleDenominatorFor(int width, int height, int shownWidth, int shownHeight);
 // The size a width x height picture decodes to at 1/denominator.
 int scaledSide(int side, int denominator);
-// quality 0..100 as libjpeg takes it.
-int encode(const Bitmap& bitmap, int quality, std::vector<uint8_t>& out);
+// quality 0..100 as libjpeg takes it. app1, when given, is written as an
+// APP1 segment after the JFIF header (at most 65533 bytes: the caller's
+// EXIF block, "Exif\0\0" included).
+int encode(const Bitmap& bitmap, int quality, std::vector<uint8_t>& out,
+           const std::vector<uint8_t>* app1 = nullptr);
 } // namespace jpegcodec
 
 } // namespace kamelo::imaging

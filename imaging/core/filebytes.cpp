@@ -20,30 +20,8 @@ namespace {
 // Files beyond 1 GiB are not pictures this program can hold.
 constexpr int64_t kMaxFileBytes = int64_t(1) << 30;
 
-// Faulting a fresh buffer in one 4 KiB page at a time costs more than
-// reading the file into it (about 40 ms for 9 MB here): large buffers are
-// faulted in by one call instead, and with huge pages where the system
-// gives them. Only whole pages inside the buffer are touched.
-void prepareLargeBuffer(std::vector<uint8_t>& out, size_t want) {
-    constexpr size_t kLarge = size_t(1) << 20;
-    if (want < kLarge || out.capacity() >= want)
-        return;
-    out.reserve(want);
-    const uintptr_t page = 4096, huge = uintptr_t(2) << 20;
-    const uintptr_t begin = reinterpret_cast<uintptr_t>(out.data());
-    const uintptr_t end = begin + want;
-    const uintptr_t hugeBegin = (begin + huge - 1) / huge * huge, hugeEnd = end / huge * huge;
-    if (hugeEnd > hugeBegin)
-        ::madvise(reinterpret_cast<void*>(hugeBegin), hugeEnd - hugeBegin, MADV_HUGEPAGE);
-    const uintptr_t first = (begin + page - 1) / page * page, last = end / page * page;
-#ifdef MADV_POPULATE_WRITE
-    if (last > first) // a hint: older kernels refuse it and pages fault as usual
-        ::madvise(reinterpret_cast<void*>(first), last - first, MADV_POPULATE_WRITE);
-#endif
-}
-
 int readInto(int fd, size_t want, std::vector<uint8_t>& out) {
-    prepareLargeBuffer(out, want);
+    reserveFaulted(out, want);
     out.resize(want);
     size_t got = 0;
     while (got < want) {
@@ -123,6 +101,27 @@ mode_t currentUmask() {
 }
 
 } // namespace
+
+void reserveFaulted(std::vector<uint8_t>& v, size_t bytes) {
+    constexpr size_t kLarge = size_t(1) << 20;
+    if (v.capacity() >= bytes)
+        return;
+    v.reserve(bytes);
+    if (bytes < kLarge)
+        return;
+    const uintptr_t page = 4096, huge = uintptr_t(2) << 20;
+    // The new room only: what v holds is already in memory.
+    const uintptr_t begin = reinterpret_cast<uintptr_t>(v.data()) + v.size();
+    const uintptr_t end = reinterpret_cast<uintptr_t>(v.data()) + v.capacity();
+    const uintptr_t hugeBegin = (begin + huge - 1) / huge * huge, hugeEnd = end / huge * huge;
+    if (hugeEnd > hugeBegin)
+        ::madvise(reinterpret_cast<void*>(hugeBegin), hugeEnd - hugeBegin, MADV_HUGEPAGE);
+    const uintptr_t first = (begin + page - 1) / page * page, last = end / page * page;
+#ifdef MADV_POPULATE_WRITE
+    if (last > first) // a hint: older kernels refuse it and pages fault as usual
+        ::madvise(reinterpret_cast<void*>(first), last - first, MADV_POPULATE_WRITE);
+#endif
+}
 
 int openRegularFile(const std::string& path, int& fd, std::string* reason) {
     fd = -1;

@@ -1,5 +1,6 @@
 #include "imaging/core/filebytes.h"
 #include "imaging/core/savebyextension.h"
+#include "imaging/jpegcodec.h"
 #include "imaging/picturefile.h"
 #include "imaging/picturesaver.h"
 #include "imaging/result.h"
@@ -7,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
@@ -186,4 +188,46 @@ TEST(Save, AFolderThatCannotBeWrittenLeavesNothingBehind) {
         ASSERT_GE(PictureFile::load(ro + "/x.png", back), 1);
         EXPECT_EQ(back.width(), 4);
     }
+}
+
+// The encoder writes into a growing buffer of its own: a noisy picture whose
+// file is megabytes long comes out whole and decodes to the same size, an
+// APP1 segment lands right after the JFIF header, and one too large for a
+// segment is refused without output.
+TEST(JpegEncode, LargeOutputAndTheApp1Segment) {
+    Bitmap noisy;
+    ASSERT_EQ(noisy.create(2000, 1500), result::kSuccess);
+    uint32_t seed = 12345;
+    for (int y = 0; y < noisy.height(); ++y)
+        for (int x = 0; x < noisy.width() * 3; ++x) {
+            seed = seed * 1664525u + 1013904223u;
+            noisy.row(y)[x] = static_cast<uint8_t>(seed >> 24);
+        }
+    const std::vector<uint8_t> app1 = {'E', 'x', 'i', 'f', 0, 0, 'I', 'I', 42, 0,
+                                       8,   0,   0,   0,   0, 0, 0,   0,   0,  0};
+    std::vector<uint8_t> bytes(7, 0xEE); // left-overs must not survive
+    ASSERT_EQ(jpegcodec::encode(noisy, 96, bytes, &app1), result::kSuccess);
+    ASSERT_GT(bytes.size(), size_t(2) << 20);
+    EXPECT_EQ(bytes[0], 0xFF);
+    EXPECT_EQ(bytes[1], 0xD8);
+    EXPECT_EQ(bytes[bytes.size() - 2], 0xFF);
+    EXPECT_EQ(bytes[bytes.size() - 1], 0xD9);
+    // SOI, APP0 (2 + 16 bytes), then ours.
+    ASSERT_EQ(bytes[2], 0xFF);
+    ASSERT_EQ(bytes[3], 0xE0);
+    const size_t app0End = 4 + (size_t(bytes[4]) << 8 | bytes[5]);
+    ASSERT_EQ(bytes[app0End], 0xFF);
+    EXPECT_EQ(bytes[app0End + 1], 0xE1);
+    EXPECT_EQ(size_t(bytes[app0End + 2]) << 8 | bytes[app0End + 3], app1.size() + 2);
+    EXPECT_TRUE(std::equal(app1.begin(), app1.end(), bytes.begin() + app0End + 4));
+
+    Bitmap back;
+    ASSERT_EQ(jpegcodec::decode({bytes.data(), bytes.size()}, {}, back), result::kSuccess);
+    EXPECT_EQ(back.width(), 2000);
+    EXPECT_EQ(back.height(), 1500);
+
+    const std::vector<uint8_t> tooLarge(65534, 0);
+    std::vector<uint8_t> none;
+    EXPECT_EQ(jpegcodec::encode(noisy, 96, none, &tooLarge), result::kInvalidParameter);
+    EXPECT_TRUE(none.empty());
 }
