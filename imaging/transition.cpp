@@ -1,5 +1,7 @@
 #include "transition.h"
 
+#include "core/pagefault.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
@@ -370,8 +372,11 @@ bool Transition::compose(const Effect& effect, double progress, const QImage& fr
         to.format() != QImage::Format_RGB32)
         return false;
     if (out.size() != from.size() || out.format() != QImage::Format_RGB32 ||
-        out.constBits() == from.constBits() || out.constBits() == to.constBits())
+        out.constBits() == from.constBits() || out.constBits() == to.constBits()) {
         out = QImage(from.size(), QImage::Format_RGB32);
+        if (!out.isNull())
+            faultIn(out.bits(), size_t(out.sizeInBytes()));
+    }
     if (out.isNull())
         return false;
     Frame f{from, to, out, from.width(), from.height()};

@@ -1,6 +1,7 @@
 #include "slideshow.h"
 
 #include "base/settingsstore.h"
+#include "imaging/core/pagefault.h"
 
 #include <QGuiApplication>
 #include <QScreen>
@@ -51,6 +52,7 @@ void SlideShow::stop() {
     from_ = QImage();
     to_ = QImage();
     screen_ = QImage();
+    canvas_ = QImage();
     running_ = false;
     busy_ = false;
     held_ = false;
@@ -92,6 +94,13 @@ void SlideShow::play(int effect, const QImage& from, const QImage& to) {
     schedule_ = imaging::Transition::showSchedule();
     frame_ = 0;
     playing_ = true;
+    if (canvas_.size() != to_.size() || canvas_.format() != QImage::Format_RGB32) {
+        canvas_ = QImage(to_.size(), QImage::Format_RGB32);
+        if (!canvas_.isNull())
+            imaging::faultIn(canvas_.bits(), size_t(canvas_.sizeInBytes()));
+    }
+    screen_ = std::move(canvas_);
+    canvas_ = QImage();
     onFrame(); // the first frame at once, the others one per refresh
     frameTimer_.start();
 }
@@ -115,6 +124,7 @@ void SlideShow::finish() {
     frameTimer_.stop();
     playing_ = false;
     // The last frame is the new slide itself.
+    canvas_ = std::move(screen_);
     screen_ = to_;
     ++lastFrames_;
     emit frameReady();

@@ -87,6 +87,9 @@ private:
     QImage from_;
     QImage to_;
     QImage screen_;
+    // The composed frames' buffer while the new slide rests on screen, kept
+    // for the next change: a fresh one costs a frame's time in page faults.
+    QImage canvas_;
     int lastFrames_ = 0;
     int changes_ = 0;
     int heldTicks_ = 0;

@@ -1,4 +1,5 @@
 #include "filebytes.h"
+#include "pagefault.h"
 
 #include "imaging/result.h"
 
@@ -9,7 +10,6 @@
 #include <cstdio>
 #include <fcntl.h>
 #include <string>
-#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -107,20 +107,9 @@ void reserveFaulted(std::vector<uint8_t>& v, size_t bytes) {
     if (v.capacity() >= bytes)
         return;
     v.reserve(bytes);
-    if (bytes < kLarge)
-        return;
-    const uintptr_t page = 4096, huge = uintptr_t(2) << 20;
     // The new room only: what v holds is already in memory.
-    const uintptr_t begin = reinterpret_cast<uintptr_t>(v.data()) + v.size();
-    const uintptr_t end = reinterpret_cast<uintptr_t>(v.data()) + v.capacity();
-    const uintptr_t hugeBegin = (begin + huge - 1) / huge * huge, hugeEnd = end / huge * huge;
-    if (hugeEnd > hugeBegin)
-        ::madvise(reinterpret_cast<void*>(hugeBegin), hugeEnd - hugeBegin, MADV_HUGEPAGE);
-    const uintptr_t first = (begin + page - 1) / page * page, last = end / page * page;
-#ifdef MADV_POPULATE_WRITE
-    if (last > first) // a hint: older kernels refuse it and pages fault as usual
-        ::madvise(reinterpret_cast<void*>(first), last - first, MADV_POPULATE_WRITE);
-#endif
+    if (bytes >= kLarge)
+        faultIn(v.data() + v.size(), v.capacity() - v.size());
 }
 
 int openRegularFile(const std::string& path, int& fd, std::string* reason) {

@@ -24,11 +24,8 @@ int openRegularFile(const std::string& path, int& fd, std::string* reason = null
 std::FILE* openRegularStream(const std::string& path, int* code = nullptr,
                              std::string* reason = nullptr);
 
-// Gives v room for at least bytes without moving what it holds. Fresh
-// memory costs a page fault per 4 KiB on first touch, more than filling it
-// (about 40 ms for 9 MB here): room of a megabyte or more is faulted in by
-// one call instead, with huge pages where the system gives them. Only the
-// pages inside v's buffer are touched, and never their contents.
+// Gives v room for at least bytes, keeping what it holds; new room of a
+// megabyte or more is faulted in at once (pagefault.h).
 void reserveFaulted(std::vector<uint8_t>& v, size_t bytes);
 
 // Reads a whole file. Returns 1, or kFileNotFound / kFileRead / kTooLarge.
