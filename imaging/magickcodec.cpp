@@ -115,7 +115,10 @@ void takeRow(void* context, int y, const uint8_t* pixels) {
 
 int takeFile(void* context, const uint8_t* data, size_t size) {
     try {
-        static_cast<std::vector<uint8_t>*>(context)->assign(data, data + size);
+        auto* out = static_cast<std::vector<uint8_t>*>(context);
+        out->clear();
+        reserveFaulted(*out, size);
+        out->assign(data, data + size);
     } catch (const std::bad_alloc&) {
         return result::kNoMemory;
     }
@@ -176,7 +179,9 @@ int encode(const Bitmap& bitmap, const std::string& magick, std::vector<uint8_t>
     if (!available())
         return result::kFileWrite;
     const int w = bitmap.width(), h = bitmap.height();
-    std::vector<uint8_t> packed(static_cast<size_t>(w) * h * 3);
+    std::vector<uint8_t> packed;
+    reserveFaulted(packed, static_cast<size_t>(w) * h * 3);
+    packed.resize(static_cast<size_t>(w) * h * 3);
     for (int y = 0; y < h; ++y)
         std::copy_n(bitmap.row(y), static_cast<size_t>(w) * 3, packed.data() + size_t(y) * w * 3);
     const KameloMagickOutput output{&out, takeFile};

@@ -1,5 +1,6 @@
 #include "picturesaver.h"
 
+#include "bmpwriter.h"
 #include "core/filebytes.h"
 #include "iffcodec.h"
 #include "jpegcodec.h"
@@ -72,7 +73,7 @@ int PictureSaver::encode(const Bitmap& bitmap, int format, int qualityFactor,
         case saveformat::kTga:
             return magickcodec::encode(bitmap, "TGA", out);
         case saveformat::kBmp:
-            return magickcodec::encode(bitmap, "BMP3", out);
+            return bmpwriter::encode(bitmap, out);
         case saveformat::kTiff:
             return magickcodec::encode(bitmap, "TIFF", out);
         case saveformat::kSun:

@@ -231,3 +231,35 @@ TEST(JpegEncode, LargeOutputAndTheApp1Segment) {
     EXPECT_EQ(jpegcodec::encode(noisy, 96, none, &tooLarge), result::kInvalidParameter);
     EXPECT_TRUE(none.empty());
 }
+
+// The Windows bitmap writer: rows bottom-up and padded to four bytes at
+// every width, the resolution kept, and the file read back pixel for pixel.
+TEST(BmpWrite, PaddingOrderAndResolutionRoundTrip) {
+    ScratchDir dir;
+    for (const int width : {1, 2, 3, 4, 5, 333}) {
+        Bitmap b;
+        ASSERT_EQ(b.create(width, 3), result::kSuccess);
+        for (int y = 0; y < 3; ++y)
+            for (int x = 0; x < width * 3; ++x)
+                b.row(y)[x] = static_cast<uint8_t>(x * 11 + y * 70 + 1);
+        b.setResolution(300, 150);
+        std::vector<uint8_t> bytes;
+        ASSERT_EQ(PictureSaver::encode(b, saveformat::kBmp, 0, bytes), result::kSuccess);
+        const size_t stride = (size_t(width) * 3 + 3) / 4 * 4;
+        ASSERT_EQ(bytes.size(), 54 + stride * 3) << width;
+        // The last row of the file is the top row of the picture.
+        EXPECT_EQ(bytes[54 + 2 * stride], b.row(0)[0]);
+        EXPECT_EQ(bytes[54], b.row(2)[0]);
+        const std::string path = dir.file("w" + std::to_string(width) + ".bmp");
+        ASSERT_EQ(PictureSaver::save(b, path, saveformat::kBmp, 0), result::kSuccess);
+        Bitmap back;
+        ASSERT_EQ(PictureFile::load(path, back), result::kSuccess) << width;
+        ASSERT_EQ(back.width(), width);
+        ASSERT_EQ(back.height(), 3);
+        for (int y = 0; y < 3; ++y)
+            EXPECT_TRUE(std::equal(b.row(y), b.row(y) + width * 3, back.row(y)))
+                << width << " " << y;
+        EXPECT_EQ(back.xResolution(), 300);
+        EXPECT_EQ(back.yResolution(), 150);
+    }
+}
