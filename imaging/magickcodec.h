@@ -12,7 +12,7 @@ namespace kamelo::imaging {
 class Bitmap;
 
 // The older formats through GraphicsMagick: BMP, PCX, DCX, Sun raster, SGI,
-// TGA, PICT, PCD, ICO, CUR and WMF for reading; PCX, GIF, TGA, BMP, TIFF,
+// TGA, PICT, PCD, ICO, CUR and WMF for reading; PCX, GIF, TGA, TIFF,
 // Sun raster, PICT and SGI for writing. The library is initialised once and
 // reads from memory, so file names never reach its own name parsing. It is
 // loaded on first use from modules/kamelo-magick.so in the program folder
