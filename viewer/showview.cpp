@@ -141,6 +141,8 @@ int CShowView::loadPicture(int index) {
     zoom_.startPicture();
     orientationMark_ = false;
     standIn_ = nullptr;
+    // The next picture may land in the same memory at the same size.
+    screen_ = ScreenCopy{};
     const std::string path = doc_.list().pathAt(index);
     gif_.reset(GifPlayer::isGif(path));
     // A new picture has no selection.
@@ -360,6 +362,9 @@ const QImage* CShowView::screenCopy(const imaging::Bitmap* bitmap, const QRect& 
 }
 
 void CShowView::pictureEdited(bool resetScroll) {
+    // The scaled copy is known by the picture's memory and size, which an
+    // edit in place keeps.
+    screen_ = ScreenCopy{};
     if (resetScroll)
         zoom_.resetPan();
     const QSize s = pictureSize();
@@ -873,6 +878,7 @@ void CShowView::showSlide() {
     // would delay the first frame; its memory serves the worker's next decode.
     readAhead_->recycle(std::move(doc_.displayed()));
     doc_.displayed() = std::move(picture);
+    screen_ = ScreenCopy{};
     shownPath_ = path;
     gif_.reset(false);
     orientationMark_ = false;

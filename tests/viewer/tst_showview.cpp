@@ -402,6 +402,38 @@ private slots:
         QCOMPARE(e.doc.displayedNow().width(), 200);
     }
 
+    // The view blits a scaled copy of a large picture; an edit made in place
+    // (same memory, same size) and the next picture of the same size must
+    // show, never the copy of what was there before.
+    void theScaledCopyFollowsEditsAndSameSizedPictures() {
+        Env e;
+        e.pictures({QSize(800, 600), QSize(800, 600)});
+        e.settings.paintWhileLoading = 0; // decoded by the view itself
+        CShowView view(e.doc);
+        view.resize(400, 300);
+        view.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        const auto centre = [&] {
+            const QImage shot = view.snapshot();
+            return QColor(shot.pixel(shot.width() / 2, shot.height() / 2));
+        };
+        QCOMPARE(view.loadPicture(0), CShowView::kLoaded);
+        QCOMPARE(centre(), QColor(0, 0, 0));
+
+        imaging::Bitmap& shown = e.doc.displayed();
+        const uint8_t* before = shown.bits();
+        for (int y = 0; y < shown.height(); ++y)
+            std::memset(shown.row(y), 200, size_t(shown.width()) * 3);
+        QCOMPARE(shown.bits(), before);
+        view.pictureEdited();
+        QCOMPARE(centre(), QColor(200, 200, 200));
+
+        QCOMPARE(view.loadPicture(1), CShowView::kLoaded);
+        QCOMPARE(centre(), QColor(40, 40, 40));
+        QCOMPARE(view.loadPicture(0), CShowView::kLoaded);
+        QCOMPARE(centre(), QColor(0, 0, 0));
+    }
+
     void theNextPictureComesScaledToItsPlace() {
         Env e;
         e.pictures({QSize(50, 50)});
