@@ -1,7 +1,7 @@
 #include "framecomposer.h"
 
+#include "frames/core/skindefinition.h"
 #include "frames/core/skinlayout.h"
-#include "frames/core/skinspec.h"
 #include "imaging/geometryops.h"
 #include "imaging/picturefile.h"
 #include "imaging/result.h"
@@ -25,8 +25,9 @@ FrameError fromFault(SkinFault fault) {
 }
 
 // The INI and the bitmap of a skin, as far as they read.
-FrameError loadSkin(const std::string& iniPath, SkinSpec& spec, imaging::Bitmap& bitmap) {
-    if (!readSkin(iniPath, spec))
+FrameError loadSkin(const std::string& iniPath, SkinDefinition& definition,
+                    imaging::Bitmap& bitmap) {
+    if (!readSkin(iniPath, definition))
         return FrameError::InvalidSkin;
     if (imaging::PictureFile::load(skinBitmapPath(iniPath), bitmap) < 1)
         return FrameError::BitmapMissing;
@@ -70,11 +71,12 @@ std::string frameErrorText(FrameError error) {
 FrameError checkSkinFile(const std::string& skinIniPath) {
     if (skinIniPath.empty())
         return FrameError::None;
-    SkinSpec spec;
+    SkinDefinition definition;
     imaging::Bitmap bitmap;
-    if (const FrameError error = loadSkin(skinIniPath, spec, bitmap); error != FrameError::None)
+    if (const FrameError error = loadSkin(skinIniPath, definition, bitmap);
+        error != FrameError::None)
         return error;
-    return fromFault(checkSkin(spec, bitmap.width(), bitmap.height()));
+    return fromFault(checkSkin(definition, bitmap.width(), bitmap.height()));
 }
 
 bool framesPicture(const DecorationRecord& record) {
@@ -89,12 +91,12 @@ FrameError frameBitmap(const imaging::Bitmap& picture, const std::string& skinIn
         framed = picture;
         return FrameError::None;
     }
-    SkinSpec spec;
+    SkinDefinition definition;
     imaging::Bitmap skin;
-    if (const FrameError error = loadSkin(skinIniPath, spec, skin); error != FrameError::None)
+    if (const FrameError error = loadSkin(skinIniPath, definition, skin); error != FrameError::None)
         return error;
     FrameLayout layout;
-    const SkinFault fault = layOut(spec, skin.width(), skin.height(), picture.width(),
+    const SkinFault fault = layOut(definition, skin.width(), skin.height(), picture.width(),
                                    picture.height(), imaging::kMaxPixels, layout);
     if (fault != SkinFault::None)
         return fromFault(fault);

@@ -1,6 +1,6 @@
 #include "frameskin.h"
 
-#include "skinspec.h"
+#include "skindefinition.h"
 
 #include <dirent.h>
 #include <sys/stat.h>
@@ -45,10 +45,10 @@ std::vector<SkinEntry> listSkins(const std::string& folder, bool* noIni) {
     for (const std::string& name : names) {
         SkinEntry entry;
         entry.iniPath = folder + "/" + name;
-        SkinSpec spec;
-        if (!readSkin(entry.iniPath, spec) || spec.caption.empty())
+        SkinDefinition definition;
+        if (!readSkin(entry.iniPath, definition) || definition.caption.empty())
             continue;
-        entry.caption = spec.caption;
+        entry.caption = definition.caption;
         skins.push_back(std::move(entry));
     }
     return skins;

@@ -21,7 +21,7 @@ int64_t edgeCount(int64_t length, int64_t firstCorner, int64_t secondCorner, int
 
 } // namespace
 
-SkinFault checkSkin(const SkinSpec& s, int bitmapWidth, int bitmapHeight) {
+SkinFault checkSkin(const SkinDefinition& s, int bitmapWidth, int bitmapHeight) {
     const int64_t bw = bitmapWidth, bh = bitmapHeight;
     if (bw <= 0 || bh <= 0)
         return SkinFault::Invalid;
@@ -45,7 +45,7 @@ SkinFault checkSkin(const SkinSpec& s, int bitmapWidth, int bitmapHeight) {
     return SkinFault::None;
 }
 
-SkinFault layOut(const SkinSpec& s, int bitmapWidth, int bitmapHeight, int pictureWidth,
+SkinFault layOut(const SkinDefinition& s, int bitmapWidth, int bitmapHeight, int pictureWidth,
                  int pictureHeight, int64_t maxPixels, FrameLayout& layout) {
     layout = {};
     if (const SkinFault fault = checkSkin(s, bitmapWidth, bitmapHeight); fault != SkinFault::None)

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "skinspec.h"
+#include "skindefinition.h"
 
 #include <cstdint>
 #include <vector>
@@ -17,7 +17,7 @@ enum class SkinFault {
 // margin and piece size positive, the picture's corner inside the margins,
 // every piece (and the special rectangle of "attach_on_top") inside the
 // bitmap.
-SkinFault checkSkin(const SkinSpec& skin, int bitmapWidth, int bitmapHeight);
+SkinFault checkSkin(const SkinDefinition& skin, int bitmapWidth, int bitmapHeight);
 
 // The copies that make a framed canvas, in drawing order.
 struct PieceCopy {
@@ -54,7 +54,7 @@ inline constexpr int64_t kMaxPieceCopies = int64_t(1) << 21;
 // over is drawn over by the next corner or clipped by the canvas. TooLarge
 // when the canvas would hold more than maxPixels pixels or more than
 // kMaxPieceCopies copies.
-SkinFault layOut(const SkinSpec& skin, int bitmapWidth, int bitmapHeight, int pictureWidth,
+SkinFault layOut(const SkinDefinition& skin, int bitmapWidth, int bitmapHeight, int pictureWidth,
                  int pictureHeight, int64_t maxPixels, FrameLayout& layout);
 
 } // namespace kamelo::frames

@@ -1,5 +1,5 @@
 #include "frames/core/frameskin.h"
-#include "frames/core/skinspec.h"
+#include "frames/core/skindefinition.h"
 #include "frames/framecomposer.h"
 
 #include <gtest/gtest.h>
@@ -30,7 +30,7 @@ TEST(BundledSkins, FiveValidSkinsWithKoreanCaptions) {
         EXPECT_TRUE(first >= 0xEA && first <= 0xED) << e.caption;
         EXPECT_EQ(checkSkinFile(e.iniPath), FrameError::None) << e.iniPath;
         EXPECT_TRUE(isBmp24(skinBitmapPath(e.iniPath))) << e.iniPath;
-        SkinSpec s;
+        SkinDefinition s;
         ASSERT_TRUE(readSkin(e.iniPath, s));
         attachOnTop += s.attachOnTop;
         if (s.topCx != s.bottomCx && s.topCy != s.bottomCy &&

@@ -1,6 +1,6 @@
 #include "frames/core/anchor.h"
+#include "frames/core/skindefinition.h"
 #include "frames/core/skinlayout.h"
-#include "frames/core/skinspec.h"
 
 #include <gtest/gtest.h>
 
@@ -15,8 +15,8 @@ namespace {
 constexpr int64_t kLimit = int64_t(1) << 28;
 
 // A symmetric skin in a 40 x 40 bitmap: corners 8 x 8, edges 6 thick.
-SkinSpec symmetric() {
-    SkinSpec s;
+SkinDefinition symmetric() {
+    SkinDefinition s;
     s.caption = "x";
     s.startX = s.startY = 6;
     s.marginX = s.marginY = 12;
@@ -40,7 +40,7 @@ std::vector<PieceCopy> of(const FrameLayout& l, K kind) {
     return out;
 }
 
-FrameLayout layOutOk(const SkinSpec& s, int w, int h, int sw = 40, int sh = 40) {
+FrameLayout layOutOk(const SkinDefinition& s, int w, int h, int sw = 40, int sh = 40) {
     FrameLayout l;
     EXPECT_EQ(layOut(s, sw, sh, w, h, kLimit, l), SkinFault::None);
     return l;
@@ -104,7 +104,7 @@ TEST(FrameLayout, EdgeCountsAreOneMoreThanFit) {
 }
 
 TEST(FrameLayout, PieceWiderThanTheGapGivesOne) {
-    SkinSpec s = symmetric();
+    SkinDefinition s = symmetric();
     s.topCx = 24; // gap is 42 - 16 = 26 with W = 30: 26 div 24 = 1, two pieces
     EXPECT_EQ(of(layOutOk(s, 30, 20), K::Top).size(), 2u);
     EXPECT_EQ(of(layOutOk(s, 10, 20), K::Top).size(), 1u); // gap 6
@@ -112,7 +112,7 @@ TEST(FrameLayout, PieceWiderThanTheGapGivesOne) {
 }
 
 TEST(FrameLayout, AsymmetricEdgesLeaveNoGap) {
-    SkinSpec s = symmetric();
+    SkinDefinition s = symmetric();
     s.topCx = 3;
     s.bottomCx = 7;
     s.bottomLeftCx = 5;
@@ -148,7 +148,7 @@ TEST(FrameLayout, AsymmetricEdgesLeaveNoGap) {
 }
 
 TEST(FrameLayout, SpecialPieceAtTheTopCentreForOddWidths) {
-    SkinSpec s = symmetric();
+    SkinDefinition s = symmetric();
     s.attachOnTop = true;
     s.specialX = 10;
     s.specialY = 12;
@@ -169,16 +169,19 @@ TEST(FrameSkinCheck, SymmetricSkinIsValid) {
 }
 
 TEST(FrameSkinCheck, ZeroAndNegativeNumbersAreRefused) {
-    int32_t SkinSpec::*fields[] = {
-        &SkinSpec::marginX,    &SkinSpec::marginY,       &SkinSpec::topLeftCx,
-        &SkinSpec::topLeftCy,  &SkinSpec::topCx,         &SkinSpec::topCy,
-        &SkinSpec::topRightCx, &SkinSpec::topRightCy,    &SkinSpec::leftCx,
-        &SkinSpec::leftCy,     &SkinSpec::bottomLeftCx,  &SkinSpec::bottomLeftCy,
-        &SkinSpec::bottomCx,   &SkinSpec::bottomCy,      &SkinSpec::rightCx,
-        &SkinSpec::rightCy,    &SkinSpec::bottomRightCx, &SkinSpec::bottomRightCy};
+    int32_t SkinDefinition::*fields[] = {
+        &SkinDefinition::marginX,       &SkinDefinition::marginY,
+        &SkinDefinition::topLeftCx,     &SkinDefinition::topLeftCy,
+        &SkinDefinition::topCx,         &SkinDefinition::topCy,
+        &SkinDefinition::topRightCx,    &SkinDefinition::topRightCy,
+        &SkinDefinition::leftCx,        &SkinDefinition::leftCy,
+        &SkinDefinition::bottomLeftCx,  &SkinDefinition::bottomLeftCy,
+        &SkinDefinition::bottomCx,      &SkinDefinition::bottomCy,
+        &SkinDefinition::rightCx,       &SkinDefinition::rightCy,
+        &SkinDefinition::bottomRightCx, &SkinDefinition::bottomRightCy};
     for (auto field : fields) {
         for (int32_t bad : {0, -1, INT_MIN}) {
-            SkinSpec s = symmetric();
+            SkinDefinition s = symmetric();
             s.*field = bad;
             EXPECT_EQ(checkSkin(s, 40, 40), SkinFault::Invalid) << bad;
         }
@@ -187,12 +190,12 @@ TEST(FrameSkinCheck, ZeroAndNegativeNumbersAreRefused) {
 
 TEST(FrameSkinCheck, StartOutsideTheMarginIsRefused) {
     for (auto [x, y] : {std::pair{-1, 6}, {6, -1}, {13, 6}, {6, 13}}) {
-        SkinSpec s = symmetric();
+        SkinDefinition s = symmetric();
         s.startX = x;
         s.startY = y;
         EXPECT_EQ(checkSkin(s, 40, 40), SkinFault::Invalid);
     }
-    SkinSpec s = symmetric();
+    SkinDefinition s = symmetric();
     s.startX = 0;
     s.startY = 12; // the margin's ends are allowed
     EXPECT_EQ(checkSkin(s, 40, 40), SkinFault::None);
@@ -201,7 +204,7 @@ TEST(FrameSkinCheck, StartOutsideTheMarginIsRefused) {
 TEST(FrameSkinCheck, PiecesOutsideTheBitmapAreRefused) {
     EXPECT_EQ(checkSkin(symmetric(), 12, 40), SkinFault::Invalid);
     EXPECT_EQ(checkSkin(symmetric(), 40, 12), SkinFault::Invalid);
-    SkinSpec s = symmetric();
+    SkinDefinition s = symmetric();
     s.topCx = 25; // 8 + 25 > 32 would still fit in 40; 8 + 33 does not
     EXPECT_EQ(checkSkin(s, 40, 40), SkinFault::None);
     s.topCx = 33;
@@ -224,7 +227,7 @@ TEST(FrameSkinCheck, PiecesOutsideTheBitmapAreRefused) {
 }
 
 TEST(FrameSkinCheck, HugeMarginsAreTooLarge) {
-    SkinSpec s = symmetric();
+    SkinDefinition s = symmetric();
     s.marginX = INT_MAX;
     s.startX = 6;
     FrameLayout l;

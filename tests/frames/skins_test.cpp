@@ -1,5 +1,5 @@
 #include "frames/core/frameskin.h"
-#include "frames/core/skinspec.h"
+#include "frames/core/skindefinition.h"
 #include "tests/support/scratchdir.h"
 
 #include <gtest/gtest.h>
@@ -51,11 +51,12 @@ TEST(FrameSkinList, InisWithoutCaptionAreNotNoIni) {
     EXPECT_FALSE(noIni);
 }
 
-TEST(FrameSkinSpec, KeysInAnyCaseAndNumbersByTheirLeadingDigits) {
-    const SkinSpec s = parseSkin("\xEF\xBB\xBF; comment\r\n[general]\r\nCaption = 한글 이름 \r\n"
-                                 "type=ATTACH_ON_TOP\r\n[skin]\r\nstart_x=12px\r\nStart_Y=-3\r\n"
-                                 "MARGIN_X=abc\r\nmargin_y=+7\r\nTOP_CX=  42  \r\n"
-                                 "[special]\r\nspecial_cx=5\r\n[SKIN]\r\nLEFT_CY=99\r\n");
+TEST(FrameSkinDefinition, KeysInAnyCaseAndNumbersByTheirLeadingDigits) {
+    const SkinDefinition s =
+        parseSkin("\xEF\xBB\xBF; comment\r\n[general]\r\nCaption = 한글 이름 \r\n"
+                  "type=ATTACH_ON_TOP\r\n[skin]\r\nstart_x=12px\r\nStart_Y=-3\r\n"
+                  "MARGIN_X=abc\r\nmargin_y=+7\r\nTOP_CX=  42  \r\n"
+                  "[special]\r\nspecial_cx=5\r\n[SKIN]\r\nLEFT_CY=99\r\n");
     EXPECT_EQ(s.caption, "한글 이름");
     EXPECT_TRUE(s.attachOnTop);
     EXPECT_EQ(s.startX, 12);
@@ -69,22 +70,23 @@ TEST(FrameSkinSpec, KeysInAnyCaseAndNumbersByTheirLeadingDigits) {
     EXPECT_EQ(s.bottomRightCy, 0);
 }
 
-TEST(FrameSkinSpec, SpecialKeysOnlyForAttachOnTop) {
-    const SkinSpec s = parseSkin("[GENERAL]\nCAPTION=x\n[SPECIAL]\nSPECIAL_X=4\nSPECIAL_CX=9\n");
+TEST(FrameSkinDefinition, SpecialKeysOnlyForAttachOnTop) {
+    const SkinDefinition s =
+        parseSkin("[GENERAL]\nCAPTION=x\n[SPECIAL]\nSPECIAL_X=4\nSPECIAL_CX=9\n");
     EXPECT_FALSE(s.attachOnTop);
     EXPECT_EQ(s.specialX, 0);
     EXPECT_EQ(s.specialCx, 0);
 }
 
-TEST(FrameSkinSpec, BitmapPathReplacesTheLastFourCharacters) {
+TEST(FrameSkinDefinition, BitmapPathReplacesTheLastFourCharacters) {
     EXPECT_EQ(skinBitmapPath("/a/b/wood.ini"), "/a/b/wood.bmp");
     EXPECT_EQ(skinBitmapPath("/a/b/wood.INI"), "/a/b/wood.bmp");
     EXPECT_EQ(skinBitmapPath("ini"), ".bmp");
 }
 
-TEST(FrameSkinSpec, ReadRefusesMissingAndSpecialFiles) {
+TEST(FrameSkinDefinition, ReadRefusesMissingAndSpecialFiles) {
     ScratchDir dir;
-    SkinSpec s;
+    SkinDefinition s;
     EXPECT_FALSE(readSkin(dir.file("none.ini"), s));
     EXPECT_FALSE(readSkin(dir.path(), s));
     EXPECT_FALSE(readSkin("/dev/zero", s));

@@ -14,23 +14,24 @@
 
 namespace kamelo::test {
 
-struct SkinSpec {
+struct SkinDefinition {
     std::string caption;
     int marginX = 20;
     bool withBitmap = true;
 };
 
-inline void writeSkin(const std::string& folder, const std::string& name, const SkinSpec& spec) {
+inline void writeSkin(const std::string& folder, const std::string& name,
+                      const SkinDefinition& definition) {
     std::filesystem::create_directories(folder);
     const std::string base = folder + "/" + name;
     std::ofstream ini(base + ".ini", std::ios::binary);
-    ini << "[GENERAL]\r\nCAPTION=" << spec.caption << "\r\nTYPE=NORMAL\r\n[SKIN]\r\n"
-        << "START_X=10\r\nSTART_Y=10\r\nMARGIN_X=" << spec.marginX << "\r\nMARGIN_Y=20\r\n";
+    ini << "[GENERAL]\r\nCAPTION=" << definition.caption << "\r\nTYPE=NORMAL\r\n[SKIN]\r\n"
+        << "START_X=10\r\nSTART_Y=10\r\nMARGIN_X=" << definition.marginX << "\r\nMARGIN_Y=20\r\n";
     for (const char* piece :
          {"TOP_LEFT", "TOP", "TOP_RIGHT", "LEFT", "BOTTOM_LEFT", "BOTTOM", "RIGHT", "BOTTOM_RIGHT"})
         ini << piece << "_CX=10\r\n" << piece << "_CY=10\r\n";
     ini.close();
-    if (!spec.withBitmap)
+    if (!definition.withBitmap)
         return;
     QImage bmp(30, 30, QImage::Format_RGB888);
     QPainter p(&bmp);

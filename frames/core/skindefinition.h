@@ -6,7 +6,7 @@
 namespace kamelo::frames {
 
 // The numbers of a skin's INI file, as read (missing numbers are 0).
-struct SkinSpec {
+struct SkinDefinition {
     std::string caption; // empty when the skin has none
     bool attachOnTop = false;
     int32_t startX = 0, startY = 0;
@@ -26,9 +26,9 @@ struct SkinSpec {
 // Reads the INI file of a skin. False when it is missing, not a regular
 // file or too large to be an INI file; a readable file with odd numbers
 // still reads (validity is checked separately).
-bool readSkin(const std::string& iniPath, SkinSpec& spec);
+bool readSkin(const std::string& iniPath, SkinDefinition& definition);
 // The same from the INI file's bytes.
-SkinSpec parseSkin(const std::string& bytes);
+SkinDefinition parseSkin(const std::string& bytes);
 
 // The bitmap beside an INI file: its path with the last four characters
 // replaced by ".bmp".

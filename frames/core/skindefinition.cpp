@@ -1,4 +1,4 @@
-#include "skinspec.h"
+#include "skindefinition.h"
 
 #include "updater/profile.h"
 
@@ -17,13 +17,13 @@ bool equalsNoCase(const std::string& a, const char* b) {
            });
 }
 
-SkinSpec fromProfile(const vela::ProfileFile& ini) {
+SkinDefinition fromProfile(const vela::ProfileFile& ini) {
     // A number is its leading sign and digits; a missing one is 0. The
     // reader keeps 32 bits as the profile calls do.
     const auto number = [&](const char* section, const char* key) {
         return static_cast<int32_t>(ini.integer(section, key, 0));
     };
-    SkinSpec s;
+    SkinDefinition s;
     s.caption = ini.text("GENERAL", "CAPTION");
     s.attachOnTop = equalsNoCase(ini.text("GENERAL", "TYPE", "NORMAL"), "attach_on_top");
     s.startX = number("SKIN", "START_X");
@@ -57,15 +57,15 @@ SkinSpec fromProfile(const vela::ProfileFile& ini) {
 
 } // namespace
 
-bool readSkin(const std::string& iniPath, SkinSpec& spec) {
+bool readSkin(const std::string& iniPath, SkinDefinition& definition) {
     vela::ProfileFile ini;
     if (!ini.load(iniPath))
         return false;
-    spec = fromProfile(ini);
+    definition = fromProfile(ini);
     return true;
 }
 
-SkinSpec parseSkin(const std::string& bytes) {
+SkinDefinition parseSkin(const std::string& bytes) {
     return fromProfile(vela::ProfileFile(bytes));
 }
 
