@@ -4,6 +4,8 @@
 #include "imaging/magick/magickmodule.h"
 #include "result.h"
 
+#include <algorithm>
+#include <cstdlib>
 #include <dlfcn.h>
 #include <mutex>
 #include <string>

@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <ctime>
 #include <string>
+#include <utility>
 
 namespace kamelo {
 
@@ -99,8 +100,7 @@ void SlideShow::play(int effect, const QImage& from, const QImage& to) {
         if (!canvas_.isNull())
             imaging::faultIn(canvas_.bits(), size_t(canvas_.sizeInBytes()));
     }
-    screen_ = std::move(canvas_);
-    canvas_ = QImage();
+    screen_ = std::exchange(canvas_, QImage());
     onFrame(); // the first frame at once, the others one per refresh
     frameTimer_.start();
 }
