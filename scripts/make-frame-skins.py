@@ -58,14 +58,14 @@ class Skin:
     def layout(self):
         sw = max(self.L + self.tw + self.R, self.L + self.bw + self.R)
         sh = max(self.T + self.lh + self.B, self.T + self.rh + self.B)
-        spec = None
+        special_rect = None
         if self.special:
             w, h, _ = self.special
             # Below the left and bottom pieces' columns, clear of every piece.
-            spec = (self.L, max(self.T + self.lh, self.T + self.rh), w, h)
+            special_rect = (self.L, max(self.T + self.lh, self.T + self.rh), w, h)
             sw = max(sw, self.L + w + self.R)
-            sh = max(sh, spec[1] + h + self.B)
-        return sw, sh, spec
+            sh = max(sh, special_rect[1] + h + self.B)
+        return sw, sh, special_rect
 
     def corner(self, side_x, side_y, lx, ly, w, h):
         """A corner: the band whose outside is nearer (mitred)."""
@@ -76,7 +76,7 @@ class Skin:
         return self.band(side_y, dy, lx, w)
 
     def draw(self):
-        sw, sh, spec = self.layout()
+        sw, sh, special_rect = self.layout()
         px = [[(128, 128, 128)] * sw for _ in range(sh)]
         L, T, R, B = self.L, self.T, self.R, self.B
 
@@ -95,16 +95,16 @@ class Skin:
         fill(sw - R, T, R, self.rh,
              lambda x, y: self.band("right", (R - 1 - x) / max(1, R - 1), y, self.rh))
         fill(sw - R, sh - B, R, B, lambda x, y: self.corner("right", "bottom", x, y, R, B))
-        if spec:
+        if special_rect:
             _, _, draw = self.special
-            fill(spec[0], spec[1], spec[2], spec[3], draw)
-        return sw, sh, px, spec
+            fill(special_rect[0], special_rect[1], special_rect[2], special_rect[3], draw)
+        return sw, sh, px, special_rect
 
-    def ini(self, spec):
+    def ini(self, special_rect):
         L, T, R, B = self.L, self.T, self.R, self.B
         sx, sy = self.start
         lines = ["[GENERAL]", "CAPTION=" + self.caption,
-                 "TYPE=" + ("attach_on_top" if spec else "NORMAL"), "", "[SKIN]",
+                 "TYPE=" + ("attach_on_top" if special_rect else "NORMAL"), "", "[SKIN]",
                  "START_X=%d" % sx, "START_Y=%d" % sy,
                  "MARGIN_X=%d" % (L + R), "MARGIN_Y=%d" % (T + B),
                  "TOP_LEFT_CX=%d" % L, "TOP_LEFT_CY=%d" % T,
@@ -115,9 +115,9 @@ class Skin:
                  "BOTTOM_CX=%d" % self.bw, "BOTTOM_CY=%d" % B,
                  "RIGHT_CX=%d" % R, "RIGHT_CY=%d" % self.rh,
                  "BOTTOM_RIGHT_CX=%d" % R, "BOTTOM_RIGHT_CY=%d" % B]
-        if spec:
-            lines += ["", "[SPECIAL]", "SPECIAL_X=%d" % spec[0], "SPECIAL_Y=%d" % spec[1],
-                      "SPECIAL_CX=%d" % spec[2], "SPECIAL_CY=%d" % spec[3]]
+        if special_rect:
+            lines += ["", "[SPECIAL]", "SPECIAL_X=%d" % special_rect[0], "SPECIAL_Y=%d" % special_rect[1],
+                      "SPECIAL_CX=%d" % special_rect[2], "SPECIAL_CY=%d" % special_rect[3]]
         return "\r\n".join(lines) + "\r\n"
 
 
@@ -222,10 +222,10 @@ def main():
     os.makedirs(out, exist_ok=True)
     for make in (silver, wood, polaroid, film, ribbon):
         skin = make()
-        sw, sh, px, spec = skin.draw()
+        sw, sh, px, special_rect = skin.draw()
         write_bmp(os.path.join(out, skin.name + ".bmp"), sw, sh, px)
         with open(os.path.join(out, skin.name + ".ini"), "w", encoding="utf-8", newline="") as f:
-            f.write(skin.ini(spec))
+            f.write(skin.ini(special_rect))
 
 
 if __name__ == "__main__":
