@@ -16,7 +16,10 @@
 #include <QTimer>
 #include <QtTest>
 
+#include <arpa/inet.h>
 #include <filesystem>
+#include <netinet/in.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -201,9 +204,18 @@ private slots:
         QVERIFY(QTest::qWaitFor([&] { return !seen.isEmpty(); }, 30000));
         QCOMPARE(seen, QStringList{res::qtext(res::IDS_MSG_UPDATE_NO_VERSION)});
         seen.clear();
-        // Nobody listening.
-        const int port = server.port();
-        server.stop();
+        // Nobody listening: a port held bound but not listening, so that no
+        // other test's server can take it meanwhile and connections are
+        // refused at once.
+        const int holder = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        QVERIFY(holder >= 0);
+        sockaddr_in addr{};
+        addr.sin_family = AF_INET;
+        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof addr;
+        QVERIFY(::bind(holder, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0);
+        QVERIFY(::getsockname(holder, reinterpret_cast<sockaddr*>(&addr), &length) == 0);
+        const int port = ntohs(addr.sin_port);
         UpdateCheck::Setup s;
         s.url = QStringLiteral("http://127.0.0.1:%1/x.ini").arg(port);
         s.programFolder = folder;
@@ -211,7 +223,9 @@ private slots:
         UpdateCheck closed(s);
         closed.setPrompt(std::make_unique<SeenPrompt>(&seen));
         QCOMPARE(closed.checkOnRequest(), 1);
-        QVERIFY(QTest::qWaitFor([&] { return !seen.isEmpty(); }, 30000));
+        const bool answered = QTest::qWaitFor([&] { return !seen.isEmpty(); }, 30000);
+        ::close(holder);
+        QVERIFY(answered);
         QCOMPARE(seen, QStringList{res::qtext(res::IDS_UPDATE_SERVER_UNREACHABLE)});
     }
 
