@@ -1,5 +1,6 @@
 #include "updater/ftpclient.h"
 
+#include "updater/beneath.h"
 #include "updater/ftplistener.h"
 #include "updater/ftpreply.h"
 
@@ -13,6 +14,8 @@ namespace {
 
 // A server that keeps answering "PASV" without an address is given up on.
 constexpr int kMaxPassiveRetries = 3;
+// A reply line longer than this is not an FTP server's.
+constexpr uint32_t kMaxReplyBytes = 64 * 1024;
 
 } // namespace
 
@@ -56,6 +59,7 @@ bool FtpClient::RecvFile(const std::string& localPath, const std::string& server
     localPath_ = localPath;
     serverPath_ = serverPath;
     pasvRetries_ = 0;
+    overLimit_ = false;
     frm_ = FRM_AFTER_SEND_TYPEI;
     return true;
 }
@@ -142,8 +146,11 @@ void FtpClient::onControlReceive() {
     while (control_) {
         KSocket* socket = control_.get();
         auto line = takeReplyLine(socket->receiveQueue());
-        if (!line)
+        if (!line) {
+            if (socket->receiveQueue().size() > kMaxReplyBytes)
+                dropEndlessReply();
             return;
+        }
         lastReply_ = *line;
         if (listener_)
             listener_->OnReplyLine(lastReply_);
@@ -234,7 +241,10 @@ void FtpClient::DoDownLoad() {
             data_.setListener(this);
             data_.connect(dataAddress_, static_cast<uint16_t>(dataPort_));
         }
-        local_ = std::fopen(localPath_.c_str(), "wb");
+        const int fd = createFileBeneath(localRoot_, localPath_);
+        local_ = fd >= 0 ? ::fdopen(fd, "wb") : nullptr;
+        if (!local_ && fd >= 0)
+            ::close(fd);
         if (!local_) {
             data_.close();
             frm_ = FRM_IDLE;
@@ -292,6 +302,14 @@ void FtpClient::receiveData() {
     bool failed = false;
     while (!queue.empty()) {
         uint32_t take = queue.size() < 65536 ? queue.size() : 65536;
+        // The byte past the limit ends the transfer; nothing of it is kept.
+        if (maxBytes_ >= 0 && int64_t(received_) + take > maxBytes_) {
+            overLimit_ = true;
+            closeLocalFile();
+            ::unlink(localPath_.c_str());
+            reportRecvComplete(false);
+            return;
+        }
         chunk.resize(take);
         queue.read(chunk.data(), take, true);
         if (std::fwrite(chunk.data(), 1, take, local_) != take)
@@ -319,6 +337,18 @@ void FtpClient::transferEnd() {
         reportRecvComplete(true);
     else
         reportRecvEnd(true);
+}
+
+void FtpClient::dropEndlessReply() {
+    const bool loggedIn = fcm_ == FCM_LOGGED_IN;
+    const bool receiving = frm_ != FRM_IDLE;
+    endConnection();
+    if (!listener_)
+        return;
+    if (!loggedIn)
+        listener_->OnConnectResult(false);
+    else if (receiving)
+        listener_->OnFileRecvComplete(false);
 }
 
 void FtpClient::closeLocalFile() {

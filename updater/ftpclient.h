@@ -38,6 +38,13 @@ public:
                  uint16_t port);
     // Starts receiving `serverPath` into `localPath` once logged in.
     bool RecvFile(const std::string& localPath, const std::string& serverPath);
+    // Local files below `root` are created without following links.
+    void setLocalRoot(const std::string& root) { localRoot_ = root; }
+    // The most bytes the next files may hold (negative: no bound): the byte
+    // past it ends the transfer as failed and removes the partial file.
+    void setSizeLimit(int64_t maxBytes) { maxBytes_ = maxBytes; }
+    // The last transfer ended because it grew past the size limit.
+    bool overLimit() const { return overLimit_; }
     // Sends "QUIT" and drops both connections.
     void close();
 
@@ -63,6 +70,8 @@ private:
     void reportRecvComplete(bool ok);
     void refuseTransfer();
     void endConnection();
+    // A reply that never ends: the connection is dropped as failed.
+    void dropEndlessReply();
 
     std::unique_ptr<KSocket> control_;
     // A control socket dropped from inside its own notice; freed later.
@@ -84,6 +93,9 @@ private:
     bool serverCompleted_ = false;
     std::FILE* local_ = nullptr;
     int pasvRetries_ = 0;
+    std::string localRoot_;
+    int64_t maxBytes_ = -1;
+    bool overLimit_ = false;
 };
 
 } // namespace vela

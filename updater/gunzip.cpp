@@ -1,9 +1,11 @@
 #include "updater/gunzip.h"
 
+#include "updater/beneath.h"
 #include "updater/paths.h"
 
 #include <chrono>
 #include <cstdio>
+#include <unistd.h>
 #include <vector>
 #include <zlib.h>
 
@@ -30,7 +32,7 @@ bool failWith(std::string& report, std::string text, std::FILE* out, const std::
 } // namespace
 
 bool decompressGzip(const std::string& gzPath, const std::string& outputPath, std::string& report,
-                    int64_t maxOutputBytes) {
+                    int64_t maxOutputBytes, const std::string& root) {
     const int64_t packedSize = fileSize(gzPath);
     const auto started = std::chrono::steady_clock::now();
     // fileSize refuses what is not a regular file, which gzopen would block on.
@@ -39,8 +41,11 @@ bool decompressGzip(const std::string& gzPath, const std::string& outputPath, st
         report = formatted("file open error : %s\n", gzPath);
         return false;
     }
-    std::FILE* out = std::fopen(outputPath.c_str(), "wb");
+    const int fd = createFileBeneath(root, outputPath);
+    std::FILE* out = fd >= 0 ? ::fdopen(fd, "wb") : nullptr;
     if (!out) {
+        if (fd >= 0)
+            ::close(fd);
         gzclose(in);
         report = formatted("file open error : %s\n", outputPath);
         return false;
@@ -71,6 +76,7 @@ bool decompressGzip(const std::string& gzPath, const std::string& outputPath, st
         if (n == 0)
             break;
         written += n;
+        // Nothing past the listed size is written: a bomb ends here.
         if (maxOutputBytes >= 0 && written > maxOutputBytes) {
             gzclose(in);
             return failWith(report, formatted("output larger than listed : %s\n", outputPath), out,

@@ -1,5 +1,6 @@
 #include "updater/installer.h"
 
+#include "updater/beneath.h"
 #include "updater/fileplace.h"
 #include "updater/paths.h"
 #include "updater/updaterstrings.h"
@@ -12,9 +13,10 @@ namespace {
 
 // Moves the download beside the destination as its side file, asking until
 // it works. False when the user cancels.
-bool placeSideFile(const std::string& source, const std::string& side, InstallHost& host) {
-    ::unlink(side.c_str());
-    while (!placeFile(source, side)) {
+bool placeSideFile(const std::string& root, const std::string& source, const std::string& side,
+                   InstallHost& host) {
+    removeFileBeneath(root, side);
+    while (!placeFile(root, source, side)) {
         if (!host.askWriteRetry(formatText(Str::STR_WRITE_DENIED, {side})))
             return false;
     }
@@ -46,16 +48,16 @@ InstallOutcome installAll(const UpdatePlan& plan, const InstallContext& context,
         const std::string source = downloadedFileOf(context.tempFolder, e);
         const std::string target = destinationOf(context.installFolder, e);
         if (e.updateType == kUpdateReplace) {
-            while (!placeFile(source, target)) {
+            while (!placeFile(context.installFolder, source, target)) {
                 if (!host.askWriteRetry(formatText(Str::STR_WRITE_DENIED, {target})))
                     return cancelFrom(i);
             }
             continue;
         }
-        if (placeFile(source, target))
+        if (placeFile(context.installFolder, source, target))
             continue;
         const std::string side = target + ".new";
-        if (!placeSideFile(source, side, host))
+        if (!placeSideFile(context.installFolder, source, side, host))
             return cancelFrom(i);
         if (e.updateType == kUpdateRename) {
             if (state.updateBlocks == 0)

@@ -88,8 +88,11 @@ QColor titleStripColour(int x, int width) {
 }
 
 MessageBox::MessageBox(QWidget* parent, const QString& text, const QString& caption, int type,
-                       int flags)
+                       int flags, int icon)
     : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint), type_(type), flags_(flags),
+      iconKind_(icon != kIconByType ? icon
+                : type == kBoxOk    ? kIconInformation
+                                    : kIconQuestion),
       caption_(caption.isEmpty() ? q(Str::STR_CAPTION) : caption) {
     setWindowTitle(caption_);
     setModal(true);
@@ -100,10 +103,11 @@ MessageBox::MessageBox(QWidget* parent, const QString& text, const QString& capt
     frame_->setStyleSheet(QStringLiteral("#ctl1072 { border: 1px solid #808080; }"));
     icon_ = new QLabel(this);
     icon_->setObjectName(QStringLiteral("ctl1073"));
-    icon_->setPixmap(style()
-                         ->standardIcon(type == kBoxOk ? QStyle::SP_MessageBoxInformation
-                                                       : QStyle::SP_MessageBoxQuestion)
-                         .pixmap(32, 32));
+    const QStyle::StandardPixmap pixmap = iconKind_ == kIconWarning ? QStyle::SP_MessageBoxWarning
+                                          : iconKind_ == kIconQuestion
+                                              ? QStyle::SP_MessageBoxQuestion
+                                              : QStyle::SP_MessageBoxInformation;
+    icon_->setPixmap(style()->standardIcon(pixmap).pixmap(32, 32));
     icon_->setAttribute(Qt::WA_TransparentForMouseEvents);
     textLabel_ = new QLabel(this);
     textLabel_->setObjectName(QStringLiteral("ctl1075"));
@@ -190,8 +194,18 @@ void MessageBox::mouseMoveEvent(QMouseEvent* event) {
     QDialog::mouseMoveEvent(event);
 }
 
-int MessageBox::ask(QWidget* parent, const QString& text, int type, const QString& caption) {
-    MessageBox box(parent, text, caption, type);
+void MessageBox::answerAfter(int ms) {
+    unanswered_.setSingleShot(true);
+    connect(&unanswered_, &QTimer::timeout, this,
+            [this] { pressButton(type_ == kBoxOk || !buttons_[1] ? 0 : 1); });
+    unanswered_.start(ms);
+}
+
+int MessageBox::ask(QWidget* parent, const QString& text, int type, const QString& caption,
+                    int icon, int timeoutMs) {
+    MessageBox box(parent, text, caption, type, 0, icon);
+    if (timeoutMs > 0)
+        box.answerAfter(timeoutMs);
     return box.exec();
 }
 

@@ -16,6 +16,10 @@ namespace vela {
 enum MessageBoxType { kBoxOk = 0, kBoxOkCancel = 1, kBoxYesNo = 4 };
 // Results: OK, Cancel, Yes, No.
 enum MessageBoxResult { kIdOk = 1, kIdCancel = 2, kIdYes = 6, kIdNo = 7 };
+// Icons: the information icon for notices, the question icon for
+// questions, the warning icon for failures. kIconByType picks the first two
+// by the button type.
+enum MessageBoxIcon { kIconByType = -1, kIconInformation = 0, kIconQuestion, kIconWarning };
 // Timed notice flags: count down and press the first button; no buttons.
 enum NoticeFlags { kNoticeCountDown = 1, kNoticeNoButtons = 2 };
 
@@ -42,11 +46,19 @@ class MessageBox : public QDialog {
     Q_OBJECT
 public:
     MessageBox(QWidget* parent, const QString& text, const QString& caption, int type,
-               int flags = 0);
+               int flags = 0, int icon = kIconByType);
 
-    // Shows it modally; returns kIdOk, kIdCancel, kIdYes or kIdNo.
+    // Shows it modally; returns kIdOk, kIdCancel, kIdYes or kIdNo. With a
+    // timeout (ms, 0 for none) nobody's answer is the last button's: OK,
+    // Cancel or No.
     static int ask(QWidget* parent, const QString& text, int type,
-                   const QString& caption = QString());
+                   const QString& caption = QString(), int icon = kIconByType, int timeoutMs = 0);
+
+    // Presses the last button after `ms` unless the user answers first.
+    void answerAfter(int ms);
+
+    // The icon shown (a MessageBoxIcon other than kIconByType).
+    int iconKind() const { return iconKind_; }
 
     const MessageBoxLayout& boxLayout() const { return layout_; }
     QPushButton* button(int i) const { return buttons_[i]; }
@@ -61,6 +73,7 @@ protected:
 
     int type_;
     int flags_;
+    int iconKind_;
 
 private:
     void place();
@@ -72,6 +85,7 @@ private:
     QLabel* textLabel_ = nullptr;
     QPushButton* buttons_[2] = {nullptr, nullptr};
     QPoint dragOffset_;
+    QTimer unanswered_;
 };
 
 // The timed notice: the same look, centred over its parent (disabled while

@@ -8,6 +8,8 @@ namespace vela {
 
 // The folder of the running updater, ending in the platform separator.
 std::string installFolder();
+// The temporary folder's name in the installation folder.
+inline constexpr const char* kTempFolderName = "__TEMP__";
 // installFolder + "__TEMP__" + separator.
 std::string tempFolder(const std::string& installFolder);
 

@@ -1,5 +1,6 @@
 #include "updater/updateplan.h"
 
+#include "updater/beneath.h"
 #include "updater/crc32file.h"
 #include "updater/paths.h"
 #include "updater/profile.h"
@@ -7,6 +8,7 @@
 
 #include <algorithm>
 #include <fcntl.h>
+#include <optional>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -27,11 +29,33 @@ std::string lowered(std::string s) {
     return s;
 }
 
-UpdateEntry readEntry(const ProfileFile& list, const std::string& section) {
+// A listed size as the profile reader reads it, or nothing when it lies
+// outside 0..2^31-1: a negative or wrapped size would turn the size checks
+// off.
+std::optional<int32_t> listedSize(std::string_view value) {
+    size_t i = 0;
+    while (i < value.size() && (value[i] == ' ' || value[i] == '\t'))
+        ++i;
+    bool negative = false;
+    if (i < value.size() && (value[i] == '-' || value[i] == '+'))
+        negative = value[i++] == '-';
+    int64_t n = 0;
+    for (; i < value.size() && value[i] >= '0' && value[i] <= '9'; ++i) {
+        n = n * 10 + (value[i] - '0');
+        if (n > INT32_MAX)
+            return std::nullopt;
+    }
+    if (negative && n != 0)
+        return std::nullopt;
+    return static_cast<int32_t>(n);
+}
+
+UpdateEntry readEntry(const ProfileFile& list, const std::string& section, bool& sizeDamaged) {
     UpdateEntry e;
     const char* s = section.c_str();
     e.pathName = list.text(s, "PATHNAME");
-    e.fileSize = static_cast<int32_t>(list.integer(s, "FILESIZE", 0));
+    const auto fileSize = listedSize(list.text(s, "FILESIZE"));
+    e.fileSize = fileSize.value_or(0);
     e.crc = list.integer(s, "FILECRC", 0);
     e.version = list.text(s, "FILEVER");
     std::string type = list.text(s, "UPDATETYPE");
@@ -41,23 +65,42 @@ UpdateEntry readEntry(const ProfileFile& list, const std::string& section) {
     e.ifExist = list.text(s, "UPDATECONDITION") == "IFEXIST" ? 1 : 0;
     e.runBeforeReboot = list.text(s, "RUN_BEFORE_REBOOT");
     e.runAfterReboot = list.text(s, "RUN_AFTER_REBOOT");
-    e.compressedSize =
-        static_cast<int32_t>(ProfileFile::parseInteger(list.text(s, "COMPRESSEDFILESIZE")));
+    const auto compressedSize = listedSize(list.text(s, "COMPRESSEDFILESIZE"));
+    e.compressedSize = compressedSize.value_or(0);
     e.compressType = list.text(s, "COMPRESSTYPE");
+    sizeDamaged = !fileSize || (e.compressed() && !compressedSize);
     e.subFolder = list.text(s, "SUBFOLDER");
     e.sha256 = list.text(s, "FILESHA256");
     return e;
 }
 
-// Why an entry must not be written, or empty when it may.
-std::string refusal(const UpdateEntry& e) {
+// Why an entry must not be written, or empty when it may. A folder that is
+// (or passes through) a link already in the installation folder would carry
+// the write to wherever the link points.
+std::string refusal(const UpdateEntry& e, bool sizeDamaged, const std::string& installFolder) {
     if (!isContainedRelativePath(e.pathName))
         return formatText(Str::STR_PATH_REFUSED, {e.pathName});
     if (!isContainedRelativePath(e.subFolder))
         return formatText(Str::STR_PATH_REFUSED, {e.subFolder});
+    if (sizeDamaged)
+        return formatText(Str::STR_SIZE_MALFORMED, {e.pathName});
     if (!e.sha256.empty() && !isHex64(e.sha256))
         return formatText(Str::STR_HASH_MALFORMED, {e.pathName});
+    const std::string relative = e.subFolder.empty() ? e.pathName : e.subFolder + "\\" + e.pathName;
+    if (passesThroughLink(installFolder, folderPart(relative)))
+        return formatText(Str::STR_PATH_THROUGH_LINK, {relative});
     return {};
+}
+
+// The folder `path` below the installation folder, one level, made in its
+// parent reached without links; an existing folder or a failure is ignored.
+void makeOneFolder(const std::string& installFolder, const std::string& path) {
+    std::string name;
+    const int parent = openParentBeneath(installFolder, path, false, name);
+    if (parent < 0)
+        return;
+    ::mkdirat(parent, name.c_str(), 0755);
+    ::close(parent);
 }
 
 bool exists(const std::string& path) {
@@ -102,14 +145,15 @@ bool buildPlan(const std::string& listPath, const std::string& installFolder, Tr
 
     plan.entries.reserve(count);
     for (uint32_t i = 1; i <= count; ++i) {
-        UpdateEntry e = readEntry(list, "FILE_" + std::to_string(i));
-        if (std::string why = refusal(e); !why.empty()) {
+        bool sizeDamaged = false;
+        UpdateEntry e = readEntry(list, "FILE_" + std::to_string(i), sizeDamaged);
+        if (std::string why = refusal(e, sizeDamaged, installFolder); !why.empty()) {
             host.entryRefused(e.pathName, why);
             continue;
         }
         e.sha256 = lowered(e.sha256);
         if (!e.subFolder.empty() && options.createSubFolders)
-            ::mkdir(joinPath(installFolder, e.subFolder).c_str(), 0755);
+            makeOneFolder(installFolder, joinPath(installFolder, e.subFolder));
         if (e.compressed())
             e.serverName = e.pathName + ".gz";
         e.runBeforeReboot = replaceSystemMarker(e.runBeforeReboot);

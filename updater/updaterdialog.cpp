@@ -182,6 +182,14 @@ void UpdaterDialog::addResultRow(const QString& name, const QString& size, const
     list_->scrollToItem(item);
 }
 
+// An automatic run has nobody to answer for certain: its boxes take their
+// safe answer (OK, Cancel, No) after this long, so that the run always ends.
+constexpr int kAutomaticAnswerMs = 60000;
+
+int UpdaterDialog::unattendedMs() const {
+    return automatic_ ? kAutomaticAnswerMs : 0;
+}
+
 QWidget* UpdaterDialog::modalParent() {
     return isVisible() ? this : nullptr;
 }
@@ -190,19 +198,26 @@ void UpdaterDialog::notify(const QString& message, bool automatic) {
     if (automatic)
         KMessageBoxWnd::notice(modalParent(), message);
     else
-        MessageBox::ask(modalParent(), message, kBoxOk);
+        MessageBox::ask(modalParent(), message, kBoxOk, QString(), kIconByType, unattendedMs());
 }
 
 void UpdaterDialog::showMessage(const QString& message) {
-    MessageBox::ask(modalParent(), message, kBoxOk);
+    MessageBox::ask(modalParent(), message, kBoxOk, QString(), kIconByType, unattendedMs());
+}
+
+void UpdaterDialog::showFailure(const QString& message) {
+    MessageBox::ask(modalParent(), message, kBoxOk, QString(), kIconWarning, unattendedMs());
 }
 
 bool UpdaterDialog::askOkCancel(const QString& message) {
-    return MessageBox::ask(modalParent(), message, kBoxOkCancel) == kIdOk;
+    // Asked only when a file cannot be written: a failure until it is retried.
+    return MessageBox::ask(modalParent(), message, kBoxOkCancel, QString(), kIconWarning,
+                           unattendedMs()) == kIdOk;
 }
 
 bool UpdaterDialog::askYesNo(const QString& message) {
-    return MessageBox::ask(modalParent(), message, kBoxYesNo) == kIdYes;
+    return MessageBox::ask(modalParent(), message, kBoxYesNo, QString(), kIconByType,
+                           unattendedMs()) == kIdYes;
 }
 
 void UpdaterDialog::closeView(bool ok) {

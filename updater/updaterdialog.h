@@ -41,6 +41,7 @@ public:
     void addResultRow(const QString& name, const QString& size, const QString& version) override;
     void notify(const QString& message, bool automatic) override;
     void showMessage(const QString& message) override;
+    void showFailure(const QString& message) override;
     bool askOkCancel(const QString& message) override;
     bool askYesNo(const QString& message) override;
     void closeView(bool ok) override;
@@ -54,6 +55,8 @@ protected:
 private:
     void build();
     QWidget* modalParent();
+    // How long a box waits for an answer: unbounded unless automatic.
+    int unattendedMs() const;
 
     bool automatic_ = false;
     std::string programToRestart_;

@@ -1,5 +1,6 @@
 #include "updater/updaterun.h"
 
+#include "updater/beneath.h"
 #include "updater/commandline.h"
 #include "updater/downloadcheck.h"
 #include "updater/fileplace.h"
@@ -10,7 +11,6 @@
 #include "updater/webfiledownload.h"
 
 #include <csignal>
-#include <filesystem>
 #include <unistd.h>
 
 namespace vela {
@@ -45,11 +45,10 @@ void UpdateRun::open() {
     webFileAbortFlag().store(0);
     view_.setCurrentStep(1);
     phase_ = 1;
-    std::error_code ec;
-    std::filesystem::create_directories(temp_, ec);
     // What a killed run left here is never installed: everything is fetched
-    // and checked anew.
-    clearTempFolder(temp_);
+    // and checked anew. A link in the folder's place is removed, never
+    // followed.
+    makeTempFolder(options_.installFolder);
     ::unlink(joinPath(options_.installFolder, updateScriptName(options_.dialect)).c_str());
 }
 
@@ -102,8 +101,8 @@ void UpdateRun::startNextDownload() {
     const TransferTarget target = transferTarget(plan_, plan_.nextDownload, temp_);
     expected_ = target.expectedSize;
     // The old copy of the file, if a killed run left one, goes first.
-    ::unlink(target.localPath.c_str());
-    ::unlink(downloadedFileOf(temp_, e).c_str());
+    removeFileBeneath(options_.installFolder, target.localPath);
+    removeFileBeneath(options_.installFolder, downloadedFileOf(temp_, e));
     if (!transfer_->fetchEntry(plan_, plan_.nextDownload)) {
         fail(q(Str::STR_TRANSFER_ERROR));
         return;
@@ -151,15 +150,15 @@ void UpdateRun::entryDownloaded() {
         view_.setStatus(q(Str::STR_UNZIPPING));
         const std::string packed = joinPath(temp_, e.serverName);
         std::string report;
-        if (!decompressGzip(packed, file, report, e.fileSize)) {
-            ::unlink(packed.c_str());
+        if (!decompressGzip(packed, file, report, e.fileSize, options_.installFolder)) {
+            removeFileBeneath(options_.installFolder, packed);
             fail(QString::fromStdString(formatText(Str::STR_UNZIP_ERROR, {e.serverName, report})));
             return;
         }
-        ::unlink(packed.c_str());
+        removeFileBeneath(options_.installFolder, packed);
     }
     if (!matchesEntry(file, e)) {
-        ::unlink(file.c_str());
+        removeFileBeneath(options_.installFolder, file);
         fail(QString::fromStdString(formatText(Str::STR_HASH_MISMATCH, {e.pathName})));
         return;
     }
@@ -170,10 +169,14 @@ void UpdateRun::entryDownloaded() {
     timer1_.start(500);
 }
 
-void UpdateRun::onFailed(const QString&) {
+void UpdateRun::onFailed(const QString& message) {
     if (ended_)
         return;
-    fail(q(phase_ == 1 ? Str::STR_LIST_FETCH_FAILED : Str::STR_TRANSFER_ERROR));
+    QString shown = q(phase_ == 1 ? Str::STR_LIST_FETCH_FAILED : Str::STR_TRANSFER_ERROR);
+    // A body past its listed size says which file the server overfilled.
+    if (transfer_ && transfer_->fault() == TransferFault::TooLarge)
+        shown += QStringLiteral("\n") + message;
+    fail(shown);
 }
 
 void UpdateRun::install() {
@@ -218,7 +221,7 @@ void UpdateRun::end(bool ok) {
 void UpdateRun::fail(const QString& message) {
     if (ended_)
         return;
-    view_.showMessage(message);
+    view_.showFailure(message);
     end(false);
 }
 
@@ -230,10 +233,8 @@ void UpdateRun::cleanup() {
         webFileAbortFlag().store(1);
     else if (transfer_)
         transfer_->close();
-    if (transfer_)
-        ::unlink(transfer_->localFileList().c_str());
-    clearTempFolder(temp_);
-    ::rmdir(temp_.c_str());
+    // The stored list goes with the folder.
+    removeTempFolder(options_.installFolder);
 }
 
 void UpdateRun::cleanupOnClose() {

@@ -33,6 +33,9 @@ public:
     // A notice: timed in automatic mode, else a message box with OK.
     virtual void notify(const QString& message, bool automatic) = 0;
     virtual void showMessage(const QString& message) = 0;
+    // A failure that ends the run: a message box with the warning icon.
+    virtual void showFailure(const QString& message) = 0;
+    // A file cannot be written: OK tries again (warning icon).
     virtual bool askOkCancel(const QString& message) = 0;
     virtual bool askYesNo(const QString& message) = 0;
     // Ends the window: true for the OK result.

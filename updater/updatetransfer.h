@@ -5,6 +5,7 @@
 
 #include <QObject>
 #include <QString>
+#include <QTimer>
 
 #include <cstdint>
 #include <memory>
@@ -18,9 +19,28 @@ class WebFileDownload;
 // Where one planned file comes from and goes to.
 struct TransferTarget {
     std::string localPath;  // in the temporary folder
-    std::string serverPath; // URL (HTTP) or server path (FTP)
+    std::string serverName; // the published name, "/" between folders
+    std::string serverPath; // destination prefix + server name
     int64_t expectedSize = 0;
 };
+
+// The file list is bounded as its reader bounds it.
+inline constexpr int64_t kMaxListBytes = 16 * 1024 * 1024;
+
+// How long one transfer may take: 60 s plus its listed size at 32 KB/s.
+// The environment variable VELA_UPDATE_DEADLINE="BASE_MS,BYTES_PER_SECOND"
+// replaces both figures, so that tests against slow servers end in seconds.
+int64_t transferDeadlineMs(int64_t listedBytes);
+
+// A URL path from a published name: each segment percent-encoded (all but
+// A-Z a-z 0-9 - . _ ~), "/" kept.
+std::string encodeUrlPath(const std::string& name);
+// The list's URL prefix with the bytes a URL cannot hold (blanks, controls,
+// non-ASCII and the like) percent-encoded; what it already encodes stays.
+std::string encodeUrlPrefix(const std::string& prefix);
+
+// Why the last transfer failed.
+enum class TransferFault { None, TooLarge, Overdue, Refused, Other };
 
 // The file to fetch for plan entry `index`: the published name (the ".gz"
 // one for compressed entries) below the destination prefix, stored under
@@ -49,6 +69,7 @@ public:
     bool fetchEntry(const UpdatePlan& plan, size_t index);
     // Ends a connection (FTP "QUIT").
     void close();
+    TransferFault fault() const { return fault_; }
 
 signals:
     void connectResult(bool ok);
@@ -58,7 +79,10 @@ signals:
     void failed(const QString& message);
 
 private:
-    bool fetch(const std::string& localPath, const std::string& serverPath, int64_t expected);
+    bool fetch(const std::string& localPath, const std::string& serverPath, int64_t expected,
+               int64_t bound);
+    void fail(TransferFault fault, const QString& message);
+    void deadlinePassed();
 
     class FtpEvents;
     TransportMode mode_;
@@ -67,6 +91,9 @@ private:
     std::string temp_;
     int64_t expected_ = 0;
     std::string localPath_;
+    TransferFault fault_ = TransferFault::None;
+    // FTP's deadline (libcurl keeps the HTTP one on the worker).
+    QTimer deadline_;
     std::unique_ptr<WebFileDownload> web_;
     std::unique_ptr<FtpEvents> ftpEvents_;
     std::unique_ptr<FtpClient> ftp_;

@@ -23,6 +23,20 @@ struct WebFileRequest {
     // A file of certificate authorities to trust instead of the system's
     // (a server with its own authority); empty for the system's.
     std::string extraCaFile;
+    // The most bytes the body may hold: the byte past it ends the download
+    // as failed and the partial file is removed. Negative: no bound.
+    int64_t maxBytes = -1;
+    // The whole transfer's time in milliseconds, redirects included; 0 for
+    // no limit beyond the stalled-server one.
+    int64_t deadlineMs = 0;
+};
+
+// Why a download failed.
+enum WebFileFault : int {
+    kWebFaultOther = 0,
+    kWebFaultTooLarge = 1, // the body passed maxBytes
+    kWebFaultOverdue = 2,  // the deadline passed
+    kWebFaultRedirect = 3, // a redirect to another scheme or host, or too many
 };
 
 // Set by the run flow when the window goes away: a running download stops
@@ -58,8 +72,9 @@ signals:
     // created, or the abort flag stopped it).
     void downComplete(const QString& localPath, quint32 cookie);
     // "WM_WEBFILE_DOWNFAILED": the URL could not be opened (no connection,
-    // certificate refused, an HTTP error status) or the transfer broke off.
-    void downFailed(quint32 cookie, const QString& message);
+    // certificate refused, an HTTP error status, a refused redirect) or the
+    // transfer broke off, grew past its bound or passed its deadline.
+    void downFailed(quint32 cookie, const QString& message, int fault);
 
 private:
     struct Worker {

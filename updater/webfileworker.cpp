@@ -1,6 +1,8 @@
 #include "updater/webfileworker.h"
 
+#include "updater/beneath.h"
 #include "updater/paths.h"
+#include "updater/redirectpolicy.h"
 #include "updater/updaterstrings.h"
 
 #include <curl/curl.h>
@@ -19,34 +21,45 @@ void initialiseCurlOnce() {
     std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
 }
 
+std::string rootOf(const WebFileRequest& request) {
+    return request.baseFolder.empty() ? installFolder() : request.baseFolder;
+}
+
 std::string resolveLocalPath(const WebFileRequest& request) {
     const std::string& path = request.localPath;
     if (path.find(':') != std::string::npos || (!path.empty() && path[0] == '/'))
         return path;
-    return joinPath(request.baseFolder.empty() ? installFolder() : request.baseFolder, path);
+    return joinPath(rootOf(request), path);
 }
 
 struct Transfer {
     const WebFileRequest* request = nullptr;
     const NoticeSender* send = nullptr;
     const std::atomic<bool>* cancelled = nullptr;
+    CURL* curl = nullptr;
     std::string localPath;
     std::FILE* file = nullptr;
     bool fileFailed = false; // could not be created: the body is dropped
     bool opened = false;     // the server answered with the body
     bool aborted = false;    // the abort flag stopped the transfer
+    bool tooLarge = false;   // the body passed its bound
+    int64_t redirectBody = 0;
     int64_t written = 0;
     int64_t announced = 0; // the total of the last block notice
     std::chrono::steady_clock::time_point lastNotice;
 
     bool stopRequested() const { return *cancelled || webFileAbortFlag().load() != 0; }
 
-    // The body starts: create the local file anew.
+    // The body starts: create the local file anew, its folders reached
+    // without following links.
     void open() {
         if (opened)
             return;
         opened = true;
-        file = std::fopen(localPath.c_str(), "wb");
+        const int fd = createFileBeneath(rootOf(*request), localPath);
+        file = fd >= 0 ? ::fdopen(fd, "wb") : nullptr;
+        if (!file && fd >= 0)
+            ::close(fd);
         fileFailed = file == nullptr;
         if (file)
             std::setvbuf(file, nullptr, _IOFBF, 64 * 1024);
@@ -73,11 +86,26 @@ struct Transfer {
 
 size_t onBody(char* data, size_t, size_t length, void* user) {
     auto& t = *static_cast<Transfer*>(user);
+    if (!t.opened) {
+        // A redirect's own body is dropped; it makes no file.
+        long status = 0;
+        curl_easy_getinfo(t.curl, CURLINFO_RESPONSE_CODE, &status);
+        if (status >= 300 && status < 400) {
+            t.redirectBody += static_cast<int64_t>(length);
+            return t.redirectBody > kMaxRedirectBody ? CURL_WRITEFUNC_ERROR : length;
+        }
+    }
     t.open();
     if (t.fileFailed)
         return CURL_WRITEFUNC_ERROR;
     for (size_t done = 0; done < length;) {
         size_t block = length - done < kWebFileBlockBytes ? length - done : kWebFileBlockBytes;
+        // The byte past the bound ends the download; nothing of it is kept.
+        const int64_t bound = t.request->maxBytes;
+        if (bound >= 0 && t.written + static_cast<int64_t>(block) > bound) {
+            t.tooLarge = true;
+            return CURL_WRITEFUNC_ERROR;
+        }
         if (std::fwrite(data + done, 1, block, t.file) != block) {
             t.fileFailed = true;
             return CURL_WRITEFUNC_ERROR;
@@ -108,9 +136,10 @@ bool isCertificateError(CURLcode code) {
            code == CURLE_SSL_ISSUER_ERROR || code == CURLE_SSL_PINNEDPUBKEYNOTMATCH;
 }
 
-std::function<void(WebFileDownload*)> failed(uint32_t cookie, const std::string& message) {
+std::function<void(WebFileDownload*)> failed(uint32_t cookie, const std::string& message,
+                                             int fault = kWebFaultOther) {
     QString text = QString::fromStdString(message);
-    return [cookie, text](WebFileDownload* w) { emit w->downFailed(cookie, text); };
+    return [cookie, text, fault](WebFileDownload* w) { emit w->downFailed(cookie, text, fault); };
 }
 
 } // namespace
@@ -129,12 +158,12 @@ std::function<void(WebFileDownload*)> runWebFileDownload(const WebFileRequest& r
     CURL* curl = curl_easy_init();
     if (!curl)
         return failed(cookie, std::string(text(Str::STR_CONNECTION_FAILED)));
+    t.curl = curl;
     char error[CURL_ERROR_SIZE] = {};
-    curl_easy_setopt(curl, CURLOPT_URL, request.url.c_str());
     curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http,https");
-    curl_easy_setopt(curl, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
-    curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 1L);
-    curl_easy_setopt(curl, CURLOPT_MAXREDIRS, 5L);
+    // Redirects are followed here, one by one, and only to the scheme and
+    // host asked for: a list's server does not hand its files to another.
+    curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 0L);
     // An error status is a URL that could not be opened, not a body to keep.
     curl_easy_setopt(curl, CURLOPT_FAILONERROR, 1L);
     curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
@@ -155,11 +184,50 @@ std::function<void(WebFileDownload*)> runWebFileDownload(const WebFileRequest& r
     if (!request.extraCaFile.empty())
         curl_easy_setopt(curl, CURLOPT_CAINFO, request.extraCaFile.c_str());
 
-    const CURLcode code = curl_easy_perform(curl);
+    const auto started = std::chrono::steady_clock::now();
+    const std::string origin = schemeAndHost(request.url);
+    std::string url = request.url;
+    CURLcode code = CURLE_OK;
     long status = 0;
-    curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);
+    bool overdue = false;
+    int refusedRedirect = 0; // 1 another host, 2 too many
+    for (int hop = 0;; ++hop) {
+        if (request.deadlineMs > 0) {
+            const auto spent = std::chrono::duration_cast<std::chrono::milliseconds>(
+                                   std::chrono::steady_clock::now() - started)
+                                   .count();
+            const int64_t left = request.deadlineMs - spent;
+            if (left <= 0) {
+                overdue = true;
+                break;
+            }
+            curl_easy_setopt(curl, CURLOPT_TIMEOUT_MS, static_cast<long>(left));
+        }
+        curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
+        t.redirectBody = 0;
+        code = curl_easy_perform(curl);
+        status = 0;
+        curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);
+        if (code == CURLE_OPERATION_TIMEDOUT && request.deadlineMs > 0)
+            overdue = true;
+        if (code != CURLE_OK || t.opened || status < 300 || status >= 400)
+            break;
+        char* next = nullptr;
+        curl_easy_getinfo(curl, CURLINFO_REDIRECT_URL, &next);
+        if (!mayFollowRedirect(origin, next)) {
+            refusedRedirect = 1;
+            break;
+        }
+        if (hop + 1 >= kMaxRedirects) {
+            refusedRedirect = 2;
+            break;
+        }
+        url = next;
+    }
     curl_easy_cleanup(curl);
 
+    if (refusedRedirect != 0)
+        return failed(cookie, std::string(text(Str::STR_REDIRECT_REFUSED)), kWebFaultRedirect);
     if (t.aborted) {
         if (t.file)
             std::fclose(t.file);
@@ -169,7 +237,7 @@ std::function<void(WebFileDownload*)> runWebFileDownload(const WebFileRequest& r
             emit w->downComplete(path, cookie);
         };
     }
-    if (code == CURLE_OK) {
+    if (code == CURLE_OK && !overdue) {
         t.open(); // an empty body still makes an empty file
         if (!t.fileFailed)
             t.announce(true);
@@ -180,9 +248,15 @@ std::function<void(WebFileDownload*)> runWebFileDownload(const WebFileRequest& r
     if (code == CURLE_OK && !flushed)
         t.fileFailed = true;
 
-    if (code != CURLE_OK && !t.fileFailed) {
+    if ((code != CURLE_OK || overdue) && !t.fileFailed) {
         if (t.opened)
             ::unlink(t.localPath.c_str());
+        if (t.tooLarge)
+            return failed(cookie,
+                          formatText(Str::STR_DOWNLOAD_TOO_LARGE, {fileNamePart(t.localPath)}),
+                          kWebFaultTooLarge);
+        if (overdue)
+            return failed(cookie, std::string(text(Str::STR_DEADLINE_PASSED)), kWebFaultOverdue);
         if (code == CURLE_HTTP_RETURNED_ERROR)
             return failed(cookie,
                           formatText(Str::STR_HTTP_STATUS_FAILED, {std::to_string(status)}));

@@ -12,7 +12,9 @@ namespace vela {
 using NoticeSender = std::function<bool(std::function<void(WebFileDownload*)>)>;
 
 // The worker's body: fetches the request with libcurl in 4096-byte blocks
-// and sends the block notices. `cancelled` is this download's own stop (its
+// and sends the block notices. Redirects are followed only to the scheme and
+// host of the request's URL; the body is bounded by maxBytes and the whole
+// transfer by deadlineMs. `cancelled` is this download's own stop (its
 // window went away); the process-wide abort flag is checked too. Returns the
 // last notice (completion or failure), for the caller to send once it has
 // marked the download finished.

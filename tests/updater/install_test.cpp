@@ -425,10 +425,10 @@ TEST(FilePlace, HeldFilesAreNotReplaced) {
     {
         Holder hold(dir.file("t"));
         EXPECT_TRUE(isFileHeld(dir.file("t")));
-        EXPECT_FALSE(placeFile(dir.file("s"), dir.file("t")));
+        EXPECT_FALSE(placeFile(dir.path(), dir.file("s"), dir.file("t")));
     }
     EXPECT_FALSE(isFileHeld(dir.file("t")));
-    EXPECT_TRUE(placeFile(dir.file("s"), dir.file("t")));
+    EXPECT_TRUE(placeFile(dir.path(), dir.file("s"), dir.file("t")));
     EXPECT_EQ(readFile(dir.file("t")), "new");
     EXPECT_FALSE(exists(dir.file("s")));
 }

@@ -60,6 +60,7 @@ private slots:
     void dialogRunsThePhasesByItself();
     void manualModeAsksWithTheModalBox();
     void exitStopsTheDownload();
+    void failuresWarnAndUnattendedBoxesTakeTheirSafeAnswer();
 
 private:
     kamelo::test::Watchdog watchdog_{240};
@@ -336,6 +337,37 @@ void TestUpdaterDialog::exitStopsTheDownload() {
     QVERIFY(access((pub.inst + "__TEMP__").c_str(), F_OK) != 0);
     QVERIFY(access((pub.inst + "a.dll").c_str(), F_OK) != 0);
     QVERIFY(system.started.empty());
+}
+
+void TestUpdaterDialog::failuresWarnAndUnattendedBoxesTakeTheirSafeAnswer() {
+    // Nobody answers: OK, Cancel and No.
+    QCOMPARE(MessageBox::ask(nullptr, QStringLiteral("x"), kBoxOk, QString(), kIconWarning, 50),
+             int(kIdOk));
+    QCOMPARE(
+        MessageBox::ask(nullptr, QStringLiteral("x"), kBoxOkCancel, QString(), kIconWarning, 50),
+        int(kIdCancel));
+    QCOMPARE(MessageBox::ask(nullptr, QStringLiteral("x"), kBoxYesNo, QString(), kIconByType, 50),
+             int(kIdNo));
+
+    // A run whose list is missing ends with the warning box.
+    Published pub;
+    QVERIFY(pub.start(false));
+    ::unlink((pub.www.path() + "/list.ini").c_str());
+    FakeSystem system;
+    UpdaterDialog dialog({"/opt/kamelo/kamelo"}, system, pub.inst);
+    QString shown;
+    int icon = -1;
+    Script s({{[] { return activeModal<MessageBox>() != nullptr; },
+               [&] {
+                   auto* box = activeModal<MessageBox>();
+                   shown = box->textLabel()->text();
+                   icon = box->iconKind();
+                   QTest::mouseClick(box->button(0), Qt::LeftButton);
+               }}});
+    dialog.show();
+    QCOMPARE(dialog.exec(), int(QDialog::Rejected));
+    QCOMPARE(shown, QStringLiteral("서버에서 파일 목록을 받아올 수 없습니다."));
+    QCOMPARE(icon, int(kIconWarning));
 }
 
 QTEST_MAIN(TestUpdaterDialog)

@@ -37,6 +37,7 @@ struct View : RunView {
     }
     void notify(const QString& m, bool) override { notices.push_back(m); }
     void showMessage(const QString& m) override { messages.push_back(m); }
+    void showFailure(const QString& m) override { messages.push_back(m); }
     bool askOkCancel(const QString& m) override {
         messages.push_back(m);
         return false;

@@ -4,10 +4,16 @@
 #include "updater/crc32file.h"
 #include "updater/downloadcheck.h"
 #include "updater/paths.h"
+#include "updater/updaterstrings.h"
 #include "updater/updatetransfer.h"
 
 #include <gtest/gtest.h>
 
+#include <arpa/inet.h>
+#include <filesystem>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 #include <zlib.h>
 
 using namespace vela;
@@ -163,6 +169,18 @@ TEST(TransferTarget, CompressedEntriesFetchTheirGzName) {
     EXPECT_EQ(b.expectedSize, 40);
 }
 
+TEST(TransferTarget, UrlsAreEncodedPerSegmentAndDeadlinesFollowTheSize) {
+    EXPECT_EQ(encodeUrlPath("sub dir/b c%.dll"), "sub%20dir/b%20c%25.dll");
+    EXPECT_EQ(encodeUrlPath("\xed\x95\x9c/a-b_c.~"), "%ED%95%9C/a-b_c.~");
+    EXPECT_EQ(encodeUrlPrefix("http://h:8/my files/%41/"), "http://h:8/my%20files/%41/");
+    ::unsetenv("VELA_UPDATE_DEADLINE");
+    EXPECT_EQ(transferDeadlineMs(0), 60000);
+    EXPECT_EQ(transferDeadlineMs(32 * 1024 * 10), 70000);
+    ::setenv("VELA_UPDATE_DEADLINE", "500,1000", 1);
+    EXPECT_EQ(transferDeadlineMs(1500), 2000);
+    ::unsetenv("VELA_UPDATE_DEADLINE");
+}
+
 TEST_F(TransferTest, HttpFetchesTheListAndEveryPlannedFile) {
     if (vela::test::systemPython().empty())
         GTEST_SKIP() << "/usr/bin/python3 is not installed (scripts/install-deps.sh)";
@@ -207,4 +225,112 @@ TEST_F(TransferTest, MissingListIsAFailureOverHttp) {
     QObject::connect(&transfer, &UpdateTransfer::failed, [&](const QString&) { failed = true; });
     ASSERT_TRUE(transfer.fetchList());
     vela::test::spinUntil([&] { return failed; });
+}
+
+// A server file larger than listed stops one byte past the listed size over
+// either transport, as a failure, and leaves no partial file.
+TEST_F(TransferTest, ABodyPastItsListedSizeFailsOverBothTransports) {
+    if (!vela::test::pythonHasModule("pyftpdlib"))
+        GTEST_SKIP() << "python3-pyftpdlib is not installed (scripts/install-deps.sh)";
+    for (const bool ftp : {false, true}) {
+        std::string why;
+        server.stop();
+        ASSERT_TRUE(server.start(
+            ftp ? std::vector<std::string>{vela::test::systemPython(),
+                                           vela::test::serverScript("ftpserver.py"), www.path(),
+                                           "kim", "secret"}
+                : std::vector<std::string>{vela::test::systemPython(),
+                                           vela::test::serverScript("httpserver.py"), www.path()},
+            why))
+            << why;
+        const std::string port = std::to_string(server.port());
+        const TransportMode mode{!ftp, ftp};
+        // tools/b.dll is 3 MB on the server and listed with 1000 bytes.
+        writeFile(www.file("list.ini"), "[GENERAL]\nFILE_COUNT=1\nDEST_PATH=http://127.0.0.1:" +
+                                            port + "/files/\nFTP_DEST_PATH=/files/\n" +
+                                            entry(1, "tools\\b.dll", fresh.substr(0, 1000)));
+        writeFile(install.file("VUSERVERLIST.INI"),
+                  "[SERVER_1]\nFTP_IP=127.0.0.1\nFTP_PORT=" + port +
+                      "\nFTP_USER=kim\nFTP_PASS=secret\nFTPFILE=/list.ini\nHTTPFILE=http://"
+                      "127.0.0.1:" +
+                      port + "/list.ini\n");
+        UpdateTransfer transfer(mode, readServerList(install.path(), mode), install.path() + "/");
+        int outcome = 0; // 1 done, 2 failed
+        QString message;
+        QObject::connect(&transfer, &UpdateTransfer::connectResult,
+                         [&](bool ok) { outcome = ok ? 1 : 2; });
+        QObject::connect(&transfer, &UpdateTransfer::completed,
+                         [&](const QString&) { outcome = 1; });
+        QObject::connect(&transfer, &UpdateTransfer::failed, [&](const QString& m) {
+            message = m;
+            outcome = 2;
+        });
+        const auto wait = [&] {
+            vela::test::spinUntil([&] { return outcome != 0; });
+            const int o = outcome;
+            outcome = 0;
+            return o;
+        };
+        if (ftp) {
+            ASSERT_TRUE(transfer.connectServer());
+            ASSERT_EQ(wait(), 1);
+        }
+        ASSERT_TRUE(transfer.fetchList());
+        ASSERT_EQ(wait(), 1) << message.toStdString();
+        NullHost host;
+        UpdatePlan plan;
+        ASSERT_TRUE(buildPlan(transfer.localFileList(), install.path() + "/", mode, plan, host));
+        ASSERT_EQ(plan.entries.size(), 1u);
+        ASSERT_TRUE(transfer.fetchEntry(plan, 0));
+        EXPECT_EQ(wait(), 2) << ftp;
+        EXPECT_EQ(transfer.fault(), TransferFault::TooLarge) << ftp;
+        EXPECT_EQ(message.toStdString(), formatText(Str::STR_DOWNLOAD_TOO_LARGE, {"b.dll"}));
+        EXPECT_FALSE(std::filesystem::exists(tempFolder(install.path()) + "tools/b.dll")) << ftp;
+        transfer.close();
+    }
+}
+
+// An FTP server that never greets, and one that sends too slowly, both end
+// in the deadline's failure.
+TEST_F(TransferTest, FtpPastItsDeadlineFails) {
+    if (!vela::test::pythonHasModule("pyftpdlib"))
+        GTEST_SKIP() << "python3-pyftpdlib is not installed (scripts/install-deps.sh)";
+    ::setenv("VELA_UPDATE_DEADLINE", "1000,1073741824", 1);
+    // Listening, so the connection is made, but nobody ever answers.
+    const int silent = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof addr;
+    ASSERT_EQ(::bind(silent, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
+    ASSERT_EQ(::listen(silent, 4), 0);
+    ASSERT_EQ(::getsockname(silent, reinterpret_cast<sockaddr*>(&addr), &length), 0);
+    std::string why;
+    ASSERT_TRUE(server.start({vela::test::systemPython(), vela::test::serverScript("ftpserver.py"),
+                              www.path(), "kim", "secret", "4096"},
+                             why))
+        << why;
+    for (const int port : {int(ntohs(addr.sin_port)), server.port()}) {
+        const TransportMode mode{false, true};
+        writeFile(install.file("VUSERVERLIST.INI"),
+                  "[SERVER_1]\nFTP_IP=127.0.0.1\nFTP_PORT=" + std::to_string(port) +
+                      "\nFTP_USER=kim\nFTP_PASS=secret\nFTPFILE=/files/tools/b.dll\n");
+        UpdateTransfer transfer(mode, readServerList(install.path(), mode), install.path() + "/");
+        bool connected = false, failed = false;
+        QObject::connect(&transfer, &UpdateTransfer::connectResult,
+                         [&](bool ok) { connected = ok; });
+        QObject::connect(&transfer, &UpdateTransfer::failed,
+                         [&](const QString&) { failed = true; });
+        ASSERT_TRUE(transfer.connectServer());
+        vela::test::spinUntil([&] { return connected || failed; });
+        // The 3 MB file at 4 KB/s is far past its deadline.
+        if (connected) {
+            ASSERT_TRUE(transfer.fetchList());
+        }
+        vela::test::spinUntil([&] { return failed; });
+        EXPECT_EQ(transfer.fault(), TransferFault::Overdue) << port;
+        EXPECT_FALSE(std::filesystem::exists(transfer.localFileList())) << port;
+    }
+    ::close(silent);
+    ::unsetenv("VELA_UPDATE_DEADLINE");
 }

@@ -28,6 +28,7 @@ constexpr uint32_t kBlockBytes = 4096;
 // 4096 bytes costs more than the data; the queue keeps what each call got
 // as one block.
 constexpr uint32_t kReceiveBytes = 64 * 1024;
+constexpr uint32_t kMaxReceivePerNotice = 16 * kReceiveBytes;
 
 int64_t tickMs() {
     using namespace std::chrono;
@@ -256,10 +257,15 @@ void KSocket::OnReceive(int error) {
         return;
     std::vector<char> block(kReceiveBytes);
     bool queued = false;
-    for (;;) {
+    // A fast sender is read a bounded piece per notice, so that its owner
+    // sees (and can bound) the data before more is queued; the notifier
+    // fires again for the rest.
+    uint32_t taken = 0;
+    while (taken < kMaxReceivePerNotice) {
         ssize_t n = ::recv(handle_, block.data(), block.size(), 0);
         if (n > 0) {
             receive_.push(block.data(), static_cast<uint32_t>(n));
+            taken += static_cast<uint32_t>(n);
             queued = true;
             lastReceiveTick_ = tickMs();
             continue;
