@@ -10,6 +10,9 @@
 #include "edit/rotateops.h"
 #include "exif/jpegpropertyinfo.h"
 #include "imaging/bitmap.h"
+#include "imaging/core/filebytes.h"
+#include "imaging/jpegcodec.h"
+#include "imaging/metadatacarrier.h"
 #include "imaging/picturefile.h"
 
 #include <algorithm>
@@ -19,6 +22,7 @@
 #include <cstdlib>
 #include <functional>
 #include <string>
+#include <vector>
 
 using namespace kamelo;
 using namespace kamelo::edit;
@@ -108,7 +112,11 @@ int main(int argc, char** argv) {
     if (props.size() == 0)
         std::fprintf(stderr, "no camera file at %s: the test picture has no EXIF\n",
                      camera.c_str());
-    if (props.saveJpeg(src, jpg, 90) < 1) {
+    // Written 4:2:0 as cameras write, so that re-encodes keeping the
+    // source's sampling compare like for like with the peers' defaults.
+    std::vector<uint8_t> encoded;
+    if (props.carrier().encodeJpeg(src, 90, encoded, imaging::jpegcodec::k420) < 1 ||
+        imaging::writeFileAtomically(jpg, encoded.data(), encoded.size()) < 1) {
         std::fprintf(stderr, "cannot write %s\n", jpg.c_str());
         return 1;
     }
@@ -142,7 +150,10 @@ int main(int argc, char** argv) {
     ResizeOps::apply(full, quarter, reason);
     imaging::PictureFile::load(resize.folder + "/24mp-exif.jpg", viaRun);
     imaging::Bitmap reference = full; // what the writer's JPEG gives of the full path
-    props.saveJpeg(reference, dir + "/edit/ref.jpg", 96);
+    // Written as the run writes it: quality 96, the source's 4:2:0.
+    std::vector<uint8_t> refBytes;
+    props.carrier().encodeJpeg(reference, 96, refBytes, imaging::jpegcodec::k420);
+    imaging::writeFileAtomically(dir + "/edit/ref.jpg", refBytes.data(), refBytes.size());
     imaging::PictureFile::load(dir + "/edit/ref.jpg", reference);
     std::printf("%-40s %.1f dB against the full-size path\n", "  PSNR", psnr(viaRun, reference));
 

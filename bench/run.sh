@@ -12,7 +12,7 @@ if [ -n "$missing" ]; then
     $SUDO apt-get install -y -qq --no-install-recommends $missing
 fi
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build build --target imaging_bench viewer_bench thumblist_bench print_bench kamelo kamelo-cli updater_bench slideshow_bench rename_bench edit_bench editops_bench kamelo_frame_skins
+cmake --build build --target imaging_bench viewer_bench thumblist_bench print_bench kamelo kamelo-cli updater_bench slideshow_bench rename_bench edit_bench editops_bench metadata_bench losslessturn_bench kamelo_frame_skins
 work="${1:-/tmp/kamelo-bench}"
 build/bin/imaging_bench "$work"
 build/bin/viewer_bench "$work"
@@ -26,4 +26,6 @@ build/bin/rename_bench "$work"
 build/bin/edit_bench "$work"
 bench/import_bench.py build "${KAMELO_TESTDATA:-../shared/testdata}" "$work/import"
 build/bin/editops_bench "$work"
+build/bin/metadata_bench "$work"
+build/bin/losslessturn_bench "$work" build/bin/kamelo-cli
 bench/frame_bench.py build "${KAMELO_TESTDATA:-../shared/testdata}" "$work/frame"

@@ -3,10 +3,29 @@
 #include "core/filebytes.h"
 #include "result.h"
 
+#include <mutex>
 #include <unistd.h>
 #include <vector>
 
 namespace kamelo::imaging {
+
+namespace {
+
+// The XMP toolkit is shared by every thread that reads or writes metadata
+// (batch runs use several); it is set up with a lock before main, before
+// any other caller can set it up without one.
+std::mutex xmpMutex;
+
+void lockXmp(void* mutex, bool lock) {
+    if (lock)
+        static_cast<std::mutex*>(mutex)->lock();
+    else
+        static_cast<std::mutex*>(mutex)->unlock();
+}
+
+const bool xmpReady = Exiv2::XmpParser::initialize(lockXmp, &xmpMutex);
+
+} // namespace
 
 ExivFile::~ExivFile() {
     image_.reset();

@@ -22,6 +22,8 @@ public:
     // library cannot read it. Never throws.
     int open(const std::string& path);
     Exiv2::Image* image() const { return image_.get(); }
+    // The checked file, open for reading; -1 before a successful open.
+    int fd() const { return image_.get() ? fd_ : -1; }
 
 private:
     int fd_ = -1;

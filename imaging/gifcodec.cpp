@@ -132,62 +132,264 @@ int slurp(Session& s) {
     return s.frames > 0 ? result::kSuccess : result::kCorruptData;
 }
 
-// Composites frames 0..last (or all when last < 0), handing each one out.
-template <typename Sink> int composite(const Session& s, int last, Sink&& sink) {
-    GifFileType* gif = s.gif;
-    Bitmap screen;
-    int rc = screen.create(gif->SWidth, gif->SHeight);
-    if (rc != result::kSuccess)
-        return rc;
-    Bitmap saved;
-    const int count = last < 0 ? s.frames : std::min(last + 1, s.frames);
-    for (int i = 0; i < count; ++i) {
-        const SavedImage& img = gif->SavedImages[i];
-        GraphicsControlBlock gcb{};
-        gcb.TransparentColor = NO_TRANSPARENT_COLOR;
-        DGifSavedExtensionToGCB(gif, i, &gcb);
-        const ColorMapObject* map =
-            img.ImageDesc.ColorMap ? img.ImageDesc.ColorMap : gif->SColorMap;
-        const auto palette = paletteOf(map);
-        if (gcb.DisposalMode == DISPOSE_PREVIOUS)
-            saved = screen;
+GraphicsControlBlock controlOf(const GifFileType* gif, int i) {
+    GraphicsControlBlock gcb{};
+    gcb.TransparentColor = NO_TRANSPARENT_COLOR;
+    DGifSavedExtensionToGCB(const_cast<GifFileType*>(gif), i, &gcb);
+    return gcb;
+}
 
-        const int fx = img.ImageDesc.Left, fy = img.ImageDesc.Top;
-        const int fw = img.ImageDesc.Width, fh = img.ImageDesc.Height;
-        if (img.RasterBits && fw > 0 && fh > 0 && !palette.empty()) {
-            for (int y = std::max(0, -fy); y < fh && fy + y < screen.height(); ++y) {
-                const GifByteType* src = img.RasterBits + static_cast<size_t>(y) * fw;
-                for (int x = std::max(0, -fx); x < fw && fx + x < screen.width(); ++x) {
-                    const int index = src[x];
+const ColorMapObject* mapOf(const GifFileType* gif, int i) {
+    const SavedImage& img = gif->SavedImages[i];
+    return img.ImageDesc.ColorMap ? img.ImageDesc.ColorMap : gif->SColorMap;
+}
+
+// The part of the screen frame i covers.
+Rect areaOf(const GifFileType* gif, int i) {
+    const GifImageDesc& d = gif->SavedImages[i].ImageDesc;
+    const int x0 = std::max(0, d.Left), y0 = std::max(0, d.Top);
+    const int x1 = std::min(gif->SWidth, d.Left + std::max(0, d.Width));
+    const int y1 = std::min(gif->SHeight, d.Top + std::max(0, d.Height));
+    if (x1 <= x0 || y1 <= y0)
+        return {};
+    return {x0, y0, x1 - x0, y1 - y0};
+}
+
+Rect unite(const Rect& a, const Rect& b) {
+    if (a.empty())
+        return b;
+    if (b.empty())
+        return a;
+    const int x0 = std::min(a.x, b.x), y0 = std::min(a.y, b.y);
+    const int x1 = std::max(a.x + a.width, b.x + b.width);
+    const int y1 = std::max(a.y + a.height, b.y + b.height);
+    return {x0, y0, x1 - x0, y1 - y0};
+}
+
+// Draws the frames one after the other on one screen, each after the
+// previous one's disposal. Only the area under a frame that is disposed to
+// "previous" is saved, never a second screen.
+class Compositor {
+public:
+    explicit Compositor(const GifFileType* gif) : gif_(gif) {}
+
+    int start() { return screen_.create(gif_->SWidth, gif_->SHeight); }
+    Bitmap& screen() { return screen_; }
+
+    // What drawing frame i (after the previous one's disposal) may change.
+    Rect changedBy(int i) const {
+        const bool disposes =
+            previousDisposal_ == DISPOSE_BACKGROUND || previousDisposal_ == DISPOSE_PREVIOUS;
+        return unite(disposes ? previousArea_ : Rect{}, areaOf(gif_, i));
+    }
+
+    int draw(int i) {
+        if (i > 0)
+            disposePrevious();
+        const SavedImage& img = gif_->SavedImages[i];
+        const GraphicsControlBlock gcb = controlOf(gif_, i);
+        const auto palette = paletteOf(mapOf(gif_, i));
+        const Rect area = areaOf(gif_, i);
+        if (gcb.DisposalMode == DISPOSE_PREVIOUS && !FramePatch::copyOut(screen_, area, saved_))
+            return result::kNoMemory;
+        const int fx = img.ImageDesc.Left, fy = img.ImageDesc.Top, fw = img.ImageDesc.Width;
+        if (img.RasterBits && !palette.empty()) {
+            for (int y = area.y; y < area.y + area.height; ++y) {
+                const GifByteType* src = img.RasterBits + static_cast<size_t>(y - fy) * fw;
+                for (int x = area.x; x < area.x + area.width; ++x) {
+                    const int index = src[x - fx];
                     if (index == gcb.TransparentColor || index >= static_cast<int>(palette.size()))
                         continue;
-                    screen.setPixel(fx + x, fy + y, palette[index]);
+                    screen_.setPixel(x, y, palette[index]);
                 }
             }
         }
+        previousArea_ = area;
+        previousDisposal_ = gcb.DisposalMode;
+        return result::kSuccess;
+    }
+
+    // The frame's timing and colours, without its screen.
+    AnimationFrame describe(int i) const {
+        const GraphicsControlBlock gcb = controlOf(gif_, i);
+        const auto palette = paletteOf(mapOf(gif_, i));
         AnimationFrame frame;
-        frame.bitmap = screen;
-        frame.bitmap.setSourceBitsPerPixel(screenBits(gif));
-        frame.bitmap.setPalette(palette);
         frame.delayMs = gcb.DelayTime * 10;
         frame.disposal = static_cast<Disposal>(std::clamp(gcb.DisposalMode, 0, 3));
         frame.transparencyEnabled = gcb.TransparentColor != NO_TRANSPARENT_COLOR;
         if (frame.transparencyEnabled && gcb.TransparentColor < static_cast<int>(palette.size()))
             frame.transparentColor = palette[gcb.TransparentColor];
         frame.palette = palette;
-        rc = sink(i, std::move(frame));
-        if (rc < 1)
-            return rc;
+        return frame;
+    }
 
-        if (gcb.DisposalMode == DISPOSE_BACKGROUND) {
-            for (int y = std::max(0, fy); y < fy + fh && y < screen.height(); ++y)
-                for (int x = std::max(0, fx); x < fx + fw && x < screen.width(); ++x)
-                    screen.setPixel(x, y, 0xFFFFFF);
-        } else if (gcb.DisposalMode == DISPOSE_PREVIOUS && saved.isAllocated()) {
-            screen = saved;
+    // The screen as a frame's picture carries it.
+    void label(Bitmap& b, int i) const {
+        b.setSourceBitsPerPixel(screenBits(gif_));
+        b.setPalette(paletteOf(mapOf(gif_, i)));
+    }
+
+private:
+    void disposePrevious() {
+        const Rect& r = previousArea_;
+        if (previousDisposal_ == DISPOSE_BACKGROUND) {
+            for (int y = r.y; y < r.y + r.height; ++y)
+                std::memset(screen_.row(y) + size_t(r.x) * 3, 0xFF, size_t(r.width) * 3);
+        } else if (previousDisposal_ == DISPOSE_PREVIOUS) {
+            FramePatch::paste(screen_, r, saved_);
         }
     }
+
+    const GifFileType* gif_;
+    Bitmap screen_;
+    std::vector<uint8_t> saved_;
+    Rect previousArea_;
+    int previousDisposal_ = DISPOSAL_UNSPECIFIED;
+};
+
+// Composites the first count frames, each kept with its own copy of the
+// screen; the last one takes the screen itself. A copy the machine cannot
+// give throws, leaving the frames made before.
+int compositeWhole(const Session& s, int count, AnimatedBitmap& out) {
+    Compositor c(s.gif);
+    int rc = c.start();
+    if (rc != result::kSuccess)
+        return rc;
+    for (int i = 0; i < count; ++i) {
+        if ((rc = c.draw(i)) < 1)
+            return rc;
+        AnimationFrame frame = c.describe(i);
+        if (i + 1 < count)
+            frame.bitmap = c.screen();
+        else
+            frame.bitmap = std::move(c.screen());
+        c.label(frame.bitmap, i);
+        out.append(std::move(frame));
+    }
     return result::kSuccess;
+}
+
+// Composites the first count frames on one screen, keeping what each frame
+// changes as a patch, and leaves the screen at the first frame.
+int compositePatches(const Session& s, int count, AnimatedBitmap& out) {
+    Compositor c(s.gif);
+    int rc = c.start();
+    if (rc != result::kSuccess)
+        return rc;
+    std::vector<FramePatch> patches(static_cast<size_t>(count));
+    for (int i = 0; i < count; ++i) {
+        FramePatch& p = patches[static_cast<size_t>(i)];
+        if (i > 0) {
+            p.rect = c.changedBy(i);
+            if (!FramePatch::copyOut(c.screen(), p.rect, p.before))
+                return result::kNoMemory;
+        }
+        if ((rc = c.draw(i)) < 1)
+            return rc;
+        if (i > 0 && !FramePatch::copyOut(c.screen(), p.rect, p.after))
+            return result::kNoMemory;
+        out.append(c.describe(i));
+    }
+    for (int i = count - 1; i >= 1; --i)
+        FramePatch::paste(c.screen(), patches[size_t(i)].rect, patches[size_t(i)].before);
+    c.label(c.screen(), 0);
+    out.setPatches(std::move(c.screen()), std::move(patches));
+    return result::kSuccess;
+}
+
+// Frame 0 alone reduced to 1/n: each pixel is the mean of its n x n block of
+// the screen (white outside the frame), so a huge screen is never made.
+int decodeFirstReduced(const Session& s, int n, Bitmap& out) {
+    const GifFileType* gif = s.gif;
+    const int w = (gif->SWidth + n - 1) / n, h = (gif->SHeight + n - 1) / n;
+    Bitmap reduced;
+    int rc = reduced.create(w, h);
+    if (rc != result::kSuccess)
+        return rc;
+    const SavedImage& img = gif->SavedImages[0];
+    const GraphicsControlBlock gcb = controlOf(gif, 0);
+    const auto palette = paletteOf(mapOf(gif, 0));
+    const Rect area = areaOf(gif, 0);
+    if (img.RasterBits && !palette.empty() && !area.empty()) {
+        const int fx = img.ImageDesc.Left, fy = img.ImageDesc.Top, fw = img.ImageDesc.Width;
+        auto colourAt = [&](int x, int y) -> uint32_t {
+            if (x < area.x || y < area.y || x >= area.x + area.width || y >= area.y + area.height)
+                return 0xFFFFFF;
+            const int index = img.RasterBits[static_cast<size_t>(y - fy) * fw + (x - fx)];
+            if (index == gcb.TransparentColor || index >= static_cast<int>(palette.size()))
+                return 0xFFFFFF;
+            return palette[index];
+        };
+        for (int oy = area.y / n; oy <= (area.y + area.height - 1) / n; ++oy)
+            for (int ox = area.x / n; ox <= (area.x + area.width - 1) / n; ++ox) {
+                uint32_t r = 0, g = 0, b = 0, count = 0;
+                for (int y = oy * n; y < std::min(gif->SHeight, oy * n + n); ++y)
+                    for (int x = ox * n; x < std::min(gif->SWidth, ox * n + n); ++x) {
+                        const uint32_t c = colourAt(x, y);
+                        r += c >> 16 & 0xFF;
+                        g += c >> 8 & 0xFF;
+                        b += c & 0xFF;
+                        ++count;
+                    }
+                reduced.setPixel(ox, oy,
+                                 (r + count / 2) / count << 16 | (g + count / 2) / count << 8 |
+                                     (b + count / 2) / count);
+            }
+    }
+    reduced.setSourceBitsPerPixel(screenBits(gif));
+    reduced.setPalette(palette);
+    out = std::move(reduced);
+    return result::kSuccess;
+}
+
+// Frames that fit the budget when each is a whole screen (with the copy
+// shown beside them) and when they are patches on one screen; whether
+// patches are the better choice. Each frame's timing and palette count too.
+struct Keeping {
+    int frames = 1;
+    bool patches = false;
+};
+
+Keeping keepingFor(const Session& s, size_t budget) {
+    const GifFileType* gif = s.gif;
+    const size_t screenBytes =
+        static_cast<size_t>(Bitmap::strideFor(gif->SWidth)) * static_cast<size_t>(gif->SHeight);
+    size_t wholeBytes = screenBytes, patchBytes = screenBytes;
+    int whole = 0, patched = 0;
+    bool wholeFits = true, patchFits = true;
+    for (int i = 0; i < s.frames && (wholeFits || patchFits); ++i) {
+        const ColorMapObject* map = mapOf(gif, i);
+        const size_t own = sizeof(AnimationFrame) +
+                           (map ? size_t(std::max(0, map->ColorCount)) * sizeof(uint32_t) : 0);
+        // The first frame is always kept.
+        if (wholeFits && (i == 0 || wholeBytes + screenBytes + own <= budget)) {
+            wholeBytes += screenBytes + own;
+            whole = i + 1;
+        } else {
+            wholeFits = false;
+        }
+        // What a frame may change follows from the previous frame's disposal
+        // and its own rectangle, known without drawing anything.
+        size_t bytes = sizeof(FramePatch) + own;
+        if (i > 0) {
+            const int disposal = controlOf(gif, i - 1).DisposalMode;
+            const bool disposes = disposal == DISPOSE_BACKGROUND || disposal == DISPOSE_PREVIOUS;
+            bytes += 2 * FramePatch::bytesFor(
+                             unite(disposes ? areaOf(gif, i - 1) : Rect{}, areaOf(gif, i)));
+        }
+        if (patchFits && (i == 0 || patchBytes + bytes <= budget)) {
+            patchBytes += bytes;
+            patched = i + 1;
+        } else {
+            patchFits = false;
+        }
+    }
+    // Whole screens unless patches keep more frames, or the same ones in a
+    // quarter of a large amount of memory.
+    const bool usePatches =
+        patched > whole ||
+        (patched == whole && wholeBytes >= (size_t(256) << 20) && patchBytes * 4 <= wholeBytes);
+    return usePatches ? Keeping{patched, true} : Keeping{whole, false};
 }
 
 } // namespace
@@ -222,11 +424,19 @@ int decode(ByteView bytes, const LoadOptions& options, Bitmap& out) {
         return rc;
     if (options.page < 0 || options.page >= s.frames)
         return result::kInvalidParameter;
-    rc = composite(s, options.page, [&](int i, AnimationFrame&& f) {
-        if (i == options.page)
-            out = std::move(f.bitmap);
-        return result::kSuccess;
-    });
+    const int n = options.scaleDenominator;
+    if (options.page == 0 && (n == 2 || n == 4 || n == 8)) {
+        rc = decodeFirstReduced(s, n, out);
+    } else {
+        Compositor c(s.gif);
+        rc = c.start();
+        for (int i = 0; i <= options.page && rc >= 1; ++i)
+            rc = c.draw(i);
+        if (rc >= 1) {
+            c.label(c.screen(), options.page);
+            out = std::move(c.screen());
+        }
+    }
     if (rc < 1)
         return rc;
     if (options.onRows) {
@@ -243,21 +453,18 @@ int decodeAnimation(ByteView bytes, AnimatedBitmap& out) {
     int rc = slurp(s);
     if (rc < 1)
         return rc;
-    // Every frame is kept as a whole screen, so a small file of many tiny
-    // frames on a large screen asks for frames x screen bytes. Only the
-    // frames that fit the animation budget are kept (always the first).
-    const size_t screenBytes =
-        static_cast<size_t>(Bitmap::strideFor(s.gif->SWidth)) * static_cast<size_t>(s.gif->SHeight);
-    const size_t fit = std::max<size_t>(1, memorybudget::animationBudget() / screenBytes);
-    const int keep = static_cast<int>(std::min<size_t>(fit, size_t(s.frames)));
+    // A small file of many tiny frames on a large screen would ask for
+    // frames x screen bytes as whole screens: only the frames that fit the
+    // animation budget are kept (always the first), as whole screens or as
+    // patches on one screen, whichever keeps more.
+    const Keeping keeping = keepingFor(s, memorybudget::animationBudget());
     try {
-        rc = composite(s, keep - 1, [&](int, AnimationFrame&& f) {
-            out.append(std::move(f));
-            return result::kSuccess;
-        });
+        rc = keeping.patches ? compositePatches(s, keeping.frames, out)
+                             : compositeWhole(s, keeping.frames, out);
     } catch (const std::bad_alloc&) {
-        // The machine ran short before the budget did: keep what was made.
-        rc = out.empty() ? result::kNoMemory : result::kSuccess;
+        // The machine ran short before the budget did: the whole screens
+        // made so far play on their own; patches need all of theirs.
+        rc = out.empty() || keeping.patches ? result::kNoMemory : result::kSuccess;
     }
     if (rc < 1) {
         out.clear();

@@ -9,8 +9,11 @@
 #include <csetjmp>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <functional>
 #include <jerror.h>
 #include <jpeglib.h>
+#include <unistd.h>
 
 namespace kamelo::imaging::jpegcodec {
 
@@ -283,12 +286,134 @@ void termDestination(j_compress_ptr cinfo) {
 
 } // namespace
 
+ChromaSampling samplingForQuality(int quality) {
+    return quality >= 90 ? k444 : k420;
+}
+
+bool writable(ChromaSampling s) {
+    return s.h >= 1 && s.h <= 4 && s.v >= 1 && s.v <= 4 && s.h * s.v + 2 <= C_MAX_BLOCKS_IN_MCU;
+}
+
+std::string samplingText(ChromaSampling s) {
+    return std::to_string(s.h) + "x" + std::to_string(s.v);
+}
+
+namespace {
+
+// Reads n bytes at offset into buf; false when the file has fewer.
+using ReadAt = std::function<bool(uint64_t offset, size_t n, uint8_t* buf)>;
+
+bool isFrameHeader(uint8_t m) {
+    return m >= 0xC0 && m <= 0xCF && m != 0xC4 && m != 0xC8 && m != 0xCC;
+}
+
+struct Collect {
+    const std::vector<int>* markers = nullptr;
+    std::vector<Segment>* segments = nullptr;
+};
+
+int walkToFrame(const ReadAt& read, ChromaSampling& out, const Collect& collect = {}) {
+    size_t collected = 0;
+    uint8_t b[2];
+    if (!read(0, 2, b) || b[0] != 0xFF || b[1] != 0xD8)
+        return result::kCorruptData;
+    uint64_t at = 2;
+    // Real files have a few dozen segments before the frame header.
+    for (int segments = 0; segments < 4096; ++segments) {
+        uint8_t m[4];
+        if (!read(at, 2, m) || m[0] != 0xFF)
+            return result::kCorruptData;
+        if (m[1] == 0xFF) { // fill byte
+            ++at;
+            continue;
+        }
+        if (m[1] == 0x01 || (m[1] >= 0xD0 && m[1] <= 0xD7)) { // no length
+            at += 2;
+            continue;
+        }
+        if (m[1] == 0xDA || m[1] == 0xD9)
+            return result::kCorruptData; // scan or end before any frame
+        if (!read(at + 2, 2, m + 2))
+            return result::kCorruptData;
+        const size_t length = size_t(m[2]) << 8 | m[3];
+        if (length < 2)
+            return result::kCorruptData;
+        if (!isFrameHeader(m[1])) {
+            if (collect.segments && collected + length <= (16u << 20) &&
+                std::find(collect.markers->begin(), collect.markers->end(), int(m[1])) !=
+                    collect.markers->end()) {
+                Segment segment{m[1], std::vector<uint8_t>(length - 2)};
+                if (!read(at + 4, segment.data.size(), segment.data.data()))
+                    return result::kCorruptData;
+                collected += length;
+                collect.segments->push_back(std::move(segment));
+            }
+            at += 2 + length;
+            continue;
+        }
+        uint8_t frame[6 + 3 * 4];
+        if (length < 8 || !read(at + 4, std::min<size_t>(sizeof frame, length - 2), frame))
+            return result::kCorruptData;
+        const int components = frame[5];
+        if (components != 3 || length < 8 + 3 * 3)
+            return result::kUnsupported;
+        const int h = frame[6 + 1] >> 4, v = frame[6 + 1] & 15;
+        for (int c = 1; c < 3; ++c)
+            if (frame[6 + 3 * c + 1] != 0x11)
+                return result::kUnsupported;
+        const ChromaSampling found{h, v};
+        if (!writable(found))
+            return result::kUnsupported;
+        out = found;
+        return result::kSuccess;
+    }
+    return result::kCorruptData;
+}
+
+} // namespace
+
+int readSampling(ByteView bytes, ChromaSampling& out) {
+    return walkToFrame(
+        [&](uint64_t offset, size_t n, uint8_t* buf) {
+            if (offset > bytes.size || n > bytes.size - offset)
+                return false;
+            std::memcpy(buf, bytes.data + offset, n);
+            return true;
+        },
+        out);
+}
+
+int readSampling(int fd, ChromaSampling& out) {
+    std::vector<Segment> none;
+    return readSampling(fd, out, {}, none);
+}
+
+int readSampling(int fd, ChromaSampling& out, const std::vector<int>& markers,
+                 std::vector<Segment>& segments) {
+    return walkToFrame(
+        [fd](uint64_t offset, size_t n, uint8_t* buf) {
+            return ::pread(fd, buf, n, off_t(offset)) == ssize_t(n);
+        },
+        out, Collect{&markers, &segments});
+}
+
 int encode(const Bitmap& bitmap, int quality, std::vector<uint8_t>& out,
            const std::vector<uint8_t>* app1) {
+    std::vector<Segment> segments;
+    if (app1 && !app1->empty())
+        segments.push_back({JPEG_APP0 + 1, *app1});
+    return encode(bitmap, quality, samplingForQuality(quality), segments, out);
+}
+
+int encode(const Bitmap& bitmap, int quality, ChromaSampling sampling,
+           const std::vector<Segment>& segments, std::vector<uint8_t>& out) {
     if (!bitmap.isAllocated())
         return result::kNoBitmap;
-    if (app1 && app1->size() > 65533)
-        return result::kInvalidParameter;
+    for (const Segment& s : segments)
+        if (s.data.size() > 65533 || s.marker < JPEG_APP0 || s.marker > JPEG_COM)
+            return result::kInvalidParameter;
+    if (!writable(sampling))
+        sampling = k420;
     jpeg_compress_struct cinfo{};
     ErrorManager err;
     cinfo.err = jpeg_std_error(&err.pub);
@@ -313,12 +438,16 @@ int encode(const Bitmap& bitmap, int quality, std::vector<uint8_t>& out,
     cinfo.in_color_space = JCS_EXT_BGR;
     jpeg_set_defaults(&cinfo);
     jpeg_set_quality(&cinfo, std::clamp(quality, 0, 100), TRUE);
+    cinfo.comp_info[0].h_samp_factor = sampling.h;
+    cinfo.comp_info[0].v_samp_factor = sampling.v;
+    for (int c = 1; c < 3; ++c)
+        cinfo.comp_info[c].h_samp_factor = cinfo.comp_info[c].v_samp_factor = 1;
     cinfo.density_unit = 1;
     cinfo.X_density = static_cast<UINT16>(std::clamp(bitmap.xResolution(), 1, 65535));
     cinfo.Y_density = static_cast<UINT16>(std::clamp(bitmap.yResolution(), 1, 65535));
     jpeg_start_compress(&cinfo, TRUE);
-    if (app1 && !app1->empty())
-        jpeg_write_marker(&cinfo, JPEG_APP0 + 1, app1->data(), static_cast<unsigned>(app1->size()));
+    for (const Segment& s : segments)
+        jpeg_write_marker(&cinfo, s.marker, s.data.data(), static_cast<unsigned>(s.data.size()));
     while (cinfo.next_scanline < cinfo.image_height) {
         JSAMPROW r = const_cast<JSAMPROW>(bitmap.row(static_cast<int>(cinfo.next_scanline)));
         jpeg_write_scanlines(&cinfo, &r, 1);

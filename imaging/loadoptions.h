@@ -12,8 +12,8 @@ class Bitmap;
 using RowCallback = std::function<int(const Bitmap& bitmap, int firstRow, int rowCount, int pass)>;
 
 struct LoadOptions {
-    // 1, 2, 4 or 8: a JPEG is decoded at 1/n of its size (fast thumbnails);
-    // other formats ignore it.
+    // 1, 2, 4 or 8: a JPEG (and the first frame of a GIF) is decoded at 1/n
+    // of its size (fast thumbnails); other formats ignore it.
     int scaleDenominator = 1;
     // Page or frame to load (multi-page TIFF and DCX, animated GIF).
     int page = 0;

@@ -5,6 +5,7 @@
 #include "iffcodec.h"
 #include "jpegcodec.h"
 #include "magickcodec.h"
+#include "metadatacarrier.h"
 #include "pictureformat.h"
 #include "pngcodec.h"
 #include "pngwriter.h"
@@ -53,15 +54,24 @@ int PictureSaver::formatForExtension(const std::string& extension) {
 }
 
 int PictureSaver::encode(const Bitmap& bitmap, int format, int qualityFactor,
-                         std::vector<uint8_t>& out) {
+                         std::vector<uint8_t>& out, const MetadataCarrier* keep) {
     return withoutThrowing([&]() -> int {
         if (!bitmap.isAllocated())
             return result::kNoBitmap;
         switch (format) {
         case saveformat::kJpeg:
+            if (keep)
+                return keep->encodeJpeg(bitmap, jpegQualityFor(qualityFactor), out);
             return jpegcodec::encode(bitmap, jpegQualityFor(qualityFactor), out);
-        case saveformat::kPng:
-            return pngwriter::encode(bitmap, out);
+        case saveformat::kPng: {
+            pngwriter::Metadata metadata;
+            if (keep) {
+                const int rc = keep->pngMetadata(bitmap, metadata);
+                if (rc < 1)
+                    return rc;
+            }
+            return pngwriter::encode(bitmap, out, metadata);
+        }
         case saveformat::kPsd:
             return psdcodec::encode(bitmap, out);
         case saveformat::kIff:
@@ -74,8 +84,12 @@ int PictureSaver::encode(const Bitmap& bitmap, int format, int qualityFactor,
             return magickcodec::encode(bitmap, "TGA", out);
         case saveformat::kBmp:
             return bmpwriter::encode(bitmap, out);
-        case saveformat::kTiff:
-            return magickcodec::encode(bitmap, "TIFF", out);
+        case saveformat::kTiff: {
+            const int rc = magickcodec::encode(bitmap, "TIFF", out);
+            if (rc < 1 || !keep)
+                return rc;
+            return keep->embedInTiff(bitmap, out);
+        }
         case saveformat::kSun:
             return magickcodec::encode(bitmap, "SUN", out);
         case saveformat::kPict:
@@ -88,11 +102,11 @@ int PictureSaver::encode(const Bitmap& bitmap, int format, int qualityFactor,
     });
 }
 
-int PictureSaver::save(const Bitmap& bitmap, const std::string& path, int format,
-                       int qualityFactor) {
+int PictureSaver::save(const Bitmap& bitmap, const std::string& path, int format, int qualityFactor,
+                       const MetadataCarrier* keep) {
     return withoutThrowing([&]() -> int {
         std::vector<uint8_t> bytes;
-        int rc = encode(bitmap, format, qualityFactor, bytes);
+        int rc = encode(bitmap, format, qualityFactor, bytes, keep);
         if (rc < 1)
             return rc;
         return writeFileAtomically(path, bytes.data(), bytes.size());

@@ -7,6 +7,8 @@
 
 namespace kamelo::imaging {
 
+class MetadataCarrier;
+
 // Save format codes, as the editing parts name them.
 namespace saveformat {
 inline constexpr int kPcx = 1;
@@ -29,11 +31,13 @@ inline constexpr int kSgi = 142;
 class PictureSaver {
 public:
     // qualityFactor is used by JPEG only: 2 is the best quality and 255 the
-    // worst (see jpegQualityFor).
+    // worst (see jpegQualityFor). keep: the metadata of the picture's source,
+    // written into the formats that can hold it (JPEG, PNG, TIFF) and
+    // dropped by the others.
     static int save(const Bitmap& bitmap, const std::string& path, int format,
-                    int qualityFactor = 2);
+                    int qualityFactor = 2, const MetadataCarrier* keep = nullptr);
     static int encode(const Bitmap& bitmap, int format, int qualityFactor,
-                      std::vector<uint8_t>& out);
+                      std::vector<uint8_t>& out, const MetadataCarrier* keep = nullptr);
     // JPEG at a quality of 0..100 as libjpeg takes it.
     static int saveJpeg(const Bitmap& bitmap, const std::string& path, int quality);
 

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -163,9 +164,67 @@ void deflateBand(const Bitmap& bitmap, Band& band, bool final) {
     deflateEnd(&z);
 }
 
+bool compressed(const uint8_t* data, size_t size, std::vector<uint8_t>& out) {
+    uLongf n = compressBound(uLong(size));
+    const size_t at = out.size();
+    out.resize(at + n);
+    if (compress2(out.data() + at, &n, data, uLong(size), Z_BEST_COMPRESSION) != Z_OK)
+        return false;
+    out.resize(at + n);
+    return true;
+}
+
+// The chunks of metadata; false when one cannot be made.
+bool metadataChunks(const Metadata& m, std::vector<uint8_t>& out) {
+    if (!m.icc.empty()) {
+        static const char name[] = "ICC Profile"; // with its NUL
+        std::vector<uint8_t> data(name, name + sizeof name);
+        data.push_back(0); // deflate
+        if (!compressed(m.icc.data(), m.icc.size(), data))
+            return false;
+        chunk(out, "iCCP", data.data(), data.size());
+    }
+    if (!m.exif.empty())
+        chunk(out, "eXIf", m.exif.data(), m.exif.size());
+    if (!m.xmp.empty()) {
+        static const char keyword[] = "XML:com.adobe.xmp"; // with its NUL
+        std::vector<uint8_t> data(keyword, keyword + sizeof keyword);
+        // Not compressed, no language, no translated keyword: as other
+        // programs find the packet by scanning the file.
+        data.insert(data.end(), {0, 0, 0, 0});
+        data.insert(data.end(), m.xmp.begin(), m.xmp.end());
+        chunk(out, "iTXt", data.data(), data.size());
+    }
+    if (!m.iptc.empty()) {
+        static const char keyword[] = "Raw profile type iptc"; // with its NUL
+        std::string text = "\niptc\n";
+        char length[16];
+        std::snprintf(length, sizeof length, "%8zu", m.iptc.size());
+        text += length;
+        static const char hex[] = "0123456789abcdef";
+        for (size_t i = 0; i < m.iptc.size(); ++i) {
+            if (i % 36 == 0)
+                text += '\n';
+            text += hex[m.iptc[i] >> 4];
+            text += hex[m.iptc[i] & 15];
+        }
+        text += '\n';
+        std::vector<uint8_t> data(keyword, keyword + sizeof keyword);
+        data.push_back(0); // deflate
+        if (!compressed(reinterpret_cast<const uint8_t*>(text.data()), text.size(), data))
+            return false;
+        chunk(out, "zTXt", data.data(), data.size());
+    }
+    return true;
+}
+
 } // namespace
 
 int encode(const Bitmap& bitmap, std::vector<uint8_t>& out, int threads) {
+    return encode(bitmap, out, Metadata(), threads);
+}
+
+int encode(const Bitmap& bitmap, std::vector<uint8_t>& out, const Metadata& metadata, int threads) {
     return withoutThrowing([&] {
         if (!bitmap.isAllocated())
             return result::kNoBitmap;
@@ -199,6 +258,8 @@ int encode(const Bitmap& bitmap, std::vector<uint8_t>& out, int threads) {
         put32(phys, uint32_t(bitmap.yResolution() / 0.0254 + 0.5));
         phys.push_back(1); // per metre
         chunk(out, "pHYs", phys.data(), phys.size());
+        if (!metadataChunks(metadata, out))
+            return result::kNoMemory;
 
         uLong adler = 1;
         std::vector<uint8_t> idat = {0x78, 0x9C}; // deflate, 32 KB window, default level

@@ -1,7 +1,10 @@
+#include "imaging/memorybudget.h"
 #include "imaging/picturefile.h"
 #include "tests/support/testdata.h"
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
 
 using namespace kamelo::imaging;
 
@@ -97,4 +100,42 @@ TEST(Animation, ASingleFrameOfAGifLoadsComposited) {
             ASSERT_EQ(third.pixel(x, y), a.frame(3).bitmap.pixel(x, y));
     o.page = 5;
     EXPECT_LT(PictureFile::load(path, third, o), 1);
+}
+
+TEST(Animation, ABudgetKeepsWholeScreensOrPatchesWhicheverKeepsMore) {
+    KAMELO_REQUIRE_TESTDATA();
+    // A budget of four screens: frames that change the whole screen stay
+    // whole screens; small changing parts become patches on one screen,
+    // which play exactly as the whole screens do, stepped either way.
+    for (const auto& [file, patched] :
+         {std::pair{"40frames.gif", false}, std::pair{"dispose_none.gif", true},
+          std::pair{"dispose_bgnd.gif", true}, std::pair{"dispose_prev.gif", true}}) {
+        SCOPED_TRACE(file);
+        const std::string path = kamelo::test::testDataFile(std::string("formats/gif/") + file);
+        AnimatedBitmap whole, kept;
+        ASSERT_GE(PictureFile::loadAnimation(path, whole), 1);
+        const Bitmap& first = whole.frame(0).bitmap;
+        memorybudget::setLimitsForTesting(0, 0, size_t(first.stride()) * first.height() * 4);
+        const int rc = PictureFile::loadAnimation(path, kept);
+        memorybudget::setLimitsForTesting(0, 0, 0);
+        ASSERT_GE(rc, 1);
+        EXPECT_EQ(kept.patched(), patched);
+        ASSERT_GT(kept.frameCount(), 1);
+        EXPECT_EQ(kept.frameCount() + kept.framesLeftOut(), whole.frameCount());
+        const int last = kept.frameCount() - 1;
+        Bitmap shown;
+        kept.present(shown);
+        auto showing = [&](int i) {
+            return shown.byteCount() == whole.frame(i).bitmap.byteCount() &&
+                   std::equal(shown.bits(), shown.bits() + shown.byteCount(),
+                              whole.frame(i).bitmap.bits());
+        };
+        for (int i = 0; i <= last; kept.advance(shown, true), ++i)
+            EXPECT_TRUE(showing(i)) << i;
+        EXPECT_TRUE(showing(0)); // wrapped round
+        kept.advance(shown, false);
+        EXPECT_TRUE(showing(last));
+        kept.advance(shown, false);
+        EXPECT_TRUE(showing(last - 1));
+    }
 }

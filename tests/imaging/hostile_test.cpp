@@ -14,6 +14,8 @@
 #include <QBuffer>
 #include <QImage>
 
+#include <sys/resource.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 using namespace kamelo::imaging;
@@ -103,19 +105,62 @@ TEST(HostilePictures, RealPicturesStayBelowThePlausibilityLimits) {
     EXPECT_FALSE(plausibility::plausible(0, 10, 1000, plausibility::kPngPixelsPerByte));
 }
 
-TEST(HostilePictures, AnAnimationKeepsOnlyTheFramesThatFitItsBudget) {
+// The most memory (KB) one step of a child process added to what it had.
+template <typename Step> long peakGrowthKb(Step step) {
+    int fds[2];
+    if (::pipe(fds) != 0)
+        return -1;
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::close(fds[0]);
+        rusage before{}, after{};
+        ::getrusage(RUSAGE_SELF, &before);
+        long result[2] = {0, step()};
+        ::getrusage(RUSAGE_SELF, &after);
+        result[0] = after.ru_maxrss - before.ru_maxrss;
+        (void)!::write(fds[1], result, sizeof result);
+        ::_exit(0);
+    }
+    ::close(fds[1]);
+    long result[2] = {-1, 0};
+    const bool read = ::read(fds[0], result, sizeof result) == ssize_t(sizeof result);
+    ::close(fds[0]);
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    return read && result[1] == 1 ? result[0] : -1;
+}
+
+TEST(HostilePictures, AHugeScreenOfTinyFramesStaysWithinItsMemory) {
     HangGuard guard;
-    // 300 frames of one pixel on a screen of 12 MB a frame, with a budget
-    // of 64 MB: five frames are kept, the rest reported as left out.
-    TestLimits limits(0, 0, size_t(64) << 20);
-    const Bytes gif = kamelo::test::gifOnScreen(2000, 2000, 300);
-    const std::string path = ::testing::TempDir() + "/kamelo-anim-budget.gif";
+    // 300 one-pixel frames on an 8000 x 8000 screen (one screen: 183 MB).
+    const Bytes gif = kamelo::test::gifOnScreen(8000, 8000, 300);
+    ASSERT_LT(gif.size(), 7000u);
+    const std::string path = ::testing::TempDir() + "/kamelo-anim-canvas.gif";
     kamelo::test::writeBytes(path, gif);
-    AnimatedBitmap frames;
-    ASSERT_EQ(PictureFile::loadAnimation(path, frames), 1);
-    EXPECT_EQ(frames.frameCount(), 5);
-    EXPECT_EQ(frames.framesLeftOut(), 295);
-    EXPECT_EQ(frames.frame(0).bitmap.width(), 2000);
+    // A thumbnail decodes the first frame reduced, never the screen.
+    const long thumbnail = peakGrowthKb([&] {
+        LoadOptions o;
+        o.scaleDenominator = 8;
+        Bitmap b;
+        return PictureFile::load(path, b, o) == 1 && b.width() == 1000 && b.pixel(0, 0) != 0xFFFFFFu
+                   ? 1L
+                   : 0L;
+    });
+    EXPECT_GE(thumbnail, 0);
+    EXPECT_LT(thumbnail, 40L * 1024);
+    // The viewer holds one screen, shown, and plays every frame on it.
+    const long viewer = peakGrowthKb([&] {
+        AnimatedBitmap frames;
+        Bitmap shown;
+        if (PictureFile::loadAnimation(path, frames) != 1)
+            return 0L;
+        frames.present(shown);
+        for (int i = 1; i < 300; ++i)
+            frames.advance(shown, true);
+        return frames.frameCount() == 300 && shown.pixel(299, 0) != 0xFFFFFFu ? 1L : 0L;
+    });
+    EXPECT_GE(viewer, 0);
+    EXPECT_LT(viewer, 220L * 1024);
     ::unlink(path.c_str());
 }
 
@@ -138,19 +183,16 @@ TEST(HostilePictures, AnAllocationThatFailsBecomesTheNoMemoryCode) {
     EXPECT_EQ(third.create(3000, 2000), result::kNoMemory);
     // An operation that copies inside returns the code instead of throwing.
     EXPECT_EQ(GeometryOps::rotate(first, 9000), result::kNoMemory);
-    // Compositing an animation that runs out keeps the frames it has.
-    // (40 frames: enough bytes for the screen to be a plausible one.)
+    // An animation needs one screen at least (18 MB): none when not even
+    // that can be had.
     const Bytes gif = kamelo::test::gifOnScreen(3000, 2000, 40);
-    second.free();
     const std::string path = ::testing::TempDir() + "/kamelo-anim-nomem.gif";
     kamelo::test::writeBytes(path, gif);
     AnimatedBitmap frames;
     EXPECT_EQ(PictureFile::loadAnimation(path, frames), result::kNoMemory);
-    first.free();
+    second.free();
     ASSERT_EQ(PictureFile::loadAnimation(path, frames), 1);
-    EXPECT_GE(frames.frameCount(), 1);
-    EXPECT_EQ(frames.frameCount() + frames.framesLeftOut(), 40);
-    EXPECT_GT(frames.framesLeftOut(), 0);
+    EXPECT_EQ(frames.frameCount(), 40);
     ::unlink(path.c_str());
 }
 
