@@ -46,6 +46,7 @@ CEyeApp::CEyeApp(StartupOptions options, std::unique_ptr<EyeAppSeams> seams)
     : options_(std::move(options)), seams_(std::move(seams)), doc_(std::make_unique<CEyeDoc>()),
       handOver_(std::make_unique<edit::BatchHandOver>()) {
     g_eyeApp = this;
+    handOver_->setDocument(doc_.get());
 }
 
 CEyeApp::~CEyeApp() {

@@ -20,7 +20,9 @@
 #include "browser/listfileactions.h"
 #include "browser/newfolderdialog.h"
 #include "browser/shelltreemodel.h"
+#include "browser/thumbfolder.h"
 #include "browser/thumblistctrl.h"
+#include "browser/thumblistmodel.h"
 #include "desktop/wallpapercommand.h"
 #include "edit/batchhandover.h"
 #include "edit/conversioncommands.h"
@@ -40,6 +42,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFileInfo>
+#include <QItemSelectionModel>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
@@ -108,7 +111,7 @@ CMainFrame::CMainFrame(CEyeApp& app)
     // again once the run stops.
     edit::BatchHandOver& handOver = app_.batchHandOver();
     handOver.setDialogParent(this);
-    handOver.setStopHandler([this](int) { refreshFolder(CThumbListCtrl::Refresh::Quick); });
+    handOver.setStopHandler([this](int) { refreshAfterRun(); });
     connect(&handOver, &edit::BatchHandOver::closePanelRequested, this,
             [this] { setEnabled(true); });
     connect(&handOver, &edit::BatchHandOver::finished, this, [this] { setEnabled(true); });
@@ -179,6 +182,57 @@ void CMainFrame::refreshFolder(CThumbListCtrl::Refresh refresh) {
     left_->refreshCurrent();
     if (!browse_->folder().isEmpty())
         browse_->loadFolder(browse_->folder(), refresh);
+}
+
+QStringList CMainFrame::refreshKeepingSelection() {
+    CThumbListCtrl* list = browse_->list();
+    QStringList selected;
+    for (int i : list->selectedIndexes())
+        selected.append(list->pathAt(i));
+    const QModelIndex current = list->currentView()->selectionModel()->currentIndex();
+    const QString currentPath = current.isValid() ? list->pathAt(current.row()) : QString();
+    refreshFolder(CThumbListCtrl::Refresh::Quick);
+    if (selected.isEmpty())
+        return {};
+    // The folder is listed again in one go: every row is there already.
+    QItemSelection rows;
+    int currentRow = -1;
+    for (int i = 1; i < list->itemCount(); ++i) {
+        const QString path = list->pathAt(i);
+        if (!selected.contains(path))
+            continue;
+        const QModelIndex index = list->model()->index(i, 0);
+        rows.select(index, index);
+        if (currentRow < 0 || path == currentPath)
+            currentRow = i;
+    }
+    if (rows.isEmpty())
+        return {};
+    QItemSelectionModel* model = list->currentView()->selectionModel();
+    model->select(rows, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    model->setCurrentIndex(list->model()->index(currentRow, 0), QItemSelectionModel::NoUpdate);
+    return selected;
+}
+
+void CMainFrame::refreshAfterRun() {
+    // The run worked on the selection: files it replaced show their new
+    // content (the folder's stored list does not know they changed).
+    const QStringList selected = refreshKeepingSelection();
+    if (!selected.isEmpty())
+        browse_->list()->refreshFiles(selected);
+}
+
+void CMainFrame::pictureWritten(const QString& path, bool listed) {
+    const QString folder = QFileInfo(path).absolutePath();
+    if (listed && !browse_->folder().isEmpty() &&
+        QFileInfo(browse_->folder()).absoluteFilePath() == folder) {
+        // A new file makes the stored list stale, and is listed afresh.
+        if (!browse_->list()->refreshFiles({path}))
+            refreshKeepingSelection();
+        return;
+    }
+    // Listed later: the thumbnails stored for that folder are stale.
+    cacheIndex_->removeStale(ThumbFolder::cacheKey(folder));
 }
 
 void CMainFrame::newFolderInList() {
@@ -300,13 +354,16 @@ void CMainFrame::buildCommands() {
     });
     c.setRule(kPrint, [this] { return focusTarget() == Focus::List && listRule(false); });
     c.setHandler(kPreferences, [this] {
-        if (!prefs::runPreferences(this, app_.settings(), *app_.store(),
-                                   app_.folders().programFolder))
-            return;
-        // New sizes and designs take effect with rebuilt thumbnails.
-        refreshFolder(CThumbListCtrl::Refresh::Full);
-        if (CShowFrame* viewer = app_.viewerFrame())
-            viewer->view()->reloadOptions();
+        // New sizes and designs take effect with rebuilt thumbnails, after
+        // "적용" as after OK.
+        const auto takeEffect = [this] {
+            refreshFolder(CThumbListCtrl::Refresh::Full);
+            if (CShowFrame* viewer = app_.viewerFrame())
+                viewer->view()->reloadOptions();
+        };
+        if (prefs::runPreferences(this, app_.settings(), *app_.store(),
+                                  app_.folders().programFolder, takeEffect))
+            takeEffect();
     });
     c.setHandler(kAbout, [this] { prefs::runAbout(this); });
     c.setHandler(kUpdate, [this] {
@@ -485,9 +542,8 @@ void CMainFrame::convertSelection() {
     std::vector<std::string> paths = selectedPicturePaths();
     if (paths.empty())
         return;
-    edit::ConversionCommands::convertFiles(
-        this, *app_.store(), std::move(paths), picturesUpright(), this,
-        [this](int) { refreshFolder(CThumbListCtrl::Refresh::Quick); });
+    edit::ConversionCommands::convertFiles(this, *app_.store(), std::move(paths), picturesUpright(),
+                                           this, [this](int) { refreshAfterRun(); });
 }
 
 void CMainFrame::resizeSelection() {
@@ -495,8 +551,7 @@ void CMainFrame::resizeSelection() {
     if (paths.empty())
         return;
     edit::ResizeDialog::resizeFiles(this, *app_.store(), std::move(paths), browse_->folder(),
-                                    picturesUpright(), this,
-                                    [this](int) { refreshFolder(CThumbListCtrl::Refresh::Quick); });
+                                    picturesUpright(), this, [this](int) { refreshAfterRun(); });
 }
 
 void CMainFrame::startBatchEdit(edit::EditTool tool) {

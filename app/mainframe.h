@@ -65,6 +65,15 @@ public:
 
     // Lists the current folder again (after a batch run wrote into it).
     void refreshFolder(CThumbListCtrl::Refresh refresh);
+    // The same with the selected files still selected (the ones listed
+    // again, returned), so the next operation needs no new selection.
+    QStringList refreshKeepingSelection();
+    // After a run over the selection: the selection kept, and the files it
+    // may have replaced shown with their new content.
+    void refreshAfterRun();
+    // The program wrote path: its cell and cached thumbnail show the new
+    // content (listed: the list shows the folder now; else its cache goes).
+    void pictureWritten(const QString& path, bool listed);
 
 protected:
     void resizeEvent(QResizeEvent* event) override;

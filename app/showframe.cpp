@@ -15,6 +15,7 @@
 #include "browser/browseview.h"
 #include "browser/thumblistctrl.h"
 #include "chrome/fileui.h"
+#include "chrome/namemessagebox.h"
 #include "desktop/wallpapercommand.h"
 #include "edit/batchhandover.h"
 #include "edit/conversioncommands.h"
@@ -28,6 +29,7 @@
 #include "resources/qtstrings.h"
 #include "viewer/core/zoomrules.h"
 #include "viewer/eyedoc.h"
+#include "viewer/picturecheck.h"
 #include "viewer/readaheadworker.h"
 #include "viewer/showview.h"
 #include "viewer/viewersave.h"
@@ -88,7 +90,7 @@ CShowFrame::CShowFrame(CEyeApp& app, int openFlag)
     connect(view_, &CShowView::pictureChanged, commands_, &CommandTable::refresh);
 
     connect(view_, &CShowView::loadFailed, this, [this](const QString& message) {
-        QMessageBox::warning(this, res::qtext(res::IDS_APP_TITLE), message);
+        NameMessageBox::warning(this, res::qtext(res::IDS_APP_TITLE), message);
     });
     // The note stays beside the name of the picture shown next.
     connect(view_, &CShowView::slideSkipped, this, [this](const QString& message) {
@@ -205,12 +207,15 @@ void CShowFrame::buildCommands() {
     c.setHandler(kSaveAs, [this] { saveAs(); });
     c.setRule(kSaveAs, [this] { return !view_->editLock() && view_->hasPicture(); });
     c.setHandler(kPreferences, [this] {
-        if (!prefs::runPreferences(this, app_.settings(), *app_.store(),
-                                   app_.folders().programFolder))
-            return;
-        view_->reloadOptions();
-        if (CMainFrame* browser = app_.mainFrame())
-            browser->refreshFolder(CThumbListCtrl::Refresh::Full);
+        // After "적용" as after OK.
+        const auto takeEffect = [this] {
+            view_->reloadOptions();
+            if (CMainFrame* browser = app_.mainFrame())
+                browser->refreshFolder(CThumbListCtrl::Refresh::Full);
+        };
+        if (prefs::runPreferences(this, app_.settings(), *app_.store(),
+                                  app_.folders().programFolder, takeEffect))
+            takeEffect();
     });
     // The viewer's own numbers for the same commands (1258-1261).
     const int viewerWallpaper[] = {kWallpaperCenter, kWallpaperTile, kWallpaperStretch,
@@ -271,7 +276,8 @@ void CShowFrame::wireEditCommands() {
     const std::pair<int, edit::ToolId> tools[] = {{kRotate, edit::ToolId::Rotate},
                                                   {kResize, edit::ToolId::Resize},
                                                   {kColour, edit::ToolId::Colour},
-                                                  {kCrop, edit::ToolId::Crop}};
+                                                  {kCrop, edit::ToolId::Crop},
+                                                  {kFrameDecoration, edit::ToolId::Frame}};
     for (const auto& [id, tool] : tools) {
         commands_->setHandler(id, [this, tool = tool] {
             if (!editBar_->isVisible())
@@ -289,25 +295,38 @@ void CShowFrame::wireBatchHandOver() {
     edit::BatchHandOver& handOver = app_.batchHandOver();
     // The panel lives in the edit bar: a batch edit shows it and opens the
     // tool on the hand-over.
-    connect(
-        &handOver, &edit::BatchHandOver::panelRequested, this,
-        [this, &handOver](edit::EditTool tool, int) {
-            if (!editBar_->isVisible())
-                toggleEditBar();
-            const edit::ToolId id = tool == edit::EditTool::Rotate   ? edit::ToolId::Rotate
-                                    : tool == edit::EditTool::Colour ? edit::ToolId::Colour
-                                                                     : edit::ToolId::Frame;
-            // The first picture may still be on its way. A tool that
-            // refuses to open (no frame skins) gives the browser back.
-            const auto open = [this, &handOver, id] {
-                if (!editPanel_->openBatchTool(id, &handOver) && edit::EditToolPanel::hasTool(id))
-                    handOver.cancel();
-            };
-            if (view_->hasPicture())
-                open();
-            else
-                connect(view_, &CShowView::pictureChanged, this, open, Qt::SingleShotConnection);
-        });
+    connect(&handOver, &edit::BatchHandOver::panelRequested, this,
+            [this, &handOver](edit::EditTool tool, int) {
+                if (!editBar_->isVisible())
+                    toggleEditBar();
+                const edit::ToolId id = tool == edit::EditTool::Rotate   ? edit::ToolId::Rotate
+                                        : tool == edit::EditTool::Colour ? edit::ToolId::Colour
+                                                                         : edit::ToolId::Frame;
+                // Opened on the first file's own picture only: a picture left
+                // from before, or one still on its way, is waited past. A tool
+                // that refuses to open (no frame skins) gives the browser back.
+                auto tryOpen = [this, &handOver, id] {
+                    if (!handOver.active() || handOver.paths().empty())
+                        return true; // ended meanwhile
+                    const std::string& first = handOver.paths().front();
+                    if (view_->isLoading() || app_.doc().list().currentPath() != first ||
+                        app_.doc().pictureMatches(first) != PictureSource::Match::Same)
+                        return false;
+                    if (!editPanel_->openBatchTool(id, &handOver) &&
+                        edit::EditToolPanel::hasTool(id))
+                        handOver.cancel();
+                    return true;
+                };
+                QObject::disconnect(batchWait_);
+                if (tryOpen())
+                    return;
+                batchWait_ = connect(view_, &CShowView::pictureChanged, this, [this, tryOpen] {
+                    if (tryOpen())
+                        QObject::disconnect(batchWait_);
+                });
+            });
+    connect(&handOver, &edit::BatchHandOver::finished, this,
+            [this] { QObject::disconnect(batchWait_); });
     // Handed over: the browser runs the batch, the viewer has done its part.
     connect(&handOver, &edit::BatchHandOver::closePanelRequested, this, [this] {
         closeApplication_ = 0;
@@ -319,17 +338,28 @@ void CShowFrame::convertShown() {
     const std::string path = app_.doc().list().currentPath();
     if (path.empty() || !app_.doc().displayed().isAllocated())
         return;
+    // Written beside the file under its name: only that file's picture.
+    if (!PictureCheck::isOwn(app_.doc(), path, this, res::IDS_MSG_PICTURE_NOT_OF_FILE))
+        return;
     const QString written = edit::ConversionCommands::convertPicture(
         this, *app_.store(), app_.doc().displayed(), path,
         picturesUpright() || view_->orientationMark(), FileUi::standard());
     if (written.isEmpty())
         return;
     // Written over its own file: what is shown is what the file now holds.
-    if (written.toStdString() == path)
+    if (written.toStdString() == path) {
         view_->setModified(false);
-    if (!app_.openedWithFile())
-        if (CMainFrame* m = app_.mainFrame())
-            m->refreshFolder(CThumbListCtrl::Refresh::Quick);
+        app_.doc().setSource(PictureSource::of(path));
+        view_->turnTrack().reset();
+    }
+    pictureWritten(written);
+}
+
+void CShowFrame::pictureWritten(const QString& path) {
+    // The browser may list the file's folder now or later (a viewer opened
+    // on a file): its cell and cached thumbnail follow the new content.
+    if (CMainFrame* m = app_.mainFrame())
+        m->pictureWritten(path, !app_.openedWithFile());
 }
 
 void CShowFrame::buildMenus() {
@@ -440,6 +470,11 @@ void CShowFrame::saveAs() {
     const QString current = view_->currentPath();
     if (current.isEmpty() || !app_.doc().displayed().isAllocated())
         return;
+    // The picture is written with its file's camera information: it must
+    // be that file's picture (edited or not).
+    if (!PictureCheck::isOwn(app_.doc(), current.toStdString(), this,
+                             res::IDS_MSG_PICTURE_NOT_OF_FILE))
+        return;
     edit::CSaveAsDialog dialog(app_.doc().displayed(), current, view_->isModified(), this);
     // Every picture is shown turned upright from its EXIF orientation while
     // the setting asks for it; the editing tools' per-picture mark is the
@@ -456,29 +491,38 @@ void CShowFrame::saveAs() {
 void CShowFrame::afterSaveAs(const QString& path) {
     // The read-ahead may hold a picture of the file just replaced.
     view_->readAhead().release();
+    pictureWritten(path);
     const QFileInfo saved(path);
     const QFileInfo current(view_->currentPath());
-    if (saved.absolutePath() != current.absolutePath())
-        return; // another folder: nothing shown here changed
-    if (saved == current) {
-        // Written over its own file: what is shown is what the file now holds.
-        view_->setModified(false);
-        view_->setOrientationMark(false);
-    } else if (PictureExtensions::isPicturePath(saved.fileName().toStdString())) {
-        // A new picture of the shown folder is one more to step to.
-        app_.doc().completeList();
-        PictureList& list = app_.doc().list();
-        bool listed = false;
-        for (const std::string& p : list.paths())
-            listed = listed || QFileInfo(QString::fromStdString(p)) == saved;
-        if (!listed) {
-            list.append(saved.absoluteFilePath().toStdString());
-            updateStatus(view_->currentPath(), list.current() + 1, list.count());
-        }
+    const std::string savedPath = saved.absoluteFilePath().toStdString();
+    if (saved != current && !PictureExtensions::isPicturePath(saved.fileName().toStdString())) {
+        // A file the viewer cannot list: the shown picture stays its own
+        // file's (edited) picture.
+        commands_->refresh();
+        return;
     }
-    if (!app_.openedWithFile())
-        if (CMainFrame* m = app_.mainFrame())
-            m->refreshFolder(CThumbListCtrl::Refresh::Quick);
+    // The document's file is the one just written: what is shown is what
+    // it holds, and only that file's picture from now on.
+    app_.doc().completeList();
+    PictureList& list = app_.doc().list();
+    if (saved.absolutePath() == current.absolutePath()) {
+        int at = -1;
+        for (int i = 0; i < list.count(); ++i)
+            if (QFileInfo(QString::fromStdString(list.pathAt(i))) == saved)
+                at = i;
+        if (at < 0)
+            at = list.append(savedPath);
+        list.setCurrent(at);
+    } else {
+        // Another folder: the viewer steps through that folder's pictures.
+        app_.fillDocumentFromFolder(savedPath);
+    }
+    app_.doc().setSource(PictureSource::of(list.currentPath()));
+    view_->turnTrack().reset();
+    view_->setModified(false);
+    setWindowTitle(QString::fromStdString(list.currentPath()) + QStringLiteral(" - ") +
+                   res::qtext(res::IDS_ABOUT_CAPTION));
+    view_->listChanged();
     commands_->refresh();
 }
 
@@ -518,15 +562,35 @@ void CShowFrame::saveOverFile() {
     const std::string path = app_.doc().list().currentPath();
     if (path.empty() || !app_.doc().displayed().isAllocated())
         return;
+    // Never another file's pixels, nor over a file changed since it was
+    // read: the changes stay unsaved and the file as it is.
+    if (!PictureCheck::isOwn(app_.doc(), path, this, res::IDS_MSG_PICTURE_NOT_OF_FILE))
+        return;
     // A picture an edit turned upright by its EXIF orientation is stored
     // with orientation 1, as Save As does.
-    const int rc = ViewerSave::save(app_.doc().displayed(), path,
-                                    picturesUpright() || view_->orientationMark());
+    const bool upright = picturesUpright() || view_->orientationMark();
+    // Only turned since it was read: the file itself is turned, losslessly.
+    const std::optional<imaging::PlaneTurn> turn =
+        view_->turnTrack().turnOf(app_.doc().displayed());
+    bool reencoded = false;
+    int rc =
+        turn ? ViewerSave::saveTurned(path, *turn, upright, &reencoded) : ViewerSave::kNotSaved;
+    if (rc == ViewerSave::kNotSaved)
+        rc = ViewerSave::save(app_.doc().displayed(), path, upright);
+    else if (rc >= 1 && reencoded)
+        statusBar()->showMessage(res::qtext(res::IDS_ROTATE_REENCODED_SAVE), 5000);
     view_->setModified(false); // cleared whatever the writer did
-    if (rc >= 1)
+    if (rc >= 1) {
         view_->setOrientationMark(false); // the file now holds it upright
+        // The file now holds this picture: it stays the file's own, and the
+        // turns known from the old content no longer say how it was made.
+        app_.doc().setSource(PictureSource::of(path));
+        view_->turnTrack().reset();
+        view_->readAhead().release();
+        pictureWritten(QString::fromStdString(path));
+    }
     if (rc < 0)
-        QMessageBox::warning(
+        NameMessageBox::warning(
             this, res::qtext(res::IDS_APP_TITLE),
             QString::fromUtf8(res::format(
                 res::IDS_FAILED_SAVE,

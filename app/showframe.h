@@ -73,6 +73,8 @@ private:
     void wireEditCommands();
     // The viewer's list and commands after Save As wrote path.
     void afterSaveAs(const QString& path);
+    // A file the viewer wrote: the browser shows its new content.
+    void pictureWritten(const QString& path);
 
     CEyeApp& app_;
     int openFlag_;
@@ -90,6 +92,8 @@ private:
     int closeApplication_ = 1;
     int viewerReady_ = 1;
     bool closed_ = false;
+    // A batch tool waiting for the first file's own picture.
+    QMetaObject::Connection batchWait_;
     // The slide show skipped a picture: said once beside the next name.
     QString skipNote_;
 };

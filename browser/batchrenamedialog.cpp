@@ -1,9 +1,11 @@
 #include "batchrenamedialog.h"
 
 #include "browser/core/filedatetaken.h"
+#include "browser/core/renamejournal.h"
 #include "browser/core/renameproblemtext.h"
 #include "chrome/fileui.h"
 #include "listfileactions.h"
+#include "platform/core/staletemporaries.h"
 #include "platform/fileerrortext.h"
 #include "renamepreviewmodel.h"
 #include "resources/qtstrings.h"
@@ -23,18 +25,50 @@
 #include <QVBoxLayout>
 #include <QValidator>
 
+#include <functional>
+#include <set>
+
 namespace kamelo {
 
 namespace {
 
-// Refuses the characters no file name may hold, typed or pasted alike (a
-// paste is checked as a whole and dropped when any of it is refused).
+// Leaves out the characters no file name may hold, typed or pasted alike: a
+// typed one changes nothing, a paste keeps the rest. Which ones were left
+// out is told to the dialog.
 class NameTextValidator : public QValidator {
 public:
-    using QValidator::QValidator;
-    State validate(QString& input, int&) const override {
-        return RenamePattern::isAllowedText(input.toStdString()) ? Acceptable : Invalid;
+    NameTextValidator(std::function<void(const QString&)> dropped, QObject* parent)
+        : QValidator(parent), dropped_(std::move(dropped)) {}
+    State validate(QString& input, int& pos) const override {
+        QString kept, left;
+        int keptPos = pos;
+        for (qsizetype i = 0; i < input.size(); ++i) {
+            const QChar c = input[i];
+            if (c.unicode() >= 0x80 ||
+                RenamePattern::isAllowedText(std::string(1, char(c.unicode())))) {
+                kept += c;
+                continue;
+            }
+            if (i < pos)
+                --keptPos;
+            const QString shown =
+                c.unicode() < 0x20 || c.unicode() == 0x7f
+                    ? QStringLiteral("U+%1").arg(c.unicode(), 4, 16, QLatin1Char('0'))
+                    : QString(c);
+            if (!left.split(QLatin1Char(' ')).contains(shown))
+                left += (left.isEmpty() ? QString() : QStringLiteral(" ")) + shown;
+        }
+        if (!left.isEmpty()) {
+            input = kept;
+            pos = keptPos;
+            if (dropped_)
+                dropped_(left);
+        }
+        return Acceptable;
     }
+
+private:
+    std::function<void(const QString&)> dropped_;
 };
 
 QLineEdit* field(const char* name, QValidator* validator, QWidget* parent) {
@@ -62,7 +96,13 @@ BatchRenameDialog::BatchRenameDialog(std::vector<Item> items, FileUi& ui, QWidge
     }
 
     const QString maxDigits = QString::number(RenamePattern::kMaxDigits);
-    prefix_ = field("prefix", new NameTextValidator(this), this);
+    note_ = new QLabel(this);
+    note_->setObjectName(QStringLiteral("renameNote"));
+    note_->setWordWrap(true);
+    note_->hide();
+    prefix_ =
+        field("prefix",
+              new NameTextValidator([this](const QString& c) { dropped(prefix_, c); }, this), this);
     mask_ = field("serial",
                   new QRegularExpressionValidator(
                       QRegularExpression(QStringLiteral("#{0,%1}").arg(maxDigits)), this),
@@ -78,7 +118,9 @@ BatchRenameDialog::BatchRenameDialog(std::vector<Item> items, FileUi& ui, QWidge
     for (int i = 0; i < RenamePattern::kDateFormatCount; ++i)
         dateFormat_->addItem(QString::fromLatin1(RenamePattern::dateFormatName(i)));
     dateFormat_->setCurrentIndex(-1);
-    suffix_ = field("suffix", new NameTextValidator(this), this);
+    suffix_ =
+        field("suffix",
+              new NameTextValidator([this](const QString& c) { dropped(suffix_, c); }, this), this);
 
     model_ = new RenamePreviewModel(std::move(oldNames), this);
     view_ = new QTreeView(this);
@@ -120,6 +162,7 @@ BatchRenameDialog::BatchRenameDialog(std::vector<Item> items, FileUi& ui, QWidge
 
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(grid);
+    layout->addWidget(note_);
     layout->addWidget(view_, 1);
     layout->addWidget(buttons);
     setTabOrder(prefix_, mask_);
@@ -163,6 +206,15 @@ void BatchRenameDialog::run(CThumbListCtrl& list, QWidget* parent) {
         list.loadFolder(list.folder(), CThumbListCtrl::Refresh::Quick);
     else if (result == QDialog::Accepted)
         list.applyRenames(dialog.renamed());
+}
+
+void BatchRenameDialog::dropped(QLineEdit* field, const QString& characters) {
+    const QString note = QString::fromUtf8(
+        res::format(res::IDS_RENAME_CHARS_DROPPED, characters.toUtf8().constData()));
+    note_->setText(note);
+    note_->show();
+    if (field)
+        field->setToolTip(note);
 }
 
 RenamePattern BatchRenameDialog::pattern() const {
@@ -223,12 +275,29 @@ void BatchRenameDialog::accept() {
     // renamed against them as they are now, and read afresh for the
     // preview if the dialog stays.
     snapshot_.reset();
+    // A rename of these folders that a kill cut short is undone first.
+    std::set<std::string> folders;
+    for (const Row& r : rows_)
+        folders.insert(RenamePlan::folderOf(r.path));
+    for (const std::string& folder : folders) {
+        StaleTemporaries::sweepOnce(folder);
+        const std::string notice = RenameJournal::notice(folder, RenameJournal::recover(folder));
+        if (!notice.empty())
+            ui_.error(this, QString::fromStdString(notice));
+    }
     plan(RenameFileSystem::local());
     if (const int marked = plan_->firstProblem(); marked >= 0) {
         ui_.error(this, QString::fromStdString(RenameProblemText::refusal(*plan_, size_t(marked))));
         return;
     }
-    const RenamePlan::Outcome out = plan_->apply();
+    const RenameJournal::Result done = RenameJournal::apply(*plan_);
+    if (done.journalError != 0) {
+        ui_.error(this, QString::fromStdString(RenameJournal::refusal(
+                            done, FileErrorText::reason(done.journalError).toStdString())));
+        recompute();
+        return;
+    }
+    const RenamePlan::Outcome& out = done.outcome;
     if (!out.ok) {
         QString text = FileErrorText::message(
             res::IDS_FAILED_RENAME, QString::fromStdString(plan_->rows()[out.row].from), out.error);

@@ -15,6 +15,7 @@
 #include <vector>
 
 class QComboBox;
+class QLabel;
 class QLineEdit;
 class QTreeView;
 
@@ -61,6 +62,8 @@ protected:
 
 private:
     void readMissingDates();
+    // Says which characters a field left out of what was typed or pasted.
+    void dropped(QLineEdit* field, const QString& characters);
     // The plan of the fields' names checked against fs.
     void plan(RenameFileSystem& fs);
 
@@ -77,6 +80,7 @@ private:
     QLineEdit* start_;
     QComboBox* dateFormat_;
     QLineEdit* suffix_;
+    QLabel* note_;
     QTreeView* view_;
     RenamePreviewModel* model_;
     std::unique_ptr<RenameSnapshot> snapshot_;

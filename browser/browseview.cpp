@@ -1,6 +1,8 @@
 #include "browseview.h"
 
 #include "browser/core/folderenumerator.h"
+#include "browser/core/renamejournal.h"
+#include "chrome/namemessagebox.h"
 #include "resources/qtstrings.h"
 
 #include <QComboBox>
@@ -53,6 +55,13 @@ void CBrowseView::focusAddress() {
 
 bool CBrowseView::loadFolder(const QString& folder, CThumbListCtrl::Refresh refresh,
                              bool reportFailure) {
+    // A batch rename a kill cut short is undone before the names are
+    // listed, so the list never shows a half-renamed set.
+    const std::string path = folder.toStdString();
+    const std::string notice = RenameJournal::notice(path, RenameJournal::recover(path));
+    if (!notice.empty())
+        NameMessageBox::information(this, res::qtext(res::IDS_APP_TITLE),
+                                    QString::fromStdString(notice));
     if (!list_->loadFolder(folder, refresh)) {
         if (reportFailure)
             QMessageBox::warning(this, res::qtext(res::IDS_APP_TITLE),

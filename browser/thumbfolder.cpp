@@ -194,7 +194,9 @@ void ThumbFolder::applyThumbnail(int row, const ThumbResult& result) {
 bool ThumbFolder::saveCache(CacheIndex& index) const {
     const int width = options_.width, height = options_.height;
     index.keepOnlyOrientationRule(options_.upright);
-    const int n = index.nextNumber();
+    const int n = index.reserveNumber();
+    if (n < 0)
+        return false;
     const std::string base = index.cacheBase(n);
     // Cells let go of are read back one at a time, without keeping them.
     int lastIndex = -1;
@@ -214,11 +216,15 @@ bool ThumbFolder::saveCache(CacheIndex& index) const {
     if (!ThumbImageListFile::writeFile(CacheIndex::cacPath(base), width, height, imageCount(),
                                        fillRow) ||
         !ThumbArchive::writeFile(CacheIndex::lisPath(base), records_)) {
-        std::error_code ec;
-        std::filesystem::remove(CacheIndex::cacPath(base), ec);
+        index.removePair(base);
         return false;
     }
-    return index.record(cacheKey(folder_), base, n);
+    // The pair the folder had before goes once the index names this one.
+    if (!index.record(cacheKey(folder_), base, n)) {
+        index.removePair(base);
+        return false;
+    }
+    return true;
 }
 
 bool ThumbFolder::useSavedCells(CacheIndex& index) {
@@ -277,7 +283,7 @@ ThumbFolder::CacheResult ThumbFolder::loadCache(CacheIndex& index, const std::st
                         cacheStillValid(cached, current.records) && images->isOpen() &&
                         layout.width == options_.width && layout.height == options_.height;
     if (!usable) {
-        index.removeStale(key);
+        index.removeStale(key, base);
         return CacheResult::Stale;
     }
     records_ = std::move(cached);

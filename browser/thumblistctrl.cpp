@@ -28,6 +28,10 @@
 #include <QTreeView>
 #include <QUrl>
 
+#include <algorithm>
+
+#include <sys/stat.h>
+
 namespace kamelo {
 
 namespace {
@@ -393,6 +397,49 @@ void CThumbListCtrl::onLoaderDone(quint64 generation) {
         emit cacheSaved(
             QString::fromStdString(cache_->lookup(ThumbFolder::cacheKey(f->folderPath()))));
     }
+}
+
+bool CThumbListCtrl::refreshFiles(const QStringList& paths) {
+    ThumbFolder* f = model_->folder();
+    if (!f)
+        return false;
+    std::vector<int> rows;
+    for (const QString& path : paths) {
+        const std::string p = QFileInfo(path).absoluteFilePath().toStdString();
+        const size_t before = rows.size();
+        for (int i = 0; i < itemCount() && rows.size() == before; ++i)
+            if (f->records()[size_t(i)].fullPath == p && isPictureAt(i))
+                rows.push_back(i);
+    }
+    if (rows.empty())
+        return false;
+    // The stored thumbnails show the old pictures: whatever lists the folder
+    // before the new ones are made and stored makes them all anew. (The
+    // open cache file stays readable for the cells shown now.)
+    if (cache_)
+        cache_->removeStale(ThumbFolder::cacheKey(f->folderPath()));
+    for (int row : rows) {
+        CThumbData& d = f->records()[size_t(row)];
+        d.thumbnailDone = 0;
+        struct stat st {};
+        if (f->options().details && ::stat(d.fullPath.c_str(), &st) == 0) {
+            d.fileSize = static_cast<uint32_t>(st.st_size);
+            d.modifiedTime = static_cast<int32_t>(std::clamp<int64_t>(st.st_mtime, 0, INT32_MAX));
+            emit model_->dataChanged(model_->index(row, 0),
+                                     model_->index(row, model_->columnCount() - 1));
+        }
+    }
+    if (viewType_ == 0) {
+        if (loader_) {
+            // The running loader took the items as done: one on the new state.
+            CChangeIconThread* loader = loader_;
+            loader_ = nullptr;
+            ++generation_;
+            CChangeIconThread::stopAndRelease(loader, 3000);
+        }
+        startLoader();
+    }
+    return int(rows.size()) == paths.size();
 }
 
 void CThumbListCtrl::releaseFarCells() {

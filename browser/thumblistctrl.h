@@ -105,6 +105,11 @@ public:
     // Files renamed on disk (old path, new path): their records follow and
     // the list is sorted again, as after a label edit.
     void applyRenames(const std::vector<std::pair<QString, QString>>& renamed);
+    // Listed pictures the program wrote again: the folder's stored
+    // thumbnails are dropped, their sizes and times read again and their
+    // thumbnails made anew (the folder is then stored again). False when
+    // one of the paths is not a listed picture.
+    bool refreshFiles(const QStringList& paths);
     ListFileActions* actions() const { return actions_; }
     // The folder a drop at this viewport point goes to: the folder item
     // under it, else the listed folder.

@@ -1,5 +1,6 @@
 #include "chrome/fileui.h"
 
+#include "chrome/namemessagebox.h"
 #include "resources/qtstrings.h"
 
 #include <QFileInfo>
@@ -9,8 +10,9 @@
 namespace kamelo {
 
 bool FileUi::confirm(QWidget* parent, const QString& text) {
-    QMessageBox box(QMessageBox::Question, res::qtext(res::IDS_APP_TITLE), text,
+    QMessageBox box(QMessageBox::Question, res::qtext(res::IDS_APP_TITLE), QString(),
                     QMessageBox::NoButton, parent);
+    NameMessageBox::setText(box, text, parent);
     QPushButton* yes = box.addButton(res::qtext(res::IDS_YES), QMessageBox::YesRole);
     box.addButton(res::qtext(res::IDS_NO), QMessageBox::NoRole);
     box.setDefaultButton(yes);
@@ -19,11 +21,13 @@ bool FileUi::confirm(QWidget* parent, const QString& text) {
 }
 
 FileOps::Clash FileUi::clash(QWidget* parent, const QString& target) {
-    QMessageBox box(
-        QMessageBox::Question, res::qtext(res::IDS_APP_TITLE),
+    QMessageBox box(QMessageBox::Question, res::qtext(res::IDS_APP_TITLE), QString(),
+                    QMessageBox::NoButton, parent);
+    NameMessageBox::setText(
+        box,
         QString::fromUtf8(res::format(res::IDS_CLASH_QUESTION,
                                       QFileInfo(target).fileName().toUtf8().constData())),
-        QMessageBox::NoButton, parent);
+        parent);
     QPushButton* yes = box.addButton(res::qtext(res::IDS_YES), QMessageBox::YesRole);
     QPushButton* no = box.addButton(res::qtext(res::IDS_NO), QMessageBox::NoRole);
     box.addButton(res::qtext(res::IDS_CANCEL), QMessageBox::RejectRole);
@@ -35,7 +39,7 @@ FileOps::Clash FileUi::clash(QWidget* parent, const QString& target) {
 }
 
 void FileUi::error(QWidget* parent, const QString& text) {
-    QMessageBox::warning(parent, res::qtext(res::IDS_APP_TITLE), text);
+    NameMessageBox::warning(parent, res::qtext(res::IDS_APP_TITLE), text);
 }
 
 FileUi& FileUi::standard() {

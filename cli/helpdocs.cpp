@@ -1,7 +1,7 @@
 #include "helpdocs.h"
 
+#include <algorithm>
 #include <cctype>
-#include <set>
 
 namespace kamelo::clihelp {
 
@@ -114,6 +114,69 @@ std::string manPage(const Program& p, bool withCommands, const std::string& vers
     return s;
 }
 
+std::vector<std::string> optionValues(const Option& option) {
+    std::vector<std::string> values;
+    const std::string_view argument = option.argument;
+    if (argument.find('|') == std::string_view::npos)
+        return values;
+    size_t at = 0;
+    while (at <= argument.size()) {
+        const size_t end = std::min(argument.find('|', at), argument.size());
+        const std::string_view word = argument.substr(at, end - at);
+        // "WxH" names a value to type; "BMP" and "rename" are values.
+        bool upper = false, lower = false;
+        for (char c : word) {
+            upper = upper || std::isupper(static_cast<unsigned char>(c));
+            lower = lower || std::islower(static_cast<unsigned char>(c));
+        }
+        if (!word.empty() && !(upper && lower))
+            values.emplace_back(word);
+        at = end + 1;
+    }
+    return values;
+}
+
+namespace {
+
+std::string alternatives(const std::vector<std::string>& names) {
+    std::string s;
+    for (const std::string& n : names)
+        s += (s.empty() ? "" : "|") + n;
+    return s;
+}
+
+// The "case $prev in" arms for the values of options: their own words,
+// folders for DIR, files for PATH, FILE and OUT, nothing for the rest.
+std::string valueArms(const std::vector<Option>& options, const std::string& indent) {
+    std::vector<std::string> dirs, files, other;
+    std::string s;
+    for (const Option& o : options) {
+        const std::string_view argument = o.argument;
+        if (argument.empty())
+            continue;
+        if (const std::vector<std::string> values = optionValues(o); !values.empty())
+            s += indent + o.name + ") COMPREPLY=($(compgen -W '" + words(values) +
+                 "' -- \"$cur\")); return ;;\n";
+        else if (argument == "DIR")
+            dirs.push_back(o.name);
+        else if (argument == "PATH" || argument == "FILE" || argument == "OUT")
+            files.push_back(o.name);
+        else
+            other.push_back(o.name);
+    }
+    if (!dirs.empty())
+        s += indent + alternatives(dirs) + ")\n" + indent +
+             "    compopt -o filenames 2>/dev/null\n" + indent +
+             "    mapfile -t COMPREPLY < <(compgen -d -- \"$cur\")\n" + indent + "    return ;;\n";
+    if (!files.empty())
+        s += indent + alternatives(files) + ") return ;;\n";
+    if (!other.empty())
+        s += indent + alternatives(other) + ") compopt +o default 2>/dev/null; return ;;\n";
+    return s;
+}
+
+} // namespace
+
 std::string bashCompletion() {
     const Program& p = cliProgram();
     std::vector<std::string> top;
@@ -121,23 +184,6 @@ std::string bashCompletion() {
         top.push_back(o.name);
     for (const Command& c : commands())
         top.push_back(c.name);
-
-    // Options that take a value: PATH completes files, DIR folders, the rest
-    // nothing.
-    std::set<std::string> pathOptions, dirOptions, valueOptions;
-    auto sortOptions = [&](const std::vector<Option>& list) {
-        for (const Option& o : list) {
-            if (std::string_view(o.argument) == "PATH")
-                pathOptions.insert(o.name);
-            else if (std::string_view(o.argument) == "DIR")
-                dirOptions.insert(o.name);
-            else if (*o.argument)
-                valueOptions.insert(o.name);
-        }
-    };
-    sortOptions(p.options);
-    for (const Command& c : commands())
-        sortOptions(c.options);
 
     std::string s;
     s += "# bash completion for kamelo-cli. Written by kamelo-cli-docs from the help\n"
@@ -152,30 +198,9 @@ std::string bashCompletion() {
     s += "            -*) ;;\n";
     s += "            *) cmd=${COMP_WORDS[i]}; at=$i; break ;;\n";
     s += "        esac\n    done\n";
-    s += "    case $prev in\n";
-    if (!pathOptions.empty()) {
-        std::vector<std::string> list(pathOptions.begin(), pathOptions.end());
-        std::string alternatives;
-        for (const std::string& o : list)
-            alternatives += (alternatives.empty() ? "" : "|") + o;
-        s += "        " + alternatives + ") return ;;\n";
-    }
-    if (!dirOptions.empty()) {
-        std::string alternatives;
-        for (const std::string& o : dirOptions)
-            alternatives += (alternatives.empty() ? "" : "|") + o;
-        s += "        " + alternatives + ")\n";
-        s += "            compopt -o filenames 2>/dev/null\n";
-        s += "            mapfile -t COMPREPLY < <(compgen -d -- \"$cur\")\n";
-        s += "            return ;;\n";
-    }
-    if (!valueOptions.empty()) {
-        std::string alternatives;
-        for (const std::string& o : valueOptions)
-            alternatives += (alternatives.empty() ? "" : "|") + o;
-        s += "        " + alternatives + ") compopt +o default 2>/dev/null; return ;;\n";
-    }
-    s += "    esac\n";
+    s += "    if [[ -z $cmd ]]; then\n        case $prev in\n";
+    s += valueArms(p.options, "            ");
+    s += "        esac\n    fi\n";
     s += "    case $cmd in\n";
     s += "        '') COMPREPLY=($(compgen -W '" + words(top) + "' -- \"$cur\")) ;;\n";
     for (const Command& c : commands()) {
@@ -183,6 +208,10 @@ std::string bashCompletion() {
         for (const Option& o : c.options)
             opts.push_back(o.name);
         s += std::string("        ") + c.name + ")\n";
+        // An option's value comes from the option's own words in the table.
+        const std::string arms = valueArms(c.options, "                ");
+        if (!arms.empty())
+            s += "            case $prev in\n" + arms + "            esac\n";
         s += "            if [[ $cur == -* ]]; then\n";
         s += "                COMPREPLY=($(compgen -W '" + words(opts) + "' -- \"$cur\"))\n";
         if (!c.words.empty()) {

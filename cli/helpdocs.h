@@ -6,6 +6,7 @@
 #include "cli/commandhelp.h"
 
 #include <string>
+#include <vector>
 
 namespace kamelo::clihelp {
 
@@ -14,8 +15,12 @@ namespace kamelo::clihelp {
 std::string manPage(const Program& program, bool withCommands, const std::string& version);
 
 // A bash completion script for kamelo-cli: commands, their sub-commands and
-// options, folders where a command takes folders and files elsewhere.
+// options, the values of options whose argument lists them ("0|1|2"),
+// folders where a command takes folders and files elsewhere.
 std::string bashCompletion();
+// The values an option's argument lists, "rename|skip" -> rename, skip;
+// words that name a value to type ("WxH") are left out. Empty for others.
+std::vector<std::string> optionValues(const Option& option);
 
 // Text made safe for a roff text line.
 std::string roffEscape(std::string_view text);

@@ -1,10 +1,13 @@
 #include "imagecommand.h"
 
 #include "cli/commandhelp.h"
+#include "exif/jpegpropertyinfo.h"
 #include "imaging/core/filebytes.h"
+#include "imaging/metadatacarrier.h"
 #include "imaging/picturefile.h"
 #include "imaging/picturesaver.h"
 #include "imaging/result.h"
+#include "platform/core/staletemporaries.h"
 
 #include <cstdlib>
 #include <ostream>
@@ -78,7 +81,10 @@ int runResaveCommand(const std::vector<std::string>& args, std::ostream& err) {
         err << failureText(args[0], rc) << "\n";
         return 1;
     }
-    rc = PictureSaver::save(bitmap, args[1], format, qualityFactor);
+    // What the source carries goes along into the formats that hold it.
+    const MetadataCarrier keep = JpegPropertyInfo::read(args[0]).carrier();
+    StaleTemporaries::sweepOnceBeside(args[1]);
+    rc = PictureSaver::save(bitmap, args[1], format, qualityFactor, &keep);
     if (rc < 1) {
         err << args[1] << ": " << resultText(rc) << " (" << rc << ")\n";
         return 1;

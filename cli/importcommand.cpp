@@ -89,6 +89,9 @@ public:
     void failed(const std::string& s, const std::string& reason) override {
         err_ << s << ": " << reason << "\n";
     }
+    void noted(const std::string& s, const std::string& text) override {
+        err_ << s << ": " << text << "\n";
+    }
     ClashChoice askClash(const std::string&, const std::string&) override { return clash_; }
 
 private:

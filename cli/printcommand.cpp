@@ -1,6 +1,7 @@
 #include "printcommand.h"
 
 #include "base/pictureextensions.h"
+#include "base/programfolders.h"
 #include "base/settingsstore.h"
 #include "cli/commandhelp.h"
 #include "print/core/printlayout.h"
@@ -74,7 +75,15 @@ bool parseSize(const std::string& s, PrintSettings& p) {
 int runPrintCommand(const SettingsStore& store, const std::vector<std::string>& args,
                     std::ostream& out, std::ostream& err) {
     PrintJob job;
-    job.settings.load(store);
+    // Stored values outside their ranges are used clamped, and said so once.
+    std::vector<std::string> clamped;
+    job.settings.load(store, &clamped);
+    if (!clamped.empty()) {
+        err << "저장된 인쇄 설정 중 범위를 벗어난 값을 고쳐서 씁니다:";
+        for (size_t i = 0; i < clamped.size(); ++i)
+            err << (i ? ", " : " ") << clamped[i];
+        err << "\n";
+    }
     std::string pdf, printerName;
     int copies = 1;
     bool sheetGiven = false, sizeGiven = false;
@@ -165,7 +174,8 @@ int runPrintCommand(const SettingsStore& store, const std::vector<std::string>& 
             err << printerName << ": 그런 이름의 프린터가 없습니다.\n";
             return 2;
         }
-        printer.setPrinterName(info.printerName());
+        // The queue's own default paper, not the one Qt started with.
+        PrinterGeometry::choose(printer, info.printerName());
     }
     printer.setCopyCount(std::max(1, copies));
     const PageGeometry page = PrinterGeometry::of(printer);
@@ -175,9 +185,13 @@ int runPrintCommand(const SettingsStore& store, const std::vector<std::string>& 
     }
     printer.setDocName(job.title());
     FilePictureReader reader;
-    const PrintRun::Outcome o = PrintRun::run(printer, job, reader);
+    const PrintRun::Outcome o = PrintRun::run(
+        printer, job, reader, {}, ProgramFolders::prepare(ProgramFolders::executableFolder()).temp);
     if (!o.started) {
-        err << res::text(res::IDS_PRINT_CANNOT_START) << "\n";
+        if (o.error.empty())
+            err << res::text(res::IDS_PRINT_CANNOT_START) << "\n";
+        else
+            err << res::format(res::IDS_PRINT_SUBMIT_FAILED, o.error.c_str()) << "\n";
         return 2;
     }
     for (const std::string& f : o.failed)

@@ -1,15 +1,18 @@
 #include "renamecommand.h"
 
 #include "browser/core/filedatetaken.h"
+#include "browser/core/renamejournal.h"
 #include "browser/core/renamepattern.h"
 #include "browser/core/renameplan.h"
 #include "browser/core/renameproblemtext.h"
 #include "cli/commandhelp.h"
+#include "platform/core/staletemporaries.h"
 #include "platform/fileerrortext.h"
 #include "resources/stringtable.h"
 
 #include <optional>
 #include <ostream>
+#include <set>
 
 namespace kamelo {
 
@@ -68,6 +71,18 @@ int runRenameCommand(const std::vector<std::string>& args, std::ostream& out, st
         err << patternError(e) << "\n" << clihelp::usage("rename");
         return 2;
     }
+    // A rename of these folders that a kill cut short is undone first, so
+    // the new names are planned against the names the user knows.
+    std::set<std::string> folders;
+    for (size_t k = i + 1; k < args.size(); ++k)
+        folders.insert(RenamePlan::folderOf(args[k]));
+    for (const std::string& folder : folders) {
+        if (!dryRun)
+            StaleTemporaries::sweepOnce(folder.empty() ? std::string(".") : folder);
+        const std::string notice = RenameJournal::notice(folder, RenameJournal::recover(folder));
+        if (!notice.empty())
+            err << notice << "\n";
+    }
     std::vector<std::pair<std::string, std::string>> rows;
     for (size_t k = i + 1; k < args.size(); ++k) {
         const std::string& path = args[k];
@@ -87,7 +102,12 @@ int runRenameCommand(const std::vector<std::string>& args, std::ostream& out, st
         return 1;
     }
     if (!dryRun) {
-        const RenamePlan::Outcome o = plan.apply();
+        const RenameJournal::Result done = RenameJournal::apply(plan);
+        if (done.journalError != 0) {
+            err << RenameJournal::refusal(done, reasonText(done.journalError)) << "\n";
+            return 1;
+        }
+        const RenamePlan::Outcome& o = done.outcome;
         if (!o.ok) {
             const RenamePlan::Row& r = plan.rows()[o.row];
             err << res::format(res::IDS_FAILED_RENAME, r.from.c_str()) << " ("

@@ -114,7 +114,10 @@ int runJob(edit::BatchJob job, const Common& c, std::ostream& out, std::ostream&
         const std::string& source = runner.job().sources[i];
         switch (outcome.kind) {
         case edit::FileOutcome::Kind::Written:
-            out << source << " -> " << outcome.destination << "\n";
+            out << source << " -> " << outcome.destination;
+            if (!outcome.note.empty())
+                out << " (" << outcome.note << ")";
+            out << "\n";
             break;
         case edit::FileOutcome::Kind::Skipped:
             err << "있는 파일이라 건너뜀: " << outcome.destination << "\n";
@@ -253,6 +256,7 @@ int runRotateCommand(SettingsStore& store, const std::vector<std::string>& args,
     job.upright = readsUpright(store);
     job.uprightFor = op.uprightFor;
     job.step = op.step;
+    job.directWrite = op.directWrite;
     job.records.assign(job.sources.size(), std::any(*code));
     return runJob(std::move(job), common, out, err);
 }

@@ -25,13 +25,26 @@ namespace kamelo {
 namespace {
 
 // The program's cache folder, or the one given with --cache, created when
-// missing. Empty (with the reason told) when it is not a usable folder.
+// missing. A given folder is made one level deep only: a mistyped parent
+// is an error, not a new tree. Empty (with the reason told) when it is not
+// a usable folder.
 std::string cacheFolder(const std::string& given, std::ostream& err) {
     std::string folder = given;
-    if (folder.empty())
-        folder = ProgramFolders::prepare(ProgramFolders::executableFolder()).cache;
     std::error_code ec;
-    std::filesystem::create_directories(folder, ec);
+    if (folder.empty()) {
+        folder = ProgramFolders::prepare(ProgramFolders::executableFolder()).cache;
+        std::filesystem::create_directories(folder, ec);
+    } else {
+        std::string named = folder;
+        while (named.size() > 1 && named.back() == '/')
+            named.pop_back(); // "a/b/" names b
+        const std::filesystem::path parent = std::filesystem::path(named).parent_path();
+        if (!parent.empty() && !std::filesystem::is_directory(parent, ec)) {
+            err << "캐쉬 폴더의 상위 폴더가 없습니다: " << parent.native() << "\n";
+            return {};
+        }
+        std::filesystem::create_directory(folder, ec);
+    }
     if (!std::filesystem::is_directory(folder, ec)) {
         err << "캐쉬 폴더를 만들 수 없습니다: " << folder << "\n";
         return {};

@@ -2,8 +2,11 @@
 
 #include "batchprogressdialog.h"
 #include "resources/qtstrings.h"
+#include "viewer/eyedoc.h"
 
 #include <QCoreApplication>
+#include <QFileInfo>
+#include <QMessageBox>
 
 namespace kamelo::edit {
 
@@ -40,10 +43,24 @@ void BatchHandOver::requestPanel() {
         emit panelRequested(tool_, int(paths_.size()));
 }
 
-void BatchHandOver::confirm(std::vector<std::any> records, DestinationMode mode,
+bool BatchHandOver::confirm(std::vector<std::any> records, DestinationMode mode,
                             std::string folder) {
     if (!active_)
-        return;
+        return false;
+    // The settings were chosen on the picture shown: it must be one of the
+    // files' own, never a picture left from before.
+    bool own = !doc_;
+    for (size_t i = 0; !own && i < paths_.size(); ++i)
+        own = doc_->pictureMatches(paths_[i]) == PictureSource::Match::Same;
+    if (!own) {
+        const QByteArray name =
+            QFileInfo(QString::fromStdString(paths_.front())).fileName().toUtf8();
+        QMessageBox::warning(parent_, res::qtext(res::IDS_APP_TITLE),
+                             QString::fromUtf8(res::format(res::IDS_MSG_BATCH_PICTURE_NOT_OF_FILE,
+                                                           name.constData())));
+        cancel();
+        return false;
+    }
     const BatchOperation op = operations()[tool_];
     BatchJob job;
     job.sources = std::move(paths_);
@@ -59,6 +76,7 @@ void BatchHandOver::confirm(std::vector<std::any> records, DestinationMode mode,
     job.step = op.step;
     job.upright = upright_;
     job.uprightFor = op.uprightFor;
+    job.directWrite = op.directWrite;
     active_ = false;
     records_.clear();
     paths_.clear();
@@ -70,6 +88,7 @@ void BatchHandOver::confirm(std::vector<std::any> records, DestinationMode mode,
         dialog.exec();
     }
     emit finished(true);
+    return true;
 }
 
 void BatchHandOver::cancel() {

@@ -12,6 +12,10 @@
 
 class QWidget;
 
+namespace kamelo {
+class CEyeDoc;
+}
+
 namespace kamelo::edit {
 
 // A batch that a browser command hands to the viewer's edit panel and the
@@ -28,6 +32,9 @@ public:
 
     // Where the progress dialog opens, and what the stopped run calls.
     void setDialogParent(QWidget* parent) { parent_ = parent; }
+    // The document whose picture the panel shows: a batch is run only
+    // while it is the picture of one of the batch's files.
+    void setDocument(const CEyeDoc* doc) { doc_ = doc; }
     void setStopHandler(std::function<void(int)> handler) { onStopped_ = std::move(handler); }
     // Whether the run turns pictures upright by their EXIF orientation, as
     // the viewer shows them.
@@ -44,8 +51,10 @@ public:
     const std::vector<std::string>& paths() const { return paths_; }
     const std::vector<std::any>& records() const { return records_; }
 
-    // Panel side. The records are paired with paths() by index.
-    void confirm(std::vector<std::any> records, DestinationMode mode, std::string folder);
+    // Panel side. The records are paired with paths() by index. Refused
+    // (false, the hand-over cancelled, nothing run) when the document's
+    // picture is none of the files' own.
+    bool confirm(std::vector<std::any> records, DestinationMode mode, std::string folder);
     // The panel was cancelled or the viewer closed: nothing runs.
     void cancel();
 
@@ -57,6 +66,7 @@ signals:
 
 private:
     QPointer<QWidget> parent_;
+    const CEyeDoc* doc_ = nullptr;
     std::function<void(int)> onStopped_;
     bool active_ = false;
     bool upright_ = true;

@@ -18,6 +18,33 @@ namespace kamelo::edit {
 using PixelStep =
     std::function<int(imaging::Bitmap& picture, const std::any* record, std::string& reason)>;
 
+// A file written without decoding it (a JPEG turned on its compressed
+// data), tried before the usual load, step and write. nullopt: it does not
+// apply and the file goes the usual way; else 1 or an error code with reason
+// set. upright: the file is to be stood upright by its EXIF orientation
+// first. note: a Korean remark for the file's log line.
+using DirectWrite = std::function<std::optional<int>(
+    const std::string& source, const std::string& destination, const std::any* record, bool upright,
+    std::string& reason, std::string& note)>;
+
+// How far the file in work has come, 0..100.
+using FileProgress = std::function<void(int percent)>;
+
+// Writes one finished picture (source and destination as in EditWriter's
+// request); 1 or an error code with reason set. It may report how far the
+// write has come. None: EditWriter, which does not report.
+struct PictureWrite {
+    const imaging::Bitmap* picture = nullptr;
+    std::string source;
+    std::string destination;
+    std::optional<ConversionFormat> convertTo;
+    int qualityFactor = 2;
+    std::optional<int> jpegQuality;
+    bool turnedUpright = false;
+};
+using PictureWriter = std::function<int(const PictureWrite& write, std::string& reason,
+                                        const FileProgress& progress)>;
+
 // Everything one batch run needs, taken by value when the run starts so
 // that nothing the user interface changes afterwards reaches the worker.
 struct BatchJob {
@@ -34,6 +61,8 @@ struct BatchJob {
     // although the run does not turn pictures (the rotate tool's "자동 회전").
     std::function<bool(const std::any* record)> uprightFor;
     PixelStep step; // none: the run only writes
+    DirectWrite directWrite;
+    PictureWriter write; // none: EditWriter
 };
 
 } // namespace kamelo::edit

@@ -34,6 +34,8 @@ struct BatchOperation {
     // A record that asks for its file to be stood upright by its EXIF
     // orientation, whatever the run's own setting (see BatchJob).
     std::function<bool(const std::any* record)> uprightFor;
+    // Files the tool writes without decoding them, when it can.
+    DirectWrite directWrite;
 };
 
 } // namespace kamelo::edit

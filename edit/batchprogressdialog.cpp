@@ -1,35 +1,44 @@
 #include "batchprogressdialog.h"
 
+#include "batchlog.h"
 #include "batchworker.h"
 #include "overwriteprompt.h"
 #include "resources/qtstrings.h"
 #include "resources/stringtable.h"
 
-#include <QPlainTextEdit>
+#include <QDir>
+#include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QResizeEvent>
 #include <QScrollBar>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace kamelo::edit {
 
 BatchProgressDialog::BatchProgressDialog(const QString& title, BatchJob job, QWidget* parent)
     : QDialog(parent), job_(std::move(job)), control_(std::make_shared<BatchControl>()),
-      log_(new QPlainTextEdit(this)), bar_(new QProgressBar(this)),
+      log_(new BatchLog(this)), inWork_(new QLabel(this)), bar_(new QProgressBar(this)),
       button_(new QPushButton(res::qtext(res::IDS_PROGRESS_CANCEL), this)) {
     setWindowTitle(title);
     setObjectName(QStringLiteral("batchProgress"));
-    log_->setReadOnly(true);
     log_->setObjectName(QStringLiteral("log"));
-    log_->setLineWrapMode(QPlainTextEdit::NoWrap);
+    inWork_->setObjectName(QStringLiteral("inWork"));
+    // Shortened to the width like the log; never widens the dialog.
+    inWork_->setMinimumWidth(1);
+    inWork_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     bar_->setObjectName(QStringLiteral("progress"));
     bar_->setRange(0, 0);
     button_->setObjectName(QStringLiteral("button"));
     button_->setDefault(true);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(log_, 1);
+    layout->addWidget(inWork_);
     layout->addWidget(bar_);
     layout->addWidget(button_, 0, Qt::AlignHCenter);
+    setSizeGripEnabled(true);
     resize(520, 320);
     connect(button_, &QPushButton::clicked, this, &BatchProgressDialog::onButton);
 }
@@ -63,12 +72,25 @@ void BatchProgressDialog::startRun() {
     started_ = true;
     running_ = true;
     BatchWorker* worker = BatchWorker::create(std::move(job_), control_);
-    connect(worker, &BatchWorker::started, this, [this](int count) { bar_->setRange(0, count); });
+    connect(worker, &BatchWorker::started, this, [this](int count) {
+        count_ = count;
+        bar_->setRange(0, count * kFileSteps);
+    });
+    connect(worker, &BatchWorker::fileBegun, this, &BatchProgressDialog::fileBegun);
+    connect(worker, &BatchWorker::fileProgress, this, [this](int percent) {
+        bar_->setValue(
+            std::min(done_ * kFileSteps + std::clamp(percent, 0, kFileSteps), bar_->maximum()));
+    });
     connect(worker, &BatchWorker::fileWritten, this,
             [this](const QString& source, const QString& destination) {
                 append(source + QStringLiteral(" -> ") + destination);
                 step();
             });
+    connect(
+        worker, &BatchWorker::fileNoted, this, [this](const QString& source, const QString& note) {
+            append(QString::fromUtf8(res::format(
+                res::IDS_BATCH_NOTE_LINE, source.toUtf8().constData(), note.toUtf8().constData())));
+        });
     connect(worker, &BatchWorker::fileFailed, this,
             [this](const QString& source, const QString& reason) {
                 ++failures_;
@@ -101,7 +123,29 @@ void BatchProgressDialog::append(const QString& line) {
 }
 
 void BatchProgressDialog::step() {
-    bar_->setValue(std::min(bar_->value() + 1, bar_->maximum()));
+    ++done_;
+    bar_->setValue(std::min(done_ * kFileSteps, bar_->maximum()));
+}
+
+void BatchProgressDialog::fileBegun(int index, const QString& source) {
+    // A skipped file gives no line: the bar catches up with the index.
+    done_ = std::max(done_, index);
+    bar_->setValue(std::min(done_ * kFileSteps, bar_->maximum()));
+    inWorkPath_ = QDir::toNativeSeparators(source);
+    inWorkText_ = QString::fromUtf8(
+        res::format(res::IDS_BATCH_IN_WORK, index + 1, count_, inWorkPath_.toUtf8().constData()));
+    inWork_->setToolTip(inWorkPath_);
+    showInWork();
+}
+
+void BatchProgressDialog::showInWork() {
+    inWork_->setText(inWork_->fontMetrics().elidedText(inWorkText_, Qt::ElideMiddle,
+                                                       std::max(0, inWork_->width())));
+}
+
+void BatchProgressDialog::resizeEvent(QResizeEvent* event) {
+    QDialog::resizeEvent(event);
+    showInWork();
 }
 
 void BatchProgressDialog::onCompleted(int failures) {
@@ -109,6 +153,9 @@ void BatchProgressDialog::onCompleted(int failures) {
         append(QString::fromUtf8(res::format(res::IDS_BATCH_FAILURE_COUNT, failures)));
     append(res::qtext(res::IDS_BATCH_DONE));
     bar_->setValue(bar_->maximum());
+    inWorkText_ = res::qtext(res::IDS_BATCH_DONE);
+    inWork_->setToolTip(QString());
+    showInWork();
     running_ = false;
     button_->setText(res::qtext(res::IDS_BATCH_CLOSE));
 }

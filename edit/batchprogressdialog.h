@@ -8,18 +8,20 @@
 #include <functional>
 #include <memory>
 
-class QPlainTextEdit;
+class QLabel;
 class QProgressBar;
 class QPushButton;
 
 namespace kamelo::edit {
 
 class BatchControl;
+class BatchLog;
 class BatchWorker;
 
-// The log, bar and one button of a batch run. Opening it starts the run;
-// the button cancels a running one (the worker finishes its current file)
-// and closes a finished one.
+// The log, the file in work, the bar and one button of a batch run. Opening
+// it starts the run; the button cancels a running one (the worker finishes
+// its current file) and closes a finished one. The bar counts files and
+// moves within a file as far as its decode and write report.
 class BatchProgressDialog : public QDialog {
     Q_OBJECT
 public:
@@ -34,14 +36,19 @@ public:
     bool running() const { return running_; }
     int failures() const { return failures_; }
 
+    static constexpr int kFileSteps = 100;
+
 protected:
     void showEvent(QShowEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
     void reject() override;
 
 private:
     void startRun();
     void append(const QString& line);
     void step();
+    void fileBegun(int index, const QString& source);
+    void showInWork();
     void onCompleted(int failures);
     void onOverwriteAsked(const QString& destination);
     void onButton();
@@ -50,9 +57,14 @@ private:
     std::shared_ptr<BatchControl> control_;
     QObject* stopContext_ = nullptr;
     std::function<void(int)> stopHandler_;
-    QPlainTextEdit* log_;
+    BatchLog* log_;
+    QLabel* inWork_;
     QProgressBar* bar_;
     QPushButton* button_;
+    int count_ = 0;
+    int done_ = 0; // files reported, each worth kFileSteps on the bar
+    QString inWorkPath_;
+    QString inWorkText_;
     bool started_ = false;
     bool running_ = false;
     int failures_ = 0;

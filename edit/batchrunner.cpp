@@ -5,12 +5,15 @@
 #include "imaging/picturefile.h"
 #include "imaging/result.h"
 #include "platform/core/fileops.h"
+#include "platform/core/staletemporaries.h"
 #include "platform/fileerrortext.h"
 #include "resources/stringtable.h"
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <set>
 
 namespace kamelo::edit {
 
@@ -21,7 +24,20 @@ std::string errnoText(int error) {
 
 } // namespace
 
-BatchRunner::BatchRunner(BatchJob job) : job_(std::move(job)) {}
+BatchRunner::BatchRunner(BatchJob job) : job_(std::move(job)) {
+    // Temporary files a killed run left where this one writes go first;
+    // every run, whichever thread or command drives it, is made here.
+    std::set<std::string> folders;
+    for (size_t i = 0; i < job_.sources.size(); ++i) {
+        const std::string destination = destinationOf(i);
+        const size_t slash = destination.rfind('/');
+        folders.insert(slash == std::string::npos ? std::string(".")
+                       : slash == 0               ? std::string("/")
+                                                  : destination.substr(0, slash));
+    }
+    for (const std::string& folder : folders)
+        StaleTemporaries::sweepOnce(folder);
+}
 
 std::string BatchRunner::destinationOf(size_t index) const {
     const std::string& source = job_.sources[index];
@@ -70,11 +86,18 @@ BatchSummary BatchRunner::run(BatchEvents& events, const std::atomic<bool>& stop
             summary.cancelled = true;
             return summary;
         }
-        const FileOutcome outcome = processFile(i, ask);
+        events.begun(int(i), job_.sources[i]);
+        int last = -1;
+        const FileOutcome outcome = processFile(i, ask, [&](int percent) {
+            if (percent != last)
+                events.progressed(last = percent);
+        });
         switch (outcome.kind) {
         case FileOutcome::Kind::Written:
             ++summary.written;
             events.written(job_.sources[i], outcome.destination);
+            if (!outcome.note.empty())
+                events.noted(job_.sources[i], outcome.note);
             break;
         case FileOutcome::Kind::Skipped:
             ++summary.skipped;
@@ -91,7 +114,8 @@ BatchSummary BatchRunner::run(BatchEvents& events, const std::atomic<bool>& stop
 }
 
 FileOutcome BatchRunner::processFile(size_t index,
-                                     const std::function<bool(const std::string&)>& ask) const {
+                                     const std::function<bool(const std::string&)>& ask,
+                                     const FileProgress& progress) const {
     FileOutcome out;
     const std::string& source = job_.sources[index];
     out.destination = destinationOf(index);
@@ -112,8 +136,34 @@ FileOutcome BatchRunner::processFile(size_t index,
         return out;
     }
 
+    const std::any* record = index < job_.records.size() ? &job_.records[index] : nullptr;
+    const bool upright = job_.upright || (job_.uprightFor && job_.uprightFor(record));
+    if (job_.directWrite && !job_.convertTo) {
+        if (const std::optional<int> written =
+                job_.directWrite(source, out.destination, record, upright, out.reason, out.note)) {
+            if (*written >= 1)
+                out.kind = FileOutcome::Kind::Written;
+            return out;
+        }
+    }
+
+    // The decode counts for the first half of the file's progress, the
+    // pixel step and the write for the rest.
+    constexpr int kDecoded = 50;
+    constexpr int kStepped = 60;
+    const auto report = [&progress](int percent) {
+        if (progress)
+            progress(percent);
+    };
+    imaging::LoadOptions load;
+    if (progress)
+        load.onRows = [&report](const imaging::Bitmap& b, int first, int rows, int) {
+            if (b.height() > 0)
+                report(int(int64_t(first + rows) * kDecoded / b.height()));
+            return 1;
+        };
     imaging::Bitmap picture;
-    int rc = imaging::PictureFile::load(source, picture);
+    int rc = imaging::PictureFile::load(source, picture, load);
     if (rc < 1) {
         out.reason = imaging::resultText(rc);
         return out;
@@ -127,8 +177,7 @@ FileOutcome BatchRunner::processFile(size_t index,
         }
     }
     bool turned = false;
-    const std::any* record = index < job_.records.size() ? &job_.records[index] : nullptr;
-    if (job_.upright || (job_.uprightFor && job_.uprightFor(record))) {
+    if (upright) {
         const int orientation = imaging::Orientation::read(source);
         if (orientation != imaging::Orientation::kUpright) {
             rc = imaging::Orientation::makeUpright(picture, orientation);
@@ -147,7 +196,8 @@ FileOutcome BatchRunner::processFile(size_t index,
             return out;
         }
     }
-    EditWriter::Request write;
+    report(kStepped);
+    PictureWrite write;
     write.picture = &picture;
     write.source = source;
     write.destination = out.destination;
@@ -155,7 +205,21 @@ FileOutcome BatchRunner::processFile(size_t index,
     write.qualityFactor = job_.qualityFactor;
     write.jpegQuality = job_.jpegQuality;
     write.turnedUpright = turned;
-    rc = EditWriter::write(write, out.reason);
+    if (job_.write) {
+        rc = job_.write(write, out.reason, [&report](int percent) {
+            report(kStepped + std::clamp(percent, 0, 100) * (100 - kStepped) / 100);
+        });
+    } else {
+        EditWriter::Request request;
+        request.picture = write.picture;
+        request.source = write.source;
+        request.destination = write.destination;
+        request.convertTo = write.convertTo;
+        request.qualityFactor = write.qualityFactor;
+        request.jpegQuality = write.jpegQuality;
+        request.turnedUpright = write.turnedUpright;
+        rc = EditWriter::write(request, out.reason);
+    }
     if (rc >= 1)
         out.kind = FileOutcome::Kind::Written;
     return out;

@@ -14,6 +14,7 @@ struct FileOutcome {
     Kind kind = Kind::Failed;
     std::string destination;
     std::string reason; // Korean, for Failed
+    std::string note;   // Korean, for Written: how it was written, when that is worth saying
 };
 
 struct BatchSummary {
@@ -30,7 +31,13 @@ class BatchEvents {
 public:
     virtual ~BatchEvents() = default;
     virtual void started(int /*count*/) {}
+    // The file at index (0-based) is in work now.
+    virtual void begun(int /*index*/, const std::string& /*source*/) {}
+    // How far the file in work has come, 0..100 (only when it changes).
+    virtual void progressed(int /*percent*/) {}
     virtual void written(const std::string& /*source*/, const std::string& /*destination*/) {}
+    // A remark on a file just written (for its log line).
+    virtual void noted(const std::string& /*source*/, const std::string& /*note*/) {}
     virtual void failed(const std::string& /*source*/, const std::string& /*reason*/) {}
     // The destination folder could not be made; the run stops.
     virtual void folderFailed(const std::string& /*folder*/, const std::string& /*reason*/) {}
@@ -54,8 +61,10 @@ public:
     std::string destinationOf(size_t index) const;
     // Makes the destination folder of a folder-mode run; "" or the reason.
     std::string prepareFolder() const;
-    // One file; ask decides on an existing destination.
-    FileOutcome processFile(size_t index, const std::function<bool(const std::string&)>& ask) const;
+    // One file; ask decides on an existing destination. progress hears how
+    // far it has come: the decode's rows up to half, the write the rest.
+    FileOutcome processFile(size_t index, const std::function<bool(const std::string&)>& ask,
+                            const FileProgress& progress = {}) const;
 
     const BatchJob& job() const { return job_; }
 

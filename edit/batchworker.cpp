@@ -83,8 +83,15 @@ void BatchWorker::run() {
     public:
         explicit Events(BatchWorker& w) : w_(w) {}
         void started(int count) override { emit w_.started(count); }
+        void begun(int index, const std::string& s) override {
+            emit w_.fileBegun(index, QString::fromStdString(s));
+        }
+        void progressed(int percent) override { emit w_.fileProgress(percent); }
         void written(const std::string& s, const std::string& d) override {
             emit w_.fileWritten(QString::fromStdString(s), QString::fromStdString(d));
+        }
+        void noted(const std::string& s, const std::string& note) override {
+            emit w_.fileNoted(QString::fromStdString(s), QString::fromStdString(note));
         }
         void failed(const std::string& s, const std::string& reason) override {
             emit w_.fileFailed(QString::fromStdString(s), QString::fromStdString(reason));

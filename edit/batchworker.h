@@ -58,8 +58,13 @@ public:
 
 signals:
     void started(int count);
+    // The file at index (0-based) is in work; percent: how far it has come.
+    void fileBegun(int index, const QString& source);
+    void fileProgress(int percent);
     void fileWritten(const QString& source, const QString& destination);
     void fileFailed(const QString& source, const QString& reason);
+    // A remark on the file just written (a turn that had to compress again).
+    void fileNoted(const QString& source, const QString& note);
     void folderFailed(const QString& folder, const QString& reason);
     // The worker waits until BatchControl::answer() or stop().
     void overwriteAsked(const QString& destination);

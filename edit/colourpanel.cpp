@@ -377,6 +377,7 @@ void ColourPanel::step(int delta) {
     records_[index_].mode = mode;
     imaging::Bitmap loaded;
     const std::string& path = paths_[to];
+    const PictureSource source = PictureSource::of(path);
     int rc = imaging::PictureFile::load(path, loaded);
     if (rc >= 1 && picturesUpright())
         rc = imaging::Orientation::makeUpright(loaded, imaging::Orientation::read(path));
@@ -388,6 +389,7 @@ void ColourPanel::step(int delta) {
     WaitCursor wait;
     index_ = to;
     context_.doc->displayed() = std::move(loaded);
+    context_.doc->setSource(source);
     picture_.attach(&context_.doc->displayed());
     const ColourRecord& r = records_[index_];
     if (r.mode == ColourRecord::Grey) {

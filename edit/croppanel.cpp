@@ -18,6 +18,9 @@
 #include <QSpinBox>
 #include <QVBoxLayout>
 
+#include <algorithm>
+#include <tuple>
+
 namespace kamelo::edit {
 
 namespace {
@@ -65,7 +68,7 @@ CropPanel::CropPanel(const EditContext& context, QWidget* parent)
         s->setRange(0, kLargestSide);
         // Read when the typing ends (Enter, leaving the field) or a step.
         s->setKeyboardTracking(false);
-        connect(s, &QSpinBox::valueChanged, this, &CropPanel::sizeTyped);
+        connect(s, &QSpinBox::valueChanged, this, [this, s] { sizeTyped(s == width_); });
     }
     grid->addWidget(width_, 0, 1);
     grid->addWidget(height_, 1, 1);
@@ -81,7 +84,11 @@ CropPanel::CropPanel(const EditContext& context, QWidget* parent)
     connect(swap_, &QCheckBox::toggled, this, &CropPanel::passProportion);
     if (view_) {
         view_->setSelectionActive(true);
-        connect(view_, &CShowView::selectionChanged, this, &CropPanel::selectionChanged);
+        // Drawn, dragged or moved: the view's rectangle is the selection again.
+        connect(view_, &CShowView::selectionChanged, this, [this](int width, int height) {
+            typed_ = false;
+            showSize(width, height);
+        });
     }
     passProportion();
 }
@@ -99,14 +106,35 @@ void CropPanel::passProportion() {
     view_->setProportion(hold_->isChecked(), x, y, swap_->isChecked());
 }
 
-void CropPanel::sizeTyped() {
+void CropPanel::sizeTyped(bool widthTyped) {
     if (!view_)
         return;
-    const QSize s = view_->setSelectionSize(width_->value(), height_->value());
-    selectionChanged(s.width(), s.height());
+    const imaging::Bitmap& p = context_.doc->displayed();
+    // The selection keeps its top-left corner, on the picture.
+    const SelectionRect before = view_->selectionInPicture();
+    const int left = std::clamp(before.left, 0, p.width());
+    const int top = std::clamp(before.top, 0, p.height());
+    int width = width_->value(), height = height_->value();
+    if (hold_->isChecked()) {
+        // The proportion holds for the typed and the limited size alike.
+        const auto [x, y] =
+            CropProportion::ratio(list_->currentIndex(), p.width(), p.height(), swap_->isChecked());
+        std::tie(width, height) = CropProportion::fit(width, height, widthTyped, x, y,
+                                                      p.width() - left, p.height() - top);
+    }
+    const QSize s = view_->setSelectionSize(width, height);
+    typedRect_ = {left, top, left + s.width(), top + s.height()};
+    typedSeen_ = view_->selectionInPicture();
+    typed_ = true;
+    showSize(s.width(), s.height());
 }
 
-void CropPanel::selectionChanged(int width, int height) {
+SelectionRect CropPanel::cropRect() const {
+    const SelectionRect r = view_->selectionInPicture();
+    return typed_ && r == typedSeen_ ? typedRect_ : r;
+}
+
+void CropPanel::showSize(int width, int height) {
     const QSignalBlocker a(width_);
     const QSignalBlocker b(height_);
     width_->setValue(width);
@@ -124,7 +152,7 @@ void CropPanel::viewDoubleClicked() {
 bool CropPanel::ok() {
     if (!view_)
         return false;
-    const SelectionRect r = view_->selectionInPicture();
+    const SelectionRect r = cropRect();
     imaging::Bitmap& picture = context_.doc->displayed();
     if (r.empty() || !picture.isAllocated()) {
         help_->setText(res::qtext(res::IDS_CROP_NO_SELECTION));

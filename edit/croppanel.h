@@ -1,6 +1,7 @@
 #pragma once
 
 #include "edittoolpanel.h"
+#include "viewer/core/selectiongeometry.h"
 
 #include <QPointer>
 
@@ -30,8 +31,10 @@ public:
 
 private:
     void passProportion();
-    void sizeTyped();
-    void selectionChanged(int width, int height);
+    void sizeTyped(bool widthTyped);
+    void showSize(int width, int height);
+    // The view's selection, in picture pixels, as OK would cut it.
+    SelectionRect cropRect() const;
 
     QPointer<CShowView> view_;
     QComboBox* list_ = nullptr;
@@ -40,6 +43,12 @@ private:
     QSpinBox* width_ = nullptr;
     QSpinBox* height_ = nullptr;
     QLabel* help_ = nullptr;
+    // A size typed in the edits is cut exactly as shown, while the view's
+    // selection stays where the typing left it (typedSeen_): its window
+    // rectangle alone would give it back rounded by the zoom.
+    bool typed_ = false;
+    SelectionRect typedRect_;
+    SelectionRect typedSeen_;
 };
 
 } // namespace kamelo::edit

@@ -4,6 +4,7 @@
 #include "resources/qtstrings.h"
 #include "toolicons.h"
 #include "viewer/eyedoc.h"
+#include "viewer/picturecheck.h"
 #include "viewer/showview.h"
 
 #include <QAbstractSpinBox>
@@ -125,7 +126,9 @@ QString EditPanel::title() const {
 }
 
 bool EditPanel::canOpen(ToolId tool) const {
-    if (panel_ || !view_ || !view_->hasPicture() || !EditToolPanel::hasTool(tool))
+    // Not while a picture decodes: what is there is not yet the file's.
+    if (panel_ || !view_ || !view_->hasPicture() || view_->isLoading() ||
+        !EditToolPanel::hasTool(tool))
         return false;
     if (tool == ToolId::Colour) {
         // Levels work on true-colour pictures; a GIF keeps its palette.
@@ -148,9 +151,17 @@ bool EditPanel::openBatchTool(ToolId tool, BatchHandOver* handOver) {
 }
 
 bool EditPanel::open(ToolId tool, BatchHandOver* handOver) {
+    // A tool works on the named file's own picture only (the viewer's
+    // file, or the first of a batch): never on one left from before.
+    const std::string named = !handOver                   ? doc_.list().currentPath()
+                              : handOver->paths().empty() ? std::string()
+                                                          : handOver->paths().front();
+    if (!PictureCheck::isOwn(doc_, named, this, res::IDS_MSG_TOOL_PICTURE_NOT_OF_FILE))
+        return false;
     // The picture as it is now, whichever mode: Cancel shows it again.
     auto backup = std::make_unique<Backup>();
     backup->picture = doc_.displayed();
+    backup->source = doc_.source();
     backup->modified = view_->isModified();
     backup->orientationMark = view_->orientationMark();
 
@@ -230,6 +241,7 @@ void EditPanel::restoreBackup() {
     if (!backup_ || !view_)
         return;
     doc_.displayed() = std::move(backup_->picture);
+    doc_.setSource(std::move(backup_->source));
     view_->setModified(backup_->modified);
     view_->setOrientationMark(backup_->orientationMark);
     backup_.reset();

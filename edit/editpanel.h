@@ -2,6 +2,7 @@
 
 #include "edittoolpanel.h"
 #include "imaging/bitmap.h"
+#include "viewer/core/picturesource.h"
 
 #include <QPointer>
 #include <QWidget>
@@ -71,6 +72,7 @@ signals:
 private:
     struct Backup {
         imaging::Bitmap picture;
+        PictureSource source;
         bool modified = false;
         bool orientationMark = false;
     };

@@ -38,17 +38,23 @@ int EditWriter::write(const Request& r, std::string& reason) {
         reason = imaging::resultText(imaging::result::kNoBitmap);
         return imaging::result::kNoBitmap;
     }
+    // Read from the source before anything replaces it; the formats that
+    // cannot carry metadata do without.
+    const bool carries = format == imaging::kJpegWriter || format == imaging::saveformat::kPng ||
+                         format == imaging::saveformat::kTiff;
+    JpegPropertyInfo props = carries ? JpegPropertyInfo::read(r.source) : JpegPropertyInfo();
+    if (r.turnedUpright && props.has(kOrientationTag)) {
+        JpegPropertyInfo::Item upright;
+        upright.kind = JpegPropertyInfo::Kind::Short;
+        upright.shortValue = 1;
+        props.set(kOrientationTag, upright);
+    }
     int rc = 0;
     if (format == imaging::kJpegWriter) {
-        // Read from the source before anything replaces it.
-        JpegPropertyInfo props = JpegPropertyInfo::read(r.source);
-        if (r.turnedUpright && props.has(kOrientationTag)) {
-            JpegPropertyInfo::Item upright;
-            upright.kind = JpegPropertyInfo::Kind::Short;
-            upright.shortValue = 1;
-            props.set(kOrientationTag, upright);
-        }
         rc = props.saveJpeg(*r.picture, r.destination, quality);
+    } else if (carries) {
+        const imaging::MetadataCarrier keep = props.carrier();
+        rc = imaging::PictureSaver::save(*r.picture, r.destination, format, 2, &keep);
     } else {
         rc = imaging::PictureSaver::save(*r.picture, r.destination, format, 2);
     }

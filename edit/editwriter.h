@@ -9,8 +9,10 @@
 namespace kamelo::edit {
 
 // Writes an edited picture: by the destination's extension (the JPEG writer
-// at quality 96 keeps the source's camera information), or in a chosen
-// conversion format. Every write is atomic, so a failure leaves the
+// at quality 96), or in a chosen conversion format. JPEG, PNG and TIFF keep
+// everything the source carries (EXIF, XMP, IPTC, ICC profile), with the
+// size, orientation and thumbnail of the written pixels; a JPEG source's
+// chroma subsampling is kept. Every write is atomic, so a failure leaves the
 // destination as it was.
 class EditWriter {
 public:
@@ -18,7 +20,7 @@ public:
 
     struct Request {
         const imaging::Bitmap* picture = nullptr;
-        std::string source; // whose camera information a JPEG keeps
+        std::string source; // whose metadata the written file keeps
         std::string destination;
         std::optional<ConversionFormat> convertTo;
         int qualityFactor = 2;          // a conversion's JPEG quality factor

@@ -3,7 +3,9 @@
 #include "batchoperation.h"
 #include "edit/core/rotatecode.h"
 #include "imaging/bitmap.h"
+#include "imaging/planeturn.h"
 
+#include <optional>
 #include <string>
 
 namespace kamelo::edit {
@@ -18,6 +20,16 @@ public:
     // Stands the picture upright for its EXIF orientation; *turned tells
     // whether anything turned (1 and values without a fixed turn: no).
     static int autoTurn(imaging::Bitmap& picture, int orientation, bool* turned = nullptr);
+
+    // What a code's steps do, as one turn (none for None and Auto).
+    static imaging::PlaneTurn turnFor(RotateCode code);
+    // The same as a batch file: a JPEG source written as a JPEG is turned on
+    // its compressed data (stood upright by its EXIF orientation first when
+    // upright), losslessly when its edges allow, and note says when they did
+    // not. nullopt when this does not apply (the file is decoded instead).
+    static std::optional<int> writeTurned(const std::string& source, const std::string& destination,
+                                          imaging::PlaneTurn turn, bool upright,
+                                          std::string& reason, std::string& note);
 };
 
 // The rotate tool's batch run: its record is a RotateCode per file, code

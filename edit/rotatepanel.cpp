@@ -203,8 +203,10 @@ void RotatePanel::press(RotateCode code) {
         return;
     }
     const ViewState before = viewState();
+    const std::optional<imaging::PlaneTurn> fromFile = fileTurn();
     if (RotateOps::applyCode(context_.doc->displayed(), code) < 1)
         return;
+    noteTurn(fromFile, RotateOps::turnFor(code));
     code_ = code;
     beforeLast_ = before;
     if (context_.view)
@@ -267,11 +269,13 @@ void RotatePanel::autoTurn() {
     if (orientation == 0)
         return;
     const ViewState before = viewState();
+    const std::optional<imaging::PlaneTurn> fromFile = fileTurn();
     bool turned = false;
     if (RotateOps::autoTurn(context_.doc->displayed(), orientation, &turned) < 1 || !turned) {
         notify(res::qtext(res::IDS_ROTATE_NOTHING_TO_TURN));
         return;
     }
+    noteTurn(fromFile, imaging::PlaneTurn(false, RotateRules::autoTurn(orientation) / 9000));
     code_ = RotateRules::codeAfterAutoTurn(orientation);
     beforeLast_ = before;
     if (context_.view) {
@@ -279,6 +283,28 @@ void RotatePanel::autoTurn() {
         context_.view->setModified(true);
     }
     emit previewChanged();
+}
+
+std::optional<imaging::PlaneTurn> RotatePanel::fileTurn() const {
+    if (!context_.view || !context_.doc)
+        return std::nullopt;
+    imaging::TurnTrack& track = context_.view->turnTrack();
+    if (!context_.view->isModified()) {
+        // The picture as its file was read: turned upright by its EXIF
+        // orientation when the viewer does that.
+        const imaging::PlaneTurn loaded =
+            picturesUpright()
+                ? imaging::PlaneTurn::upright(imaging::Orientation::read(currentPath()))
+                : imaging::PlaneTurn();
+        track.note(context_.doc->displayed(), loaded);
+        return loaded;
+    }
+    return track.turnOf(context_.doc->displayed());
+}
+
+void RotatePanel::noteTurn(std::optional<imaging::PlaneTurn> fromFile, imaging::PlaneTurn turn) {
+    if (fromFile && context_.view && context_.doc)
+        context_.view->turnTrack().note(context_.doc->displayed(), fromFile->then(turn));
 }
 
 void RotatePanel::original() {
@@ -333,6 +359,7 @@ void RotatePanel::step(int delta) {
     updateEnabling();
     emit captionChanged(caption_);
     imaging::Bitmap loaded;
+    const PictureSource source = PictureSource::of(paths[size_t(index_)]);
     if (imaging::PictureFile::load(paths[size_t(index_)], loaded) < 1) {
         // The index has moved; the preview keeps the previous picture.
         QMessageBox::warning(this, res::qtext(res::IDS_ROTATE_TOOL),
@@ -347,6 +374,7 @@ void RotatePanel::step(int delta) {
     base_ = std::move(loaded);
     if (context_.doc) {
         context_.doc->displayed() = base_;
+        context_.doc->setSource(source);
         showPreview();
     }
 }

@@ -3,8 +3,10 @@
 #include "edit/core/rotatecode.h"
 #include "edittoolpanel.h"
 #include "imaging/bitmap.h"
+#include "imaging/planeturn.h"
 
 #include <any>
+#include <optional>
 #include <vector>
 
 class QCheckBox;
@@ -52,6 +54,11 @@ private:
     // The EXIF orientation of the file shown; 0 when it could not be read
     // (and said so).
     int fileOrientation(const std::string& path);
+    // How the file's pixels turn into the viewer's picture now (noted as
+    // the file's own when it is unmodified); nullopt after other edits.
+    std::optional<imaging::PlaneTurn> fileTurn() const;
+    // The picture was turned by turn after being fromFile.
+    void noteTurn(std::optional<imaging::PlaneTurn> fromFile, imaging::PlaneTurn turn);
     std::string currentPath() const;
 
     QToolButton* buttons_[RotateRules::kCodeCount] = {};

@@ -1,13 +1,23 @@
 #include "saveasdialog.h"
 
+#include "chrome/namemessagebox.h"
+#include "edit/filedateproxy.h"
 #include "edit/saveasjpegpanel.h"
 #include "edit/saveaswriter.h"
 #include "resources/qtstrings.h"
 
+#include <QAbstractButton>
 #include <QComboBox>
+#include <QDateTime>
 #include <QFileInfo>
+#include <QFileSystemModel>
 #include <QGridLayout>
+#include <QHeaderView>
 #include <QMessageBox>
+#include <QStyle>
+#include <QTreeView>
+
+#include <algorithm>
 
 namespace kamelo::edit {
 
@@ -65,6 +75,8 @@ CSaveAsDialog::CSaveAsDialog(imaging::Bitmap picture, const QString& sourcePath,
     setFileMode(QFileDialog::AnyFile);
     setSizeGripEnabled(true);
     setDefaultSuffix(QString::fromLatin1(kDefaultSuffix));
+    // Korean dates, and columns wide enough for them and the type names.
+    setProxyModel(new FileDateProxy(this));
     const QStringList filters = qtFilters(res::qtext(res::IDS_SAVE_FILTER));
     setNameFilters(filters);
     selectNameFilter(filters.value(0));
@@ -93,6 +105,33 @@ CSaveAsDialog::CSaveAsDialog(imaging::Bitmap picture, const QString& sourcePath,
         connect(this, &QFileDialog::filterSelected, this,
                 [this](const QString& filter) { typeChosen(nameFilters().indexOf(filter)); });
     typeChosen(0);
+    if (auto* files = qobject_cast<QFileSystemModel*>(proxyModel()->sourceModel()))
+        connect(files, &QFileSystemModel::directoryLoaded, this, &CSaveAsDialog::fitColumns,
+                Qt::QueuedConnection);
+    connect(proxyModel(), &QAbstractItemModel::rowsInserted, this, &CSaveAsDialog::fitColumns,
+            Qt::QueuedConnection);
+    if (auto* details = findChild<QAbstractButton*>(QStringLiteral("detailModeButton")))
+        connect(details, &QAbstractButton::clicked, this, &CSaveAsDialog::fitColumns,
+                Qt::QueuedConnection);
+}
+
+void CSaveAsDialog::fitColumns() {
+    auto* view = findChild<QTreeView*>(QStringLiteral("treeView"));
+    if (!view || !view->model())
+        return;
+    QHeaderView* header = view->header();
+    // A date as wide as any, for the rows not listed yet.
+    const int sample = view->fontMetrics().horizontalAdvance(
+                           FileDateProxy::dateText(QDateTime(QDate(2000, 12, 28), QTime(22, 58)))) +
+                       2 * view->style()->pixelMetric(QStyle::PM_HeaderMargin) + 16;
+    for (int column = 1; column < header->count(); ++column) {
+        int width = std::max(static_cast<QAbstractItemView*>(view)->sizeHintForColumn(column),
+                             header->sectionSizeHint(column));
+        if (column == FileDateProxy::kDateColumn)
+            width = std::max(width, sample);
+        if (header->sectionSize(column) < width)
+            header->resizeSection(column, width);
+    }
 }
 
 CSaveAsDialog::~CSaveAsDialog() = default;
@@ -113,6 +152,7 @@ void CSaveAsDialog::typeChosen(int index) {
 
 void CSaveAsDialog::showEvent(QShowEvent* event) {
     QFileDialog::showEvent(event);
+    fitColumns();
     if (!estimated_) {
         estimated_ = true;
         panel_->estimate();
@@ -135,7 +175,7 @@ void CSaveAsDialog::done(int result) {
             res::format(res::IDS_FAILED_SAVE, QFileInfo(path).fileName().toUtf8().constData()));
         if (!reason.empty())
             message += QLatin1Char('\n') + QString::fromStdString(reason);
-        QMessageBox::warning(this, res::qtext(res::IDS_APP_TITLE), message);
+        NameMessageBox::warning(this, res::qtext(res::IDS_APP_TITLE), message);
         return;
     }
     savedPath_ = path;

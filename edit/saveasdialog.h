@@ -51,6 +51,8 @@ protected:
 private:
     // index: of the chosen type in nameFilters().
     void typeChosen(int index);
+    // Widens the details view's columns to what they show.
+    void fitColumns();
     // The properties a JPEG written now carries.
     JpegPropertyInfo writtenProperties() const;
 

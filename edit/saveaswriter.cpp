@@ -4,6 +4,7 @@
 #include "imaging/core/savebyextension.h"
 #include "imaging/picturesaver.h"
 #include "imaging/result.h"
+#include "platform/core/staletemporaries.h"
 #include "platform/fileerrortext.h"
 
 namespace kamelo::edit {
@@ -30,11 +31,17 @@ int SaveAsWriter::save(const imaging::Bitmap& picture, const JpegPropertyInfo& p
     const int format = imaging::saveFormatForPath(path, imaging::SaveTable::Viewer);
     if (format == 0)
         return kNotSaved;
+    // A save killed here before left its hidden temporary file behind.
+    StaleTemporaries::sweepOnceBeside(path);
     int rc = imaging::result::kNoBitmap;
     if (picture.isAllocated()) {
         // The library's own writers at 24 bits take their best quality factor.
-        rc = format == imaging::kJpegWriter ? props.saveJpeg(picture, path, jpegQuality)
-                                            : imaging::PictureSaver::save(picture, path, format, 2);
+        if (format == imaging::kJpegWriter) {
+            rc = props.saveJpeg(picture, path, jpegQuality);
+        } else {
+            const imaging::MetadataCarrier keep = props.carrier();
+            rc = imaging::PictureSaver::save(picture, path, format, 2, &keep);
+        }
     }
     if (rc < 1) {
         // A refused write says why (a full disk, a read-only folder, ...).

@@ -39,6 +39,7 @@ const std::map<uint16_t, Kind>& table() {
 }
 
 constexpr uint16_t kSoftware = 305;
+constexpr uint16_t kOrientation = 274;
 
 bool isSignedRational(uint16_t tag) {
     return tag == 37377 || tag == 37379 || tag == 37380;
@@ -66,6 +67,44 @@ std::optional<uint16_t> sizeTagValue(uint16_t tag, const imaging::Bitmap& bitmap
 // IFD0 holds the tags below 0x8000 here; the rest live in the EXIF directory.
 const char* groupOf(uint16_t tag) {
     return tag < 0x8000 ? "Image" : "Photo";
+}
+
+// Adds a record field under its tag and type; the size tags give bitmap's
+// size when there is one.
+void addItem(Exiv2::ExifData& exif, uint16_t tag, const JpegPropertyInfo::Item& item,
+             const imaging::Bitmap* bitmap) {
+    const Exiv2::ExifKey key(tag, groupOf(tag));
+    switch (item.kind) {
+    case Kind::Short: {
+        Exiv2::UShortValue v;
+        v.value_.push_back(
+            (bitmap ? sizeTagValue(tag, *bitmap) : std::nullopt).value_or(item.shortValue));
+        exif.add(key, &v);
+        break;
+    }
+    case Kind::Rational:
+        if (isSignedRational(tag)) {
+            Exiv2::RationalValue v;
+            v.value_.push_back({item.numerator, item.denominator});
+            exif.add(key, &v);
+        } else {
+            Exiv2::URationalValue v;
+            v.value_.push_back({uint32_t(item.numerator), uint32_t(item.denominator)});
+            exif.add(key, &v);
+        }
+        break;
+    case Kind::Text:
+        if (tag != kSoftware) {
+            Exiv2::AsciiValue v(item.text);
+            exif.add(key, &v);
+        }
+        break;
+    case Kind::Bytes4: {
+        Exiv2::DataValue v(item.bytes.data(), 4, Exiv2::invalidByteOrder, Exiv2::undefined);
+        exif.add(key, &v);
+        break;
+    }
+    }
 }
 
 void initialise() {
@@ -101,8 +140,10 @@ std::optional<uint16_t> JpegPropertyInfo::shortValue(uint16_t tag) const {
 }
 
 void JpegPropertyInfo::set(uint16_t tag, Item item) {
-    if (kindOf(tag))
+    if (kindOf(tag)) {
         items_[tag] = std::move(item);
+        changed_.insert(tag);
+    }
 }
 
 JpegPropertyInfo JpegPropertyInfo::read(const std::string& path) {
@@ -111,6 +152,9 @@ JpegPropertyInfo JpegPropertyInfo::read(const std::string& path) {
     imaging::ExivFile file;
     if (file.open(path) < 1)
         return info;
+    auto carrier = std::make_shared<imaging::MetadataCarrier>();
+    carrier->readFrom(file);
+    info.source_ = std::move(carrier);
     Exiv2::Image* image = file.image();
     try {
         for (const Exiv2::Exifdatum& d : image->exifData()) {
@@ -154,45 +198,45 @@ JpegPropertyInfo JpegPropertyInfo::read(const std::string& path) {
     return info;
 }
 
+imaging::MetadataCarrier JpegPropertyInfo::carrier() const {
+    imaging::MetadataCarrier carrier = source_ ? *source_ : imaging::MetadataCarrier();
+    try {
+        Exiv2::ExifData changed;
+        for (uint16_t tag : changed_) {
+            const Item* i = item(tag);
+            if (tag == kOrientation && i && i->kind == Kind::Short)
+                carrier.setOrientation(i->shortValue);
+            else if (i && tag != kSoftware)
+                addItem(changed, tag, *i, nullptr);
+        }
+        for (const Exiv2::Exifdatum& d : changed)
+            carrier.setTag(d.key(), d.value());
+    } catch (const std::exception&) {
+        // A field Exiv2 cannot hold stays as the source had it.
+    }
+    carrier.setSoftware(std::string(res::text(res::IDS_SOFTWARE_NAME)));
+    return carrier;
+}
+
 int JpegPropertyInfo::encodeJpeg(const imaging::Bitmap& bitmap, int quality,
                                  std::vector<uint8_t>& out) const {
     out.clear();
+    if (!source_)
+        return encodeRecordOnly(bitmap, quality, out);
+    try {
+        return carrier().encodeJpeg(bitmap, quality, out);
+    } catch (const std::bad_alloc&) {
+        return imaging::result::kNoMemory;
+    }
+}
+
+int JpegPropertyInfo::encodeRecordOnly(const imaging::Bitmap& bitmap, int quality,
+                                       std::vector<uint8_t>& out) const {
     initialise();
     try {
         Exiv2::ExifData exif;
-        for (const auto& [tag, item] : items_) {
-            const Exiv2::ExifKey key(tag, groupOf(tag));
-            switch (item.kind) {
-            case Kind::Short: {
-                Exiv2::UShortValue v;
-                v.value_.push_back(sizeTagValue(tag, bitmap).value_or(item.shortValue));
-                exif.add(key, &v);
-                break;
-            }
-            case Kind::Rational:
-                if (isSignedRational(tag)) {
-                    Exiv2::RationalValue v;
-                    v.value_.push_back({item.numerator, item.denominator});
-                    exif.add(key, &v);
-                } else {
-                    Exiv2::URationalValue v;
-                    v.value_.push_back({uint32_t(item.numerator), uint32_t(item.denominator)});
-                    exif.add(key, &v);
-                }
-                break;
-            case Kind::Text:
-                if (tag != kSoftware) {
-                    Exiv2::AsciiValue v(item.text);
-                    exif.add(key, &v);
-                }
-                break;
-            case Kind::Bytes4: {
-                Exiv2::DataValue v(item.bytes.data(), 4, Exiv2::invalidByteOrder, Exiv2::undefined);
-                exif.add(key, &v);
-                break;
-            }
-            }
-        }
+        for (const auto& [tag, item] : items_)
+            addItem(exif, tag, item, &bitmap);
         // Saved by this program, whatever made it before.
         Exiv2::AsciiValue software(std::string(res::text(res::IDS_SOFTWARE_NAME)));
         exif.add(Exiv2::ExifKey("Exif.Image.Software"), &software);

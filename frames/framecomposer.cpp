@@ -29,7 +29,10 @@ FrameError loadSkin(const std::string& iniPath, SkinDefinition& definition,
                     imaging::Bitmap& bitmap) {
     if (!readSkin(iniPath, definition))
         return FrameError::InvalidSkin;
-    if (imaging::PictureFile::load(skinBitmapPath(iniPath), bitmap) < 1)
+    const int rc = imaging::PictureFile::load(skinBitmapPath(iniPath), bitmap);
+    if (rc == imaging::result::kTooLarge || rc == imaging::result::kNoMemory)
+        return FrameError::BitmapTooLarge;
+    if (rc < 1)
         return FrameError::BitmapMissing;
     return FrameError::None;
 }
@@ -42,6 +45,8 @@ int codeOf(FrameError error) {
         return imaging::result::kCorruptData;
     case FrameError::BitmapMissing:
         return imaging::result::kFileNotFound;
+    case FrameError::BitmapTooLarge:
+        return imaging::result::kTooLarge;
     case FrameError::TooLarge:
         return imaging::result::kTooLarge;
     case FrameError::NoPicture:
@@ -60,6 +65,8 @@ std::string frameErrorText(FrameError error) {
         return std::string(res::text(res::IDS_MSG_FRAME_SKIN_INVALID));
     case FrameError::BitmapMissing:
         return std::string(res::text(res::IDS_MSG_FRAME_BITMAP_MISSING));
+    case FrameError::BitmapTooLarge:
+        return std::string(res::text(res::IDS_MSG_FRAME_BITMAP_TOO_LARGE));
     case FrameError::TooLarge:
         return std::string(res::text(res::IDS_FRAME_TOO_LARGE));
     case FrameError::NoPicture:

@@ -11,10 +11,11 @@ namespace kamelo::frames {
 // of these cases.
 enum class FrameError {
     None,
-    InvalidSkin,   // a damaged or inconsistent INI (61472)
-    BitmapMissing, // the skin's bitmap is missing or unreadable (61473)
-    TooLarge,      // the framed canvas would exceed the imaging limit
-    NoPicture,     // there is no picture to frame
+    InvalidSkin,    // a damaged or inconsistent INI (61472)
+    BitmapMissing,  // the skin's bitmap is missing or unreadable (61473)
+    BitmapTooLarge, // the skin's bitmap is there but too large to load
+    TooLarge,       // the framed canvas would exceed the imaging limit
+    NoPicture,      // there is no picture to frame
 };
 
 // The Korean sentence for an error (empty for None).

@@ -40,6 +40,9 @@ void CAquireCompletePage::initializePage() {
     if (s.deleteFailed > 0)
         lines << QString::fromStdString(
             res::format(res::IDS_ACQUIRE_DELETE_FAILED, s.deleteFailed));
+    for (const ImportFailure& f : s.notes)
+        lines << QString::fromStdString(
+            res::format(res::IDS_ACQUIRE_FAILED_LINE, f.source.c_str(), f.reason.c_str()));
     for (const ImportFailure& f : s.failures)
         lines << QString::fromStdString(
             res::format(res::IDS_ACQUIRE_FAILED_LINE, f.source.c_str(), f.reason.c_str()));

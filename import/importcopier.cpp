@@ -3,10 +3,12 @@
 #include "exif/core/jpegsectionreader.h"
 #include "exif/jpegpropertyinfo.h"
 #include "imaging/core/savebyextension.h"
+#include "imaging/losslessjpeg.h"
 #include "imaging/orientation.h"
 #include "imaging/picturefile.h"
 #include "imaging/picturesaver.h"
 #include "import/core/acquireformats.h"
+#include "platform/core/staletemporaries.h"
 #include "platform/fileerrortext.h"
 #include "resources/stringtable.h"
 #include "safewrite.h"
@@ -74,6 +76,7 @@ struct ImportCopier::Source {
     size_t headSize = 0;        // bytes of buffer_ read so far
     std::vector<uint8_t> whole; // the whole file, when it is to be turned
     ContentSum sum;             // of every byte read
+    std::string turnNote;       // how a turned JPEG was written, when worth saying
     ~Source() {
         if (fd >= 0)
             ::close(fd);
@@ -82,6 +85,21 @@ struct ImportCopier::Source {
 
 ImportCopier::ImportCopier(ImportJob job, CopyHooks hooks)
     : job_(std::move(job)), hooks_(std::move(hooks)) {}
+
+bool ImportCopier::names(const std::string& path, const std::set<FileId>& ids) {
+    struct stat st;
+    if (::lstat(path.c_str(), &st) != 0)
+        return false;
+    if (ids.count({uint64_t(st.st_dev), uint64_t(st.st_ino)}))
+        return true;
+    return S_ISLNK(st.st_mode) && ::stat(path.c_str(), &st) == 0 &&
+           ids.count({uint64_t(st.st_dev), uint64_t(st.st_ino)});
+}
+
+void ImportCopier::note(ImportEvents& events, const std::string& source, std::string text) {
+    events.noted(source, text);
+    notes_.push_back({source, std::move(text)});
+}
 
 ImportCopier::Head ImportCopier::readHead(const uint8_t* data, size_t size) const {
     Head head;
@@ -140,25 +158,45 @@ ImportCopier::Result ImportCopier::writeTurned(Source& src, const std::string& t
     // Anything short of a turned picture ready to write returns Skipped: the
     // caller then copies the file unchanged, so the orientation mark stays
     // true to the pixels.
-    imaging::Bitmap bitmap;
-    if (imaging::PictureFile::load(src.whole.data(), src.whole.size(), target, bitmap) < 1 ||
-        imaging::Orientation::makeUpright(bitmap, orientation) < 1)
-        return Result::Skipped;
     std::vector<uint8_t> bytes;
+    int width = 0;
+    int height = 0;
     const std::string ext = imaging::upperExtension(target);
-    int rc = 0;
-    if (ext == "JPG") {
-        JpegPropertyInfo properties = JpegPropertyInfo::read(src.path);
-        JpegPropertyInfo::Item upright;
-        upright.kind = JpegPropertyInfo::Kind::Short;
-        upright.shortValue = 1;
-        properties.set(kOrientationTag, upright);
-        rc = properties.encodeJpeg(bitmap, kJpegQuality, bytes);
+    imaging::LosslessJpeg::Options options;
+    options.upright = true;
+    imaging::LosslessJpeg::Result turned;
+    if (ext == "JPG" && imaging::LosslessJpeg::turn({src.whole.data(), src.whole.size()},
+                                                    imaging::PlaneTurn::upright(orientation),
+                                                    options, turned) >= 1) {
+        // Turned on its compressed data: the picture and all it carries kept.
+        bytes = std::move(turned.bytes);
+        width = turned.width;
+        height = turned.height;
+        if (turned.reencoded)
+            src.turnNote = res::format(res::IDS_ROTATE_REENCODED, turned.quality);
     } else {
-        rc = imaging::PictureSaver::encode(bitmap, imaging::PictureSaver::formatForExtension(ext),
-                                           2, bytes);
+        imaging::Bitmap bitmap;
+        if (imaging::PictureFile::load(src.whole.data(), src.whole.size(), target, bitmap) < 1 ||
+            imaging::Orientation::makeUpright(bitmap, orientation) < 1)
+            return Result::Skipped;
+        int rc = 0;
+        if (ext == "JPG") {
+            JpegPropertyInfo properties = JpegPropertyInfo::read(src.path);
+            JpegPropertyInfo::Item upright;
+            upright.kind = JpegPropertyInfo::Kind::Short;
+            upright.shortValue = 1;
+            properties.set(kOrientationTag, upright);
+            rc = properties.encodeJpeg(bitmap, kJpegQuality, bytes);
+        } else {
+            rc = imaging::PictureSaver::encode(
+                bitmap, imaging::PictureSaver::formatForExtension(ext), 2, bytes);
+        }
+        if (rc < 1)
+            return Result::Skipped;
+        width = bitmap.width();
+        height = bitmap.height();
     }
-    if (rc < 1 || bytes.empty())
+    if (bytes.empty())
         return Result::Skipped;
 
     std::string temp;
@@ -186,12 +224,12 @@ ImportCopier::Result ImportCopier::writeTurned(Source& src, const std::string& t
     bool good = false;
     if (job_.deleteSource) {
         imaging::Bitmap back;
-        good = imaging::PictureFile::load(temp, back) >= 1 && back.width() == bitmap.width() &&
-               back.height() == bitmap.height();
+        good = imaging::PictureFile::load(temp, back) >= 1 && back.width() == width &&
+               back.height() == height;
     } else {
         imaging::FileInfo info;
-        good = imaging::PictureFile::readInfo(temp, info) >= 1 && info.width == bitmap.width() &&
-               info.height == bitmap.height();
+        good = imaging::PictureFile::readInfo(temp, info) >= 1 && info.width == width &&
+               info.height == height;
     }
     if (!good) {
         ::unlink(temp.c_str());
@@ -343,6 +381,14 @@ ImportCopier::Result ImportCopier::importOne(size_t index, ImportEvents& events,
         reason = tableText(res::IDS_ACQUIRE_NOT_A_FILE);
         return Result::Failed;
     }
+    // The file read, and what its name names (a link itself when it is one).
+    std::set<FileId> self{{uint64_t(st.st_dev), uint64_t(st.st_ino)}};
+    sources_.insert(*self.begin());
+    struct stat named;
+    if (::lstat(source.c_str(), &named) == 0) {
+        sourceEntries_[index] = {uint64_t(named.st_dev), uint64_t(named.st_ino)};
+        self.insert(sourceEntries_[index]);
+    }
     src.size = uint64_t(st.st_size);
     src.mtime = st.st_mtim;
     buffer_.resize(kChunk);
@@ -363,8 +409,15 @@ ImportCopier::Result ImportCopier::importOne(size_t index, ImportEvents& events,
                                  ? job_.names[index]
                                  : destinationName(job_.naming, index, source, head.date);
     const std::string wanted = job_.folder + "/" + name;
+    // Already where it would go (the destination is the source folder,
+    // under any path): copying it over itself and deleting "the source"
+    // would leave nothing.
+    if (names(wanted, self)) {
+        note(events, source, tableText(res::IDS_ACQUIRE_SAME_AS_SOURCE));
+        return Result::Skipped;
+    }
 
-    const ClashState::Resolution r =
+    ClashState::Resolution r =
         clash_.resolve(wanted, SafeWrite::exists, [&](const std::string& existing) {
             return events.askClash(existing, source);
         });
@@ -372,6 +425,14 @@ ImportCopier::Result ImportCopier::importOne(size_t index, ImportEvents& events,
         return Result::Skipped;
     if (r.action == ClashState::Action::Stop)
         return Result::Stop;
+    if (r.action == ClashState::Action::Replace && names(r.path, sources_)) {
+        // Another photo of this run: overwriting would lose it.
+        const std::string free = ClashState::freeName(r.path, SafeWrite::exists);
+        note(events, source,
+             res::format(res::IDS_ACQUIRE_SOURCE_NAME_TAKEN, fileName(r.path).c_str(),
+                         fileName(free).c_str()));
+        r = {ClashState::Action::Write, free};
+    }
     const bool replace = r.action == ClashState::Action::Replace;
     events.copying(source, r.path);
 
@@ -392,6 +453,8 @@ ImportCopier::Result ImportCopier::importOne(size_t index, ImportEvents& events,
                 src.sum.add(src.whole.data() + src.headSize, size_t(n));
         }
         const Result t = writeTurned(src, r.path, replace, head.orientation, destination, reason);
+        if (t == Result::Turned && !src.turnNote.empty())
+            note(events, source, src.turnNote);
         if (t != Result::Skipped)
             return t;
     }
@@ -402,6 +465,16 @@ ImportSummary ImportCopier::run(ImportEvents& events, const std::atomic<bool>& s
                                 const std::atomic<bool>& detached) {
     ImportSummary summary;
     summary.total = int(job_.sources.size());
+    // Temporary files a killed run left in the folder go first.
+    StaleTemporaries::sweepOnce(job_.folder);
+    sourceEntries_.assign(job_.sources.size(), FileId{});
+    for (const std::string& source : job_.sources) {
+        struct stat st;
+        if (::lstat(source.c_str(), &st) == 0)
+            sources_.insert({uint64_t(st.st_dev), uint64_t(st.st_ino)});
+        if (::stat(source.c_str(), &st) == 0)
+            sources_.insert({uint64_t(st.st_dev), uint64_t(st.st_ino)});
+    }
     events.started(summary.total);
     std::vector<size_t> checked;
     size_t i = 0;
@@ -439,27 +512,40 @@ ImportSummary ImportCopier::run(ImportEvents& events, const std::atomic<bool>& s
         events.written(job_.sources[i], destination);
     }
     summary.notReached = int(job_.sources.size() - i);
-    if (!job_.deleteSource || !job_.mayDelete || checked.empty())
-        return summary;
+    summary.notes = notes_;
+    if (job_.deleteSource && job_.mayDelete && !checked.empty())
+        deleteSources(checked, detached, summary);
+    return summary;
+}
+
+void ImportCopier::deleteSources(const std::vector<size_t>& checked,
+                                 const std::atomic<bool>& detached, ImportSummary& summary) const {
     // The renames must be on the disk before the only other copy goes.
     if (const int rc = SafeWrite::syncFolder(job_.folder)) {
         for (size_t k : checked) {
             ++summary.deleteFailed;
             summary.failures.push_back({job_.sources[k], errnoText(rc)});
         }
-        return summary;
+        return;
     }
     for (size_t k : checked) {
         if (detached.load())
             break;
-        if (::unlink(job_.sources[k].c_str()) == 0) {
+        const std::string& source = job_.sources[k];
+        struct stat st;
+        if (::lstat(source.c_str(), &st) != 0 ||
+            FileId{uint64_t(st.st_dev), uint64_t(st.st_ino)} != sourceEntries_[k]) {
+            ++summary.deleteFailed;
+            summary.failures.push_back({source, tableText(res::IDS_ACQUIRE_SOURCE_CHANGED)});
+            continue;
+        }
+        if (::unlink(source.c_str()) == 0) {
             ++summary.deleted;
         } else {
             ++summary.deleteFailed;
-            summary.failures.push_back({job_.sources[k], errnoText(errno)});
+            summary.failures.push_back({source, errnoText(errno)});
         }
     }
-    return summary;
 }
 
 } // namespace kamelo::acquire

@@ -5,7 +5,9 @@
 #include "importjob.h"
 
 #include <atomic>
+#include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace kamelo::acquire {
@@ -13,7 +15,15 @@ namespace kamelo::acquire {
 // The copy loop of an import run, without windows: for each file, name it,
 // settle a clash, turn it upright when asked or copy it, check what was
 // written, and only then count it as imported. Sources are deleted at the
-// end, and only those whose copy was written and checked.
+// end, and only those whose copy was written and checked and whose name
+// still names the file that was read.
+//
+// A destination is compared with the sources as files (device and inode,
+// links followed or not), never by name: a file whose destination is the
+// source itself is neither written nor deleted, and a clash with another
+// source of the run is never settled by replacing it, whatever the answer
+// to the clash question; the copy takes a free name instead. Both are
+// reported as notes.
 class ImportCopier {
 public:
     explicit ImportCopier(ImportJob job, CopyHooks hooks = {});
@@ -28,6 +38,7 @@ public:
 
 private:
     enum class Result { Imported, Turned, Skipped, Failed, Stop, Cancelled };
+    using FileId = std::pair<uint64_t, uint64_t>; // device and inode
     struct Source;
     struct Head {
         std::string date;
@@ -51,11 +62,21 @@ private:
                           const std::atomic<bool>& stop, uint64_t& written);
     int writeChecked(int fd, const std::string& target, uint64_t offset, const uint8_t* data,
                      size_t size);
+    // Whether path, as it is or through a link, is one of ids.
+    static bool names(const std::string& path, const std::set<FileId>& ids);
+    void note(ImportEvents& events, const std::string& source, std::string text);
+    // Deletes the sources copied, each only while its name still names
+    // the file that was read.
+    void deleteSources(const std::vector<size_t>& checked, const std::atomic<bool>& detached,
+                       ImportSummary& summary) const;
 
     ImportJob job_;
     CopyHooks hooks_;
     ClashState clash_;
     std::vector<uint8_t> buffer_;
+    std::set<FileId> sources_;          // every source of the run, and what links name
+    std::vector<FileId> sourceEntries_; // per source: what its name named when read
+    std::vector<ImportFailure> notes_;
 };
 
 } // namespace kamelo::acquire

@@ -41,7 +41,10 @@ struct ImportSummary {
     bool stoppedAtClash = false;
     bool cancelled = false;
     std::vector<ImportFailure> failures; // copy and delete failures
-    std::vector<std::string> written;    // destinations, in order
+    // What the run did otherwise than asked, and why (a source that is its
+    // own destination, a source's name not overwritten).
+    std::vector<ImportFailure> notes;
+    std::vector<std::string> written; // destinations, in order
     bool complete() const { return imported == total && failed == 0 && deleteFailed == 0; }
 };
 
@@ -54,6 +57,8 @@ public:
     virtual void copying(const std::string& /*source*/, const std::string& /*destination*/) {}
     virtual void written(const std::string& /*source*/, const std::string& /*destination*/) {}
     virtual void failed(const std::string& /*source*/, const std::string& /*reason*/) {}
+    // The file was skipped or written under another name to keep a source.
+    virtual void noted(const std::string& /*source*/, const std::string& /*text*/) {}
     // The first clash with a file that was there before the run.
     virtual ClashChoice askClash(const std::string& existing, const std::string& source) = 0;
 };

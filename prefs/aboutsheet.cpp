@@ -1,5 +1,6 @@
 #include "aboutsheet.h"
 
+#include "prefs/accelpage.h"
 #include "resources/qtstrings.h"
 
 #include <QDialogButtonBox>
@@ -63,8 +64,7 @@ CAboutSheet::CAboutSheet(QWidget* parent) : QDialog(parent), tabs_(new QTabWidge
     setWindowTitle(res::qtext(res::IDS_ABOUT_CAPTION));
     setObjectName(QStringLiteral("CAboutSheet"));
     tabs_->addTab(new CAboutPage(tabs_), res::qtext(res::IDS_ABOUT_PAGE));
-    auto* accel = new CTextPage(QStringLiteral(":/texts/accelerators.txt"),
-                                res::qtext(res::IDS_ACCEL_PAGE), tabs_);
+    auto* accel = new CAccelPage(acceleratorText(), res::qtext(res::IDS_ACCEL_PAGE), tabs_);
     accel->setObjectName(QStringLiteral("CAccelPage"));
     tabs_->addTab(accel, accel->windowTitle());
     auto* history = new CTextPage(QStringLiteral(":/texts/updatehistory.txt"),

@@ -25,8 +25,8 @@ private:
     QString text_;
 };
 
-// "카멜로": about, the keyboard shortcuts and the change history; no apply
-// button.
+// "카멜로": about, the keyboard shortcuts (CAccelPage) and the change
+// history; no apply button.
 class CAboutSheet : public QDialog {
     Q_OBJECT
 public:

@@ -61,8 +61,12 @@ CETCPage::CETCPage(CUiSettings& settings, SettingsStore& store, QWidget* parent)
         const QColor start(PrefsRules::red(colour_), PrefsRules::green(colour_),
                            PrefsRules::blue(colour_));
         const QColor chosen = QColorDialog::getColor(start, this);
-        if (chosen.isValid())
-            setColour(PrefsRules::colorRef(chosen.red(), chosen.green(), chosen.blue()));
+        if (!chosen.isValid())
+            return;
+        const uint32_t before = colour_;
+        setColour(PrefsRules::colorRef(chosen.red(), chosen.green(), chosen.blue()));
+        if (colour_ != before)
+            emit changed();
     });
 }
 

@@ -11,6 +11,10 @@ class PreferencePage : public QWidget {
 public:
     using QWidget::QWidget;
     virtual void ok() = 0;
+
+signals:
+    // A value the controls' own signals do not show (a chosen colour).
+    void changed();
 };
 
 } // namespace kamelo::prefs

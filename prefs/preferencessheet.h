@@ -5,6 +5,7 @@
 #include <functional>
 #include <vector>
 
+class QPushButton;
 class QStackedWidget;
 class QTreeWidget;
 
@@ -30,7 +31,8 @@ void setSlideShowPageFactory(SlideShowPageFactory factory);
 
 // "환경 설정": the pages in a tree at the left ("PageTree"), in the order
 // thumbnails, file associations, slide show, miscellaneous. OK runs every
-// page's OK step in that order.
+// page's OK step in that order; "적용" does the same without closing and is
+// enabled only while a page holds a change not yet written.
 class CPreferencesSheet : public QDialog {
     Q_OBJECT
 public:
@@ -42,14 +44,26 @@ public:
     int pageCount() const;
     QWidget* page(int index) const;
 
+    QPushButton* applyButton() const { return apply_; }
+    // "적용": every page writes its values; the sheet stays open.
+    void apply();
     void accept() override;
+
+signals:
+    // The pages' values were written by "적용".
+    void applied();
 
 private:
     void addPage(QWidget* page, std::function<void()> ok);
+    // Any edit of a page's controls enables "적용".
+    void watchChanges(QWidget* page);
+    void markChanged();
+    void writePages();
 
     QTreeWidget* tree_;
     QStackedWidget* stack_;
     std::vector<std::function<void()>> okSteps_;
+    QPushButton* apply_ = nullptr;
 };
 
 } // namespace kamelo::prefs

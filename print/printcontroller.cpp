@@ -1,6 +1,8 @@
 #include "printcontroller.h"
 
 #include "base/pictureextensions.h"
+#include "base/programfolders.h"
+#include "chrome/namemessagebox.h"
 #include "print/core/printlayout.h"
 #include "print/picturereader.h"
 #include "print/printdialog.h"
@@ -33,7 +35,7 @@ void PrintController::message(const QString& text) {
     if (sink_)
         sink_(text);
     else
-        QMessageBox::warning(window_, res::qtext(res::IDS_PRINT_BUTTON), text);
+        NameMessageBox::warning(window_, res::qtext(res::IDS_PRINT_BUTTON), text);
 }
 
 void PrintController::print(const std::vector<std::string>& paths) {
@@ -51,27 +53,38 @@ void PrintController::print(const std::vector<std::string>& paths) {
         return;
     }
     PrintDialog dialog(fileList_, *page, store_, reader_, window_);
+    dialog.setPageSource(source_);
     if (dialog.exec() != QDialog::Accepted) {
         fileList_.clear();
         return;
     }
-    runJob(dialog.job());
+    runJob(dialog.job(), dialog.printerPage());
     fileList_.clear();
 }
 
-void PrintController::runJob(const PrintJob& job) {
-    const std::optional<QPrinterInfo> info = PrinterGeometry::defaultPrinter();
-    if (!info) {
-        message(res::qtext(res::IDS_MSG_NO_PRINTER));
-        return;
+void PrintController::runJob(const PrintJob& job, const PrinterPage& page) {
+    // The printer and paper the preview showed; the default printer when
+    // that one has gone meanwhile.
+    QPrinter printer(QPrinter::HighResolution);
+    if (!PrinterGeometry::choose(printer, page.printerName, page.paperKey)) {
+        const std::optional<QPrinterInfo> info = PrinterGeometry::defaultPrinter();
+        if (!info || !PrinterGeometry::choose(printer, info->printerName())) {
+            message(res::qtext(res::IDS_MSG_NO_PRINTER));
+            return;
+        }
     }
-    QPrinter printer(*info, QPrinter::HighResolution);
     printer.setDocName(job.title());
     QPrintDialog platform(&printer, window_);
     platform.setOption(QAbstractPrintDialog::PrintPageRange, true);
     platform.setMinMax(1, std::max(1, job.pageCount(PrinterGeometry::of(printer))));
     if (platform.exec() != QDialog::Accepted)
         return;
+    // Qt's dialog hands back the queue's default paper whenever the paper
+    // was not changed in it: the paper chosen for the preview then stays.
+    const QPrinterInfo chosen = QPrinterInfo::printerInfo(printer.printerName());
+    if (chosen.printerName() == page.printerName &&
+        printer.pageLayout().pageSize().key() == chosen.defaultPageSize().key())
+        PrinterGeometry::choose(printer, page.printerName, page.paperKey);
     // The paper may have changed in the platform's dialog: the layout is
     // made again for it (the settings are in millimetres).
     if (const PrintRefusal r =
@@ -90,28 +103,34 @@ void PrintController::runJob(const PrintJob& job) {
     QEventLoop loop;
     PrintRun::Outcome outcome;
     std::shared_ptr<PictureReader> reader = reader_;
+    const std::string tempFolder = ProgramFolders::prepare(ProgramFolders::executableFolder()).temp;
     // QPainter may paint a QPrinter on another thread; the window stays alive
     // and the job can be cancelled between pictures.
     std::thread worker([&] {
-        outcome = PrintRun::run(printer, job, *reader, [&](int done, int total) {
-            QMetaObject::invokeMethod(
-                &progress,
-                [&progress, done, total] {
-                    progress.setMaximum(total);
-                    progress.setValue(done);
-                    progress.setLabelText(QString::fromStdString(
-                        res::format(res::IDS_PRINT_PROGRESS, std::min(done + 1, total), total)));
-                },
-                Qt::QueuedConnection);
-            return !cancel;
-        });
+        outcome = PrintRun::run(
+            printer, job, *reader,
+            [&](int done, int total) {
+                QMetaObject::invokeMethod(
+                    &progress,
+                    [&progress, done, total] {
+                        progress.setMaximum(total);
+                        progress.setValue(done);
+                        progress.setLabelText(QString::fromStdString(res::format(
+                            res::IDS_PRINT_PROGRESS, std::min(done + 1, total), total)));
+                    },
+                    Qt::QueuedConnection);
+                return !cancel;
+            },
+            tempFolder);
         QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
     });
     loop.exec();
     worker.join();
     progress.close();
     if (!outcome.started) {
-        message(res::qtext(res::IDS_PRINT_CANNOT_START));
+        message(outcome.error.empty() ? res::qtext(res::IDS_PRINT_CANNOT_START)
+                                      : QString::fromUtf8(res::format(res::IDS_PRINT_SUBMIT_FAILED,
+                                                                      outcome.error.c_str())));
         return;
     }
     if (outcome.cancelled)

@@ -37,7 +37,7 @@ public:
 
 private:
     void message(const QString& text);
-    void runJob(const PrintJob& job);
+    void runJob(const PrintJob& job, const PrinterPage& page);
 
     QWidget* window_;
     SettingsStore* store_;

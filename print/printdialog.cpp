@@ -21,6 +21,7 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSignalBlocker>
 #include <QSlider>
 #include <QSpinBox>
 #include <QVBoxLayout>
@@ -116,22 +117,94 @@ QWidget* PrintDialog::buildInfo() {
     auto* box = new QWidget(this);
     auto* grid = new QGridLayout(box);
     grid->setContentsMargins(0, 0, 0, 0);
-    const PageGeometry& g = printerPage_.geometry;
-    const std::pair<int, QString> rows[] = {
-        {res::IDS_PRINT_PRINTER, printerPage_.printerName},
-        {res::IDS_PRINT_PAPER_TYPE, printerPage_.formName},
-        {res::IDS_PRINT_ORIENTATION,
-         res::qtext(g.landscape ? res::IDS_PRINT_LANDSCAPE : res::IDS_PRINT_PORTRAIT)},
-        {res::IDS_PRINT_PAPER_WIDTH, mmText(g.paperWidthMm)},
-        {res::IDS_PRINT_PAPER_HEIGHT, mmText(g.paperHeightMm)}};
+    // The printer and its paper can be chosen; the rest follows them.
+    printerChoice_ = new QComboBox(box);
+    paperChoice_ = new QComboBox(box);
+    orientationLabel_ = new QLabel(box);
+    widthLabel_ = new QLabel(box);
+    heightLabel_ = new QLabel(box);
+    const std::pair<int, QWidget*> rows[] = {{res::IDS_PRINT_PRINTER, printerChoice_},
+                                             {res::IDS_PRINT_PAPER_TYPE, paperChoice_},
+                                             {res::IDS_PRINT_ORIENTATION, orientationLabel_},
+                                             {res::IDS_PRINT_PAPER_WIDTH, widthLabel_},
+                                             {res::IDS_PRINT_PAPER_HEIGHT, heightLabel_}};
     int r = 0;
     for (const auto& [id, value] : rows) {
-        grid->addWidget(new QLabel(res::qtext(id), box), r, 0);
-        auto* v = new QLabel(value, box);
-        v->setObjectName(QStringLiteral("info%1").arg(id));
-        grid->addWidget(v, r++, 1);
+        auto* label = new QLabel(res::qtext(id), box);
+        label->setBuddy(value);
+        grid->addWidget(label, r, 0);
+        value->setObjectName(QStringLiteral("info%1").arg(id));
+        grid->addWidget(value, r++, 1);
     }
+    printerChoice_->addItem(printerPage_.printerName);
+    paperChoice_->addItem(printerPage_.formName, printerPage_.paperKey);
+    printerChoice_->setEnabled(false);
+    paperChoice_->setEnabled(false);
+    connect(printerChoice_, &QComboBox::activated, this,
+            [this] { choosePage(printerChoice_->currentText(), {}); });
+    connect(paperChoice_, &QComboBox::activated, this, [this] {
+        choosePage(printerPage_.printerName, paperChoice_->currentData().toString());
+    });
+    showPage();
     return box;
+}
+
+void PrintDialog::showPage() {
+    const PageGeometry& g = printerPage_.geometry;
+    orientationLabel_->setText(
+        res::qtext(g.landscape ? res::IDS_PRINT_LANDSCAPE : res::IDS_PRINT_PORTRAIT));
+    widthLabel_->setText(mmText(g.paperWidthMm));
+    heightLabel_->setText(mmText(g.paperHeightMm));
+}
+
+void PrintDialog::setPageSource(std::shared_ptr<PageGeometrySource> source) {
+    source_ = std::move(source);
+    if (!source_)
+        return;
+    const QSignalBlocker blocker(printerChoice_);
+    QStringList names = source_->printers();
+    if (!names.contains(printerPage_.printerName))
+        names.prepend(printerPage_.printerName);
+    printerChoice_->clear();
+    printerChoice_->addItems(names);
+    printerChoice_->setCurrentText(printerPage_.printerName);
+    printerChoice_->setEnabled(names.size() > 1);
+    fillPapers();
+}
+
+void PrintDialog::fillPapers() {
+    const QSignalBlocker blocker(paperChoice_);
+    paperChoice_->clear();
+    if (source_)
+        for (const auto& [key, name] : source_->papers(printerPage_.printerName))
+            paperChoice_->addItem(name, key);
+    int at = paperChoice_->findData(printerPage_.paperKey);
+    if (at < 0) {
+        paperChoice_->addItem(printerPage_.formName, printerPage_.paperKey);
+        at = paperChoice_->count() - 1;
+    }
+    paperChoice_->setCurrentIndex(at);
+    paperChoice_->setEnabled(paperChoice_->count() > 1);
+}
+
+// Another printer or paper: the page, the limits and the preview follow.
+void PrintDialog::choosePage(const QString& printer, const QString& paperKey) {
+    const std::optional<PrinterPage> page =
+        source_ ? source_->page(printer, paperKey) : std::nullopt;
+    if (!page) {
+        setPageSource(source_); // the lists as they are now, the page as it was
+        return;
+    }
+    const bool otherPrinter = page->printerName != printerPage_.printerName;
+    printerPage_ = *page;
+    showPage();
+    if (otherPrinter)
+        fillPapers();
+    else
+        paperChoice_->setCurrentIndex(std::max(0, paperChoice_->findData(page->paperKey)));
+    job_.settings.clampToPage(printerPage_.geometry);
+    loadControls();
+    changed();
 }
 
 QWidget* PrintDialog::buildWholePage() {

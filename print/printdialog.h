@@ -36,6 +36,12 @@ public:
                 std::shared_ptr<PictureReader> reader = {}, QWidget* parent = nullptr);
     ~PrintDialog() override;
 
+    // Lets the printer and paper be chosen among those of source; the page
+    // and the preview follow a choice.
+    void setPageSource(std::shared_ptr<PageGeometrySource> source);
+    // The printer and paper the preview shows.
+    const PrinterPage& printerPage() const { return printerPage_; }
+
     // The job as the controls say (valid after "인쇄하기" too).
     PrintJob job() const { return job_; }
     int currentPage() const { return page_; }
@@ -56,6 +62,9 @@ private:
     QWidget* buildSheet();
     QWidget* buildCommon();
     QWidget* buildPreview();
+    void showPage();
+    void fillPapers();
+    void choosePage(const QString& printer, const QString& paperKey);
     void loadControls();
     void readControls();
     void updateLimits();
@@ -68,6 +77,7 @@ private:
 
     PrintJob job_;
     PrinterPage printerPage_;
+    std::shared_ptr<PageGeometrySource> source_;
     SettingsStore* store_;
     std::unique_ptr<PrintPreviewWorker> worker_;
     QImage preview_;
@@ -75,6 +85,11 @@ private:
     int page_ = 1;
     bool loading_ = false;
 
+    QComboBox* printerChoice_ = nullptr;
+    QComboBox* paperChoice_ = nullptr;
+    QLabel* orientationLabel_ = nullptr;
+    QLabel* widthLabel_ = nullptr;
+    QLabel* heightLabel_ = nullptr;
     QRadioButton* wholeRadio_ = nullptr;
     QRadioButton* sheetRadio_ = nullptr;
     QWidget* wholeBox_ = nullptr;

@@ -1,6 +1,7 @@
 #include "printergeometry.h"
 
 #include <QPageLayout>
+#include <QPageSize>
 #include <QPrinter>
 #include <QPrinterInfo>
 
@@ -35,15 +36,50 @@ PrinterPage PrinterGeometry::describe(const QPrinter& printer) {
     PrinterPage page;
     page.printerName = printer.printerName();
     page.formName = printer.pageLayout().pageSize().name();
+    page.paperKey = printer.pageLayout().pageSize().key();
     page.geometry = of(printer);
     return page;
+}
+
+bool PrinterGeometry::choose(QPrinter& printer, const QString& name, const QString& paperKey) {
+    const QPrinterInfo info = QPrinterInfo::printerInfo(name);
+    if (info.isNull() || info.printerName().isEmpty())
+        return false;
+    printer.setPrinterName(info.printerName());
+    // Qt keeps the paper it had when the new printer has it too: the
+    // queue's own default is asked for by name.
+    QPageSize size = info.defaultPageSize();
+    if (!paperKey.isEmpty())
+        for (const QPageSize& s : info.supportedPageSizes())
+            if (s.key() == paperKey)
+                size = s;
+    if (size.isValid())
+        printer.setPageSize(size);
+    return true;
 }
 
 std::optional<PrinterPage> PrinterGeometry::currentPage() {
     const std::optional<QPrinterInfo> info = defaultPrinter();
     if (!info)
         return std::nullopt;
-    QPrinter printer(*info, QPrinter::HighResolution);
+    return page(info->printerName(), {});
+}
+
+QStringList PrinterGeometry::printers() {
+    return QPrinterInfo::availablePrinterNames();
+}
+
+QList<std::pair<QString, QString>> PrinterGeometry::papers(const QString& printer) {
+    QList<std::pair<QString, QString>> list;
+    for (const QPageSize& s : QPrinterInfo::printerInfo(printer).supportedPageSizes())
+        list.append({s.key(), s.name()});
+    return list;
+}
+
+std::optional<PrinterPage> PrinterGeometry::page(const QString& name, const QString& paperKey) {
+    QPrinter printer(QPrinter::HighResolution);
+    if (!choose(printer, name, paperKey))
+        return std::nullopt;
     return describe(printer);
 }
 

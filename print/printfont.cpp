@@ -1,6 +1,7 @@
 #include "printfont.h"
 
 #include <QFontDatabase>
+#include <QFontMetricsF>
 
 #include <fontconfig/fontconfig.h>
 
@@ -40,13 +41,23 @@ QFont PrintFont::font(const PrintSettings& s, double dpiY) {
         f.setFamilies({fallback});
     else
         f.setFamilies({QStringLiteral("sans-serif")});
-    // Twips are twentieths of a point.
-    const double points = s.fontHeight / 20.0;
-    f.setPixelSize(std::max(1, static_cast<int>(std::lround(points / 72.0 * dpiY))));
     f.setBold(s.bold != 0);
     f.setItalic(s.italic != 0);
     f.setUnderline(s.underline != 0);
     f.setStrikeOut(s.strikeout != 0);
+    // The height is that of a text line (twips are twentieths of a point),
+    // ascent and descent together, so that a caption stays inside its line
+    // and off the footer's line below it.
+    const double line = s.fontHeight / 20.0 / 72.0 * dpiY;
+    int pixels = std::max(1, static_cast<int>(std::lround(line)));
+    f.setPixelSize(pixels);
+    const double cell = QFontMetricsF(f).height();
+    if (cell > line && cell > 0) {
+        pixels = std::max(1, static_cast<int>(std::floor(pixels * line / cell)));
+        f.setPixelSize(pixels);
+        while (pixels > 1 && QFontMetricsF(f).height() > line)
+            f.setPixelSize(--pixels);
+    }
     return f;
 }
 

@@ -8,8 +8,8 @@
 namespace kamelo {
 
 // The print font of the settings at a device resolution: the face (or the
-// desktop's Korean sans-serif when the face is not installed), the height in
-// twips as points, the style flags.
+// desktop's Korean sans-serif when the face is not installed), sized so that
+// one line of it (ascent and descent) is the height in twips, the style flags.
 class PrintFont {
 public:
     static QFont font(const PrintSettings& settings, double dpiY);

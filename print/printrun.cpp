@@ -1,18 +1,62 @@
 #include "printrun.h"
 
 #include "print/core/printlayout.h"
+#include "print/cupssubmit.h"
 #include "print/pagerenderer.h"
+#include "print/pdftitle.h"
 #include "print/printergeometry.h"
 
+#include <QDir>
 #include <QPainter>
 #include <QPrinter>
+#include <QTemporaryFile>
 
 #include <algorithm>
 
 namespace kamelo {
 
 PrintRun::Outcome PrintRun::run(QPrinter& printer, const PrintJob& job, PictureReader& reader,
-                                const Progress& progress) {
+                                const Progress& progress, const std::string& tempFolder) {
+    const QString title = printer.docName();
+    if (printer.outputFormat() == QPrinter::PdfFormat) {
+        printer.setDocName(PdfTitle::placeholder(title));
+        Outcome out = paint(printer, printer, job, reader, progress);
+        printer.setDocName(title);
+        if (out.started && !out.cancelled)
+            PdfTitle::apply(printer.outputFileName(), title);
+        return out;
+    }
+    // A CUPS queue gets a PDF of our own, so that its title arrives intact.
+    QTemporaryFile spool(
+        QString::fromStdString(tempFolder.empty() ? QDir::tempPath().toStdString() : tempFolder) +
+        QStringLiteral("/print-XXXXXX.pdf"));
+    if (!spool.open()) {
+        Outcome out;
+        out.error = spool.errorString().toStdString();
+        return out;
+    }
+    spool.close();
+    QPrinter pdf(QPrinter::HighResolution);
+    pdf.setOutputFormat(QPrinter::PdfFormat);
+    pdf.setOutputFileName(spool.fileName());
+    pdf.setResolution(printer.resolution());
+    pdf.setPageLayout(printer.pageLayout());
+    pdf.setDocName(PdfTitle::placeholder(title));
+    pdf.setCreator(printer.creator());
+    Outcome out = paint(pdf, printer, job, reader, progress);
+    if (!out.started || out.cancelled)
+        return out;
+    PdfTitle::apply(spool.fileName(), title);
+    QString error;
+    if (CupsSubmit::submit(printer, spool.fileName(), title, error) == 0) {
+        out.started = false;
+        out.error = error.toStdString();
+    }
+    return out;
+}
+
+PrintRun::Outcome PrintRun::paint(QPrinter& target, const QPrinter& printer, const PrintJob& job,
+                                  PictureReader& reader, const Progress& progress) {
     Outcome out;
     const PageGeometry page = PrinterGeometry::of(printer);
     const int pages = job.pageCount(page);
@@ -27,10 +71,10 @@ PrintRun::Outcome PrintRun::run(QPrinter& printer, const PrintJob& job, PictureR
     const int copies = printer.supportsMultipleCopies() ? 1 : std::max(1, printer.copyCount());
     const int total = (to - from + 1) * copies;
     QPainter painter;
-    if (!painter.begin(&printer))
+    if (!painter.begin(&target))
         return out;
     out.started = true;
-    const DeviceMapping map(printer.logicalDpiX(), printer.logicalDpiY());
+    const DeviceMapping map(target.logicalDpiX(), target.logicalDpiY());
     auto stopAsked = [&] { return progress && !progress(out.pagesPrinted, total); };
     for (int copy = 0; copy < copies && !out.cancelled; ++copy) {
         for (int p = from; p <= to; ++p) {
@@ -39,7 +83,7 @@ PrintRun::Outcome PrintRun::run(QPrinter& printer, const PrintJob& job, PictureR
                 break;
             }
             if (out.pagesPrinted > 0)
-                printer.newPage();
+                target.newPage();
             const PageRenderer::Result r =
                 PageRenderer::render(painter, job, page, p, map, QPoint(0, 0), reader, stopAsked);
             for (const std::string& f : r.failed)
@@ -53,7 +97,7 @@ PrintRun::Outcome PrintRun::run(QPrinter& printer, const PrintJob& job, PictureR
         }
     }
     if (out.cancelled)
-        printer.abort();
+        target.abort();
     painter.end();
     if (progress && !out.cancelled)
         progress(out.pagesPrinted, total);

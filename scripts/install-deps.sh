@@ -9,13 +9,13 @@ qt6-base-dev qt6-base-dev-tools libqt6printsupport6 qt6-qpa-plugins qt6-image-fo
 qt6-translations-l10n libfontconfig-dev
 libsqlite3-dev zlib1g-dev libcurl4-openssl-dev libglib2.0-dev libglib2.0-bin gsettings-desktop-schemas xdg-utils shared-mime-info
 python3-pyftpdlib openssl
-libjpeg62-turbo-dev libpng-dev libtiff-dev libgif-dev libexiv2-dev libgraphicsmagick++1-dev graphicsmagick
-libgtest-dev libgmock-dev googletest libbenchmark-dev imagemagick
+libjpeg62-turbo-dev libturbojpeg0-dev libimage-exiftool-perl libjpeg-turbo-progs libpng-dev libtiff-dev libgif-dev libexiv2-dev libgraphicsmagick++1-dev graphicsmagick
+libgtest-dev libgmock-dev googletest libbenchmark-dev imagemagick exiv2
 fonts-nanum fonts-noto-cjk fontconfig
 xvfb xauth
 xdotool openbox x11-utils dex
 desktop-file-utils appstream dpkg-dev lintian man-db bsdextrautils file
-cups cups-client cups-filters poppler-utils
+cups cups-client cups-filters poppler-utils libcups2-dev
 dosfstools rsync
 "
 

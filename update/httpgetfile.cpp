@@ -1,6 +1,7 @@
 #include "httpgetfile.h"
 
 #include "update/core/updaterules.h"
+#include "updater/redirectpolicy.h"
 
 #include <QPointer>
 #include <QThread>
@@ -49,6 +50,7 @@ struct Job {
     int64_t received = 0;
     bool startSent = false;
     bool writeFailed = false;
+    int64_t redirectBody = 0;
     CURL* curl = nullptr;
     std::shared_ptr<std::atomic<bool>> stop;
     QObject* relay = nullptr;
@@ -59,6 +61,13 @@ struct Job {
 size_t onData(char* data, size_t size, size_t count, void* user) {
     Job& job = *static_cast<Job*>(user);
     size_t n = size * count;
+    // A redirect's own body is dropped (and bounded); it is not the file.
+    long status = 0;
+    curl_easy_getinfo(job.curl, CURLINFO_RESPONSE_CODE, &status);
+    if (status >= 300 && status < 400) {
+        job.redirectBody += int64_t(n);
+        return job.redirectBody > vela::kMaxRedirectBody ? 0 : n;
+    }
     if (!job.startSent) {
         curl_off_t total = -1;
         curl_easy_getinfo(job.curl, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &total);
@@ -152,19 +161,23 @@ int HttpGetFile::start(const QString& url, const QString& localPath, const QStri
         CURL* curl = curl_easy_init();
         job->curl = curl;
         int result = 0;
+        int status = 0;
         QString reason;
         if (curl) {
-            curl_easy_setopt(curl, CURLOPT_URL, job->url.c_str());
             curl_easy_setopt(curl, CURLOPT_USERAGENT, job->agent.c_str());
             curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
             curl_easy_setopt(curl, CURLOPT_FAILONERROR, 1L);
-            curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 1L);
-            curl_easy_setopt(curl, CURLOPT_MAXREDIRS, 5L);
+            // Redirects are followed below, only to the list's scheme and host.
+            curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 0L);
             curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http,https");
-            curl_easy_setopt(curl, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
             curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT, 30L);
             curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
             curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, 60L);
+            // A bounded request has a deadline too: 60 s plus its bound at
+            // 32 KB/s, so that a dripping server cannot hold it for ever.
+            if (job->limit >= 0)
+                curl_easy_setopt(curl, CURLOPT_TIMEOUT_MS,
+                                 static_cast<long>(60000 + job->limit * 1000 / 32768));
             curl_easy_setopt(curl, CURLOPT_BUFFERSIZE, 10240L);
             // Always from the server, never a cache's copy.
             curl_easy_setopt(curl, CURLOPT_FRESH_CONNECT, 1L);
@@ -176,15 +189,42 @@ int HttpGetFile::start(const QString& url, const QString& localPath, const QStri
             curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, onProgress);
             curl_easy_setopt(curl, CURLOPT_XFERINFODATA, job.get());
             curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
-            const CURLcode rc = curl_easy_perform(curl);
+            const std::string origin = vela::schemeAndHost(job->url);
+            std::string url = job->url;
+            CURLcode rc = CURLE_OK;
+            bool redirectRefused = false;
+            for (int hop = 0;; ++hop) {
+                curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
+                rc = curl_easy_perform(curl);
+                long code = 0;
+                curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &code);
+                if (rc != CURLE_OK || code < 300 || code >= 400)
+                    break;
+                char* next = nullptr;
+                curl_easy_getinfo(curl, CURLINFO_REDIRECT_URL, &next);
+                if (!vela::mayFollowRedirect(origin, next) || hop + 1 >= vela::kMaxRedirects) {
+                    // The server answered, but not with the list.
+                    redirectRefused = true;
+                    status = int(code);
+                    break;
+                }
+                url = next;
+            }
             const bool limitReached = job->limit >= 0 && job->received >= job->limit &&
                                       rc == CURLE_WRITE_ERROR && !job->writeFailed;
-            if (rc == CURLE_OK || limitReached) {
+            if (redirectRefused) {
+                reason = QStringLiteral("redirect refused");
+            } else if (rc == CURLE_OK || limitReached) {
                 result = 1;
             } else if (job->writeFailed) {
                 reason = QString::fromUtf8(std::strerror(errno));
             } else {
                 reason = QString::fromUtf8(curl_easy_strerror(rc));
+                if (rc == CURLE_HTTP_RETURNED_ERROR) {
+                    long code = 0;
+                    curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &code);
+                    status = static_cast<int>(code);
+                }
             }
             curl_slist_free_all(headers);
             curl_easy_cleanup(curl);
@@ -203,8 +243,8 @@ int HttpGetFile::start(const QString& url, const QString& localPath, const QStri
         if (result != 1)
             ::unlink(job->tmp.c_str());
         const int request = job->request;
-        post([request, result, reason](HttpGetFile* h) {
-            emit h->httpGetFileResult(request, result, reason);
+        post([request, result, reason, status](HttpGetFile* h) {
+            emit h->httpGetFileResult(request, result, reason, status);
         });
         job->relay->deleteLater();
         --gRunning;

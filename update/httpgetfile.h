@@ -40,8 +40,10 @@ signals:
     void httpGetFileStart(int request, qint64 total);
     // WM_HTTPGETFILE_PROGRESS: the bytes received so far, after each block.
     void httpGetFileProgress(int request, qint64 received);
-    // 1032: 1 success, 0 failure, with the reason of a failure.
-    void httpGetFileResult(int request, int result, const QString& reason);
+    // 1032: 1 success, 0 failure, with the reason of a failure and, when
+    // the server answered with an error status (404 and the like), that
+    // status; 0 when no server answered.
+    void httpGetFileResult(int request, int result, const QString& reason, int httpStatus);
 
 private:
     std::shared_ptr<std::atomic<bool>> stop_;

@@ -40,7 +40,9 @@ UpdateCheck::UpdateCheck(Setup setup, QObject* parent)
       connected_(&UpdateCheck::hasNetwork), clock_([] { return double(std::time(nullptr)); }),
       fetcher_(new HttpGetFile(this)) {
     connect(fetcher_, &HttpGetFile::httpGetFileResult, this,
-            [this](int request, int result, const QString&) { downloaded(request, result); });
+            [this](int request, int result, const QString&, int httpStatus) {
+                downloaded(request, result, httpStatus);
+            });
 }
 
 UpdateCheck::~UpdateCheck() = default;
@@ -72,7 +74,7 @@ int UpdateCheck::check(bool testConnection, bool throttle) {
             return 0;
     }
     request_ = fetcher_->start(setup_.url, QString::fromStdString(setup_.programFolder + kListFile),
-                               QString::fromLatin1(kAgent), -1);
+                               QString::fromLatin1(kAgent), kMaxListBytes);
     return request_ != 0 ? 1 : 0;
 }
 
@@ -96,10 +98,17 @@ void UpdateCheck::associationCheckIfDue() {
         emit associationCheckDue();
 }
 
-void UpdateCheck::downloaded(int request, int result) {
+void UpdateCheck::downloaded(int request, int result, int httpStatus) {
     if (request != request_)
         return;
     request_ = 0;
+    if (result != 1 && httpStatus != 0) {
+        // The server answered but has no list: a failed download, which
+        // shows as the missing version (not as a server that is down).
+        userRequest_ = false;
+        prompt_->message(setup_.frame, res::qtext(res::IDS_MSG_UPDATE_NO_VERSION));
+        return;
+    }
     if (result != 1) {
         // Only the user who asked hears of it; a start-up check stays quiet.
         if (userRequest_)

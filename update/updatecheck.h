@@ -69,7 +69,7 @@ signals:
     void updaterStarted();
 
 private:
-    void downloaded(int request, int result);
+    void downloaded(int request, int result, int httpStatus);
     void compare();
     bool startUpdater();
     void writeCheckTime();

@@ -2,6 +2,7 @@
 
 #include "base/picturelist.h"
 #include "imaging/bitmap.h"
+#include "viewer/core/picturesource.h"
 
 #include <functional>
 #include <string>
@@ -37,6 +38,24 @@ public:
             displayed_ = complete();
         }
     }
+    // The file the displayed picture was read from, as it was then. Edits
+    // in place keep it; whatever puts another file's pixels in sets it.
+    const PictureSource& source() const { return source_; }
+    void setSource(PictureSource source) { source_ = std::move(source); }
+    // Whether the displayed picture (or the one on its way) is the picture
+    // of the file at path as that file is now.
+    PictureSource::Match pictureMatches(const std::string& path) const {
+        if (!displayed_.isAllocated() && !pictureCompleter_)
+            return PictureSource::Match::NoSource;
+        return source_.matches(path);
+    }
+    // A viewer entered anew shows nothing of what the last one showed.
+    void forgetPicture() {
+        pictureCompleter_ = nullptr;
+        displayed_.free();
+        edit_.free();
+        source_ = PictureSource();
+    }
     imaging::Bitmap& editBitmap() { return edit_; }
     std::string& viewerText() { return viewerText_; }
 
@@ -55,6 +74,7 @@ private:
     PictureList list_;
     imaging::Bitmap displayed_;
     imaging::Bitmap edit_;
+    PictureSource source_;
     std::string viewerText_;
     std::function<void()> completer_;
     std::function<imaging::Bitmap()> pictureCompleter_;

@@ -34,7 +34,7 @@ int GifPlayer::load(const std::string& path) {
     const int r = imaging::PictureFile::loadAnimation(path, frames);
     if (r >= 1 && !frames.empty()) {
         animation_ = std::move(frames);
-        shown_ = animation_.current().bitmap;
+        animation_.present(shown_);
     }
     return r;
 }
@@ -47,16 +47,14 @@ void GifPlayer::start() {
 void GifPlayer::step(bool forward) {
     if (!animated_ || animation_.empty())
         return;
-    forward ? animation_.next() : animation_.previous();
-    shown_ = animation_.current().bitmap;
+    animation_.advance(shown_, forward);
     emit frameShown();
 }
 
 void GifPlayer::playNext() {
     if (!animated_ || animation_.frameCount() < 2)
         return;
-    animation_.next();
-    shown_ = animation_.current().bitmap;
+    animation_.advance(shown_, true);
     emit frameShown();
     if (animation_.current().delayMs > 0)
         timer_.start(animation_.current().delayMs);

@@ -11,7 +11,8 @@
 namespace kamelo {
 
 // Plays an animated GIF: holds its frames and shows them one after the
-// other, each for its delay, by copying the frame into the shown bitmap.
+// other, each for its delay, by putting the frame into the shown bitmap
+// (a copy of a whole screen, or the changed part painted over it).
 class GifPlayer : public QObject {
     Q_OBJECT
 public:

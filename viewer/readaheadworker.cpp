@@ -88,13 +88,15 @@ void ReadAheadWorker::request(const std::string& path, QSize slide, QColor backg
 }
 
 bool ReadAheadWorker::take(const std::string& path, imaging::Bitmap& out, QImage* slide,
-                           QImage* screen) {
+                           QImage* screen, PictureSource::Identity* identity) {
     std::lock_guard<std::mutex> lock(state_->mutex);
     if (path.empty() || state_->readyPath != path || !state_->ready.isAllocated())
         return false;
     out = std::move(state_->ready);
     state_->ready = imaging::Bitmap();
     state_->readyPath.clear();
+    if (identity)
+        *identity = state_->readyIdentity;
     if (slide)
         *slide = std::move(state_->readySlide);
     state_->readySlide = QImage();
@@ -200,6 +202,9 @@ void ReadAheadWorker::run(std::shared_ptr<State> s) {
         // decoded when it is shown.
         imaging::Bitmap picture;
         bool ok = false;
+        // Taken before the first byte is read: a file changed during the
+        // decode then no longer matches it.
+        const PictureSource::Identity identity = PictureSource::Identity::of(path);
         {
             imaging::memorybudget::BackgroundScope scope;
             imaging::LoadOptions options;
@@ -231,6 +236,7 @@ void ReadAheadWorker::run(std::shared_ptr<State> s) {
                     s->readySlide = std::move(slide);
                     s->readyScreen = std::move(screen);
                     s->readyPath = path;
+                    s->readyIdentity = identity;
                 } else {
                     s->failedPath = path;
                 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "imaging/bitmap.h"
+#include "viewer/core/picturesource.h"
 #include "viewer/viewzoom.h"
 
 #include <QColor>
@@ -46,9 +47,10 @@ public:
     // Moves the decoded picture of path into out (and its slide or its
     // scaled copy for the view when asked for); false when it is not the one
     // held or not finished yet. The scaled copy is null when the picture is
-    // not shrunk in the view.
+    // not shrunk in the view. identity receives the file's identity as it
+    // was when the decode began.
     bool take(const std::string& path, imaging::Bitmap& out, QImage* slide = nullptr,
-              QImage* screen = nullptr);
+              QImage* screen = nullptr, PictureSource::Identity* identity = nullptr);
     // A picture no longer shown: its memory goes to the next decode when
     // that has the same size (it is already faulted in), else it is freed
     // here, off the caller's thread.
@@ -88,6 +90,7 @@ private:
         std::function<void()> notify;
         bool upright = true;
         std::string readyPath;
+        PictureSource::Identity readyIdentity;
         imaging::Bitmap ready;
         bool stop = false;
         bool finished = false;

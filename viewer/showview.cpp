@@ -46,13 +46,20 @@ CShowView::CShowView(CEyeDoc& doc, QWidget* parent)
     : QWidget(parent), doc_(doc), readAhead_(std::make_unique<ReadAheadWorker>()),
       gif_(doc.displayed()) {
     setObjectName(QStringLiteral("CShowView"));
+    // Whatever the last viewer showed (an edit answered "아니오", another
+    // file) is neither shown nor taken as this file's picture.
+    doc_.forgetPicture();
     if (const SettingsStore* store = settingsStore())
         zoom_.restoreMode(store->getInt(keys::kGeneralLower, "zoom mode", kAutoFit));
     reloadOptions();
     setFocusPolicy(Qt::StrongFocus);
     setAttribute(Qt::WA_OpaquePaintEvent);
     setMouseTracking(false);
-    connect(&gif_, &GifPlayer::frameShown, this, qOverload<>(&QWidget::update));
+    // A frame is painted into the same memory: the scaled copy goes with it.
+    connect(&gif_, &GifPlayer::frameShown, this, [this] {
+        screen_ = ScreenCopy{};
+        update();
+    });
     connect(&slide_, &SlideShow::tick, this, [this] { slideStep(Step::Next); });
     connect(&slide_, &SlideShow::frameReady, this, qOverload<>(&QWidget::update));
     // The worker says a picture is done; the waiting step goes on here.
@@ -140,10 +147,15 @@ int CShowView::loadPicture(int index) {
     dropSmallerDecode();
     zoom_.startPicture();
     orientationMark_ = false;
+    turns_.reset();
     standIn_ = nullptr;
     // The next picture may land in the same memory at the same size.
     screen_ = ScreenCopy{};
     const std::string path = doc_.list().pathAt(index);
+    // Known before the first byte is read: a file changed during the
+    // decode no longer matches the picture.
+    doc_.setSource(PictureSource());
+    const PictureSource::Identity identity = PictureSource::Identity::of(path);
     gif_.reset(GifPlayer::isGif(path));
     // A new picture has no selection.
     selection_.reset();
@@ -155,7 +167,15 @@ int CShowView::loadPicture(int index) {
     // from its file again on the way to the frame.
     imaging::Bitmap ready;
     QImage screen;
-    if (!gif_.animated() && paintWhileLoading_ && readAhead_->take(path, ready, nullptr, &screen)) {
+    PictureSource::Identity readIdentity;
+    if (!gif_.animated() && paintWhileLoading_ &&
+        readAhead_->take(path, ready, nullptr, &screen, &readIdentity) &&
+        !(readIdentity == identity)) {
+        // The file changed after it was read ahead: read again.
+        readAhead_->recycle(std::move(ready));
+        ready = imaging::Bitmap();
+    }
+    if (ready.isAllocated()) {
         zoom_.prepare(QSize(ready.width(), ready.height()), size());
         // The previous picture is not freed here (returning 70 MB to the
         // system would delay the frame): its memory goes to the worker's
@@ -167,7 +187,7 @@ int CShowView::loadPicture(int index) {
         if (!screen.isNull())
             screen_ = {std::move(screen), shown.bits(), QSize(shown.width(), shown.height()),
                        displayMode_};
-        return showLoaded(path, index);
+        return showLoaded(path, index, identity);
     }
 
     // The picture is shown upright when the setting asks for it: the size
@@ -205,10 +225,12 @@ int CShowView::loadPicture(int index) {
             return kFailedAndReported;
         }
     }
-    return showLoaded(path, index);
+    return showLoaded(path, index, identity);
 }
 
-int CShowView::showLoaded(const std::string& path, int index) {
+int CShowView::showLoaded(const std::string& path, int index,
+                          const PictureSource::Identity& identity) {
+    doc_.setSource(PictureSource(path, identity));
     zoom_.fitLoaded(pictureSize(), size());
     if (slide_.running()) {
         // Loaded outside a step (the shown file was deleted): the slide on
@@ -653,6 +675,7 @@ bool CShowView::deleteCurrent(bool permanent, FileUi& ui) {
     if (list.empty()) {
         dropSmallerDecode();
         doc_.displayed().free();
+        doc_.setSource(PictureSource());
         gif_.clear();
         update();
         emit pictureChanged(QString(), 0, 0);
@@ -815,18 +838,25 @@ void CShowView::showSlide() {
     imaging::Bitmap picture;
     QImage next;
     bool loaded = false;
+    PictureSource source = doc_.source();
+    const PictureSource::Identity identity = PictureSource::Identity::of(path);
     if (path == shownPath_ && doc_.displayed().isAllocated()) {
         // The same picture again (a list of one): nothing to decode.
         picture = doc_.displayed();
         loaded = true;
-    } else if (readAhead_->take(path, picture, &next)) {
+    } else if (PictureSource::Identity read;
+               readAhead_->take(path, picture, &next, nullptr, &read) && read == identity) {
+        source = PictureSource(path, read);
         loaded = true;
     } else if (readAhead_->busyWith(path)) {
         slideWaiting_ = true; // the worker's notice brings us back
         return;
     } else {
-        // Not asked for ahead (a key step, the first one), or too large
-        // for a background decode: decoded here in one piece.
+        // Not asked for ahead (a key step, the first one), too large for a
+        // background decode, or changed since: decoded here in one piece.
+        picture.free();
+        next = QImage();
+        source = PictureSource(path, identity);
         loaded = imaging::PictureFile::load(path, picture) >= 1 &&
                  (!picturesUpright() || imaging::Orientation::makeUpright(
                                             picture, imaging::Orientation::read(path)) >= 1);
@@ -878,10 +908,12 @@ void CShowView::showSlide() {
     // would delay the first frame; its memory serves the worker's next decode.
     readAhead_->recycle(std::move(doc_.displayed()));
     doc_.displayed() = std::move(picture);
+    doc_.setSource(std::move(source));
     screen_ = ScreenCopy{};
     shownPath_ = path;
     gif_.reset(false);
     orientationMark_ = false;
+    turns_.reset();
     modified_ = false;
     zoom_.startPicture();
     zoom_.prepare(pictureSize(), size());

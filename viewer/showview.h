@@ -2,7 +2,9 @@
 
 #include "imaging/bitmap.h"
 #include "imaging/fileinfo.h"
+#include "imaging/turntrack.h"
 #include "viewer/bandloader.h"
+#include "viewer/core/picturesource.h"
 #include "viewer/core/selectiongeometry.h"
 #include "viewer/fulldecode.h"
 #include "viewer/gifplayer.h"
@@ -95,6 +97,10 @@ public:
     // writes then store orientation 1. Every load clears it.
     bool orientationMark() const { return orientationMark_; }
     void setOrientationMark(bool set) { orientationMark_ = set; }
+    // Which states of the picture are its file's pixels only turned (the
+    // rotate tool notes them); Save then turns the file itself, losslessly.
+    // Every load clears it.
+    imaging::TurnTrack& turnTrack() { return turns_; }
     // A smaller copy painted in the picture's place while an edit's live
     // preview is dragged (null: the picture itself). Every load clears it.
     void setStandIn(const imaging::Bitmap* standIn) {
@@ -185,7 +191,8 @@ private:
     int loadRowByRow(const std::string& path, int index, QSize announced, int orientation,
                      int scale);
     // The rest of a load once the picture is in: layout, status, animation.
-    int showLoaded(const std::string& path, int index);
+    // identity: the file's as it was before its first byte was read.
+    int showLoaded(const std::string& path, int index, const PictureSource::Identity& identity);
     void zoomTo(double newFactor);
     void afterZoomChange();
     void updateCursor();
@@ -227,6 +234,7 @@ private:
     bool paintWhileLoading_ = true;
     bool modified_ = false;
     bool orientationMark_ = false;
+    imaging::TurnTrack turns_;
     const imaging::Bitmap* standIn_ = nullptr;
     bool editLock_ = false;
     bool showName_ = false;

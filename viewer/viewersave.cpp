@@ -2,7 +2,10 @@
 
 #include "exif/jpegpropertyinfo.h"
 #include "imaging/core/savebyextension.h"
+#include "imaging/losslessjpeg.h"
 #include "imaging/picturesaver.h"
+#include "imaging/result.h"
+#include "platform/core/staletemporaries.h"
 
 namespace kamelo {
 
@@ -10,21 +13,43 @@ int ViewerSave::formatFor(const std::string& path) {
     return imaging::saveFormatForPath(path, imaging::SaveTable::Viewer);
 }
 
+int ViewerSave::saveTurned(const std::string& path, imaging::PlaneTurn turn, bool pictureUpright,
+                           bool* reencoded) {
+    if (formatFor(path) != -1)
+        return kNotSaved;
+    // A save killed here before left its hidden temporary file behind.
+    StaleTemporaries::sweepOnceBeside(path);
+    imaging::LosslessJpeg::Options options;
+    options.upright = pictureUpright;
+    imaging::LosslessJpeg::Result r;
+    const int rc = imaging::LosslessJpeg::turnFile(path, path, turn, options, r);
+    if (reencoded)
+        *reencoded = r.reencoded;
+    return rc == imaging::result::kUnsupported ? kNotSaved : rc;
+}
+
 int ViewerSave::save(const imaging::Bitmap& picture, const std::string& path, bool pictureUpright) {
     const int format = formatFor(path);
     if (format == 0)
         return kNotSaved;
-    if (format == -1) {
-        // The camera information is read from the file before it is replaced.
-        JpegPropertyInfo props = JpegPropertyInfo::read(path);
-        constexpr uint16_t kOrientationTag = 274;
-        if (pictureUpright && props.has(kOrientationTag)) {
-            JpegPropertyInfo::Item upright;
-            upright.kind = JpegPropertyInfo::Kind::Short;
-            upright.shortValue = 1;
-            props.set(kOrientationTag, upright);
-        }
+    StaleTemporaries::sweepOnceBeside(path);
+    // What the file carries is read before it is replaced; JPEG, PNG and
+    // TIFF keep it.
+    const bool carries =
+        format == -1 || format == imaging::saveformat::kPng || format == imaging::saveformat::kTiff;
+    JpegPropertyInfo props = carries ? JpegPropertyInfo::read(path) : JpegPropertyInfo();
+    constexpr uint16_t kOrientationTag = 274;
+    if (pictureUpright && props.has(kOrientationTag)) {
+        JpegPropertyInfo::Item upright;
+        upright.kind = JpegPropertyInfo::Kind::Short;
+        upright.shortValue = 1;
+        props.set(kOrientationTag, upright);
+    }
+    if (format == -1)
         return props.saveJpeg(picture, path, kJpegQuality);
+    if (carries) {
+        const imaging::MetadataCarrier keep = props.carrier();
+        return imaging::PictureSaver::save(picture, path, format, 2, &keep);
     }
     return imaging::PictureSaver::save(picture, path, format, 2);
 }

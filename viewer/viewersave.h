@@ -1,6 +1,7 @@
 #pragma once
 
 #include "imaging/bitmap.h"
+#include "imaging/planeturn.h"
 
 #include <string>
 
@@ -20,6 +21,13 @@ public:
     // turns it a second time).
     static int save(const imaging::Bitmap& picture, const std::string& path,
                     bool pictureUpright = false);
+    // A picture that is nothing but its file's pixels turned: the file
+    // turned on its compressed data, nothing of it lost (or, when its sides
+    // are no whole blocks, compressed again at its own quality and chroma
+    // subsampling: *reencoded then). kNotSaved when the file is no JPEG
+    // written as JPEG (save() writes the picture then).
+    static int saveTurned(const std::string& path, imaging::PlaneTurn turn, bool pictureUpright,
+                          bool* reencoded = nullptr);
     // The library format code of an extension ("BMP" 6, ...); 0 for none,
     // -1 for JPEG (its own writer).
     static int formatFor(const std::string& path);

@@ -115,15 +115,20 @@ void ViewPainter::paint(QPainter& p, const Scene& s) {
     else
         imaging::BitmapPainter::paint(p, *b, QRect(0, 0, b->width(), b->height()), dest, quality);
     if (s.selectionActive && !s.selection.empty()) {
-        // Outline and centre cross, inverting what lies below.
-        p.setCompositionMode(QPainter::CompositionMode_Difference);
-        p.setPen(Qt::white);
+        // Outline and centre cross as a dark line dashed with a light one:
+        // one of the two stands out on any picture (an inverted line
+        // vanishes on middle grey).
         const SelectionRect& r = s.selection;
-        p.drawRect(r.left, r.top, r.width() - 1, r.height() - 1);
         const int cx = (r.left + r.right) / 2, cy = (r.top + r.bottom) / 2;
-        p.drawLine(r.left + r.width() / 3, cy, r.right - r.width() / 3, cy);
-        p.drawLine(cx, r.top + r.height() / 3, cx, r.bottom - r.height() / 3);
-        p.setCompositionMode(QPainter::CompositionMode_SourceOver);
+        QPen dark(Qt::black, 1);
+        QPen light(Qt::white, 1, Qt::CustomDashLine);
+        light.setDashPattern({4, 4});
+        for (const QPen& pen : {dark, light}) {
+            p.setPen(pen);
+            p.drawRect(r.left, r.top, r.width() - 1, r.height() - 1);
+            p.drawLine(r.left + r.width() / 3, cy, r.right - r.width() / 3, cy);
+            p.drawLine(cx, r.top + r.height() / 3, cx, r.bottom - r.height() / 3);
+        }
     }
     if (s.showName && !s.dragging) {
         p.setPen(Qt::white);

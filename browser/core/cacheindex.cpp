@@ -4,6 +4,7 @@
 #include "base/settingsstore.h"
 #include "base/thumbcachereset.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace kamelo {
@@ -27,13 +28,29 @@ std::string CacheIndex::cacheBase(int number) const {
     return cacheFolder_ + "/" + std::to_string(number);
 }
 
+int CacheIndex::reserveNumber() {
+    SettingsStore::Batch batch(store_);
+    const int n = nextNumber();
+    store_.setInt(keys::kCache, keys::kCacheCount, n + 1);
+    return batch.commit() ? n : -1;
+}
+
 bool CacheIndex::record(const std::string& folder, const std::string& cacheBase, int number) {
     if (number < 0 || number > kMaxNumber)
         return false;
     SettingsStore::Batch batch(store_);
+    // Read once locked: another program may have saved the folder meanwhile.
+    const std::string before = lookup(folder);
+    const int32_t count = store_.getInt(keys::kCache, keys::kCacheCount, 0);
+    const int32_t next =
+        count >= 0 && count <= kMaxNumber + 1 ? std::max(count, number + 1) : number + 1;
     store_.setString(keys::kCache, folder, cacheBase);
-    store_.setInt(keys::kCache, keys::kCacheCount, number + 1);
-    return batch.commit();
+    store_.setInt(keys::kCache, keys::kCacheCount, next);
+    if (!batch.commit())
+        return false;
+    if (before != kNotFound && before != cacheBase)
+        removePair(before);
+    return true;
 }
 
 int CacheIndex::orientationRule() const {
@@ -48,12 +65,20 @@ bool CacheIndex::keepOnlyOrientationRule(bool upright) {
     return true;
 }
 
-void CacheIndex::removeStale(const std::string& folder) {
+void CacheIndex::removeStale(const std::string& folder, const std::string& staleBase) {
+    SettingsStore::Batch batch(store_);
     const std::string base = lookup(folder);
+    if (base == kNotFound || (!staleBase.empty() && base != staleBase))
+        return;
     store_.deleteValue(keys::kCache, folder);
+    batch.commit();
+    removePair(base);
+}
+
+void CacheIndex::removePair(const std::string& base) const {
     // Only files of the cache folder are ever deleted, whatever the value says.
     const std::string prefix = cacheFolder_ + "/";
-    if (base.compare(0, prefix.size(), prefix) != 0 ||
+    if (base.size() <= prefix.size() || base.compare(0, prefix.size(), prefix) != 0 ||
         base.find('/', prefix.size()) != std::string::npos)
         return;
     std::remove(cacPath(base).c_str());

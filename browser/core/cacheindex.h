@@ -24,13 +24,24 @@ public:
     // The number of the next pair, 0..kMaxNumber; a damaged count empties
     // the cache (files and index) first.
     int nextNumber();
+    // Takes the number of a new pair under the index's lock: the running
+    // number is read again once locked and moved past the one taken, so two
+    // programs saving at once never write the same pair. -1 when the store
+    // cannot be written.
+    int reserveNumber();
     // cache folder + "/" + n: the pair's path without its extension.
     std::string cacheBase(int number) const;
-    // Records the folder's new pair and moves the running number past it.
-    // False for a number outside 0..kMaxNumber.
+    // Points the folder's entry at its new pair (under the lock, the running
+    // number moved past it) and deletes the two files of the pair the entry
+    // named before. False for a number outside 0..kMaxNumber, or when the
+    // store could not be written (the old pair then stays).
     bool record(const std::string& folder, const std::string& cacheBase, int number);
     // Forgets a folder whose pair no longer fits it: its value and both files.
-    void removeStale(const std::string& folder);
+    // Given the pair found stale, nothing is done when the entry names
+    // another one by now (another program saved the folder meanwhile).
+    void removeStale(const std::string& folder, const std::string& staleBase = {});
+    // Deletes both files of a pair of the cache folder (nothing elsewhere).
+    void removePair(const std::string& cacheBase) const;
     // Every pair holds thumbnails made under one orientation rule (turned
     // upright or as stored). When the rule asked for is another, the whole
     // cache is emptied and the new rule recorded; true when it was emptied.

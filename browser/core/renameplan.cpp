@@ -208,6 +208,7 @@ void RenamePlan::check() {
             r.problem = Problem::SameFile;
             continue;
         }
+        r.file = *file;
         folderInfo_[i] = {f.nameMax, f.ignoresCase};
         changes[i] = oldName != r.name;
 
@@ -338,7 +339,7 @@ std::string RenamePlan::temporaryFor(size_t row) {
     }
 }
 
-RenamePlan::Outcome RenamePlan::apply() const {
+RenamePlan::Outcome RenamePlan::apply(const std::function<void(size_t)>& afterStep) const {
     Outcome out;
     if (const int marked = firstProblem(); marked >= 0) {
         out.ok = false;
@@ -351,8 +352,11 @@ RenamePlan::Outcome RenamePlan::apply() const {
     };
     for (size_t i = 0; i < steps_.size(); ++i) {
         const int rc = run(steps_[i].from, steps_[i].to);
-        if (rc == 0)
+        if (rc == 0) {
+            if (afterStep)
+                afterStep(i + 1);
             continue;
+        }
         out.ok = false;
         out.row = steps_[i].row;
         out.error = rc;

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -77,7 +78,8 @@ public:
         std::string name; // the new name
         std::string to;   // the new path
         Problem problem = Problem::None;
-        size_t nameLimit = 0; // the folder's limit, for TooLong
+        size_t nameLimit = 0;         // the folder's limit, for TooLong
+        RenameFileSystem::Entry file; // what from named when checked
     };
     struct Step {
         size_t row;
@@ -102,8 +104,9 @@ public:
     // Empty while a row is marked; rows keeping their name have no step.
     const std::vector<Step>& steps() const { return steps_; }
     // Runs the steps (nothing when a row is marked: the outcome names it
-    // with EINVAL).
-    Outcome apply() const;
+    // with EINVAL). afterStep, when given, is told how many steps are done
+    // after each one.
+    Outcome apply(const std::function<void(size_t done)>& afterStep = {}) const;
 
     // The folder part of a path ("" for a bare name) and the name part.
     static std::string folderOf(const std::string& path);

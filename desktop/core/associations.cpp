@@ -10,6 +10,7 @@
 #include "resources/stringtable.h"
 
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 #include <filesystem>
 #include <sys/stat.h>
@@ -22,13 +23,13 @@ namespace {
 // A list or entry larger than this is not one anybody wrote by hand.
 constexpr size_t kMaxListBytes = 4 * 1024 * 1024;
 
+// False when the file cannot be read or holds more than kMaxListBytes (out
+// then holds what was read, one byte past the limit).
 bool readSmallFile(const std::string& path, std::string& out) {
     std::vector<uint8_t> bytes;
-    if (!imaging::succeeded(imaging::readFileHead(path, kMaxListBytes + 1, bytes)) ||
-        bytes.size() > kMaxListBytes)
-        return false;
+    const bool read = imaging::succeeded(imaging::readFileHead(path, kMaxListBytes + 1, bytes));
     out.assign(bytes.begin(), bytes.end());
-    return true;
+    return read && bytes.size() <= kMaxListBytes;
 }
 
 std::string firstEntry(const std::string& value) {
@@ -128,7 +129,18 @@ bool Associations::loadUserList(std::string& bytes, AssociationResult& result) c
                   res::format(res::IDS_ASSOC_READ_FAILED, path.c_str(), std::strerror(errno))};
         return false;
     }
+    // A list this large was not written by hand or by a desktop: it is left
+    // alone rather than read, edited and shortened.
+    const auto tooLarge = [&] {
+        result = {false,
+                  res::format(res::IDS_ASSOC_TOO_LARGE, path.c_str(), int(kMaxListBytes >> 20))};
+        return false;
+    };
+    if (S_ISREG(st.st_mode) && uint64_t(st.st_size) > kMaxListBytes)
+        return tooLarge();
     if (!S_ISREG(st.st_mode) || !readSmallFile(path, bytes)) {
+        if (S_ISREG(st.st_mode) && bytes.size() > kMaxListBytes)
+            return tooLarge(); // grew while it was read
         result = {false, res::format(res::IDS_ASSOC_READ_FAILED, path.c_str(),
                                      std::strerror(S_ISREG(st.st_mode) ? EIO : EINVAL))};
         return false;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdint>
 #include <numeric>
 
 namespace kamelo::edit {
@@ -30,6 +31,29 @@ std::pair<int, int> CropProportion::ratio(int index, int pictureWidth, int pictu
     if (swapped)
         std::swap(r.first, r.second);
     return r;
+}
+
+std::pair<int, int> CropProportion::fit(int width, int height, bool widthTyped, int x, int y,
+                                        int maxWidth, int maxHeight) {
+    const int64_t px = std::max(1, x), py = std::max(1, y);
+    const int64_t mw = std::max(0, maxWidth), mh = std::max(0, maxHeight);
+    int64_t w = 0, h = 0;
+    if (widthTyped) {
+        w = std::clamp<int64_t>(width, 0, mw);
+        h = w * py / px;
+        if (h > mh) {
+            h = mh;
+            w = h * px / py;
+        }
+    } else {
+        h = std::clamp<int64_t>(height, 0, mh);
+        w = h * px / py;
+        if (w > mw) {
+            w = mw;
+            h = w * py / px;
+        }
+    }
+    return {int(w), int(h)};
 }
 
 } // namespace kamelo::edit

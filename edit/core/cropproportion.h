@@ -17,6 +17,12 @@ public:
     // swapped gives height : width.
     static std::pair<int, int> ratio(int index, int pictureWidth, int pictureHeight,
                                      bool swapped = false);
+    // A typed size held to x : y within maxWidth x maxHeight: the typed side
+    // (the width when widthTyped) is limited first and the other follows
+    // from it, truncated; when that one passes its own limit it is limited
+    // and the typed side follows back from it.
+    static std::pair<int, int> fit(int width, int height, bool widthTyped, int x, int y,
+                                   int maxWidth, int maxHeight);
 };
 
 } // namespace kamelo::edit

@@ -6,6 +6,7 @@
 #include "edit/batchhandover.h"
 #include "edit/panelparts.h"
 #include "edit/saveasdialog.h"
+#include "frames/fontfallback.h"
 #include "frames/framebatch.h"
 #include "frames/framecomposer.h"
 #include "frames/overlays.h"
@@ -236,6 +237,13 @@ void FramePanel::buildText(QVBoxLayout* layout) {
     text_ = new QLineEdit(box);
     text_->setObjectName(QStringLiteral("text"));
     g->addWidget(text_, 1, 0, 1, 4);
+    // The picture cuts what does not fit: said at once, in red.
+    textNote_ = new QLabel(res::qtext(res::IDS_TEXT_DOES_NOT_FIT), box);
+    textNote_->setObjectName(QStringLiteral("textNote"));
+    textNote_->setWordWrap(true);
+    textNote_->setStyleSheet(QStringLiteral("color: #c00000"));
+    textNote_->hide();
+    g->addWidget(textNote_, 9, 0, 1, 4);
 
     g->addWidget(new QLabel(res::qtext(res::IDS_FONT_LABEL), box), 2, 0);
     fontLabel_ = new QLabel(box);
@@ -415,8 +423,16 @@ void FramePanel::showRecord() {
 }
 
 void FramePanel::showFontLabel() {
+    // The face the text is drawn with, and the stored one when the system
+    // lacks it (the record keeps the stored face).
+    const QString stored = QString::fromStdString(record_.fontFace);
+    const QString used = faceForDrawing(stored);
+    const std::string face = used == stored
+                                 ? record_.fontFace
+                                 : res::format(res::IDS_FONT_SUBSTITUTED, used.toUtf8().constData(),
+                                               record_.fontFace.c_str());
     fontLabel_->setText(QString::fromStdString(
-        PanelRules::fontLabel(record_.fontFace, record_.fontSize, record_.bold, record_.italic,
+        PanelRules::fontLabel(face, record_.fontSize, record_.bold, record_.italic,
                               record_.strikeout, record_.underline)));
 }
 
@@ -481,6 +497,19 @@ void FramePanel::updateRanges() {
         offsetSpins_[i]->setRange(r.min, r.max);
         offsetSpins_[i]->setValue(offsetField(record_, i));
     }
+    updateTextNote();
+}
+
+void FramePanel::updateTextNote() {
+    bool cut = false;
+    if (record_.drawText && !record_.text.empty() && framed_.isAllocated()) {
+        const QRectF box = layOutText(record_, framed_.width(), framed_.height()).box;
+        // Half a pixel of measuring slack on each side.
+        cut = !QRectF(0, 0, framed_.width(), framed_.height())
+                   .adjusted(-0.5, -0.5, 0.5, 0.5)
+                   .contains(box);
+    }
+    textNote_->setVisible(cut);
 }
 
 void FramePanel::frameChosen(int row) {
@@ -624,6 +653,8 @@ void FramePanel::step(int delta) {
     emit captionChanged(batchCaption());
     const std::string& path = paths_[size_t(index_)];
     imaging::Bitmap loaded;
+    // Known before the file is read: the picture shown is this file's.
+    const PictureSource source = PictureSource::of(path);
     int rc = imaging::PictureFile::load(path, loaded);
     if (rc >= 1 && picturesUpright()) {
         const int o = imaging::Orientation::read(path);
@@ -638,14 +669,17 @@ void FramePanel::step(int delta) {
     }
     edit::WaitCursor wait;
     original_ = std::move(loaded);
-    if (!recompose()) {
+    bool composed = recompose();
+    if (!composed) {
         record_.frameIndex = 0;
         record_.skinPath.clear();
         const QSignalBlocker b(frames_);
         frames_->setCurrentRow(0);
-        recompose();
+        composed = recompose();
     }
     redraw();
+    if (composed && context_.doc)
+        context_.doc->setSource(source);
 }
 
 QString FramePanel::batchCaption() const {

@@ -68,6 +68,8 @@ private:
     // redraw() when the changed tag or text is drawn at all.
     void redrawIf(bool drawn);
     void updateRanges();
+    // The note under the text when it does not fit on the picture.
+    void updateTextNote();
 
     void frameChosen(int row);
     void tagToggled(bool on);
@@ -104,6 +106,7 @@ private:
     QCheckBox* drawText_ = nullptr;
     QLineEdit* text_ = nullptr;
     QLabel* fontLabel_ = nullptr;
+    QLabel* textNote_ = nullptr;
     QLabel* swatch_ = nullptr;
     QLineEdit* alpha_ = nullptr;
     OffsetSpin* alphaSpin_ = nullptr;

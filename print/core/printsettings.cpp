@@ -5,7 +5,9 @@
 #include "resources/stringtable.h"
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
+#include <cstdint>
 
 namespace kamelo {
 
@@ -55,43 +57,57 @@ int flag(int v) {
 
 } // namespace
 
-void PrintSettings::load(const SettingsStore& store) {
+void PrintSettings::load(const SettingsStore& store, std::vector<std::string>* clamped) {
     const PrintSettings d;
     auto get = [&](const char* name, int def) { return store.getInt(kSection, name, def); };
-    auto margin = [&](const char* name, int def) {
-        return std::clamp(get(name, def), 0, kMaxMarginMm);
+    // The value as used; a stored one that had to change is told.
+    auto used = [&](const char* name, int stored, int value) {
+        if (clamped && value != stored)
+            clamped->push_back(std::string(name) + " " + std::to_string(stored) + " → " +
+                               std::to_string(value));
+        return value;
     };
-    radioSheet = get(kRadioSheet, d.radioSheet) == 1 ? 1 : 0;
-    leftMargin = margin(kLeftMargin, d.leftMargin);
-    rightMargin = margin(kRightMargin, d.rightMargin);
-    topMargin = margin(kTopMargin, d.topMargin);
-    bottomMargin = margin(kBottomMargin, d.bottomMargin);
-    userWidth = std::clamp(get(kUserWidth, 0), 0, kMaxUserSizeMm);
-    userHeight = std::clamp(get(kUserHeight, 0), 0, kMaxUserSizeMm);
-    columnCount = std::max(1, get(kColumnCount, d.columnCount));
-    rowCount = std::max(1, get(kRowCount, d.rowCount));
-    horzSpace = std::max(0, get(kHorzSpace, d.horzSpace));
-    vertSpace = std::max(0, get(kVertSpace, d.vertSpace));
-    thumbnailFrame = flag(get(kThumbnailFrame, d.thumbnailFrame));
+    auto ranged = [&](const char* name, int def, int lo, int hi) {
+        const int v = get(name, def);
+        return used(name, v, std::clamp(v, lo, hi));
+    };
+    auto flagOf = [&](const char* name, int def) {
+        const int v = get(name, def);
+        return used(name, v, flag(v));
+    };
+    const int sheet = get(kRadioSheet, d.radioSheet);
+    radioSheet = used(kRadioSheet, sheet, sheet == 1 ? 1 : 0);
+    leftMargin = ranged(kLeftMargin, d.leftMargin, 0, kMaxMarginMm);
+    rightMargin = ranged(kRightMargin, d.rightMargin, 0, kMaxMarginMm);
+    topMargin = ranged(kTopMargin, d.topMargin, 0, kMaxMarginMm);
+    bottomMargin = ranged(kBottomMargin, d.bottomMargin, 0, kMaxMarginMm);
+    userWidth = ranged(kUserWidth, 0, 0, kMaxUserSizeMm);
+    userHeight = ranged(kUserHeight, 0, 0, kMaxUserSizeMm);
+    columnCount = ranged(kColumnCount, d.columnCount, 1, INT32_MAX);
+    rowCount = ranged(kRowCount, d.rowCount, 1, INT32_MAX);
+    horzSpace = ranged(kHorzSpace, d.horzSpace, 0, INT32_MAX);
+    vertSpace = ranged(kVertSpace, d.vertSpace, 0, INT32_MAX);
+    thumbnailFrame = flagOf(kThumbnailFrame, d.thumbnailFrame);
     thumbnailFrameColor =
         static_cast<uint32_t>(get(kThumbnailFrameColor, int(d.thumbnailFrameColor))) & 0xFFFFFF;
-    horzFrameMargin = std::max(0, get(kHorzFrameMargin, d.horzFrameMargin));
-    vertFrameMargin = std::max(0, get(kVertFrameMargin, d.vertFrameMargin));
-    frameEdge = get(kFrameEdge, d.frameEdge) == 0 ? 0 : 1;
+    horzFrameMargin = ranged(kHorzFrameMargin, d.horzFrameMargin, 0, INT32_MAX);
+    vertFrameMargin = ranged(kVertFrameMargin, d.vertFrameMargin, 0, INT32_MAX);
+    frameEdge = flagOf(kFrameEdge, d.frameEdge);
     caption = store.getString(kSection, kCaption, "");
     header = store.getString(kSection, kHeader, "");
     footer = store.getString(kSection, kFooter, "");
-    drawCaption = flag(get(kDrawCaption, 0));
-    drawHeader = flag(get(kDrawHeader, 0));
-    drawFooter = flag(get(kDrawFooter, 0));
+    drawCaption = flagOf(kDrawCaption, 0);
+    drawHeader = flagOf(kDrawHeader, 0);
+    drawFooter = flagOf(kDrawFooter, 0);
     // A negative height is the character height without leading: its size.
-    fontHeight =
-        std::clamp(std::abs(get(kFontHeight, d.fontHeight)), kMinFontHeight, kMaxFontHeight);
+    const int height = get(kFontHeight, d.fontHeight);
+    const int twips = height == INT32_MIN ? INT32_MAX : std::abs(height);
+    fontHeight = used(kFontHeight, twips, std::clamp(twips, kMinFontHeight, kMaxFontHeight));
     faceName = store.getString(kSection, kFaceName, std::string(res::text(res::IDS_FONT_GULIM)));
-    bold = flag(get(kBold, 0));
-    italic = flag(get(kItalic, 0));
-    underline = flag(get(kUnderline, 0));
-    strikeout = flag(get(kStrikeout, 0));
+    bold = flagOf(kBold, 0);
+    italic = flagOf(kItalic, 0);
+    underline = flagOf(kUnderline, 0);
+    strikeout = flagOf(kStrikeout, 0);
     fontColor = static_cast<uint32_t>(get(kFontColor, 0)) & 0xFFFFFF;
     charSet = get(kCharacterSet, d.charSet);
     pitchAndFamily = get(kPitchAndFamily, d.pitchAndFamily);

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace kamelo {
 
@@ -58,8 +59,9 @@ struct PrintSettings {
     bool sheet() const { return radioSheet == 1; }
 
     // Reads every key with its default; values no dialog could have written
-    // are clamped into the ranges that do not depend on the page.
-    void load(const SettingsStore& store);
+    // are clamped into the ranges that do not depend on the page, and each
+    // one is told in clamped as "Name stored → used".
+    void load(const SettingsStore& store, std::vector<std::string>* clamped = nullptr);
     // Writes every key in one transaction.
     bool save(SettingsStore& store) const;
     // Clamps the grid, spacing and frame margins to what the page allows.

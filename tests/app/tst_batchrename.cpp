@@ -5,6 +5,7 @@
 #include "app/commandids.h"
 #include "base/settingskeys.h"
 #include "browser/batchrenamedialog.h"
+#include "browser/core/renamejournal.h"
 #include "browser/renamepreviewmodel.h"
 #include "programrun.h"
 #include "resources/qtstrings.h"
@@ -18,8 +19,10 @@
 #include <QMessageBox>
 #include <QTreeView>
 
+#include <csignal>
 #include <cstdlib>
 #include <ctime>
+#include <sys/wait.h>
 
 using namespace kamelo;
 using namespace kamelo::test;
@@ -159,7 +162,7 @@ private slots:
                  QTest::keyClicks(focused(), QStringLiteral("x"));
                  marks << problems(d).join('|');
                  // "/" and the other forbidden characters do not go in,
-                 // typed or pasted.
+                 // typed or pasted; a paste keeps the rest.
                  QTest::keyClicks(focused(), QStringLiteral("/\\:*?\"<>|"));
                  suffixAfterSlash = field(d, "suffix")->text();
                  QGuiApplication::clipboard()->setText(QStringLiteral("../up"));
@@ -198,13 +201,13 @@ private slots:
         QCOMPARE(marks[1], empty + "|" + empty);
         QCOMPARE(marks[2], duplicate + "|" + duplicate);
         QCOMPARE(suffixAfterSlash, QStringLiteral("x"));
-        QCOMPARE(suffixAfterPaste, QStringLiteral("x"));
+        QCOMPARE(suffixAfterPaste, QStringLiteral("x..up"));
         // The first marked row is named; nothing was renamed.
         QVERIFY2(message.contains(QStringLiteral("'a.png'")), qPrintable(message));
         QVERIFY2(message.contains(duplicate), qPrintable(message));
         QVERIFY(message.contains(res::qtext(res::IDS_RENAME_NOTHING_DONE)));
         // Free names carry no mark.
-        QCOMPARE(marks[3], QStringLiteral("c3x.png|c4x.png"));
+        QCOMPARE(marks[3], QStringLiteral("c3x..up.png|c4x..up.png"));
         QCOMPARE(marks[4], QStringLiteral("|"));
         for (const char* name : {"a.png", "b.png", "c.png", "notes.txt"})
             QVERIFY(QFileInfo::exists(r.photo(name)));
@@ -329,6 +332,41 @@ private slots:
         QCOMPARE(rows, QStringList{"b.png"});
         QVERIFY(QFileInfo::exists(r.photo("menu00.png")));
         QVERIFY(listNames(list).contains(QStringLiteral("menu00.png")));
+        r.stop();
+    }
+
+    void anInterruptedRenameIsUndoneWhenTheFolderIsOpened() {
+        ProgramRun r;
+        // A rename of a.png and b.png killed after its first step.
+        const pid_t pid = ::fork();
+        if (pid == 0) {
+            ::setenv(RenameJournal::kStopAfterVariable, "1", 1);
+            const RenamePlan plan({{r.photo("a.png").toStdString(), "x0.png"},
+                                   {r.photo("b.png").toStdString(), "x1.png"}});
+            RenameJournal::apply(plan);
+            ::_exit(0);
+        }
+        int status = 0;
+        QVERIFY(pid > 0 && ::waitpid(pid, &status, WUNTRACED) == pid);
+        QVERIFY(WIFSTOPPED(status));
+        ::kill(pid, SIGKILL);
+        ::waitpid(pid, &status, 0);
+        QCOMPARE(QFileInfo::exists(r.photo("a.png")) + QFileInfo::exists(r.photo("b.png")), 1);
+
+        r.start();
+        QString notice;
+        Script script({
+            {[] { return activeModal<QMessageBox>() != nullptr; },
+             [&] {
+                 notice = activeModal<QMessageBox>()->text();
+                 QTest::keyClick(activeModal<QMessageBox>(), Qt::Key_Return);
+             }},
+        });
+        QVERIFY(r.browsePhotos());
+        QTRY_VERIFY(script.done());
+        QVERIFY(notice.contains(QStringLiteral("파일 1개를 원래 이름으로 되돌렸습니다")));
+        QCOMPARE(listNames(r.list()), (QStringList{"..", "sub", "a.png", "b.png", "c.png"}));
+        QVERIFY(!QFileInfo::exists(r.photo(RenameJournal::kFileName)));
         r.stop();
     }
 

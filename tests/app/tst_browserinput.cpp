@@ -22,7 +22,6 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 
-
 using namespace kamelo;
 using namespace kamelo::test;
 
@@ -155,6 +154,28 @@ private slots:
         QVERIFY(QFileInfo::exists(r.photo("b.BMP")));
         // The run's end lists the folder again, with the new file in it.
         QTRY_VERIFY(r.row("b.BMP") > 0);
+        r.stop();
+    }
+
+    void ctrlF5StoresANewPairAndDeletesTheOldOne() {
+        ProgramRun r;
+        r.start();
+        QVERIFY(r.browsePhotos());
+        const std::string cache = r.app->cacheFolder();
+        auto pairs = [&] {
+            QStringList bases;
+            for (const auto& e : std::filesystem::directory_iterator(cache))
+                if (e.path().extension() == ".lis" || e.path().extension() == ".cac")
+                    bases << QString::fromStdString(e.path().stem().string());
+            bases.removeDuplicates();
+            return bases;
+        };
+        QTRY_COMPARE(pairs().size(), 1);
+        const QStringList before = pairs();
+        clickItem(r.list(), r.row("a.png"));
+        QTest::keyClick(focused(), Qt::Key_F5, Qt::ControlModifier);
+        QTRY_VERIFY(pairs() != before && !r.list()->isLoading());
+        QCOMPARE(pairs().size(), 1);
         r.stop();
     }
 

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <fstream>
 #include <regex>
 #include <set>
 
@@ -162,4 +164,78 @@ TEST(Completion, OffersCommandsAndOptions) {
             EXPECT_NE(script.find(o.name), std::string::npos) << o.name;
     }
     EXPECT_NE(script.find("complete -o default -F _kamelo_cli kamelo-cli"), std::string::npos);
+}
+
+namespace {
+
+// What bash offers for the words typed so far (the last one being completed),
+// with the script of the help table loaded.
+std::string complete(const ScratchDir& dir, const std::vector<std::string>& typed) {
+    const std::string script = dir.file("kamelo-cli.bash");
+    std::ofstream(script) << clihelp::bashCompletion();
+    std::string words = "kamelo-cli";
+    for (const std::string& w : typed)
+        words += " " + shellQuote(w);
+    const std::string run = "source " + shellQuote(script) + "; COMP_WORDS=(" + words +
+                            "); COMP_CWORD=" + std::to_string(typed.size()) +
+                            "; _kamelo_cli 2>/dev/null; echo \"${COMPREPLY[*]}\"";
+    FILE* pipe = popen(("bash --norc -c " + shellQuote(run)).c_str(), "r");
+    std::string out;
+    char buffer[256];
+    while (pipe && fgets(buffer, sizeof buffer, pipe))
+        out += buffer;
+    if (pipe)
+        pclose(pipe);
+    if (!out.empty() && out.back() == '\n')
+        out.pop_back();
+    return out;
+}
+
+} // namespace
+
+TEST(Completion, CompletesOptionValuesFromTheTable) {
+    ScratchDir dir;
+    struct Case {
+        std::vector<std::string> typed;
+        std::string offered;
+    };
+    const std::vector<Case> cases = {
+        {{"import", "src", "dest", "--clash", ""}, "rename skip overwrite stop"},
+        {{"import", "src", "dest", "--clash", "s"}, "skip stop"},
+        {{"--db", "x.sqlite", "import", "a", "b", "--rule", ""}, "0 1 2"},
+        {{"convert", "--format", "P"}, "PCX PNG"},
+        {{"resize", "--method", ""}, "bicubic resample normal"},
+        {{"print", "--size", ""}, "fit 3x5 4x6 5x7 10x8"},
+        {{"resize", "--size", ""}, ""}, // WxH is typed
+        {{"frame", "--rendering", ""}, "0 1 2"},
+        {{"convert", "--fo"}, "--format"},
+        {{"conv"}, "convert"},
+        {{"cache", ""}, "show"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(complete(dir, c.typed), c.offered) << c.typed.front() << " " << c.typed.back();
+    // Every option that lists its values offers exactly them.
+    for (const clihelp::Command& c : clihelp::commands())
+        for (const clihelp::Option& o : c.options) {
+            const std::vector<std::string> values = clihelp::optionValues(o);
+            if (values.empty())
+                continue;
+            std::string all;
+            for (const std::string& v : values)
+                all += (all.empty() ? "" : " ") + v;
+            EXPECT_EQ(complete(dir, {c.name, o.name, ""}), all) << c.name << " " << o.name;
+        }
+}
+
+// The manual page says what the program does when the viewer closes.
+TEST(ManPage, SaysThatClosingTheViewerEndsTheProgram) {
+    const std::string page = clihelp::manPage(clihelp::photoProgram(), false, "9.9.9");
+    struct Case {
+        const char* text;
+        bool present;
+    };
+    for (const Case& c : std::vector<Case>{{"뷰어를 닫으면 (ESC, 종료, 창 닫기) 프로그램이", true},
+                                           {"브라우저로 돌아가고", true},
+                                           {"뷰어를 닫으면 브라우저로 돌아갑니다", false}})
+        EXPECT_EQ(page.find(c.text) != std::string::npos, c.present) << c.text << "\n" << page;
 }

@@ -6,7 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
+#include <set>
 
 using kamelo::test::cli;
 using kamelo::test::CliResult;
@@ -88,6 +90,51 @@ TEST(KameloCliThumbs, ARegularFileAsTheCacheFolderIsRefusedWithAReason) {
     // A cache folder below a file cannot be made either.
     EXPECT_EQ(cli(dir, {"thumbs", dir.file("photos"), "--cache", notAFolder + "/sub"}).code, 2);
     EXPECT_EQ(kamelo::test::readFile(notAFolder), "x");
+    // Only the last level is made: a missing parent is a mistake, said so.
+    const CliResult missing =
+        kamelo::test::runCli(dir, {"thumbs", dir.file("photos"), "--cache", dir.file("no/cache")},
+                             kamelo::test::CliStreams::Errors);
+    EXPECT_EQ(missing.code, 2);
+    EXPECT_NE(missing.out.find("상위 폴더가 없습니다: " + dir.file("no")), std::string::npos)
+        << missing.out;
+    EXPECT_FALSE(fs::exists(dir.file("no")));
+    EXPECT_EQ(cli(dir, {"thumbs", dir.file("photos"), "--cache", dir.file("made/")}).code, 0);
+    EXPECT_TRUE(fs::is_directory(dir.file("made")));
+}
+
+TEST(KameloCliThumbs, EverySaveDeletesThePairItReplacesEvenInARace) {
+    KAMELO_REQUIRE_TESTDATA();
+    ScratchDir dir;
+    const std::string photos = cameraFolder(dir), cache = dir.file("cache");
+    // The pairs on disk, as bases.
+    auto pairs = [&] {
+        std::set<std::string> bases;
+        for (const auto& e : fs::directory_iterator(cache))
+            if (e.path().extension() == ".cac" || e.path().extension() == ".lis")
+                bases.insert((e.path().parent_path() / e.path().stem()).string());
+        return bases;
+    };
+    auto named = [&] {
+        const CliResult r = cli(dir, {"cache", "show", photos, "--cache", cache});
+        return r.out.substr(7, r.out.find('\n') - 7);
+    };
+    for (int run = 0; run < 2; ++run)
+        ASSERT_EQ(cli(dir, {"thumbs", photos, "--cache", cache}).code, 0);
+    EXPECT_EQ(pairs(), std::set<std::string>{cache + "/1"});
+    EXPECT_EQ(named(), cache + "/1");
+    // Two runs at once take two numbers; whichever records last deletes
+    // the other's pair.
+    const std::string one = "XDG_CONFIG_HOME=" + kamelo::test::shellQuote(dir.file("config")) +
+                            " " + kamelo::test::shellQuote(KAMELO_CLI) + " thumbs " +
+                            kamelo::test::shellQuote(photos) + " --cache " +
+                            kamelo::test::shellQuote(cache) + " >/dev/null 2>&1";
+    for (int race = 0; race < 3; ++race) {
+        SCOPED_TRACE(race);
+        ASSERT_EQ(std::system(("(" + one + ") & (" + one + ") & wait").c_str()), 0);
+        const std::set<std::string> left = pairs();
+        EXPECT_EQ(left.size(), 1u);
+        EXPECT_EQ(left, std::set<std::string>{named()});
+    }
 }
 
 TEST(KameloCliThumbs, CacheShowEscapesNamesSoEveryRecordStaysOneLine) {

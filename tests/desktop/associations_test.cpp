@@ -240,15 +240,25 @@ TEST_F(AssociationsTest, DamagedListsKeepEveryOtherByte) {
     EXPECT_EQ(list(), original);
 }
 
-TEST_F(AssociationsTest, InvalidTextIsLeftAlone) {
-    for (const std::string& bad : {std::string("[Default Applications]\nimage/png=\xFF\xFE;\n"),
-                                   std::string("[Default Applications]\n\0\n", 26)}) {
-        test::writeFile(config + "/mimeapps.list", bad);
+TEST_F(AssociationsTest, InvalidTextAndOversizedListsAreLeftAlone) {
+    struct Case {
+        std::string list;
+        const char* said;
+    };
+    const Case cases[] = {
+        {std::string("[Default Applications]\nimage/png=\xFF\xFE;\n"), "UTF-8"},
+        {std::string("[Default Applications]\n\0\n", 26), "UTF-8"},
+        // Not read at all: named as too large, not as a failed read.
+        {"[Default Applications]\n" + std::string(5 << 20, '#') + "\n", "너무 커서"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.said);
+        test::writeFile(config + "/mimeapps.list", c.list);
         const AssociationResult r = assoc->associate(2);
         EXPECT_FALSE(r.ok);
         EXPECT_NE(r.message.find("mimeapps.list"), std::string::npos) << r.message;
-        EXPECT_NE(r.message.find("UTF-8"), std::string::npos);
-        EXPECT_EQ(list(), bad);
+        EXPECT_NE(r.message.find(c.said), std::string::npos) << r.message;
+        EXPECT_EQ(list(), c.list);
         EXPECT_FALSE(assoc->isOurs(2));
     }
 }

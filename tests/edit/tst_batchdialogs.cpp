@@ -1,4 +1,5 @@
 #include "base/settingsstore.h"
+#include "edit/batchlog.h"
 #include "edit/batchprogressdialog.h"
 #include "edit/batchworker.h"
 #include "edit/conversioncommands.h"
@@ -15,6 +16,7 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QPlainTextEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QSlider>
 #include <QTimer>
@@ -22,6 +24,7 @@
 
 #include <filesystem>
 #include <functional>
+#include <semaphore>
 #include <thread>
 
 using namespace kamelo;
@@ -71,6 +74,7 @@ private slots:
     void overwritePromptAnswersByKeyAndMouse();
     void cancelEndsTheRunAndKeepsWholeFiles();
     void closingWhileThePromptIsOpenDoesNotHang();
+    void showsTheFileInWorkAndMovesWithinIt();
 };
 
 void TestBatchDialogs::convertDialogFollowsTheFormatAndStoresOnOk() {
@@ -243,6 +247,63 @@ void TestBatchDialogs::closingWhileThePromptIsOpenDoesNotHang() {
     // Closing cancelled the run: the answer given afterwards wrote nothing.
     QCOMPARE(kamelo::test::readFile(dir.file("out/1.bmp")), std::string("old"));
     QCOMPARE(kamelo::test::readFile(dir.file("out/2.bmp")), std::string("old"));
+}
+
+// A slow writer that says how far it is: the dialog names the file in work
+// and its bar moves within the file; the log's lines are shortened in the
+// middle to the dialog's width, whatever size it is given.
+void TestBatchDialogs::showsTheFileInWorkAndMovesWithinIt() {
+    ScratchDir dir;
+    BatchJob job;
+    for (const char* n : {"first.bmp", "second.bmp"}) {
+        job.sources.push_back(dir.file(std::string("a rather long folder name/") + n));
+        fs::create_directories(dir.file("a rather long folder name"));
+        saveBmp(job.sources.back());
+    }
+    job.convertTo = kConversionFormats[3]; // PNG
+    std::counting_semaphore<2> go(0);
+    job.write = [&go](const PictureWrite&, std::string&, const FileProgress& progress) {
+        progress(50);
+        return go.try_acquire_for(std::chrono::seconds(20)) ? 1 : -1;
+    };
+    kamelo::test::Watchdog dog(60);
+    BatchProgressDialog dialog(QStringLiteral("포맷 변환"), job);
+    dialog.show();
+    auto* inWork = dialog.findChild<QLabel*>(QStringLiteral("inWork"));
+    auto* bar = dialog.findChild<QProgressBar*>(QStringLiteral("progress"));
+    auto* log = dialog.findChild<BatchLog*>(QStringLiteral("log"));
+    QVERIFY(inWork && bar && log);
+    dialog.resize(2000, 320); // room for every text whole
+    // Decoded, stepped and half written: 60 + 50 % of the write's 40.
+    const struct {
+        const char* name;
+        const char* count;
+        int bar;
+    } files[] = {{"first.bmp", "(1/2)", 80}, {"second.bmp", "(2/2)", 180}};
+    for (const auto& f : files) {
+        QTRY_VERIFY2(inWork->text().contains(QLatin1String(f.name)), qPrintable(inWork->text()));
+        QVERIFY(inWork->text().contains(QLatin1String(f.count)));
+        QCOMPARE(bar->maximum(), 2 * BatchProgressDialog::kFileSteps);
+        QTRY_COMPARE(bar->value(), f.bar);
+        go.release();
+    }
+    QTRY_COMPARE(inWork->text(), res::qtext(res::IDS_BATCH_DONE));
+    QCOMPARE(bar->value(), bar->maximum());
+    const QString line = QString::fromStdString(job.sources[0] + " -> " +
+                                                dir.file("a rather long folder name/first.PNG"));
+    QCOMPARE(logOf(&dialog).split(QLatin1Char('\n'))[0], line);
+    QCOMPARE(log->shownLine(0), line);
+    // Narrow: both ends of the line stay, the middle goes.
+    dialog.resize(220, 320);
+    QTRY_VERIFY(log->shownLine(0) != line);
+    const QString shown = log->shownLine(0);
+    QVERIFY2(shown.contains(QChar(0x2026)), qPrintable(shown));
+    QVERIFY(shown.startsWith(line.left(3)));
+    QVERIFY(shown.endsWith(QStringLiteral("PNG")));
+    QVERIFY(log->fontMetrics().horizontalAdvance(shown) <= log->viewport()->width());
+    QCOMPARE(logOf(&dialog).split(QLatin1Char('\n'))[0], line); // the text stays whole
+    dialog.close();
+    BatchWorker::waitForAll();
 }
 
 QTEST_MAIN(TestBatchDialogs)

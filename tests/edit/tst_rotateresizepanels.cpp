@@ -109,6 +109,8 @@ private slots:
         std::signal(SIGALRM, SIG_DFL);
         alarm(240);
         registerResizeRotateTools();
+        if (test::testDataDir().empty())
+            QSKIP("sample pictures not found; set KAMELO_TESTDATA");
     }
 
     void buttonsTurnThePictureAndOriginalTakesBackTheLast() {

@@ -609,9 +609,11 @@ private slots:
         QVERIFY(imaging::PictureFile::readInfo(copy.toStdString(), info) >= 1);
         QCOMPARE(info.width, 40);
         QCOMPARE(info.height, 30);
-        // One more picture to step to; the browser lists it too.
+        // One more picture to step to, and the one the viewer now names;
+        // the browser lists it too.
         QCOMPARE(r.app->doc().list().count(), 4);
-        QCOMPARE(v->statusPane(1)->text(), QStringLiteral("2/4"));
+        QCOMPARE(v->statusPane(1)->text(), QStringLiteral("4/4"));
+        QCOMPARE(v->view()->currentPath(), copy);
         QTRY_VERIFY(r.row("b copy.jpg") >= 0);
         r.stop();
     }

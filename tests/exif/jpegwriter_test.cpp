@@ -153,7 +153,7 @@ TEST(JpegWriter, SizeTagsGiveTheSavedPictureWithTheirTypeKept) {
         const TagSeen seen = tagIn(out, key);
         ASSERT_TRUE(seen.present);
         EXPECT_EQ(seen.value, value);
-        EXPECT_EQ(seen.type, Exiv2::unsignedShort);
+        EXPECT_EQ(seen.type, tagIn(source, key).type);
     }
     // The record itself still holds what the source said.
     EXPECT_EQ(props.shortOr(256), 3024);
@@ -220,5 +220,45 @@ TEST(JpegWriter, CameraPicturesResizedOrTurnedKeepTheirCameraInformation) {
         }
         const JpegPropertyInfo saved = JpegPropertyInfo::read(out);
         EXPECT_EQ(saved.item(305)->text, "Halvern Kamelo 2.2");
+    }
+}
+
+TEST(JpegWriter, ChromaSamplingIsTheSourcesOrFollowsTheQuality) {
+    KAMELO_REQUIRE_TESTDATA();
+    if (std::system("command -v identify >/dev/null 2>&1") != 0)
+        GTEST_SKIP() << "identify is needed";
+    struct Row {
+        const char* source; // none: a record not read from a file
+        int quality;
+        const char* sampling;
+    };
+    // JPEG sources keep theirs at any quality (4:2:2, 4:4:4, 4:2:0); other
+    // pictures get 4:4:4 from 90 up and 4:2:0 below. Save As's estimate is
+    // this very encode.
+    for (const Row& row : std::vector<Row>{{"", 96, "1x1,1x1,1x1"},
+                                           {"", 89, "2x2,1x1,1x1"},
+                                           {"formats/png/basn2c08.png", 90, "1x1,1x1,1x1"},
+                                           {"formats/png/basn2c08.png", 50, "2x2,1x1,1x1"},
+                                           {"camera/Nikon D40.jpg", 96, "2x1,1x1,1x1"},
+                                           {"camera/Nikon D40.jpg", 40, "2x1,1x1,1x1"},
+                                           {"camera/Canon_40D.jpg", 60, "1x1,1x1,1x1"},
+                                           {"camera/Apple iPhone 5.jpg", 96, "2x2,1x1,1x1"}}) {
+        SCOPED_TRACE(std::string(row.source) + " " + std::to_string(row.quality));
+        const JpegPropertyInfo props =
+            *row.source ? JpegPropertyInfo::read(kamelo::test::testDataFile(row.source))
+                        : JpegPropertyInfo();
+        kamelo::test::ScratchDir dir;
+        std::vector<uint8_t> estimate;
+        ASSERT_EQ(props.encodeJpeg(generatedPicture(64, 48), row.quality, estimate), 1);
+        const std::string out = dir.file("out.jpg");
+        std::ofstream(out, std::ios::binary)
+            .write(reinterpret_cast<const char*>(estimate.data()),
+                   std::streamsize(estimate.size()));
+        FILE* p = ::popen(("identify -format '%[jpeg:sampling-factor]' " + out).c_str(), "r");
+        char text[64] = {};
+        ASSERT_NE(p, nullptr);
+        const size_t n = std::fread(text, 1, sizeof text - 1, p);
+        ::pclose(p);
+        EXPECT_EQ(std::string(text, n), row.sampling);
     }
 }

@@ -45,6 +45,12 @@ void expectTightFrame(const TightSkin& skin, int w, int h, const imaging::Bitmap
     EXPECT_EQ(wrong, 0);
 }
 
+// A 24-bit BMP header declaring width x height, with no pixels behind it.
+std::string bmpDeclaring(int32_t width, int32_t height) {
+    const int32_t fields[] = {54, 0, 54, 40, width, height, 1 | 24 << 16, 0, 0, 0, 0, 0, 0};
+    return "BM" + std::string(reinterpret_cast<const char*>(fields), sizeof fields);
+}
+
 std::string copyIn(const ScratchDir& dir, const std::string& relative, const std::string& as = {}) {
     const std::string from = test::testDataFile(relative);
     const std::string to =
@@ -209,14 +215,28 @@ TEST(FrameCompose, MissingOrBrokenBitmapsAreRefused) {
     fs::remove(dir.file("gone.bmp"));
     EXPECT_EQ(checkSkinFile(ini), FrameError::BitmapMissing);
     KAMELO_REQUIRE_TESTDATA();
-    for (const char* broken : {"broken/shortfile.bmp", "broken/badheadersize.bmp"}) {
-        copyIn(dir, broken, "gone.bmp");
-        EXPECT_EQ(checkSkinFile(ini), FrameError::BitmapMissing) << broken;
+    struct Case {
+        const char* bitmap; // a sample, or "" for a header declaring 20000 x 20000
+        FrameError error;
+        int message;
+    };
+    for (const Case& c :
+         {Case{"broken/shortfile.bmp", FrameError::BitmapMissing,
+               res::IDS_MSG_FRAME_BITMAP_MISSING},
+          Case{"broken/badheadersize.bmp", FrameError::BitmapMissing,
+               res::IDS_MSG_FRAME_BITMAP_MISSING},
+          Case{"", FrameError::BitmapTooLarge, res::IDS_MSG_FRAME_BITMAP_TOO_LARGE}}) {
+        const std::string broken = *c.bitmap ? c.bitmap : "a 20000 x 20000 bomb";
+        if (*c.bitmap)
+            copyIn(dir, c.bitmap, "gone.bmp");
+        else
+            test::writeFile(dir.file("gone.bmp"), bmpDeclaring(20000, 20000));
+        EXPECT_EQ(checkSkinFile(ini), c.error) << broken;
         imaging::Bitmap in = picture(9, 9);
         const imaging::Bitmap before = in;
         std::string reason;
         EXPECT_LT(decorate(in, framed(ini), reason), 1);
-        EXPECT_EQ(reason, res::text(res::IDS_MSG_FRAME_BITMAP_MISSING));
+        EXPECT_EQ(reason, res::text(c.message)) << broken;
         EXPECT_EQ(in.width(), 9);
         EXPECT_EQ(in.pixel(3, 3), before.pixel(3, 3));
     }

@@ -10,6 +10,7 @@
 #include "edit/editpanel.h"
 #include "exif/jpegpropertyinfo.h"
 #include "frames/core/frameskin.h"
+#include "frames/fontfallback.h"
 #include "frames/framebatch.h"
 #include "frames/ui/framepanel.h"
 #include "frames/ui/frametools.h"
@@ -470,7 +471,12 @@ private slots:
         e.store.setInt("Frame Decoration", "Underline Style", 1);
         Shown s({&view, &e.doc, &e.store, nullptr}, listSkins(e.skins));
         auto* label = s.get<QLabel>("fontLabel");
-        QCOMPARE(label->text(), QString::fromUtf8("굴림, 20, 취소선, 밑줄"));
+        // The face the text is drawn with, beside the stored one it stands for.
+        const QString used = faceForDrawing(QString::fromUtf8("굴림"));
+        const QString shown = used == QString::fromUtf8("굴림")
+                                  ? QString::fromUtf8("굴림, 20, 취소선, 밑줄")
+                                  : used + QString::fromUtf8(" (굴림 없음), 20, 취소선, 밑줄");
+        QCOMPARE(label->text(), shown);
         // Accepted as it opened: the size and the effects come back, and the
         // stored face stays though the system lacks it.
         QString face;
@@ -492,10 +498,49 @@ private slots:
         QCOMPARE(r.bold, 0);
         QVERIFY(!face.isEmpty());
         QCOMPARE(r.fontFace, std::string("굴림"));
-        QCOMPARE(label->text(), QString::fromUtf8("굴림, 20, 취소선, 밑줄"));
+        QCOMPARE(label->text(), shown);
+    }
+
+    // Text that does not fit on the picture is cut: the panel says so while
+    // it is typed. The font label names the face drawn, and a missing
+    // stored face beside it.
+    void theTextNotesWhatIsDrawn_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("position");
+        QTest::addColumn<QString>("face");
+        QTest::newRow("short") << "Hi" << 0 << "";
+        QTest::newRow("wide") << "Make it Cool - Kamelo frame text" << 0 << "없는글꼴 Kamelo";
+        QTest::newRow("wide, centred") << "Make it Cool - Kamelo frame text" << 7 << "";
+        QTest::newRow("short, centred") << "Hi" << 7 << "없는글꼴 Kamelo";
+    }
+    void theTextNotesWhatIsDrawn() {
+        QFETCH(QString, text);
+        QFETCH(int, position);
+        QFETCH(QString, face);
+        Env e;
+        e.doc.list().append(e.picture("p.png", 90, 60));
+        CShowView view(e.doc);
+        QCOMPARE(view.loadPicture(0), CShowView::kLoaded);
+        const QString present = faceForDrawing(QString());
+        e.store.setInt("Frame Decoration", "Text Position", position);
+        e.store.setInt("Frame Decoration", "Font Size", 12);
+        e.store.setString("Frame Decoration", "Font Face",
+                          (face.isEmpty() ? present : face).toStdString());
+        Shown s({&view, &e.doc, &e.store, nullptr}, listSkins(e.skins));
+        QCOMPARE(s.get<QLabel>("fontLabel")->text().left(present.size() + 2),
+                 present + (face.isEmpty() ? QStringLiteral(", ") : QStringLiteral(" (")));
+        QCOMPARE(s.get<QLabel>("fontLabel")->text().contains(face), true);
+        auto* note = s.get<QLabel>("textNote");
+        click(s.get<QCheckBox>("drawText"));
+        typeInto(s.get<QLineEdit>("text"), text);
+        QCOMPARE(note->isVisible(), text.size() > 2);
+        click(s.get<QCheckBox>("drawText")); // off: nothing is cut
+        QVERIFY(!note->isVisible());
     }
 
     void aBatchRunsThroughThePanel() {
+        if (test::testDataDir().empty())
+            QSKIP("sample pictures not found; set KAMELO_TESTDATA");
         Env e;
         std::vector<std::string> paths = {
             e.copy("camera/Canon_40D.jpg", "a.jpg"),

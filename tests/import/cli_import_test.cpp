@@ -5,6 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <set>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using kamelo::test::CliStreams;
 using kamelo::test::ScratchDir;
@@ -74,4 +77,112 @@ TEST(CliImport, WrongCallsPrintTheUsage) {
         test::runCli(dir, {"import", dir.file("empty"), dir.file("out")}, CliStreams::Errors, 30);
     EXPECT_EQ(none.code, 1);
     EXPECT_NE(none.out.find("이 장치에 저장된 그림,동영상 파일이 없습니다."), std::string::npos);
+}
+
+namespace {
+
+std::multiset<std::vector<uint8_t>> contents(const std::string& folder) {
+    std::multiset<std::vector<uint8_t>> out;
+    for (const auto& e : fs::directory_iterator(folder))
+        if (e.is_regular_file())
+            out.insert(test::readBytes(e.path().string()));
+    return out;
+}
+
+} // namespace
+
+TEST(CliImport, ImportsIntoTheSourceFolderOrALinkToItKeepEveryPhoto) {
+    // Sorted, the group rule names a.jpg "x 000.jpg" and "x 000.jpg" "x 002.jpg":
+    // both names of sources not yet copied.
+    const std::vector<std::string> names{"a.jpg", "b.jpg", "x 000.jpg", "x 002.jpg"};
+    for (const char* clash : {"rename", "skip", "overwrite", "stop"}) {
+        for (const char* rule : {"0", "1"}) {
+            for (const bool throughLink : {false, true}) {
+                SCOPED_TRACE(std::string(clash) + ", rule " + rule +
+                             (throughLink ? ", through a link" : ""));
+                ScratchDir dir;
+                const std::string source = dir.file("A");
+                for (size_t i = 0; i < names.size(); ++i)
+                    test::writeBytes(source + "/" + names[i],
+                                     std::vector<uint8_t>(1000 + i * 7, uint8_t('a' + i)));
+                fs::create_directory_symlink(source, dir.file("L"));
+                const auto before = contents(source);
+                const auto r =
+                    test::runCli(dir,
+                                 {"import", source, throughLink ? dir.file("L") : source, "--rule",
+                                  rule, "--group", "x", "--clash", clash, "--delete-source"},
+                                 CliStreams::Both, 120);
+                const bool stops = std::string(clash) == "stop" && std::string(rule) == "1";
+                EXPECT_EQ(r.code, stops ? 1 : 0) << r.out;
+                EXPECT_EQ(contents(source), before) << r.out;
+                EXPECT_TRUE(test::leftoverTemps(source).empty());
+                if (std::string(rule) == "0") {
+                    EXPECT_NE(r.out.find("원본 파일 자신이라 쓰지도 지우지도 않았습니다."),
+                              std::string::npos)
+                        << r.out;
+                }
+                if (std::string(clash) == "overwrite" && std::string(rule) == "1") {
+                    EXPECT_NE(r.out.find("덮어쓰지 않고 '_x 000.jpg'(으)로 가져왔습니다."),
+                              std::string::npos)
+                        << r.out;
+                }
+            }
+        }
+    }
+}
+
+TEST(CliImport, EveryWriteIntoAFolderRemovesOnlyItsOwnStaleTemporaryFiles) {
+    KAMELO_REQUIRE_TESTDATA();
+    const std::vector<std::string> stale{".kamelo-save-AbC123", ".old.jpg.kamelo-77",
+                                         ".kamelo-copy-Zz9Zz9", ".kamelo-rename-journal-q1W2e3"};
+    const std::vector<std::string> kept{".kamelo-save-foreign", "keep.jpg.kamelo-1", "other.jpg"};
+    // Each command writes into out, where photo.jpg is a camera picture.
+    const struct {
+        const char* what;
+        std::vector<std::string> args;
+    } rows[] = {
+        {"an import", {"import", "CARD", "OUT"}},
+        {"a batch edit in place", {"rotate", "--right", "OUT/photo.jpg"}},
+        {"a batch rename", {"rename", "x#", "OUT/photo.jpg"}},
+        {"a single save", {"resave", "OUT/photo.jpg", "OUT/photo.png"}},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        ScratchDir dir;
+        test::writeBytes(dir.file("card/p.jpg"), std::vector<uint8_t>(500, 'p'));
+        const std::string out = dir.file("out");
+        test::copySample("Canon_40D.jpg", out + "/photo.jpg");
+        for (const std::string& n : stale)
+            test::writeBytes(out + "/" + n, {'t'});
+        for (const std::string& n : kept)
+            test::writeBytes(out + "/" + n, {'k'});
+        fs::create_directory(out + "/.kamelo-save-dir123");
+        fs::create_symlink(out + "/other.jpg", out + "/.kamelo-copy-lnk123");
+        // The files must look older than the run: wait for the clock the
+        // file system stamps with to pass them.
+        struct stat st {};
+        ASSERT_EQ(::stat((out + "/" + stale.back()).c_str(), &st), 0);
+        for (struct timespec now{};
+             ::clock_gettime(CLOCK_REALTIME_COARSE, &now) == 0 &&
+             (now.tv_sec < st.st_ctim.tv_sec ||
+              (now.tv_sec == st.st_ctim.tv_sec && now.tv_nsec <= st.st_ctim.tv_nsec));)
+            ::usleep(1000);
+
+        std::vector<std::string> args;
+        for (std::string a : row.args) {
+            if (a.rfind("CARD", 0) == 0)
+                a = dir.file("card") + a.substr(4);
+            if (a.rfind("OUT", 0) == 0)
+                a = out + a.substr(3);
+            args.push_back(a);
+        }
+        const auto r = test::runCli(dir, args, CliStreams::Both, 60);
+        EXPECT_EQ(r.code, 0) << r.out;
+        for (const std::string& n : stale)
+            EXPECT_FALSE(fs::exists(out + "/" + n)) << n;
+        for (const std::string& n : kept)
+            EXPECT_TRUE(fs::exists(out + "/" + n)) << n;
+        EXPECT_TRUE(fs::is_directory(out + "/.kamelo-save-dir123"));
+        EXPECT_TRUE(fs::is_symlink(out + "/.kamelo-copy-lnk123"));
+    }
 }

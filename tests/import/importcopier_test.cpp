@@ -198,7 +198,9 @@ TEST(ImportCopier, TurnedPixelsMatchTheUprightPicture) {
         ASSERT_GE(imaging::GeometryOps::rotate(notMirrored, o >= 5 ? 9000 : 18000), 1);
         const imaging::Bitmap got = decode(out);
         EXPECT_EQ(imaging::Orientation::read(out), 1) << o;
-        EXPECT_LT(difference(got, expected), 6.0) << o;
+        // Sides of 100 x 68 are no whole blocks: compressed again at the
+        // file's own quality (65), which loses a little more than 96 did.
+        EXPECT_LT(difference(got, expected), 8.0) << o;
         // A mirrored orientation really was mirrored, not only turned.
         if (o == 4 || o == 5) {
             EXPECT_GT(difference(got, notMirrored), 10.0) << o;

@@ -4,6 +4,7 @@
 #include "base/uisettings.h"
 #include "desktop/associationlist.h"
 #include "prefs/aboutsheet.h"
+#include "prefs/accelpage.h"
 #include "prefs/associatepage.h"
 #include "prefs/etcpage.h"
 #include "prefs/preferencessheet.h"
@@ -14,9 +15,10 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPlainTextEdit>
+#include <QPushButton>
 #include <QSlider>
 #include <QStackedWidget>
 #include <QTabWidget>
@@ -42,6 +44,10 @@ class TestPreferences : public QObject {
         if (!QTest::qWaitForWindowActive(sheet.get()))
             return nullptr;
         return sheet;
+    }
+    static QWidget* focused(QWidget* fallback) {
+        QWidget* w = QApplication::focusWidget();
+        return w ? w : fallback;
     }
     static void typeInto(QLineEdit* field, const QString& text) {
         field->setFocus();
@@ -230,10 +236,89 @@ private slots:
         QCOMPARE(about.tabs()->widget(2)->objectName(), QStringLiteral("CUpdatePage"));
         auto* version = about.findChild<QLabel*>(QStringLiteral("programVersion"));
         QVERIFY(version && version->text().contains(QStringLiteral(KAMELO_TEST_VERSION)));
-        auto* accel = about.tabs()->widget(1)->findChild<QPlainTextEdit*>();
-        QVERIFY(accel && accel->isReadOnly());
-        QVERIFY(accel->toPlainText().contains(QStringLiteral("Ctrl+O")));
         QVERIFY(!CAboutSheet::updateHistoryText().isEmpty());
+    }
+
+    // Keys and what they do in two columns that line up, split at a tab or
+    // at two spaces; mode headings span both columns.
+    void shortcutListInTwoColumns() {
+        test::Watchdog dog(60);
+        CAboutSheet about;
+        about.show();
+        QVERIFY(QTest::qWaitForWindowActive(&about));
+        QTest::keyClick(about.tabs()->tabBar(), Qt::Key_Right); // the focused tab bar
+        QTRY_COMPARE(about.tabs()->currentIndex(), 1);
+        QTreeWidget* list = about.tabs()->currentWidget()->findChild<QTreeWidget*>();
+        QVERIFY(list && list->topLevelItemCount() >= 2);
+        for (int s = 0; s < list->topLevelItemCount(); ++s) {
+            QVERIFY(list->topLevelItem(s)->isFirstColumnSpanned());
+            for (int i = 0; i < list->topLevelItem(s)->childCount(); ++i) {
+                const QTreeWidgetItem* row = list->topLevelItem(s)->child(i);
+                QVERIFY(!row->text(1).isEmpty());
+                // Every key whole in the first column, every text after it.
+                QVERIFY(list->fontMetrics().horizontalAdvance(row->text(0)) <=
+                        list->columnWidth(0));
+            }
+        }
+        CAccelPage tabbed(QStringLiteral("[모드]\nAlt+Return, Alt+Enter\t\t전체 화면\nE  편집모드"),
+                          QString());
+        const QTreeWidgetItem* mode = tabbed.list()->topLevelItem(0);
+        QCOMPARE(mode->child(0)->text(0), QStringLiteral("Alt+Return, Alt+Enter"));
+        QCOMPARE(mode->child(0)->text(1), QStringLiteral("전체 화면"));
+        QCOMPARE(mode->child(1)->text(1), QStringLiteral("편집모드"));
+    }
+
+    // "적용" writes the pages' values and leaves the sheet open; it is
+    // enabled only while something changed since the sheet opened or the
+    // last "적용".
+    void applyWritesWithoutClosing_data() {
+        QTest::addColumn<int>("change");
+        QTest::newRow("typed width") << 0;
+        QTest::newRow("clicked check box") << 1;
+        QTest::newRow("list by keys") << 2;
+    }
+    void applyWritesWithoutClosing() {
+        QFETCH(int, change);
+        test::Watchdog dog(60);
+        auto sheet = open();
+        QVERIFY(sheet);
+        QPushButton* apply = sheet->findChild<QPushButton*>(QStringLiteral("applyButton"));
+        QVERIFY(apply && !apply->isEnabled());
+        QCOMPARE(apply->text(), QStringLiteral("적용"));
+        int applied = 0;
+        connect(sheet.get(), &CPreferencesSheet::applied, this, [&] { ++applied; });
+        auto* thumbs = qobject_cast<CThumbnailPage*>(sheet->page(0));
+        auto* etc = qobject_cast<CETCPage*>(sheet->page(sheet->pageCount() - 1));
+        std::function<bool()> written;
+        if (change == 0) {
+            typeInto(thumbs->widthField(), QStringLiteral("170"));
+            written = [this] { return settings.thumbWidth == 170; };
+        } else {
+            sheet->pageTree()->setFocus();
+            QTest::keyClick(sheet->pageTree(), Qt::Key_End);
+            QVERIFY(!apply->isEnabled()); // looking is no change
+            if (change == 1) {
+                QTest::mouseClick(etc->useStamp(), Qt::LeftButton, {},
+                                  QPoint(6, etc->useStamp()->height() / 2));
+                written = [this] { return store->getInt("general", "Use Stamp", -1) == 0; };
+            } else {
+                etc->drawingMode()->setFocus();
+                QTRY_VERIFY(etc->drawingMode()->hasFocus());
+                QTest::keyClick(etc->drawingMode(), Qt::Key_Down);
+                written = [this] { return store->getInt("general", "display mode", -1) == 1; };
+            }
+        }
+        QVERIFY(apply->isEnabled());
+        QVERIFY(!written());
+        QTest::mouseClick(apply, Qt::LeftButton);
+        QVERIFY(written());
+        QCOMPARE(applied, 1);
+        QVERIFY(sheet->isVisible());
+        QVERIFY(!apply->isEnabled());
+        // Cancel now keeps what "적용" wrote.
+        QTest::keyClick(focused(sheet.get()), Qt::Key_Escape);
+        QTRY_VERIFY(!sheet->isVisible());
+        QVERIFY(written());
     }
 };
 

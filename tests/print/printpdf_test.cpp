@@ -10,6 +10,7 @@
 
 #include <cmath>
 #include <filesystem>
+#include <regex>
 
 using namespace kamelo;
 using namespace kamelo::test;
@@ -193,5 +194,95 @@ TEST_F(PrintPdf, BadInputIsRefused) {
         EXPECT_EQ(r.code, 2) << c.message;
         EXPECT_NE(r.out.find(c.message), std::string::npos) << r.out;
         EXPECT_FALSE(std::filesystem::exists(pdf));
+    }
+}
+
+TEST_F(PrintPdf, StoredValuesOutsideTheirRangesAreClampedAndSaidOnce) {
+    const std::string a = solid(dir, "a.png", 10, 10, 0);
+    struct Stored {
+        const char* key;
+        const char* value;
+        const char* said;
+    } stored[] = {
+        {"Column Count", "-5", "Column Count -5 → 1"},
+        {"Row Count", "0", "Row Count 0 → 1"},
+        {"Left Margin", "-1000000000", "Left Margin -1000000000 → 0"},
+        {"Radio Sheet", "99", "Radio Sheet 99 → 0"},
+    };
+    for (const Stored& s : stored)
+        ASSERT_EQ(runCli(dir, {"settings", "set", "Print", s.key, s.value, "--int"}).code, 0);
+    const CliResult r = print({a}, CliStreams::Errors);
+    EXPECT_EQ(r.code, 0) << r.out;
+    EXPECT_TRUE(std::filesystem::exists(pdf));
+    const std::string line = "저장된 인쇄 설정 중 범위를 벗어난 값을 고쳐서 씁니다:";
+    ASSERT_NE(r.out.find(line), std::string::npos) << r.out;
+    EXPECT_EQ(r.out.find(line, r.out.find(line) + 1), std::string::npos) << r.out;
+    for (const Stored& s : stored)
+        EXPECT_NE(r.out.find(s.said), std::string::npos) << r.out;
+    // Values within their ranges are used without a word.
+    for (const Stored& s : stored)
+        ASSERT_EQ(runCli(dir, {"settings", "set", "Print", s.key, "1", "--int"}).code, 0);
+    EXPECT_EQ(print({a}, CliStreams::Errors).out.find(line), std::string::npos);
+}
+
+namespace {
+
+struct Word {
+    std::string text;
+    double top = 0, bottom = 0;
+};
+
+// The words of page 1 with their boxes in points, as pdftotext places them.
+std::vector<Word> words(const std::string& pdf) {
+    const std::string xml = runCommand("pdftotext -f 1 -l 1 -bbox " + shellQuote(pdf) + " -");
+    static const std::regex word(R"re(<word xMin="[0-9.]+" yMin="([0-9.]+)" xMax="[0-9.]+" )re"
+                                 R"re(yMax="([0-9.]+)">([^<]*)</word>)re");
+    std::vector<Word> out;
+    for (auto it = std::sregex_iterator(xml.begin(), xml.end(), word); it != std::sregex_iterator();
+         ++it)
+        out.push_back({(*it)[3].str(), std::stod((*it)[1].str()), std::stod((*it)[2].str())});
+    return out;
+}
+
+} // namespace
+
+// Each text stays inside its line: the captions of the last row end above the
+// footer's line, which ends at the bottom margin; the header starts at the top.
+TEST_F(PrintPdf, TextsStayInTheirLines) {
+    const std::string wide = solid(dir, "wide.png", 400, 300, 0xFF0000);
+    const std::string tall = solid(dir, "tall.png", 300, 900, 0x00FF00);
+    struct Case {
+        const char* name;
+        const char* fontHeight; // twips
+        std::vector<std::string> args;
+    };
+    const std::vector<Case> cases = {
+        {"sheet", "200", {"--sheet", "2x2", wide, wide, wide, wide}},
+        {"whole page", "200", {"--size", "fit", tall}},
+        {"big font sheet", "600", {"--sheet", "1x3", wide, wide, wide}},
+    };
+    const double top = 15 * kPxPerMm72, bottom = (297 - 15) * kPxPerMm72;
+    for (const Case& c : cases) {
+        ScratchDir config; // its own settings
+        runCli(config, {"settings", "set", "Print", "Font Height", c.fontHeight, "--int"});
+        std::vector<std::string> args = {"print",       "--pdf",     pdf,    "--margins",
+                                         "10,15,10,15", "--header",  "HEAD", "--footer",
+                                         "FOOT",        "--caption", "CAP"};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        const CliResult r = runCli(config, args, CliStreams::Out, 120);
+        ASSERT_EQ(r.code, 0) << c.name << r.out;
+        double captionBottom = 0, footerTop = 1e9, footerBottom = 0, headerTop = 1e9;
+        for (const Word& w : words(pdf)) {
+            if (w.text == "CAP")
+                captionBottom = std::max(captionBottom, w.bottom);
+            else if (w.text == "FOOT")
+                footerTop = w.top, footerBottom = w.bottom;
+            else if (w.text == "HEAD")
+                headerTop = w.top;
+        }
+        ASSERT_GT(captionBottom, 0) << c.name;
+        EXPECT_LE(captionBottom, footerTop + 0.01) << c.name;
+        EXPECT_LE(footerBottom, bottom + 0.01) << c.name;
+        EXPECT_GE(headerTop, top - 0.01) << c.name;
     }
 }

@@ -35,8 +35,9 @@ public:
     explicit PrivateCups(const std::string& root) : root_(root) {}
     ~PrivateCups() { stop(); }
 
-    // Empty when it runs, else why not.
-    std::string start() {
+    // Empty when it runs, else why not. A paper name ("Letter") makes the
+    // queue's PPD say that paper is its default.
+    std::string start(const std::string& defaultPaper = {}) {
         namespace fs = std::filesystem;
         if (!fs::exists("/usr/sbin/cupsd") || !fs::exists("/usr/sbin/lpadmin"))
             return "cupsd or lpadmin is not installed (packages cups, cups-client)";
@@ -94,10 +95,17 @@ public:
                 break;
             std::this_thread::sleep_for(std::chrono::milliseconds(100));
         }
+        std::string ppd = kPpd;
+        if (!defaultPaper.empty()) {
+            ppd = root_ + "/default.ppd";
+            runCommand("sed -E 's/^\\*(Default(PageSize|PageRegion|ImageableArea|PaperDimension)):"
+                       ".*/*\\1: " +
+                       defaultPaper + "/' " + shellQuote(kPpd) + " > " + shellQuote(ppd));
+        }
         int code = 0;
         const std::string out = runCommand(
             std::string("lpadmin -p ") + kQueue + " -v " + shellQuote("file://" + output()) +
-                " -P " + shellQuote(kPpd) + " -E 2>&1 && lpadmin -d " + kQueue + " 2>&1",
+                " -P " + shellQuote(ppd) + " -E 2>&1 && lpadmin -d " + kQueue + " 2>&1",
             &code);
         if (code != 0)
             return "lpadmin failed: " + out;

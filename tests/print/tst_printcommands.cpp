@@ -6,14 +6,20 @@
 #include "app/commandids.h"
 #include "app/commandtable.h"
 #include "print/printdialog.h"
+#include "print/printpreviewworker.h"
 #include "privatecups.h"
+#include "resources/qtstrings.h"
 #include "tests/app/programrun.h"
 
+#include <QComboBox>
+#include <QLabel>
 #include <QMessageBox>
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QPushButton>
+#include <QRadioButton>
 
+#include <cmath>
 #include <unistd.h>
 
 using namespace kamelo;
@@ -149,6 +155,77 @@ private slots:
         QTRY_COMPARE(title, QStringLiteral("b.png"));
         QVERIFY(cups.waitIdle());
         QCOMPARE(QString::fromStdString(pdfInfoField(cups.output(), "Pages")), QStringLiteral("1"));
+        r.stop();
+    }
+
+    // The dialog shows the queue's own paper (Letter by its PPD) and lays the
+    // preview out for it; another paper chosen with the keys re-draws it, and
+    // the job comes out on the paper shown, titled as the dialog said.
+    void theDialogShowsAndPrintsThePaperOfTheQueue() {
+        PrivateCups cups(folder_.path);
+        const std::string why = folder_.path.empty() ? "no scratch folder" : cups.start("Letter");
+        if (!why.empty())
+            QSKIP(qPrintable(QStringLiteral("no private CUPS scheduler: ") +
+                             QString::fromStdString(why)));
+        ProgramRun r;
+        r.start();
+        QVERIFY(r.browsePhotos());
+        clickItem(r.list(), r.row("a.png"));
+        clickItem(r.list(), r.row("b.png"), Qt::ControlModifier);
+        struct Seen {
+            QString paper, width, height;
+            double aspect = 0; // of the paper in the preview
+        };
+        QList<Seen> seen;
+        auto look = [&seen](PrintDialog* d) {
+            auto text = [d](int id) {
+                QWidget* w = d->findChild<QWidget*>(QStringLiteral("info%1").arg(id));
+                if (auto* c = qobject_cast<QComboBox*>(w))
+                    return c->currentData().toString();
+                return qobject_cast<QLabel*>(w)->text();
+            };
+            QTRY_VERIFY(!d->previewImage().isNull() &&
+                        d->shownGeneration() == d->previewWorker()->generation());
+            seen.append({text(res::IDS_PRINT_PAPER_TYPE), text(res::IDS_PRINT_PAPER_WIDTH),
+                         text(res::IDS_PRINT_PAPER_HEIGHT),
+                         double(d->previewImage().height()) / d->previewImage().width()});
+        };
+        Answerer answer;
+        answer.onPrintDialog = [&](PrintDialog* d) {
+            look(d);
+            auto* paper = d->findChild<QComboBox*>(QStringLiteral("info108102"));
+            paper->setFocus();
+            QTRY_COMPARE(QApplication::focusWidget(), paper);
+            for (int i = 0; i < paper->count() && paper->currentData() != "A4"; ++i)
+                QTest::keyClick(paper, paper->findData("A4") < paper->currentIndex()
+                                           ? Qt::Key_Up
+                                           : Qt::Key_Down);
+            look(d);
+            QTest::mouseClick(d->findChild<QRadioButton*>(QStringLiteral("radioSheet")),
+                              Qt::LeftButton, {}, QPoint(8, 8));
+            QTest::mouseClick(d->findChild<QPushButton*>(QStringLiteral("printButton")),
+                              Qt::LeftButton);
+        };
+        answer.onPlatformDialog = [](QPrintDialog* p) {
+            QTest::keyClick(p->focusWidget() ? p->focusWidget() : p, Qt::Key_Return);
+        };
+        QTest::keyClick(focused(), Qt::Key_P, Qt::ControlModifier);
+        QTRY_COMPARE(answer.printDialogs, 1);
+        QVERIFY(cups.waitIdle());
+        QCOMPARE(seen.size(), 2);
+        QCOMPARE(seen[0].paper, QStringLiteral("Letter"));
+        QCOMPARE(seen[0].width, QStringLiteral("215.0 mm"));
+        QCOMPARE(seen[0].height, QStringLiteral("279.0 mm"));
+        QVERIFY(std::abs(seen[0].aspect - 279.0 / 215) < 0.02);
+        QCOMPARE(seen[1].paper, QStringLiteral("A4"));
+        QCOMPARE(seen[1].width, QStringLiteral("210.0 mm"));
+        QCOMPARE(seen[1].height, QStringLiteral("297.0 mm"));
+        QVERIFY(std::abs(seen[1].aspect - 297.0 / 210) < 0.02);
+        QCOMPARE(QString::fromStdString(pdfInfoField(cups.output(), "Page size")),
+                 QStringLiteral("595 x 842 pts (A4)"));
+        QCOMPARE(QString::fromStdString(pdfInfoField(cups.output(), "Title")),
+                 QStringLiteral("여러장 찍기"));
+        QVERIFY(answer.messages.isEmpty());
         r.stop();
     }
 

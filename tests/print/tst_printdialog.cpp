@@ -8,6 +8,7 @@
 #include "tests/support/watchdog.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QDoubleSpinBox>
 #include <QLabel>
 #include <QMessageBox>
@@ -91,8 +92,9 @@ private slots:
     void showsThePrinterAndPaper() {
         test::Watchdog dog(60);
         auto d = open(1);
-        QCOMPARE(child<QLabel>(d.get(), "info108101")->text(), QStringLiteral("테스트 프린터"));
-        QCOMPARE(child<QLabel>(d.get(), "info108102")->text(), QStringLiteral("A4"));
+        QCOMPARE(child<QComboBox>(d.get(), "info108101")->currentText(),
+                 QStringLiteral("테스트 프린터"));
+        QCOMPARE(child<QComboBox>(d.get(), "info108102")->currentText(), QStringLiteral("A4"));
         QCOMPARE(child<QLabel>(d.get(), "info108103")->text(), QStringLiteral("세로"));
         QCOMPARE(child<QLabel>(d.get(), "info108104")->text(), QStringLiteral("210.0 mm"));
         QCOMPARE(child<QLabel>(d.get(), "info108105")->text(), QStringLiteral("297.0 mm"));

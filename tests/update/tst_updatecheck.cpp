@@ -16,6 +16,7 @@
 #include <QTimer>
 #include <QtTest>
 
+#include <algorithm>
 #include <arpa/inet.h>
 #include <filesystem>
 #include <netinet/in.h>
@@ -186,17 +187,21 @@ private slots:
         QVERIFY(!check->userRequest());
     }
 
-    void failuresAreReportedOnlyAfterTheMenu() {
+    void missingListsAlwaysAndDownServersOnlyAfterTheMenu() {
         test::Watchdog dog(60);
-        auto missing = make(QStringLiteral("/kamelo/update/none.ini")); // 404
-        QCOMPARE(missing->check(false, false), 1);
-        QVERIFY(waitDone(0, 0));
-        QVERIFY(seen.isEmpty());
+        // The server answers without a list (404): a failed download, told
+        // as the missing version at start-up and after the menu alike, and
+        // never as a server that cannot be reached.
+        for (bool menu : {false, true}) {
+            auto missing = make(QStringLiteral("/kamelo/update/none.ini"));
+            QCOMPARE(menu ? missing->checkOnRequest() : missing->check(false, false), 1);
+            QVERIFY(QTest::qWaitFor([&] { return !seen.isEmpty(); }, 30000));
+            QCOMPARE(seen, QStringList{res::qtext(res::IDS_MSG_UPDATE_NO_VERSION)});
+            QVERIFY(!missing->userRequest());
+            seen.clear();
+        }
         QVERIFY(!fs::exists(folder + kListFile));
-        QCOMPARE(missing->checkOnRequest(), 1);
-        QVERIFY(waitDone(1, 0));
-        QCOMPARE(seen, QStringList{res::qtext(res::IDS_UPDATE_SERVER_UNREACHABLE)});
-        seen.clear();
+        QCOMPARE(due, 0);
         // An answer without a version.
         test::writeFile(web + "/kamelo/update/vufilelist.ini", "<html>busy</html>");
         auto check = make();
@@ -227,6 +232,36 @@ private slots:
         ::close(holder);
         QVERIFY(answered);
         QCOMPARE(seen, QStringList{res::qtext(res::IDS_UPDATE_SERVER_UNREACHABLE)});
+    }
+
+    void hostileServersNeitherRedirectNorFill() {
+        test::Watchdog dog(60);
+        server.stop();
+        std::string why;
+        QVERIFY2(server.start({vela::test::systemPython(),
+                               vela::test::serverScript("hostileserver.py"), web},
+                              why),
+                 why.c_str());
+        // 127.0.0.1 and localhost are two hosts: the list is not fetched
+        // from the other one, and the answer without it is a missing version.
+        for (const char* host : {"localhost", "127.0.0.1"}) {
+            auto check = make(QStringLiteral("/redirect/%1/kamelo/update/vufilelist.ini")
+                                  .arg(QLatin1String(host)));
+            QCOMPARE(check->checkOnRequest(), 1);
+            QVERIFY(QTest::qWaitFor([&] { return !seen.isEmpty(); }, 30000));
+            QCOMPARE(seen.first(), host == std::string("localhost")
+                                       ? res::qtext(res::IDS_MSG_UPDATE_NO_VERSION)
+                                       : QStringLiteral("confirm"));
+            seen.clear();
+        }
+        const std::string requests = test::readFile(web + "/requests.log");
+        QCOMPARE(int(std::count(requests.begin(), requests.end(), '\n')), 3);
+        // A list that never ends is cut off at its bound.
+        auto endless = make(QStringLiteral("/endless/vufilelist.ini"));
+        QCOMPARE(endless->checkOnRequest(), 1);
+        QVERIFY(QTest::qWaitFor([&] { return !seen.isEmpty(); }, 30000));
+        QCOMPARE(seen, QStringList{res::qtext(res::IDS_MSG_UPDATE_NO_VERSION)});
+        QCOMPARE(qint64(fs::file_size(folder + kListFile)), qint64(kMaxListBytes));
     }
 
     void yesStartsTheUpdaterAndEndsTheOtherCopies() {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 namespace kamelo::update {
@@ -19,6 +20,9 @@ inline constexpr double kThrottleSeconds = 21600;
 inline constexpr size_t kVersionBytes = 259;
 inline constexpr size_t kMaxUrlChars = 999;
 inline constexpr size_t kMaxAgentChars = 99;
+// The list is read only up to this size; a server sending more is cut off
+// there instead of filling the program's folder.
+inline constexpr int64_t kMaxListBytes = 16 * 1024 * 1024;
 
 enum class VersionOutcome {
     Missing,   // no published version in the downloaded list
