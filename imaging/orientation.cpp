@@ -3,6 +3,11 @@
 #include "core/filebytes.h"
 #include "filecomments.h"
 #include "geometryops.h"
+#include "modern/heifcodec.h"
+#include "modern/jxlcodec.h"
+#include "modern/rawcodec.h"
+#include "modern/webpcodec.h"
+#include "pictureformat.h"
 #include "result.h"
 
 #include <cstdio>
@@ -33,23 +38,36 @@ Orientation::Steps Orientation::stepsFor(int orientation) {
 
 namespace {
 
-// A regular file starting with the JPEG start-of-image marker (a FIFO or
+// The format of a regular file by its first bytes and name (a FIFO or
 // device is refused without waiting on it).
-bool isJpegFile(const std::string& path) {
+PictureFormat formatOfFile(const std::string& path) {
     std::FILE* f = openRegularStream(path);
     if (!f)
-        return false;
-    unsigned char start[2] = {0, 0};
-    const size_t got = std::fread(start, 1, 2, f);
+        return PictureFormat::Unknown;
+    unsigned char head[64] = {};
+    const size_t got = std::fread(head, 1, sizeof head, f);
     std::fclose(f);
-    return got == 2 && start[0] == 0xFF && start[1] == 0xD8;
+    return detectFormat(head, got, extensionOf(path));
 }
 
 } // namespace
 
 int Orientation::read(const std::string& path) {
-    if (!isJpegFile(path))
+    switch (formatOfFile(path)) {
+    case PictureFormat::Jpeg:
+        break;
+    case PictureFormat::Heif:
+    case PictureFormat::Avif:
+        return heifcodec::readOrientation(path);
+    case PictureFormat::WebP:
+        return webpcodec::readOrientation(path);
+    case PictureFormat::Jxl:
+        return jxlcodec::readOrientation(path);
+    case PictureFormat::Raw:
+        return rawcodec::readOrientation(path);
+    default:
         return kUpright;
+    }
     std::vector<uint8_t> bytes;
     if (FileComments::read(path, comment::kOrientation, bytes) < 2)
         return kUpright;

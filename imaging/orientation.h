@@ -25,9 +25,11 @@ public:
     static Steps stepsFor(int orientation);
     // True for 5-8: the upright picture has width and height swapped.
     static bool swapsSides(int orientation) { return orientation >= 5 && orientation <= 8; }
-    // The orientation stored in a JPEG file's EXIF block: 1-8, or 1 when the
-    // file has none, a value outside 1-8, or is no JPEG (libtiff already
-    // turns TIFF rows by the same tag as it reads them) or no regular file.
+    // The orientation a file's pixels are stored in: a JPEG's or WebP's
+    // EXIF tag, a HEIF's rotation and mirror boxes, a JPEG XL codestream's
+    // or a RAW file's own value. 1-8, or 1 when the file has none, a value
+    // outside 1-8, or is in another format (libtiff already turns TIFF rows
+    // by the same tag as it reads them) or no regular file.
     static int read(const std::string& path);
     // The same from the comment bytes FileComments gives for kOrientation.
     static int fromBytes(const std::vector<uint8_t>& bytes);

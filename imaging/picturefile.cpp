@@ -8,6 +8,10 @@
 #include "iffcodec.h"
 #include "jpegcodec.h"
 #include "magickcodec.h"
+#include "modern/heifcodec.h"
+#include "modern/jxlcodec.h"
+#include "modern/rawcodec.h"
+#include "modern/webpcodec.h"
 #include "pngcodec.h"
 #include "psdcodec.h"
 #include "rascodec.h"
@@ -56,6 +60,15 @@ int PictureFile::readInfo(const uint8_t* data, size_t size, const std::string& p
             return rascodec::readInfo(bytes, info);
         case PictureFormat::Sgi:
             return sgicodec::readInfo(bytes, info);
+        case PictureFormat::Heif:
+        case PictureFormat::Avif:
+            return heifcodec::readInfo(bytes, info);
+        case PictureFormat::WebP:
+            return webpcodec::readInfo(bytes, info);
+        case PictureFormat::Jxl:
+            return jxlcodec::readInfo(bytes, info);
+        case PictureFormat::Raw:
+            return rawcodec::readInfo(bytes, info);
         case PictureFormat::Unknown:
             return result::kUnknownFormat;
         default: {
@@ -83,8 +96,11 @@ int PictureFile::readInfo(const std::string& path, FileInfo& info) {
         const int64_t onDisk = fileSize(path);
         const bool whole = static_cast<int64_t>(bytes.size()) >= onDisk;
         const PictureFormat format = detectFormat(bytes.data(), bytes.size(), extensionOf(path));
+        // Containers whose headers may sit anywhere in the file.
         const bool needsAll = format == PictureFormat::Gif || format == PictureFormat::Tiff ||
-                              format == PictureFormat::Dcx;
+                              format == PictureFormat::Dcx || format == PictureFormat::Heif ||
+                              format == PictureFormat::Avif || format == PictureFormat::WebP ||
+                              format == PictureFormat::Jxl || format == PictureFormat::Raw;
         if (whole || !needsAll)
             rc = readInfo(bytes.data(), bytes.size(), path, info);
         if (!whole && (needsAll || rc < 1)) {
@@ -136,6 +152,15 @@ int PictureFile::loadFrom(const uint8_t* data, size_t size, const std::string& p
             return rascodec::decode(bytes, options, out);
         case PictureFormat::Sgi:
             return sgicodec::decode(bytes, options, out);
+        case PictureFormat::Heif:
+        case PictureFormat::Avif:
+            return heifcodec::decode(bytes, options, out);
+        case PictureFormat::WebP:
+            return webpcodec::decode(bytes, options, out);
+        case PictureFormat::Jxl:
+            return jxlcodec::decode(bytes, options, out);
+        case PictureFormat::Raw:
+            return rawcodec::decode(bytes, options, out);
         case PictureFormat::Unknown:
             return result::kUnknownFormat;
         default: {
@@ -170,8 +195,16 @@ int PictureFile::loadAnimation(const std::string& path, AnimatedBitmap& out) {
         int rc = readWholeFile(path, bytes);
         if (rc < 1)
             return rc;
-        if (detectFormat(bytes.data(), bytes.size(), extensionOf(path)) == PictureFormat::Gif)
+        switch (detectFormat(bytes.data(), bytes.size(), extensionOf(path))) {
+        case PictureFormat::Gif:
             return gifcodec::decodeAnimation({bytes.data(), bytes.size()}, out);
+        case PictureFormat::WebP:
+            return webpcodec::decodeAnimation({bytes.data(), bytes.size()}, out);
+        case PictureFormat::Jxl:
+            return jxlcodec::decodeAnimation({bytes.data(), bytes.size()}, out);
+        default:
+            break;
+        }
         AnimationFrame frame;
         rc = load(bytes.data(), bytes.size(), path, frame.bitmap);
         if (rc < 1)
@@ -184,6 +217,23 @@ int PictureFile::loadAnimation(const std::string& path, AnimatedBitmap& out) {
 int PictureFile::readStamp(const std::string& path, Bitmap& out) {
     return withoutThrowing([&]() -> int {
         out.free();
+        // The newer containers keep their thumbnails or previews as images
+        // of their own.
+        const PictureFormat format = formatFromExtension(extensionOf(path));
+        if (format == PictureFormat::Heif || format == PictureFormat::Avif ||
+            format == PictureFormat::Raw) {
+            std::vector<uint8_t> bytes;
+            int rc = readWholeFile(path, bytes);
+            if (rc < 1)
+                return rc;
+            const PictureFormat real = detectFormat(bytes.data(), bytes.size(), extensionOf(path));
+            const ByteView view{bytes.data(), bytes.size()};
+            if (real == PictureFormat::Raw)
+                return rawcodec::readStamp(view, out);
+            if (real == PictureFormat::Heif || real == PictureFormat::Avif)
+                return heifcodec::readStamp(view, out);
+            return result::kNoStamp;
+        }
         std::vector<uint8_t> stamp;
         int rc = FileComments::readStampBytes(path, stamp);
         if (rc < 1)

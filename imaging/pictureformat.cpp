@@ -54,7 +54,61 @@ bool looksLikeWmf(const uint8_t* d, size_t n) {
            (le16(d + 4) == 0x300 || le16(d + 4) == 0x100);
 }
 
+constexpr std::string_view kRawExtensions[] = {
+    "dng", "cr2", "cr3", "crw", "nef", "nrw", "arw", "srf", "sr2", "orf", "rw2", "raf",
+    "pef", "srw", "3fr", "erf", "kdc", "mrw", "x3f", "iiq", "rwl", "mos", "mef", "dcr"};
+
+std::string lower(std::string_view text) {
+    std::string e(text);
+    if (!e.empty() && e[0] == '.')
+        e.erase(0, 1);
+    std::transform(e.begin(), e.end(), e.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return e;
+}
+
+// The major brand or a compatible brand of an ISO base media file's "ftyp"
+// box, when the file starts with one: HEIF or AVIF.
+PictureFormat isoBrandFormat(const uint8_t* d, size_t n) {
+    if (n < 16 || std::memcmp(d + 4, "ftyp", 4) != 0)
+        return PictureFormat::Unknown;
+    const uint32_t boxSize = uint32_t(d[0]) << 24 | d[1] << 16 | d[2] << 8 | d[3];
+    if (boxSize < 16)
+        return PictureFormat::Unknown;
+    const size_t end = std::min<size_t>(n, boxSize);
+    auto brandAt = [&](size_t at) { return std::string_view(reinterpret_cast<const char*>(d + at), 4); };
+    // The major brand decides; compatible brands only when it names neither.
+    for (size_t at = 8; at + 4 <= end; at += at == 8 ? 8 : 4) {
+        const std::string_view b = brandAt(at);
+        if (b == "avif" || b == "avis")
+            return PictureFormat::Avif;
+        if (b == "heic" || b == "heix" || b == "heim" || b == "heis" || b == "hevc" ||
+            b == "hevx" || b == "hevm" || b == "hevs" || b == "mif1" || b == "msf1")
+            return PictureFormat::Heif;
+        if (b == "crx ")
+            return PictureFormat::Raw; // Canon CR3
+    }
+    return PictureFormat::Unknown;
+}
+
 } // namespace
+
+bool isRawExtension(std::string_view extension) {
+    const std::string e = lower(extension);
+    for (std::string_view r : kRawExtensions)
+        if (e == r)
+            return true;
+    return false;
+}
+
+const std::vector<std::string_view>& modernExtensions() {
+    static const std::vector<std::string_view> all = [] {
+        std::vector<std::string_view> v = {"heic", "heif", "hif", "avif", "webp", "jxl"};
+        v.insert(v.end(), std::begin(kRawExtensions), std::end(kRawExtensions));
+        return v;
+    }();
+    return all;
+}
 
 const char* formatName(PictureFormat f) {
     switch (f) {
@@ -94,6 +148,16 @@ const char* formatName(PictureFormat f) {
         return "SUN";
     case PictureFormat::Sgi:
         return "SGI";
+    case PictureFormat::Heif:
+        return "HEIF";
+    case PictureFormat::Avif:
+        return "AVIF";
+    case PictureFormat::WebP:
+        return "WEBP";
+    case PictureFormat::Jxl:
+        return "JXL";
+    case PictureFormat::Raw:
+        return "RAW";
     case PictureFormat::Unknown:
         break;
     }
@@ -112,11 +176,7 @@ std::string extensionOf(const std::string& path) {
 }
 
 PictureFormat formatFromExtension(std::string_view extension) {
-    std::string e(extension);
-    if (!e.empty() && e[0] == '.')
-        e.erase(0, 1);
-    std::transform(e.begin(), e.end(), e.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    const std::string e = lower(extension);
     struct Entry {
         const char* ext;
         PictureFormat format;
@@ -130,16 +190,33 @@ PictureFormat formatFromExtension(std::string_view extension) {
         {"pict", PictureFormat::Pict}, {"iff", PictureFormat::Iff},   {"gif", PictureFormat::Gif},
         {"psd", PictureFormat::Psd},   {"ras", PictureFormat::Ras},   {"sgi", PictureFormat::Sgi},
         {"rgb", PictureFormat::Sgi},   {"bw", PictureFormat::Sgi},
+        {"heic", PictureFormat::Heif}, {"heif", PictureFormat::Heif}, {"hif", PictureFormat::Heif},
+        {"avif", PictureFormat::Avif}, {"webp", PictureFormat::WebP}, {"jxl", PictureFormat::Jxl},
     };
     for (const Entry& entry : table)
         if (e == entry.ext)
             return entry.format;
-    return PictureFormat::Unknown;
+    return isRawExtension(e) ? PictureFormat::Raw : PictureFormat::Unknown;
 }
 
 PictureFormat detectFormat(const uint8_t* d, size_t n, std::string_view extension) {
+    // Most RAW files are TIFF structures (some with a JPEG preview first):
+    // their extension says they are for the RAW reader.
+    const bool rawName = isRawExtension(extension);
+    if (rawName && (startsWith(d, n, "II*\0", 4) || startsWith(d, n, "MM\0*", 4) ||
+                    startsWith(d, n, "IIRO", 4) || startsWith(d, n, "IIRS", 4) ||
+                    startsWith(d, n, "IIU\0", 4) || startsWith(d, n, "FUJIFILMCCD-RAW", 15) ||
+                    isoBrandFormat(d, n) == PictureFormat::Raw))
+        return PictureFormat::Raw;
     if (startsWith(d, n, "\xFF\xD8\xFF", 3))
         return PictureFormat::Jpeg;
+    if (const PictureFormat iso = isoBrandFormat(d, n); iso != PictureFormat::Unknown)
+        return iso;
+    if (n >= 12 && startsWith(d, n, "RIFF", 4) && std::memcmp(d + 8, "WEBP", 4) == 0)
+        return PictureFormat::WebP;
+    if (startsWith(d, n, "\xFF\x0A", 2) ||
+        startsWith(d, n, "\0\0\0\x0CJXL \x0D\x0A\x87\x0A", 12))
+        return PictureFormat::Jxl;
     if (startsWith(d, n, "\x89PNG\r\n\x1A\n", 8))
         return PictureFormat::Png;
     if (startsWith(d, n, "GIF87a", 6) || startsWith(d, n, "GIF89a", 6))

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace kamelo::imaging {
 
@@ -27,6 +28,11 @@ enum class PictureFormat {
     Psd,
     Ras,
     Sgi,
+    Heif, // HEIC and other HEIF pictures
+    Avif,
+    WebP,
+    Jxl,
+    Raw, // camera RAW files of every maker
 };
 
 // Short upper-case name ("JPEG", "PCX", ...).
@@ -34,6 +40,11 @@ const char* formatName(PictureFormat format);
 
 // The format an extension names ("jpg", ".JPEG" ...), Unknown when none.
 PictureFormat formatFromExtension(std::string_view extension);
+// True for the camera RAW extensions ("dng", "CR2", ...; without the dot).
+bool isRawExtension(std::string_view extension);
+// The extensions of the newer formats (HEIF, AVIF, WebP, JPEG XL and RAW),
+// lower case, without the dot.
+const std::vector<std::string_view>& modernExtensions();
 std::string extensionOf(const std::string& path); // lower case, without the dot
 
 // Picks the decoder: the file's first bytes decide when they carry a

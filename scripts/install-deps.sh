@@ -17,6 +17,8 @@ xdotool openbox x11-utils dex
 desktop-file-utils appstream dpkg-dev lintian man-db bsdextrautils file
 cups cups-client cups-filters poppler-utils libcups2-dev
 dosfstools rsync
+libheif-dev libwebp-dev libjxl-dev libraw-dev liblcms2-dev
+libheif-examples libavif-bin webp libjxl-tools libvips-tools
 "
 
 missing=""

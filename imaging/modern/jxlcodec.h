@@ -1,0 +1,26 @@
+#pragma once
+
+#include "imaging/animation.h"
+#include "imaging/bitmap.h"
+#include "imaging/core/filebytes.h"
+#include "imaging/fileinfo.h"
+#include "imaging/loadoptions.h"
+
+#include <string>
+#include <vector>
+
+// JPEG XL through libjxl: still pictures, animations and the Exif box.
+namespace kamelo::imaging::jxlcodec {
+
+int readInfo(ByteView bytes, FileInfo& info);
+// The picture (an animation's first frame) as stored, not turned by its
+// orientation (readOrientation reports it); bands to options.onRows.
+int decode(ByteView bytes, const LoadOptions& options, Bitmap& out);
+int decodeAnimation(ByteView bytes, AnimatedBitmap& out);
+// The codestream's orientation (1-8).
+int readOrientation(const std::string& path);
+// The Exif box's block (TIFF structure, from its byte-order mark); empty
+// when there is none.
+int readExif(ByteView bytes, std::vector<uint8_t>& exif);
+
+} // namespace kamelo::imaging::jxlcodec
