@@ -18,6 +18,8 @@ int readInfo(ByteView bytes, FileInfo& info);
 int decode(ByteView bytes, const LoadOptions& options, Bitmap& out);
 // Every frame as the GIF player takes them, within the animation budget.
 int decodeAnimation(ByteView bytes, AnimatedBitmap& out);
+// How often an animation plays (0: without end, as for a still picture).
+int readLoopCount(ByteView bytes, int& loops);
 // The orientation (1-8) of the file's EXIF chunk; 1 when none.
 int readOrientation(const std::string& path);
 // A WebP file of pixels: lossy at quality 0..99, lossless at 100; metadata kept.
