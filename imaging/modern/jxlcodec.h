@@ -16,7 +16,10 @@ int readInfo(ByteView bytes, FileInfo& info);
 // The picture (an animation's first frame) as stored, not turned by its
 // orientation (readOrientation reports it); bands to options.onRows.
 int decode(ByteView bytes, const LoadOptions& options, Bitmap& out);
+// Every frame as the GIF player takes them, within the animation budget.
 int decodeAnimation(ByteView bytes, AnimatedBitmap& out);
+// How often an animation plays (0: without end, as for a still picture).
+int readLoopCount(ByteView bytes, int& loops);
 // The codestream's orientation (1-8).
 int readOrientation(const std::string& path);
 // The Exif box's block (TIFF structure, from its byte-order mark); empty

@@ -1,0 +1,116 @@
+#include "jxlpixels.h"
+
+#include "imaging/result.h"
+#include "jxlsession.h"
+
+#include <algorithm>
+#include <new>
+
+namespace kamelo::imaging::jxl {
+
+bool preparePixels(Session& session) {
+    return session.valid() && session.keepOrientation() && session.prepareThreads() &&
+           JxlDecoderSetUnpremultiplyAlpha(session.decoder(), JXL_TRUE) == JXL_DEC_SUCCESS;
+}
+
+void preferSrgb(JxlDecoder* dec, const JxlBasicInfo& basic) {
+    if (basic.uses_original_profile)
+        return;
+    JxlColorEncoding srgb{};
+    srgb.color_space = basic.num_color_channels == 1 ? JXL_COLOR_SPACE_GRAY : JXL_COLOR_SPACE_RGB;
+    srgb.white_point = JXL_WHITE_POINT_D65;
+    srgb.primaries = JXL_PRIMARIES_SRGB;
+    srgb.transfer_function = JXL_TRANSFER_FUNCTION_SRGB;
+    srgb.rendering_intent = JXL_RENDERING_INTENT_PERCEPTUAL;
+    // Only a preference: when libjxl cannot honour it, it keeps its own.
+    JxlDecoderSetPreferredColorProfile(dec, &srgb);
+}
+
+int channelsFor(const JxlBasicInfo& basic) {
+    return (basic.num_color_channels == 1 ? 1 : 3) + (basic.alpha_bits > 0 ? 1 : 0);
+}
+
+int sourceBitsOf(const JxlBasicInfo& basic) {
+    const int64_t channels = basic.num_color_channels + (basic.alpha_bits > 0 ? 1 : 0);
+    return static_cast<int>(std::min<int64_t>(channels * basic.bits_per_sample, 128));
+}
+
+int PixelSink::start(Bitmap& target, int channels) {
+    target_ = &target;
+    channels_ = channels;
+    finished_ = 0;
+    const size_t rows = static_cast<size_t>(std::max(0, target.height()));
+    filled_.reset(new (std::nothrow) std::atomic<uint32_t>[rows]);
+    if (!filled_)
+        return result::kNoMemory;
+    for (size_t y = 0; y < rows; ++y)
+        filled_[y].store(0, std::memory_order_relaxed);
+    return result::kSuccess;
+}
+
+bool PixelSink::attach(JxlDecoder* dec) {
+    const JxlPixelFormat format{static_cast<uint32_t>(channels_), JXL_TYPE_UINT8, JXL_NATIVE_ENDIAN,
+                                0};
+    return JxlDecoderSetImageOutCallback(dec, &format, &PixelSink::receive, this) ==
+           JXL_DEC_SUCCESS;
+}
+
+int PixelSink::finishedRows() {
+    const int height = target_ ? target_->height() : 0;
+    const uint32_t width = target_ ? static_cast<uint32_t>(target_->width()) : 0;
+    while (finished_ < height && filled_[finished_].load(std::memory_order_acquire) >= width)
+        ++finished_;
+    return finished_;
+}
+
+void PixelSink::receive(void* opaque, size_t x, size_t y, size_t count, const void* pixels) {
+    auto* self = static_cast<PixelSink*>(opaque);
+    Bitmap& b = *self->target_;
+    const size_t width = static_cast<size_t>(b.width());
+    if (y >= static_cast<size_t>(b.height()) || x >= width || count > width - x)
+        return; // libjxl stays inside the picture; a piece outside it is dropped
+    const auto* src = static_cast<const uint8_t*>(pixels);
+    uint8_t* dst = b.row(static_cast<int>(y)) + x * 3;
+    switch (self->channels_) {
+    case 1:
+        for (size_t i = 0; i < count; ++i, dst += 3)
+            dst[0] = dst[1] = dst[2] = src[i];
+        break;
+    case 2:
+        for (size_t i = 0; i < count; ++i, dst += 3, src += 2)
+            dst[0] = dst[1] = dst[2] = overWhite(src[0], src[1]);
+        break;
+    case 3:
+        for (size_t i = 0; i < count; ++i, dst += 3, src += 3) {
+            dst[0] = src[2];
+            dst[1] = src[1];
+            dst[2] = src[0];
+        }
+        break;
+    default:
+        for (size_t i = 0; i < count; ++i, dst += 3, src += 4) {
+            dst[0] = overWhite(src[2], src[3]);
+            dst[1] = overWhite(src[1], src[3]);
+            dst[2] = overWhite(src[0], src[3]);
+        }
+        break;
+    }
+    self->filled_[y].fetch_add(static_cast<uint32_t>(count), std::memory_order_release);
+}
+
+int BandReporter::report(const Bitmap& bitmap, int finished) {
+    if (!options_.onRows)
+        return result::kSuccess;
+    const int band = std::max(1, options_.bandRows);
+    const bool all = finished >= bitmap.height();
+    while (reported_ < finished && (all || finished - reported_ >= band)) {
+        const int rows = std::min(band, finished - reported_);
+        const int rc = options_.onRows(bitmap, reported_, rows, 0);
+        if (rc < 1)
+            return rc;
+        reported_ += rows;
+    }
+    return result::kSuccess;
+}
+
+} // namespace kamelo::imaging::jxl

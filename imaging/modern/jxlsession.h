@@ -1,0 +1,56 @@
+#pragma once
+
+#include "imaging/core/filebytes.h"
+
+#include <jxl/decode.h>
+
+#include <cstddef>
+
+namespace kamelo::imaging::jxl {
+
+// One libjxl decoder over a file's bytes held in memory. The bytes may be
+// handed over in slices, so a caller gets control back between them (to
+// pass on finished rows, or to stop); a slice of 0 hands over everything at
+// once.
+class Session {
+public:
+    Session(ByteView bytes, int events, size_t slice = 0);
+    ~Session();
+    Session(const Session&) = delete;
+    Session& operator=(const Session&) = delete;
+
+    // False when libjxl could not set up a decoder (no memory).
+    bool valid() const { return dec_ != nullptr && fedOk_; }
+    JxlDecoder* decoder() const { return dec_; }
+
+    // Pixels as stored: the codestream's orientation is reported, not applied.
+    bool keepOrientation();
+    // Decodes on every core; the threads are started by useThreadsFor() once
+    // the picture's size is known, so small pictures stay on one.
+    bool prepareThreads();
+    void useThreadsFor(size_t width, size_t height);
+
+    // The next event. JXL_DEC_NEED_MORE_INPUT comes back between slices
+    // (feed() then hands over the next one) and when the file has ended.
+    // After too many events for the file's size, JXL_DEC_ERROR.
+    JxlDecoderStatus next();
+    // Hands over the next slice; false when the whole file has been given.
+    bool feed();
+    // Tells libjxl that nothing follows the bytes given (a last box may
+    // then run to the end of the file).
+    void closeInput();
+
+private:
+    ByteView bytes_;
+    size_t slice_;
+    size_t given_ = 0; // bytes handed over so far
+    size_t eventsLeft_;
+    JxlDecoder* dec_ = nullptr;
+    void* runner_ = nullptr;
+    bool fedOk_ = false;
+};
+
+// The result code for a libjxl status that ended a decode.
+int codeFor(JxlDecoderStatus status);
+
+} // namespace kamelo::imaging::jxl

@@ -1,0 +1,90 @@
+#include "jxlsamples.h"
+
+#include "tests/support/scratchdir.h"
+
+#include <array>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+
+namespace kamelo::test::jxl {
+namespace {
+
+bool run(const std::string& command, std::string& error) {
+    const int status = std::system((command + " >/dev/null 2>&1").c_str());
+    if (status != 0 && error.empty())
+        error = "failed (" + std::to_string(status) + "): " + command;
+    return status == 0;
+}
+
+Samples make() {
+    static ScratchDir scratch;
+    Samples s;
+    for (const char* tool : {"cjxl", "convert", "exiftool"})
+        if (!run(std::string("command -v ") + tool, s.error)) {
+            s.error = std::string("missing tool ") + tool +
+                      " (packages libjxl-tools, imagemagick, libimage-exiftool-perl)";
+            return s;
+        }
+    auto f = [&](const char* name) { return scratch.file(name); };
+    s.halves = f("halves.jxl");
+    s.grey = f("grey.jxl");
+    s.alpha = f("alpha.jxl");
+    s.photoJpeg = f("photo.jpg");
+    s.photo = f("photo.jxl");
+    s.animation = f("animation.jxl");
+    s.noise = f("noise.jxl");
+    s.flat = f("flat.jxl");
+    const std::string lossless = "cjxl -d 0 -e 3 ";
+    run("convert -size 64x48 xc:'#2060A0' -fill '#C03020' -draw 'rectangle 0,0 31,47' " +
+            f("halves.png"),
+        s.error);
+    run(lossless + f("halves.png") + " " + s.halves, s.error);
+    run("convert -size 40x30 xc:'#4D4D4D' -colorspace Gray -depth 8 " + f("grey.png"), s.error);
+    run(lossless + f("grey.png") + " " + s.grey, s.error);
+    run("convert -size 40x30 xc:none -fill '#00FF00' -draw 'rectangle 0,0 19,29' " + f("alpha.png"),
+        s.error);
+    run(lossless + f("alpha.png") + " " + s.alpha, s.error);
+    run("convert -size 64x48 xc:'#C03020' -quality 95 " + s.photoJpeg, s.error);
+    run("exiftool -q -overwrite_original -n -Orientation=6 -Make=Kamelo -Model=JxlTest "
+        "'-DateTimeOriginal=2024:05:06 07:08:09' -ExposureTime=0.008 " +
+            s.photoJpeg,
+        s.error);
+    // A JPEG is recompressed losslessly, its EXIF kept in a (Brotli) box.
+    run("cjxl " + s.photoJpeg + " " + s.photo, s.error);
+    run("convert -loop 3 -delay 20 -size 32x24 xc:red -delay 50 xc:lime -delay 100 xc:blue " +
+            f("animation.gif"),
+        s.error);
+    run(lossless + f("animation.gif") + " " + s.animation, s.error);
+    run("convert -size 400x300 plasma:red-blue -depth 8 " + f("noise.png"), s.error);
+    run("cjxl -d 0 -e 1 " + f("noise.png") + " " + s.noise, s.error);
+    run("convert -size 3000x2000 xc:white " + f("flat.png"), s.error);
+    run("cjxl -d 0 -e 2 -g 3 " + f("flat.png") + " " + s.flat, s.error);
+    return s;
+}
+
+} // namespace
+
+const Samples& samples() {
+    static const Samples s = make();
+    return s;
+}
+
+std::string output(const std::string& command) {
+    std::string text;
+    std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(command.c_str(), "r"), pclose);
+    if (!pipe)
+        return text;
+    std::array<char, 4096> buf;
+    size_t n;
+    while ((n = std::fread(buf.data(), 1, buf.size(), pipe.get())) > 0)
+        text.append(buf.data(), n);
+    return text;
+}
+
+std::vector<uint8_t> bytesOf(const std::string& path) {
+    const std::string s = readFile(path);
+    return {s.begin(), s.end()};
+}
+
+} // namespace kamelo::test::jxl
