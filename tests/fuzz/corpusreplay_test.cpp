@@ -1,5 +1,6 @@
 #include "fuzz/cacheentries.h"
 #include "fuzz/gifentry.h"
+#include "fuzz/modernentries.h"
 #include "imaging/core/filebytes.h"
 
 #include <gtest/gtest.h>
@@ -37,5 +38,12 @@ TEST(FuzzCorpus, EveryKeptCacheFileIsHandled) {
 
 TEST(FuzzCorpus, EveryKeptAnimationIsHandled) {
     for (const auto& entry : kamelo::fuzz::kGifEntries)
+        EXPECT_GT(replay(entry), 0) << entry.name;
+}
+
+// The readers of HEIF/AVIF, WebP, JPEG XL and RAW files: the encoders' own
+// small files, cut copies of them and what the fuzzers grew from those.
+TEST(FuzzCorpus, EveryKeptModernPictureIsHandled) {
+    for (const auto& entry : kamelo::fuzz::kModernEntries)
         EXPECT_GT(replay(entry), 0) << entry.name;
 }
