@@ -1,5 +1,6 @@
 #include "fulldecode.h"
 
+#include "imaging/modern/rawcodec.h"
 #include "imaging/orientation.h"
 #include "imaging/picturefile.h"
 #include "imaging/result.h"
@@ -27,6 +28,8 @@ void FullDecode::start(const std::string& path, int orientation, imaging::Bitmap
         options.onRows = [&s](const imaging::Bitmap&, int, int, int) {
             return s->stop.load() ? 0 : 1;
         };
+        // A RAW development stops between its steps too.
+        const imaging::rawcodec::StopScope rawStop(s->stop);
         int rc = imaging::PictureFile::load(path, s->picture, options);
         if (rc >= 1)
             rc = imaging::Orientation::makeUpright(s->picture, orientation);

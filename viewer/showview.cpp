@@ -29,6 +29,7 @@
 #include <QTimer>
 #include <QWheelEvent>
 
+#include <algorithm>
 #include <cstdio>
 
 namespace kamelo {
@@ -314,7 +315,9 @@ int CShowView::loadRowByRow(const std::string& path, int index, QSize announced,
 }
 
 int CShowView::firstDecodeScale(const imaging::FileInfo& info, int orientation) const {
-    if (info.format != imaging::PictureFormat::Jpeg || info.width <= 0 || info.height <= 0)
+    const bool raw = info.format == imaging::PictureFormat::Raw;
+    if ((info.format != imaging::PictureFormat::Jpeg && !raw) || info.width <= 0 ||
+        info.height <= 0)
         return 1;
     const QSize upright = imaging::Orientation::swapsSides(orientation)
                               ? QSize(info.height, info.width)
@@ -322,8 +325,11 @@ int CShowView::firstDecodeScale(const imaging::FileInfo& info, int orientation) 
     QSize shown = zoom_.layout(upright, size()).size();
     if (imaging::Orientation::swapsSides(orientation))
         shown.transpose(); // the decode is of the stored rows
-    return imaging::jpegcodec::scaleDenominatorFor(info.width, info.height, shown.width(),
-                                                   shown.height());
+    const int scale = imaging::jpegcodec::scaleDenominatorFor(info.width, info.height,
+                                                              shown.width(), shown.height());
+    // A camera RAW shows its embedded preview first whatever the zoom: the
+    // development takes seconds and follows in the background.
+    return raw ? std::max(scale, 2) : scale;
 }
 
 void CShowView::startFullDecode(const std::string& path, int orientation) {

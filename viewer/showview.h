@@ -213,7 +213,8 @@ private:
     void postSlideAhead();
     QImage slideOf(const imaging::Bitmap& picture) const;
     // The scale a JPEG of that stored size is decoded at first, for the
-    // place the zoom gives it (1: in full).
+    // place the zoom gives it (1: in full); a RAW file's embedded preview
+    // is shown first at any zoom (2 or more).
     int firstDecodeScale(const imaging::FileInfo& info, int orientation) const;
     void startFullDecode(const std::string& path, int orientation);
     // Called when the background decode ended: the full picture replaces
@@ -251,8 +252,9 @@ private:
     bool slideWaiting_ = false;
     // The file of the picture the slide show has on screen.
     std::string shownPath_;
-    // A JPEG decoded smaller for the first paint, upright, shown in the full
-    // picture's place (fullSize_) until the full decode replaces it.
+    // A JPEG decoded smaller (or a RAW file's preview) for the first paint,
+    // upright, shown in the full picture's place (fullSize_) until the full
+    // decode replaces it.
     imaging::Bitmap preview_;
     QSize fullSize_;
     FullDecode fullDecode_;

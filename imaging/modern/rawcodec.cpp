@@ -1,13 +1,148 @@
 #include "rawcodec.h"
 
 #include "imaging/result.h"
+#include "rawdevelop.h"
+#include "rawformat.h"
+#include "rawpreview.h"
+#include "rawsession.h"
+
+#include <libraw/libraw.h>
+
+#include <algorithm>
+#include <fcntl.h>
+#include <new>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace kamelo::imaging::rawcodec {
 
-// TEMPORARY: replaced by the reader itself.
-int readInfo(ByteView, FileInfo&) { return result::kUnsupported; }
-int decode(ByteView, const LoadOptions&, Bitmap&) { return result::kUnsupported; }
-int readStamp(ByteView, Bitmap&) { return result::kNoStamp; }
-int readOrientation(const std::string&) { return 1; }
+namespace {
+
+// LibRaw reports its own failures as codes, but nothing may leave a call
+// into it as an exception.
+template <class F> int guarded(F&& operation) noexcept {
+    try {
+        return operation();
+    } catch (const std::bad_alloc&) {
+        return result::kNoMemory;
+    } catch (...) {
+        return result::kCorruptData;
+    }
+}
+
+// The finished picture to the caller, band by band; a band answered with
+// less than 1 ends the load with that answer.
+int deliverBands(const Bitmap& out, const LoadOptions& options) {
+    if (!options.onRows)
+        return result::kSuccess;
+    const int band = std::max(1, options.bandRows);
+    for (int first = 0; first < out.height(); first += band) {
+        const int rc = options.onRows(out, first, std::min(band, out.height() - first), 0);
+        if (rc < 1)
+            return rc;
+    }
+    return result::kSuccess;
+}
+
+// The preview standing for a picture developed at width x height shown at
+// 1/denominator, or a half-size development when the file has none usable.
+int quickPicture(RawSession& session, int denominator, Bitmap& out) {
+    const libraw_image_sizes_t& s = session.raw().imgdata.sizes;
+    const int minWidth = (s.width + denominator - 1) / denominator;
+    const int minHeight = (s.height + denominator - 1) / denominator;
+    int rc = session.unpackPreview();
+    if (rc >= 1)
+        rc = previewBitmap(session, minWidth, minHeight, out);
+    if (rc >= 1 || rc == result::kAborted || stopAsked())
+        return rc;
+    out.free();
+    return develop(session, true, out);
+}
+
+} // namespace
+
+int readInfo(ByteView bytes, FileInfo& info) {
+    return guarded([&]() -> int {
+        RawSession session;
+        int rc = session.open(bytes);
+        if (rc < 1)
+            return rc;
+        LibRaw& raw = session.raw();
+        // The size a development gives (pixel aspect and rotated sensors
+        // included), not turned by the orientation.
+        raw.imgdata.params.user_flip = 0;
+        rc = session.codeOf(raw.adjust_sizes_info_only());
+        if (rc < 1)
+            return rc;
+        const libraw_image_sizes_t& s = raw.imgdata.sizes;
+        if (s.width == 0 || s.height == 0)
+            return result::kCorruptData;
+        info.format = PictureFormat::Raw;
+        info.width = s.width;
+        info.height = s.height;
+        info.bitsPerPixel = 24;
+        info.pageCount = 1;
+        info.compression =
+            "RAW (" +
+            formatName(bytes, raw.imgdata.idata.make, raw.imgdata.idata.dng_version != 0) + ")";
+        return result::kSuccess;
+    });
+}
+
+int decode(ByteView bytes, const LoadOptions& options, Bitmap& out) {
+    return guarded([&]() -> int {
+        out.free();
+        RawSession session;
+        int rc = session.open(bytes);
+        if (rc < 1)
+            return rc;
+        rc = options.scaleDenominator > 1 ? quickPicture(session, options.scaleDenominator, out)
+                                          : develop(session, false, out);
+        if (rc < 1) {
+            out.free();
+            return rc;
+        }
+        return deliverBands(out, options);
+    });
+}
+
+int readStamp(ByteView bytes, Bitmap& out) {
+    return readStampCovering(bytes, 0, 0, out);
+}
+
+int readStampCovering(ByteView bytes, int minWidth, int minHeight, Bitmap& out) {
+    return guarded([&]() -> int {
+        out.free();
+        RawSession session;
+        int rc = session.open(bytes);
+        if (rc < 1)
+            return rc;
+        rc = session.unpackPreview();
+        if (rc >= 1)
+            rc = previewBitmap(session, minWidth, minHeight, out);
+        if (rc < 1)
+            out.free();
+        return rc;
+    });
+}
+
+int readOrientation(const std::string& path) {
+    const int orientation = guarded([&]() -> int {
+        int fd = -1;
+        if (openRegularFile(path, fd) < 1)
+            return 1;
+        struct stat st {};
+        const bool known = fstat(fd, &st) == 0;
+        close(fd);
+        if (!known || st.st_size <= 0)
+            return 1;
+        // LibRaw's stream reads only the headers it needs.
+        RawSession session;
+        if (session.openFile(path.c_str(), size_t(st.st_size)) < 1)
+            return 1;
+        return exifOrientation(session.raw().imgdata.sizes.flip);
+    });
+    return orientation >= 1 && orientation <= 8 ? orientation : 1;
+}
 
 } // namespace kamelo::imaging::rawcodec

@@ -5,6 +5,7 @@
 #include "imaging/fileinfo.h"
 #include "imaging/loadoptions.h"
 
+#include <atomic>
 #include <string>
 
 // Camera RAW files through LibRaw.
@@ -18,7 +19,27 @@ int readInfo(ByteView bytes, FileInfo& info);
 int decode(ByteView bytes, const LoadOptions& options, Bitmap& out);
 // The largest embedded preview, as stored; kNoStamp when none.
 int readStamp(ByteView bytes, Bitmap& out);
+// The same, decoded as small as still covers minWidth x minHeight where the
+// preview is a JPEG (1/2, 1/4 or 1/8 of it): for thumbnails.
+int readStampCovering(ByteView bytes, int minWidth, int minHeight, Bitmap& out);
 // The file's orientation (1-8).
 int readOrientation(const std::string& path);
+
+// While it lives, a development on this thread stops between LibRaw's steps
+// once stop is set (decode then returns kAborted): a full development takes
+// seconds, and a viewer that moved on to another picture should not wait
+// for it to end.
+class StopScope {
+public:
+    explicit StopScope(const std::atomic<bool>& stop);
+    ~StopScope();
+    StopScope(const StopScope&) = delete;
+    StopScope& operator=(const StopScope&) = delete;
+
+private:
+    const std::atomic<bool>* previous_;
+};
+// Whether a StopScope on this thread has been told to stop.
+bool stopAsked();
 
 } // namespace kamelo::imaging::rawcodec

@@ -1,0 +1,102 @@
+#include "imaging/modern/rawcodec.h"
+#include "imaging/result.h"
+#include "rawsamples.h"
+
+#include <cstring>
+
+using namespace kamelo;
+using namespace kamelo::imaging;
+
+namespace {
+
+class RawHostile : public kamelo::test::RawSamples {
+protected:
+    // Every entry point on damaged bytes: none may crash, and no decode
+    // may give a picture of the full size from data that is not there.
+    static int developed(const std::vector<uint8_t>& bytes) {
+        Bitmap out;
+        return rawcodec::decode(view(bytes), LoadOptions{}, out);
+    }
+    static void runAll(const std::vector<uint8_t>& bytes) {
+        FileInfo info;
+        rawcodec::readInfo(view(bytes), info);
+        Bitmap out;
+        LoadOptions scaled;
+        scaled.scaleDenominator = 2;
+        rawcodec::decode(view(bytes), scaled, out);
+        rawcodec::readStamp(view(bytes), out);
+        developed(bytes);
+    }
+    // Replaces a 16- or 32-bit TIFF entry (tag, value) of the sensor's IFD.
+    static bool patchEntry(std::vector<uint8_t>& b, uint16_t tag, uint32_t from, uint32_t to) {
+        for (size_t i = 0; i + 12 <= b.size(); i += 2) {
+            uint16_t t, type;
+            uint32_t count, value;
+            std::memcpy(&t, &b[i], 2);
+            std::memcpy(&type, &b[i + 2], 2);
+            std::memcpy(&count, &b[i + 4], 4);
+            std::memcpy(&value, &b[i + 8], 4);
+            if (t != tag || count != 1)
+                continue;
+            if (type == 3 && uint16_t(value) == from) {
+                const uint16_t v = uint16_t(to);
+                std::memcpy(&b[i + 8], &v, 2);
+                return true;
+            }
+            if (type == 4 && value == from) {
+                std::memcpy(&b[i + 8], &to, 4);
+                return true;
+            }
+        }
+        return false;
+    }
+};
+
+} // namespace
+
+TEST_F(RawHostile, CutFilesAreRefused) {
+    const auto whole = bytesOf(dng("whole.dng"));
+    ASSERT_GT(whole.size(), 6000u);
+    for (size_t length : {size_t(0), size_t(7), size_t(200), whole.size() / 2, whole.size() - 64}) {
+        const std::vector<uint8_t> cut(whole.begin(), whole.begin() + long(length));
+        const int rc = developed(cut);
+        EXPECT_LT(rc, 1) << length;
+        EXPECT_NE(rc, result::kNoMemory) << length;
+        runAll(cut);
+    }
+    EXPECT_EQ(developed(std::vector<uint8_t>(whole.begin(), whole.end() - 64)), result::kTruncated);
+}
+
+TEST_F(RawHostile, ForgedSensorSizesAreRefusedBeforeAllocating) {
+    struct Row {
+        uint32_t width, height;
+    };
+    for (const Row r : {Row{60000, 48}, Row{64, 60000}, Row{65535, 65535}}) {
+        auto bytes = bytesOf(dng("forged.dng"));
+        ASSERT_TRUE(patchEntry(bytes, 0x100, 64, r.width));
+        ASSERT_TRUE(patchEntry(bytes, 0x101, 48, r.height));
+        EXPECT_LT(developed(bytes), 1) << r.width << "x" << r.height;
+        runAll(bytes);
+    }
+}
+
+TEST_F(RawHostile, DamagedBytesNeverCrash) {
+    const auto whole = bytesOf(dng("whole.dng"));
+    // Deterministic damage over the headers and the preview: single bytes
+    // set to the values parsers trip on.
+    for (size_t at = 0; at < std::min<size_t>(whole.size(), 1600); at += 13)
+        for (uint8_t value : {uint8_t(0x00), uint8_t(0xFF)}) {
+            auto damaged = whole;
+            damaged[at] = value;
+            runAll(damaged);
+        }
+    SUCCEED();
+}
+
+TEST_F(RawHostile, NotARawFileIsRefused) {
+    const std::string text = "II*\0 this is only text pretending to be a camera file";
+    const std::vector<uint8_t> bytes(text.begin(), text.end());
+    FileInfo info;
+    EXPECT_LT(rawcodec::readInfo(view(bytes), info), 1);
+    EXPECT_LT(developed(bytes), 1);
+}
