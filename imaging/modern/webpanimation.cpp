@@ -18,7 +18,7 @@ namespace {
 // canvas, however small the frame: frames beyond this many canvas pixels in
 // all are left out, so a file of thousands of tiny frames on a large canvas
 // cannot keep the loader busy for minutes.
-constexpr uint64_t kMaxComposedPixels = uint64_t(1) << 32;
+constexpr uint64_t kMaxComposedPixels = uint64_t(1) << 31;
 
 // One frame's place and timing, read from the container without decoding.
 struct FrameLayout {
@@ -161,20 +161,24 @@ void flatten(const uint8_t* canvas, Bitmap& screen) {
         webpsupport::flattenRow(canvas + rowBytes * size_t(y), screen.row(y), screen.width());
 }
 
-// The part of the screen the flattened canvas differs from.
-Rect difference(const uint8_t* canvas, const Bitmap& screen, std::vector<uint8_t>& scratch) {
-    const int w = screen.width();
-    const size_t rowBytes = size_t(w) * 4;
-    int x0 = w, x1 = -1, y0 = screen.height(), y1 = -1;
-    for (int y = 0; y < screen.height(); ++y) {
-        webpsupport::flattenRow(canvas + rowBytes * size_t(y), scratch.data(), w);
-        const uint8_t* old = screen.row(y);
-        if (std::memcmp(old, scratch.data(), size_t(w) * 3) == 0)
+// Where, inside within, the flattened canvas differs from the screen. What a
+// frame can change is known from the container (changedBy), so only that
+// part is compared and a small frame costs little on a large canvas.
+Rect difference(const uint8_t* canvas, const Bitmap& screen, const Rect& within,
+                std::vector<uint8_t>& scratch) {
+    const size_t canvasRow = size_t(screen.width()) * 4;
+    int x0 = within.width, x1 = -1, y0 = within.height, y1 = -1;
+    for (int y = 0; y < within.height; ++y) {
+        webpsupport::flattenRow(canvas + canvasRow * size_t(within.y + y) + size_t(within.x) * 4,
+                                scratch.data(), within.width);
+        const uint8_t* old = screen.row(within.y + y) + size_t(within.x) * 3;
+        const uint8_t* now = scratch.data();
+        if (std::memcmp(old, now, size_t(within.width) * 3) == 0)
             continue;
-        int left = 0, right = w - 1;
-        while (std::memcmp(old + left * 3, scratch.data() + left * 3, 3) == 0)
+        int left = 0, right = within.width - 1;
+        while (std::memcmp(old + left * 3, now + left * 3, 3) == 0)
             ++left;
-        while (std::memcmp(old + right * 3, scratch.data() + right * 3, 3) == 0)
+        while (std::memcmp(old + right * 3, now + right * 3, 3) == 0)
             --right;
         x0 = std::min(x0, left);
         x1 = std::max(x1, right);
@@ -183,7 +187,7 @@ Rect difference(const uint8_t* canvas, const Bitmap& screen, std::vector<uint8_t
     }
     if (x1 < 0)
         return {};
-    return {x0, y0, x1 - x0 + 1, y1 - y0 + 1};
+    return {within.x + x0, within.y + y0, x1 - x0 + 1, y1 - y0 + 1};
 }
 
 void flattenRect(const uint8_t* canvas, const Rect& r, Bitmap& screen) {
@@ -275,7 +279,7 @@ int composePatches(Session& s, int count, AnimatedBitmap& out) {
         if (i == 0) {
             flatten(canvas, screen);
         } else {
-            p.rect = difference(canvas, screen, scratch);
+            p.rect = difference(canvas, screen, changedBy(s, i), scratch);
             if (!FramePatch::copyOut(screen, p.rect, p.before))
                 return result::kNoMemory;
             flattenRect(canvas, p.rect, screen);
