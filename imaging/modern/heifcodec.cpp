@@ -1,15 +1,187 @@
 #include "heifcodec.h"
 
+#include "heifboxes.h"
+#include "heiflib.h"
+
 #include "imaging/result.h"
+
+#include <algorithm>
+#include <cstring>
 
 namespace kamelo::imaging::heifcodec {
 
-// TEMPORARY: replaced by the reader itself.
-int readInfo(ByteView, FileInfo&) { return result::kUnsupported; }
-int decode(ByteView, const LoadOptions&, Bitmap&) { return result::kUnsupported; }
-int readOrientation(const std::string&) { return 1; }
-int readStamp(ByteView, Bitmap&) { return result::kNoStamp; }
-int readMetadata(ByteView, std::vector<uint8_t>&, std::string&) { return result::kUnsupported; }
-int encodeAvif(const Bitmap&, int, const EmbeddedMetadata&, std::vector<uint8_t>&) { return result::kUnsupported; }
+namespace {
+
+using namespace heiflib;
+
+// Metadata blocks larger than this are not a photo's (a compressed XMP
+// packet may grow beyond the file when it is unpacked).
+constexpr size_t kMaxMetadataBytes = size_t(16) << 20;
+// Thumbnails looked at per picture; files hold one, rarely two.
+constexpr int kMaxThumbnails = 16;
+
+int openPrimary(ByteView bytes, Context& context, Handle& handle) {
+    if (const int rc = open(bytes, context); rc < 1)
+        return rc;
+    return primary(context.get(), handle);
+}
+
+bool isAvif(ByteView bytes) {
+    const heifboxes::Facts facts = heifboxes::factsOf(bytes);
+    if (facts.primaryType == heifboxes::fourcc("av01"))
+        return true;
+    if (facts.primaryType == heifboxes::fourcc("hvc1"))
+        return false;
+    return facts.avifBrand && !facts.heicBrand;
+}
+
+int metadataBlock(const heif_image_handle* handle, heif_item_id id, size_t limit,
+                  std::vector<uint8_t>& out) {
+    const size_t size = heif_image_handle_get_metadata_size(handle, id);
+    if (size == 0 || size > limit)
+        return result::kCorruptData;
+    out.resize(size);
+    return codeOf(heif_image_handle_get_metadata(handle, id, out.data()));
+}
+
+// The TIFF structure inside a HEIF Exif item: after a four-byte offset to
+// its header, from the byte-order mark on. Writers that got the offset wrong
+// are forgiven by looking for the mark near the start.
+bool exifFromItem(const std::vector<uint8_t>& item, std::vector<uint8_t>& exif) {
+    auto isMark = [&](size_t at) {
+        return item.size() - at >= 8 && ((item[at] == 'I' && item[at + 1] == 'I' &&
+                                          item[at + 2] == 42 && item[at + 3] == 0) ||
+                                         (item[at] == 'M' && item[at + 1] == 'M' &&
+                                          item[at + 2] == 0 && item[at + 3] == 42));
+    };
+    if (item.size() < 12)
+        return false;
+    const uint64_t offset =
+        uint64_t(item[0]) << 24 | uint64_t(item[1]) << 16 | uint64_t(item[2]) << 8 | item[3];
+    constexpr size_t kNone = size_t(-1);
+    size_t start = kNone;
+    if (offset <= item.size() - 4 && isMark(size_t(4 + offset)))
+        start = size_t(4 + offset);
+    const size_t end = std::min<size_t>(item.size(), 64);
+    for (size_t at = 0; at < end && start == kNone; ++at)
+        if (isMark(at))
+            start = at;
+    if (start == kNone)
+        return false;
+    exif.assign(item.begin() + static_cast<std::ptrdiff_t>(start), item.end());
+    return true;
+}
+
+} // namespace
+
+int readInfo(ByteView bytes, FileInfo& info) {
+    return withoutThrowing([&]() -> int {
+        Context context;
+        Handle handle;
+        if (const int rc = openPrimary(bytes, context, handle); rc < 1)
+            return rc;
+        int width = 0, height = 0;
+        storedSize(handle.get(), width, height);
+        if (width <= 0 || height <= 0)
+            return result::kCorruptData;
+        const int luma = std::max(heif_image_handle_get_luma_bits_per_pixel(handle.get()), 8);
+        const bool alpha = heif_image_handle_has_alpha_channel(handle.get()) != 0;
+        info.width = width;
+        info.height = height;
+        info.bitsPerPixel = luma * (alpha ? 4 : 3);
+        info.compression = isAvif(bytes) ? "AVIF" : "HEIF";
+        info.pageCount = 1;
+        return result::kSuccess;
+    });
+}
+
+int decode(ByteView bytes, const LoadOptions& options, Bitmap& out) {
+    return withoutThrowing([&]() -> int {
+        Context context;
+        Handle handle;
+        if (const int rc = openPrimary(bytes, context, handle); rc < 1) {
+            out.free();
+            return rc;
+        }
+        return heiflib::decode(handle.get(), bytes.size, options, out);
+    });
+}
+
+int readOrientation(const std::string& path) {
+    return withoutThrowing([&]() -> int {
+        heifboxes::Facts facts;
+        if (heifboxes::readFacts(path, facts) < 1)
+            return 1;
+        return facts.orientation;
+    });
+}
+
+int readStamp(ByteView bytes, Bitmap& out) {
+    return withoutThrowing([&]() -> int {
+        out.free();
+        Context context;
+        Handle handle;
+        if (const int rc = openPrimary(bytes, context, handle); rc < 1)
+            return rc;
+        const int count =
+            std::min(heif_image_handle_get_number_of_thumbnails(handle.get()), kMaxThumbnails);
+        if (count <= 0)
+            return result::kNoStamp;
+        heif_item_id ids[kMaxThumbnails] = {};
+        const int listed = heif_image_handle_get_list_of_thumbnail_IDs(handle.get(), ids, count);
+        Handle best;
+        int64_t bestPixels = 0;
+        for (int i = 0; i < listed; ++i) {
+            heif_image_handle* raw = nullptr;
+            if (heif_image_handle_get_thumbnail(handle.get(), ids[i], &raw).code != heif_error_Ok)
+                continue;
+            Handle thumb(raw);
+            int w = 0, h = 0;
+            storedSize(thumb.get(), w, h);
+            if (w > 0 && h > 0 && int64_t(w) * h > bestPixels) {
+                bestPixels = int64_t(w) * h;
+                best = std::move(thumb);
+            }
+        }
+        if (!best)
+            return result::kNoStamp;
+        return heiflib::decode(best.get(), bytes.size, LoadOptions{}, out);
+    });
+}
+
+int readMetadata(ByteView bytes, std::vector<uint8_t>& exif, std::string& xmp) {
+    return withoutThrowing([&]() -> int {
+        exif.clear();
+        xmp.clear();
+        Context context;
+        Handle handle;
+        if (const int rc = openPrimary(bytes, context, handle); rc < 1)
+            return rc;
+        const int count = heif_image_handle_get_number_of_metadata_blocks(handle.get(), nullptr);
+        if (count <= 0)
+            return result::kSuccess;
+        // Each block is an item of the file, so the file bounds their number.
+        if (size_t(count) > bytes.size / 8)
+            return result::kCorruptData;
+        std::vector<heif_item_id> ids(static_cast<size_t>(count));
+        const int listed = heif_image_handle_get_list_of_metadata_block_IDs(handle.get(), nullptr,
+                                                                            ids.data(), count);
+        std::vector<uint8_t> block;
+        for (int i = 0; i < listed; ++i) {
+            const char* type = heif_image_handle_get_metadata_type(handle.get(), ids[i]);
+            const char* content = heif_image_handle_get_metadata_content_type(handle.get(), ids[i]);
+            if (exif.empty() && type && std::strcmp(type, "Exif") == 0) {
+                if (metadataBlock(handle.get(), ids[i], std::min(bytes.size, kMaxMetadataBytes),
+                                  block) >= 1)
+                    exifFromItem(block, exif);
+            } else if (xmp.empty() && type && std::strcmp(type, "mime") == 0 && content &&
+                       std::strcmp(content, "application/rdf+xml") == 0) {
+                if (metadataBlock(handle.get(), ids[i], kMaxMetadataBytes, block) >= 1)
+                    xmp.assign(block.begin(), block.end());
+            }
+        }
+        return result::kSuccess;
+    });
+}
 
 } // namespace kamelo::imaging::heifcodec

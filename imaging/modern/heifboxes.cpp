@@ -1,0 +1,385 @@
+#include "heifboxes.h"
+
+#include "imaging/result.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <array>
+#include <utility>
+#include <vector>
+
+namespace kamelo::imaging::heifboxes {
+
+namespace {
+
+// A 'meta' box larger than this is not a photo's: phones write a few
+// kilobytes even for pictures of hundreds of grid tiles.
+constexpr size_t kMaxMetaBytes = size_t(4) << 20;
+constexpr size_t kMaxFileTypeBytes = 4096;
+// Top-level boxes looked at before giving up on finding 'meta'.
+constexpr int kMaxTopLevelBoxes = 64;
+
+uint32_t be32(const uint8_t* p) {
+    return uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | p[3];
+}
+uint16_t be16(const uint8_t* p) {
+    return uint16_t(p[0] << 8 | p[1]);
+}
+uint64_t be64(const uint8_t* p) {
+    return uint64_t(be32(p)) << 32 | be32(p + 4);
+}
+
+struct Box {
+    uint32_t type = 0;
+    ByteView payload;
+};
+
+// The child boxes of a range, one after another; a box that claims more than
+// its parent holds ends the walk.
+class Children {
+public:
+    explicit Children(ByteView range) : range_(range) {}
+
+    bool next(Box& box) {
+        const size_t left = range_.size - pos_;
+        if (left < 8)
+            return false;
+        const uint8_t* p = range_.data + pos_;
+        uint64_t size = be32(p);
+        size_t header = 8;
+        if (size == 1) {
+            if (left < 16)
+                return false;
+            size = be64(p + 8);
+            header = 16;
+        } else if (size == 0) {
+            size = left; // to the end of the parent
+        }
+        if (size < header || size > left)
+            return false;
+        box.type = be32(p + 4);
+        box.payload = {p + header, static_cast<size_t>(size) - header};
+        pos_ += static_cast<size_t>(size);
+        return true;
+    }
+
+private:
+    ByteView range_;
+    size_t pos_ = 0;
+};
+
+// Reads fixed fields from a payload, refusing to run past its end.
+class Fields {
+public:
+    explicit Fields(ByteView bytes) : bytes_(bytes) {}
+    bool skip(size_t n) {
+        if (bytes_.size - pos_ < n)
+            return false;
+        pos_ += n;
+        return true;
+    }
+    bool u8(uint32_t& v) {
+        if (bytes_.size - pos_ < 1)
+            return false;
+        v = bytes_.data[pos_++];
+        return true;
+    }
+    bool u16(uint32_t& v) {
+        if (bytes_.size - pos_ < 2)
+            return false;
+        v = be16(bytes_.data + pos_);
+        pos_ += 2;
+        return true;
+    }
+    bool u32(uint32_t& v) {
+        if (bytes_.size - pos_ < 4)
+            return false;
+        v = be32(bytes_.data + pos_);
+        pos_ += 4;
+        return true;
+    }
+    ByteView rest() const { return {bytes_.data + pos_, bytes_.size - pos_}; }
+
+private:
+    ByteView bytes_;
+    size_t pos_ = 0;
+};
+
+// Orientations as 2 x 2 matrices taking stored coordinates (x right, y down,
+// origin at the centre) to displayed ones, indexed by EXIF value - 1.
+using Matrix = std::array<int, 4>;
+constexpr std::array<Matrix, 8> kMatrices = {{
+    {1, 0, 0, 1},   // 1 upright
+    {-1, 0, 0, 1},  // 2 left and right exchanged
+    {-1, 0, 0, -1}, // 3 half turn
+    {1, 0, 0, -1},  // 4 top and bottom exchanged
+    {0, 1, 1, 0},   // 5 transposed
+    {0, -1, 1, 0},  // 6 quarter turn clockwise
+    {0, -1, -1, 0}, // 7 transversed
+    {0, 1, -1, 0},  // 8 quarter turn anticlockwise
+}};
+
+// A property of 'ipco': its type and the one byte irot/imir need.
+struct Property {
+    uint32_t type = 0;
+    int firstByte = -1;
+};
+
+uint32_t primaryItem(ByteView payload) {
+    Fields f(payload);
+    uint32_t versionFlags = 0, id = 0;
+    if (!f.u32(versionFlags))
+        return 0;
+    if ((versionFlags >> 24) == 0 ? !f.u16(id) : !f.u32(id))
+        return 0;
+    return id;
+}
+
+uint32_t itemType(ByteView iinf, uint32_t item) {
+    Fields f(iinf);
+    uint32_t versionFlags = 0, count = 0;
+    if (!f.u32(versionFlags) || ((versionFlags >> 24) == 0 ? !f.u16(count) : !f.u32(count)))
+        return 0;
+    Children entries(f.rest());
+    Box infe;
+    while (entries.next(infe)) {
+        if (infe.type != fourcc("infe"))
+            continue;
+        Fields e(infe.payload);
+        uint32_t v = 0, id = 0, protection = 0, type = 0;
+        if (!e.u32(v) || (v >> 24) < 2)
+            continue; // old entries carry no item type
+        if (((v >> 24) == 2 ? !e.u16(id) : !e.u32(id)) || !e.u16(protection) || !e.u32(type))
+            continue;
+        if (id == item)
+            return type;
+    }
+    return 0;
+}
+
+std::vector<Property> properties(ByteView ipco) {
+    std::vector<Property> list;
+    Children children(ipco);
+    Box box;
+    while (children.next(box))
+        list.push_back({box.type, box.payload.size > 0 ? box.payload.data[0] : -1});
+    return list;
+}
+
+// Applies the item's transforms of one 'ipma' in the order they are listed.
+void applyAssociations(ByteView ipma, uint32_t item, const std::vector<Property>& props,
+                       int& orientation) {
+    Fields f(ipma);
+    uint32_t versionFlags = 0, entries = 0;
+    if (!f.u32(versionFlags) || !f.u32(entries))
+        return;
+    const bool longIds = (versionFlags >> 24) >= 1;
+    const bool wideIndices = (versionFlags & 1) != 0;
+    // Every entry takes at least three bytes, so the loop ends with the box.
+    for (uint32_t i = 0; i < entries; ++i) {
+        uint32_t id = 0, count = 0;
+        if ((longIds ? !f.u32(id) : !f.u16(id)) || !f.u8(count))
+            return;
+        for (uint32_t a = 0; a < count; ++a) {
+            uint32_t value = 0;
+            if (wideIndices ? !f.u16(value) : !f.u8(value))
+                return;
+            if (id != item)
+                continue;
+            const uint32_t index = value & (wideIndices ? 0x7fffu : 0x7fu);
+            if (index == 0 || index > props.size())
+                continue;
+            const Property& p = props[index - 1];
+            if (p.firstByte < 0)
+                continue;
+            if (p.type == fourcc("irot"))
+                orientation = compose(orientation, fromRotation(p.firstByte & 3));
+            else if (p.type == fourcc("imir"))
+                orientation = compose(orientation, fromMirror(p.firstByte & 1));
+        }
+    }
+}
+
+void walkTopLevel(ByteView file, Facts& facts) {
+    Children top(file);
+    Box box;
+    bool metaSeen = false;
+    for (int i = 0; i < kMaxTopLevelBoxes && !metaSeen && top.next(box); ++i) {
+        if (box.type == fourcc("ftyp"))
+            parseFileType(box.payload, facts);
+        else if (box.type == fourcc("meta")) {
+            parseMeta(box.payload, facts);
+            metaSeen = true;
+        }
+    }
+}
+
+class FileDescriptor {
+public:
+    explicit FileDescriptor(int fd) : fd_(fd) {}
+    ~FileDescriptor() {
+        if (fd_ >= 0)
+            ::close(fd_);
+    }
+    FileDescriptor(const FileDescriptor&) = delete;
+    FileDescriptor& operator=(const FileDescriptor&) = delete;
+    int get() const { return fd_; }
+
+private:
+    int fd_;
+};
+
+bool readAt(int fd, uint64_t offset, size_t size, std::vector<uint8_t>& out) {
+    out.resize(size);
+    size_t done = 0;
+    while (done < size) {
+        const ssize_t got = ::pread(fd, out.data() + done, size - done, off_t(offset + done));
+        if (got <= 0)
+            return false;
+        done += size_t(got);
+    }
+    return true;
+}
+
+} // namespace
+
+int compose(int first, int then) {
+    if (first < 1 || first > 8 || then < 1 || then > 8)
+        return 1;
+    const Matrix& a = kMatrices[first - 1];
+    const Matrix& b = kMatrices[then - 1];
+    const Matrix product = {b[0] * a[0] + b[1] * a[2], b[0] * a[1] + b[1] * a[3],
+                            b[2] * a[0] + b[3] * a[2], b[2] * a[1] + b[3] * a[3]};
+    for (int i = 0; i < 8; ++i)
+        if (kMatrices[i] == product)
+            return i + 1;
+    return 1;
+}
+
+int fromRotation(int quarterTurnsAnticlockwise) {
+    constexpr int kByTurns[4] = {1, 8, 3, 6};
+    return kByTurns[quarterTurnsAnticlockwise & 3];
+}
+
+int fromMirror(int axis) {
+    return (axis & 1) ? 2 : 4;
+}
+
+void parseFileType(ByteView payload, Facts& facts) {
+    Fields f(payload);
+    uint32_t brand = 0, minor = 0;
+    if (!f.u32(brand) || !f.u32(minor))
+        return;
+    facts.majorBrand = brand;
+    auto note = [&](uint32_t b) {
+        if (b == fourcc("avif") || b == fourcc("avis"))
+            facts.avifBrand = true;
+        if (b == fourcc("heic") || b == fourcc("heix") || b == fourcc("heim") ||
+            b == fourcc("heis") || b == fourcc("hevc") || b == fourcc("hevx"))
+            facts.heicBrand = true;
+    };
+    note(brand);
+    for (uint32_t compatible = 0; f.u32(compatible);)
+        note(compatible);
+}
+
+void parseMeta(ByteView payload, Facts& facts) {
+    // A few writers leave out the version and flags of 'meta'; its first
+    // child, 'hdlr', then starts at once.
+    ByteView children = payload;
+    if (payload.size >= 8 && be32(payload.data + 4) != fourcc("hdlr")) {
+        if (payload.size < 4)
+            return;
+        children = {payload.data + 4, payload.size - 4};
+    }
+    ByteView iinf{}, iprp{};
+    uint32_t primary = 0;
+    bool hasPrimary = false;
+    Children walk(children);
+    Box box;
+    while (walk.next(box)) {
+        if (box.type == fourcc("pitm")) {
+            primary = primaryItem(box.payload);
+            hasPrimary = true;
+        } else if (box.type == fourcc("iinf"))
+            iinf = box.payload;
+        else if (box.type == fourcc("iprp"))
+            iprp = box.payload;
+    }
+    if (!hasPrimary)
+        return;
+    if (iinf.data)
+        facts.primaryType = itemType(iinf, primary);
+    if (!iprp.data)
+        return;
+    std::vector<Property> props;
+    Children first(iprp);
+    while (first.next(box))
+        if (box.type == fourcc("ipco") && props.empty())
+            props = properties(box.payload);
+    int orientation = 1;
+    Children second(iprp);
+    while (second.next(box))
+        if (box.type == fourcc("ipma"))
+            applyAssociations(box.payload, primary, props, orientation);
+    facts.orientation = orientation;
+}
+
+Facts factsOf(ByteView file) {
+    Facts facts;
+    if (file.data)
+        walkTopLevel(file, facts);
+    return facts;
+}
+
+int readFacts(const std::string& path, Facts& facts) {
+    facts = Facts{};
+    int raw = -1;
+    if (const int rc = openRegularFile(path, raw); rc < 1)
+        return rc;
+    const FileDescriptor fd(raw);
+    struct stat st {};
+    if (::fstat(fd.get(), &st) != 0)
+        return result::kFileRead;
+    const uint64_t fileSize = uint64_t(st.st_size);
+    uint64_t offset = 0;
+    std::vector<uint8_t> bytes;
+    for (int i = 0; i < kMaxTopLevelBoxes && fileSize - offset >= 8; ++i) {
+        const size_t headRoom = size_t(std::min<uint64_t>(16, fileSize - offset));
+        if (!readAt(fd.get(), offset, headRoom, bytes))
+            return result::kFileRead;
+        uint64_t size = be32(bytes.data());
+        const uint32_t type = be32(bytes.data() + 4);
+        uint64_t header = 8;
+        if (size == 1) {
+            if (headRoom < 16)
+                return result::kTruncated;
+            size = be64(bytes.data() + 8);
+            header = 16;
+        } else if (size == 0) {
+            size = fileSize - offset;
+        }
+        if (size < header || size > fileSize - offset)
+            return result::kCorruptData;
+        const uint64_t payload = size - header;
+        if (type == fourcc("ftyp") || type == fourcc("meta")) {
+            const size_t limit = type == fourcc("ftyp") ? kMaxFileTypeBytes : kMaxMetaBytes;
+            if (payload > limit)
+                return result::kUnsupported;
+            if (!readAt(fd.get(), offset + header, size_t(payload), bytes))
+                return result::kFileRead;
+            const ByteView view{bytes.data(), bytes.size()};
+            if (type == fourcc("ftyp"))
+                parseFileType(view, facts);
+            else {
+                parseMeta(view, facts);
+                return result::kSuccess;
+            }
+        }
+        offset += size;
+    }
+    return result::kCorruptData; // no 'meta' among the first boxes
+}
+
+} // namespace kamelo::imaging::heifboxes
