@@ -105,12 +105,4 @@ TEST_F(WebPAnimation, FramesDelaysAndBudget) {
     }
 }
 
-TEST_F(WebPAnimation, StillPictureIsOneFrame) {
-    AnimatedBitmap a;
-    ASSERT_EQ(webpcodec::decodeAnimation(viewOf(bytesOf(samples().halvesLossless)), a),
-              result::kSuccess);
-    ASSERT_EQ(a.frameCount(), 1);
-    EXPECT_EQ(a.frame(0).bitmap.pixel(0, 0), 0xC03020u);
-}
-
 } // namespace

@@ -116,17 +116,6 @@ TEST_F(WebPDecode, OrientationFromTheExifChunk) {
     EXPECT_EQ(webpcodec::readOrientation(samples().animation), 1);
     EXPECT_EQ(webpcodec::readOrientation(samples().dir), 1); // a folder
     EXPECT_EQ(webpcodec::readOrientation(samples().dir + "/none.webp"), 1);
-    // The other values as exiftool writes them.
-    for (int value : {2, 3, 8}) {
-        const std::string path = samples().dir + "/o" + std::to_string(value) + ".webp";
-        std::string error;
-        ASSERT_TRUE(run("cp " + samples().withExif + " " + path, error));
-        ASSERT_TRUE(run("exiftool -q -overwrite_original -n -Orientation=" + std::to_string(value) +
-                            " " + path,
-                        error))
-            << error;
-        EXPECT_EQ(webpcodec::readOrientation(path), value);
-    }
 }
 
 // Files cut short or damaged in their headers are refused, and so is a
@@ -175,35 +164,6 @@ TEST_F(WebPDecode, CutAndDamagedFilesAreRefused) {
         AnimatedBitmap a;
         EXPECT_LT(webpcodec::decodeAnimation(viewOf(bytes), a), 1);
         EXPECT_TRUE(a.empty());
-    }
-}
-
-// Every public reader on bytes changed at random: no crash, and whatever
-// decodes has the size its header gives.
-TEST_F(WebPDecode, ChangedBytesNeverCrash) {
-    uint32_t seed = 12345;
-    auto random = [&] { return seed = seed * 1103515245u + 12345u, seed >> 8; };
-    for (auto file :
-         {&Samples::halvesLossy, &Samples::alpha, &Samples::animation, &Samples::withExif}) {
-        const auto original = bytesOf(samples().*file);
-        for (int round = 0; round < 150; ++round) {
-            auto bytes = original;
-            for (int k = 0, n = 1 + int(random() % 8); k < n; ++k)
-                bytes[random() % bytes.size()] = uint8_t(random());
-            if (round % 5 == 0)
-                bytes.resize(random() % bytes.size());
-            FileInfo info;
-            const bool known = webpcodec::readInfo(viewOf(bytes), info) >= 1;
-            Bitmap b;
-            if (webpcodec::decode(viewOf(bytes), LoadOptions{}, b) >= 1 && known &&
-                info.pageCount == 1) {
-                EXPECT_EQ(b.width(), info.width);
-            }
-            AnimatedBitmap a;
-            webpcodec::decodeAnimation(viewOf(bytes), a);
-            int loops = 0;
-            webpcodec::readLoopCount(viewOf(bytes), loops);
-        }
     }
 }
 

@@ -5,8 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-
 using namespace kamelo::imaging;
 using namespace kamelo::test;
 using namespace kamelo::test::webp;
@@ -36,20 +34,15 @@ protected:
     ScratchDir scratch;
 };
 
-TEST_F(WebPEncode, LosslessKeepsEveryPixel) {
-    const Bitmap b = roundTrip(100);
-    ASSERT_EQ(b.width(), 37);
-    ASSERT_EQ(b.height(), 23);
-    for (int y = 0; y < 23; ++y)
-        for (int x = 0; x < 37; ++x)
-            ASSERT_EQ(b.pixel(x, y), picture.pixel(x, y)) << x << "," << y;
-}
-
-TEST_F(WebPEncode, LossyQualitiesKeepTheSize) {
-    for (int quality : {0, 50, 99}) {
+// Lossless keeps every pixel; lossy ones keep the size.
+TEST_F(WebPEncode, RoundTrip) {
+    for (int quality : {0, 50, 99, 100}) {
         const Bitmap b = roundTrip(quality);
-        EXPECT_EQ(b.width(), 37);
-        EXPECT_EQ(b.height(), 23);
+        ASSERT_EQ(b.width(), 37);
+        ASSERT_EQ(b.height(), 23);
+        for (int y = 0; quality == 100 && y < 23; ++y)
+            for (int x = 0; x < 37; ++x)
+                ASSERT_EQ(b.pixel(x, y), picture.pixel(x, y)) << x << "," << y;
     }
 }
 
@@ -88,7 +81,8 @@ TEST_F(WebPEncode, MetadataChunksAreKept) {
             EXPECT_EQ(bytesOf(out), *expected) << name;
         }
         EXPECT_EQ(webpcodec::readOrientation(path), 8);
-        EXPECT_EQ(output("exiftool -s3 -n -Orientation " + path), "8\n");
+        std::string error;
+        EXPECT_TRUE(run("exiftool -q -if '$Orientation# == 8' -Orientation " + path, error));
         Bitmap b;
         EXPECT_EQ(webpcodec::decode(viewOf(file), LoadOptions{}, b), result::kSuccess);
         EXPECT_EQ(b.width(), 37);

@@ -2,11 +2,7 @@
 
 #include "tests/support/scratchdir.h"
 
-#include <array>
-#include <cstdio>
 #include <cstdlib>
-#include <fstream>
-#include <memory>
 
 namespace kamelo::test::webp {
 
@@ -15,18 +11,6 @@ bool run(const std::string& command, std::string& error) {
     if (status != 0 && error.empty())
         error = "failed (" + std::to_string(status) + "): " + command;
     return status == 0;
-}
-
-std::string output(const std::string& command) {
-    std::string text;
-    std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(command.c_str(), "r"), pclose);
-    if (!pipe)
-        return text;
-    std::array<char, 4096> buf;
-    size_t n;
-    while ((n = std::fread(buf.data(), 1, buf.size(), pipe.get())) > 0)
-        text.append(buf.data(), n);
-    return text;
 }
 
 std::vector<uint8_t> bytesOf(const std::string& path) {

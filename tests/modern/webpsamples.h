@@ -28,8 +28,6 @@ inline constexpr int kAnimationDelays[3] = {100, 250, 70};
 
 // Runs a shell command; false (with what went wrong in error) when it fails.
 bool run(const std::string& command, std::string& error);
-// A tool's output on stdout.
-std::string output(const std::string& command);
 
 std::vector<uint8_t> bytesOf(const std::string& path);
 inline imaging::ByteView viewOf(const std::vector<uint8_t>& v) {
