@@ -49,8 +49,7 @@ int decodeFrames(ByteView bytes, const jxl::Header& header, int keep, AnimatedBi
             if ((rc = frame.bitmap.allocate(int(basic.xsize), int(basic.ysize))) < 1)
                 return rc;
             frame.bitmap.setSourceBitsPerPixel(jxl::sourceBitsOf(basic));
-            if ((rc = sink.start(frame.bitmap, jxl::channelsFor(basic))) < 1)
-                return rc;
+            sink.start(frame.bitmap, jxl::channelsFor(basic));
             break;
         }
         case JXL_DEC_NEED_IMAGE_OUT_BUFFER:

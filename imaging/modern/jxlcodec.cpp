@@ -10,25 +10,15 @@
 namespace kamelo::imaging::jxlcodec {
 namespace {
 
-// With rows to report, the file is handed to libjxl in slices, so finished
-// rows reach the viewer (and a stop from it is heard) while the rest decodes.
-size_t sliceFor(size_t fileBytes, const LoadOptions& options) {
-    if (!options.onRows)
-        return 0;
-    return std::max(size_t(256) << 10, fileBytes / 8);
-}
-
 int decodeFrame(ByteView bytes, const jxl::Header& header, const LoadOptions& options,
                 Bitmap& out) {
-    jxl::Session s(bytes,
-                   JXL_DEC_BASIC_INFO | JXL_DEC_COLOR_ENCODING | JXL_DEC_FRAME | JXL_DEC_FULL_IMAGE,
-                   sliceFor(bytes.size, options));
+    jxl::Session s(bytes, JXL_DEC_BASIC_INFO | JXL_DEC_COLOR_ENCODING | JXL_DEC_FRAME |
+                              JXL_DEC_FULL_IMAGE);
     if (!jxl::preparePixels(s))
         return result::kNoMemory;
     if (options.page > 0)
         JxlDecoderSkipFrames(s.decoder(), static_cast<size_t>(options.page));
     jxl::PixelSink sink;
-    jxl::BandReporter bands(options);
     JxlBasicInfo basic{};
     for (;;) {
         const JxlDecoderStatus st = s.next();
@@ -42,8 +32,7 @@ int decodeFrame(ByteView bytes, const jxl::Header& header, const LoadOptions& op
             if ((rc = out.allocate(int(basic.xsize), int(basic.ysize))) < 1)
                 return rc;
             out.setSourceBitsPerPixel(jxl::sourceBitsOf(basic));
-            if ((rc = sink.start(out, jxl::channelsFor(basic))) < 1)
-                return rc;
+            sink.start(out, jxl::channelsFor(basic));
             break;
         case JXL_DEC_COLOR_ENCODING:
             jxl::preferSrgb(s.decoder(), basic);
@@ -54,15 +43,10 @@ int decodeFrame(ByteView bytes, const jxl::Header& header, const LoadOptions& op
             if (!out.isAllocated() || !sink.attach(s.decoder()))
                 return result::kCorruptData;
             break;
-        case JXL_DEC_NEED_MORE_INPUT:
-            if ((rc = bands.report(out, sink.finishedRows())) < 1)
-                return rc;
-            if (!s.feed())
-                return result::kTruncated;
-            break;
         case JXL_DEC_FULL_IMAGE:
-            // Every pixel has been handed over once the frame is complete.
-            return bands.report(out, out.height());
+            // libjxl hands rows over in the order its threads finish them,
+            // so they are reported once the frame is complete.
+            return jxl::reportBands(out, options);
         default:
             // JXL_DEC_SUCCESS before any frame: the page does not exist.
             return st == JXL_DEC_SUCCESS ? result::kCorruptData : jxl::codeFor(st);

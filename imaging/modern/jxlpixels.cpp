@@ -4,7 +4,6 @@
 #include "jxlsession.h"
 
 #include <algorithm>
-#include <new>
 
 namespace kamelo::imaging::jxl {
 
@@ -35,17 +34,9 @@ int sourceBitsOf(const JxlBasicInfo& basic) {
     return static_cast<int>(std::min<int64_t>(channels * basic.bits_per_sample, 128));
 }
 
-int PixelSink::start(Bitmap& target, int channels) {
+void PixelSink::start(Bitmap& target, int channels) {
     target_ = &target;
     channels_ = channels;
-    finished_ = 0;
-    const size_t rows = static_cast<size_t>(std::max(0, target.height()));
-    filled_.reset(new (std::nothrow) std::atomic<uint32_t>[rows]);
-    if (!filled_)
-        return result::kNoMemory;
-    for (size_t y = 0; y < rows; ++y)
-        filled_[y].store(0, std::memory_order_relaxed);
-    return result::kSuccess;
 }
 
 bool PixelSink::attach(JxlDecoder* dec) {
@@ -53,14 +44,6 @@ bool PixelSink::attach(JxlDecoder* dec) {
                                 0};
     return JxlDecoderSetImageOutCallback(dec, &format, &PixelSink::receive, this) ==
            JXL_DEC_SUCCESS;
-}
-
-int PixelSink::finishedRows() {
-    const int height = target_ ? target_->height() : 0;
-    const uint32_t width = target_ ? static_cast<uint32_t>(target_->width()) : 0;
-    while (finished_ < height && filled_[finished_].load(std::memory_order_acquire) >= width)
-        ++finished_;
-    return finished_;
 }
 
 void PixelSink::receive(void* opaque, size_t x, size_t y, size_t count, const void* pixels) {
@@ -95,20 +78,16 @@ void PixelSink::receive(void* opaque, size_t x, size_t y, size_t count, const vo
         }
         break;
     }
-    self->filled_[y].fetch_add(static_cast<uint32_t>(count), std::memory_order_release);
 }
 
-int BandReporter::report(const Bitmap& bitmap, int finished) {
-    if (!options_.onRows)
+int reportBands(const Bitmap& bitmap, const LoadOptions& options) {
+    if (!options.onRows)
         return result::kSuccess;
-    const int band = std::max(1, options_.bandRows);
-    const bool all = finished >= bitmap.height();
-    while (reported_ < finished && (all || finished - reported_ >= band)) {
-        const int rows = std::min(band, finished - reported_);
-        const int rc = options_.onRows(bitmap, reported_, rows, 0);
+    const int band = std::max(1, options.bandRows);
+    for (int first = 0; first < bitmap.height(); first += band) {
+        const int rc = options.onRows(bitmap, first, std::min(band, bitmap.height() - first), 0);
         if (rc < 1)
             return rc;
-        reported_ += rows;
     }
     return result::kSuccess;
 }

@@ -5,9 +5,6 @@
 
 #include <jxl/decode.h>
 
-#include <atomic>
-#include <memory>
-
 namespace kamelo::imaging::jxl {
 
 class Session;
@@ -16,7 +13,8 @@ class Session;
 // premultiplied by alpha.
 bool preparePixels(Session& session);
 // At the colour event: pictures coded in libjxl's own colour space (lossy
-// ones) come out as sRGB, not the linear light libjxl would choose.
+// ones) come out as sRGB; made from an ICC profile, libjxl would otherwise
+// give them in linear light.
 void preferSrgb(JxlDecoder* dec, const JxlBasicInfo& basic);
 // The 8-bit channels asked of libjxl: grey or RGB, with alpha when present.
 int channelsFor(const JxlBasicInfo& basic);
@@ -25,37 +23,23 @@ int sourceBitsOf(const JxlBasicInfo& basic);
 
 // Takes the pixels libjxl hands out (pieces of rows, from several threads,
 // in the order its groups finish) straight into a 24-bit bitmap, with any
-// alpha laid over white, and keeps count of the rows that are complete.
+// alpha laid over white: no full-size copy in libjxl's layout is made.
 class PixelSink {
 public:
     // channels: 1 grey, 2 grey + alpha, 3 RGB, 4 RGBA, 8 bits each.
-    // Returns 1, or kNoMemory.
-    int start(Bitmap& target, int channels);
+    void start(Bitmap& target, int channels);
     // Sends the current frame's pixels here.
     bool attach(JxlDecoder* dec);
-    // Rows from the top whose every pixel has arrived.
-    int finishedRows();
 
 private:
     static void receive(void* opaque, size_t x, size_t y, size_t count, const void* pixels);
 
     Bitmap* target_ = nullptr;
     int channels_ = 3;
-    std::unique_ptr<std::atomic<uint32_t>[]> filled_; // pixels arrived per row
-    int finished_ = 0;
 };
 
-// Reports finished rows to options.onRows in bands of options.bandRows.
-class BandReporter {
-public:
-    explicit BandReporter(const LoadOptions& options) : options_(options) {}
-    // Reports the whole bands among the first `finished` rows (all of them
-    // when they are the whole picture). Returns 1, or the callback's code.
-    int report(const Bitmap& bitmap, int finished);
-
-private:
-    const LoadOptions& options_;
-    int reported_ = 0;
-};
+// Reports a finished picture to options.onRows in bands of
+// options.bandRows, top down. Returns 1, or the first code below 1 it gives.
+int reportBands(const Bitmap& bitmap, const LoadOptions& options);
 
 } // namespace kamelo::imaging::jxl

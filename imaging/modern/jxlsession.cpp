@@ -9,9 +9,8 @@
 
 namespace kamelo::imaging::jxl {
 
-Session::Session(ByteView bytes, int events, size_t slice)
-    : bytes_(bytes), slice_(slice == 0 ? bytes.size : slice),
-      // A frame gives at most three events and takes at least one byte, a
+Session::Session(ByteView bytes, int events)
+    : // A frame gives at most three events and takes at least one byte, a
       // box at least eight; the margin covers basic info, colour and such.
       eventsLeft_(4 * bytes.size + 64) {
     dec_ = JxlDecoderCreate(nullptr);
@@ -19,7 +18,7 @@ Session::Session(ByteView bytes, int events, size_t slice)
         return;
     if (JxlDecoderSubscribeEvents(dec_, events) != JXL_DEC_SUCCESS)
         return;
-    fedOk_ = feed();
+    fedOk_ = JxlDecoderSetInput(dec_, bytes.data, bytes.size) == JXL_DEC_SUCCESS;
 }
 
 Session::~Session() {
@@ -54,16 +53,6 @@ JxlDecoderStatus Session::next() {
         return JXL_DEC_ERROR;
     --eventsLeft_;
     return JxlDecoderProcessInput(dec_);
-}
-
-bool Session::feed() {
-    if (given_ >= bytes_.size)
-        return false;
-    // What libjxl has not used of the last slice is handed over again.
-    const size_t unused = given_ == 0 ? 0 : JxlDecoderReleaseInput(dec_);
-    const size_t from = given_ - std::min(unused, given_);
-    given_ = std::min(bytes_.size, given_ + slice_);
-    return JxlDecoderSetInput(dec_, bytes_.data + from, given_ - from) == JXL_DEC_SUCCESS;
 }
 
 void Session::closeInput() {

@@ -8,13 +8,12 @@
 
 namespace kamelo::imaging::jxl {
 
-// One libjxl decoder over a file's bytes held in memory. The bytes may be
-// handed over in slices, so a caller gets control back between them (to
-// pass on finished rows, or to stop); a slice of 0 hands over everything at
-// once.
+// One libjxl decoder over a file's bytes held in memory, all handed over at
+// once: libjxl 0.7 gives no final pixels of a frame before its last byte
+// has arrived, so feeding it piece by piece would only cost a copy.
 class Session {
 public:
-    Session(ByteView bytes, int events, size_t slice = 0);
+    Session(ByteView bytes, int events);
     ~Session();
     Session(const Session&) = delete;
     Session& operator=(const Session&) = delete;
@@ -30,20 +29,14 @@ public:
     bool prepareThreads();
     void useThreadsFor(size_t width, size_t height);
 
-    // The next event. JXL_DEC_NEED_MORE_INPUT comes back between slices
-    // (feed() then hands over the next one) and when the file has ended.
+    // The next event; JXL_DEC_NEED_MORE_INPUT means the file ended early.
     // After too many events for the file's size, JXL_DEC_ERROR.
     JxlDecoderStatus next();
-    // Hands over the next slice; false when the whole file has been given.
-    bool feed();
     // Tells libjxl that nothing follows the bytes given (a last box may
     // then run to the end of the file).
     void closeInput();
 
 private:
-    ByteView bytes_;
-    size_t slice_;
-    size_t given_ = 0; // bytes handed over so far
     size_t eventsLeft_;
     JxlDecoder* dec_ = nullptr;
     void* runner_ = nullptr;
