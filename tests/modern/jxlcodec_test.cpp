@@ -121,6 +121,20 @@ TEST_F(Jxl, AnimationFramesDelaysAndLoops) {
     EXPECT_EQ(jxlcodec::decode(viewOf(bytes), beyond, b), result::kInvalidParameter);
 }
 
+TEST_F(Jxl, TicksBecomeMillisecondsAndLoopsAreRead) {
+    const auto bytes = encodedAnimation();
+    ASSERT_FALSE(bytes.empty());
+    int loops = -1;
+    ASSERT_EQ(jxlcodec::readLoopCount(viewOf(bytes), loops), result::kSuccess);
+    EXPECT_EQ(loops, int(kEncodedLoops));
+    AnimatedBitmap a;
+    ASSERT_EQ(jxlcodec::decodeAnimation(viewOf(bytes), a), result::kSuccess);
+    ASSERT_EQ(a.frameCount(), 2);
+    for (int i = 0; i < 2; ++i)
+        EXPECT_EQ(a.frame(i).delayMs, kEncodedDelays[i]);
+    EXPECT_EQ(a.frame(1).bitmap.pixel(15, 7), 0x0000FFu);
+}
+
 TEST_F(Jxl, AnimationKeepsWhatFitsItsBudget) {
     memorybudget::setLimitsForTesting(0, 0, size_t(Bitmap::strideFor(32)) * 24 * 2);
     AnimatedBitmap a;

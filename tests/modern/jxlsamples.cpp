@@ -2,6 +2,8 @@
 
 #include "tests/support/scratchdir.h"
 
+#include <jxl/encode.h>
+
 #include <array>
 #include <cstdio>
 #include <cstdlib>
@@ -64,6 +66,50 @@ Samples make() {
 }
 
 } // namespace
+
+std::vector<uint8_t> encodedAnimation() {
+    std::vector<uint8_t> out;
+    JxlEncoder* enc = JxlEncoderCreate(nullptr);
+    JxlBasicInfo info;
+    JxlEncoderInitBasicInfo(&info);
+    info.xsize = 16;
+    info.ysize = 8;
+    info.bits_per_sample = 8;
+    info.uses_original_profile = JXL_TRUE;
+    info.have_animation = JXL_TRUE;
+    info.animation = {kEncodedTps[0], kEncodedTps[1], kEncodedLoops, JXL_FALSE};
+    JxlColorEncoding srgb;
+    JxlColorEncodingSetToSRGB(&srgb, JXL_FALSE);
+    JxlEncoderFrameSettings* frame = JxlEncoderFrameSettingsCreate(enc, nullptr);
+    bool ok = JxlEncoderSetBasicInfo(enc, &info) == JXL_ENC_SUCCESS &&
+              JxlEncoderSetColorEncoding(enc, &srgb) == JXL_ENC_SUCCESS &&
+              JxlEncoderSetFrameLossless(frame, JXL_TRUE) == JXL_ENC_SUCCESS;
+    const JxlPixelFormat format{3, JXL_TYPE_UINT8, JXL_NATIVE_ENDIAN, 0};
+    for (int i = 0; i < 2 && ok; ++i) {
+        JxlFrameHeader header;
+        JxlEncoderInitFrameHeader(&header);
+        header.duration = kEncodedTicks[i];
+        std::vector<uint8_t> rgb;
+        for (int p = 0; p < 16 * 8; ++p)
+            rgb.insert(rgb.end(), {uint8_t(i == 0 ? 255 : 0), 0, uint8_t(i == 0 ? 0 : 255)});
+        ok = JxlEncoderSetFrameHeader(frame, &header) == JXL_ENC_SUCCESS &&
+             JxlEncoderAddImageFrame(frame, &format, rgb.data(), rgb.size()) == JXL_ENC_SUCCESS;
+    }
+    JxlEncoderCloseInput(enc);
+    JxlEncoderStatus st = ok ? JXL_ENC_NEED_MORE_OUTPUT : JXL_ENC_ERROR;
+    while (st == JXL_ENC_NEED_MORE_OUTPUT) {
+        const size_t used = out.size();
+        out.resize(used + 4096);
+        uint8_t* next = out.data() + used;
+        size_t room = 4096;
+        st = JxlEncoderProcessOutput(enc, &next, &room);
+        out.resize(out.size() - room);
+    }
+    JxlEncoderDestroy(enc);
+    if (st != JXL_ENC_SUCCESS)
+        out.clear();
+    return out;
+}
 
 const Samples& samples() {
     static const Samples s = make();

@@ -27,6 +27,14 @@ const Samples& samples();
 inline constexpr int kDelays[3] = {200, 500, 1000};
 inline constexpr uint32_t kFrameColours[3] = {0xFF0000, 0x00FF00, 0x0000FF};
 
+// A two-frame animation (red, then blue, 16 x 8) written here with libjxl's
+// encoder: cjxl keeps neither a GIF's loop count nor odd tick rates.
+std::vector<uint8_t> encodedAnimation();
+inline constexpr uint32_t kEncodedTps[2] = {30000, 1001}; // NTSC ticks
+inline constexpr uint32_t kEncodedTicks[2] = {3, 30};
+inline constexpr int kEncodedDelays[2] = {100, 1001}; // 100.1 and 1001 ms
+inline constexpr uint32_t kEncodedLoops = 3;
+
 // A tool's output on stdout.
 std::string output(const std::string& command);
 std::vector<uint8_t> bytesOf(const std::string& path);
