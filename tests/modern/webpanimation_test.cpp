@@ -16,19 +16,22 @@ protected:
     void TearDown() override { memorybudget::setLimitsForTesting(0, 0, 0); }
 };
 
-constexpr uint32_t R = 0xFF0000, G = 0x00FF00, B = 0x0000FF;
+constexpr uint32_t R = 0xFF0000, G = 0x00FF00, B = 0x0000FF, W = 0xFFFFFF;
 struct Probe {
     int x, y;
 };
 constexpr Probe kProbes[] = {{10, 10}, {20, 6}, {0, 0}};
-// The colours at kProbes in each frame of the sample animation.
-constexpr uint32_t kFrameColours[3][3] = {{R, R, R}, {B, R, R}, {R, G, R}};
+using Colours = uint32_t[3][3];
+// The colours at kProbes in each frame of the sample animations; the blue
+// square disposed to background leaves white behind.
+constexpr Colours kFrameColours = {{R, R, R}, {B, R, R}, {R, G, R}};
+constexpr Colours kDisposedColours = {{R, R, R}, {B, R, R}, {W, G, R}};
 
-void expectFrame(const Bitmap& shown, int frame) {
+void expectFrame(const Bitmap& shown, int frame, const Colours& colours = kFrameColours) {
     ASSERT_EQ(shown.width(), 32);
     ASSERT_EQ(shown.height(), 24);
     for (int i = 0; i < 3; ++i)
-        EXPECT_EQ(shown.pixel(kProbes[i].x, kProbes[i].y), kFrameColours[frame][i])
+        EXPECT_EQ(shown.pixel(kProbes[i].x, kProbes[i].y), colours[frame][i])
             << "frame " << frame << " probe " << i;
 }
 
@@ -71,11 +74,14 @@ struct BudgetCase {
     size_t budget; // 0: the default
     bool patched;
     int frames;
+    const Colours* colours = nullptr;
 };
 
 const BudgetCase kBudgets[] = {
-    {"default", &Samples::animation, 0, false, 3},
-    {"patches", &Samples::animation, 6500, true, 3},
+    {"default", &Samples::animation, 0, false, 3, &kFrameColours},
+    {"patches", &Samples::animation, 6500, true, 3, &kFrameColours},
+    {"disposed", &Samples::disposing, 0, false, 3, &kDisposedColours},
+    {"disposed patches", &Samples::disposing, 6500, true, 3, &kDisposedColours},
     {"left out", &Samples::flashes, 6500, false, 1},
 };
 
@@ -89,19 +95,19 @@ TEST_F(WebPAnimation, FramesDelaysAndBudget) {
         EXPECT_EQ(a.patched(), c.patched);
         ASSERT_EQ(a.frameCount(), c.frames);
         EXPECT_EQ(a.framesLeftOut(), 3 - c.frames);
-        if (c.file != &Samples::animation)
+        if (!c.colours)
             continue;
         for (int i = 0; i < 3; ++i)
             EXPECT_EQ(a.frame(i).delayMs, kAnimationDelays[i]);
         Bitmap shown;
         a.present(shown);
-        expectFrame(shown, 0);
+        expectFrame(shown, 0, *c.colours);
         for (int step : {1, 2, 0}) {
             a.advance(shown, true);
-            expectFrame(shown, step);
+            expectFrame(shown, step, *c.colours);
         }
         a.advance(shown, false);
-        expectFrame(shown, 2);
+        expectFrame(shown, 2, *c.colours);
     }
 }
 

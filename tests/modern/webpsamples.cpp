@@ -69,6 +69,7 @@ Samples make() {
     s.gradientLossy = f("gradient-lossy.webp");
     s.alpha = f("alpha.webp");
     s.animation = f("animation.webp");
+    s.disposing = f("disposing.webp");
     s.flashes = f("flashes.webp");
     s.withExif = f("exif.webp");
     const std::string q = " -quiet ";
@@ -84,6 +85,13 @@ Samples make() {
     writePicture(f("green.ppm"), 32, 24, false, [](int, int) { return 0x00FF00u; });
     run("img2webp -lossless -d 40 " + f("f1.ppm") + " " + f("blue.ppm") + " " + f("green.ppm") +
             " -o " + s.flashes,
+        s.error);
+    writePicture(f("blue8.ppm"), 8, 8, false, [](int, int) { return 0x0000FFu; });
+    writePicture(f("green8.ppm"), 8, 8, false, [](int, int) { return 0x00FF00u; });
+    for (const char* name : {"f1", "blue8", "green8"})
+        run("cwebp" + q + "-lossless " + f(name) + ".ppm -o " + f(name) + ".webp", s.error);
+    run("webpmux -frame " + f("f1.webp") + " +100+0+0+0 -frame " + f("blue8.webp") +
+            " +250+8+8+1 -frame " + f("green8.webp") + " +70+16+4+0 -loop 3 -o " + s.disposing,
         s.error);
     run("cp " + s.halvesLossy + " " + s.withExif, s.error);
     run("exiftool -q -overwrite_original -n -Orientation=6 -Make=Kamelo -Model=WebPTest "

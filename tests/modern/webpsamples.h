@@ -19,6 +19,7 @@ struct Samples {
     std::string gradientLossless, gradientLossy; // 301 x 203: r = x, g = y, b = 128
     std::string alpha;     // 40 x 30 lossless: left opaque 0x00FF00, right transparent
     std::string animation; // 32 x 24 lossless, three frames (see kFrameColours), loop 3
+    std::string disposing; // as animation, by webpmux, the blue square disposed to background
     std::string flashes;   // 32 x 24 lossless, red, blue, green screens of 40 ms
     std::string withExif;  // halvesLossy with orientation 6, date, make, model, exposure
 };
