@@ -5,9 +5,14 @@
 namespace kamelo {
 
 bool PictureExtensions::isPicture(std::string_view ext) {
+    // The newer formats follow the twenty; the imaging module's own list
+    // (modernExtensions) is the same, checked by the tests.
     static constexpr std::string_view kExtensions[] = {
-        "jpg", "jpeg", "bmp", "tif", "tiff", "tga", "png", "wmf", "pcx", "pcd",
-        "emf", "ico",  "cur", "dcx", "pct",  "iff", "gif", "psd", "ras", "sgi"};
+        "jpg",  "jpeg", "bmp", "tif",  "tiff", "tga", "png", "wmf", "pcx", "pcd",
+        "emf",  "ico",  "cur", "dcx",  "pct",  "iff", "gif", "psd", "ras", "sgi",
+        "heic", "heif", "hif", "avif", "webp", "jxl", "dng", "cr2", "cr3", "crw",
+        "nef",  "nrw",  "arw", "srf",  "sr2",  "orf", "rw2", "raf", "pef", "srw",
+        "3fr",  "erf",  "kdc", "mrw",  "x3f",  "iiq", "rwl", "mos", "mef", "dcr"};
     for (std::string_view e : kExtensions) {
         if (e.size() != ext.size())
             continue;

@@ -5,9 +5,10 @@
 
 namespace kamelo {
 
-// The twenty extensions the program treats as pictures, compared without
-// regard to case: jpg jpeg bmp tif tiff tga png wmf pcx pcd emf ico cur dcx
-// pct iff gif psd ras sgi.
+// The extensions the program treats as pictures, compared without regard to
+// case: jpg jpeg bmp tif tiff tga png wmf pcx pcd emf ico cur dcx pct iff gif
+// psd ras sgi, then HEIF (heic heif hif), avif, webp, jxl and the camera RAW
+// extensions (dng cr2 cr3 nef arw orf rw2 raf pef ...).
 class PictureExtensions {
 public:
     static bool isPicture(std::string_view extension);

@@ -4,6 +4,7 @@
 #include "imaging/filecomments.h"
 #include "imaging/orientation.h"
 #include "imaging/picturefile.h"
+#include "imaging/pictureformat.h"
 #include "imaging/resize.h"
 
 #include <QPainter>
@@ -33,6 +34,30 @@ int scaleFor(const std::string& path, const ThumbRecipe& recipe, bool swapSides)
     return 1;
 }
 
+// HEIF, AVIF, WebP, JPEG XL and RAW files: their orientation is the
+// container's or codestream's own (a HEIF's rotation boxes, a RAW's value),
+// not always an EXIF tag, and their stamps are images of any size.
+bool isModern(const std::string& path) {
+    switch (imaging::formatFromExtension(imaging::extensionOf(path))) {
+    case imaging::PictureFormat::Heif:
+    case imaging::PictureFormat::Avif:
+    case imaging::PictureFormat::WebP:
+    case imaging::PictureFormat::Jxl:
+    case imaging::PictureFormat::Raw:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// A thumbnail image or preview that fills the cell without being enlarged.
+bool coversCell(const imaging::Bitmap& stamp, const ThumbRecipe& recipe, bool swapSides) {
+    const int w = swapSides ? stamp.height() : stamp.width();
+    const int h = swapSides ? stamp.width() : stamp.height();
+    const ThumbPlacement p = ThumbFit::place(w, h, recipe.width, recipe.height, recipe.border);
+    return p.valid() && w >= p.width && h >= p.height;
+}
+
 } // namespace
 
 ThumbResult ThumbRenderer::render(const std::string& path, const ThumbRecipe& recipe,
@@ -48,15 +73,26 @@ ThumbResult ThumbRenderer::render(const std::string& path, const ThumbRecipe& re
     // camera information.
     const std::map<int, std::vector<uint8_t>> comments = imaging::FileComments::readMany(
         path, {imaging::comment::kDateTimeOriginal, imaging::comment::kOrientation});
+    const bool modern = isModern(path);
     int orientation = imaging::Orientation::kUpright;
-    if (recipe.upright)
+    if (recipe.upright && modern)
+        orientation = imaging::Orientation::read(path);
+    else if (recipe.upright)
         if (auto it = comments.find(imaging::comment::kOrientation); it != comments.end())
             orientation = imaging::Orientation::fromBytes(it->second);
 
     imaging::Bitmap picture;
     bool loaded = false;
-    if (recipe.useStamp && !stop())
+    if (recipe.useStamp && !stop()) {
         loaded = imaging::PictureFile::readStamp(path, picture) >= 1;
+        // A phone's or camera's small thumbnail would be enlarged: the
+        // picture (a RAW's preview) is decoded instead.
+        if (loaded && modern &&
+            !coversCell(picture, recipe, imaging::Orientation::swapsSides(orientation))) {
+            picture.free();
+            loaded = false;
+        }
+    }
     if (!loaded && !stop()) {
         imaging::LoadOptions options;
         options.scaleDenominator =

@@ -84,16 +84,20 @@ const std::vector<Command>& commands() {
          {},
          "file"},
         {"convert",
-         {"convert --format BMP|JPG|PCX|PNG [--quality-factor N | --quality Q] [--out DIR] "
+         {"convert --format BMP|JPG|PCX|PNG|WEBP|AVIF [--quality-factor N | --quality Q] "
+          "[--out DIR] "
           "[--overwrite] [--jobs N] FILE..."},
          "그림들을 다른 형식으로 한꺼번에 바꿉니다.",
          "브라우저의 형식 변환을 창 없이 합니다. 결과는 원본 옆에 형식 이름을 확장자로 "
          "하여 (예: a.bmp 에서 a.JPG) 씁니다. 파일마다 한 줄씩 결과를 출력하고, "
          "진행 상황은 표준 오류로 알립니다.\n"
          "실패한 파일이 있으면 1, 잘못 사용하면 2 로 끝납니다.",
-         {{"--format", "BMP|JPG|PCX|PNG", "만들 형식 (대소문자를 가리지 않습니다)."},
-          {"--quality-factor", "N", "JPEG 품질 값, 2(가장 좋은 품질)부터 255까지."},
-          {"--quality", "Q", "JPEG 품질, 0부터 100까지 (--quality-factor 와 함께 쓸 수 없습니다)."},
+         {{"--format", "BMP|JPG|PCX|PNG|WEBP|AVIF", "만들 형식 (대소문자를 가리지 않습니다)."},
+          {"--quality-factor", "N",
+           "JPEG, WebP, AVIF 품질 값, 2(가장 좋은 품질, WebP 와 AVIF 는 무손실)부터 255까지."},
+          {"--quality", "Q",
+           "JPEG, WebP, AVIF 품질, 0부터 100까지 (100 은 WebP 와 AVIF 를 무손실로 씁니다; "
+           "--quality-factor 와 함께 쓸 수 없습니다)."},
           {"--out", "DIR", "원본 옆 대신 DIR 폴더에 씁니다; 없는 폴더는 만듭니다."},
           {"--overwrite", "", "이미 있는 결과 파일을 덮어씁니다 (없으면 그대로 둡니다)."},
           {"--jobs", "N", "동시에 바꾸는 스레드 수, 1부터 256까지 (기본값: 코어 하나에 하나)."}},

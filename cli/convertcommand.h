@@ -8,7 +8,7 @@ namespace kamelo {
 
 class SettingsStore;
 
-// kamelo-cli convert --format BMP|JPG|PCX|PNG [--quality-factor N | --quality Q]
+// kamelo-cli convert --format BMP|JPG|PCX|PNG|WEBP|AVIF [--quality-factor N | --quality Q]
 // [--out DIR] [--overwrite] [--jobs N] FILE...: the browser's format
 // conversion without windows. One log line a file on out, progress on err;
 // existing outputs are kept unless --overwrite. Exit 1 when a file failed,

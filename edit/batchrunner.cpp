@@ -1,8 +1,10 @@
 #include "batchrunner.h"
 
 #include "editwriter.h"
+#include "imaging/core/savebyextension.h"
 #include "imaging/orientation.h"
 #include "imaging/picturefile.h"
+#include "imaging/pictureformat.h"
 #include "imaging/result.h"
 #include "platform/core/fileops.h"
 #include "platform/core/staletemporaries.h"
@@ -20,6 +22,21 @@ namespace kamelo::edit {
 namespace {
 std::string errnoText(int error) {
     return FileErrorText::reason(error).toStdString();
+}
+
+// Phones' HEIF and the cameras' RAW and JPEG XL files are read, not
+// written: their pictures go into a JPEG of the same title, and the source
+// stays as it is.
+bool writtenAsJpeg(const std::string& source) {
+    const std::string ext = imaging::extensionOf(source);
+    switch (imaging::formatFromExtension(ext)) {
+    case imaging::PictureFormat::Heif:
+    case imaging::PictureFormat::Jxl:
+    case imaging::PictureFormat::Raw:
+        return imaging::saveFormatForExtension(ext, imaging::SaveTable::Batch) == 0;
+    default:
+        return false;
+    }
 }
 
 } // namespace
@@ -44,6 +61,12 @@ std::string BatchRunner::destinationOf(size_t index) const {
     if (job_.convertTo) {
         const std::string beside = BatchDestination::forConversion(source, job_.convertTo->name);
         // Into another folder: the same name there.
+        return job_.mode == DestinationMode::Folder
+                   ? BatchDestination::forSource(beside, job_.mode, job_.folder)
+                   : beside;
+    }
+    if (writtenAsJpeg(source)) {
+        const std::string beside = BatchDestination::forConversion(source, "JPG");
         return job_.mode == DestinationMode::Folder
                    ? BatchDestination::forSource(beside, job_.mode, job_.folder)
                    : beside;
@@ -129,8 +152,11 @@ FileOutcome BatchRunner::processFile(size_t index,
     }
     // Writing over the source files was chosen with the mode; other
     // existing files are asked about.
+    // A JPEG written beside a RAW or HEIF source may meet the camera's own
+    // JPEG of that title: asked about too.
     const bool asks =
-        job_.askBeforeOverwrite && (job_.convertTo || job_.mode == DestinationMode::Folder);
+        (job_.askBeforeOverwrite && (job_.convertTo || job_.mode == DestinationMode::Folder)) ||
+        (!job_.convertTo && job_.mode == DestinationMode::Overwrite && !inPlace);
     if (exists && asks && !ask(out.destination)) {
         out.kind = FileOutcome::Kind::Skipped;
         return out;

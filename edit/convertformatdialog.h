@@ -10,7 +10,8 @@ class QSlider;
 
 namespace kamelo::edit {
 
-// "파일 포맷 변환": the target format and, for JPG only, the quality slider.
+// "파일 포맷 변환": the target format and, for JPG, WEBP and AVIF, the quality
+// slider (its best position writes WebP and AVIF losslessly).
 class ConvertFormatDialog : public QDialog {
     Q_OBJECT
 public:

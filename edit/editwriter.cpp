@@ -21,12 +21,12 @@ int EditWriter::write(const Request& r, std::string& reason) {
     int quality = kJpegQuality;
     if (r.convertTo) {
         format = r.convertTo->libraryFormat;
-        if (format == imaging::saveformat::kJpeg) {
-            // The camera information comes along, at the slider's quality.
-            format = imaging::kJpegWriter;
+        // JPEG, WebP and AVIF at the slider's quality.
+        if (r.convertTo->usesQuality)
             quality = r.jpegQuality ? std::clamp(*r.jpegQuality, 0, 100)
                                     : imaging::PictureSaver::jpegQualityFor(r.qualityFactor);
-        }
+        if (format == imaging::saveformat::kJpeg)
+            format = imaging::kJpegWriter; // the camera information comes along
     } else {
         format = imaging::saveFormatForPath(r.destination, imaging::SaveTable::Batch);
     }
@@ -41,7 +41,9 @@ int EditWriter::write(const Request& r, std::string& reason) {
     // Read from the source before anything replaces it; the formats that
     // cannot carry metadata do without.
     const bool carries = format == imaging::kJpegWriter || format == imaging::saveformat::kPng ||
-                         format == imaging::saveformat::kTiff;
+                         format == imaging::saveformat::kTiff ||
+                         format == imaging::saveformat::kWebp ||
+                         format == imaging::saveformat::kAvif;
     JpegPropertyInfo props = carries ? JpegPropertyInfo::read(r.source) : JpegPropertyInfo();
     if (r.turnedUpright && props.has(kOrientationTag)) {
         JpegPropertyInfo::Item upright;
@@ -54,7 +56,8 @@ int EditWriter::write(const Request& r, std::string& reason) {
         rc = props.saveJpeg(*r.picture, r.destination, quality);
     } else if (carries) {
         const imaging::MetadataCarrier keep = props.carrier();
-        rc = imaging::PictureSaver::save(*r.picture, r.destination, format, 2, &keep);
+        rc =
+            imaging::PictureSaver::saveAtQuality(*r.picture, r.destination, format, quality, &keep);
     } else {
         rc = imaging::PictureSaver::save(*r.picture, r.destination, format, 2);
     }

@@ -4,6 +4,8 @@
 #include "edit/filedateproxy.h"
 #include "edit/saveasjpegpanel.h"
 #include "edit/saveaswriter.h"
+#include "imaging/core/savebyextension.h"
+#include "imaging/picturesaver.h"
 #include "resources/qtstrings.h"
 
 #include <QAbstractButton>
@@ -39,7 +41,23 @@ QString suffixOf(const QString& filter) {
     return suffix;
 }
 
+// The web's formats, offered after the four the string table lists.
+const char* const kWebFilters[][2] = {{"WebP 파일 (*.webp)", "*.webp"},
+                                      {"AVIF 파일 (*.avif)", "*.avif"}};
+
 } // namespace
+
+QStringList CSaveAsDialog::saveFilters() {
+    QStringList filters = qtFilters(res::qtext(res::IDS_SAVE_FILTER));
+    // Before "every file", which stays last.
+    qsizetype at = filters.size();
+    if (at > 0 && suffixOf(filters.last()).isEmpty())
+        --at;
+    for (const auto& [description, pattern] : kWebFilters)
+        filters.insert(at++, QString::fromUtf8(description) + QStringLiteral(" (") +
+                                 QString::fromLatin1(pattern) + QLatin1Char(')'));
+    return filters;
+}
 
 QStringList CSaveAsDialog::qtFilters(const QString& filterText) {
     QStringList filters;
@@ -77,7 +95,7 @@ CSaveAsDialog::CSaveAsDialog(imaging::Bitmap picture, const QString& sourcePath,
     setDefaultSuffix(QString::fromLatin1(kDefaultSuffix));
     // Korean dates, and columns wide enough for them and the type names.
     setProxyModel(new FileDateProxy(this));
-    const QStringList filters = qtFilters(res::qtext(res::IDS_SAVE_FILTER));
+    const QStringList filters = saveFilters();
     setNameFilters(filters);
     selectNameFilter(filters.value(0));
 
@@ -93,7 +111,14 @@ CSaveAsDialog::CSaveAsDialog(imaging::Bitmap picture, const QString& sourcePath,
     panel_->setOriginalSize(!modified && source.isFile() ? source.size() : -1);
     panel_->setEstimator([this](int quality) -> int64_t {
         std::vector<uint8_t> bytes;
-        const int rc = writtenProperties().encodeJpeg(picture_, quality, bytes);
+        int rc = 0;
+        if (chosenFormat_ == imaging::kJpegWriter) {
+            rc = writtenProperties().encodeJpeg(picture_, quality, bytes);
+        } else {
+            const imaging::MetadataCarrier keep = writtenProperties().carrier();
+            rc = imaging::PictureSaver::encodeAtQuality(picture_, chosenFormat_, quality, bytes,
+                                                        &keep);
+        }
         return rc < 1 ? rc : static_cast<int64_t>(bytes.size());
     });
 
@@ -144,10 +169,21 @@ JpegPropertyInfo CSaveAsDialog::writtenProperties() const {
 }
 
 void CSaveAsDialog::typeChosen(int index) {
-    panel_->setEnabled(index == 0);
     // A name typed without extension gets that of the chosen type.
     const QString suffix = suffixOf(nameFilters().value(index));
     setDefaultSuffix(suffix.isEmpty() ? QString::fromLatin1(kDefaultSuffix) : suffix);
+    // JPEG, WebP and AVIF take the panel's quality.
+    const int format = index == 0 ? imaging::kJpegWriter
+                                  : imaging::saveFormatForExtension(suffix.toStdString(),
+                                                                    imaging::SaveTable::Viewer);
+    const bool quality = format == imaging::kJpegWriter ||
+                         (format != 0 && imaging::PictureSaver::takesQuality(format));
+    panel_->setEnabled(quality);
+    if (quality && format != chosenFormat_) {
+        chosenFormat_ = format;
+        if (estimated_)
+            panel_->estimate();
+    }
 }
 
 void CSaveAsDialog::showEvent(QShowEvent* event) {

@@ -12,9 +12,10 @@ class SaveAsJpegPanel;
 
 // The viewer's Save As (57604): a file dialog (drawn by Qt itself, so the
 // JPEG panel can sit in it) opened on the picture's folder and name, whose
-// OK writes the shown picture by the chosen extension. A JPEG gets the
-// panel's quality and the camera information of the picture's own file;
-// the panel works only while the first type (Jpeg) is chosen.
+// OK writes the shown picture by the chosen extension. A JPEG, WebP or AVIF
+// gets the panel's quality and the camera information of the picture's own
+// file; the panel works only while one of those types is chosen, and its
+// estimate is the size in the chosen one.
 class CSaveAsDialog : public QFileDialog {
     Q_OBJECT
 public:
@@ -43,6 +44,9 @@ public:
     // filters: the description shown as it is, patterns separated by
     // spaces, "*.*" as "*" (every name, with or without a dot).
     static QStringList qtFilters(const QString& filterText);
+    // The dialog's types: the string table's, then WebP and AVIF before
+    // "every file".
+    static QStringList saveFilters();
 
 protected:
     void done(int result) override;
@@ -63,6 +67,7 @@ private:
     int saveResult_ = 0;
     bool orientationMark_ = false;
     bool estimated_ = false;
+    int chosenFormat_ = -1; // the type the panel's quality is for (kJpegWriter)
 };
 
 } // namespace kamelo::edit

@@ -35,9 +35,13 @@ int SaveAsWriter::save(const imaging::Bitmap& picture, const JpegPropertyInfo& p
     StaleTemporaries::sweepOnceBeside(path);
     int rc = imaging::result::kNoBitmap;
     if (picture.isAllocated()) {
-        // The library's own writers at 24 bits take their best quality factor.
+        // WebP and AVIF take the panel's quality as JPEG does; the other
+        // writers at 24 bits take their best quality factor.
         if (format == imaging::kJpegWriter) {
             rc = props.saveJpeg(picture, path, jpegQuality);
+        } else if (imaging::PictureSaver::takesQuality(format)) {
+            const imaging::MetadataCarrier keep = props.carrier();
+            rc = imaging::PictureSaver::saveAtQuality(picture, path, format, jpegQuality, &keep);
         } else {
             const imaging::MetadataCarrier keep = props.carrier();
             rc = imaging::PictureSaver::save(picture, path, format, 2, &keep);

@@ -8,9 +8,9 @@
 namespace kamelo::edit {
 
 // Writes the viewer's picture under the name chosen in Save As: the
-// extension picks the writer by the viewer's save table; a JPEG is written
-// at the chosen quality. JPEG, PNG and TIFF keep the metadata of the
-// picture's own file.
+// extension picks the writer by the viewer's save table; a JPEG, WebP or
+// AVIF is written at the chosen quality (100: WebP and AVIF lossless).
+// JPEG, PNG, TIFF, WebP and AVIF keep the metadata of the picture's own file.
 class SaveAsWriter {
 public:
     static constexpr int kNotSaved = 0; // an extension this program does not write

@@ -9,7 +9,9 @@ namespace kamelo {
 
 // The 21 camera information rows of a picture file, read from the file's
 // frame header and EXIF block, its comments and its EXIF properties. A file
-// that is not a JPEG shows 0 pixels and empty rows.
+// that is not a JPEG shows the rows of its EXIF block (HEIF, AVIF, WebP,
+// JPEG XL, RAW...) with its own pixel size, or 0 pixels and empty rows when
+// it has none.
 class ExifReport {
 public:
     static ExifSources sources(const std::string& path);

@@ -3,6 +3,8 @@
 #include "imaging/core/filebytes.h"
 #include "imaging/exivfile.h"
 #include "imaging/jpegcodec.h"
+#include "imaging/orientation.h"
+#include "imaging/pictureformat.h"
 #include "imaging/result.h"
 #include "resources/stringtable.h"
 
@@ -107,6 +109,21 @@ void addItem(Exiv2::ExifData& exif, uint16_t tag, const JpegPropertyInfo::Item& 
     }
 }
 
+// Formats whose stored pixels are turned by the container's or codestream's
+// own orientation (a HEIF's rotation boxes, a JPEG XL's header, a RAW's
+// value), which an EXIF tag inside may not match.
+bool ownsOrientation(const std::string& path) {
+    switch (imaging::formatFromExtension(imaging::extensionOf(path))) {
+    case imaging::PictureFormat::Heif:
+    case imaging::PictureFormat::Avif:
+    case imaging::PictureFormat::Jxl:
+    case imaging::PictureFormat::Raw:
+        return true;
+    default:
+        return false;
+    }
+}
+
 void initialise() {
     static std::once_flag once;
     std::call_once(once, [] {
@@ -194,6 +211,17 @@ JpegPropertyInfo JpegPropertyInfo::read(const std::string& path) {
         }
     } catch (const std::exception&) {
         // Whatever could be read stays; the rest is absent.
+    }
+    if (ownsOrientation(path)) {
+        // The record describes the stored pixels as the viewer turns them:
+        // a picture written from them carries this orientation.
+        const int orientation = imaging::Orientation::read(path);
+        if (orientation != info.shortValue(kOrientation).value_or(1)) {
+            Item item;
+            item.kind = Kind::Short;
+            item.shortValue = uint16_t(orientation);
+            info.set(kOrientation, item);
+        }
     }
     return info;
 }

@@ -1,6 +1,9 @@
 #include "exivfile.h"
 
 #include "core/filebytes.h"
+#include "modern/heifcodec.h"
+#include "modern/jxlcodec.h"
+#include "pictureformat.h"
 #include "result.h"
 
 #include <mutex>
@@ -25,6 +28,49 @@ void lockXmp(void* mutex, bool lock) {
 
 const bool xmpReady = Exiv2::XmpParser::initialize(lockXmp, &xmpMutex);
 
+// Canon's CR3 and the other ISO base media files are read only when asked for.
+const bool bmffReady = Exiv2::enableBMFF(true);
+
+// HEIF, AVIF and JPEG XL keep their EXIF and XMP in items and boxes the
+// library does not reliably find (a grid picture's HEIF, any JPEG XL): the
+// codecs hand over the blocks, held here by an image in memory of Exiv2's
+// own metadata format. Null when the file is none of these.
+Exiv2::Image::AutoPtr fromCodecBlocks(const std::string& readable, PictureFormat format) {
+    std::vector<uint8_t> bytes;
+    if (readWholeFile(readable, bytes) < 1)
+        return Exiv2::Image::AutoPtr();
+    const ByteView view{bytes.data(), bytes.size()};
+    std::vector<uint8_t> exif;
+    std::string xmp;
+    const int rc = format == PictureFormat::Jxl ? jxlcodec::readExif(view, exif)
+                                                : heifcodec::readMetadata(view, exif, xmp);
+    if (rc < 1)
+        exif.clear(), xmp.clear();
+    Exiv2::Image::AutoPtr image = Exiv2::ImageFactory::create(Exiv2::ImageType::exv);
+    if (!exif.empty()) {
+        Exiv2::ExifData data;
+        const Exiv2::ByteOrder order =
+            Exiv2::ExifParser::decode(data, exif.data(), static_cast<uint32_t>(exif.size()));
+        image->setByteOrder(order);
+        image->setExifData(data);
+    }
+    if (!xmp.empty()) {
+        try {
+            image->setXmpPacket(xmp); // parsed into its XMP data as well
+        } catch (const std::exception&) {
+            // A packet the toolkit cannot read: the EXIF stays.
+        }
+    }
+    return image;
+}
+
+PictureFormat formatOf(int fd, const std::string& path) {
+    uint8_t head[64];
+    const ssize_t n = ::pread(fd, head, sizeof head, 0);
+    return n <= 0 ? PictureFormat::Unknown
+                  : detectFormat(head, static_cast<size_t>(n), extensionOf(path));
+}
+
 } // namespace
 
 ExivFile::~ExivFile() {
@@ -45,7 +91,14 @@ int ExivFile::open(const std::string& path) {
         // The descriptor's name in /proc reopens the checked file itself,
         // not whatever the path names by now.
         const std::string self = "/proc/self/fd/" + std::to_string(fd_);
-        if (::access(self.c_str(), R_OK) == 0) {
+        const bool selfReadable = ::access(self.c_str(), R_OK) == 0;
+        const PictureFormat format = formatOf(fd_, path);
+        if (format == PictureFormat::Heif || format == PictureFormat::Avif ||
+            format == PictureFormat::Jxl) {
+            image_ = fromCodecBlocks(selfReadable ? self : path, format);
+            return image_.get() ? result::kSuccess : result::kCorruptData;
+        }
+        if (selfReadable) {
             image_ = Exiv2::ImageFactory::open(self);
         } else {
             std::vector<uint8_t> bytes;

@@ -547,4 +547,27 @@ int MetadataCarrier::embedInTiff(const Bitmap& pixels, std::vector<uint8_t>& tif
     }
 }
 
+int MetadataCarrier::embeddedMetadata(const Bitmap& pixels, EmbeddedMetadata& out) const {
+    out = EmbeddedMetadata();
+    initialise();
+    try {
+        if (!exif_.empty() || !overrides_.empty() || software_ ||
+            (orientation_ && *orientation_ != 1)) {
+            Exiv2::Blob block;
+            Exiv2::ExifParser::encode(block, byteOrder_,
+                                      exifFor(pixels.width(), pixels.height(), Use::Embedded));
+            out.exif.assign(block.begin(), block.end());
+        }
+        out.xmp = wholeXmpFor(pixels.width(), pixels.height());
+        out.icc = icc_;
+        return result::kSuccess;
+    } catch (const std::bad_alloc&) {
+        out = EmbeddedMetadata();
+        return result::kNoMemory;
+    } catch (const std::exception&) {
+        out = EmbeddedMetadata();
+        return result::kCorruptData;
+    }
+}
+
 } // namespace kamelo::imaging

@@ -2,6 +2,7 @@
 
 #include "bitmap.h"
 #include "jpegcodec.h"
+#include "modern/embeddedmetadata.h"
 #include "pngwriter.h"
 
 #include <exiv2/exiv2.hpp>
@@ -70,9 +71,14 @@ public:
     // directories, ICC profile, XMP and IPTC. 1 or an error code (tiff is
     // then as it was).
     int embedInTiff(const Bitmap& pixels, std::vector<uint8_t>& tiff) const;
+    // What a WebP or AVIF written from pixels embeds: the EXIF block made
+    // for their size and orientation (no thumbnail: those formats keep
+    // none in it), the XMP packet and the ICC profile. These formats have
+    // no place for an IPTC record. 1 or an error code (out is then empty).
+    int embeddedMetadata(const Bitmap& pixels, EmbeddedMetadata& out) const;
 
 private:
-    enum class Use { Jpeg, Png, Tiff };
+    enum class Use { Jpeg, Png, Tiff, Embedded };
     // The EXIF as written for a width x height picture of this use.
     Exiv2::ExifData exifFor(int width, int height, Use use) const;
     std::string xmpFor(int width, int height) const;

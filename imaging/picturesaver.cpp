@@ -6,6 +6,8 @@
 #include "jpegcodec.h"
 #include "magickcodec.h"
 #include "metadatacarrier.h"
+#include "modern/heifcodec.h"
+#include "modern/webpcodec.h"
 #include "pictureformat.h"
 #include "pngcodec.h"
 #include "pngwriter.h"
@@ -48,21 +50,48 @@ int PictureSaver::formatForExtension(const std::string& extension) {
         return saveformat::kIff;
     case PictureFormat::Sgi:
         return saveformat::kSgi;
+    case PictureFormat::WebP:
+        return saveformat::kWebp;
+    case PictureFormat::Avif:
+        return saveformat::kAvif;
     default:
         return 0;
     }
 }
 
+bool PictureSaver::takesQuality(int format) {
+    return format == saveformat::kJpeg || format == saveformat::kWebp ||
+           format == saveformat::kAvif;
+}
+
 int PictureSaver::encode(const Bitmap& bitmap, int format, int qualityFactor,
                          std::vector<uint8_t>& out, const MetadataCarrier* keep) {
+    return encodeAtQuality(bitmap, format, jpegQualityFor(qualityFactor), out, keep);
+}
+
+int PictureSaver::encodeAtQuality(const Bitmap& bitmap, int format, int quality,
+                                  std::vector<uint8_t>& out, const MetadataCarrier* keep) {
+    quality = std::clamp(quality, 0, 100);
     return withoutThrowing([&]() -> int {
         if (!bitmap.isAllocated())
             return result::kNoBitmap;
         switch (format) {
         case saveformat::kJpeg:
             if (keep)
-                return keep->encodeJpeg(bitmap, jpegQualityFor(qualityFactor), out);
-            return jpegcodec::encode(bitmap, jpegQualityFor(qualityFactor), out);
+                return keep->encodeJpeg(bitmap, quality, out);
+            return jpegcodec::encode(bitmap, quality, out);
+        case saveformat::kWebp:
+        case saveformat::kAvif: {
+            EmbeddedMetadata metadata;
+            if (keep) {
+                const int rc = keep->embeddedMetadata(bitmap, metadata);
+                if (rc < 1)
+                    return rc;
+            }
+            return format == saveformat::kWebp
+                       ? webpcodec::encode(bitmap, quality, metadata, out)
+                       : heifcodec::encodeAvif(bitmap, quality, metadata, out);
+        }
         case saveformat::kPng: {
             pngwriter::Metadata metadata;
             if (keep) {
@@ -104,9 +133,14 @@ int PictureSaver::encode(const Bitmap& bitmap, int format, int qualityFactor,
 
 int PictureSaver::save(const Bitmap& bitmap, const std::string& path, int format, int qualityFactor,
                        const MetadataCarrier* keep) {
+    return saveAtQuality(bitmap, path, format, jpegQualityFor(qualityFactor), keep);
+}
+
+int PictureSaver::saveAtQuality(const Bitmap& bitmap, const std::string& path, int format,
+                                int quality, const MetadataCarrier* keep) {
     return withoutThrowing([&]() -> int {
         std::vector<uint8_t> bytes;
-        int rc = encode(bitmap, format, qualityFactor, bytes, keep);
+        int rc = encodeAtQuality(bitmap, format, quality, bytes, keep);
         if (rc < 1)
             return rc;
         return writeFileAtomically(path, bytes.data(), bytes.size());

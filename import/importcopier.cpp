@@ -3,9 +3,11 @@
 #include "exif/core/jpegsectionreader.h"
 #include "exif/jpegpropertyinfo.h"
 #include "imaging/core/savebyextension.h"
+#include "imaging/filecomments.h"
 #include "imaging/losslessjpeg.h"
 #include "imaging/orientation.h"
 #include "imaging/picturefile.h"
+#include "imaging/pictureformat.h"
 #include "imaging/picturesaver.h"
 #include "import/core/acquireformats.h"
 #include "platform/core/staletemporaries.h"
@@ -13,6 +15,7 @@
 #include "resources/stringtable.h"
 #include "safewrite.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <fcntl.h>
@@ -403,8 +406,14 @@ ImportCopier::Result ImportCopier::importOne(size_t index, ImportEvents& events,
 
     const bool wantsDate =
         job_.names.size() != job_.sources.size() && job_.naming.rule == NameRule::DateTaken;
-    const Head head =
-        wantsDate || job_.autoRotate ? readHead(buffer_.data(), src.headSize) : Head{};
+    Head head = wantsDate || job_.autoRotate ? readHead(buffer_.data(), src.headSize) : Head{};
+    // A phone's HEIF or a camera's RAW file names its capture date in its
+    // own EXIF block; such files are never turned, only copied.
+    if (wantsDate && head.date.empty() &&
+        std::find(imaging::modernExtensions().begin(), imaging::modernExtensions().end(),
+                  imaging::extensionOf(source)) != imaging::modernExtensions().end())
+        head.date = imaging::FileComments::text(source, imaging::comment::kDateTimeOriginal)
+                        .substr(0, ExifImageInfo::kDateLength);
     const std::string name = job_.names.size() == job_.sources.size()
                                  ? job_.names[index]
                                  : destinationName(job_.naming, index, source, head.date);

@@ -70,4 +70,23 @@ std::vector<std::string> AssociationTable::allTypes() {
     return out;
 }
 
+const std::vector<std::string>& AssociationTable::newerTypes() {
+    static const std::vector<std::string> types = {
+        "image/heic",          "image/heif",         "image/avif",          "image/webp",
+        "image/jxl",           "image/x-adobe-dng",  "image/x-canon-cr2",   "image/x-canon-cr3",
+        "image/x-canon-crw",   "image/x-nikon-nef",  "image/x-nikon-nrw",   "image/x-sony-arw",
+        "image/x-sony-srf",    "image/x-sony-sr2",   "image/x-olympus-orf", "image/x-panasonic-rw2",
+        "image/x-fuji-raf",    "image/x-pentax-pef", "image/x-kodak-dcr",   "image/x-kodak-kdc",
+        "image/x-minolta-mrw", "image/x-sigma-x3f"};
+    return types;
+}
+
+std::vector<std::string> AssociationTable::entryTypes() {
+    std::vector<std::string> out = allTypes();
+    for (const std::string& t : newerTypes())
+        if (std::find(out.begin(), out.end(), t) == out.end())
+            out.push_back(t);
+    return out;
+}
+
 } // namespace kamelo::desktop

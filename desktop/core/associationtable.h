@@ -29,9 +29,15 @@ public:
     static std::vector<int> companions(int row);
     // Each row's MIME type once, in table order.
     static std::vector<std::string> primaryTypes();
-    // Every MIME type and alias once: the desktop entry's MimeType (tools
-    // that do not resolve aliases find the entry by either name).
+    // Every MIME type and alias of the rows once (tools that do not resolve
+    // aliases find the entry by either name).
     static std::vector<std::string> allTypes();
+    // The newer formats the program opens without offering a row for them:
+    // HEIF/HEIC, AVIF, WebP, JPEG XL and the camera RAW types, as
+    // shared-mime-info names them.
+    static const std::vector<std::string>& newerTypes();
+    // The desktop entry's MimeType: allTypes, then newerTypes.
+    static std::vector<std::string> entryTypes();
 };
 
 } // namespace kamelo::desktop

@@ -105,7 +105,7 @@ std::string DesktopEntry::forProgram(const std::string& programPath) {
     entry.set("Desktop Entry", "Exec", quoteExecArgument(programPath) + " %f");
     entry.remove("Desktop Entry", "TryExec");
     std::string types;
-    for (const std::string& t : AssociationTable::allTypes())
+    for (const std::string& t : AssociationTable::entryTypes())
         types += t + ";";
     entry.set("Desktop Entry", "MimeType", types);
     return entry.bytes();

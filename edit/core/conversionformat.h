@@ -9,18 +9,23 @@ class SettingsStore;
 
 namespace kamelo::edit {
 
-// The four formats of the conversion dialog, in its list order.
+// The formats of the conversion dialog, in its list order: the four it has
+// always offered, then the web's WebP and AVIF.
 struct ConversionFormat {
     const char* name;  // the extension written, upper case as shown ("JPG")
     int libraryFormat; // save format code
-    bool usesQuality;  // only JPG takes the quality slider
+    bool usesQuality;  // JPG, WEBP and AVIF take the quality slider
 };
-inline constexpr std::array<ConversionFormat, 4> kConversionFormats = {{
+inline constexpr std::array<ConversionFormat, 6> kConversionFormats = {{
     {"BMP", 6, false},
     {"JPG", 10, true},
     {"PCX", 1, false},
     {"PNG", 75, false},
+    {"WEBP", 160, true},
+    {"AVIF", 161, true},
 }};
+// How many of them the dialog offered before the web's formats.
+inline constexpr size_t kClassicConversionFormats = 4;
 
 // The JPEG quality slider: positions 0..9, the library's quality factor (a
 // smaller factor is a better picture) and the name shown under the slider.
@@ -35,10 +40,10 @@ public:
 
 // "General"/"Convert Format Selected" and "Jpeg Quality Slider Pos".
 struct ConvertSettings {
-    int formatIndex = 0;    // 0..3
+    int formatIndex = 0;    // 0..5
     int sliderPosition = 8; // 0..9
 
-    // A stored format outside 0..3 counts as 0; the slider is clamped.
+    // A stored format outside the list counts as 0; the slider is clamped.
     static ConvertSettings read(const SettingsStore& store);
     bool write(SettingsStore& store) const;
     const ConversionFormat& format() const;

@@ -535,7 +535,7 @@ bool FramePanel::chooseTag() {
     dialog.setFileMode(QFileDialog::ExistingFile);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setDefaultSuffix(QStringLiteral("jpg"));
-    dialog.setNameFilters(edit::CSaveAsDialog::qtFilters(res::qtext(res::IDS_SAVE_FILTER)));
+    dialog.setNameFilters(edit::CSaveAsDialog::saveFilters());
     if (!record_.tagPath.empty())
         dialog.selectFile(QString::fromStdString(record_.tagPath));
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())

@@ -29,7 +29,7 @@ int saveFormatForExtension(const std::string& extension, SaveTable table) {
         return kJpegWriter;
     if (ext == "GIF")
         return table == SaveTable::Viewer ? 2 : 0;
-    static constexpr std::array<std::pair<const char*, int>, 11> kLibrary = {{
+    static constexpr std::array<std::pair<const char*, int>, 13> kLibrary = {{
         {"BMP", 6},
         {"PCX", 1},
         {"PNG", 75},
@@ -41,6 +41,8 @@ int saveFormatForExtension(const std::string& extension, SaveTable table) {
         {"SGI", 142},
         {"TIF", 17},
         {"TIFF", 17},
+        {"WEBP", 160},
+        {"AVIF", 161},
     }};
     for (const auto& [name, code] : kLibrary)
         if (ext == name)

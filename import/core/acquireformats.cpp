@@ -7,9 +7,13 @@ namespace kamelo::acquire {
 
 namespace {
 
-constexpr std::array<std::string_view, 25> kAccepted = {
-    "jpg", "bmp", "jpeg", "tiff", "tif", "tga", "png", "wmf", "pcx", "pcd", "emf", "ico", "cur",
-    "dcx", "gif", "pct",  "iff",  "psd", "ras", "sgi", "mov", "avi", "mpg", "asf", "mpeg"};
+// Phones' HEIC and the cameras' RAW files come after the older types.
+constexpr std::array<std::string_view, 55> kAccepted = {
+    "jpg", "bmp", "jpeg", "tiff", "tif",  "tga", "png",  "wmf",  "pcx", "pcd", "emf",
+    "ico", "cur", "dcx",  "gif",  "pct",  "iff", "psd",  "ras",  "sgi", "mov", "avi",
+    "mpg", "asf", "mpeg", "heic", "heif", "hif", "avif", "webp", "jxl", "dng", "cr2",
+    "cr3", "crw", "nef",  "nrw",  "arw",  "srf", "sr2",  "orf",  "rw2", "raf", "pef",
+    "srw", "3fr", "erf",  "kdc",  "mrw",  "x3f", "iiq",  "rwl",  "mos", "mef", "dcr"};
 constexpr std::array<std::string_view, 5> kMovies = {"mov", "avi", "mpg", "asf", "mpeg"};
 
 std::string lower(std::string_view s) {

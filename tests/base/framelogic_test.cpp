@@ -106,11 +106,13 @@ TEST(PictureList, RemovingTheLastEntryWrapsToTheFirst) {
     list.removeCurrent(); // nothing left: no effect
 }
 
-TEST(PictureExtensions, TheTwentyExtensionsInAnyCase) {
-    for (const char* e : {"jpg", "JPEG", "Bmp", "tif", "tiff", "tga", "png", "wmf", "pcx", "pcd",
-                          "emf", "ico",  "cur", "dcx", "PCT",  "iff", "gif", "psd", "ras", "sgi"})
+TEST(PictureExtensions, TheTwentyAndTheNewerExtensionsInAnyCase) {
+    for (const char* e :
+         {"jpg",  "JPEG", "Bmp", "tif", "tiff", "tga", "png", "wmf", "pcx",  "pcd",  "emf", "ico",
+          "cur",  "dcx",  "PCT", "iff", "gif",  "psd", "ras", "sgi", "heic", "HEIF", "hif", "avif",
+          "WebP", "jxl",  "dng", "CR2", "cr3",  "nef", "arw", "orf", "rw2",  "raf",  "pef"})
         EXPECT_TRUE(PictureExtensions::isPicture(e)) << e;
-    for (const char* e : {"", "jp", "jpgs", "txt", "rgb", "pict", "webp"})
+    for (const char* e : {"", "jp", "jpgs", "txt", "rgb", "pict", "heics", "raw", "mp4"})
         EXPECT_FALSE(PictureExtensions::isPicture(e)) << e;
     EXPECT_TRUE(PictureExtensions::isPicturePath("/home/u/Photo.JPG"));
     EXPECT_FALSE(PictureExtensions::isPicturePath("/home/u.jpg/readme"));

@@ -1,6 +1,7 @@
 #include "imaging/core/filebytes.h"
 #include "imaging/picturefile.h"
 #include "tests/cli/clirunner.h"
+#include "tests/support/metadatadump.h"
 #include "tests/support/testdata.h"
 
 #include <gtest/gtest.h>
@@ -119,4 +120,42 @@ TEST(KameloCliConvert, JpegQualityAndBadArguments) {
           {"convert", "--format", "jpg", "--quality", "5", "--quality-factor", "9", src},
           {"convert", "--format", "png", "--jobs", "0", src}})
         EXPECT_EQ(runCli(dir, bad).code, 2) << bad.back();
+}
+
+TEST(KameloCliConvert, PhonePicturesForTheWebKeepTheCameraValues) {
+    for (const char* tool : {"convert", "exiftool", "heif-enc"})
+        ASSERT_TRUE(kamelo::test::haveTool(tool)) << tool << " is needed";
+    ScratchDir dir;
+    fs::create_directories(dir.file("in"));
+    const std::string jpeg = dir.file("made.jpg");
+    const std::string heic = dir.file("in/IMG_0001.heic");
+    kamelo::test::commandOutput("convert -size 80x60 xc:'#c03020' " + kamelo::test::quoted(jpeg) +
+                                " && exiftool -q -q -overwrite_original -Make=Kamelo "
+                                "-Model='Test Phone' -DateTimeOriginal='2024:05:06 07:08:09' " +
+                                kamelo::test::quoted(jpeg) + " && heif-enc -q 90 " +
+                                kamelo::test::quoted(jpeg) + " -o " + kamelo::test::quoted(heic) +
+                                " >/dev/null");
+    ASSERT_TRUE(fs::exists(heic));
+    struct Row {
+        const char* format;
+        const char* written;
+        kamelo::imaging::PictureFormat read;
+    };
+    for (const Row& row : {Row{"webp", "in/IMG_0001.WEBP", kamelo::imaging::PictureFormat::WebP},
+                           Row{"AVIF", "in/IMG_0001.AVIF", kamelo::imaging::PictureFormat::Avif},
+                           Row{"jpg", "in/IMG_0001.JPG", kamelo::imaging::PictureFormat::Jpeg}}) {
+        SCOPED_TRACE(row.format);
+        const CliResult r =
+            runCli(dir, {"convert", "--format", row.format, "--quality", "90", heic});
+        EXPECT_EQ(r.code, 0) << r.out;
+        const std::string out = dir.file(row.written);
+        kamelo::imaging::FileInfo info;
+        ASSERT_EQ(kamelo::imaging::PictureFile::readInfo(out, info), 1);
+        EXPECT_EQ(info.format, row.read);
+        EXPECT_EQ(info.width, 80);
+        EXPECT_EQ(info.height, 60);
+        EXPECT_EQ(kamelo::test::commandOutput("exiftool -s3 -Make -Model -DateTimeOriginal " +
+                                              kamelo::test::quoted(out)),
+                  "Kamelo\nTest Phone\n2024:05:06 07:08:09\n");
+    }
 }

@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -98,6 +99,30 @@ TEST(AssociationTable, FourteenRowsAndTheirNames) {
     EXPECT_EQ(AssociationTable::companions(0), (std::vector<int>{0}));
     EXPECT_EQ(AssociationTable::primaryTypes().size(), 13u);
     EXPECT_EQ(AssociationTable::allTypes().size(), 16u);
+}
+
+TEST(AssociationTable, TheEntryNamesTheNewerTypesAfterTheRows) {
+    const std::vector<std::string> all = AssociationTable::allTypes();
+    const std::vector<std::string> entry = AssociationTable::entryTypes();
+    ASSERT_EQ(entry.size(), all.size() + AssociationTable::newerTypes().size());
+    EXPECT_TRUE(std::equal(all.begin(), all.end(), entry.begin()));
+    // Each as shared-mime-info names it (a type or an alias).
+    const std::string database = test::readFile("/usr/share/mime/packages/freedesktop.org.xml");
+    ASSERT_FALSE(database.empty());
+    const std::string generated =
+        DesktopEntry::keyValue(DesktopEntry::forProgram("/usr/bin/kamelo"), "MimeType");
+    const std::string packaged =
+        DesktopEntry::keyValue(DesktopEntry::packagedTemplate(), "MimeType");
+    for (const char* type :
+         {"image/heic", "image/heif", "image/avif", "image/webp", "image/jxl", "image/x-canon-cr2",
+          "image/x-canon-cr3", "image/x-nikon-nef", "image/x-adobe-dng", "image/x-sony-arw",
+          "image/x-olympus-orf", "image/x-panasonic-rw2", "image/x-fuji-raf", "image/x-pentax-pef"})
+        EXPECT_NE(std::find(entry.begin(), entry.end(), type), entry.end()) << type;
+    for (const std::string& type : AssociationTable::newerTypes()) {
+        EXPECT_NE(database.find("type=\"" + type + "\""), std::string::npos) << type;
+        EXPECT_NE(generated.find(type + ";"), std::string::npos) << type;
+        EXPECT_NE(packaged.find(type + ";"), std::string::npos) << type;
+    }
 }
 
 TEST(MimeAppsFile, KeepsEveryOtherByte) {

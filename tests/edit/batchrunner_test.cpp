@@ -398,7 +398,9 @@ TEST(BatchRunner, EveryFormatsSampleConvertsToTheFourFormatsAtItsSize) {
             sizes[e.path().stem().string()] = {b.width(), b.height()};
         }
         std::sort(sources.begin(), sources.end());
-        for (const ConversionFormat& f : kConversionFormats) {
+        // The four classic formats; the web's are written by their own tests.
+        for (size_t k = 0; k < kClassicConversionFormats; ++k) {
+            const ConversionFormat& f = kConversionFormats[k];
             BatchJob job;
             job.sources = sources;
             job.convertTo = f;

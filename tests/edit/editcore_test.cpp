@@ -111,7 +111,7 @@ TEST(ConvertSettings, DefaultsOutOfRangeValuesAndRoundTrip) {
     EXPECT_EQ(s.formatIndex, 0);
     EXPECT_EQ(s.sliderPosition, 8);
     EXPECT_STREQ(s.format().name, "BMP");
-    store.setInt("General", "Convert Format Selected", 4);
+    store.setInt("General", "Convert Format Selected", 6);
     store.setInt("General", "Jpeg Quality Slider Pos", 12);
     s = ConvertSettings::read(store);
     EXPECT_EQ(s.formatIndex, 0);
@@ -127,4 +127,23 @@ TEST(ConvertSettings, DefaultsOutOfRangeValuesAndRoundTrip) {
     const ConvertSettings back = ConvertSettings::read(store);
     EXPECT_STREQ(back.format().name, "JPG");
     EXPECT_EQ(back.qualityFactor(), 2);
+}
+
+TEST(ConversionFormats, TheWebsFormatsFollowTheFourAndTakeTheQuality) {
+    struct Expected {
+        const char* name;
+        bool quality;
+    };
+    const Expected expected[] = {{"BMP", false}, {"JPG", true},  {"PCX", false},
+                                 {"PNG", false}, {"WEBP", true}, {"AVIF", true}};
+    ASSERT_EQ(kConversionFormats.size(), std::size(expected));
+    for (size_t i = 0; i < kConversionFormats.size(); ++i) {
+        EXPECT_STREQ(kConversionFormats[i].name, expected[i].name);
+        EXPECT_EQ(kConversionFormats[i].usesQuality, expected[i].quality) << expected[i].name;
+    }
+    EXPECT_EQ(kClassicConversionFormats, 4u);
+    ScratchDir dir;
+    SettingsStore store(dir.file("s.sqlite"));
+    store.setInt("General", "Convert Format Selected", 5);
+    EXPECT_STREQ(ConvertSettings::read(store).format().name, "AVIF");
 }

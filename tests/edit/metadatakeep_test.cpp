@@ -41,6 +41,10 @@ enum class Path {
     SaveAsTiff,
     ViewerSave,
     ViewerSavePng,
+    ConvertWebp,
+    ConvertAvif,
+    SaveAsWebp,
+    SaveAsAvif,
 };
 
 struct Row {
@@ -119,10 +123,14 @@ Written write(const ScratchDir& dir, const std::string& source, Path path) {
     case Path::ConvertJpg:
     case Path::ConvertPng:
     case Path::ConvertBmp:
+    case Path::ConvertWebp:
+    case Path::ConvertAvif:
         job.mode = DestinationMode::Overwrite;
-        job.convertTo = conversion(path == Path::ConvertJpg   ? "JPG"
-                                   : path == Path::ConvertPng ? "PNG"
-                                                              : "BMP");
+        job.convertTo = conversion(path == Path::ConvertJpg    ? "JPG"
+                                   : path == Path::ConvertPng  ? "PNG"
+                                   : path == Path::ConvertWebp ? "WEBP"
+                                   : path == Path::ConvertAvif ? "AVIF"
+                                                               : "BMP");
         job.qualityFactor = 40;
         break;
     case Path::BatchTiff: {
@@ -139,11 +147,15 @@ Written write(const ScratchDir& dir, const std::string& source, Path path) {
     }
     case Path::SaveAsJpeg:
     case Path::SaveAsPng:
-    case Path::SaveAsTiff: {
+    case Path::SaveAsTiff:
+    case Path::SaveAsWebp:
+    case Path::SaveAsAvif: {
         const imaging::Bitmap picture = shown(source);
-        w.path = dir.file(path == Path::SaveAsJpeg  ? "saved.jpg"
-                          : path == Path::SaveAsPng ? "saved.png"
-                                                    : "saved.tif");
+        w.path = dir.file(path == Path::SaveAsJpeg   ? "saved.jpg"
+                          : path == Path::SaveAsPng  ? "saved.png"
+                          : path == Path::SaveAsWebp ? "saved.webp"
+                          : path == Path::SaveAsAvif ? "saved.avif"
+                                                     : "saved.tif");
         std::string reason;
         SaveAsWriter::save(picture, SaveAsWriter::propertiesFor(source, true), w.path, 88, reason);
         break;
@@ -221,6 +233,8 @@ TEST_P(MetadataKeep, EveryTagOfTheSourceIsWrittenWithItsValue) {
     const Written w = write(dir, source, row.path);
     const std::string ext = fs::path(w.path).extension().string();
     const bool jpeg = ext == ".jpg" || ext == ".JPG";
+    // WebP and AVIF have no place for an IPTC record.
+    const bool web = ext == ".webp" || ext == ".WEBP" || ext == ".avif" || ext == ".AVIF";
     ASSERT_TRUE(fs::exists(w.path)) << w.path;
     ASSERT_GT(w.width, 0);
     const TagDump after = kamelo::test::dumpTags(w.path);
@@ -240,7 +254,7 @@ TEST_P(MetadataKeep, EveryTagOfTheSourceIsWrittenWithItsValue) {
     for (const auto& [key, values] : before) {
         const std::string group = key.substr(0, key.find(':'));
         if (remade(group) || mustChange(key) ||
-            (makerNoteMisplaced && makerGroups.count(group) != 0))
+            (makerNoteMisplaced && makerGroups.count(group) != 0) || (web && group == "IPTC"))
             continue;
         // A TIFF is written in RGB: there is no YCbCr storage to describe.
         if (key == "IFD0:YCbCrPositioning" && ext == ".tif")
@@ -291,7 +305,8 @@ std::vector<Row> rows() {
     for (Path p :
          {Path::BatchResize, Path::BatchRotate, Path::BatchColour, Path::BatchCrop,
           Path::ConvertJpg, Path::ConvertPng, Path::ConvertBmp, Path::BatchTiff, Path::SaveAsJpeg,
-          Path::SaveAsPng, Path::SaveAsTiff, Path::ViewerSave, Path::ViewerSavePng})
+          Path::SaveAsPng, Path::SaveAsTiff, Path::ViewerSave, Path::ViewerSavePng,
+          Path::ConvertWebp, Path::ConvertAvif, Path::SaveAsWebp, Path::SaveAsAvif})
         r.push_back({"rich", p});
     // Makers' notes of many makers, both byte orders, GPS, orientations.
     for (const char* camera :

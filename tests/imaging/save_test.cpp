@@ -94,7 +94,10 @@ INSTANTIATE_TEST_SUITE_P(Formats, SaveRoundTrip,
                                            SaveCase{saveformat::kPng, "png", 0, "gm"},
                                            SaveCase{saveformat::kPsd, "psd", 0, "identify"},
                                            SaveCase{saveformat::kIff, "iff", 0, nullptr},
-                                           SaveCase{saveformat::kSgi, "sgi", 0, "gm"}),
+                                           SaveCase{saveformat::kSgi, "sgi", 0, "gm"},
+                                           // Lossless at the best quality factor.
+                                           SaveCase{saveformat::kWebp, "webp", 0, "identify"},
+                                           SaveCase{saveformat::kAvif, "avif", 1, nullptr}),
                          [](const auto& info) { return std::string(info.param.ext); });
 
 TEST(Save, JpegQualityFactorIsMonotonic) {
@@ -121,11 +124,15 @@ TEST(Save, UnknownFormatsAndEmptyPicturesWriteNothing) {
     EXPECT_TRUE(fs::is_empty(dir.path()));
     EXPECT_EQ(PictureSaver::formatForExtension("JPEG"), saveformat::kJpeg);
     EXPECT_EQ(PictureSaver::formatForExtension("pcd"), 0);
+    EXPECT_EQ(PictureSaver::formatForExtension("WebP"), saveformat::kWebp);
+    EXPECT_EQ(PictureSaver::formatForExtension("avif"), saveformat::kAvif);
+    EXPECT_EQ(PictureSaver::formatForExtension("heic"), 0);
 }
 
 TEST(Save, TheBatchTableIsTheViewersWithoutGif) {
-    for (const char* ext : {"bmp", "JPG", "jpeg", "pcx", "PNG", "psd", "tga", "iff", "pct", "ras",
-                            "sgi", "tif", "TIFF", "pcd", "wmf", ""}) {
+    for (const char* ext :
+         {"bmp", "JPG",  "jpeg", "pcx", "PNG",  "psd",  "tga",  "iff", "pct", "ras", "sgi",
+          "tif", "TIFF", "pcd",  "wmf", "webp", "AVIF", "heic", "jxl", "dng", ""}) {
         EXPECT_EQ(saveFormatForExtension(ext, SaveTable::Batch),
                   saveFormatForExtension(ext, SaveTable::Viewer))
             << ext;
@@ -133,6 +140,11 @@ TEST(Save, TheBatchTableIsTheViewersWithoutGif) {
     EXPECT_EQ(saveFormatForExtension("gif", SaveTable::Viewer), saveformat::kGif);
     EXPECT_EQ(saveFormatForExtension("gif", SaveTable::Batch), 0);
     EXPECT_EQ(saveFormatForExtension(".Jpeg", SaveTable::Batch), kJpegWriter);
+    // The web's formats are written; HEIF, JPEG XL and RAW are only read.
+    EXPECT_EQ(saveFormatForExtension("WEBP", SaveTable::Batch), saveformat::kWebp);
+    EXPECT_EQ(saveFormatForExtension(".avif", SaveTable::Viewer), saveformat::kAvif);
+    for (const char* ext : {"heic", "heif", "jxl", "cr2", "dng"})
+        EXPECT_EQ(saveFormatForExtension(ext, SaveTable::Viewer), 0) << ext;
     // The extension is the last name's: a dot in a folder name is no extension.
     EXPECT_EQ(saveFormatForPath("/a.png/picture", SaveTable::Batch), 0);
     EXPECT_EQ(saveFormatForPath("/a/b.c.Png", SaveTable::Batch), saveformat::kPng);

@@ -2,8 +2,11 @@
 #include "imaging/geometryops.h"
 #include "imaging/orientation.h"
 #include "imaging/picturefile.h"
+#include "import/core/acquireformats.h"
 #include "import/importcopier.h"
 #include "tests/import/testcard.h"
+#include "tests/support/dngwriter.h"
+#include "tests/support/metadatadump.h"
 
 #include <gtest/gtest.h>
 
@@ -245,6 +248,52 @@ TEST(ImportCopier, JpegExtensionIsCopiedUnturned) {
     Recorder ev;
     EXPECT_EQ(runJob(job, ev).turned, 0);
     EXPECT_EQ(test::readBytes(dir.file("out/A.jpeg")), test::readBytes(dir.file("card/A.jpeg")));
+}
+
+TEST(ImportCopier, PhoneAndRawFilesAreCopiedByteForByteAndNamedByTheirDate) {
+    for (const char* tool : {"convert", "exiftool", "heif-enc"})
+        ASSERT_TRUE(test::haveTool(tool)) << tool << " is needed";
+    ScratchDir dir;
+    const std::string dcim = dir.file("card/DCIM/100PHONE/");
+    fs::create_directories(dcim);
+    // A phone's HEIC and a camera's DNG, both turned by their orientation.
+    const std::string jpeg = dir.file("made.jpg");
+    test::commandOutput("convert -size 64x48 xc:'#c08020' " + test::quoted(jpeg) +
+                        " && exiftool -q -q -overwrite_original -Orientation#=6 "
+                        "-DateTimeOriginal='2024:05:06 07:08:09' " +
+                        test::quoted(jpeg) + " && heif-enc -q 90 " + test::quoted(jpeg) + " -o " +
+                        test::quoted(dcim + "IMG_0001.HEIC") + " >/dev/null");
+    test::DngOptions raw;
+    raw.orientation = 8;
+    ASSERT_TRUE(test::writeDng(dcim + "IMG_0002.DNG", raw));
+    test::commandOutput("exiftool -q -q -overwrite_original "
+                        "-DateTimeOriginal='2024:05:07 10:11:12' " +
+                        test::quoted(dcim + "IMG_0002.DNG"));
+    for (const char* name : {"IMG_0001.HEIC", "IMG_0002.DNG"})
+        ASSERT_TRUE(isAcceptedPath(dcim + name)) << name;
+
+    struct Row {
+        NameRule rule;
+        const char* heic;
+        const char* dng;
+    };
+    for (const Row& row :
+         {Row{NameRule::KeepName, "IMG_0001.HEIC", "IMG_0002.DNG"},
+          Row{NameRule::DateTaken, "2024-05-06 07-08-09.HEIC", "2024-05-07 10-11-12.DNG"}}) {
+        const std::string out = dir.file("out" + std::to_string(int(row.rule)));
+        fs::create_directories(out);
+        ImportJob job;
+        job.sources = {dcim + "IMG_0001.HEIC", dcim + "IMG_0002.DNG"};
+        job.folder = out;
+        job.autoRotate = true;
+        job.naming.rule = row.rule;
+        Recorder ev;
+        const ImportSummary s = runJob(job, ev);
+        EXPECT_EQ(s.imported, 2);
+        EXPECT_EQ(s.turned, 0);
+        EXPECT_EQ(test::readBytes(out + "/" + row.heic), test::readBytes(dcim + "IMG_0001.HEIC"));
+        EXPECT_EQ(test::readBytes(out + "/" + row.dng), test::readBytes(dcim + "IMG_0002.DNG"));
+    }
 }
 
 namespace {

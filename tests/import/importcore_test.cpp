@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <cstdlib>
 #include <ctime>
 #include <optional>
@@ -17,14 +18,16 @@
 
 using namespace kamelo::acquire;
 
-TEST(AcquireFormats, TakesTheTwentyFiveTypesInAnyCase) {
-    for (const char* e : {"jpg", "bmp", "jpeg", "tiff", "tif", "tga", "png", "wmf", "pcx",
-                          "pcd", "emf", "ico",  "cur",  "dcx", "gif", "pct", "iff", "psd",
-                          "ras", "sgi", "mov",  "avi",  "mpg", "asf", "mpeg"}) {
+TEST(AcquireFormats, TakesTheTwentyFiveTypesAndThePhonesAndCamerasInAnyCase) {
+    for (const char* e :
+         {"jpg", "bmp", "jpeg", "tiff", "tif",  "tga", "png",  "wmf",  "pcx", "pcd", "emf",
+          "ico", "cur", "dcx",  "gif",  "pct",  "iff", "psd",  "ras",  "sgi", "mov", "avi",
+          "mpg", "asf", "mpeg", "heic", "heif", "hif", "avif", "webp", "jxl", "dng", "cr2",
+          "cr3", "nef", "arw",  "orf",  "rw2",  "raf", "pef",  "srw"}) {
         EXPECT_TRUE(isAcceptedExtension(e)) << e;
         std::string upper = e;
         for (char& c : upper)
-            c = char(c - 'a' + 'A');
+            c = char(std::toupper(static_cast<unsigned char>(c)));
         EXPECT_TRUE(isAcceptedPath("/card/DCIM/X." + upper)) << upper;
     }
     for (const char* p : {"/card/a.txt", "/card/a.mp4", "/card/jpg", "/card/.jpg",
@@ -33,6 +36,7 @@ TEST(AcquireFormats, TakesTheTwentyFiveTypesInAnyCase) {
     EXPECT_TRUE(isMoviePath("/c/M.MOV"));
     EXPECT_TRUE(isMoviePath("/c/m.mpeg"));
     EXPECT_FALSE(isMoviePath("/c/m.jpg"));
+    EXPECT_FALSE(isMoviePath("/c/m.heic"));
 }
 
 TEST(AcquireFormats, SplitsNameTitleAndExtension) {
