@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <array>
+#include <cmath>
 #include <utility>
 #include <vector>
 
@@ -120,11 +121,42 @@ constexpr std::array<Matrix, 8> kMatrices = {{
     {0, 1, -1, 0},  // 8 quarter turn anticlockwise
 }};
 
-// A property of 'ipco': its type and the one byte irot/imir need.
+// A property of 'ipco': its type and payload (inside the meta box read).
 struct Property {
     uint32_t type = 0;
-    int firstByte = -1;
+    ByteView payload;
 };
+
+// What the primary item's properties say, in association order.
+struct Transforms {
+    int orientation = 1;
+    bool turned = false; // an irot or imir seen: a crop after it is not ours to read
+    uint32_t width = 0, height = 0;
+    ByteView clap;
+};
+
+// The clean aperture of a width x height picture as whole pixels: its centre
+// offset from the picture's, its size, both as fractions. A crop that does
+// not fit inside the picture is not applied.
+bool cleanAperture(ByteView clap, uint32_t width, uint32_t height, Crop& crop) {
+    Fields f(clap);
+    uint32_t v[8] = {};
+    for (uint32_t& x : v)
+        if (!f.u32(x))
+            return false;
+    if (v[1] == 0 || v[3] == 0 || v[5] == 0 || v[7] == 0 || width == 0 || height == 0)
+        return false;
+    const double cleanWidth = double(v[0]) / v[1], cleanHeight = double(v[2]) / v[3];
+    const double centreX = (double(width) - 1) / 2 + double(int32_t(v[4])) / v[5];
+    const double centreY = (double(height) - 1) / 2 + double(int32_t(v[6])) / v[7];
+    const double left = std::floor(centreX - (cleanWidth - 1) / 2);
+    const double top = std::floor(centreY - (cleanHeight - 1) / 2);
+    const double w = std::round(cleanWidth), h = std::round(cleanHeight);
+    if (w < 1 || h < 1 || left < 0 || top < 0 || left + w > width || top + h > height)
+        return false;
+    crop = {int(left), int(top), int(w), int(h)};
+    return true;
+}
 
 uint32_t primaryItem(ByteView payload) {
     Fields f(payload);
@@ -163,13 +195,13 @@ std::vector<Property> properties(ByteView ipco) {
     Children children(ipco);
     Box box;
     while (children.next(box))
-        list.push_back({box.type, box.payload.size > 0 ? box.payload.data[0] : -1});
+        list.push_back({box.type, box.payload});
     return list;
 }
 
 // Applies the item's transforms of one 'ipma' in the order they are listed.
 void applyAssociations(ByteView ipma, uint32_t item, const std::vector<Property>& props,
-                       int& orientation) {
+                       Transforms& t) {
     Fields f(ipma);
     uint32_t versionFlags = 0, entries = 0;
     if (!f.u32(versionFlags) || !f.u32(entries))
@@ -191,12 +223,21 @@ void applyAssociations(ByteView ipma, uint32_t item, const std::vector<Property>
             if (index == 0 || index > props.size())
                 continue;
             const Property& p = props[index - 1];
-            if (p.firstByte < 0)
-                continue;
-            if (p.type == fourcc("irot"))
-                orientation = compose(orientation, fromRotation(p.firstByte & 3));
-            else if (p.type == fourcc("imir"))
-                orientation = compose(orientation, fromMirror(p.firstByte & 1));
+            const int first = p.payload.size > 0 ? p.payload.data[0] : -1;
+            if (p.type == fourcc("irot") && first >= 0) {
+                t.orientation = compose(t.orientation, fromRotation(first & 3));
+                t.turned = true;
+            } else if (p.type == fourcc("imir") && first >= 0) {
+                t.orientation = compose(t.orientation, fromMirror(first & 1));
+                t.turned = true;
+            } else if (p.type == fourcc("clap") && !t.turned) {
+                t.clap = p.payload;
+            } else if (p.type == fourcc("ispe")) {
+                Fields e(p.payload);
+                uint32_t versionFlags = 0;
+                if (!e.u32(versionFlags) || !e.u32(t.width) || !e.u32(t.height))
+                    t.width = t.height = 0;
+            }
         }
     }
 }
@@ -318,12 +359,14 @@ void parseMeta(ByteView payload, Facts& facts) {
     while (first.next(box))
         if (box.type == fourcc("ipco") && props.empty())
             props = properties(box.payload);
-    int orientation = 1;
+    Transforms t;
     Children second(iprp);
     while (second.next(box))
         if (box.type == fourcc("ipma"))
-            applyAssociations(box.payload, primary, props, orientation);
-    facts.orientation = orientation;
+            applyAssociations(box.payload, primary, props, t);
+    facts.orientation = t.orientation;
+    if (t.clap.data && !cleanAperture(t.clap, t.width, t.height, facts.crop))
+        facts.crop = Crop{};
 }
 
 Facts factsOf(ByteView file) {

@@ -16,12 +16,18 @@ constexpr uint32_t fourcc(const char (&s)[5]) {
            uint32_t(uint8_t(s[2])) << 8 | uint32_t(uint8_t(s[3]));
 }
 
+// A rectangle of the stored picture; width 0 when there is none.
+struct Crop {
+    int x = 0, y = 0, width = 0, height = 0;
+};
+
 struct Facts {
     uint32_t majorBrand = 0;
     bool avifBrand = false;   // 'avif' or 'avis' among the brands
     bool heicBrand = false;   // an HEVC brand among the brands
     uint32_t primaryType = 0; // item type of the primary item ('hvc1', 'av01', 'grid', ...)
     int orientation = 1;      // EXIF-equivalent of the primary item's irot/imir, 1..8
+    Crop crop;                // the primary item's clean aperture ('clap') before any turn
 };
 
 // Reads an 'ftyp' box's payload (after its header).
@@ -37,8 +43,11 @@ int readFacts(const std::string& path, Facts& facts);
 // The EXIF orientation of applying `first` and then `then` (both 1..8).
 int compose(int first, int then);
 // The EXIF orientation equivalent to one 'irot' (angle in quarter turns
-// anticlockwise) or one 'imir' (axis 0: top and bottom exchanged, 1: left
-// and right exchanged).
+// anticlockwise) or one 'imir'. The first text of the standard called imir's
+// axis "vertical (0) or horizontal (1)", which readers took both ways; its
+// current text settles it as 0: top and bottom exchanged (EXIF 4), 1: left
+// and right exchanged (EXIF 2). libheif 1.15 writes and shows it so (its
+// encoder gives "flip vertically" axis 0), and so does avifenc.
 int fromRotation(int quarterTurnsAnticlockwise);
 int fromMirror(int axis);
 

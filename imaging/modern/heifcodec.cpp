@@ -26,8 +26,7 @@ int openPrimary(ByteView bytes, Context& context, Handle& handle) {
     return primary(context.get(), handle);
 }
 
-bool isAvif(ByteView bytes) {
-    const heifboxes::Facts facts = heifboxes::factsOf(bytes);
+bool isAvif(const heifboxes::Facts& facts) {
     if (facts.primaryType == heifboxes::fourcc("av01"))
         return true;
     if (facts.primaryType == heifboxes::fourcc("hvc1"))
@@ -86,10 +85,12 @@ int readInfo(ByteView bytes, FileInfo& info) {
             return result::kCorruptData;
         const int luma = std::max(heif_image_handle_get_luma_bits_per_pixel(handle.get()), 8);
         const bool alpha = heif_image_handle_has_alpha_channel(handle.get()) != 0;
-        info.width = width;
-        info.height = height;
+        const heifboxes::Facts facts = heifboxes::factsOf(bytes);
+        const bool cropped = fits(facts.crop, width, height);
+        info.width = cropped ? facts.crop.width : width;
+        info.height = cropped ? facts.crop.height : height;
         info.bitsPerPixel = luma * (alpha ? 4 : 3);
-        info.compression = isAvif(bytes) ? "AVIF" : "HEIF";
+        info.compression = isAvif(facts) ? "AVIF" : "HEIF";
         info.pageCount = 1;
         return result::kSuccess;
     });
@@ -103,7 +104,8 @@ int decode(ByteView bytes, const LoadOptions& options, Bitmap& out) {
             out.free();
             return rc;
         }
-        return heiflib::decode(handle.get(), bytes.size, options, out);
+        return heiflib::decode(handle.get(), bytes.size, options, out,
+                               heifboxes::factsOf(bytes).crop);
     });
 }
 

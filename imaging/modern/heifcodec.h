@@ -16,7 +16,8 @@ namespace kamelo::imaging::heifcodec {
 
 int readInfo(ByteView bytes, FileInfo& info);
 // The primary image as stored (its rotation and mirror boxes are reported by
-// readOrientation, not applied), bands reported to options.onRows.
+// readOrientation, not applied; its crop box is applied), bands reported to
+// options.onRows.
 int decode(ByteView bytes, const LoadOptions& options, Bitmap& out);
 // The EXIF-equivalent orientation (1-8) of the primary image's irot/imir boxes.
 int readOrientation(const std::string& path);

@@ -123,8 +123,13 @@ void convertRow(const uint8_t* src, uint8_t* dst, int width, bool alpha) {
 
 } // namespace
 
+bool fits(const heifboxes::Crop& crop, int width, int height) {
+    return crop.width > 0 && crop.height > 0 && crop.x >= 0 && crop.y >= 0 &&
+           crop.x <= width - crop.width && crop.y <= height - crop.height;
+}
+
 int decode(const heif_image_handle* handle, size_t fileBytes, const LoadOptions& options,
-           Bitmap& out) {
+           Bitmap& out, const heifboxes::Crop& crop) {
     out.free();
     int width = 0, height = 0;
     if (const int rc = checkSize(handle, fileBytes, width, height); rc < 1)
@@ -132,7 +137,11 @@ int decode(const heif_image_handle* handle, size_t fileBytes, const LoadOptions&
     const bool alpha = heif_image_handle_has_alpha_channel(handle) != 0;
     const int luma = heif_image_handle_get_luma_bits_per_pixel(handle);
     // Ours first: the budget refuses a picture before libheif spends on it.
-    if (const int rc = out.allocate(width, height); rc < 1)
+    const bool cropped = fits(crop, width, height);
+    const int64_t allocated = cropped ? int64_t(crop.width) * crop.height : int64_t(width) * height;
+    if (const int rc =
+            cropped ? out.allocate(crop.width, crop.height) : out.allocate(width, height);
+        rc < 1)
         return rc;
 
     DecodingOptions decoding(heif_decoding_options_alloc());
@@ -140,7 +149,8 @@ int decode(const heif_image_handle* handle, size_t fileBytes, const LoadOptions&
         out.free();
         return result::kNoMemory;
     }
-    // The caller turns the picture by the file's orientation.
+    // The caller turns the picture by the file's orientation; the crop is
+    // ours to make, as libheif leaves it out with the turns.
     decoding->ignore_transformations = 1;
     decoding->convert_hdr_to_8bit = 1;
     heif_image* raw = nullptr;
@@ -158,36 +168,39 @@ int decode(const heif_image_handle* handle, size_t fileBytes, const LoadOptions&
     const int gotWidth = heif_image_get_width(image.get(), heif_channel_interleaved);
     const int gotHeight = heif_image_get_height(image.get(), heif_channel_interleaved);
     const int bits = heif_image_get_bits_per_pixel(image.get(), heif_channel_interleaved);
-    if (!plane || bits != (alpha ? 32 : 24) || stride < gotWidth * (alpha ? 4 : 3)) {
+    const int pixelBytes = alpha ? 4 : 3;
+    if (!plane || bits != pixelBytes * 8 || gotWidth <= 0 || gotHeight <= 0 ||
+        stride < gotWidth * pixelBytes) {
         out.free();
         return result::kUnsupported;
     }
     // A coded picture a little off its declared size is taken as decoded,
     // never larger than what was checked and allocated.
-    if (gotWidth != width || gotHeight != height) {
-        if (gotWidth <= 0 || gotHeight <= 0 ||
-            int64_t(gotWidth) * gotHeight > int64_t(width) * height) {
+    const heifboxes::Crop region =
+        fits(crop, gotWidth, gotHeight) ? crop : heifboxes::Crop{0, 0, gotWidth, gotHeight};
+    if (region.width != out.width() || region.height != out.height()) {
+        if (int64_t(region.width) * region.height > allocated) {
             out.free();
             return result::kCorruptData;
         }
-        if (const int rc = out.allocate(gotWidth, gotHeight); rc < 1)
+        if (const int rc = out.allocate(region.width, region.height); rc < 1)
             return rc;
-        width = gotWidth;
-        height = gotHeight;
     }
 
     const int band = std::max(1, options.bandRows);
     int first = 0;
-    for (int y = 0; y < height; ++y) {
-        convertRow(plane + size_t(y) * size_t(stride), out.row(y), width, alpha);
-        if (options.onRows && ((y + 1 - first) == band || y + 1 == height)) {
+    for (int y = 0; y < region.height; ++y) {
+        const uint8_t* src =
+            plane + size_t(region.y + y) * size_t(stride) + size_t(region.x) * size_t(pixelBytes);
+        convertRow(src, out.row(y), region.width, alpha);
+        if (options.onRows && ((y + 1 - first) == band || y + 1 == region.height)) {
             const int rc = options.onRows(out, first, y + 1 - first, 0);
             if (rc < 1)
                 return rc;
             first = y + 1;
         }
     }
-    out.setSourceBitsPerPixel(std::max(luma, 8) * (alpha ? 4 : 3));
+    out.setSourceBitsPerPixel(std::max(luma, 8) * pixelBytes);
     return result::kSuccess;
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "heifboxes.h"
+
 #include "imaging/bitmap.h"
 #include "imaging/core/filebytes.h"
 #include "imaging/loadoptions.h"
@@ -60,9 +62,12 @@ int primary(heif_context* context, Handle& handle);
 // The picture size as stored, before any rotation, mirror or crop.
 void storedSize(const heif_image_handle* handle, int& width, int& height);
 
-// Decodes one image as stored (its transforms ignored) into 24-bit BGR,
-// alpha flattened onto white, reporting bands to options.onRows when set.
+// Decodes one image as stored (its turns ignored) into 24-bit BGR, alpha
+// flattened onto white, reporting bands to options.onRows when set. A crop
+// that fits the picture is applied.
 int decode(const heif_image_handle* handle, size_t fileBytes, const LoadOptions& options,
-           Bitmap& out);
+           Bitmap& out, const heifboxes::Crop& crop = {});
+// Whether crop lies inside a width x height picture.
+bool fits(const heifboxes::Crop& crop, int width, int height);
 
 } // namespace kamelo::imaging::heiflib

@@ -158,51 +158,38 @@ TEST_F(HeifCodec, ExifAndXmpAreTheBlocksExiftoolWrote) {
     EXPECT_TRUE(xmp.empty());
 }
 
-// Every entry point on one damaged file: error codes, never a crash.
-struct Outcome {
-    int info, decode, stamp, metadata;
-    Bitmap picture;
-};
-Outcome tryAll(const std::vector<uint8_t>& bytes) {
-    Outcome o;
-    FileInfo info;
-    o.info = heifcodec::readInfo(hs::viewOf(bytes), info);
-    o.decode = heifcodec::decode(hs::viewOf(bytes), LoadOptions{}, o.picture);
-    Bitmap stamp;
-    o.stamp = heifcodec::readStamp(hs::viewOf(bytes), stamp);
-    std::vector<uint8_t> exif;
-    std::string xmp;
-    o.metadata = heifcodec::readMetadata(hs::viewOf(bytes), exif, xmp);
-    return o;
-}
-
-TEST_F(HeifCodec, CutFilesAreRefused) {
+// Cut files must be refused; damaged ones may decode (the codecs conceal
+// errors) but only to their own size. Every entry point runs on each.
+TEST_F(HeifCodec, CutAndDamagedFilesGiveCodesNotCrashes) {
     for (auto file : {&hs::Samples::heicLossless, &hs::Samples::avifLossless,
                       &hs::Samples::avifGrid, &hs::Samples::heicThumb, &hs::Samples::heicExif}) {
         const auto whole = hs::bytesOf(hs::samples().*file);
+        std::vector<std::pair<std::string, std::vector<uint8_t>>> variants;
         for (size_t keep : {size_t(0), size_t(11), size_t(40), whole.size() / 4, whole.size() / 2,
-                            whole.size() - 200, whole.size() - 1}) {
-            SCOPED_TRACE(hs::samples().*file + " cut to " + std::to_string(keep));
-            const std::vector<uint8_t> cut(whole.begin(), whole.begin() + std::ptrdiff_t(keep));
-            const Outcome o = tryAll(cut);
-            EXPECT_LT(o.decode, 1);
-            EXPECT_FALSE(o.picture.isAllocated());
-        }
-    }
-}
-
-TEST_F(HeifCodec, DamagedFilesGiveACodeOrAPictureOfTheirSize) {
-    for (auto file : {&hs::Samples::heicLossless, &hs::Samples::avifGrid, &hs::Samples::heicThumb,
-                      &hs::Samples::avifExif}) {
-        const auto whole = hs::bytesOf(hs::samples().*file);
+                            whole.size() - 200, whole.size() - 1})
+            variants.emplace_back("cut to " + std::to_string(keep),
+                                  std::vector<uint8_t>(whole.begin(), whole.begin() + long(keep)));
         for (size_t step : {size_t(3), size_t(17), size_t(101)}) {
-            SCOPED_TRACE(hs::samples().*file + " every " + std::to_string(step));
             auto damaged = whole;
             for (size_t i = 24; i < damaged.size(); i += step)
                 damaged[i] ^= 0x5A;
-            const Outcome o = tryAll(damaged);
-            if (o.decode >= 1) {
-                EXPECT_EQ(o.picture.width() * o.picture.height(), hs::kSide * hs::kSide);
+            variants.emplace_back("every " + std::to_string(step) + " flipped", damaged);
+        }
+        for (const auto& [name, bytes] : variants) {
+            SCOPED_TRACE(hs::samples().*file + " " + name);
+            FileInfo info;
+            Bitmap picture, stamp;
+            std::vector<uint8_t> exif;
+            std::string xmp;
+            heifcodec::readInfo(hs::viewOf(bytes), info);
+            heifcodec::readStamp(hs::viewOf(bytes), stamp);
+            heifcodec::readMetadata(hs::viewOf(bytes), exif, xmp);
+            const int rc = heifcodec::decode(hs::viewOf(bytes), LoadOptions{}, picture);
+            if (name.rfind("cut", 0) == 0) {
+                EXPECT_LT(rc, 1);
+                EXPECT_FALSE(picture.isAllocated());
+            } else if (rc >= 1) {
+                EXPECT_EQ(picture.width() * picture.height(), hs::kSide * hs::kSide);
             }
         }
     }

@@ -25,17 +25,29 @@ namespace {
 struct Turned {
     int irot, imir; // -1: property absent
     int orientation;
+    const char* crop = ""; // avifenc's x,y,width,height of a clean aperture
 };
 const Turned kTurned[] = {
-    {-1, -1, 1}, {1, -1, 8}, {2, -1, 3}, {3, -1, 6}, {-1, 0, 4},
-    {-1, 1, 2},  {1, 0, 5},  {1, 1, 7},  {3, 0, 7},  {3, 1, 5},
+    {-1, -1, 1},
+    {1, -1, 8},
+    {2, -1, 3},
+    {3, -1, 6},
+    {-1, 0, 4},
+    {-1, 1, 2},
+    {1, 0, 5},
+    {1, 1, 7},
+    {3, 0, 7},
+    {3, 1, 5},
+    {-1, -1, 1, "10,20,64,50"},
+    {1, 0, 5, "7,9,99,91"},
 };
 
 TEST(HeifOrientation, RotationAndMirrorPropertiesGiveTheOrientationLibheifShows) {
     ASSERT_EQ(hs::samples().error, "");
     kamelo::test::ScratchDir scratch;
     for (const Turned& t : kTurned) {
-        const std::string name = "r" + std::to_string(t.irot) + "m" + std::to_string(t.imir);
+        const std::string name =
+            "r" + std::to_string(t.irot) + "m" + std::to_string(t.imir) + (*t.crop ? "c" : "");
         SCOPED_TRACE(name);
         const std::string avif = scratch.file(name + ".avif");
         const std::string shown = scratch.file(name + ".png");
@@ -45,6 +57,8 @@ TEST(HeifOrientation, RotationAndMirrorPropertiesGiveTheOrientationLibheifShows)
             args += " --irot " + std::to_string(t.irot);
         if (t.imir >= 0)
             args += " --imir " + std::to_string(t.imir);
+        if (*t.crop)
+            args += std::string(" --crop ") + t.crop;
         ASSERT_TRUE(hs::run("avifenc -l" + args + " " + hs::quote(hs::samples().picture) + " " +
                                 hs::quote(avif),
                             error))
