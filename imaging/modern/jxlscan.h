@@ -19,7 +19,8 @@ struct Header {
 // picture's size says.
 int scan(ByteView bytes, Header& out, bool checkLayers);
 
-// Whether a file of fileBytes bytes may hold width x height pixels.
+// Whether a file of fileBytes bytes may hold width x height pixels, and
+// libjxl's working memory for them stays within the picture budget.
 bool plausibleSize(int64_t width, int64_t height, size_t fileBytes);
 
 // Milliseconds of a frame's duration in the animation's ticks.

@@ -213,6 +213,10 @@ TEST_F(Jxl, APictureItsFileCannotHoldIsRefused) {
     EXPECT_EQ(jxlcodec::decode(viewOf(bytes), LoadOptions{}, b), result::kTooLarge);
     AnimatedBitmap a;
     EXPECT_EQ(jxlcodec::decodeAnimation(viewOf(bytes), a), result::kTooLarge);
+    // libjxl's own planes count too: 16 bytes a pixel must fit the budget.
+    memorybudget::setLimitsForTesting(0, 64 * 48 * 16 - 1, 0);
+    EXPECT_EQ(jxlcodec::decode(viewOf(bytesOf(samples().halves)), LoadOptions{}, b),
+              result::kTooLarge);
 }
 
 } // namespace
