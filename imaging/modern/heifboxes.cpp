@@ -328,12 +328,10 @@ void parseFileType(ByteView payload, Facts& facts) {
 void parseMeta(ByteView payload, Facts& facts) {
     // A few writers leave out the version and flags of 'meta'; its first
     // child, 'hdlr', then starts at once.
-    ByteView children = payload;
-    if (payload.size >= 8 && be32(payload.data + 4) != fourcc("hdlr")) {
-        if (payload.size < 4)
-            return;
-        children = {payload.data + 4, payload.size - 4};
-    }
+    if (payload.size < 8)
+        return;
+    const bool versioned = be32(payload.data + 4) != fourcc("hdlr");
+    const ByteView children = versioned ? ByteView{payload.data + 4, payload.size - 4} : payload;
     ByteView iinf{}, iprp{};
     uint32_t primary = 0;
     bool hasPrimary = false;
