@@ -235,11 +235,14 @@ private slots:
         // The types of the string table, shown as written, patterns usable.
         auto* types = d.findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
         QVERIFY(types);
-        QCOMPARE(types->count(), 5);
+        // Then WebP and AVIF before every file.
+        QCOMPARE(types->count(), 7);
         QCOMPARE(types->itemText(0), QStringLiteral("Jpeg 파일 (*.jpg)"));
         QCOMPARE(types->itemText(2), QStringLiteral("Portable Network Graphics 파일 (*.png)"));
-        QCOMPARE(types->itemText(4), QStringLiteral("모든 파일 (*.*)"));
-        QCOMPARE(d.nameFilters().value(4), QStringLiteral("모든 파일 (*.*) (*)"));
+        QCOMPARE(types->itemText(4), QStringLiteral("WebP 파일 (*.webp)"));
+        QCOMPARE(types->itemText(5), QStringLiteral("AVIF 파일 (*.avif)"));
+        QCOMPARE(types->itemText(6), QStringLiteral("모든 파일 (*.*)"));
+        QCOMPARE(d.nameFilters().value(6), QStringLiteral("모든 파일 (*.*) (*)"));
         QCOMPARE(types->currentIndex(), 0);
         QVERIFY(d.jpegPanel()->isEnabled());
         QCOMPARE(d.jpegPanel()->title(), QStringLiteral("JPEG 압축 옵션"));
@@ -394,7 +397,7 @@ private slots:
         QVERIFY(d.jpegPanel()->estimatedBytes() > 0);
     }
 
-    void panelOnlyForTheJpegType() {
+    void panelOnlyForTheTypesWithAQuality() {
         kamelo::test::Watchdog dog(60);
         Fixture f;
         makeGeneratedSource(f);
@@ -411,8 +414,13 @@ private slots:
         QVERIFY(!panel->slider()->isEnabled());
         QVERIFY(!panel->qualityEdit()->isEnabled());
         QCOMPARE(d.defaultSuffix(), QStringLiteral("bmp"));
+        // WebP and AVIF take the quality too.
+        for (int webType : {4, 5}) {
+            types->setCurrentIndex(webType);
+            QVERIFY(panel->isEnabled());
+        }
         QTest::keyClick(types, Qt::Key_End);
-        QCOMPARE(types->currentIndex(), 4);
+        QCOMPARE(types->currentIndex(), 6);
         QVERIFY(!panel->isEnabled());
         QCOMPARE(d.defaultSuffix(), QStringLiteral("jpg"));
         // Every file: the typed name keeps its extension (not "source.*").
@@ -428,6 +436,29 @@ private slots:
         imaging::FileInfo info;
         QVERIFY(imaging::PictureFile::readInfo(f.dir.file("plain.bmp"), info) >= 1);
         QCOMPARE(info.format, imaging::PictureFormat::Bmp);
+    }
+
+    void webTypesEstimateAndWriteTheirOwnFormat() {
+        kamelo::test::Watchdog dog(60);
+        Fixture f;
+        makeGeneratedSource(f);
+        CSaveAsDialog d(f.picture, f.source, false);
+        showAndActivate(d);
+        const int64_t jpegEstimate = d.jpegPanel()->estimatedBytes();
+        auto* types = d.findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
+        QVERIFY(types);
+        types->setCurrentIndex(4);
+        QCOMPARE(d.defaultSuffix(), QStringLiteral("webp"));
+        const int64_t estimate = d.jpegPanel()->estimatedBytes();
+        QVERIFY(estimate > 0 && estimate != jpegEstimate);
+        saveUnder(d, QStringLiteral("web"));
+        QCOMPARE(d.saveResult(), 1);
+        const std::string out = f.dir.file("web.webp");
+        QCOMPARE(QFileInfo(QString::fromStdString(out)).size(), qint64(estimate));
+        imaging::FileInfo info;
+        QVERIFY(imaging::PictureFile::readInfo(out, info) >= 1);
+        QCOMPARE(info.format, imaging::PictureFormat::WebP);
+        QCOMPARE(info.width, f.picture.width());
     }
 
     void savedJpegIsTheEstimateAndKeepsTheCameraInformation() {
