@@ -1,5 +1,7 @@
 #include "imaging/memorybudget.h"
 #include "imaging/modern/jxlcodec.h"
+#include "imaging/orientation.h"
+#include "imaging/picturefile.h"
 #include "imaging/result.h"
 #include "jxlsamples.h"
 #include "tests/support/scratchdir.h"
@@ -74,6 +76,20 @@ TEST_F(Jxl, OrientationComesFromTheCodestream) {
     kamelo::test::ScratchDir dir;
     EXPECT_EQ(jxlcodec::readOrientation(dir.path()), 1); // not a regular file
     EXPECT_EQ(jxlcodec::readOrientation(dir.file("missing.jxl")), 1);
+}
+
+TEST_F(Jxl, PictureFileReachesTheReader) {
+    FileInfo info;
+    ASSERT_EQ(PictureFile::readInfo(samples().animation, info), result::kSuccess);
+    EXPECT_EQ(info.format, PictureFormat::Jxl);
+    EXPECT_EQ(info.pageCount, 3);
+    Bitmap b;
+    ASSERT_EQ(PictureFile::load(samples().photo, b), result::kSuccess);
+    EXPECT_EQ(b.width(), 64);
+    EXPECT_EQ(Orientation::read(samples().photo), 6);
+    AnimatedBitmap a;
+    ASSERT_EQ(PictureFile::loadAnimation(samples().animation, a), result::kSuccess);
+    EXPECT_EQ(a.frameCount(), 3);
 }
 
 TEST_F(Jxl, ExifBoxHoldsWhatExiftoolReads) {
