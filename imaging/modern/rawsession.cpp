@@ -112,9 +112,12 @@ int RawSession::unpackPreview() {
     const libraw_thumbnail_t& t = raw_->imgdata.thumbnail;
     if (t.tlength == 0 || t.twidth == 0 || t.theight == 0)
         return result::kNoStamp;
-    // A preview cannot be larger than its file.
+    // A preview cannot be larger than its file; LibRaw checks where it
+    // lies, and what an uncompressed one of its declared size would need.
     if (fileBytes_ && t.tlength > fileBytes_)
         return result::kTruncated;
+    if (!raw_->thumbOK())
+        return result::kNoStamp;
     const int rc = raw_->unpack_thumb();
     if (rc == LIBRAW_NO_THUMBNAIL || rc == LIBRAW_UNSUPPORTED_THUMBNAIL)
         return result::kNoStamp;

