@@ -34,6 +34,7 @@ Samples make() {
     s.alpha = f("alpha.jxl");
     s.photoJpeg = f("photo.jpg");
     s.photo = f("photo.jxl");
+    s.tagged = f("tagged.jxl");
     s.animation = f("animation.jxl");
     s.noise = f("noise.jxl");
     s.flat = f("flat.jxl");
@@ -54,6 +55,12 @@ Samples make() {
         s.error);
     // A JPEG is recompressed losslessly, its EXIF kept in a (Brotli) box.
     run("cjxl " + s.photoJpeg + " " + s.photo, s.error);
+    run("cp " + s.halves + " " + s.tagged, s.error);
+    // -m: a bare codestream is wrapped in a container to take the box.
+    run("exiftool -m -q -overwrite_original -Make=RawBox -Model=M2 "
+        "'-DateTimeOriginal=2023:01:02 03:04:05' -ExposureTime=0.5 " +
+            s.tagged,
+        s.error);
     run("convert -loop 3 -delay 20 -size 32x24 xc:red -delay 50 xc:lime -delay 100 xc:blue " +
             f("animation.gif"),
         s.error);

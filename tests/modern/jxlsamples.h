@@ -17,6 +17,7 @@ struct Samples {
     std::string alpha;     // 40 x 30 lossless: left opaque 0x00FF00, right transparent
     std::string photoJpeg; // 64 x 48 JPEG 0xC03020: orientation 6, date, make, model, exposure
     std::string photo;     // photoJpeg recompressed by cjxl (its Exif box kept)
+    std::string tagged;    // halves with an uncompressed Exif box written by exiftool
     std::string
         animation;     // 32 x 24 lossless from a GIF looping 3 times: red, lime, blue; see kDelays
     std::string noise; // 400 x 300 lossless, for bands and cut files
