@@ -4,7 +4,8 @@ set -eu
 cd "$(dirname "$0")/.."
 ./scripts/install-deps.sh
 missing=""
-for p in libjpeg-turbo-progs libvips-tools graphicsmagick exiv2 curl; do
+for p in libjpeg-turbo-progs libvips-tools graphicsmagick exiv2 curl libheif-examples libavif-bin webp \
+    libjxl-tools imagemagick; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"
 done
 if [ -n "$missing" ]; then
@@ -12,7 +13,7 @@ if [ -n "$missing" ]; then
     $SUDO apt-get install -y -qq --no-install-recommends $missing
 fi
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build build --target imaging_bench viewer_bench thumblist_bench print_bench kamelo kamelo-cli updater_bench slideshow_bench rename_bench edit_bench editops_bench metadata_bench losslessturn_bench kamelo_frame_skins
+cmake --build build --target imaging_bench viewer_bench thumblist_bench print_bench kamelo kamelo-cli updater_bench slideshow_bench rename_bench edit_bench editops_bench metadata_bench losslessturn_bench kamelo_frame_skins modern_bench modern_viewer_bench
 work="${1:-/tmp/kamelo-bench}"
 build/bin/imaging_bench "$work"
 build/bin/viewer_bench "$work"
@@ -29,3 +30,5 @@ build/bin/editops_bench "$work"
 build/bin/metadata_bench "$work"
 build/bin/losslessturn_bench "$work" build/bin/kamelo-cli
 bench/frame_bench.py build "${KAMELO_TESTDATA:-../shared/testdata}" "$work/frame"
+build/bin/modern_bench "$work" "${KAMELO_TESTDATA:-../shared/testdata}" build/bin/kamelo-cli
+build/bin/modern_viewer_bench "$work"
