@@ -84,6 +84,10 @@ TEST(HeifEncode, MetadataIsKeptByteForByte) {
     const std::string icc = hs::output("exiftool -b -ICC_Profile " + hs::quote(path));
     EXPECT_EQ(icc, std::string(metadata.icc.begin(), metadata.icc.end()));
     EXPECT_EQ(hs::output("exiftool -s3 -Make " + hs::quote(path)), std::string(hs::kMake) + "\n");
+    std::string error; // another AVIF reader takes the file too
+    EXPECT_TRUE(
+        hs::run("avifdec " + hs::quote(path) + " " + hs::quote(scratch.file("o.png")), error))
+        << error;
     // The profile's box beside the coding matrix still leaves the pixels exact.
     Bitmap back;
     ASSERT_EQ(heifcodec::decode(hs::viewOf(avif), LoadOptions{}, back), result::kSuccess);
