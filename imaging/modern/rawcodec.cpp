@@ -82,9 +82,9 @@ int readInfo(ByteView bytes, FileInfo& info) {
         info.height = s.height;
         info.bitsPerPixel = 24;
         info.pageCount = 1;
-        info.compression =
-            "RAW (" +
-            formatName(bytes, raw.imgdata.idata.make, raw.imgdata.idata.dng_version != 0) + ")";
+        const std::string camera =
+            formatName(bytes, raw.imgdata.idata.make, raw.imgdata.idata.dng_version != 0);
+        info.compression = camera.empty() ? "RAW" : "RAW (" + camera + ")";
         return result::kSuccess;
     });
 }
