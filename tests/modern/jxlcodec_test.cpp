@@ -43,6 +43,7 @@ const StillCase kStills[] = {
     {"halves", &Samples::halves, 64, 48, 24, {{5, 5, 0xC03020}, {60, 40, 0x2060A0}}, 0},
     {"grey", &Samples::grey, 40, 30, 8, {{3, 3, 0x4D4D4D}, {39, 29, 0x4D4D4D}}, 0},
     {"alpha onto white", &Samples::alpha, 40, 30, 32, {{5, 5, 0x00FF00}, {35, 5, 0xFFFFFF}}, 0},
+    {"grey alpha", &Samples::greyAlpha, 40, 30, 16, {{5, 5, 0x4D4D4D}, {35, 5, 0xFFFFFF}}, 0},
     // Stored as the JPEG was, 64 x 48: its orientation 6 is reported, not applied.
     {"recompressed JPEG", &Samples::photo, 64, 48, 24, {{10, 10, 0xC03020}, {63, 0, 0xC03020}}, 6},
 };

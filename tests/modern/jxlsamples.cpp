@@ -32,6 +32,7 @@ Samples make() {
     s.halves = f("halves.jxl");
     s.grey = f("grey.jxl");
     s.alpha = f("alpha.jxl");
+    s.greyAlpha = f("greyalpha.jxl");
     s.photoJpeg = f("photo.jpg");
     s.photo = f("photo.jxl");
     s.tagged = f("tagged.jxl");
@@ -48,6 +49,10 @@ Samples make() {
     run("convert -size 40x30 xc:none -fill '#00FF00' -draw 'rectangle 0,0 19,29' " + f("alpha.png"),
         s.error);
     run(lossless + f("alpha.png") + " " + s.alpha, s.error);
+    run("convert " + f("alpha.png") + " -fill '#4D4D4D' -opaque '#00FF00' -type GrayscaleAlpha " +
+            f("greyalpha.png"),
+        s.error);
+    run(lossless + f("greyalpha.png") + " " + s.greyAlpha, s.error);
     run("convert -size 64x48 xc:'#C03020' -quality 95 " + s.photoJpeg, s.error);
     run("exiftool -q -overwrite_original -n -Orientation=6 -Make=Kamelo -Model=JxlTest "
         "'-DateTimeOriginal=2024:05:06 07:08:09' -ExposureTime=0.008 " +

@@ -15,6 +15,7 @@ struct Samples {
     std::string halves;    // 64 x 48 lossless: left 0xC03020, right 0x2060A0
     std::string grey;      // 40 x 30 lossless grey 0x4D4D4D
     std::string alpha;     // 40 x 30 lossless: left opaque 0x00FF00, right transparent
+    std::string greyAlpha; // 40 x 30 lossless grey: left opaque 0x4D4D4D, right transparent
     std::string photoJpeg; // 64 x 48 JPEG 0xC03020: orientation 6, date, make, model, exposure
     std::string photo;     // photoJpeg recompressed by cjxl (its Exif box kept)
     std::string tagged;    // halves with an uncompressed Exif box written by exiftool
