@@ -86,7 +86,7 @@ TEST(HeifEncode, MetadataIsKeptByteForByte) {
     EXPECT_EQ(hs::output("exiftool -s3 -Make " + hs::quote(path)), std::string(hs::kMake) + "\n");
     std::string error; // another AVIF reader takes the file too
     EXPECT_TRUE(
-        hs::run("avifdec " + hs::quote(path) + " " + hs::quote(scratch.file("o.png")), error))
+        hs::run("avifdec " + hs::quote(path) + " " + hs::quote(scratch.file("o.y4m")), error))
         << error;
     // The profile's box beside the coding matrix still leaves the pixels exact.
     Bitmap back;
