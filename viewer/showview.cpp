@@ -31,6 +31,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <utility>
 
 namespace kamelo {
 
@@ -204,6 +205,7 @@ int CShowView::loadPicture(int index) {
 
     if (!gif_.animated() && paintWhileLoading_) {
         const int scale = firstDecodeScale(info, orientation);
+        developsRaw_ = info.format == imaging::PictureFormat::Raw;
         const int rc =
             loadRowByRow(path, index, QSize(info.width, info.height), orientation, scale);
         if (rc <= imaging::result::kNoMemory && rc > kWantPrevious) {
@@ -359,11 +361,14 @@ imaging::Bitmap CShowView::takeFullPicture() {
     update();
     if (rc < 1)
         emit loadFailed(QString::fromUtf8(res::format(res::IDS_MSG_LOAD_FAILED_CODE, rc)));
+    if (const std::optional<Step> held = std::exchange(heldReadAhead_, std::nullopt))
+        postReadAhead(*held);
     return full;
 }
 
 void CShowView::dropSmallerDecode() {
     fullDecode_.cancel();
+    heldReadAhead_.reset();
     if (doc_.pictureOnItsWay())
         doc_.setPictureCompleter(nullptr);
     preview_.free();
@@ -479,6 +484,12 @@ void CShowView::listChanged() {
 }
 
 void CShowView::postReadAhead(Step step) {
+    // A RAW development keeps both cores busy for seconds: the next picture
+    // is read ahead once the one on screen is sharp.
+    if (developsRaw_ && fullDecode_.running()) {
+        heldReadAhead_ = step;
+        return;
+    }
     PictureList& list = doc_.list();
     const int at = step == Step::Previous ? list.previous(false) : list.next(false);
     const std::string path = list.pathAt(at);

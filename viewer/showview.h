@@ -19,6 +19,7 @@
 #include <QWidget>
 
 #include <memory>
+#include <optional>
 
 namespace kamelo {
 
@@ -259,6 +260,10 @@ private:
     QSize fullSize_;
     FullDecode fullDecode_;
     int fullGeneration_ = 0;
+    // The picture on screen is a RAW file's (its development follows its
+    // preview), and the read-ahead step held back until it is sharp.
+    bool developsRaw_ = false;
+    std::optional<Step> heldReadAhead_;
     // What screenCopy() made, and for which picture and place.
     struct ScreenCopy {
         QImage image;

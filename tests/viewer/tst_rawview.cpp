@@ -6,6 +6,7 @@
 #include "tests/support/dngwriter.h"
 #include "tests/support/scratchdir.h"
 #include "viewer/eyedoc.h"
+#include "viewer/readaheadworker.h"
 #include "viewer/showview.h"
 
 #include <QtTest>
@@ -97,6 +98,24 @@ private slots:
         QVERIFY2(qRed(developed) > qBlue(developed) + 60 &&
                      qRed(developed) > qGreen(developed) + 60,
                  qPrintable(QString::number(developed, 16)));
+    }
+
+    void theNextPictureIsReadAheadOnceTheDevelopmentIsDone() {
+        Env e;
+        const std::string first = redRaw(e, "a.dng", 1);
+        const std::string second = redRaw(e, "b.dng", 1);
+        e.doc.list().append(first);
+        e.doc.list().append(second);
+        CShowView view(e.doc);
+        view.resize(400, 300);
+        view.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        QCOMPARE(view.loadPicture(0), CShowView::kLoaded);
+        QVERIFY(view.showsSmallerDecode());
+        view.listChanged(); // asks for the next picture
+        QVERIFY(!view.readAhead().busyWith(second));
+        QTRY_VERIFY_WITH_TIMEOUT(!view.showsSmallerDecode(), 20000);
+        QVERIFY(view.readAhead().waitReady(second, 20000));
     }
 };
 
