@@ -1,7 +1,9 @@
 #include "thumbrenderer.h"
 
 #include "browser/core/thumbfit.h"
+#include "imaging/core/filebytes.h"
 #include "imaging/filecomments.h"
+#include "imaging/modern/rawcodec.h"
 #include "imaging/orientation.h"
 #include "imaging/picturefile.h"
 #include "imaging/pictureformat.h"
@@ -9,6 +11,7 @@
 
 #include <QPainter>
 
+#include <algorithm>
 #include <map>
 #include <vector>
 
@@ -50,6 +53,24 @@ bool isModern(const std::string& path) {
     }
 }
 
+// A RAW file's preview decoded only as large as the cell needs (a JPEG
+// preview at 1/2, 1/4 or 1/8): a camera's previews are megapixels each.
+int rawStamp(const std::string& path, const ThumbRecipe& recipe, bool swapSides,
+             imaging::Bitmap& out) {
+    std::vector<uint8_t> bytes;
+    int rc = imaging::readWholeFile(path, bytes);
+    if (rc < 1)
+        return rc;
+    if (imaging::detectFormat(bytes.data(), bytes.size(), imaging::extensionOf(path)) !=
+        imaging::PictureFormat::Raw)
+        return imaging::PictureFile::readStamp(path, out);
+    const int boxWidth = std::max(1, recipe.width - 2 * recipe.border);
+    const int boxHeight = std::max(1, recipe.height - 2 * recipe.border - ThumbFit::kLabelHeight);
+    return imaging::rawcodec::readStampCovering({bytes.data(), bytes.size()},
+                                                swapSides ? boxHeight : boxWidth,
+                                                swapSides ? boxWidth : boxHeight, out);
+}
+
 // A thumbnail image or preview that fills the cell without being enlarged.
 bool coversCell(const imaging::Bitmap& stamp, const ThumbRecipe& recipe, bool swapSides) {
     const int w = swapSides ? stamp.height() : stamp.width();
@@ -84,11 +105,14 @@ ThumbResult ThumbRenderer::render(const std::string& path, const ThumbRecipe& re
     imaging::Bitmap picture;
     bool loaded = false;
     if (recipe.useStamp && !stop()) {
-        loaded = imaging::PictureFile::readStamp(path, picture) >= 1;
+        const bool swap = imaging::Orientation::swapsSides(orientation);
+        loaded =
+            (imaging::formatFromExtension(imaging::extensionOf(path)) == imaging::PictureFormat::Raw
+                 ? rawStamp(path, recipe, swap, picture)
+                 : imaging::PictureFile::readStamp(path, picture)) >= 1;
         // A phone's or camera's small thumbnail would be enlarged: the
         // picture (a RAW's preview) is decoded instead.
-        if (loaded && modern &&
-            !coversCell(picture, recipe, imaging::Orientation::swapsSides(orientation))) {
+        if (loaded && modern && !coversCell(picture, recipe, swap)) {
             picture.free();
             loaded = false;
         }
