@@ -1,6 +1,7 @@
 #include "webpanimation.h"
 
 #include "imaging/memorybudget.h"
+#include "imaging/plausibility.h"
 #include "imaging/result.h"
 #include "webpsupport.h"
 
@@ -17,8 +18,14 @@ namespace {
 // Drawing a frame costs libwebp and the flattening a pass over the whole
 // canvas, however small the frame: frames beyond this many canvas pixels in
 // all are left out, so a file of thousands of tiny frames on a large canvas
-// cannot keep the loader busy for minutes.
-constexpr uint64_t kMaxComposedPixels = uint64_t(1) << 31;
+// cannot keep the loader busy for long.
+constexpr uint64_t kMaxComposedPixels = uint64_t(1) << 30;
+
+// Every frame costs a pass over the whole canvas, however little of it the
+// frame covers, so a canvas is held to what its file could draw: as for a
+// GIF screen, 10,000 pixels a byte (a still picture may go further, as a
+// blank lossless page does).
+constexpr int64_t kCanvasPixelsPerByte = 10000;
 
 // One frame's place and timing, read from the container without decoding.
 struct FrameLayout {
@@ -96,10 +103,12 @@ private:
         WebPDemuxDelete(demux);
         if (state != WEBP_DEMUX_DONE)
             return result::kTruncated;
-        if (!webpsupport::acceptable(width_, height_, bytes.size))
-            return width_ > 0 && height_ > 0 && int64_t(width_) * height_ > kMaxPixels
-                       ? result::kTooLarge
-                       : result::kCorruptData;
+        if (width_ <= 0 || height_ <= 0)
+            return result::kCorruptData;
+        if (int64_t(width_) * height_ > kMaxPixels)
+            return result::kTooLarge;
+        if (!plausibility::plausible(width_, height_, bytes.size, kCanvasPixelsPerByte))
+            return result::kCorruptData;
         const uint64_t working = uint64_t(width_) * uint64_t(height_) * 8;
         if (working > memorybudget::animationBudget())
             return result::kTooLarge;
