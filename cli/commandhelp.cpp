@@ -32,7 +32,9 @@ const std::vector<Command>& commands() {
          {"resave IN OUT [--quality-factor N]"},
          "그림을 읽어 다른 형식으로 저장합니다.",
          "OUT 의 확장자가 저장 형식을 정합니다.",
-         {{"--quality-factor", "N", "JPEG 품질 값, 2(가장 좋은 품질)부터 255까지 (기본값 2)."}},
+         {{"--quality-factor", "N",
+           "JPEG, WebP, AVIF 품질 값, 2(가장 좋은 품질, WebP 와 AVIF 는 무손실)부터 255까지 "
+           "(기본값 2)."}},
          {},
          "file"},
         {"thumbs",
