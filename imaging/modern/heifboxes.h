@@ -43,10 +43,10 @@ int readFacts(const std::string& path, Facts& facts);
 // The EXIF orientation of applying `first` and then `then` (both 1..8).
 int compose(int first, int then);
 // The EXIF orientation equivalent to one 'irot' (angle in quarter turns
-// anticlockwise) or one 'imir'. The first text of the standard called imir's
-// axis "vertical (0) or horizontal (1)", which readers took both ways; its
-// current text settles it as 0: top and bottom exchanged (EXIF 4), 1: left
-// and right exchanged (EXIF 2). libheif 1.15 writes and shows it so (its
+// anticlockwise) or one 'imir'. HEIF's first edition called imir's axis
+// "vertical (0) or horizontal (1)", which readers took both ways; its 2022
+// edition settles it as 0: top and bottom exchanged (EXIF 4), 1: left and
+// right exchanged (EXIF 2). libheif 1.15 writes and shows it so (its
 // encoder gives "flip vertically" axis 0), and so does avifenc.
 int fromRotation(int quarterTurnsAnticlockwise);
 int fromMirror(int axis);
