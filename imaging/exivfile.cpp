@@ -48,11 +48,17 @@ Exiv2::Image::AutoPtr fromCodecBlocks(const std::string& readable, PictureFormat
         exif.clear(), xmp.clear();
     Exiv2::Image::AutoPtr image = Exiv2::ImageFactory::create(Exiv2::ImageType::exv);
     if (!exif.empty()) {
-        Exiv2::ExifData data;
-        const Exiv2::ByteOrder order =
-            Exiv2::ExifParser::decode(data, exif.data(), static_cast<uint32_t>(exif.size()));
-        image->setByteOrder(order);
-        image->setExifData(data);
+        try {
+            Exiv2::ExifData data;
+            const Exiv2::ByteOrder order =
+                Exiv2::ExifParser::decode(data, exif.data(), static_cast<uint32_t>(exif.size()));
+            image->setByteOrder(order);
+            image->setExifData(data);
+        } catch (const std::bad_alloc&) {
+            throw;
+        } catch (const std::exception&) {
+            // A damaged block: the XMP packet may still be read.
+        }
     }
     if (!xmp.empty()) {
         try {
