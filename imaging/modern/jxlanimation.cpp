@@ -57,6 +57,7 @@ int decodeFrames(ByteView bytes, const jxl::Header& header, int keep, AnimatedBi
                 return result::kCorruptData;
             break;
         case JXL_DEC_FULL_IMAGE:
+            sink.finish();
             out.append(std::move(frame));
             frame = AnimationFrame{};
             if (out.frameCount() >= keep)

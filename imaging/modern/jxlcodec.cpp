@@ -46,6 +46,7 @@ int decodeFrame(ByteView bytes, const jxl::Header& header, const LoadOptions& op
         case JXL_DEC_FULL_IMAGE:
             // libjxl hands rows over in the order its threads finish them,
             // so they are reported once the frame is complete.
+            sink.finish();
             return jxl::reportBands(out, options);
         default:
             // JXL_DEC_SUCCESS before any frame: the page does not exist.

@@ -1,9 +1,11 @@
 #include "jxlpixels.h"
 
+#include "imaging/parallelrows.h"
 #include "imaging/result.h"
 #include "jxlsession.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace kamelo::imaging::jxl {
 
@@ -40,10 +42,33 @@ void PixelSink::start(Bitmap& target, int channels) {
 }
 
 bool PixelSink::attach(JxlDecoder* dec) {
+    direct_ = channels_ == 3;
+    if (direct_) {
+        // Rows aligned to 4 bytes are the bitmap's own stride.
+        const JxlPixelFormat format{3, JXL_TYPE_UINT8, JXL_NATIVE_ENDIAN, 4};
+        size_t needed = 0;
+        return JxlDecoderImageOutBufferSize(dec, &format, &needed) == JXL_DEC_SUCCESS &&
+               needed <= target_->byteCount() &&
+               JxlDecoderSetImageOutBuffer(dec, &format, target_->bits(), needed) ==
+                   JXL_DEC_SUCCESS;
+    }
     const JxlPixelFormat format{static_cast<uint32_t>(channels_), JXL_TYPE_UINT8, JXL_NATIVE_ENDIAN,
                                 0};
     return JxlDecoderSetImageOutCallback(dec, &format, &PixelSink::receive, this) ==
            JXL_DEC_SUCCESS;
+}
+
+void PixelSink::finish() {
+    if (!direct_)
+        return;
+    Bitmap& b = *target_;
+    forRows(b.height(), int64_t(b.width()) * 3, [&](int first, int end) {
+        for (int y = first; y < end; ++y) {
+            uint8_t* p = b.row(y);
+            for (int x = 0; x < b.width(); ++x, p += 3)
+                std::swap(p[0], p[2]);
+        }
+    });
 }
 
 void PixelSink::receive(void* opaque, size_t x, size_t y, size_t count, const void* pixels) {
@@ -62,13 +87,6 @@ void PixelSink::receive(void* opaque, size_t x, size_t y, size_t count, const vo
     case 2:
         for (size_t i = 0; i < count; ++i, dst += 3, src += 2)
             dst[0] = dst[1] = dst[2] = overWhite(src[0], src[1]);
-        break;
-    case 3:
-        for (size_t i = 0; i < count; ++i, dst += 3, src += 3) {
-            dst[0] = src[2];
-            dst[1] = src[1];
-            dst[2] = src[0];
-        }
         break;
     default:
         for (size_t i = 0; i < count; ++i, dst += 3, src += 4) {

@@ -21,21 +21,26 @@ int channelsFor(const JxlBasicInfo& basic);
 // The file's own depth: every channel's bits, alpha included.
 int sourceBitsOf(const JxlBasicInfo& basic);
 
-// Takes the pixels libjxl hands out (pieces of rows, from several threads,
-// in the order its groups finish) straight into a 24-bit bitmap, with any
-// alpha laid over white: no full-size copy in libjxl's layout is made.
+// Takes a frame's pixels from libjxl into a 24-bit bitmap without a
+// full-size copy in libjxl's layout. RGB goes straight into the bitmap's
+// rows (libjxl's own conversion is the fastest) and has red and blue
+// exchanged at the end; grey and alpha come in pieces of rows, from several
+// threads, converted (alpha laid over white) as they arrive.
 class PixelSink {
 public:
     // channels: 1 grey, 2 grey + alpha, 3 RGB, 4 RGBA, 8 bits each.
     void start(Bitmap& target, int channels);
     // Sends the current frame's pixels here.
     bool attach(JxlDecoder* dec);
+    // Puts the frame's pixels in the bitmap's order once libjxl is done.
+    void finish();
 
 private:
     static void receive(void* opaque, size_t x, size_t y, size_t count, const void* pixels);
 
     Bitmap* target_ = nullptr;
     int channels_ = 3;
+    bool direct_ = false; // RGB written by libjxl into the bitmap
 };
 
 // Reports a finished picture to options.onRows in bands of
