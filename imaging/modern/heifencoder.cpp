@@ -66,6 +66,10 @@ int rgbImage(const Bitmap& pixels, Image& image) {
 }
 
 int configure(heif_encoder* encoder, int quality) {
+    // aom's speed 8 writes a photo about three times as fast as its default
+    // 6, for a file about one percent larger. Another AV1 encoder may not
+    // know the setting; it then keeps its own.
+    heif_encoder_set_parameter_integer(encoder, "speed", 8);
     if (quality >= 100) {
         // Lossless needs every chroma sample and the colours coded as they are.
         if (const int rc = codeOf(heif_encoder_set_lossless(encoder, 1)); rc < 1)
