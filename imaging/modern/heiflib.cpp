@@ -105,19 +105,37 @@ int checkSize(const heif_image_handle* handle, size_t fileBytes, int& width, int
     return result::kSuccess;
 }
 
-void convertRow(const uint8_t* src, uint8_t* dst, int width, bool alpha) {
-    if (alpha) {
+enum class Alpha { None, Straight, Premultiplied };
+
+// A colour already multiplied by its alpha lies over white by adding the
+// white that shows through.
+uint8_t premultipliedOverWhite(unsigned value, unsigned alpha) {
+    return static_cast<uint8_t>(std::min(255u, value + 255u - std::min(alpha, 255u)));
+}
+
+void convertRow(const uint8_t* src, uint8_t* dst, int width, Alpha alpha) {
+    switch (alpha) {
+    case Alpha::Straight:
         for (int x = 0; x < width; ++x, src += 4, dst += 3) {
             dst[0] = overWhite(src[2], src[3]);
             dst[1] = overWhite(src[1], src[3]);
             dst[2] = overWhite(src[0], src[3]);
         }
-    } else {
+        break;
+    case Alpha::Premultiplied:
+        for (int x = 0; x < width; ++x, src += 4, dst += 3) {
+            dst[0] = premultipliedOverWhite(src[2], src[3]);
+            dst[1] = premultipliedOverWhite(src[1], src[3]);
+            dst[2] = premultipliedOverWhite(src[0], src[3]);
+        }
+        break;
+    case Alpha::None:
         for (int x = 0; x < width; ++x, src += 3, dst += 3) {
             dst[0] = src[2];
             dst[1] = src[1];
             dst[2] = src[0];
         }
+        break;
     }
 }
 
@@ -169,6 +187,10 @@ int decode(const heif_image_handle* handle, size_t fileBytes, const LoadOptions&
     const int gotHeight = heif_image_get_height(image.get(), heif_channel_interleaved);
     const int bits = heif_image_get_bits_per_pixel(image.get(), heif_channel_interleaved);
     const int pixelBytes = alpha ? 4 : 3;
+    // libheif hands premultiplied colours over as they are stored.
+    const Alpha blend = !alpha                                             ? Alpha::None
+                        : heif_image_handle_is_premultiplied_alpha(handle) ? Alpha::Premultiplied
+                                                                           : Alpha::Straight;
     if (!plane || bits != pixelBytes * 8 || gotWidth <= 0 || gotHeight <= 0 ||
         stride < gotWidth * pixelBytes) {
         out.free();
@@ -192,7 +214,7 @@ int decode(const heif_image_handle* handle, size_t fileBytes, const LoadOptions&
     for (int y = 0; y < region.height; ++y) {
         const uint8_t* src =
             plane + size_t(region.y + y) * size_t(stride) + size_t(region.x) * size_t(pixelBytes);
-        convertRow(src, out.row(y), region.width, alpha);
+        convertRow(src, out.row(y), region.width, blend);
         if (options.onRows && ((y + 1 - first) == band || y + 1 == region.height)) {
             const int rc = options.onRows(out, first, y + 1 - first, 0);
             if (rc < 1)

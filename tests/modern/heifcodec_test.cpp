@@ -76,6 +76,13 @@ TEST_F(HeifCodec, TransparencyIsFlattenedOntoWhite) {
     ASSERT_EQ(bitmap.height(), 48);
     EXPECT_EQ(bitmap.pixel(5, 20), hs::kTopLeft);
     EXPECT_EQ(bitmap.pixel(60, 20), 0xFFFFFFu);
+    for (auto file : {&hs::Samples::avifHalf, &hs::Samples::avifHalfPremultiplied}) {
+        SCOPED_TRACE(hs::samples().*file);
+        const auto half = hs::bytesOf(hs::samples().*file);
+        ASSERT_EQ(heifcodec::decode(hs::viewOf(half), LoadOptions{}, bitmap), result::kSuccess);
+        EXPECT_LE(hs::channelDistance(bitmap.pixel(8, 8), hs::kHalfOverWhite), 1)
+            << std::hex << bitmap.pixel(8, 8);
+    }
 }
 
 TEST_F(HeifCodec, RowsArriveInBandsAndAStopEndsTheLoad) {

@@ -99,6 +99,12 @@ Samples make() {
             quote(alpha),
         s.error);
     run("avifenc -l " + quote(alpha) + " " + quote(s.avifAlpha), s.error);
+    const std::string half = at("half.png");
+    s.avifHalf = at("half.avif");
+    s.avifHalfPremultiplied = at("premultiplied.avif");
+    run("convert -size 16x16 xc:" + quote(kHalf) + " PNG32:" + quote(half), s.error);
+    run("avifenc -l " + quote(half) + " " + quote(s.avifHalf), s.error);
+    run("avifenc -l --premultiply " + quote(half) + " " + quote(s.avifHalfPremultiplied), s.error);
     s.heicThumb = at("thumb.heic");
     run("heif-enc -q 90 -t 32 " + quote(s.picture) + " -o " + quote(s.heicThumb), s.error);
     const std::string tags =

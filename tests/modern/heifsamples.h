@@ -13,6 +13,9 @@ namespace kamelo::test::heif {
 inline constexpr uint32_t kTopLeft = 0xD02010, kTopRight = 0x1040C0;
 inline constexpr uint32_t kBottomLeft = 0x20A040, kBottomRight = 0xE0C030;
 inline constexpr int kSide = 128;
+// A colour at half opacity, and what it shows over white.
+inline constexpr const char* kHalf = "rgba(200,100,50,0.5)";
+inline constexpr uint32_t kHalfOverWhite = 0xE4B299;
 
 // What exiftool writes into the samples with metadata.
 inline constexpr const char* kMake = "KameloCam";
@@ -26,15 +29,17 @@ inline constexpr const char* kTitle = "Harbour at dawn";
 struct Samples {
     std::string error;
     std::string dir;
-    std::string picture;      // the 128 x 128 PNG the others are made from
-    std::string heicLossless; // HEVC, lossless RGB
-    std::string avifLossless; // AV1, lossless RGB
-    std::string avifGrid;     // AV1, lossless, a 2 x 2 grid of 64 x 64 tiles
-    std::string heic10;       // HEVC, 10 bits, lossless
-    std::string avifAlpha;    // 64 x 48 lossless: left opaque kTopLeft, right transparent
-    std::string heicThumb;    // lossy with a 32 x 32 thumbnail
-    std::string heicExif;     // heicLossless with EXIF (orientation 6, ...) and XMP
-    std::string avifExif;     // avifLossless with the same
+    std::string picture;               // the 128 x 128 PNG the others are made from
+    std::string heicLossless;          // HEVC, lossless RGB
+    std::string avifLossless;          // AV1, lossless RGB
+    std::string avifGrid;              // AV1, lossless, a 2 x 2 grid of 64 x 64 tiles
+    std::string heic10;                // HEVC, 10 bits, lossless
+    std::string avifAlpha;             // 64 x 48 lossless: left opaque kTopLeft, right transparent
+    std::string avifHalf;              // 16 x 16 lossless kHalf at alpha 0.5, straight
+    std::string avifHalfPremultiplied; // the same stored premultiplied
+    std::string heicThumb;             // lossy with a 32 x 32 thumbnail
+    std::string heicExif;              // heicLossless with EXIF (orientation 6, ...) and XMP
+    std::string avifExif;              // avifLossless with the same
 };
 const Samples& samples();
 
