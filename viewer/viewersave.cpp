@@ -33,10 +33,12 @@ int ViewerSave::save(const imaging::Bitmap& picture, const std::string& path, bo
     if (format == 0)
         return kNotSaved;
     StaleTemporaries::sweepOnceBeside(path);
-    // What the file carries is read before it is replaced; JPEG, PNG and
-    // TIFF keep it.
-    const bool carries =
-        format == -1 || format == imaging::saveformat::kPng || format == imaging::saveformat::kTiff;
+    // What the file carries is read before it is replaced; JPEG, PNG, TIFF,
+    // WebP and AVIF keep it.
+    const bool carries = format == -1 || format == imaging::saveformat::kPng ||
+                         format == imaging::saveformat::kTiff ||
+                         format == imaging::saveformat::kWebp ||
+                         format == imaging::saveformat::kAvif;
     JpegPropertyInfo props = carries ? JpegPropertyInfo::read(path) : JpegPropertyInfo();
     constexpr uint16_t kOrientationTag = 274;
     if (pictureUpright && props.has(kOrientationTag)) {
@@ -49,6 +51,9 @@ int ViewerSave::save(const imaging::Bitmap& picture, const std::string& path, bo
         return props.saveJpeg(picture, path, kJpegQuality);
     if (carries) {
         const imaging::MetadataCarrier keep = props.carrier();
+        // The lossy web formats are written at the JPEG's quality, not losslessly.
+        if (imaging::PictureSaver::takesQuality(format))
+            return imaging::PictureSaver::saveAtQuality(picture, path, format, kJpegQuality, &keep);
         return imaging::PictureSaver::save(picture, path, format, 2, &keep);
     }
     return imaging::PictureSaver::save(picture, path, format, 2);

@@ -1,7 +1,9 @@
 #include "exif/jpegpropertyinfo.h"
 #include "imaging/filecomments.h"
+#include "imaging/metadatacarrier.h"
 #include "imaging/orientation.h"
 #include "imaging/picturefile.h"
+#include "imaging/picturesaver.h"
 #include "tests/support/scratchdir.h"
 #include "tests/support/testdata.h"
 #include "viewer/viewersave.h"
@@ -31,6 +33,28 @@ TEST(ViewerSave, AJpegIsWrittenOverItselfKeepingItsCameraInformation) {
     imaging::FileInfo info;
     ASSERT_GE(imaging::PictureFile::readInfo(path, info), 1);
     EXPECT_EQ(info.width, 100);
+}
+
+TEST(ViewerSave, WebPAndAvifAreWrittenLossyKeepingTheirCameraInformation) {
+    KAMELO_REQUIRE_TESTDATA();
+    kamelo::test::ScratchDir dir;
+    const std::string jpeg = kamelo::test::testDataFile("camera/Canon_40D.jpg");
+    imaging::Bitmap picture;
+    ASSERT_GE(imaging::PictureFile::load(jpeg, picture), 1);
+    const imaging::MetadataCarrier keep = JpegPropertyInfo::read(jpeg).carrier();
+    for (const char* name : {"photo.webp", "photo.avif"}) {
+        SCOPED_TRACE(name);
+        const std::string path = dir.file(name);
+        const int format = ViewerSave::formatFor(path);
+        ASSERT_EQ(imaging::PictureSaver::save(picture, path, format, 2, &keep), 1);
+        const auto lossless = fs::file_size(path);
+        imaging::Bitmap shown;
+        ASSERT_GE(imaging::PictureFile::load(path, shown), 1);
+        shown.row(0)[0] ^= 0xFF; // an edit
+        ASSERT_EQ(ViewerSave::save(shown, path), 1);
+        EXPECT_LT(fs::file_size(path), lossless);
+        EXPECT_TRUE(JpegPropertyInfo::read(path).has(33434));
+    }
 }
 
 TEST(ViewerSave, OtherFormatsByTheirExtensionAndUnknownOnesNotAtAll) {
