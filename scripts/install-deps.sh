@@ -19,6 +19,7 @@ cups cups-client cups-filters poppler-utils libcups2-dev
 dosfstools rsync
 libheif-dev libwebp-dev libjxl-dev libraw-dev liblcms2-dev
 libheif-examples libavif-bin webp libjxl-tools libvips-tools
+libgphoto2-dev gphoto2 dbus
 "
 
 missing=""
