@@ -206,16 +206,18 @@ int main(int argc, char** argv) {
     }
 
     const std::string y4m = quote(work + "/out.y4m");
-    decodes(
-        {{"HEIC decode 12 MP",
-          heic,
-          {{"heif-convert (to .y4m)", "heif-convert " + quote(heic) + " " + y4m},
-           {"vips copy x.heic x.v",
-            "VIPS_CONCURRENCY=1 vips copy " + quote(heic) + " " + quote(work + "/out.v")}}},
-         {"WebP decode 12 MP", webp, {{"dwebp (no output)", "dwebp " + quote(webp)}}},
-         {"AVIF decode 12 MP", avif, {{"avifdec (to .y4m)", "avifdec " + quote(avif) + " " + y4m}}},
-         {"JPEG XL decode 12 MP", jxl, {{"djxl (no output)", "djxl " + quote(jxl)}}}},
-        self);
+    decodes({{"HEIC decode 12 MP",
+              heic,
+              {{"heif-convert (to .y4m)", "heif-convert " + quote(heic) + " " + y4m},
+               {"vips copy x.heic x.v",
+                "VIPS_CONCURRENCY=1 vips copy " + quote(heic) + " " + quote(work + "/out.v")}}},
+             {"WebP decode 12 MP", webp, {{"dwebp (no output)", "dwebp " + quote(webp)}}},
+             {"AVIF decode 12 MP",
+              avif,
+              {{"avifdec (to .y4m)", "avifdec " + quote(avif) + " " + y4m},
+               {"heif-convert (to .y4m)", "heif-convert " + quote(avif) + " " + y4m}}},
+             {"JPEG XL decode 12 MP", jxl, {{"djxl (no output)", "djxl " + quote(jxl)}}}},
+            self);
     thumbnails(work, cli, dng, heic);
     return 0;
 }
