@@ -2,7 +2,7 @@
 
 #include "bitmap.h"
 #include "jpegcodec.h"
-#include "modern/embeddedmetadata.h"
+#include "imaging/modern/embeddedmetadata.h"
 #include "pngwriter.h"
 
 #include <exiv2/exiv2.hpp>
