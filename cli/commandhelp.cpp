@@ -143,13 +143,18 @@ const std::vector<Command>& commands() {
          "file"},
         {"import",
          {"import SRC DEST [--rule 0|1|2] [--group NAME] [--date-format 0|1] [--no-rotate] "
-          "[--delete-source] [--clash rename|skip|overwrite|stop]"},
+          "[--delete-source] [--skip-imported] [--clash rename|skip|overwrite|stop]",
+          "import --camera [PORT] DEST [OPTION...]", "import --list-cameras"},
          "카메라나 메모리 카드의 그림, 사진, 동영상 파일을 폴더로 가져옵니다.",
          "가져오기 마법사의 복사를 창 없이 합니다. SRC 폴더와 그 하위 폴더의 그림, 동영상 "
          "파일을 이름 순서로 DEST 폴더(없으면 만듭니다)에 복사합니다. 파일마다 "
          "\"원본 -> 대상\" 한 줄을 출력하고, 끝에 가져온(imported), 회전한(turned), "
          "건너뛴(skipped), 실패한(failed), 남은(not reached), 지운(deleted) 파일 수를 "
          "출력합니다.\n"
+         "--camera 는 SRC 대신 USB 로 연결한 카메라나 휴대폰(PTP/MTP)에서 가져옵니다. "
+         "PORT 는 --list-cameras 가 보이는 포트이고 (disk:/경로 는 폴더를 카메라로 "
+         "봅니다), 빼면 처음 찾은 카메라입니다. 연결이 끊어지면 그때까지 가져온 파일은 "
+         "두고 카메라에서는 아무것도 지우지 않습니다.\n"
          "모두 가져오면 (건너뛴 파일은 빼고) 0, 실패했거나 중단하여 가져오지 못한 파일이 "
          "있으면 1, 잘못 사용하면 2 로 끝납니다.",
          {{"--rule", "0|1|2",
@@ -160,6 +165,11 @@ const std::vector<Command>& commands() {
           {"--no-rotate", "", "사진을 EXIF 방향에 따라 바로 세우지 않고 그대로 복사합니다."},
           {"--delete-source", "",
            "확인까지 마친 복사본의 원본만 장치에서 지웁니다 (내용을 다시 읽어 비교합니다)."},
+          {"--skip-imported", "",
+           "크기와 내용이 같은 파일이 DEST 에 이미 있으면 건너뛰고 (already imported 로) "
+           "셉니다."},
+          {"--camera", "[PORT]", "폴더 대신 카메라에서 가져옵니다."},
+          {"--list-cameras", "", "연결된 카메라의 포트, 모델, 저장소 이름을 한 줄씩 출력합니다."},
           {"--clash", "rename|skip|overwrite|stop",
            "DEST 에 같은 이름의 파일이 있을 때: 이름 앞에 _ 붙이기 (기본값), 건너뛰기, "
            "덮어쓰기, 중단. 이번에 가져온 파일과 이번에 가져오는 원본은 덮어쓰지 않고 늘 "

@@ -2,6 +2,7 @@
 
 #include "cli/commandhelp.h"
 #include "import/acquirescan.h"
+#include "import/camerasource.h"
 #include "import/core/acquirenaming.h"
 #include "import/core/foldernamefilter.h"
 #include "import/importcopier.h"
@@ -10,6 +11,7 @@
 #include "resources/stringtable.h"
 
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <ostream>
 
@@ -23,6 +25,8 @@ struct Options {
     std::string source, destination;
     ImportJob job;
     ClashChoice clash = ClashChoice::Rename;
+    bool camera = false; // source is a camera's port, or the first camera when left out
+    bool listCameras = false;
 };
 
 std::optional<ClashChoice> clashNamed(const std::string& s) {
@@ -59,6 +63,12 @@ bool parse(const std::vector<std::string>& args, Options& o) {
             o.job.naming.dateForm = DateForm(v[0] - '0');
         } else if (a == "--no-rotate") {
             o.job.autoRotate = false;
+        } else if (a == "--camera") {
+            o.camera = true;
+        } else if (a == "--list-cameras") {
+            o.listCameras = true;
+        } else if (a == "--skip-imported") {
+            o.job.skipImported = true;
         } else if (a == "--delete-source") {
             o.job.deleteSource = true;
         } else if (a == "--clash" && hasValue) {
@@ -71,6 +81,12 @@ bool parse(const std::vector<std::string>& args, Options& o) {
         } else {
             positional.push_back(a);
         }
+    }
+    if (o.listCameras)
+        return positional.empty() && !o.camera;
+    if (o.camera && positional.size() == 1) {
+        o.destination = positional[0];
+        return true;
     }
     if (positional.size() != 2)
         return false;
@@ -102,21 +118,89 @@ private:
 
 } // namespace
 
+namespace {
+
+int listCameras(std::ostream& out, std::ostream& err) {
+    std::vector<GPhotoCamera::Found> found;
+    if (const int rc = GPhotoCamera::detect(found)) {
+        err << res::format(res::IDS_ACQUIRE_CAMERA_OPEN_FAILED, GPhotoCamera::errorText(rc).c_str())
+            << "\n";
+        return 1;
+    }
+    if (found.empty()) {
+        err << res::text(res::IDS_ACQUIRE_NO_CAMERA) << "\n";
+        return 1;
+    }
+    for (const GPhotoCamera::Found& f : found)
+        out << f.port << "\t" << f.model << "\t" << f.storage << "\n";
+    return 0;
+}
+
+// The camera at port, or the first one found when port is empty.
+std::unique_ptr<CameraSource> openCamera(const std::string& port, std::ostream& err) {
+    std::string model, where = port;
+    if (where.empty()) {
+        std::vector<GPhotoCamera::Found> found;
+        GPhotoCamera::detect(found);
+        if (found.empty()) {
+            err << res::text(res::IDS_ACQUIRE_NO_CAMERA) << "\n";
+            return nullptr;
+        }
+        model = found.front().model;
+        where = found.front().port;
+    }
+    std::unique_ptr<GPhotoCamera> camera;
+    if (const int rc = GPhotoCamera::open(model, where, camera)) {
+        err << res::format(res::IDS_ACQUIRE_CAMERA_OPEN_FAILED, GPhotoCamera::errorText(rc).c_str())
+            << "\n";
+        return nullptr;
+    }
+    return std::make_unique<CameraSource>(std::move(camera));
+}
+
+} // namespace
+
 int runImportCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
     Options o;
     if (!parse(args, o)) {
         err << clihelp::usage("import");
         return 2;
     }
-    std::error_code ec;
-    if (!std::filesystem::is_directory(o.source, ec)) {
-        err << o.source << ": " << FileErrorText::reason(ENOTDIR).toStdString() << "\n";
-        return 1;
-    }
-    const AcquireScan::Result scan = AcquireScan::scan(o.source);
-    if (!scan.readable || scan.files.empty()) {
-        err << res::text(res::IDS_ACQUIRE_NO_FILES) << "\n";
-        return 1;
+    if (o.listCameras)
+        return listCameras(out, err);
+    std::unique_ptr<CameraSource> camera;
+    std::vector<CameraPhoto> photos;
+    if (o.camera) {
+        camera = openCamera(o.source, err);
+        if (!camera)
+            return 1;
+        if (const int rc = camera->list(photos)) {
+            err << res::format(res::IDS_ACQUIRE_CAMERA_FAILED, GPhotoCamera::errorText(rc).c_str())
+                << "\n";
+            return 1;
+        }
+        if (photos.empty()) {
+            err << res::text(res::IDS_ACQUIRE_NO_FILES) << "\n";
+            return 1;
+        }
+        for (const CameraPhoto& p : photos)
+            o.job.sources.push_back(p.path());
+    } else {
+        std::error_code ec;
+        if (!std::filesystem::exists(o.source, ec)) {
+            err << res::format(res::IDS_ACQUIRE_NO_SOURCE_FOLDER, o.source.c_str()) << "\n";
+            return 1;
+        }
+        if (!std::filesystem::is_directory(o.source, ec)) {
+            err << o.source << ": " << FileErrorText::reason(ENOTDIR).toStdString() << "\n";
+            return 1;
+        }
+        const AcquireScan::Result scan = AcquireScan::scan(o.source);
+        if (!scan.readable || scan.files.empty()) {
+            err << res::text(res::IDS_ACQUIRE_NO_FILES) << "\n";
+            return 1;
+        }
+        o.job.sources = scan.files;
     }
     if (const int e = SafeWrite::makeFolders(o.destination)) {
         err << res::format(res::IDS_ACQUIRE_FOLDER_FAILED, o.destination.c_str(),
@@ -124,19 +208,24 @@ int runImportCommand(const std::vector<std::string>& args, std::ostream& out, st
             << "\n";
         return 1;
     }
-    o.job.sources = scan.files;
     o.job.folder = std::filesystem::absolute(o.destination).lexically_normal().string();
     while (o.job.folder.size() > 1 && o.job.folder.back() == '/')
         o.job.folder.pop_back();
+    if (camera) {
+        camera->prepare(std::move(photos), o.job.folder);
+        o.job.fetcher = camera.get();
+    }
     Printer events(out, err, o.clash);
     std::atomic<bool> stop{false}, detached{false};
     ImportCopier copier(std::move(o.job));
     const ImportSummary s = copier.run(events, stop, detached);
     out << "imported\t" << s.imported << "\nturned\t" << s.turned << "\nskipped\t" << s.skipped
         << "\nfailed\t" << s.failed << "\nnot reached\t" << s.notReached << "\ndeleted\t"
-        << s.deleted << "\n";
+        << s.deleted << "\nalready imported\t" << s.alreadyImported << "\n";
     if (s.stoppedAtClash)
         err << res::text(res::IDS_ACQUIRE_STOPPED_AT_CLASH) << "\n";
+    if (s.deviceGone)
+        err << res::text(res::IDS_ACQUIRE_CAMERA_GONE) << "\n";
     return s.failed == 0 && s.deleteFailed == 0 && s.notReached == 0 ? 0 : 1;
 }
 

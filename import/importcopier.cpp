@@ -19,6 +19,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <fcntl.h>
+#include <filesystem>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -121,6 +122,43 @@ ImportCopier::Head ImportCopier::readHead(const uint8_t* data, size_t size) cons
     if (info.orientation >= 1 && info.orientation <= 8)
         head.orientation = info.orientation;
     return head;
+}
+
+void ImportCopier::noteKnown(const std::string& path) {
+    struct stat st;
+    if (indexed_ && ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode))
+        known_.emplace(uint64_t(st.st_size), path);
+}
+
+bool ImportCopier::alreadyThere(const Source& src) {
+    if (!indexed_) {
+        indexed_ = true;
+        std::error_code ec;
+        for (std::filesystem::directory_iterator it(job_.folder, ec), end; !ec && it != end;
+             it.increment(ec))
+            if (it->path().filename().string().rfind('.', 0) != 0)
+                noteKnown(it->path().string());
+    }
+    auto [first, last] = known_.equal_range(src.size);
+    if (first == last)
+        return false;
+    // Only a file of the same size is worth reading whole.
+    ContentSum mine;
+    if (SafeWrite::readBack(src.path, mine) != 0 || mine.bytes() != src.size)
+        return false;
+    for (auto it = first; it != last; ++it) {
+        auto sum = knownSums_.find(it->second);
+        if (sum == knownSums_.end()) {
+            ContentSum theirs;
+            if (SafeWrite::readBack(it->second, theirs) != 0)
+                continue;
+            sum = knownSums_.emplace(it->second, std::make_pair(theirs.bytes(), theirs.value()))
+                      .first;
+        }
+        if (sum->second == std::make_pair(mine.bytes(), mine.value()))
+            return true;
+    }
+    return false;
 }
 
 int ImportCopier::writeChecked(int fd, const std::string& target, uint64_t offset,
@@ -367,10 +405,18 @@ ImportCopier::Result ImportCopier::importOne(size_t index, ImportEvents& events,
                                              const std::atomic<bool>& stop,
                                              std::string& destination, std::string& reason) {
     const std::string& source = job_.sources[index];
+    std::string local = source;
+    if (job_.fetcher) {
+        const SourceFetcher::Fetch f = job_.fetcher->fetch(index, local, reason);
+        if (f == SourceFetcher::Fetch::Gone)
+            return Result::Gone;
+        if (f == SourceFetcher::Fetch::Failed)
+            return Result::Failed;
+    }
     Source src;
-    src.path = source;
+    src.path = local;
     // Not blocking on a FIFO or device: only regular files are read.
-    src.fd = ::open(source.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    src.fd = ::open(local.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (src.fd < 0) {
         reason = errnoText(errno);
         return Result::Failed;
@@ -388,7 +434,7 @@ ImportCopier::Result ImportCopier::importOne(size_t index, ImportEvents& events,
     std::set<FileId> self{{uint64_t(st.st_dev), uint64_t(st.st_ino)}};
     sources_.insert(*self.begin());
     struct stat named;
-    if (::lstat(source.c_str(), &named) == 0) {
+    if (::lstat(local.c_str(), &named) == 0) {
         sourceEntries_[index] = {uint64_t(named.st_dev), uint64_t(named.st_ino)};
         self.insert(sourceEntries_[index]);
     }
@@ -403,6 +449,8 @@ ImportCopier::Result ImportCopier::importOne(size_t index, ImportEvents& events,
     src.headSize = size_t(got);
     if (job_.deleteSource)
         src.sum.add(buffer_.data(), src.headSize);
+    if (job_.skipImported && alreadyThere(src))
+        return Result::Already;
 
     const bool wantsDate =
         job_.names.size() != job_.sources.size() && job_.naming.rule == NameRule::DateTaken;
@@ -412,7 +460,7 @@ ImportCopier::Result ImportCopier::importOne(size_t index, ImportEvents& events,
     if (wantsDate && head.date.empty() &&
         std::find(imaging::modernExtensions().begin(), imaging::modernExtensions().end(),
                   imaging::extensionOf(source)) != imaging::modernExtensions().end())
-        head.date = imaging::FileComments::text(source, imaging::comment::kDateTimeOriginal)
+        head.date = imaging::FileComments::text(local, imaging::comment::kDateTimeOriginal)
                         .substr(0, ExifImageInfo::kDateLength);
     const std::string name = job_.names.size() == job_.sources.size()
                                  ? job_.names[index]
@@ -477,7 +525,8 @@ ImportSummary ImportCopier::run(ImportEvents& events, const std::atomic<bool>& s
     // Temporary files a killed run left in the folder go first.
     StaleTemporaries::sweepOnce(job_.folder);
     sourceEntries_.assign(job_.sources.size(), FileId{});
-    for (const std::string& source : job_.sources) {
+    // A camera's paths name nothing on this computer.
+    for (const std::string& source : job_.fetcher ? std::vector<std::string>{} : job_.sources) {
         struct stat st;
         if (::lstat(source.c_str(), &st) == 0)
             sources_.insert({uint64_t(st.st_dev), uint64_t(st.st_ino)});
@@ -494,6 +543,12 @@ ImportSummary ImportCopier::run(ImportEvents& events, const std::atomic<bool>& s
         }
         std::string destination, reason;
         const Result r = importOne(i, events, stop, destination, reason);
+        if (job_.fetcher)
+            job_.fetcher->release(i);
+        if (r == Result::Gone) {
+            summary.deviceGone = true;
+            break;
+        }
         if (r == Result::Stop) {
             summary.stoppedAtClash = true;
             break;
@@ -502,8 +557,9 @@ ImportSummary ImportCopier::run(ImportEvents& events, const std::atomic<bool>& s
             summary.cancelled = true;
             break;
         }
-        if (r == Result::Skipped) {
+        if (r == Result::Skipped || r == Result::Already) {
             ++summary.skipped;
+            summary.alreadyImported += r == Result::Already;
             continue;
         }
         if (r == Result::Failed) {
@@ -516,13 +572,16 @@ ImportSummary ImportCopier::run(ImportEvents& events, const std::atomic<bool>& s
         if (r == Result::Turned)
             ++summary.turned;
         clash_.noteWritten(destination);
+        noteKnown(destination);
         summary.written.push_back(destination);
         checked.push_back(i);
         events.written(job_.sources[i], destination);
     }
     summary.notReached = int(job_.sources.size() - i);
     summary.notes = notes_;
-    if (job_.deleteSource && job_.mayDelete && !checked.empty())
+    // Nothing is deleted from a device that went away: what it still holds
+    // cannot be told from what it held.
+    if (job_.deleteSource && job_.mayDelete && !checked.empty() && !summary.deviceGone)
         deleteSources(checked, detached, summary);
     return summary;
 }
@@ -541,6 +600,16 @@ void ImportCopier::deleteSources(const std::vector<size_t>& checked,
         if (detached.load())
             break;
         const std::string& source = job_.sources[k];
+        if (job_.fetcher) {
+            std::string reason;
+            if (job_.fetcher->removeOriginal(k, reason)) {
+                ++summary.deleted;
+            } else {
+                ++summary.deleteFailed;
+                summary.failures.push_back({source, reason});
+            }
+            continue;
+        }
         struct stat st;
         if (::lstat(source.c_str(), &st) != 0 ||
             FileId{uint64_t(st.st_dev), uint64_t(st.st_ino)} != sourceEntries_[k]) {

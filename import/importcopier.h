@@ -5,6 +5,7 @@
 #include "importjob.h"
 
 #include <atomic>
+#include <map>
 #include <set>
 #include <string>
 #include <utility>
@@ -37,7 +38,7 @@ public:
     const ImportJob& job() const { return job_; }
 
 private:
-    enum class Result { Imported, Turned, Skipped, Failed, Stop, Cancelled };
+    enum class Result { Imported, Turned, Skipped, Already, Failed, Stop, Cancelled, Gone };
     using FileId = std::pair<uint64_t, uint64_t>; // device and inode
     struct Source;
     struct Head {
@@ -62,6 +63,9 @@ private:
                           const std::atomic<bool>& stop, uint64_t& written);
     int writeChecked(int fd, const std::string& target, uint64_t offset, const uint8_t* data,
                      size_t size);
+    // Whether a file of the destination folder has the bytes of src.
+    bool alreadyThere(const Source& src);
+    void noteKnown(const std::string& path);
     // Whether path, as it is or through a link, is one of ids.
     static bool names(const std::string& path, const std::set<FileId>& ids);
     void note(ImportEvents& events, const std::string& source, std::string text);
@@ -77,6 +81,11 @@ private:
     std::set<FileId> sources_;          // every source of the run, and what links name
     std::vector<FileId> sourceEntries_; // per source: what its name named when read
     std::vector<ImportFailure> notes_;
+    // The destination's files by size, read once when asked to skip files
+    // already imported, with the checksums worked out so far.
+    bool indexed_ = false;
+    std::multimap<uint64_t, std::string> known_;
+    std::map<std::string, std::pair<uint64_t, uint64_t>> knownSums_;
 };
 
 } // namespace kamelo::acquire

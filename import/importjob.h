@@ -10,6 +10,21 @@
 
 namespace kamelo::acquire {
 
+// Sources that are not files on a mounted disk (a camera's storage): each is
+// brought into a local file just before it is imported, and its original
+// deleted only through the fetcher.
+class SourceFetcher {
+public:
+    enum class Fetch { Ready, Failed, Gone };
+    virtual ~SourceFetcher() = default;
+    // Puts source index in a local file (path) that keeps its name; Gone
+    // when the device itself is no longer there, which ends the run.
+    virtual Fetch fetch(size_t index, std::string& path, std::string& reason) = 0;
+    // The local file of index is no longer needed.
+    virtual void release(size_t index) = 0;
+    virtual bool removeOriginal(size_t index, std::string& reason) = 0;
+};
+
 // One import run: the checked files in list order and where they go.
 struct ImportJob {
     std::vector<std::string> sources;
@@ -22,6 +37,10 @@ struct ImportJob {
     bool autoRotate = true;
     bool deleteSource = false;
     bool mayDelete = true; // false for a CD-ROM
+    // A file whose size and checksum are those of a file already in the
+    // destination folder is not copied again.
+    bool skipImported = false;
+    SourceFetcher* fetcher = nullptr; // not owned; null for files on a disk
 };
 
 struct ImportFailure {
@@ -38,6 +57,8 @@ struct ImportSummary {
     int notReached = 0; // after a stop or a cancel
     int deleted = 0;
     int deleteFailed = 0;
+    int alreadyImported = 0; // of skipped, those already in the destination
+    bool deviceGone = false; // the camera went away part-way
     bool stoppedAtClash = false;
     bool cancelled = false;
     std::vector<ImportFailure> failures; // copy and delete failures
