@@ -1,11 +1,12 @@
 #include "exivfile.h"
 
 #include "core/filebytes.h"
-#include "modern/heifcodec.h"
-#include "modern/jxlcodec.h"
+#include "imaging/modern/heifcodec.h"
+#include "imaging/modern/jxlcodec.h"
 #include "pictureformat.h"
 #include "result.h"
 
+#include <cstring>
 #include <mutex>
 #include <unistd.h>
 #include <vector>
@@ -31,27 +32,56 @@ const bool xmpReady = Exiv2::XmpParser::initialize(lockXmp, &xmpMutex);
 // Canon's CR3 and the other ISO base media files are read only when asked for.
 const bool bmffReady = Exiv2::enableBMFF(true);
 
+// What the decoders give is RGB: a grey profile would not describe it.
+bool describesRgb(const std::vector<uint8_t>& icc) {
+    constexpr size_t kColourSpaceAt = 16;
+    return icc.size() > kColourSpaceAt + 4 && std::memcmp(&icc[kColourSpaceAt], "RGB ", 4) == 0;
+}
+
+// The blocks HEIF, AVIF and JPEG XL keep in items and boxes, each read on
+// its own so that one damaged block does not lose the others.
+struct CodecBlocks {
+    std::vector<uint8_t> exif;
+    std::string xmp;
+    std::vector<uint8_t> icc;
+};
+
+CodecBlocks blocksOf(ByteView view, PictureFormat format) {
+    CodecBlocks b;
+    if (format == PictureFormat::Jxl) {
+        if (jxlcodec::readExif(view, b.exif) < 1)
+            b.exif.clear();
+        if (jxlcodec::readXmp(view, b.xmp) < 1)
+            b.xmp.clear();
+        if (jxlcodec::readIccProfile(view, b.icc) < 1)
+            b.icc.clear();
+    } else {
+        if (heifcodec::readMetadata(view, b.exif, b.xmp) < 1)
+            b.exif.clear(), b.xmp.clear();
+        if (heifcodec::readIccProfile(view, b.icc) < 1)
+            b.icc.clear();
+    }
+    if (!describesRgb(b.icc))
+        b.icc.clear();
+    return b;
+}
+
 // HEIF, AVIF and JPEG XL keep their EXIF and XMP in items and boxes the
-// library does not reliably find (a grid picture's HEIF, any JPEG XL): the
-// codecs hand over the blocks, held here by an image in memory of Exiv2's
-// own metadata format. Null when the file is none of these.
+// library does not reliably find (a grid picture's HEIF, any JPEG XL), and
+// their colour profile where it does not look: the codecs hand over the
+// blocks, held here by an image in memory of Exiv2's own metadata format.
+// Null when the file cannot be read.
 Exiv2::Image::AutoPtr fromCodecBlocks(const std::string& readable, PictureFormat format) {
     std::vector<uint8_t> bytes;
     if (readWholeFile(readable, bytes) < 1)
         return Exiv2::Image::AutoPtr();
-    const ByteView view{bytes.data(), bytes.size()};
-    std::vector<uint8_t> exif;
-    std::string xmp;
-    const int rc = format == PictureFormat::Jxl ? jxlcodec::readExif(view, exif)
-                                                : heifcodec::readMetadata(view, exif, xmp);
-    if (rc < 1)
-        exif.clear(), xmp.clear();
+    CodecBlocks blocks = blocksOf(ByteView{bytes.data(), bytes.size()}, format);
     Exiv2::Image::AutoPtr image = Exiv2::ImageFactory::create(Exiv2::ImageType::exv);
-    if (!exif.empty()) {
+    if (!blocks.exif.empty()) {
         try {
             Exiv2::ExifData data;
-            const Exiv2::ByteOrder order =
-                Exiv2::ExifParser::decode(data, exif.data(), static_cast<uint32_t>(exif.size()));
+            const Exiv2::ByteOrder order = Exiv2::ExifParser::decode(
+                data, blocks.exif.data(), static_cast<uint32_t>(blocks.exif.size()));
             image->setByteOrder(order);
             image->setExifData(data);
         } catch (const std::bad_alloc&) {
@@ -60,11 +90,22 @@ Exiv2::Image::AutoPtr fromCodecBlocks(const std::string& readable, PictureFormat
             // A damaged block: the XMP packet may still be read.
         }
     }
-    if (!xmp.empty()) {
+    if (!blocks.xmp.empty()) {
         try {
-            image->setXmpPacket(xmp); // parsed into its XMP data as well
+            image->setXmpPacket(blocks.xmp); // parsed into its XMP data as well
         } catch (const std::exception&) {
             // A packet the toolkit cannot read: the EXIF stays.
+        }
+    }
+    if (!blocks.icc.empty()) {
+        try {
+            Exiv2::DataBuf icc(blocks.icc.data(), static_cast<long>(blocks.icc.size()));
+            // A profile whose own length disagrees with its block is damaged.
+            image->setIccProfile(icc, true);
+        } catch (const std::bad_alloc&) {
+            throw;
+        } catch (const std::exception&) {
+            // Left out: the pixels are then read as sRGB, as without one.
         }
     }
     return image;

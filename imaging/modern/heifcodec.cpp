@@ -186,4 +186,28 @@ int readMetadata(ByteView bytes, std::vector<uint8_t>& exif, std::string& xmp) {
     });
 }
 
+int readIccProfile(ByteView bytes, std::vector<uint8_t>& icc) {
+    return withoutThrowing([&]() -> int {
+        icc.clear();
+        Context context;
+        Handle handle;
+        if (const int rc = openPrimary(bytes, context, handle); rc < 1)
+            return rc;
+        const heif_color_profile_type type = heif_image_handle_get_color_profile_type(handle.get());
+        if (type != heif_color_profile_type_prof && type != heif_color_profile_type_rICC)
+            return result::kSuccess;
+        const size_t size = heif_image_handle_get_raw_color_profile_size(handle.get());
+        // The colour box holds the profile as it is: one larger than the
+        // file, or too short for an ICC header, was not read from it.
+        constexpr size_t kIccHeaderBytes = 128;
+        if (size < kIccHeaderBytes || size > bytes.size)
+            return result::kCorruptData;
+        icc.resize(size);
+        const int rc = codeOf(heif_image_handle_get_raw_color_profile(handle.get(), icc.data()));
+        if (rc < 1)
+            icc.clear();
+        return rc;
+    });
+}
+
 } // namespace kamelo::imaging::heifcodec

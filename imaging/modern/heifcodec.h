@@ -26,6 +26,9 @@ int readStamp(ByteView bytes, Bitmap& out);
 // The primary image's EXIF block (TIFF structure, from its byte-order mark)
 // and XMP packet; empty when there is none.
 int readMetadata(ByteView bytes, std::vector<uint8_t>& exif, std::string& xmp);
+// The primary image's ICC profile ('prof' or 'rICC' colour box) as stored;
+// empty, with success, when it is described by nclx values or not at all.
+int readIccProfile(ByteView bytes, std::vector<uint8_t>& icc);
 // An AVIF file of pixels at quality 0..100 (100: lossless), metadata kept.
 int encodeAvif(const Bitmap& pixels, int quality, const EmbeddedMetadata& metadata,
                std::vector<uint8_t>& out);

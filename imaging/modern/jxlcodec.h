@@ -9,7 +9,8 @@
 #include <string>
 #include <vector>
 
-// JPEG XL through libjxl: still pictures, animations and the Exif box.
+// JPEG XL through libjxl: still pictures, animations, the Exif and XMP
+// boxes and the colour profile.
 namespace kamelo::imaging::jxlcodec {
 
 // Sizes as stored; pageCount is the number of displayed frames.
@@ -28,5 +29,13 @@ int readOrientation(const std::string& path);
 // The Exif box's block (TIFF structure, from its byte-order mark); empty,
 // with success, when there is none.
 int readExif(ByteView bytes, std::vector<uint8_t>& exif);
+// The ICC profile of the pixels decode() gives: the file's own profile, byte
+// for byte, when its pixels are stored in it (lossless files); libjxl's
+// profile for a described colour space other than sRGB; empty, with
+// success, when the pixels come out as sRGB (lossy files are converted to
+// sRGB by the decoder, so their original profile no longer applies).
+int readIccProfile(ByteView bytes, std::vector<uint8_t>& icc);
+// The 'xml ' box's XMP packet as stored; empty, with success, when none.
+int readXmp(ByteView bytes, std::string& xmp);
 
 } // namespace kamelo::imaging::jxlcodec
