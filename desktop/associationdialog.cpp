@@ -25,7 +25,12 @@ AssociationDialog::AssociationDialog(Associations& associations, SettingsStore& 
     setWindowTitle(res::qtext(res::IDS_ASSOC_CAPTION));
     setObjectName(QStringLiteral("AssociationDialog"));
     auto* layout = new QVBoxLayout(this);
+#ifdef Q_OS_LINUX
+    // Pictures are double-clicked in the file manager here, not in Explorer.
+    auto* text = new QLabel(res::qtext(res::IDS_ASSOC_EXPLANATION_LINUX), this);
+#else
     auto* text = new QLabel(res::qtext(res::IDS_ASSOC_EXPLANATION), this);
+#endif
     text->setWordWrap(true);
     layout->addWidget(text);
     layout->addWidget(list_);

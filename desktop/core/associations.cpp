@@ -11,6 +11,7 @@
 
 #include <cerrno>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <sys/stat.h>
@@ -44,7 +45,30 @@ std::string sectionOf(int row) {
 } // namespace
 
 Associations::Associations(XdgDirs dirs, SettingsStore& store, std::string programPath)
-    : dirs_(std::move(dirs)), store_(store), programPath_(std::move(programPath)) {}
+    : dirs_(std::move(dirs)), store_(store), programPath_(std::move(programPath)) {
+    const char* path = std::getenv("PATH");
+    searchPath_ = path ? path : "";
+}
+
+std::string Associations::installedEntry() const {
+    std::error_code ec;
+    const std::filesystem::path self = std::filesystem::canonical(programPath_, ec);
+    if (ec)
+        return {};
+    for (const std::string& folder : dirs_.dataDirs) {
+        const std::string path = folder + "/applications/" + AssociationTable::kDesktopId;
+        struct stat st {};
+        std::string bytes;
+        if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || !readSmallFile(path, bytes) ||
+            !MimeAppsFile::isCleanText(bytes))
+            continue;
+        // Only the first one counts: it hides those after it.
+        const std::string program =
+            DesktopEntry::programOf(DesktopEntry::keyValue(bytes, "Exec"), searchPath_);
+        return program == self.string() ? path : std::string();
+    }
+    return {};
+}
 
 std::string Associations::entryPath() const {
     return dirs_.dataHome + "/applications/" + AssociationTable::kDesktopId;
@@ -167,8 +191,18 @@ bool Associations::writeUserList(const std::string& bytes, AssociationResult& re
 
 bool Associations::installEntry(AssociationResult& result) const {
     const std::string path = entryPath();
-    const std::string wanted = DesktopEntry::forProgram(programPath_);
     std::string present;
+    if (!installedEntry().empty()) {
+        // The package's entry serves; a per-user one naming this same
+        // program (left by an earlier version) would only hide it.
+        std::error_code ec;
+        const std::string self = std::filesystem::canonical(programPath_, ec).string();
+        if (!ec && readSmallFile(path, present) && MimeAppsFile::isCleanText(present) &&
+            DesktopEntry::programOf(DesktopEntry::keyValue(present, "Exec"), searchPath_) == self)
+            ::unlink(path.c_str());
+        return true;
+    }
+    const std::string wanted = DesktopEntry::forProgram(programPath_);
     if (readSmallFile(path, present) && present == wanted)
         return true;
     std::error_code ec;
@@ -237,7 +271,7 @@ AssociationResult Associations::remove(int row) {
     bool anyOurs = false;
     for (int r = 0; r < AssociationTable::kRows && !anyOurs; ++r)
         anyOurs = isOurs(r);
-    if (!anyOurs)
+    if (!anyOurs && installedEntry().empty())
         ::unlink(entryPath().c_str());
     return result;
 }

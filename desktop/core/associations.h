@@ -19,7 +19,9 @@ struct AssociationResult {
 };
 
 // The program as the default application of the fourteen picture types:
-// its desktop entry in $XDG_DATA_HOME/applications and the defaults in the
+// its desktop entry (the installed kamelo.desktop when the package put one in
+// a system share/applications folder naming this program, else one written
+// to $XDG_DATA_HOME/applications) and the defaults in the
 // user's $XDG_CONFIG_HOME/mimeapps.list. The user's previous default of a
 // type is kept in the settings store (section "FileExts\<ext>", value
 // "Kamelo_bak") and put back on removal. Nothing is ever changed for a type
@@ -31,7 +33,13 @@ public:
     Associations(XdgDirs dirs, SettingsStore& store, std::string programPath);
 
     std::string userListPath() const { return dirs_.configHome + "/mimeapps.list"; }
+    // The per-user entry a build-tree copy writes.
     std::string entryPath() const;
+    // Where programs named without a '/' are looked up; $PATH by default.
+    void setSearchPath(std::string path) { searchPath_ = std::move(path); }
+    // The system entry of an installed copy: kamelo.desktop in a folder of
+    // $XDG_DATA_DIRS whose Exec starts this very program; empty otherwise.
+    std::string installedEntry() const;
 
     // The effective default desktop entry of a MIME type by the lookup order
     // of the MIME applications rules: the first listed default that is
@@ -62,6 +70,7 @@ private:
     XdgDirs dirs_;
     SettingsStore& store_;
     std::string programPath_;
+    std::string searchPath_;
 };
 
 } // namespace kamelo::desktop

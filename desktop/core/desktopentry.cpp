@@ -3,9 +3,22 @@
 #include "associationtable.h"
 #include "mimeappsfile.h"
 
+#include <filesystem>
+#include <string_view>
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace kamelo::desktop {
 
-std::string DesktopEntry::quoteExecArgument(const std::string& argument) {
+std::string DesktopEntry::execArgument(const std::string& argument) {
+    static constexpr std::string_view kReserved = " \t\n\r\"'\\><~|&;$*?#()`";
+    const bool plain = !argument.empty() && argument.find_first_of(kReserved) == std::string::npos;
+    if (plain) {
+        std::string doubled;
+        for (char c : argument)
+            doubled += c == '%' ? std::string("%%") : std::string(1, c);
+        return doubled;
+    }
     std::string quoted = "\"";
     for (char c : argument) {
         if (c == '"' || c == '`' || c == '$' || c == '\\')
@@ -96,13 +109,44 @@ std::string DesktopEntry::commandWithoutFieldCodes(const std::string& value) {
     return out;
 }
 
+std::string DesktopEntry::programOf(const std::string& execValue, const std::string& searchPath) {
+    const std::vector<std::string> args = splitExec(execValue);
+    if (args.empty() || args[0].empty())
+        return {};
+    std::vector<std::string> candidates;
+    if (args[0].find('/') != std::string::npos) {
+        if (args[0][0] == '/')
+            candidates.push_back(args[0]);
+    } else {
+        size_t at = 0;
+        while (at <= searchPath.size()) {
+            size_t colon = searchPath.find(':', at);
+            if (colon == std::string::npos)
+                colon = searchPath.size();
+            const std::string folder = searchPath.substr(at, colon - at);
+            if (!folder.empty() && folder[0] == '/')
+                candidates.push_back(folder + "/" + args[0]);
+            at = colon + 1;
+        }
+    }
+    for (const std::string& c : candidates) {
+        struct stat st {};
+        if (::stat(c.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || ::access(c.c_str(), X_OK) != 0)
+            continue;
+        std::error_code ec;
+        const std::filesystem::path real = std::filesystem::canonical(c, ec);
+        return ec ? std::string() : real.string();
+    }
+    return {};
+}
+
 std::string DesktopEntry::keyValue(const std::string& bytes, const std::string& key) {
     return MimeAppsFile(bytes).value("Desktop Entry", key).value_or("");
 }
 
 std::string DesktopEntry::forProgram(const std::string& programPath) {
     MimeAppsFile entry{std::string(packagedTemplate())};
-    entry.set("Desktop Entry", "Exec", quoteExecArgument(programPath) + " %f");
+    entry.set("Desktop Entry", "Exec", execArgument(programPath) + " %f");
     entry.remove("Desktop Entry", "TryExec");
     std::string types;
     for (const std::string& t : AssociationTable::entryTypes())

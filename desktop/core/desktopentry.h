@@ -13,10 +13,16 @@ public:
     // the associated types.
     static std::string forProgram(const std::string& programPath);
 
-    // One Exec argument, quoted by the desktop-entry rules ("\"", "`", "$"
-    // and "\" escaped inside double quotes, "%" doubled), then escaped as a
-    // string value.
-    static std::string quoteExecArgument(const std::string& argument);
+    // One Exec argument as the desktop-entry rules write it: "%" doubled;
+    // in double quotes only when it holds a reserved character (blank, tab,
+    // newline, " ' \\ > < ~ | & ; $ * ? # ( ) `), with " ` $ \\ escaped
+    // inside; then escaped as a string value. Plain paths stay unquoted
+    // because Debian's xdg-mime takes the Exec's first word as it stands.
+    static std::string execArgument(const std::string& argument);
+    // The program an Exec value starts, links resolved: its first argument,
+    // looked up in the ':'-separated search path when it holds no '/'.
+    // Empty when there is no such executable file.
+    static std::string programOf(const std::string& execValue, const std::string& searchPath);
     // The arguments of an Exec value (the reverse of the rules above).
     static std::vector<std::string> splitExec(const std::string& value);
     // The Exec value's arguments without field codes, joined by blanks.

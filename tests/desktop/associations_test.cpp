@@ -165,7 +165,7 @@ TEST(MimeAppsFile, CleanTextOnly) {
 
 TEST(DesktopEntry, ExecQuotingRoundTrips) {
     const std::string path = "/opt/a b/\"q\"/$x`y`/back\\slash/100%/카멜로";
-    const std::string value = DesktopEntry::quoteExecArgument(path) + " %f";
+    const std::string value = DesktopEntry::execArgument(path) + " %f";
     const std::vector<std::string> args = DesktopEntry::splitExec(value);
     ASSERT_EQ(args.size(), 2u);
     EXPECT_EQ(DesktopEntry::commandWithoutFieldCodes(value), path);

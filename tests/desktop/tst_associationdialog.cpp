@@ -10,6 +10,7 @@
 #include "tests/support/watchdog.h"
 
 #include <QCheckBox>
+#include <QLabel>
 #include <QtTest>
 
 #include <filesystem>
@@ -58,6 +59,12 @@ private slots:
         QVERIFY(QTest::qWaitForWindowActive(&dialog));
         AssociationList* list = dialog.list();
         QCOMPARE(list->topLevelItemCount(), 14);
+        // The explanation names the desktop's file manager, not Explorer.
+        QString explanation;
+        for (const QLabel* label : dialog.findChildren<QLabel*>())
+            explanation += label->text();
+        QVERIFY(explanation.contains(QStringLiteral("파일 관리자에서")));
+        QVERIFY(!explanation.contains(QStringLiteral("탐색기")));
         QCOMPARE(list->topLevelItem(2)->text(1), QStringLiteral("/usr/bin/other"));
         QCOMPARE(list->topLevelItem(13)->text(2), QStringLiteral("Tagged Image 파일"));
         for (int row = 0; row < 14; ++row)
