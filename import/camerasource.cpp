@@ -58,11 +58,18 @@ std::string join(const std::string& folder, const std::string& name) {
 CameraSource::CameraSource(std::unique_ptr<GPhotoCamera> camera) : camera_(std::move(camera)) {}
 
 CameraSource::~CameraSource() {
-    for (const std::string& path : staged_)
+    finished();
+}
+
+void CameraSource::finished() {
+    for (std::string& path : staged_) {
         if (!path.empty())
             ::unlink(path.c_str());
+        path.clear();
+    }
     if (!staging_.empty())
         ::rmdir(staging_.c_str());
+    staging_.clear();
 }
 
 std::string CameraSource::dateOf(const CameraPhoto& photo) {

@@ -39,6 +39,7 @@ public:
 
     Fetch fetch(size_t index, std::string& path, std::string& reason) override;
     void release(size_t index) override;
+    void finished() override;
     bool removeOriginal(size_t index, std::string& reason) override;
 
 private:

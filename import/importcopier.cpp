@@ -578,6 +578,8 @@ ImportSummary ImportCopier::run(ImportEvents& events, const std::atomic<bool>& s
         events.written(job_.sources[i], destination);
     }
     summary.notReached = int(job_.sources.size() - i);
+    if (job_.fetcher)
+        job_.fetcher->finished();
     summary.notes = notes_;
     // Nothing is deleted from a device that went away: what it still holds
     // cannot be told from what it held.

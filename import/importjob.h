@@ -22,6 +22,8 @@ public:
     virtual Fetch fetch(size_t index, std::string& path, std::string& reason) = 0;
     // The local file of index is no longer needed.
     virtual void release(size_t index) = 0;
+    // The run copies nothing more.
+    virtual void finished() {}
     virtual bool removeOriginal(size_t index, std::string& reason) = 0;
 };
 

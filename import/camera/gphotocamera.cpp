@@ -161,6 +161,9 @@ int GPhotoCamera::open(const std::string& model, const std::string& port,
     h.initialised = true;
     c->model_ = name;
     c->port_ = port;
+    // The directory driver opens any path, there or not.
+    if (!c->present())
+        return GP_ERROR_DIRECTORY_NOT_FOUND;
     out = std::move(c);
     return GP_OK;
 }
