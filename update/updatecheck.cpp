@@ -4,6 +4,7 @@
 #include "base/settingsstore.h"
 #include "resources/qtstrings.h"
 #include "update/core/instanceregistry.h"
+#include "update/core/packageowned.h"
 #include "update/core/updaterlaunch.h"
 #include "update/core/updaterules.h"
 #include "update/httpgetfile.h"
@@ -13,7 +14,9 @@
 #include <QPushButton>
 #include <QWidget>
 
+#include <cstdlib>
 #include <ctime>
+#include <filesystem>
 #include <unistd.h>
 
 namespace kamelo::update {
@@ -39,10 +42,27 @@ UpdateCheck::UpdateCheck(Setup setup, QObject* parent)
     : QObject(parent), setup_(std::move(setup)), prompt_(std::make_unique<UpdatePrompt>()),
       connected_(&UpdateCheck::hasNetwork), clock_([] { return double(std::time(nullptr)); }),
       fetcher_(new HttpGetFile(this)) {
+    packageManaged_ = setup_.packageManaged
+                          ? setup_.packageManaged()
+                          : PackageOwnership::managed(setup_.programPath, setup_.programFolder);
     connect(fetcher_, &HttpGetFile::httpGetFileResult, this,
             [this](int request, int result, const QString&, int httpStatus) {
                 downloaded(request, result, httpStatus);
             });
+}
+
+std::string UpdateCheck::listPath() const {
+    if (!packageManaged_)
+        return setup_.programFolder + kListFile;
+    const char* cache = std::getenv("XDG_CACHE_HOME");
+    const char* home = std::getenv("HOME");
+    const std::string folder =
+        (cache && cache[0] == '/' ? std::string(cache)
+                                  : std::string(home ? home : "") + "/.cache") +
+        "/kamelo";
+    std::error_code ec;
+    std::filesystem::create_directories(folder, ec);
+    return folder + "/" + kListFile;
 }
 
 UpdateCheck::~UpdateCheck() = default;
@@ -73,7 +93,7 @@ int UpdateCheck::check(bool testConnection, bool throttle) {
         if (UpdateRules::throttled(clock_(), last))
             return 0;
     }
-    request_ = fetcher_->start(setup_.url, QString::fromStdString(setup_.programFolder + kListFile),
+    request_ = fetcher_->start(setup_.url, QString::fromStdString(listPath()),
                                QString::fromLatin1(kAgent), kMaxListBytes);
     return request_ != 0 ? 1 : 0;
 }
@@ -121,14 +141,18 @@ void UpdateCheck::downloaded(int request, int result, int httpStatus) {
 }
 
 void UpdateCheck::compare() {
-    const VersionComparison c = UpdateRules::compareVersions(setup_.programFolder + kListFile,
-                                                             setup_.programFolder + kIniFile);
+    const VersionComparison c =
+        UpdateRules::compareVersions(listPath(), setup_.programFolder + kIniFile);
     if (c.outcome == VersionOutcome::Missing) {
         userRequest_ = false;
         prompt_->message(setup_.frame, res::qtext(res::IDS_MSG_UPDATE_NO_VERSION));
         return;
     }
-    if (c.outcome == VersionOutcome::Different) {
+    if (c.outcome == VersionOutcome::Different && packageManaged_) {
+        // The updater would overwrite the package's files behind its back.
+        prompt_->message(setup_.frame, res::qtext(res::IDS_UPDATE_USE_PACKAGE_MANAGER));
+        writeCheckTime();
+    } else if (c.outcome == VersionOutcome::Different) {
         if (prompt_->confirmUpdate(setup_.frame) && startUpdater())
             return;
     } else {
@@ -141,6 +165,8 @@ void UpdateCheck::compare() {
 }
 
 bool UpdateCheck::startUpdater() {
+    if (packageManaged_)
+        return false;
     const std::string folder = setup_.programFolder;
     const std::string temp = folder + kTempUpdater;
     std::string error;
@@ -167,6 +193,11 @@ bool UpdateCheck::startUpdater() {
 void UpdateCheck::launcherResult(int code) {
     if (!UpdateRules::launcherCodeLeadsOn(code))
         return;
+    if (packageManaged_) {
+        prompt_->message(setup_.frame, res::qtext(res::IDS_UPDATE_USE_PACKAGE_MANAGER));
+        associationCheckIfDue();
+        return;
+    }
     if (prompt_->confirmUpdate(setup_.frame)) {
         const std::string folder = setup_.programFolder;
         const std::string copy = folder + kLauncherCopy;

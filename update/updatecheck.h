@@ -38,6 +38,10 @@ public:
         std::string programPath;   // the running program, absolute
         SettingsStore* store = nullptr;
         QWidget* frame = nullptr; // closed once the updater runs
+        // Whether a package manager owns the program (PackageOwnership by
+        // default): such a copy is told to update through it and never
+        // starts the updater or the launcher.
+        std::function<bool()> packageManaged;
     };
 
     UpdateCheck(Setup setup, QObject* parent = nullptr);
@@ -60,6 +64,10 @@ public:
     void launcherResult(int code);
 
     bool userRequest() const { return userRequest_; }
+    bool packageManaged() const { return packageManaged_; }
+    // Where the downloaded list goes: the program folder, or the user's
+    // cache folder when the package manager owns the program folder.
+    std::string listPath() const;
 
 signals:
     // The version comparison is over and no update started: the start-up
@@ -82,6 +90,7 @@ private:
     HttpGetFile* fetcher_;
     int request_ = 0;
     bool userRequest_ = false;
+    bool packageManaged_ = false;
 };
 
 } // namespace kamelo::update

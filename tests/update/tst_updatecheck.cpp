@@ -7,6 +7,7 @@
 #include "tests/support/watchdog.h"
 #include "tests/updater/serverprocess.h"
 #include "update/core/instanceregistry.h"
+#include "update/core/packageowned.h"
 #include "update/core/updaterules.h"
 #include "update/updatecheck.h"
 
@@ -80,8 +81,11 @@ class TestUpdateCheck : public QObject {
     int due = 0;
     int started = 0;
 
-    std::unique_ptr<UpdateCheck> make(const QString& path = "/kamelo/update/vufilelist.ini") {
+    std::unique_ptr<UpdateCheck> make(
+        const QString& path = "/kamelo/update/vufilelist.ini",
+        std::function<bool()> managed = [] { return false; }) {
         UpdateCheck::Setup s;
+        s.packageManaged = std::move(managed);
         s.url = QStringLiteral("http://127.0.0.1:%1%2").arg(server.port()).arg(path);
         s.programFolder = folder;
         s.programPath = InstanceRegistry::executableOf(::getpid());
@@ -116,6 +120,7 @@ private slots:
         test::writeFile(folder + "kamelo.ini", "[GENERAL]\nVERSION=1.2.0.10\n");
         publish("1.2.0.9");
         qputenv("XDG_RUNTIME_DIR", QByteArray::fromStdString(scratch->file("runtime")));
+        qputenv("XDG_CACHE_HOME", QByteArray::fromStdString(scratch->file("cache")));
         store = std::make_unique<SettingsStore>(scratch->file("s.sqlite"));
         std::string why;
         QVERIFY2(
@@ -300,6 +305,62 @@ private slots:
         QCOMPARE(store->getString(keys::kGeneral, kLastCheckKey, ""), std::string("1700000000"));
         stranger.kill();
         stranger.waitForFinished();
+    }
+
+    void packagedCopiesAreSentToThePackageManager_data() {
+        QTest::addColumn<QString>("owner");
+        QTest::addColumn<bool>("managed");
+        QTest::newRow("folder not writable") << "unwritable" << true;
+        QTest::newRow("dpkg lists the program") << "dpkg" << true;
+        QTest::newRow("writable folder of its own") << "none" << false;
+    }
+    void packagedCopiesAreSentToThePackageManager() {
+        QFETCH(QString, owner);
+        QFETCH(bool, managed);
+        test::Watchdog dog(60);
+        // A working updater, so only the ownership can stop it.
+        test::writeFile(folder + kUpdater, "#!/bin/sh\ntouch \"$(dirname \"$0\")/launched\"\n");
+        ::chmod((folder + kUpdater).c_str(), 0755);
+        const std::string self = InstanceRegistry::executableOf(::getpid());
+        const std::string info = scratch->file("dpkg-info");
+        test::writeFile(info + "/kamelo.list", "/.\n/usr\n" + self + "\n");
+        std::function<bool()> test;
+        if (owner == "unwritable")
+            test = [] { return true; }; // root could write the real folder
+        else if (owner == "dpkg")
+            test = [self, f = folder, info] { return PackageOwnership::managed(self, f, info); };
+        else
+            test = [self, f = folder, info] {
+                return PackageOwnership::managed(self, f, info + "-none");
+            };
+        answerer.yes = true;
+        for (bool menu : {false, true}) {
+            auto check = make(QStringLiteral("/kamelo/update/vufilelist.ini"), test);
+            QCOMPARE(check->packageManaged(), managed);
+            seen.clear();
+            const int d = due;
+            QCOMPARE(menu ? check->checkOnRequest() : check->check(false, false), 1);
+            if (!managed) {
+                QVERIFY(QTest::qWaitFor([&] { return started > 0; }, 30000));
+                QCOMPARE(seen, QStringList{QStringLiteral("confirm")});
+                QVERIFY(QTest::qWaitFor([&] { return fs::exists(folder + "launched"); }, 30000));
+                return;
+            }
+            QVERIFY(waitDone(d, started));
+            QCOMPARE(seen, QStringList{res::qtext(res::IDS_UPDATE_USE_PACKAGE_MANAGER)});
+            // The list went to the user's cache, not the package's folder.
+            QVERIFY(!fs::exists(folder + kListFile));
+            QVERIFY(fs::exists(scratch->file("cache/kamelo/") + kListFile));
+            // The launcher's offer is turned away the same way.
+            seen.clear();
+            check->launcherResult(40);
+            QCOMPARE(seen, QStringList{res::qtext(res::IDS_UPDATE_USE_PACKAGE_MANAGER)});
+        }
+        QCOMPARE(started, 0);
+        QVERIFY(!fs::exists(folder + kTempUpdater));
+        QVERIFY(!fs::exists(folder + kLauncherCopy));
+        QVERIFY(!fs::exists(folder + "launched"));
+        QVERIFY(frame->isVisible());
     }
 
     void withoutTheUpdaterNothingEnds() {
