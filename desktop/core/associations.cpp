@@ -141,8 +141,8 @@ std::string Associations::currentHandler(int row) const {
                : DesktopEntry::commandWithoutFieldCodes(DesktopEntry::keyValue(bytes, "Exec"));
 }
 
-bool Associations::loadUserList(std::string& bytes, AssociationResult& result) const {
-    const std::string path = userListPath();
+bool Associations::loadList(const std::string& path, std::string& bytes,
+                            AssociationResult& result) const {
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0) {
         if (errno == ENOENT) {
@@ -176,8 +176,8 @@ bool Associations::loadUserList(std::string& bytes, AssociationResult& result) c
     return true;
 }
 
-bool Associations::writeUserList(const std::string& bytes, AssociationResult& result) const {
-    const std::string path = userListPath();
+bool Associations::writeList(const std::string& path, const std::string& bytes,
+                             AssociationResult& result) const {
     std::error_code ec;
     std::filesystem::create_directories(dirs_.configHome, ec);
     if (!imaging::succeeded(imaging::writeFileAtomically(
@@ -216,12 +216,60 @@ bool Associations::installEntry(AssociationResult& result) const {
     return true;
 }
 
+std::vector<std::string> Associations::desktopLists() const {
+    std::vector<std::string> out;
+    for (const std::string& d : dirs_.desktops) {
+        const std::string path = dirs_.configHome + "/" + d + "-mimeapps.list";
+        struct stat st {};
+        if (d.find('/') == std::string::npos && ::lstat(path.c_str(), &st) == 0)
+            out.push_back(path);
+    }
+    return out;
+}
+
+bool Associations::editDesktopLists(int row, bool associate, AssociationResult& result) {
+    const auto& types = AssociationTable::rows()[size_t(row)].mimeTypes;
+    for (const std::string& path : desktopLists()) {
+        std::string bytes;
+        if (!loadList(path, bytes, result))
+            return false;
+        MimeAppsFile list(bytes);
+        const std::string file = path.substr(path.rfind('/') + 1);
+        for (size_t t = 0; t < types.size(); ++t) {
+            const std::string name = backupName(int(t), types[t]) + " @" + file;
+            const std::optional<std::string> old = list.value(MimeAppsFile::kDefaults, types[t]);
+            if (associate) {
+                // Only a default the desktop list really holds needs
+                // overriding; otherwise mimeapps.list decides.
+                if (!old || firstEntry(*old) == AssociationTable::kDesktopId)
+                    continue;
+                for (int r : AssociationTable::companions(row))
+                    store_.setString(sectionOf(r), name, *old);
+                list.set(MimeAppsFile::kDefaults, types[t],
+                         std::string(AssociationTable::kDesktopId) + ";");
+            } else {
+                const std::optional<SettingEntry> backup =
+                    store_.entry(SettingsStore::sectionKey(sectionOf(row)), name);
+                if (backup && backup->type == SettingType::String)
+                    list.set(MimeAppsFile::kDefaults, types[t], backup->stringValue);
+                else if (old && firstEntry(*old) == AssociationTable::kDesktopId)
+                    list.remove(MimeAppsFile::kDefaults, types[t]);
+                for (int r : AssociationTable::companions(row))
+                    store_.deleteValue(sectionOf(r), name);
+            }
+        }
+        if (list.bytes() != bytes && !writeList(path, list.bytes(), result))
+            return false;
+    }
+    return true;
+}
+
 AssociationResult Associations::associate(int row) {
     AssociationResult result;
     if (row < 0 || row >= AssociationTable::kRows || isOurs(row))
         return result;
     std::string bytes;
-    if (!loadUserList(bytes, result) || !installEntry(result))
+    if (!loadList(userListPath(), bytes, result) || !installEntry(result))
         return result;
     MimeAppsFile list(bytes);
     const auto& types = AssociationTable::rows()[size_t(row)].mimeTypes;
@@ -238,7 +286,8 @@ AssociationResult Associations::associate(int row) {
         list.set(MimeAppsFile::kDefaults, types[t],
                  std::string(AssociationTable::kDesktopId) + ";");
     }
-    writeUserList(list.bytes(), result);
+    if (writeList(userListPath(), list.bytes(), result))
+        editDesktopLists(row, true, result);
     return result;
 }
 
@@ -247,7 +296,7 @@ AssociationResult Associations::remove(int row) {
     if (row < 0 || row >= AssociationTable::kRows || !isOurs(row))
         return result;
     std::string bytes;
-    if (!loadUserList(bytes, result))
+    if (!loadList(userListPath(), bytes, result))
         return result;
     MimeAppsFile list(bytes);
     const auto& types = AssociationTable::rows()[size_t(row)].mimeTypes;
@@ -261,7 +310,7 @@ AssociationResult Associations::remove(int row) {
         else
             list.remove(MimeAppsFile::kDefaults, types[t]);
     }
-    if (!writeUserList(list.bytes(), result))
+    if (!writeList(userListPath(), list.bytes(), result) || !editDesktopLists(row, false, result))
         return result;
     for (int r : AssociationTable::companions(row))
         for (size_t t = 0; t < types.size(); ++t)

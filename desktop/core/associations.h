@@ -4,6 +4,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace kamelo {
 class SettingsStore;
@@ -61,8 +62,15 @@ public:
 
 private:
     struct ListFile;
-    bool loadUserList(std::string& bytes, AssociationResult& result) const;
-    bool writeUserList(const std::string& bytes, AssociationResult& result) const;
+    bool loadList(const std::string& path, std::string& bytes, AssociationResult& result) const;
+    bool writeList(const std::string& path, const std::string& bytes,
+                   AssociationResult& result) const;
+    // The running desktops' own lists in $XDG_CONFIG_HOME that exist: their
+    // defaults come before mimeapps.list's, so they are changed alike.
+    std::vector<std::string> desktopLists() const;
+    // Sets (associate) or puts back (remove) the row's types in the
+    // desktop lists; the previous values are kept per list.
+    bool editDesktopLists(int row, bool associate, AssociationResult& result);
     bool installEntry(AssociationResult& result) const;
     std::optional<std::string> installedEntryPath(const std::string& desktopId) const;
     static std::string backupName(int typeIndex, const std::string& mimeType);

@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -161,6 +162,29 @@ TEST_P(XdgDefaultsTest, APerUserEntryOfTheProgramStaysOnlyForABuildTreeCopy) {
     ASSERT_TRUE(assoc->associate(0).ok);
     EXPECT_EQ(fs::exists(assoc->entryPath()), !installed);
     EXPECT_EQ(run("xdg-mime query default image/jpeg 2>/dev/null"), "kamelo.desktop");
+}
+
+// A desktop's own list in the user's folder comes first (kde-mimeapps.list
+// and so on): its default is overridden too, and given back on removal.
+TEST_P(XdgDefaultsTest, TheDesktopsOwnListIsFollowedToo) {
+    const char* name = std::get<0>(GetParam()).name;
+    if (!name)
+        GTEST_SKIP() << "no desktop, no list of its own";
+    std::string lower = name;
+    for (char& c : lower)
+        c = char(std::tolower(static_cast<unsigned char>(c)));
+    const std::string own = config + "/" + lower + "-mimeapps.list";
+    const std::string original = "[Default Applications]\r\nimage/jpeg=aaa-viewer.desktop;\r\n"
+                                 "image/png=aaa-viewer.desktop;\r\n";
+    test::writeFile(own, original);
+    test::writeFile(config + "/mimeapps.list", "");
+    ASSERT_TRUE(assoc->associate(0).ok);
+    EXPECT_TRUE(assoc->isOurs(0));
+    EXPECT_EQ(run("xdg-mime query default image/jpeg 2>/dev/null"), "kamelo.desktop");
+    EXPECT_EQ(run("xdg-mime query default image/png 2>/dev/null"), "aaa-viewer.desktop");
+    ASSERT_TRUE(assoc->remove(0).ok);
+    EXPECT_EQ(run("xdg-mime query default image/jpeg 2>/dev/null"), "aaa-viewer.desktop");
+    EXPECT_EQ(test::readFile(own), original);
 }
 
 INSTANTIATE_TEST_SUITE_P(Desktops, XdgDefaultsTest,
