@@ -3,6 +3,7 @@
 #include "core/filebytes.h"
 #include "imaging/modern/heifcodec.h"
 #include "imaging/modern/jxlcodec.h"
+#include "imaging/modern/webpmetadata.h"
 #include "pictureformat.h"
 #include "result.h"
 
@@ -71,11 +72,13 @@ CodecBlocks blocksOf(ByteView view, PictureFormat format) {
 // their colour profile where it does not look: the codecs hand over the
 // blocks, held here by an image in memory of Exiv2's own metadata format.
 // Null when the file cannot be read.
-Exiv2::Image::AutoPtr fromCodecBlocks(const std::string& readable, PictureFormat format) {
+Exiv2::Image::AutoPtr fromCodecBlocks(const std::string& readable, PictureFormat format,
+                                      std::string& storedXmp) {
     std::vector<uint8_t> bytes;
     if (readWholeFile(readable, bytes) < 1)
         return Exiv2::Image::AutoPtr();
     CodecBlocks blocks = blocksOf(ByteView{bytes.data(), bytes.size()}, format);
+    storedXmp = blocks.xmp;
     Exiv2::Image::AutoPtr image = Exiv2::ImageFactory::create(Exiv2::ImageType::exv);
     if (!blocks.exif.empty()) {
         try {
@@ -111,6 +114,17 @@ Exiv2::Image::AutoPtr fromCodecBlocks(const std::string& readable, PictureFormat
     return image;
 }
 
+// Exiv2 hands back its own rewriting of a WebP's XMP packet: the chunk is
+// read as stored. Empty when it cannot be read.
+std::string storedWebpXmp(const std::string& readable) {
+    std::vector<uint8_t> bytes;
+    std::string xmp;
+    if (readWholeFile(readable, bytes) < 1 ||
+        webpcodec::readXmp(ByteView{bytes.data(), bytes.size()}, xmp) < 1)
+        return {};
+    return xmp;
+}
+
 PictureFormat formatOf(int fd, const std::string& path) {
     uint8_t head[64];
     const ssize_t n = ::pread(fd, head, sizeof head, 0);
@@ -128,6 +142,7 @@ ExivFile::~ExivFile() {
 
 int ExivFile::open(const std::string& path) {
     image_.reset();
+    storedXmp_.clear();
     if (fd_ >= 0)
         ::close(fd_);
     fd_ = -1;
@@ -142,7 +157,7 @@ int ExivFile::open(const std::string& path) {
         const PictureFormat format = formatOf(fd_, path);
         if (format == PictureFormat::Heif || format == PictureFormat::Avif ||
             format == PictureFormat::Jxl) {
-            image_ = fromCodecBlocks(selfReadable ? self : path, format);
+            image_ = fromCodecBlocks(selfReadable ? self : path, format, storedXmp_);
             return image_.get() ? result::kSuccess : result::kCorruptData;
         }
         if (selfReadable) {
@@ -157,6 +172,8 @@ int ExivFile::open(const std::string& path) {
         if (!image_.get())
             return result::kCorruptData;
         image_->readMetadata();
+        if (format == PictureFormat::WebP && !image_->xmpPacket().empty())
+            storedXmp_ = storedWebpXmp(selfReadable ? self : path);
         return result::kSuccess;
     } catch (const std::bad_alloc&) {
         image_.reset();

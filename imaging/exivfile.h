@@ -24,9 +24,14 @@ public:
     Exiv2::Image* image() const { return image_.get(); }
     // The checked file, open for reading; -1 before a successful open.
     int fd() const { return image_.get() ? fd_ : -1; }
+    // A HEIF, AVIF, JPEG XL or WebP file's XMP packet as stored: image()
+    // holds the library's rewriting of it, or nothing when it could not
+    // parse it.
+    const std::string& storedXmp() const { return storedXmp_; }
 
 private:
     int fd_ = -1;
+    std::string storedXmp_;
     Exiv2::Image::AutoPtr image_;
 };
 

@@ -189,7 +189,9 @@ void MetadataCarrier::readFrom(const ExivFile& file) {
         exif_ = image->exifData();
         if (image->byteOrder() != Exiv2::invalidByteOrder)
             byteOrder_ = image->byteOrder();
-        xmp_ = image->xmpPacket();
+        // The packet as stored where the codec read it, as for a JPEG's
+        // segment: Exiv2 hands back its own rewriting of it.
+        xmp_ = file.storedXmp().empty() ? image->xmpPacket() : file.storedXmp();
         if (xmp_.empty() && !image->xmpData().empty())
             Exiv2::XmpParser::encode(xmp_, image->xmpData());
         trimXmpPadding(xmp_);

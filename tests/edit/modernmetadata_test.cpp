@@ -189,6 +189,9 @@ TEST_P(ModernMetadata, TheProfileAndXmpReachTheWrittenFile) {
         EXPECT_TRUE(icc.empty()) << "profile of " << icc.size() << " bytes";
     EXPECT_EQ(commandOutput("exiftool -s3 -XMP-dc:Creator " + quoted(written)),
               std::string(kCreator) + "\n");
+    // The packet as the source stored it (its quoting kept), not a rewriting.
+    EXPECT_NE(commandOutput("exiftool -b -XMP " + quoted(written)).find("rdf:about=''"),
+              std::string::npos);
 }
 
 std::vector<Row> rows() {
