@@ -14,6 +14,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <sys/stat.h>
+#include <unistd.h>
 
 using namespace kamelo;
 using namespace kamelo::desktop;
@@ -117,6 +118,8 @@ protected:
                         "MimeType=image/jpeg;image/png;\n");
         test::writeFile(config + "/mimeapps.list",
                         "[Default Applications]\nimage/jpeg=aaa-viewer.desktop;\n");
+        // The MIME database, for the types of files xdg-open is given.
+        fs::create_directory_symlink("/usr/share/mime", sys + "/mime");
         if (installed) {
             test::writeFile(sys + "/applications/kamelo.desktop", DesktopEntry::packagedTemplate());
             fs::create_symlink(program, base + "/bin/kamelo");
@@ -139,13 +142,18 @@ TEST_P(XdgDefaultsTest, XdgMimeAnswersTheEntryAndThePreviousDefaultAfterRemoval)
     }
     EXPECT_EQ(assoc->currentHandler(0), installed ? "kamelo" : program);
 
-    // xdg-open's own branch when no desktop is named: the file's type, the
-    // default entry, its Exec.
-    if (!std::get<0>(GetParam()).name) {
+    // xdg-open: its own lookup when no desktop is named, gio under GNOME and
+    // XFCE (without exo). Under KDE it hands over to kde-open5 alone, which
+    // only KDE installs; there xdg-mime's answer above is what is checked.
+    const char* name = std::get<0>(GetParam()).name;
+    if (!name || std::string(name) != "KDE") {
         const std::string picture = base + "/사진.jpg";
         ASSERT_EQ(run("convert -size 4x4 xc:red '" + picture + "' 2>&1"), "");
         // A display is named (none is used) or xdg-open skips its lookup.
         run("DISPLAY=:99 xdg-open '" + picture + "' 2>/dev/null");
+        // gio starts the program and returns without waiting for it.
+        for (int i = 0; i < 200 && test::readFile(opened).empty(); ++i)
+            ::usleep(50000);
         EXPECT_EQ(test::readFile(opened), picture + "\n");
     }
 
