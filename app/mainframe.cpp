@@ -389,6 +389,9 @@ void CMainFrame::buildCommands() {
             *app_.store(), devices,
             [this](const QString& folder) { return left_->selectPath(folder); }, this);
         wizard.exec();
+        // The keyboard goes back to the files, in the window the wizard left.
+        activateWindow();
+        browse_->list()->setFocus(Qt::OtherFocusReason);
     });
     CThumbListCtrl* list = browse_->list();
     c.setHandler(kThumbnailView, [list] { list->setViewType(0); });
