@@ -105,7 +105,20 @@ void CLeftView::mouseReleaseEvent(QMouseEvent* event) {
 }
 
 bool CLeftView::selectPath(const QString& path) {
-    const QModelIndex i = model_->indexForPath(path);
+    QModelIndex i = model_->indexForPath(path);
+    // A folder made after its parent was read (an import's new folder):
+    // the nearest folder the tree holds is read again, then asked once more.
+    for (QString up = QFileInfo(QDir::cleanPath(path)).path(); !i.isValid();
+         up = QFileInfo(up).path()) {
+        const QModelIndex known = model_->indexForPath(up);
+        if (known.isValid()) {
+            model_->refresh(known);
+            i = model_->indexForPath(path);
+            break;
+        }
+        if (up == QLatin1String("/") || up == QLatin1String("."))
+            break;
+    }
     if (!i.isValid())
         return false;
     if (i == currentIndex()) {
