@@ -35,6 +35,11 @@ void CAquireCompletePage::initializePage() {
             text += QLatin1Char('\n') + res::qtext(res::IDS_ACQUIRE_CANCELLED);
         message_->setText(text);
     }
+    if (s.deviceGone)
+        lines << res::qtext(res::IDS_ACQUIRE_CAMERA_GONE);
+    if (s.alreadyImported > 0)
+        lines << QString::fromStdString(
+            res::format(res::IDS_ACQUIRE_ALREADY_COUNT, s.alreadyImported));
     if (s.deleted > 0)
         lines << QString::fromStdString(res::format(res::IDS_ACQUIRE_DELETED, s.deleted));
     if (s.deleteFailed > 0)

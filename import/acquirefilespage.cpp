@@ -7,6 +7,7 @@
 #include "previewloader.h"
 #include "resources/qtstrings.h"
 
+#include <QDir>
 #include <QFileIconProvider>
 #include <QFileInfo>
 #include <QHBoxLayout>
@@ -33,9 +34,10 @@ CAquireFilesPage::CAquireFilesPage(QWidget* parent)
       loader_(new PreviewLoader(kPreviewBox, this)) {
     setTitle(res::qtext(res::IDS_ACQUIRE_FILES_TITLE));
     setSubTitle(res::qtext(res::IDS_ACQUIRE_FILES_SUBTITLE));
-    list_->setColumnCount(2);
-    list_->setHeaderLabels(
-        {res::qtext(res::IDS_ACQUIRE_FILE_NAME), res::qtext(res::IDS_EXIF_DATE)});
+    list_->setColumnCount(3);
+    // The folder on the device tells apart two files of one name.
+    list_->setHeaderLabels({res::qtext(res::IDS_ACQUIRE_FILE_NAME), res::qtext(res::IDS_EXIF_DATE),
+                            res::qtext(res::IDS_ACQUIRE_FOLDER_COLUMN)});
     list_->setRootIsDecorated(false);
     preview_->setFixedSize(kPreviewBox);
     preview_->setAlignment(Qt::AlignCenter);
@@ -77,13 +79,17 @@ void CAquireFilesPage::initializePage() {
     preview_->clear();
     QFileIconProvider icons;
     const AcquireScan::Result scan = AcquireScan::scan(listedDevice_.toStdString());
+    const QDir root(listedDevice_);
     for (const std::string& path : scan.files) {
         const QString p = QString::fromStdString(path);
         struct stat st;
         const QString date = ::stat(path.c_str(), &st) == 0
                                  ? QString::fromStdString(dateColumnText(st.st_mtime))
                                  : QString();
-        auto* item = new QTreeWidgetItem(list_, {QFileInfo(p).fileName(), date});
+        const QString folder = root.relativeFilePath(QFileInfo(p).path());
+        auto* item =
+            new QTreeWidgetItem(list_, {QFileInfo(p).fileName(), date,
+                                        folder == QLatin1String(".") ? QString() : folder});
         item->setIcon(0, icons.icon(QFileInfo(p)));
         item->setData(0, kPathRole, p);
         item->setCheckState(0, Qt::Checked);

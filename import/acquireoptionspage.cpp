@@ -16,6 +16,7 @@
 #include <QFileDialog>
 #include <QFormLayout>
 #include <QHBoxLayout>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
@@ -29,7 +30,8 @@ CAquireOptionsPage::CAquireOptionsPage(QWidget* parent)
       dateForm_(new QComboBox(this)), destination_(new QComboBox(this)),
       browse_(new QPushButton(res::qtext(res::IDS_BROWSE), this)), subFolder_(new QLineEdit(this)),
       deleteSource_(new QCheckBox(res::qtext(res::IDS_ACQUIRE_DELETE_AFTER), this)),
-      autoRotate_(new QCheckBox(res::qtext(res::IDS_ACQUIRE_AUTO_ROTATE), this)) {
+      autoRotate_(new QCheckBox(res::qtext(res::IDS_ACQUIRE_AUTO_ROTATE), this)),
+      skipImported_(new QCheckBox(res::qtext(res::IDS_ACQUIRE_SKIP_IMPORTED), this)) {
     setTitle(res::qtext(res::IDS_ACQUIRE_SAVE_TITLE));
     setSubTitle(res::qtext(res::IDS_ACQUIRE_SAVE_SUBTITLE));
     // Once the copy starts there is no way back to this page.
@@ -59,6 +61,11 @@ CAquireOptionsPage::CAquireOptionsPage(QWidget* parent)
     layout->addLayout(form);
     layout->addWidget(deleteSource_);
     layout->addWidget(autoRotate_);
+    layout->addWidget(skipImported_);
+    // Files of one run that come to one name are never asked about.
+    auto* sameRun = new QLabel(res::qtext(res::IDS_ACQUIRE_SAME_RUN_NOTE), this);
+    sameRun->setWordWrap(true);
+    layout->addWidget(sameRun);
     layout->addStretch();
     connect(browse_, &QPushButton::clicked, this, &CAquireOptionsPage::browse);
     connect(rules_, &QButtonGroup::idToggled, this, [this] {
@@ -87,6 +94,7 @@ void CAquireOptionsPage::initializePage() {
     deleteSource_->setChecked(mayDelete && s.getInt(kSection, kKeyDeleteSource, 0) != 0);
     deleteSource_->setEnabled(mayDelete);
     autoRotate_->setChecked(s.getInt(kSection, kKeyAutoRotate, 1) != 0);
+    skipImported_->setChecked(s.getInt(kSection, kKeySkipImported, 0) != 0);
     group_->setEnabled(rules_->checkedId() == int(NameRule::GroupName));
     dateForm_->setEnabled(rules_->checkedId() == int(NameRule::DateTaken));
 }
@@ -130,6 +138,7 @@ bool CAquireOptionsPage::validatePage() {
     st.naming.dateForm = DateForm(dateForm_->currentIndex() == 1 ? 1 : 0);
     st.deleteSource = deleteSource_->isEnabled() && deleteSource_->isChecked();
     st.autoRotate = autoRotate_->isChecked();
+    st.skipImported = skipImported_->isChecked();
     // The date rule reads each camera date from the bytes the copy reads
     // anyway; the other rules name every file now.
     st.names.clear();
@@ -143,6 +152,7 @@ bool CAquireOptionsPage::validatePage() {
     if (deleteSource_->isEnabled())
         s.setInt(kSection, kKeyDeleteSource, deleteSource_->isChecked() ? 1 : 0);
     s.setInt(kSection, kKeyAutoRotate, st.autoRotate ? 1 : 0);
+    s.setInt(kSection, kKeySkipImported, st.skipImported ? 1 : 0);
     std::vector<std::string> list;
     for (int i = 0; i < destination_->count(); ++i)
         list.push_back(destination_->itemText(i).toStdString());

@@ -28,6 +28,7 @@ public:
     QButtonGroup* rules() const { return rules_; }
     QCheckBox* deleteSource() const { return deleteSource_; }
     QCheckBox* autoRotate() const { return autoRotate_; }
+    QCheckBox* skipImported() const { return skipImported_; }
 
 private:
     void browse();
@@ -40,6 +41,7 @@ private:
     QLineEdit* subFolder_;
     QCheckBox* deleteSource_;
     QCheckBox* autoRotate_;
+    QCheckBox* skipImported_;
 };
 
 } // namespace kamelo::acquire

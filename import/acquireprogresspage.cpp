@@ -55,6 +55,7 @@ void CAquireProgressPage::initializePage() {
     job.naming = st.naming;
     job.autoRotate = st.autoRotate;
     job.deleteSource = st.deleteSource;
+    job.skipImported = st.skipImported;
     job.mayDelete = st.device.mayDelete();
     auto control = std::make_shared<ImportControl>();
     w->setRun(control);

@@ -28,6 +28,7 @@ struct AcquireState {
     NamingOptions naming;
     bool deleteSource = false;
     bool autoRotate = true;
+    bool skipImported = false;
 };
 
 // The import wizard of command 32885: welcome, device, files, options,

@@ -12,6 +12,7 @@ inline constexpr const char* kSection = "Aquire Wizard";
 inline constexpr const char* kKeyNameRule = "Radio Filename Type";
 inline constexpr const char* kKeyDeleteSource = "Delete source";
 inline constexpr const char* kKeyAutoRotate = "Auto rotate";
+inline constexpr const char* kKeySkipImported = "Skip imported";
 inline constexpr int kSaveFolderCount = 3;
 // "Last save folder0" .. "Last save folder2".
 std::string lastSaveFolderKey(int index);

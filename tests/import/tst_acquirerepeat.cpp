@@ -1,0 +1,99 @@
+// The wizard as people use it again and again: files told apart by their
+// folder on the card, and photos imported before left alone.
+#include "base/settingsstore.h"
+#include "import/acquirecompletepage.h"
+#include "import/acquiredrivespage.h"
+#include "import/acquirefilespage.h"
+#include "import/acquireoptionspage.h"
+#include "import/acquirewizard.h"
+#include "import/core/acquirenaming.h"
+#include "import/core/saveplaces.h"
+#include "resources/qtstrings.h"
+#include "tests/import/testcard.h"
+#include "tests/support/watchdog.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QCheckBox>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QTreeWidget>
+#include <QtTest>
+
+#include <filesystem>
+
+using namespace kamelo;
+using namespace kamelo::acquire;
+using kamelo::test::ScratchDir;
+namespace fs = std::filesystem;
+
+namespace {
+
+QString q(const std::string& s) {
+    return QString::fromStdString(s);
+}
+
+void click(QAbstractButton* b) {
+    QVERIFY(b && b->isEnabled());
+    const bool mark = qobject_cast<QCheckBox*>(b) != nullptr;
+    QTest::mouseClick(b, Qt::LeftButton, {}, mark ? QPoint(6, b->height() / 2) : QPoint());
+}
+
+} // namespace
+
+class TestAcquireRepeat : public QObject {
+    Q_OBJECT
+private slots:
+    void photosAlreadyImportedAreSkippedAndFoldersShown() {
+        kamelo::test::Watchdog dog(120);
+        QVERIFY2(!test::testDataDir().empty(), "sample pictures not found; set KAMELO_TESTDATA");
+        ScratchDir dir;
+        const test::TestCard card = test::makeTestCard(dir.file("card"));
+        SettingsStore store(dir.file("settings.sqlite"));
+        FolderDevices devices({{q(card.root), QStringLiteral("CARD"), false}});
+        QString selected;
+        CAcquireWizard wizard(store, devices, [&](const QString& f) {
+            selected = f;
+            return true;
+        });
+        wizard.setPicturesFolder(q(dir.file("Pictures")));
+        wizard.show();
+        QApplication::setActiveWindow(&wizard);
+        QVERIFY(QTest::qWaitForWindowActive(&wizard));
+        // One photo of the card came in before, under another name.
+        const std::string out = dir.file("Pictures/" + todayStamp());
+        test::writeBytes(out + "/earlier.jpg", test::readBytes(card.listed[1]));
+
+        click(wizard.button(QWizard::NextButton));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        QCOMPARE(wizard.currentId(), int(CAcquireWizard::kFiles));
+        QTreeWidget* list = static_cast<CAquireFilesPage*>(wizard.currentPage())->list();
+        QCOMPARE(list->topLevelItem(0)->text(2), QStringLiteral("DCIM/100CANON"));
+        QCOMPARE(list->topLevelItem(5)->text(0), list->topLevelItem(0)->text(0));
+        QCOMPARE(list->topLevelItem(5)->text(2), QStringLiteral("DCIM/101CANON"));
+
+        click(wizard.button(QWizard::NextButton));
+        auto* options = static_cast<CAquireOptionsPage*>(wizard.currentPage());
+        QVERIFY(!options->skipImported()->isChecked());
+        click(options->autoRotate());
+        click(options->skipImported());
+        QVERIFY(options->skipImported()->isChecked());
+        bool noteShown = false;
+        for (const QLabel* l : options->findChildren<QLabel*>())
+            noteShown |= l->text() == res::qtext(res::IDS_ACQUIRE_SAME_RUN_NOTE) && l->isVisible();
+        QVERIFY(noteShown);
+        click(wizard.button(QWizard::NextButton));
+        QTRY_COMPARE_WITH_TIMEOUT(wizard.currentId(), int(CAcquireWizard::kComplete), 60000);
+        auto* complete = static_cast<CAquireCompletePage*>(wizard.currentPage());
+        QVERIFY(complete->failures()->toPlainText().contains(
+            QString::fromStdString(res::format(res::IDS_ACQUIRE_ALREADY_COUNT, 1))));
+        QVERIFY(!fs::exists(out + "/IMG_0002.JPG"));
+        QVERIFY(fs::exists(out + "/IMG_0003.JPG"));
+        QCOMPARE(store.getInt(kSection, kKeySkipImported, 0), 1);
+        click(wizard.button(QWizard::FinishButton));
+        QCOMPARE(selected, q(out));
+    }
+};
+
+QTEST_MAIN(TestAcquireRepeat)
+#include "tst_acquirerepeat.moc"
