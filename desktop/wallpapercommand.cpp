@@ -20,7 +20,11 @@ void runWallpaperCommand(QWidget* parent, SettingsStore& store, int command, con
         message = res::qtext(res::IDS_MSG_WALLPAPER_FAILED);
     else
         message = setter.setFromFile(path, command, WallpaperSetter::primaryScreenPixels());
-    if (!message.isEmpty())
+    if (message.isEmpty())
+        return;
+    if (setter.lastIsNote())
+        QMessageBox::information(parent, res::qtext(res::IDS_APP_TITLE), message);
+    else
         QMessageBox::warning(parent, res::qtext(res::IDS_APP_TITLE), message);
 }
 

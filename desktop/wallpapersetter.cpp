@@ -3,7 +3,7 @@
 #include "desktop/core/bmp24.h"
 #include "desktop/core/wallpaperrules.h"
 #include "desktop/core/wallpaperservice.h"
-#include "desktop/gnomewallpaperbackend.h"
+#include "desktop/desktopwallpaperbackend.h"
 #include "imaging/bitmap.h"
 #include "imaging/core/filebytes.h"
 #include "imaging/picturefile.h"
@@ -21,11 +21,20 @@ namespace kamelo::desktop {
 
 WallpaperSetter::WallpaperSetter(SettingsStore& store, std::unique_ptr<WallpaperBackend> backend,
                                  std::string dataHome)
-    : store_(store),
-      backend_(backend ? std::move(backend) : std::make_unique<GnomeWallpaperBackend>()),
+    : store_(store), backend_(backend ? std::move(backend)
+                                      : std::make_unique<DesktopWallpaperBackend>(monitorNames())),
       dataHome_(dataHome.empty() ? defaultDataHome() : std::move(dataHome)) {}
 
 WallpaperSetter::~WallpaperSetter() = default;
+
+std::vector<std::string> WallpaperSetter::monitorNames() {
+    std::vector<std::string> names;
+    if (qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
+        for (const QScreen* screen : QGuiApplication::screens())
+            if (!screen->name().isEmpty())
+                names.push_back(screen->name().toStdString());
+    return names;
+}
 
 std::string WallpaperSetter::defaultDataHome() {
     const char* xdg = std::getenv("XDG_DATA_HOME");
@@ -52,6 +61,7 @@ QString WallpaperSetter::setFromBitmap(const imaging::Bitmap& picture, int comma
 
 QString WallpaperSetter::set(const imaging::Bitmap* picture, const QString& path, int command,
                              QSize screen) {
+    lastIsNote_ = false;
     const std::optional<Placement> placement = WallpaperRules::placementForCommand(command);
     if (!placement)
         return res::qtext(res::IDS_MSG_BAD_WALLPAPER_ID);
@@ -98,7 +108,10 @@ QString WallpaperSetter::set(const imaging::Bitmap* picture, const QString& path
     const WallpaperResult r = service.set(int(*placement), writer);
     switch (r.outcome) {
     case WallpaperOutcome::Done:
-        return {};
+        if (backend_->placesPicture() && backend_->readsCurrent())
+            return {};
+        lastIsNote_ = true;
+        return res::qtext(res::IDS_WALLPAPER_PORTAL_NOTE);
     case WallpaperOutcome::BadPlacement:
         return res::qtext(res::IDS_MSG_BAD_WALLPAPER_ID);
     case WallpaperOutcome::NotSupported:
@@ -113,11 +126,15 @@ QString WallpaperSetter::set(const imaging::Bitmap* picture, const QString& path
 }
 
 QString WallpaperSetter::restore() {
+    lastIsNote_ = false;
     WallpaperService service(*backend_, store_, dataHome_);
     const WallpaperResult r = service.restore();
     switch (r.outcome) {
     case WallpaperOutcome::Done:
-        return {};
+        if (backend_->placesPicture())
+            return {};
+        lastIsNote_ = true;
+        return res::qtext(res::IDS_WALLPAPER_PORTAL_RESTORE_NOTE);
     case WallpaperOutcome::NotSupported:
         return res::qtext(res::IDS_WALLPAPER_NOT_SUPPORTED);
     case WallpaperOutcome::NoBackup:

@@ -7,6 +7,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace kamelo {
 class SettingsStore;
@@ -22,7 +23,7 @@ namespace kamelo::desktop {
 // back. Each returns the message for the user, empty when all went well.
 class WallpaperSetter {
 public:
-    // Null backend: the running desktop's (GNOME). Empty dataHome:
+    // Null backend: the running desktop's. Empty dataHome:
     // $XDG_DATA_HOME, else ~/.local/share.
     explicit WallpaperSetter(SettingsStore& store, std::unique_ptr<WallpaperBackend> backend = {},
                              std::string dataHome = {});
@@ -33,10 +34,15 @@ public:
     // The viewer hands over the picture it shows.
     QString setFromBitmap(const imaging::Bitmap& picture, int command, QSize screen);
     QString restore();
+    // Whether the last message only tells how it was done (the desktop
+    // could not take all of it) rather than what went wrong.
+    bool lastIsNote() const { return lastIsNote_; }
 
     // The primary screen in device pixels.
     static QSize primaryScreenPixels();
     static std::string defaultDataHome();
+    // The screens' connector names, where there is a GUI.
+    static std::vector<std::string> monitorNames();
 
 private:
     QString set(const imaging::Bitmap* picture, const QString& path, int command, QSize screen);
@@ -44,6 +50,7 @@ private:
     SettingsStore& store_;
     std::unique_ptr<WallpaperBackend> backend_;
     std::string dataHome_;
+    bool lastIsNote_ = false;
 };
 
 } // namespace kamelo::desktop

@@ -4,13 +4,17 @@
 
 namespace kamelo::desktop {
 
-// What the desktop shows, in the desktop's own values (GNOME: picture-uri,
-// picture-uri-dark and picture-options), so a restore puts back exactly what
-// was there.
+// What the desktop shows: the picture as a file URI and its placement in
+// GNOME's picture-options words (every back end speaks them), plus the
+// desktop's own values verbatim where they say more (each monitor, workspace
+// or desktop), so a restore puts back exactly what was there.
 struct WallpaperState {
     std::string pictureUri;
     std::string pictureUriDark;
     std::string pictureOptions;
+    // Opaque to all but the back end that wrote it; empty when the three
+    // values above say everything.
+    std::string native;
     bool operator==(const WallpaperState&) const = default;
 };
 
@@ -25,6 +29,10 @@ public:
     // Writes all values at once and waits until they are stored; false with
     // a reason when any is refused (then none is changed).
     virtual bool write(const WallpaperState& state, std::string& error) = 0;
+    // Some desktops only take a picture: they neither tell the current one
+    // (so there is nothing to back up) nor take a placement.
+    virtual bool readsCurrent() const { return true; }
+    virtual bool placesPicture() const { return true; }
 };
 
 } // namespace kamelo::desktop

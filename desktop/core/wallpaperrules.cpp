@@ -121,6 +121,28 @@ bool WallpaperRules::isProgramWallpaper(const std::string& uri) {
     return file == kWallpaperFileName;
 }
 
+bool WallpaperRules::namesDesktop(const char* currentDesktop, const std::string& name) {
+    if (!currentDesktop)
+        return false;
+    const std::string all = currentDesktop;
+    size_t start = 0;
+    while (start <= all.size()) {
+        size_t end = all.find(':', start);
+        if (end == std::string::npos)
+            end = all.size();
+        if (end - start == name.size()) {
+            bool same = true;
+            for (size_t i = 0; i < name.size() && same; ++i)
+                same = std::tolower(static_cast<unsigned char>(all[start + i])) ==
+                       std::tolower(static_cast<unsigned char>(name[i]));
+            if (same)
+                return true;
+        }
+        start = end + 1;
+    }
+    return false;
+}
+
 std::string WallpaperRules::nextSubfolder(const std::string& currentUri) {
     const std::optional<std::string> path = pathOfFileUri(currentUri);
     if (path && isProgramWallpaper(currentUri)) {

@@ -50,6 +50,10 @@ public:
     // Whether the URI names a file called PICWALL.BMP.
     static bool isProgramWallpaper(const std::string& uri);
 
+    // Whether a colon-separated XDG_CURRENT_DESKTOP value names the desktop
+    // (ASCII case ignored).
+    static bool namesDesktop(const char* currentDesktop, const std::string& name);
+
     // The program writes its wallpaper into one of two sub-folders of its
     // data folder, the other one than the current wallpaper's, so that the
     // URI differs from the last set and the desktop loads the new picture.

@@ -15,6 +15,7 @@ const char* const kPrevStyle = "PrevWallpaperStyle";
 const char* const kPrevUri = "PrevPictureUri";
 const char* const kPrevUriDark = "PrevPictureUriDark";
 const char* const kPrevOptions = "PrevPictureOptions";
+const char* const kPrevNative = "PrevDesktopValues";
 
 // The style number the same look has always had among the saved values.
 std::string styleOf(const std::string& options) {
@@ -58,7 +59,7 @@ WallpaperResult WallpaperService::set(int placementId, const PictureWriter& writ
     if (!writePicture(path, error))
         return {WallpaperOutcome::Failed, error};
 
-    if (!WallpaperRules::isProgramWallpaper(current.pictureUri)) {
+    if (backend_.readsCurrent() && !WallpaperRules::isProgramWallpaper(current.pictureUri)) {
         RegistryText reg(store_);
         const std::optional<std::string> local = WallpaperRules::pathOfFileUri(current.pictureUri);
         const bool ok =
@@ -67,6 +68,7 @@ WallpaperResult WallpaperService::set(int placementId, const PictureWriter& writ
             reg.write(kKey, kPrevStyle, styleOf(current.pictureOptions)) &&
             reg.write(kKey, kPrevUriDark, current.pictureUriDark) &&
             reg.write(kKey, kPrevOptions, current.pictureOptions) &&
+            reg.write(kKey, kPrevNative, current.native) &&
             // Last: its presence says the backup is complete.
             reg.write(kKey, kPrevUri, current.pictureUri);
         if (!ok)
@@ -95,6 +97,7 @@ WallpaperResult WallpaperService::restore() {
     const std::optional<std::string> options = reg.find(kKey, kPrevOptions);
     state.pictureOptions =
         options ? *options : (reg.read(kKey, kPrevTile, "0") == "1" ? "wallpaper" : "centered");
+    state.native = reg.read(kKey, kPrevNative, "");
     std::string error;
     if (!backend_.write(state, error))
         return {WallpaperOutcome::Failed, error};

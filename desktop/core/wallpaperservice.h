@@ -29,8 +29,9 @@ struct WallpaperResult {
 // kept at "Control Panel\Desktop" in the settings store: the values the
 // program has always kept ("PrevWallpaper", "PrevTileWallpaper",
 // "PrevWallpaperStyle") and the desktop's own values verbatim
-// ("PrevPictureUri", "PrevPictureUriDark", "PrevPictureOptions"). A wallpaper
-// the program set itself is never kept as the previous one.
+// ("PrevPictureUri", "PrevPictureUriDark", "PrevPictureOptions",
+// "PrevDesktopValues"). A wallpaper the program set itself, or one the
+// desktop does not tell, is never kept as the previous one.
 class WallpaperService {
 public:
     static constexpr const char* kKey = "Control Panel\\Desktop";

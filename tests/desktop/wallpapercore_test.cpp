@@ -20,7 +20,8 @@ public:
     bool isAvailable = true;
     bool failWrite = false;
     WallpaperState state{"file:///usr/share/backgrounds/gnome/blobs-l.svg",
-                         "file:///usr/share/backgrounds/gnome/blobs-d.svg", "zoom"};
+                         "file:///usr/share/backgrounds/gnome/blobs-d.svg", "zoom",
+                         "fake\nscreen0=blobs-l\tscreen1=\"other\""};
     int writes = 0;
     bool available() override { return isAvailable; }
     bool read(WallpaperState& out, std::string&) override {
@@ -168,10 +169,10 @@ TEST_F(WallpaperServiceTest, TwoSetsKeepTheFirstBackupAndRestoreIsExact) {
 }
 
 TEST_F(WallpaperServiceTest, AnEmptyUriIsARealStateAndComesBack) {
-    backend.state = {"", "", "none"};
+    backend.state = {"", "", "none", ""};
     ASSERT_EQ(service.set(2, writeBytes).outcome, WallpaperOutcome::Done);
     ASSERT_EQ(service.restore().outcome, WallpaperOutcome::Done);
-    EXPECT_EQ(backend.state, (WallpaperState{"", "", "none"}));
+    EXPECT_EQ(backend.state, (WallpaperState{"", "", "none", ""}));
 }
 
 TEST_F(WallpaperServiceTest, NoBackupChangesNothing) {
