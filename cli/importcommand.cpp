@@ -137,7 +137,7 @@ int listCameras(std::ostream& out, std::ostream& err) {
 }
 
 // The camera at port, or the first one found when port is empty.
-std::unique_ptr<CameraSource> openCamera(const std::string& port, std::ostream& err) {
+std::shared_ptr<CameraSource> openCamera(const std::string& port, std::ostream& err) {
     std::string model, where = port;
     if (where.empty()) {
         std::vector<GPhotoCamera::Found> found;
@@ -155,7 +155,7 @@ std::unique_ptr<CameraSource> openCamera(const std::string& port, std::ostream& 
             << "\n";
         return nullptr;
     }
-    return std::make_unique<CameraSource>(std::move(camera));
+    return std::make_shared<CameraSource>(std::move(camera));
 }
 
 } // namespace
@@ -168,7 +168,7 @@ int runImportCommand(const std::vector<std::string>& args, std::ostream& out, st
     }
     if (o.listCameras)
         return listCameras(out, err);
-    std::unique_ptr<CameraSource> camera;
+    std::shared_ptr<CameraSource> camera;
     std::vector<CameraPhoto> photos;
     if (o.camera) {
         camera = openCamera(o.source, err);
@@ -213,7 +213,7 @@ int runImportCommand(const std::vector<std::string>& args, std::ostream& out, st
         o.job.folder.pop_back();
     if (camera) {
         camera->prepare(std::move(photos), o.job.folder);
-        o.job.fetcher = camera.get();
+        o.job.fetcher = camera;
     }
     Printer events(out, err, o.clash);
     std::atomic<bool> stop{false}, detached{false};

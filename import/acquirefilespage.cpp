@@ -18,12 +18,31 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include <cstdio>
+#include <ctime>
 #include <sys/stat.h>
 
 namespace kamelo::acquire {
 
 namespace {
 constexpr int kPathRole = Qt::UserRole + 1;
+constexpr int kCameraRole = Qt::UserRole + 2;
+
+// The capture date as a time of this computer, else the camera's file time.
+time_t cameraTime(const CameraPhoto& p) {
+    struct tm t {};
+    if (p.date.size() == 19 &&
+        std::sscanf(p.date.c_str(), "%d:%d:%d %d:%d:%d", &t.tm_year, &t.tm_mon, &t.tm_mday,
+                    &t.tm_hour, &t.tm_min, &t.tm_sec) == 6) {
+        t.tm_year -= 1900;
+        t.tm_mon -= 1;
+        t.tm_isdst = -1;
+        const time_t made = std::mktime(&t);
+        if (made != time_t(-1))
+            return made;
+    }
+    return time_t(p.mtime);
+}
 const QSize kPreviewBox(160, 120);
 } // namespace
 
@@ -72,12 +91,37 @@ CAquireFilesPage::CAquireFilesPage(QWidget* parent)
 void CAquireFilesPage::initializePage() {
     auto* w = static_cast<CAcquireWizard*>(wizard());
     // Coming back from the options page keeps the user's choices.
-    if (listedDevice_ == w->state().device.path && list_->topLevelItemCount() > 0)
+    const AcquireState& st = w->state();
+    const QString device = st.device.path;
+    if (listedDevice_ == device && list_->topLevelItemCount() > 0 && !st.camera == !listedCamera_)
         return;
-    listedDevice_ = w->state().device.path;
+    listedDevice_ = device;
+    listedCamera_ = st.camera != nullptr;
     list_->clear();
     preview_->clear();
     QFileIconProvider icons;
+    if (st.camera) {
+        // A camera's files: its own dates and folders, nothing read yet.
+        for (size_t i = 0; i < st.cameraPhotos.size(); ++i) {
+            const CameraPhoto& p = st.cameraPhotos[i];
+            const QString date = p.mtime > 0 || !p.date.empty()
+                                     ? QString::fromStdString(dateColumnText(cameraTime(p)))
+                                     : QString();
+            auto* item = new QTreeWidgetItem(
+                list_,
+                {QString::fromStdString(p.name), date,
+                 QString::fromStdString(p.folder == "/" ? std::string() : p.folder.substr(1))});
+            item->setIcon(0, icons.icon(QFileIconProvider::File));
+            item->setData(0, kPathRole, QString::fromStdString(p.path()));
+            item->setData(0, kCameraRole, qulonglong(i));
+            item->setCheckState(0, Qt::Checked);
+        }
+        list_->resizeColumnToContents(0);
+        if (list_->topLevelItemCount() > 0)
+            list_->setCurrentItem(list_->topLevelItem(0));
+        list_->setFocus();
+        return;
+    }
     const AcquireScan::Result scan = AcquireScan::scan(listedDevice_.toStdString());
     const QDir root(listedDevice_);
     for (const std::string& path : scan.files) {
@@ -115,17 +159,24 @@ void CAquireFilesPage::showPreview() {
 bool CAquireFilesPage::validatePage() {
     auto* w = static_cast<CAcquireWizard*>(wizard());
     std::vector<std::string> files;
+    std::vector<CameraPhoto> chosen;
+    AcquireState& st = w->state();
     for (int i = 0; i < list_->topLevelItemCount(); ++i) {
         const QTreeWidgetItem* item = list_->topLevelItem(i);
-        if (item->checkState(0) == Qt::Checked)
-            files.push_back(item->data(0, kPathRole).toString().toStdString());
+        if (item->checkState(0) != Qt::Checked)
+            continue;
+        files.push_back(item->data(0, kPathRole).toString().toStdString());
+        const size_t k = size_t(item->data(0, kCameraRole).toULongLong());
+        if (st.camera && k < st.cameraPhotos.size())
+            chosen.push_back(st.cameraPhotos[k]);
     }
     if (files.empty()) {
         QMessageBox::information(this, res::qtext(res::IDS_ACQUIRE_CAPTION),
                                  res::qtext(res::IDS_ACQUIRE_NO_FILE_CHECKED));
         return false;
     }
-    w->state().files = std::move(files);
+    st.files = std::move(files);
+    st.cameraChosen = std::move(chosen);
     return true;
 }
 

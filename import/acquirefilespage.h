@@ -32,6 +32,7 @@ private:
     QPushButton* clearAll_;
     PreviewLoader* loader_;
     QString listedDevice_;
+    bool listedCamera_ = false;
 };
 
 } // namespace kamelo::acquire

@@ -57,6 +57,10 @@ void CAquireProgressPage::initializePage() {
     job.deleteSource = st.deleteSource;
     job.skipImported = st.skipImported;
     job.mayDelete = st.device.mayDelete();
+    if (st.camera) {
+        st.camera->prepare(st.cameraChosen, job.folder);
+        job.fetcher = st.camera;
+    }
     auto control = std::make_shared<ImportControl>();
     w->setRun(control);
     ImportWorker* worker = ImportWorker::create(std::move(job), control);

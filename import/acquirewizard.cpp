@@ -10,6 +10,7 @@
 #include "resources/qtstrings.h"
 
 #include <QDir>
+#include <QFileDialog>
 #include <QMessageBox>
 #include <QStandardPaths>
 
@@ -18,7 +19,11 @@ namespace kamelo::acquire {
 CAcquireWizard::CAcquireWizard(SettingsStore& store, const DeviceSource& devices,
                                FolderSelector selectFolder, QWidget* parent)
     : QWizard(parent), store_(store), devices_(devices), selectFolder_(std::move(selectFolder)),
-      pictures_(QStandardPaths::writableLocation(QStandardPaths::PicturesLocation)) {
+      pictures_(QStandardPaths::writableLocation(QStandardPaths::PicturesLocation)), cameras_([] {
+          std::vector<GPhotoCamera::Found> found;
+          GPhotoCamera::detect(found);
+          return found;
+      }) {
     setWindowTitle(res::qtext(res::IDS_ACQUIRE_CAPTION));
     setWizardStyle(QWizard::ModernStyle);
     setOption(QWizard::NoBackButtonOnLastPage, true);
@@ -49,6 +54,13 @@ void CAcquireWizard::stopRun() {
     // deletes no source; it owns nothing of this window.
     if (!run_->waitFinished(kStopWaitMs))
         run_->detach();
+}
+
+QString CAcquireWizard::chooseSource() const {
+    if (chooseSource_)
+        return chooseSource_();
+    return QFileDialog::getExistingDirectory(const_cast<CAcquireWizard*>(this),
+                                             res::qtext(res::IDS_ACQUIRE_DEVICE_TITLE));
 }
 
 void CAcquireWizard::done(int result) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "import/camerasource.h"
 #include "import/core/acquirenaming.h"
 #include "platform/removabledevices.h"
 
@@ -29,6 +30,11 @@ struct AcquireState {
     bool deleteSource = false;
     bool autoRotate = true;
     bool skipImported = false;
+    // A camera chosen on the device page: its files as listed, and those
+    // checked (in the order of files).
+    std::shared_ptr<CameraSource> camera;
+    std::vector<CameraPhoto> cameraPhotos;
+    std::vector<CameraPhoto> cameraChosen;
 };
 
 // The import wizard of command 32885: welcome, device, files, options,
@@ -41,6 +47,10 @@ public:
     // on its own without deleting sources.
     static constexpr int kStopWaitMs = 3000;
     using FolderSelector = std::function<bool(const QString& folder)>;
+    // The cameras attached now; the program asks libgphoto2.
+    using CameraLister = std::function<std::vector<GPhotoCamera::Found>()>;
+    // A folder the user picks as the source.
+    using SourceChooser = std::function<QString()>;
 
     CAcquireWizard(SettingsStore& store, const DeviceSource& devices, FolderSelector selectFolder,
                    QWidget* parent = nullptr);
@@ -52,6 +62,12 @@ public:
     // The folder offered when no destination was used before.
     QString picturesFolder() const { return pictures_; }
     void setPicturesFolder(const QString& folder) { pictures_ = folder; }
+    void setCameraLister(CameraLister lister) { cameras_ = std::move(lister); }
+    std::vector<GPhotoCamera::Found> cameras() const {
+        return cameras_ ? cameras_() : std::vector<GPhotoCamera::Found>{};
+    }
+    void setSourceChooser(SourceChooser chooser) { chooseSource_ = std::move(chooser); }
+    QString chooseSource() const;
 
     // The run of the progress page, held so closing can stop it.
     void setRun(std::shared_ptr<ImportControl> control) { run_ = std::move(control); }
@@ -66,6 +82,8 @@ private:
     const DeviceSource& devices_;
     FolderSelector selectFolder_;
     QString pictures_;
+    CameraLister cameras_;
+    SourceChooser chooseSource_;
     AcquireState state_;
     std::shared_ptr<ImportControl> run_;
 };

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -42,7 +43,8 @@ struct ImportJob {
     // A file whose size and checksum are those of a file already in the
     // destination folder is not copied again.
     bool skipImported = false;
-    SourceFetcher* fetcher = nullptr; // not owned; null for files on a disk
+    // Null for files on a disk; held by the run, which may outlive its window.
+    std::shared_ptr<SourceFetcher> fetcher;
 };
 
 struct ImportFailure {

@@ -38,22 +38,22 @@ protected:
         out = dir.file("out");
         fs::create_directories(out);
     }
-    std::unique_ptr<CameraSource> openCard() {
+    std::shared_ptr<CameraSource> openCard() {
         std::unique_ptr<GPhotoCamera> camera;
         const int rc = GPhotoCamera::open({}, "disk:" + card.root, camera);
         EXPECT_EQ(rc, 0) << GPhotoCamera::errorText(rc);
-        return camera ? std::make_unique<CameraSource>(std::move(camera)) : nullptr;
+        return camera ? std::make_shared<CameraSource>(std::move(camera)) : nullptr;
     }
-    ImportSummary run(CameraSource& source, Events& events, ImportJob job = {},
-                      CopyHooks hooks = {}) {
+    ImportSummary run(const std::shared_ptr<CameraSource>& source, Events& events,
+                      ImportJob job = {}, CopyHooks hooks = {}) {
         std::vector<CameraPhoto> photos;
-        EXPECT_EQ(source.list(photos), 0);
+        EXPECT_EQ(source->list(photos), 0);
         job.sources.clear();
         for (const CameraPhoto& p : photos)
             job.sources.push_back(p.path());
         job.folder = out;
-        job.fetcher = &source;
-        source.prepare(photos, out);
+        job.fetcher = source;
+        source->prepare(photos, out);
         std::atomic<bool> stop{false}, detached{false};
         return ImportCopier(std::move(job), std::move(hooks)).run(events, stop, detached);
     }
@@ -99,7 +99,7 @@ TEST_F(CameraImport, CopiesEveryFileCheckedAndLeavesNoTemporaryFiles) {
     Events events;
     ImportJob job;
     job.autoRotate = false;
-    const ImportSummary s = run(*source, events, job);
+    const ImportSummary s = run(source, events, job);
     EXPECT_EQ(s.imported, 7);
     EXPECT_TRUE(s.complete());
     // The two IMG_0001.JPG of two folders: the second takes a free name.
@@ -131,7 +131,7 @@ TEST_F(CameraImport, AClashIsAskedOnceAndItsAnswerHeldForTheRun) {
         events.answer = row.answer;
         ImportJob job;
         job.autoRotate = false;
-        const ImportSummary s = run(*source, events, job);
+        const ImportSummary s = run(source, events, job);
         EXPECT_EQ(events.asked, 1);
         EXPECT_EQ(s.imported, row.imported);
         EXPECT_EQ(s.skipped, row.skipped);
@@ -152,7 +152,7 @@ TEST_F(CameraImport, DeletesOnTheCameraOnlyFilesWhoseCopyWasChecked) {
     hooks.writeFault = [](const std::string& d, uint64_t) {
         return d.find("MVI_0004") != std::string::npos ? ENOSPC : 0;
     };
-    const ImportSummary s = run(*source, events, job, hooks);
+    const ImportSummary s = run(source, events, job, hooks);
     EXPECT_EQ(s.imported, 6);
     EXPECT_EQ(s.failed, 1);
     EXPECT_EQ(s.deleted, 6);
@@ -172,7 +172,7 @@ TEST_F(CameraImport, ACameraGonePartWayKeepsTheCopiesAndDeletesNothing) {
     };
     ImportJob job;
     job.deleteSource = true;
-    const ImportSummary s = run(*source, events, job);
+    const ImportSummary s = run(source, events, job);
     EXPECT_TRUE(s.deviceGone);
     EXPECT_EQ(s.imported, 2);
     EXPECT_EQ(s.notReached, 5);
@@ -194,13 +194,13 @@ TEST_F(CameraImport, PhotosAlreadyInTheDestinationAreSkippedAndCounted) {
     ASSERT_TRUE(first);
     // One photo is there already under another name.
     test::writeBytes(out + "/renamed.jpg", test::readBytes(card.listed[1]));
-    const ImportSummary once = run(*first, events, job);
+    const ImportSummary once = run(first, events, job);
     EXPECT_EQ(once.alreadyImported, 1);
     EXPECT_EQ(once.imported, 6);
     first.reset();
     auto second = openCard();
     ASSERT_TRUE(second);
-    const ImportSummary again = run(*second, events, job);
+    const ImportSummary again = run(second, events, job);
     EXPECT_EQ(again.alreadyImported, 7);
     EXPECT_EQ(again.imported, 0);
     EXPECT_EQ(events.asked, 0);
