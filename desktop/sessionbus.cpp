@@ -3,9 +3,13 @@
 namespace kamelo::desktop {
 
 GDBusConnection* SessionBus::connection(std::string& error) {
-    // No autolaunch of a bus that is not there.
+    // No autolaunch of a bus that is not there: an address, or the user
+    // bus's socket where systemd starts one.
     const char* address = g_getenv("DBUS_SESSION_BUS_ADDRESS");
-    if (!address || !*address) {
+    const char* runtime = g_getenv("XDG_RUNTIME_DIR");
+    const bool userBus = runtime && *runtime &&
+                         g_file_test((std::string(runtime) + "/bus").c_str(), G_FILE_TEST_EXISTS);
+    if ((!address || !*address) && !userBus) {
         error = "DBUS_SESSION_BUS_ADDRESS";
         return nullptr;
     }

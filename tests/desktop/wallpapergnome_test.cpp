@@ -182,6 +182,9 @@ int main(int argc, char** argv) {
     ::setenv("XDG_DATA_HOME", (gBase + "/data").c_str(), 1);
     ::setenv("XDG_CACHE_HOME", (gBase + "/cache").c_str(), 1);
     ::setenv("GSETTINGS_BACKEND", "keyfile", 1);
+    // Another desktop must find no portal: never the real session's.
+    ::unsetenv("DBUS_SESSION_BUS_ADDRESS");
+    ::unsetenv("XDG_RUNTIME_DIR");
     ::testing::InitGoogleTest(&argc, argv);
     const int rc = RUN_ALL_TESTS();
     std::filesystem::remove_all(gBase);
