@@ -17,6 +17,7 @@
 #include <QCheckBox>
 #include <QLabel>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QTreeWidget>
 #include <QtTest>
 
@@ -41,9 +42,84 @@ void click(QAbstractButton* b) {
 
 } // namespace
 
+// A wizard over a card folder that the test can also show as a camera.
+struct CameraFixture {
+    ScratchDir dir;
+    test::TestCard card = test::makeTestCard(dir.file("card"));
+    SettingsStore store{dir.file("settings.sqlite")};
+    FolderDevices devices{{}};
+    std::vector<GPhotoCamera::Found> attached;
+    CAcquireWizard wizard{store, devices, [](const QString&) { return true; }};
+    CameraFixture() {
+        wizard.setCameraLister([this] { return attached; });
+        wizard.setPicturesFolder(q(dir.file("Pictures")));
+        wizard.show();
+        QApplication::setActiveWindow(&wizard);
+        if (!QTest::qWaitForWindowActive(&wizard))
+            qWarning("the wizard did not become active");
+    }
+    CAquireDrivesPage* drives() {
+        return static_cast<CAquireDrivesPage*>(wizard.page(CAcquireWizard::kDevice));
+    }
+};
+
 class TestAcquireRepeat : public QObject {
     Q_OBJECT
 private slots:
+    void aCameraPluggedInShowsUpAndImportsLikeACard() {
+        kamelo::test::Watchdog dog(120);
+        QVERIFY2(!test::testDataDir().empty(), "sample pictures not found; set KAMELO_TESTDATA");
+        CameraFixture f;
+        click(f.wizard.button(QWizard::NextButton));
+        QCOMPARE(f.drives()->list()->topLevelItemCount(), 0);
+        // Plugged in while the page shows.
+        f.attached = {{"Directory Browse", "disk:" + f.card.root, "PHONE"}};
+        QTRY_COMPARE_WITH_TIMEOUT(f.drives()->list()->topLevelItemCount(), 1, 10000);
+        QCOMPARE(f.drives()->list()->topLevelItem(0)->text(0),
+                 QStringLiteral("Directory Browse (PHONE)"));
+        f.drives()->list()->setFocus();
+        QTest::keyClick(f.drives()->list(), Qt::Key_Return);
+        QCOMPARE(f.wizard.currentId(), int(CAcquireWizard::kFiles));
+        QTreeWidget* list = static_cast<CAquireFilesPage*>(f.wizard.currentPage())->list();
+        QCOMPARE(list->topLevelItemCount(), 7);
+        QCOMPARE(list->topLevelItem(5)->text(0), QStringLiteral("IMG_0001.JPG"));
+        QCOMPARE(list->topLevelItem(5)->text(2), QStringLiteral("DCIM/101CANON"));
+        QVERIFY(!list->topLevelItem(5)->text(1).isEmpty());
+        // The movie stays on the phone.
+        list->setCurrentItem(list->topLevelItem(3));
+        QTest::keyClick(list, Qt::Key_Space);
+        click(f.wizard.button(QWizard::NextButton));
+        auto* options = static_cast<CAquireOptionsPage*>(f.wizard.currentPage());
+        click(options->deleteSource());
+        click(f.wizard.button(QWizard::NextButton));
+        QTRY_COMPARE_WITH_TIMEOUT(f.wizard.currentId(), int(CAcquireWizard::kComplete), 60000);
+        auto* complete = static_cast<CAquireCompletePage*>(f.wizard.currentPage());
+        QCOMPARE(complete->message()->text(), res::qtext(res::IDS_ACQUIRE_DONE));
+        const std::string out = f.dir.file("Pictures/" + todayStamp());
+        QVERIFY(fs::exists(out + "/IMG_0002.JPG"));
+        QVERIFY(fs::exists(out + "/_IMG_0001.JPG"));
+        QVERIFY(!fs::exists(out + "/MVI_0004.MOV"));
+        for (size_t i = 0; i < f.card.listed.size(); ++i)
+            QCOMPARE(fs::exists(f.card.listed[i]), i == 3);
+        QVERIFY(test::leftoverTemps(out).empty());
+    }
+
+    void anyFolderCanBeChosenAsTheSource() {
+        kamelo::test::Watchdog dog(60);
+        QVERIFY2(!test::testDataDir().empty(), "sample pictures not found; set KAMELO_TESTDATA");
+        CameraFixture f;
+        f.wizard.setSourceChooser([&] { return q(f.card.root + "/DCIM"); });
+        click(f.wizard.button(QWizard::NextButton));
+        click(f.drives()->chooseFolder());
+        QCOMPARE(f.drives()->list()->topLevelItemCount(), 1);
+        QCOMPARE(f.drives()->list()->currentItem()->text(0), q(f.card.root + "/DCIM"));
+        QTest::keyClick(f.drives()->list(), Qt::Key_Return);
+        QCOMPARE(f.wizard.currentId(), int(CAcquireWizard::kFiles));
+        QTreeWidget* list = static_cast<CAquireFilesPage*>(f.wizard.currentPage())->list();
+        QCOMPARE(list->topLevelItemCount(), 7);
+        QCOMPARE(list->topLevelItem(0)->text(2), QStringLiteral("100CANON"));
+    }
+
     void photosAlreadyImportedAreSkippedAndFoldersShown() {
         kamelo::test::Watchdog dog(120);
         QVERIFY2(!test::testDataDir().empty(), "sample pictures not found; set KAMELO_TESTDATA");
