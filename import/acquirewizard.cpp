@@ -13,15 +13,30 @@
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QStandardPaths>
+#include <map>
 
 namespace kamelo::acquire {
 
 CAcquireWizard::CAcquireWizard(SettingsStore& store, const DeviceSource& devices,
                                FolderSelector selectFolder, QWidget* parent)
     : QWizard(parent), store_(store), devices_(devices), selectFolder_(std::move(selectFolder)),
-      pictures_(QStandardPaths::writableLocation(QStandardPaths::PicturesLocation)), cameras_([] {
+      pictures_(QStandardPaths::writableLocation(QStandardPaths::PicturesLocation)),
+      cameras_([labels = std::make_shared<std::map<std::string, std::string>>()] {
+          // Polled while the device page shows: a camera is opened for its
+          // storage label only when first seen at its port.
           std::vector<GPhotoCamera::Found> found;
-          GPhotoCamera::detect(found);
+          GPhotoCamera::detect(found, false);
+          for (GPhotoCamera::Found& f : found) {
+              const auto known = labels->find(f.port + '\n' + f.model);
+              if (known != labels->end()) {
+                  f.storage = known->second;
+                  continue;
+              }
+              std::unique_ptr<GPhotoCamera> camera;
+              if (GPhotoCamera::open(f.model, f.port, camera) == 0)
+                  camera->storageLabel(f.storage);
+              labels->emplace(f.port + '\n' + f.model, f.storage);
+          }
           return found;
       }) {
     setWindowTitle(res::qtext(res::IDS_ACQUIRE_CAPTION));

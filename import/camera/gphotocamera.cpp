@@ -70,7 +70,7 @@ std::string GPhotoCamera::errorText(int code) {
     return text ? text : std::to_string(code);
 }
 
-int GPhotoCamera::detect(std::vector<Found>& found) {
+int GPhotoCamera::detect(std::vector<Found>& found, bool readStorage) {
     found.clear();
     GPContext* context = gp_context_new();
     if (!context)
@@ -89,7 +89,7 @@ int GPhotoCamera::detect(std::vector<Found>& found) {
             continue;
         Found f{model, port, {}};
         std::unique_ptr<GPhotoCamera> camera;
-        if (open(f.model, f.port, camera) == GP_OK)
+        if (readStorage && open(f.model, f.port, camera) == GP_OK)
             camera->storageLabel(f.storage);
         found.push_back(std::move(f));
     }

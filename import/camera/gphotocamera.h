@@ -30,8 +30,9 @@ public:
     GPhotoCamera(const GPhotoCamera&) = delete;
     GPhotoCamera& operator=(const GPhotoCamera&) = delete;
 
-    // Every camera libgphoto2 detects; the storage is read by opening each.
-    static int detect(std::vector<Found>& found);
+    // Every camera libgphoto2 detects; with readStorage, the storage label
+    // is read by opening each (which a phone may take a while to answer).
+    static int detect(std::vector<Found>& found, bool readStorage = true);
     // Opens the camera at port with the driver for model; an empty model
     // takes the one detected at that port ("Directory Browse" for a
     // "disk:" port).
