@@ -152,7 +152,11 @@ void CAquireFilesPage::setAllChecked(bool checked) {
 void CAquireFilesPage::showPreview() {
     const QTreeWidgetItem* item = list_->currentItem();
     preview_->clear();
-    if (item)
+    // A camera's path names nothing on this computer: its files are read
+    // only for the copy.
+    if (item && item->data(0, kCameraRole).isValid())
+        preview_->setPixmap(item->icon(0).pixmap(48, 48));
+    else if (item)
         loader_->request(item->data(0, kPathRole).toString());
 }
 
