@@ -9,9 +9,11 @@
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <ctime>
 #include <fcntl.h>
+#include <filesystem>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -25,6 +27,32 @@ constexpr int kMaxDepth = 8;
 // The first bytes of a JPEG hold its EXIF block in nearly every camera file.
 constexpr size_t kHeadBytes = size_t(64) << 10;
 constexpr char kStagingPattern[] = "/.kamelo-camera-XXXXXX";
+constexpr char kStagingPrefix[] = ".kamelo-camera-";
+// A staging folder untouched this long was left by a run that was killed:
+// a live run touches its own at every file.
+constexpr int64_t kStaleSeconds = 24 * 60 * 60;
+
+// Empties and removes the staging folders killed runs left in folder.
+void sweepStaging(const std::string& folder) {
+    std::error_code ec;
+    const auto now = std::filesystem::file_time_type::clock::now();
+    for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end;
+         it.increment(ec)) {
+        const std::string name = it->path().filename().string();
+        std::error_code e;
+        if (name.rfind(kStagingPrefix, 0) != 0 || !it->is_directory(e) || it->is_symlink(e))
+            continue;
+        const auto age = now - std::filesystem::last_write_time(it->path(), e);
+        if (e || std::chrono::duration_cast<std::chrono::seconds>(age).count() < kStaleSeconds)
+            continue;
+        // Only the files a run put there; anything else keeps the folder.
+        for (std::filesystem::directory_iterator f(it->path(), e), fend; !e && f != fend;
+             f.increment(e))
+            if (f->is_regular_file(e) && !f->is_symlink(e))
+                std::filesystem::remove(f->path(), e);
+        ::rmdir(it->path().c_str());
+    }
+}
 
 std::string exifDate(const std::vector<uint8_t>& head) {
     if (head.size() < 4 || head[0] != 0xFF || head[1] != 0xD8)
@@ -135,6 +163,7 @@ SourceFetcher::Fetch CameraSource::fetch(size_t index, std::string& path, std::s
         return Fetch::Failed;
     const CameraPhoto& photo = photos_[index];
     if (staging_.empty()) {
+        sweepStaging(destination_);
         std::string pattern = destination_ + kStagingPattern;
         if (!::mkdtemp(pattern.data())) {
             reason = FileErrorText::reason(errno).toStdString();

@@ -185,6 +185,20 @@ TEST_F(CameraImport, ACameraGonePartWayKeepsTheCopiesAndDeletesNothing) {
     EXPECT_TRUE(test::leftoverTemps(out).empty());
 }
 
+TEST_F(CameraImport, StagingFoldersOfKilledRunsGoYoungOnesStay) {
+    const std::string stale = out + "/.kamelo-camera-Old123",
+                      young = out + "/.kamelo-camera-New123";
+    for (const std::string& f : {stale, young})
+        test::writeBytes(f + "/IMG_0001.JPG", {'x'});
+    fs::last_write_time(stale, fs::file_time_type::clock::now() - std::chrono::hours(48));
+    auto source = openCard();
+    ASSERT_TRUE(source);
+    Events events;
+    EXPECT_EQ(run(source, events).imported, 7);
+    EXPECT_FALSE(fs::exists(stale));
+    EXPECT_TRUE(fs::exists(young + "/IMG_0001.JPG"));
+}
+
 TEST_F(CameraImport, PhotosAlreadyInTheDestinationAreSkippedAndCounted) {
     Events events;
     ImportJob job;
