@@ -18,6 +18,7 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <cstdio>
 #include <ctime>
 #include <sys/stat.h>
@@ -27,6 +28,12 @@ namespace kamelo::acquire {
 namespace {
 constexpr int kPathRole = Qt::UserRole + 1;
 constexpr int kCameraRole = Qt::UserRole + 2;
+
+QString sizeText(uint64_t bytes) {
+    constexpr uint64_t kMaxKb = 2000000000;
+    return QString::fromStdString(
+        res::format(res::IDS_BROWSER_STATUS_FILE_SIZE, int(std::min(kMaxKb, bytes / 1024 + 1))));
+}
 
 // The capture date as a time of this computer, else the camera's file time.
 time_t cameraTime(const CameraPhoto& p) {
@@ -53,10 +60,11 @@ CAquireFilesPage::CAquireFilesPage(QWidget* parent)
       loader_(new PreviewLoader(kPreviewBox, this)) {
     setTitle(res::qtext(res::IDS_ACQUIRE_FILES_TITLE));
     setSubTitle(res::qtext(res::IDS_ACQUIRE_FILES_SUBTITLE));
-    list_->setColumnCount(3);
+    list_->setColumnCount(4);
     // The folder on the device tells apart two files of one name.
     list_->setHeaderLabels({res::qtext(res::IDS_ACQUIRE_FILE_NAME), res::qtext(res::IDS_EXIF_DATE),
-                            res::qtext(res::IDS_ACQUIRE_FOLDER_COLUMN)});
+                            res::qtext(res::IDS_ACQUIRE_FOLDER_COLUMN),
+                            res::qtext(res::IDS_COLUMN_SIZE)});
     list_->setRootIsDecorated(false);
     preview_->setFixedSize(kPreviewBox);
     preview_->setAlignment(Qt::AlignCenter);
@@ -114,6 +122,7 @@ void CAquireFilesPage::initializePage() {
             item->setIcon(0, icons.icon(QFileIconProvider::File));
             item->setData(0, kPathRole, QString::fromStdString(p.path()));
             item->setData(0, kCameraRole, qulonglong(i));
+            item->setText(3, sizeText(p.size));
             item->setCheckState(0, Qt::Checked);
         }
         list_->resizeColumnToContents(0);
@@ -136,6 +145,7 @@ void CAquireFilesPage::initializePage() {
                                         folder == QLatin1String(".") ? QString() : folder});
         item->setIcon(0, icons.icon(QFileInfo(p)));
         item->setData(0, kPathRole, p);
+        item->setText(3, sizeText(uint64_t(QFileInfo(p).size())));
         item->setCheckState(0, Qt::Checked);
     }
     list_->resizeColumnToContents(0);

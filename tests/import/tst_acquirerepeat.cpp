@@ -85,6 +85,8 @@ private slots:
         QCOMPARE(list->topLevelItem(5)->text(0), QStringLiteral("IMG_0001.JPG"));
         QCOMPARE(list->topLevelItem(5)->text(2), QStringLiteral("DCIM/101CANON"));
         QVERIFY(!list->topLevelItem(5)->text(1).isEmpty());
+        QCOMPARE(list->topLevelItem(3)->text(3),
+                 QString::fromStdString(res::format(res::IDS_BROWSER_STATUS_FILE_SIZE, 40)));
         // The movie stays on the phone.
         list->setCurrentItem(list->topLevelItem(3));
         QTest::keyClick(list, Qt::Key_Space);
