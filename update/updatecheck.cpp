@@ -44,7 +44,7 @@ UpdateCheck::UpdateCheck(Setup setup, QObject* parent)
       fetcher_(new HttpGetFile(this)) {
     packageManaged_ = setup_.packageManaged
                           ? setup_.packageManaged()
-                          : PackageOwnership::managed(setup_.programPath, setup_.programFolder);
+                          : PackageOwnership::managed(setup_.programFolder);
     connect(fetcher_, &HttpGetFile::httpGetFileResult, this,
             [this](int request, int result, const QString&, int httpStatus) {
                 downloaded(request, result, httpStatus);

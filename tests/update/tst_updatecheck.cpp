@@ -311,7 +311,7 @@ private slots:
         QTest::addColumn<QString>("owner");
         QTest::addColumn<bool>("managed");
         QTest::newRow("folder not writable") << "unwritable" << true;
-        QTest::newRow("dpkg lists the program") << "dpkg" << true;
+        QTest::newRow("the package's marker is in the folder") << "package" << true;
         QTest::newRow("writable folder of its own") << "none" << false;
     }
     void packagedCopiesAreSentToThePackageManager() {
@@ -321,18 +321,15 @@ private slots:
         // A working updater, so only the ownership can stop it.
         test::writeFile(folder + kUpdater, "#!/bin/sh\ntouch \"$(dirname \"$0\")/launched\"\n");
         ::chmod((folder + kUpdater).c_str(), 0755);
-        const std::string self = InstanceRegistry::executableOf(::getpid());
-        const std::string info = scratch->file("dpkg-info");
-        test::writeFile(info + "/kamelo.list", "/.\n/usr\n" + self + "\n");
         std::function<bool()> test;
         if (owner == "unwritable")
             test = [] { return true; }; // root could write the real folder
-        else if (owner == "dpkg")
-            test = [self, f = folder, info] { return PackageOwnership::managed(self, f, info); };
         else
-            test = [self, f = folder, info] {
-                return PackageOwnership::managed(self, f, info + "-none");
-            };
+            test = [f = folder] { return PackageOwnership::managed(f); };
+        if (owner == "package")
+            test::writeFile(folder + PackageOwnership::kMarker, "");
+        else
+            fs::remove(folder + PackageOwnership::kMarker);
         answerer.yes = true;
         for (bool menu : {false, true}) {
             auto check = make(QStringLiteral("/kamelo/update/vufilelist.ini"), test);

@@ -72,54 +72,40 @@ TEST(UpdateRules, LauncherParameterKeepsItsTwoBlanks) {
     EXPECT_FALSE(UpdateRules::launcherCodeLeadsOn(43));
 }
 
-TEST(PackageOwnership, TheDpkgListOrAnUnwritableFolderMakesTheCopyPackaged) {
-    struct Case {
+TEST(PackageOwnership, ThePackagesMarkerOrAnUnwritableFolderMakesTheCopyPackaged) {
+    enum class Marker { None, File, Folder, Link };
+    const struct {
         const char* name;
-        const char* listFile; // in the info folder, or null for none
-        bool namesProgram;    // the list names the program (else another path)
-        bool linked;          // the program is reached through a link
+        Marker marker;
         bool managed;
+    } cases[] = {
+        {"a build tree", Marker::None, false},
+        {"the package's marker", Marker::File, true},
+        {"a folder of that name", Marker::Folder, false},
+        {"a link of that name", Marker::Link, false},
     };
-    const Case cases[] = {
-        {"no list", nullptr, false, false, false},
-        {"kamelo.list names it", "kamelo.list", true, false, true},
-        {"the multi-arch list names it", "kamelo:amd64.list", true, false, true},
-        {"the list names it resolved", "kamelo.list", true, true, true},
-        {"the list names other files", "kamelo.list", false, false, false},
-        {"another package's list", "kamelo-extra.list", true, false, false},
-    };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         test::ScratchDir dir;
         const std::string folder = dir.file("lib/kamelo/");
-        const std::string program = folder + "kamelo";
-        test::writeFile(program, "#!/bin/sh\n");
-        std::string started = program;
-        if (c.linked) {
-            std::filesystem::create_directories(dir.file("bin"));
-            std::filesystem::create_symlink(program, dir.file("bin/kamelo"));
-            started = dir.file("bin/kamelo");
-        }
-        std::filesystem::create_directories(dir.file("info"));
-        if (c.listFile)
-            test::writeFile(dir.file("info/") + c.listFile,
-                            "/.\n/usr\n" + (c.namesProgram ? program : folder + "kamelo.ini") +
-                                "\n/usr/bin/kamelo\n");
-        EXPECT_EQ(PackageOwnership::managed(started, folder, dir.file("info")), c.managed);
+        test::writeFile(folder + "kamelo", "#!/bin/sh\n");
+        const std::string marker = folder + PackageOwnership::kMarker;
+        if (c.marker == Marker::File)
+            test::writeFile(marker, "");
+        else if (c.marker == Marker::Folder)
+            std::filesystem::create_directories(marker);
+        else if (c.marker == Marker::Link)
+            std::filesystem::create_symlink(folder + "kamelo", marker);
+        EXPECT_EQ(PackageOwnership::managed(folder), c.managed);
     }
     // A folder it cannot write (root writes everywhere).
     if (::geteuid() != 0) {
         test::ScratchDir dir;
         std::filesystem::create_directories(dir.file("ro"));
         ::chmod(dir.file("ro").c_str(), 0555);
-        EXPECT_TRUE(
-            PackageOwnership::managed(dir.file("ro/kamelo"), dir.file("ro/"), dir.file("x")));
+        EXPECT_TRUE(PackageOwnership::managed(dir.file("ro/")));
         ::chmod(dir.file("ro").c_str(), 0755);
     }
-    EXPECT_FALSE(
-        PackageOwnership::listNames("/usr/lib/kamelo/kamelo2\n", "/usr/lib/kamelo/kamelo"));
-    EXPECT_TRUE(
-        PackageOwnership::listNames("/a\n/usr/lib/kamelo/kamelo", "/usr/lib/kamelo/kamelo"));
 }
 
 TEST(UpdaterLaunch, CopyKeepsBytesAndModeAndRefusesSpecialFiles) {

@@ -8,17 +8,14 @@ namespace kamelo::update {
 // updater, replaces them, and the updater must not try.
 class PackageOwnership {
 public:
-    static constexpr const char* kDpkgInfo = "/var/lib/dpkg/info";
+    // Installed into the program folder by the package (never present in a
+    // build tree or an unpacked copy).
+    static constexpr const char* kMarker = "installed-by-package";
 
-    // True when the program folder cannot be written, or when dpkg's file
-    // list of the kamelo package (kamelo.list, or kamelo:<arch>.list in
-    // dpkgInfo) names the program, as given or with its links resolved.
-    // Reads one small file at most, so it is cheap enough for every check.
-    static bool managed(const std::string& programPath, const std::string& programFolder,
-                        const std::string& dpkgInfo = kDpkgInfo);
-
-    // Whether a dpkg file list (its bytes) names the path on a line of its own.
-    static bool listNames(const std::string& list, const std::string& path);
+    // True when the program folder cannot be written, or when it holds the
+    // package's marker as a regular file. Two system calls: cheap enough
+    // for every check, and it never reads the package database itself.
+    static bool managed(const std::string& programFolder);
 };
 
 } // namespace kamelo::update
