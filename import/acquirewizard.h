@@ -63,6 +63,8 @@ public:
     QString picturesFolder() const { return pictures_; }
     void setPicturesFolder(const QString& folder) { pictures_ = folder; }
     void setCameraLister(CameraLister lister) { cameras_ = std::move(lister); }
+    // A copy for a worker thread, which may outlive the wizard.
+    CameraLister cameraLister() const { return cameras_; }
     std::vector<GPhotoCamera::Found> cameras() const {
         return cameras_ ? cameras_() : std::vector<GPhotoCamera::Found>{};
     }

@@ -117,7 +117,7 @@ std::string CameraSource::dateOf(const CameraPhoto& photo) {
 }
 
 int CameraSource::walk(const std::string& folder, int depth, std::vector<CameraPhoto>& photos,
-                       const std::atomic<bool>* stop) {
+                       const std::atomic<bool>* stop, const Listed& listed) {
     std::vector<GPhotoCamera::Entry> files;
     std::vector<std::string> folders;
     if (const int rc = camera_->listFolder(folder, files, folders))
@@ -135,21 +135,27 @@ int CameraSource::walk(const std::string& folder, int depth, std::vector<CameraP
         CameraPhoto p{folder, e.name, e.size, e.mtime, {}};
         p.date = dateOf(p);
         photos.push_back(std::move(p));
+        if (listed)
+            listed(photos.size());
     }
     if (depth >= kMaxDepth)
         return 0;
     for (const std::string& sub : folders) {
         if (stop && stop->load())
             return 0;
-        // A sub-folder that cannot be listed leaves the rest listed.
-        walk(join(folder, sub), depth + 1, photos, stop);
+        // A sub-folder that cannot be listed leaves the rest listed, unless
+        // the camera itself is gone.
+        const int rc = walk(join(folder, sub), depth + 1, photos, stop, listed);
+        if (rc != 0 && !camera_->present())
+            return rc;
     }
     return 0;
 }
 
-int CameraSource::list(std::vector<CameraPhoto>& photos, const std::atomic<bool>* stop) {
+int CameraSource::list(std::vector<CameraPhoto>& photos, const std::atomic<bool>* stop,
+                       const Listed& listed) {
     photos.clear();
-    return walk("/", 0, photos, stop);
+    return walk("/", 0, photos, stop, listed);
 }
 
 void CameraSource::prepare(std::vector<CameraPhoto> photos, const std::string& destination) {

@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -31,9 +32,13 @@ public:
     ~CameraSource() override;
 
     GPhotoCamera& camera() { return *camera_; }
+    // Called with the number of files listed so far, after each.
+    using Listed = std::function<void(size_t count)>;
     // Each folder's accepted files in name order, then its sub-folders the
-    // same way. 0 or a libgphoto2 error.
-    int list(std::vector<CameraPhoto>& photos, const std::atomic<bool>* stop = nullptr);
+    // same way. 0 or a libgphoto2 error; a camera that is gone part-way
+    // ends the listing with the error (present() then says false).
+    int list(std::vector<CameraPhoto>& photos, const std::atomic<bool>* stop = nullptr,
+             const Listed& listed = {});
     // The run's files (in the job's order) and where they go.
     void prepare(std::vector<CameraPhoto> photos, const std::string& destination);
 
@@ -44,7 +49,7 @@ public:
 
 private:
     int walk(const std::string& folder, int depth, std::vector<CameraPhoto>& photos,
-             const std::atomic<bool>* stop);
+             const std::atomic<bool>* stop, const Listed& listed);
     std::string dateOf(const CameraPhoto& photo);
 
     std::unique_ptr<GPhotoCamera> camera_;

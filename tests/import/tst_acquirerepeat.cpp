@@ -21,7 +21,11 @@
 #include <QTreeWidget>
 #include <QtTest>
 
+#include <atomic>
 #include <filesystem>
+#include <memory>
+#include <mutex>
+#include <thread>
 
 using namespace kamelo;
 using namespace kamelo::acquire;
@@ -48,10 +52,15 @@ struct CameraFixture {
     test::TestCard card = test::makeTestCard(dir.file("card"));
     SettingsStore store{dir.file("settings.sqlite")};
     FolderDevices devices{{}};
+    // Read by the detection's thread.
+    std::mutex attachedMutex;
     std::vector<GPhotoCamera::Found> attached;
     CAcquireWizard wizard{store, devices, [](const QString&) { return true; }};
     CameraFixture() {
-        wizard.setCameraLister([this] { return attached; });
+        wizard.setCameraLister([this] {
+            std::lock_guard lock(attachedMutex);
+            return attached;
+        });
         wizard.setPicturesFolder(q(dir.file("Pictures")));
         wizard.show();
         QApplication::setActiveWindow(&wizard);
@@ -61,7 +70,58 @@ struct CameraFixture {
     CAquireDrivesPage* drives() {
         return static_cast<CAquireDrivesPage*>(wizard.page(CAcquireWizard::kDevice));
     }
+    void plugIn(const std::string& folder) {
+        std::lock_guard lock(attachedMutex);
+        attached = {{"Directory Browse", "disk:" + folder, "PHONE"}};
+    }
 };
+
+// A phone of many small files, whose reading waits after a number of files
+// until the test lets it go on (or the reading is stopped).
+struct SlowPhone {
+    static constexpr size_t kFiles = 300;
+    static constexpr size_t kHeldAt = 20;
+    std::string root;
+    struct Gate {
+        std::atomic<bool> open{false};
+        std::atomic<bool> sawStop{false};
+    };
+    std::shared_ptr<Gate> gate = std::make_shared<Gate>();
+
+    explicit SlowPhone(const std::string& folder) : root(folder) {
+        char name[32];
+        for (size_t i = 0; i < kFiles; ++i) {
+            std::snprintf(name, sizeof name, "/DCIM/100PHONE/P%04zu.JPG", i);
+            test::writeBytes(root + name, std::vector<uint8_t>(64, uint8_t(i)));
+        }
+        // Listed after the held folder: its listing fails once the phone is gone.
+        test::writeBytes(root + "/DCIM/101PHONE/LAST.JPG", std::vector<uint8_t>(64, 1));
+    }
+    CAquireDrivesPage::ReadPacer pacer() const {
+        return [gate = gate](size_t count, const std::atomic<bool>& stop) {
+            while (count == kHeldAt && !gate->open && !stop)
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            if (stop)
+                gate->sawStop = true;
+        };
+    }
+};
+
+// Plugs the phone in on the device page and waits until its reading is held.
+void startHeldReading(CameraFixture& f, const SlowPhone& phone) {
+    f.drives()->setReadPacer(phone.pacer());
+    click(f.wizard.button(QWizard::NextButton));
+    f.plugIn(phone.root);
+    QTRY_COMPARE_WITH_TIMEOUT(f.drives()->list()->topLevelItemCount(), 1, 10000);
+    QVERIFY(f.drives()->reading());
+    // The count so far comes while the reading goes on.
+    QTRY_VERIFY_WITH_TIMEOUT(
+        f.drives()->status()->text() !=
+            QString::fromStdString(res::format(res::IDS_ACQUIRE_CAMERA_READING, 0)),
+        10000);
+    QVERIFY(f.drives()->reading());
+    QVERIFY(!f.wizard.button(QWizard::NextButton)->isEnabled());
+}
 
 class TestAcquireRepeat : public QObject {
     Q_OBJECT
@@ -73,10 +133,11 @@ private slots:
         click(f.wizard.button(QWizard::NextButton));
         QCOMPARE(f.drives()->list()->topLevelItemCount(), 0);
         // Plugged in while the page shows.
-        f.attached = {{"Directory Browse", "disk:" + f.card.root, "PHONE"}};
+        f.plugIn(f.card.root);
         QTRY_COMPARE_WITH_TIMEOUT(f.drives()->list()->topLevelItemCount(), 1, 10000);
         QCOMPARE(f.drives()->list()->topLevelItem(0)->text(0),
                  QStringLiteral("Directory Browse (PHONE)"));
+        QTRY_VERIFY_WITH_TIMEOUT(f.wizard.button(QWizard::NextButton)->isEnabled(), 10000);
         f.drives()->list()->setFocus();
         QTest::keyClick(f.drives()->list(), Qt::Key_Return);
         QCOMPARE(f.wizard.currentId(), int(CAcquireWizard::kFiles));
@@ -104,6 +165,64 @@ private slots:
         for (size_t i = 0; i < f.card.listed.size(); ++i)
             QCOMPARE(fs::exists(f.card.listed[i]), i == 3);
         QVERIFY(test::leftoverTemps(out).empty());
+    }
+
+    void aPhoneIsReadWhileTheWindowGoesOn() {
+        kamelo::test::Watchdog dog(120);
+        CameraFixture f;
+        const SlowPhone phone(f.dir.file("phone"));
+        startHeldReading(f, phone);
+        bool ticked = false;
+        QTimer::singleShot(0, &f.wizard, [&] { ticked = true; });
+        QTRY_VERIFY(ticked);
+        QVERIFY(f.drives()->reading());
+        phone.gate->open = true;
+        QTRY_VERIFY_WITH_TIMEOUT(f.wizard.button(QWizard::NextButton)->isEnabled(), 30000);
+        QCOMPARE(f.drives()->status()->text(),
+                 QString::fromStdString(
+                     res::format(res::IDS_ACQUIRE_CAMERA_READ, int(SlowPhone::kFiles + 1))));
+        QTest::keyClick(f.drives()->list(), Qt::Key_Return);
+        QCOMPARE(f.wizard.currentId(), int(CAcquireWizard::kFiles));
+        QTreeWidget* list = static_cast<CAquireFilesPage*>(f.wizard.currentPage())->list();
+        QCOMPARE(list->topLevelItemCount(), int(SlowPhone::kFiles + 1));
+    }
+
+    void leavingWhileReadingStopsTheReading_data() {
+        QTest::addColumn<QString>("how");
+        QTest::newRow("escape") << "escape";
+        QTest::newRow("cancel") << "cancel";
+        QTest::newRow("back") << "back";
+    }
+    void leavingWhileReadingStopsTheReading() {
+        QFETCH(QString, how);
+        kamelo::test::Watchdog dog(120);
+        CameraFixture f;
+        const SlowPhone phone(f.dir.file("phone"));
+        startHeldReading(f, phone);
+        if (how == "escape")
+            QTest::keyClick(f.drives()->list(), Qt::Key_Escape);
+        else if (how == "cancel")
+            click(f.wizard.button(QWizard::CancelButton));
+        else
+            click(f.wizard.button(QWizard::BackButton));
+        QCOMPARE(f.wizard.isVisible(), how == "back");
+        QTRY_VERIFY_WITH_TIMEOUT(phone.gate->sawStop.load(), 10000);
+        if (how == "back") {
+            QCOMPARE(f.wizard.currentId(), int(CAcquireWizard::kWelcome));
+            QVERIFY(!f.drives()->reading());
+        }
+    }
+
+    void aPhoneUnpluggedWhileReadIsSaidToBeGone() {
+        kamelo::test::Watchdog dog(120);
+        CameraFixture f;
+        const SlowPhone phone(f.dir.file("phone"));
+        startHeldReading(f, phone);
+        fs::remove_all(phone.root);
+        phone.gate->open = true;
+        QTRY_VERIFY_WITH_TIMEOUT(!f.drives()->reading(), 30000);
+        QCOMPARE(f.drives()->status()->text(), res::qtext(res::IDS_ACQUIRE_CAMERA_GONE));
+        QCOMPARE(f.wizard.currentId(), int(CAcquireWizard::kDevice));
     }
 
     void anyFolderCanBeChosenAsTheSource() {
