@@ -6,6 +6,7 @@
 #include "desktop/wallpapersetter.h"
 #include "imaging/bitmap.h"
 #include "resources/qtstrings.h"
+#include "tests/support/metadatadump.h"
 #include "tests/support/scratchdir.h"
 #include "tests/support/watchdog.h"
 
@@ -31,17 +32,7 @@ std::string shellQuote(const std::string& s) {
 }
 
 std::string run(const std::string& command) {
-    std::string out;
-    if (FILE* p = ::popen(command.c_str(), "r")) {
-        char buf[512];
-        size_t n;
-        while ((n = std::fread(buf, 1, sizeof buf, p)) > 0)
-            out.append(buf, n);
-        ::pclose(p);
-    }
-    while (!out.empty() && out.back() == '\n')
-        out.pop_back();
-    return out;
+    return kamelo::test::commandLine(command);
 }
 
 std::string get(const char* key) {

@@ -4,6 +4,7 @@
 #include "base/settingsstore.h"
 #include "desktop/core/associations.h"
 #include "desktop/core/desktopentry.h"
+#include "tests/support/metadatadump.h"
 #include "tests/support/scratchdir.h"
 #include "tests/support/watchdog.h"
 
@@ -23,17 +24,7 @@ namespace fs = std::filesystem;
 namespace {
 
 std::string run(const std::string& command) {
-    std::string out;
-    if (FILE* p = ::popen(command.c_str(), "r")) {
-        char buf[512];
-        size_t n;
-        while ((n = std::fread(buf, 1, sizeof buf, p)) > 0)
-            out.append(buf, n);
-        ::pclose(p);
-    }
-    while (!out.empty() && out.back() == '\n')
-        out.pop_back();
-    return out;
+    return kamelo::test::commandLine(command);
 }
 
 struct ExecCase {

@@ -34,6 +34,14 @@ inline std::string commandOutput(const std::string& cmd) {
     return out;
 }
 
+// The output without its closing line ends: one value a tool printed.
+inline std::string commandLine(const std::string& cmd) {
+    std::string out = commandOutput(cmd);
+    while (!out.empty() && out.back() == '\n')
+        out.pop_back();
+    return out;
+}
+
 inline bool haveTool(const char* tool) {
     return std::system((std::string("command -v ") + tool + " >/dev/null 2>&1").c_str()) == 0;
 }
