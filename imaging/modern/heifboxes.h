@@ -36,6 +36,12 @@ void parseFileType(ByteView payload, Facts& facts);
 void parseMeta(ByteView payload, Facts& facts);
 // Walks the top-level boxes of a whole file in memory.
 Facts factsOf(ByteView file);
+// Whether every extent of the items a decode reads (the primary item, the
+// items it is derived from, the thumbnails and auxiliary pictures of those)
+// lies inside the file, or inside 'idat' for data kept there, and whether
+// together they fit in the file: libheif sizes its buffers by them before
+// reading. Returns 1, or kCorruptData / kUnsupported.
+int checkExtents(ByteView file);
 // Reads only the top-level box headers, 'ftyp' and 'meta' of a regular file.
 // Returns 1 with facts filled, or an error code.
 int readFacts(const std::string& path, Facts& facts);

@@ -21,6 +21,10 @@ constexpr size_t kMaxMetadataBytes = size_t(16) << 20;
 constexpr int kMaxThumbnails = 16;
 
 int openPrimary(ByteView bytes, Context& context, Handle& handle) {
+    // libheif sizes its buffers by the item locations before reading them:
+    // any outside the file are refused first.
+    if (const int rc = heifboxes::checkExtents(bytes); rc < 1)
+        return rc;
     if (const int rc = open(bytes, context); rc < 1)
         return rc;
     return primary(context.get(), handle);

@@ -228,4 +228,34 @@ TEST_F(HeifCodec, ForgedSizesAreRefusedBeforeDecoding) {
     }
 }
 
+// libheif sizes its buffer by the stored extent before reading it: one
+// reaching past the file is refused before libheif runs, by every entry point.
+TEST_F(HeifCodec, ExtentsPastTheFileAreRefused) {
+    const auto whole = hs::bytesOf(hs::samples().heicLossless);
+    const uint8_t iloc[] = {'i', 'l', 'o', 'c'};
+    const auto at = std::search(whole.begin(), whole.end(), std::begin(iloc), std::end(iloc));
+    ASSERT_NE(at, whole.end());
+    const size_t box = size_t(at - whole.begin()) - 4;
+    const size_t boxSize = size_t(whole[box]) << 24 | size_t(whole[box + 1]) << 16 |
+                           size_t(whole[box + 2]) << 8 | whole[box + 3];
+    ASSERT_EQ(whole[box + 12] & 15, 4) << "four-byte extent lengths expected";
+    const size_t lastLength = box + boxSize - 4; // the last item's last extent
+    const uint32_t rows[] = {uint32_t(whole.size()) + 1, 0x7fffffffu, 0xffffffffu};
+    for (const uint32_t length : rows) {
+        SCOPED_TRACE(length);
+        auto forged = whole;
+        for (int i = 0; i < 4; ++i)
+            forged[lastLength + size_t(i)] = uint8_t(length >> (24 - 8 * i));
+        FileInfo info;
+        Bitmap bitmap, stamp;
+        EXPECT_EQ(heifcodec::readInfo(hs::viewOf(forged), info), result::kCorruptData);
+        EXPECT_EQ(heifcodec::decode(hs::viewOf(forged), LoadOptions{}, bitmap),
+                  result::kCorruptData);
+        EXPECT_EQ(heifcodec::readStamp(hs::viewOf(forged), stamp), result::kCorruptData);
+        EXPECT_FALSE(bitmap.isAllocated());
+    }
+    Bitmap bitmap; // the file as written still decodes
+    EXPECT_EQ(heifcodec::decode(hs::viewOf(whole), LoadOptions{}, bitmap), result::kSuccess);
+}
+
 } // namespace
