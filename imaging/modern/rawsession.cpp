@@ -5,6 +5,7 @@
 #include "imaging/plausibility.h"
 #include "imaging/result.h"
 #include "rawcodec.h"
+#include "rawlibrary.h"
 
 #include <libraw/libraw.h>
 
@@ -59,7 +60,7 @@ struct RawSession::Watch {
     }
 };
 
-RawSession::RawSession() : raw_(std::make_unique<LibRaw>()), watch_(std::make_unique<Watch>()) {
+RawSession::RawSession() : raw_(std::make_unique<RawLibrary>()), watch_(std::make_unique<Watch>()) {
     raw_->set_progress_handler(&Watch::progress, watch_.get());
     raw_->set_dataerror_handler(&Watch::dataError, watch_.get());
     libraw_output_params_t& p = raw_->imgdata.params;
@@ -112,11 +113,12 @@ int RawSession::unpackPreview() {
     const libraw_thumbnail_t& t = raw_->imgdata.thumbnail;
     if (t.tlength == 0 || t.twidth == 0 || t.theight == 0)
         return result::kNoStamp;
-    // A preview cannot be larger than its file; LibRaw checks where it
-    // lies, and what an uncompressed one of its declared size would need.
-    if (fileBytes_ && t.tlength > fileBytes_)
+    // A preview cannot be larger than its file.
+    if (t.tlength > fileBytes_)
         return result::kTruncated;
-    if (!raw_->thumbOK())
+    // LibRaw's own check (thumbOK) misses previews whose declared size
+    // disagrees with their length; those would overrun its buffers.
+    if (!raw_->thumbOK() || !static_cast<const RawLibrary&>(*raw_).previewFits(fileBytes_))
         return result::kNoStamp;
     const int rc = raw_->unpack_thumb();
     if (rc == LIBRAW_NO_THUMBNAIL || rc == LIBRAW_UNSUPPORTED_THUMBNAIL)

@@ -45,6 +45,7 @@ public:
 
 private:
     struct Watch;
+    // A RawLibrary, which can tell whether a preview is safe to unpack.
     std::unique_ptr<LibRaw> raw_;
     std::unique_ptr<Watch> watch_;
     size_t fileBytes_ = 0;

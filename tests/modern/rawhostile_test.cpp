@@ -92,3 +92,40 @@ TEST_F(RawHostile, DamagedBytesNeverCrash) {
         }
     SUCCEED();
 }
+
+TEST_F(RawHostile, BitmapPreviewsWhoseSizeDisagreesWithTheirLengthAreLeftOut) {
+    // The JPEG preview of IFD0 relabelled: without a compression LibRaw
+    // reads it as colour layers, uncompressed as an 8-bit bitmap; either
+    // way its width and height are forged against its length.
+    struct Row {
+        uint32_t compression, width, height;
+        int stampWidth; // 0: no preview may be taken
+    };
+    const Row rows[] = {
+        {0, 2, 200, 0},   // layers: three times the length read into 2 x 200
+        {0, 160, 120, 0}, // layers are never taken
+        {1, 160, 120, 0}, // a bitmap longer than its bytes
+        {1, 16, 16, 16},  // a bitmap its bytes can hold
+    };
+    for (const Row& r : rows) {
+        auto bytes = bytesOf(dng("thumb.dng"));
+        ASSERT_TRUE(patchEntry(bytes, 0x103, 7, r.compression));
+        ASSERT_TRUE(patchEntry(bytes, 0x100, 160, r.width));
+        ASSERT_TRUE(patchEntry(bytes, 0x101, 120, r.height));
+        Bitmap stamp;
+        const int rc = rawcodec::readStamp(view(bytes), stamp);
+        if (r.stampWidth == 0) {
+            EXPECT_EQ(rc, result::kNoStamp) << r.compression << " " << r.width;
+        } else {
+            EXPECT_GE(rc, 1) << r.compression << " " << r.width;
+            EXPECT_EQ(stamp.width(), r.stampWidth);
+        }
+        // Without a usable preview a quick picture is developed instead.
+        LoadOptions scaled;
+        scaled.scaleDenominator = 2;
+        Bitmap quick;
+        EXPECT_GE(rawcodec::decode(view(bytes), scaled, quick), 1)
+            << r.compression << " " << r.width;
+        EXPECT_GT(quick.width(), 0);
+    }
+}
