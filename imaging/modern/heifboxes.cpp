@@ -359,8 +359,12 @@ bool inside(uint64_t start, uint64_t offset, uint64_t length, uint64_t limit) {
 }
 
 // Walks 'iloc' and checks the extents of `items` against the file and 'idat'.
-int checkLocations(ByteView iloc, const std::set<uint32_t>& items, uint64_t fileSize,
-                   uint64_t idatSize, bool hasIdat) {
+// The first extent of item `wanted` goes to wantedData (left empty when it
+// is elsewhere than in the file or 'idat').
+int checkLocations(ByteView iloc, const std::set<uint32_t>& items, ByteView file, ByteView idat,
+                   uint32_t wanted, ByteView& wantedData) {
+    const uint64_t fileSize = file.size, idatSize = idat.size;
+    const bool hasIdat = idat.data != nullptr;
     Fields f(iloc);
     uint32_t versionFlags = 0, sizes = 0, moreSizes = 0, count = 0;
     if (!f.u32(versionFlags) || !f.u8(sizes) || !f.u8(moreSizes))
@@ -397,11 +401,55 @@ int checkLocations(ByteView iloc, const std::set<uint32_t>& items, uint64_t file
             const uint64_t limit = method == 1 ? idatSize : fileSize;
             if (!inside(base, offset, length, limit))
                 return result::kCorruptData;
+            if (id == wanted && e == 0)
+                wantedData = {(method == 1 ? idat.data : file.data) + base + offset,
+                              size_t(length)};
             total += length; // each below the file's size: no overflow
             if (total > fileSize)
                 return result::kCorruptData;
         }
     }
+    return result::kSuccess;
+}
+
+// A grid's description gives the size libheif composes it at, whatever the
+// item's 'ispe' says: a description larger than 'ispe' would have it allocate
+// for a picture the checks on 'ispe' never saw.
+int checkGrid(ByteView meta, uint32_t primary, ByteView description) {
+    const bool versioned = be32(meta.data + 4) != fourcc("hdlr");
+    Children walk(versioned ? ByteView{meta.data + 4, meta.size - 4} : meta);
+    Box box;
+    ByteView iinf{}, iprp{};
+    while (walk.next(box)) {
+        if (box.type == fourcc("iinf") && !iinf.data)
+            iinf = box.payload;
+        else if (box.type == fourcc("iprp") && !iprp.data)
+            iprp = box.payload;
+    }
+    if (!iinf.data || itemType(iinf, primary) != fourcc("grid"))
+        return result::kSuccess;
+    Fields f(description);
+    uint32_t version = 0, flags = 0, rows = 0, columns = 0, width = 0, height = 0;
+    if (!f.u8(version) || !f.u8(flags) || !f.u8(rows) || !f.u8(columns))
+        return result::kCorruptData;
+    const bool sizesRead =
+        (flags & 1) ? f.u32(width) && f.u32(height) : f.u16(width) && f.u16(height);
+    if (!sizesRead)
+        return result::kCorruptData;
+    Transforms t;
+    if (iprp.data) {
+        std::vector<Property> props;
+        Children first(iprp);
+        while (first.next(box))
+            if (box.type == fourcc("ipco") && props.empty())
+                props = properties(box.payload);
+        Children second(iprp);
+        while (second.next(box))
+            if (box.type == fourcc("ipma"))
+                applyAssociations(box.payload, primary, props, t);
+    }
+    if (t.width == 0 || t.height == 0 || width > t.width || height > t.height)
+        return result::kCorruptData;
     return result::kSuccess;
 }
 
@@ -525,7 +573,10 @@ int checkExtents(ByteView file) {
         return result::kSuccess;
     const std::set<uint32_t> items =
         itemsRead(primary, iref.data ? references(iref) : std::vector<Reference>{});
-    return checkLocations(iloc, items, file.size, idat.size, idat.data != nullptr);
+    ByteView primaryData{};
+    if (const int rc = checkLocations(iloc, items, file, idat, primary, primaryData); rc < 1)
+        return rc;
+    return checkGrid(meta, primary, primaryData);
 }
 
 int readFacts(const std::string& path, Facts& facts) {

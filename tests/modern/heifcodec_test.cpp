@@ -258,4 +258,23 @@ TEST_F(HeifCodec, ExtentsPastTheFileAreRefused) {
     EXPECT_EQ(heifcodec::decode(hs::viewOf(whole), LoadOptions{}, bitmap), result::kSuccess);
 }
 
+TEST_F(HeifCodec, AGridLargerThanItsDeclaredSizeIsRefused) {
+    const auto whole = hs::bytesOf(hs::samples().avifGrid);
+    // Version 0, two-byte sizes, 2 x 2 tiles, 128 x 128.
+    const uint8_t grid[] = {0, 0, 1, 1, 0, 128, 0, 128};
+    const auto at = std::search(whole.begin(), whole.end(), std::begin(grid), std::end(grid));
+    ASSERT_NE(at, whole.end()) << "the grid's description was not found";
+    const size_t description = size_t(at - whole.begin());
+    for (const int width : {129, 0xffff}) {
+        SCOPED_TRACE(width);
+        auto forged = whole;
+        forged[description + 4] = uint8_t(width >> 8);
+        forged[description + 5] = uint8_t(width);
+        Bitmap bitmap;
+        EXPECT_EQ(heifcodec::decode(hs::viewOf(forged), LoadOptions{}, bitmap),
+                  result::kCorruptData);
+        EXPECT_FALSE(bitmap.isAllocated());
+    }
+}
+
 } // namespace
