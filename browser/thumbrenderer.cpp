@@ -57,17 +57,15 @@ bool isModern(const std::string& path) {
 // preview at 1/2, 1/4 or 1/8): a camera's previews are megapixels each.
 int rawStamp(const std::string& path, const ThumbRecipe& recipe, bool swapSides,
              imaging::Bitmap& out) {
-    std::vector<uint8_t> bytes;
-    int rc = imaging::readWholeFile(path, bytes);
-    if (rc < 1)
+    std::vector<uint8_t> head;
+    if (const int rc = imaging::readFileHead(path, 64, head); rc < 1)
         return rc;
-    if (imaging::detectFormat(bytes.data(), bytes.size(), imaging::extensionOf(path)) !=
+    if (imaging::detectFormat(head.data(), head.size(), imaging::extensionOf(path)) !=
         imaging::PictureFormat::Raw)
         return imaging::PictureFile::readStamp(path, out);
     const int boxWidth = std::max(1, recipe.width - 2 * recipe.border);
     const int boxHeight = std::max(1, recipe.height - 2 * recipe.border - ThumbFit::kLabelHeight);
-    return imaging::rawcodec::readStampCovering({bytes.data(), bytes.size()},
-                                                swapSides ? boxHeight : boxWidth,
+    return imaging::rawcodec::readStampCovering(path, swapSides ? boxHeight : boxWidth,
                                                 swapSides ? boxWidth : boxHeight, out);
 }
 

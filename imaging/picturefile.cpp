@@ -220,6 +220,14 @@ int PictureFile::readStamp(const std::string& path, Bitmap& out) {
         // The newer containers keep their thumbnails or previews as images
         // of their own.
         const PictureFormat format = formatFromExtension(extensionOf(path));
+        if (format == PictureFormat::Raw) {
+            std::vector<uint8_t> head;
+            int rc = readFileHead(path, 64, head);
+            if (rc < 1)
+                return rc;
+            if (detectFormat(head.data(), head.size(), extensionOf(path)) == PictureFormat::Raw)
+                return rawcodec::readStampCovering(path, 0, 0, out);
+        }
         if (format == PictureFormat::Heif || format == PictureFormat::Avif ||
             format == PictureFormat::Raw) {
             std::vector<uint8_t> bytes;

@@ -126,19 +126,40 @@ int readStampCovering(ByteView bytes, int minWidth, int minHeight, Bitmap& out) 
     });
 }
 
+int openOnDisk(const std::string& path, RawSession& session) {
+    int fd = -1;
+    if (const int rc = openRegularFile(path, fd); rc < 1)
+        return rc;
+    struct stat st {};
+    const bool known = fstat(fd, &st) == 0;
+    close(fd);
+    if (!known)
+        return result::kFileRead;
+    if (st.st_size <= 0)
+        return result::kTruncated;
+    // LibRaw's stream reads only the parts it needs.
+    return session.openFile(path.c_str(), size_t(st.st_size));
+}
+
+int readStampCovering(const std::string& path, int minWidth, int minHeight, Bitmap& out) {
+    return guarded([&]() -> int {
+        out.free();
+        RawSession session;
+        int rc = openOnDisk(path, session);
+        if (rc >= 1)
+            rc = session.unpackPreview();
+        if (rc >= 1)
+            rc = previewBitmap(session, minWidth, minHeight, out);
+        if (rc < 1)
+            out.free();
+        return rc;
+    });
+}
+
 int readOrientation(const std::string& path) {
     const int orientation = guarded([&]() -> int {
-        int fd = -1;
-        if (openRegularFile(path, fd) < 1)
-            return 1;
-        struct stat st {};
-        const bool known = fstat(fd, &st) == 0;
-        close(fd);
-        if (!known || st.st_size <= 0)
-            return 1;
-        // LibRaw's stream reads only the headers it needs.
         RawSession session;
-        if (session.openFile(path.c_str(), size_t(st.st_size)) < 1)
+        if (openOnDisk(path, session) < 1)
             return 1;
         return exifOrientation(session.raw().imgdata.sizes.flip);
     });

@@ -22,6 +22,9 @@ int readStamp(ByteView bytes, Bitmap& out);
 // The same, decoded as small as still covers minWidth x minHeight where the
 // preview is a JPEG (1/2, 1/4 or 1/8 of it): for thumbnails.
 int readStampCovering(ByteView bytes, int minWidth, int minHeight, Bitmap& out);
+// The same from a file on disk, reading only the headers and the preview
+// (a camera's RAW file is tens of megabytes; its preview a fraction of that).
+int readStampCovering(const std::string& path, int minWidth, int minHeight, Bitmap& out);
 // The file's orientation (1-8).
 int readOrientation(const std::string& path);
 

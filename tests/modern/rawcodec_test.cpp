@@ -193,6 +193,11 @@ TEST_F(RawCodec, TheStampIsTheWholePreviewAsStored) {
     const auto bytes = bytesOf(path);
     ASSERT_EQ(rawcodec::readStampCovering(view(bytes), 50, 30, stamp), 1);
     EXPECT_EQ(stamp.width(), 80);
+    ASSERT_EQ(rawcodec::readStampCovering(path, 50, 30, stamp), 1); // from the disk
+    EXPECT_EQ(stamp.width(), 80);
+    // A FIFO named like a RAW file is refused without waiting for a writer.
+    ASSERT_EQ(::mkfifo(dir.file("pipe.dng").c_str(), 0600), 0);
+    EXPECT_LT(rawcodec::readStampCovering(dir.file("pipe.dng"), 50, 30, stamp), 1);
     const auto none = bytesOf(dng("none.dng", sized(64, 48, 0, 0)));
     EXPECT_EQ(rawcodec::readStamp(view(none), stamp), result::kNoStamp);
 }
