@@ -174,13 +174,18 @@ class ScriptedPeer {
 public:
     ScriptedPeer() { control_ = listenAny(controlPort_); }
     ~ScriptedPeer() {
-        if (thread_.joinable())
-            thread_.join();
+        finish();
         for (int fd : {control_, conn_, dataListen_, data_})
             if (fd >= 0)
                 ::close(fd);
     }
     uint16_t port() const { return controlPort_; }
+    // Waits for the script to end, so what it recorded can be read: QUIT
+    // may still be on its way when the client reports the transfer done.
+    void finish() {
+        if (thread_.joinable())
+            thread_.join();
+    }
     void run(std::function<void(ScriptedPeer&)> script) {
         thread_ = std::thread([this, script] {
             conn_ = ::accept(control_, nullptr, nullptr);
@@ -301,6 +306,7 @@ TEST_F(ScriptedTest, CompletionReplyBeforeTheDataConnectionCloses) {
     EXPECT_TRUE(readFile(local.file("got.bin")) == body);
     EXPECT_EQ(listener.lastExpected, 300000);
     EXPECT_EQ(listener.replies.front(), "220-Welcome to the scripted");
+    peer.finish();
     EXPECT_EQ(peer.commands, (std::vector<std::string>{"USER kim", "PASS secret", "TYPE I", "PASV",
                                                        "PASV", "RETR /pub/a.bin", "QUIT"}));
 }
