@@ -110,21 +110,31 @@ int readStamp(ByteView bytes, Bitmap& out) {
     return readStampCovering(bytes, 0, 0, out);
 }
 
+namespace {
+
+// The preview of a session opened with result `opened`, as readStampCovering gives it.
+int stampOf(RawSession& session, int opened, int minWidth, int minHeight, Bitmap& out) {
+    int rc = opened;
+    if (rc >= 1)
+        rc = session.unpackPreview();
+    if (rc >= 1)
+        rc = previewBitmap(session, minWidth, minHeight, out);
+    if (rc < 1)
+        out.free();
+    return rc;
+}
+
+} // namespace
+
 int readStampCovering(ByteView bytes, int minWidth, int minHeight, Bitmap& out) {
     return guarded([&]() -> int {
         out.free();
         RawSession session;
-        int rc = session.open(bytes);
-        if (rc < 1)
-            return rc;
-        rc = session.unpackPreview();
-        if (rc >= 1)
-            rc = previewBitmap(session, minWidth, minHeight, out);
-        if (rc < 1)
-            out.free();
-        return rc;
+        return stampOf(session, session.open(bytes), minWidth, minHeight, out);
     });
 }
+
+namespace {
 
 int openOnDisk(const std::string& path, RawSession& session) {
     int fd = -1;
@@ -141,18 +151,13 @@ int openOnDisk(const std::string& path, RawSession& session) {
     return session.openFile(path.c_str(), size_t(st.st_size));
 }
 
+} // namespace
+
 int readStampCovering(const std::string& path, int minWidth, int minHeight, Bitmap& out) {
     return guarded([&]() -> int {
         out.free();
         RawSession session;
-        int rc = openOnDisk(path, session);
-        if (rc >= 1)
-            rc = session.unpackPreview();
-        if (rc >= 1)
-            rc = previewBitmap(session, minWidth, minHeight, out);
-        if (rc < 1)
-            out.free();
-        return rc;
+        return stampOf(session, openOnDisk(path, session), minWidth, minHeight, out);
     });
 }
 
