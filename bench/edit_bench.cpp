@@ -10,11 +10,13 @@
 #include "imaging/picturesaver.h"
 #include "imaging/sharpenops.h"
 
+#include "bench/benchsupport.h"
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+
 #include <functional>
 #include <string>
 
@@ -23,39 +25,9 @@ using Clock = std::chrono::steady_clock;
 
 namespace {
 
-double bestOf(int runs, const std::function<void()>& fn) {
-    double best = 1e30;
-    for (int i = 0; i < runs; ++i) {
-        const auto t0 = Clock::now();
-        fn();
-        best = std::min(best, std::chrono::duration<double>(Clock::now() - t0).count());
-    }
-    return best * 1000;
-}
-
-double command(int runs, const std::string& cmd) {
-    return bestOf(runs, [&] {
-        if (std::system((cmd + " >/dev/null 2>&1").c_str()) != 0)
-            std::fprintf(stderr, "failed: %s\n", cmd.c_str());
-    });
-}
-
-imaging::Bitmap photoLike(int w, int h) {
-    imaging::Bitmap b;
-    b.allocate(w, h);
-    uint32_t seed = 12345;
-    for (int y = 0; y < h; ++y) {
-        uint8_t* p = b.row(y);
-        for (int x = 0; x < w; ++x, p += 3) {
-            seed = seed * 1664525u + 1013904223u;
-            const int noise = int(seed >> 28) - 8;
-            p[0] = uint8_t(std::clamp(40 + (x * 150) / w + noise, 0, 255));
-            p[1] = uint8_t(std::clamp(30 + (y * 180) / h + noise, 0, 255));
-            p[2] = uint8_t(std::clamp(20 + ((x + y) * 100) / (w + h) + noise, 0, 255));
-        }
-    }
-    return b;
-}
+using bench::photoLike;
+constexpr auto bestOf = bench::bestMs;
+constexpr auto command = bench::commandMs;
 
 void line(const char* what, double ours, double gmOp, double gmCopy) {
     std::printf("%-28s ours %8.1f ms   gm %8.1f ms (copy alone %7.1f ms, op %7.1f ms)   "
@@ -69,7 +41,7 @@ int main(int argc, char** argv) {
     const std::string work = argc > 1 ? argv[1] : "/tmp/kamelo-bench";
     std::filesystem::create_directories(work);
     const int w = 6000, h = 4000;
-    const imaging::Bitmap source = photoLike(w, h);
+    const imaging::Bitmap source = photoLike(w, h, 8);
     const std::string in = work + "/edit24mp.bmp";
     const std::string out = work + "/edit24mp-out.bmp";
     if (imaging::PictureSaver::save(source, in, imaging::saveformat::kBmp, 0) < 1) {

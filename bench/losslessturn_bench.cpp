@@ -9,11 +9,13 @@
 #include "imaging/picturefile.h"
 #include "imaging/picturesaver.h"
 
+#include "bench/benchsupport.h"
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+
 #include <functional>
 #include <string>
 
@@ -22,47 +24,17 @@ using Clock = std::chrono::steady_clock;
 
 namespace {
 
-double bestOf(int runs, const std::function<void()>& fn) {
-    double best = 1e30;
-    for (int i = 0; i < runs; ++i) {
-        const auto t0 = Clock::now();
-        fn();
-        best = std::min(best, std::chrono::duration<double>(Clock::now() - t0).count());
-    }
-    return best * 1000;
-}
-
-double command(int runs, const std::string& cmd) {
-    return bestOf(runs, [&] {
-        if (std::system((cmd + " >/dev/null 2>&1").c_str()) != 0)
-            std::fprintf(stderr, "failed: %s\n", cmd.c_str());
-    });
-}
-
-imaging::Bitmap photoLike(int w, int h) {
-    imaging::Bitmap b;
-    b.allocate(w, h);
-    uint32_t seed = 12345;
-    for (int y = 0; y < h; ++y) {
-        uint8_t* p = b.row(y);
-        for (int x = 0; x < w; ++x, p += 3) {
-            seed = seed * 1664525u + 1013904223u;
-            const int noise = int(seed >> 27) - 16;
-            p[0] = uint8_t(std::clamp(40 + (x * 150) / w + noise, 0, 255));
-            p[1] = uint8_t(std::clamp(30 + (y * 180) / h + noise, 0, 255));
-            p[2] = uint8_t(std::clamp(20 + ((x + y) * 100) / (w + h) + noise, 0, 255));
-        }
-    }
-    return b;
-}
+using bench::photoLike;
+constexpr auto bestOf = bench::bestMs;
+constexpr auto command = bench::commandMs;
 
 // A camera-like JPEG: quality 92 with an EXIF block, orientation and a
 // thumbnail (when exiftool is there to write them).
 bool makePhoto(const std::string& path, int w, int h, const std::string& work) {
-    if (imaging::PictureSaver::saveJpeg(photoLike(w, h), path, 92) < 1)
+    if (imaging::PictureSaver::saveJpeg(photoLike(w, h, 16), path, 92) < 1)
         return false;
     const std::string thumb = work + "/turn-thumb.jpg";
-    imaging::PictureSaver::saveJpeg(photoLike(160, 120), thumb, 80);
+    imaging::PictureSaver::saveJpeg(photoLike(160, 120, 16), thumb, 80);
     std::system(("exiftool -q -overwrite_original -Make=Bench -Model=Turn -Orientation#=1 "
                  "-ExifImageWidth=" +
                  std::to_string(w) + " -ExifImageHeight=" + std::to_string(h) +

@@ -15,10 +15,12 @@
 
 #include <jpeglib.h>
 
+#include "bench/benchsupport.h"
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+
 #include <functional>
 #include <string>
 
@@ -27,15 +29,7 @@ using Clock = std::chrono::steady_clock;
 
 namespace {
 
-double bestOf(int runs, const std::function<void()>& fn) {
-    double best = 1e30;
-    for (int i = 0; i < runs; ++i) {
-        const auto t0 = Clock::now();
-        fn();
-        best = std::min(best, std::chrono::duration<double>(Clock::now() - t0).count());
-    }
-    return best;
-}
+constexpr auto bestOf = bench::bestSeconds;
 
 // Both sides run in turn, so a busy machine slows them alike; the best of
 // each is kept.
