@@ -5,6 +5,7 @@
 #include "base/uisettings.h"
 #include "tests/support/dngwriter.h"
 #include "tests/support/scratchdir.h"
+#include "tests/support/viewerenv.h"
 #include "viewer/eyedoc.h"
 #include "viewer/readaheadworker.h"
 #include "viewer/showview.h"
@@ -15,20 +16,7 @@ using namespace kamelo;
 
 namespace {
 
-struct Env {
-    kamelo::test::ScratchDir dir;
-    SettingsStore store{dir.file("k.sqlite")};
-    CUiSettings settings;
-    CEyeDoc doc;
-    Env() {
-        setUiSettings(&settings);
-        setSettingsStore(&store);
-    }
-    ~Env() {
-        setUiSettings(nullptr);
-        setSettingsStore(nullptr);
-    }
-};
+using Env = kamelo::test::ViewerEnv;
 
 constexpr QRgb kPreview = 0x2060C0;
 

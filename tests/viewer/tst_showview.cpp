@@ -6,6 +6,7 @@
 #include "imaging/result.h"
 #include "tests/support/scratchdir.h"
 #include "tests/support/testdata.h"
+#include "tests/support/viewerenv.h"
 #include "viewer/core/zoomrules.h"
 #include "viewer/eyedoc.h"
 #include "viewer/readaheadworker.h"
@@ -39,19 +40,7 @@ struct YesUi : FileUi {
     void error(QWidget*, const QString&) override {}
 };
 
-struct Env {
-    kamelo::test::ScratchDir dir;
-    SettingsStore store{dir.file("k.sqlite")};
-    CUiSettings settings;
-    CEyeDoc doc;
-    Env() {
-        setUiSettings(&settings);
-        setSettingsStore(&store);
-    }
-    ~Env() {
-        setUiSettings(nullptr);
-        setSettingsStore(nullptr);
-    }
+struct Env : kamelo::test::ViewerEnv {
     // Pictures of the given sizes, each filled with its own grey level.
     void pictures(const std::vector<QSize>& sizes) {
         for (size_t i = 0; i < sizes.size(); ++i) {

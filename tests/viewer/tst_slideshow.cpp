@@ -6,6 +6,7 @@
 #include "imaging/transition.h"
 #include "tests/support/scratchdir.h"
 #include "tests/support/testdata.h"
+#include "tests/support/viewerenv.h"
 #include "viewer/eyedoc.h"
 #include "viewer/readaheadworker.h"
 #include "viewer/showview.h"
@@ -25,19 +26,7 @@ using imaging::Transition;
 
 namespace {
 
-struct Env {
-    kamelo::test::ScratchDir dir;
-    SettingsStore store{dir.file("k.sqlite")};
-    CUiSettings settings;
-    CEyeDoc doc;
-    Env() {
-        setUiSettings(&settings);
-        setSettingsStore(&store);
-    }
-    ~Env() {
-        setUiSettings(nullptr);
-        setSettingsStore(nullptr);
-    }
+struct Env : kamelo::test::ViewerEnv {
     // Pictures of the given sizes, each with its own colours and detail.
     void pictures(const std::vector<QSize>& sizes) {
         for (size_t i = 0; i < sizes.size(); ++i) {

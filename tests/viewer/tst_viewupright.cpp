@@ -7,6 +7,7 @@
 #include "imaging/picturefile.h"
 #include "tests/support/scratchdir.h"
 #include "tests/support/testdata.h"
+#include "tests/support/viewerenv.h"
 #include "viewer/eyedoc.h"
 #include "viewer/readaheadworker.h"
 #include "viewer/showview.h"
@@ -37,20 +38,7 @@ std::string samplePath(const Sample& s) {
     return kamelo::test::testDataFile(std::string("camera/") + s.file);
 }
 
-struct Env {
-    kamelo::test::ScratchDir dir;
-    SettingsStore store{dir.file("k.sqlite")};
-    CUiSettings settings;
-    CEyeDoc doc;
-    Env() {
-        setUiSettings(&settings);
-        setSettingsStore(&store);
-    }
-    ~Env() {
-        setUiSettings(nullptr);
-        setSettingsStore(nullptr);
-    }
-};
+using Env = kamelo::test::ViewerEnv;
 
 // Mean colours of a 3 x 3 grid: a fingerprint that survives scaling.
 QList<QColor> grid(const QImage& picture) {
