@@ -1,5 +1,7 @@
 #include "plasmawallpaperbackend.h"
 
+#include "fieldescape.h"
+
 #include "desktop/core/wallpaperrules.h"
 #include "desktop/sessionbus.h"
 
@@ -27,26 +29,6 @@ for (var i = 0; i < all.length; ++i) {
           "\t" + esc(d.readConfig("FillMode", "")) + "\n");
 }
 )";
-
-std::string unescape(const std::string& s) {
-    std::string out;
-    for (size_t i = 0; i < s.size(); ++i) {
-        if (s[i] == '\\' && i + 1 < s.size()) {
-            const char n = s[++i];
-            out += n == 't' ? '\t' : n == 'n' ? '\n' : n;
-        } else {
-            out += s[i];
-        }
-    }
-    return out;
-}
-
-std::string escape(const std::string& s) {
-    std::string out;
-    for (char c : s)
-        out += c == '\\' ? "\\\\" : c == '\t' ? "\\t" : c == '\n' ? "\\n" : std::string(1, c);
-    return out;
-}
 
 // A JavaScript string literal.
 std::string literal(const std::string& s) {
@@ -120,7 +102,8 @@ PlasmaWallpaperBackend::parseReport(const std::string& printed) {
         size_t f = 0;
         while (fields.size() < 4) {
             const size_t tab = line.find('\t', f);
-            fields.push_back(unescape(line.substr(f, tab == std::string::npos ? tab : tab - f)));
+            fields.push_back(
+                unescapeField(line.substr(f, tab == std::string::npos ? tab : tab - f)));
             if (tab == std::string::npos)
                 break;
             f = tab + 1;
@@ -170,8 +153,8 @@ bool PlasmaWallpaperBackend::read(WallpaperState& out, std::string& error) {
     out = {};
     out.native = kNativeTag;
     for (const Desktop& d : desktops)
-        out.native += escape(d.id) + "\t" + escape(d.plugin) + "\t" + escape(d.image) + "\t" +
-                      escape(d.fillMode) + "\n";
+        out.native += escapeField(d.id) + "\t" + escapeField(d.plugin) + "\t" +
+                      escapeField(d.image) + "\t" + escapeField(d.fillMode) + "\n";
     // The first desktop stands for all in the values every desktop shares.
     if (!desktops.empty()) {
         out.pictureUri = desktops.front().plugin == kImagePlugin ? desktops.front().image : "";

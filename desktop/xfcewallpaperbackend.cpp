@@ -1,5 +1,7 @@
 #include "xfcewallpaperbackend.h"
 
+#include "fieldescape.h"
+
 #include "desktop/core/wallpaperrules.h"
 
 #include <QProcess>
@@ -55,26 +57,6 @@ struct Saved {
     std::string value;
 };
 
-std::string escape(const std::string& s) {
-    std::string out;
-    for (char c : s)
-        out += c == '\\' ? "\\\\" : c == '\t' ? "\\t" : c == '\n' ? "\\n" : std::string(1, c);
-    return out;
-}
-
-std::string unescape(const std::string& s) {
-    std::string out;
-    for (size_t i = 0; i < s.size(); ++i) {
-        if (s[i] == '\\' && i + 1 < s.size()) {
-            const char n = s[++i];
-            out += n == 't' ? '\t' : n == 'n' ? '\n' : n;
-        } else {
-            out += s[i];
-        }
-    }
-    return out;
-}
-
 std::vector<Saved> parseNative(const std::string& native) {
     std::vector<Saved> out;
     if (native.rfind(kNativeTag, 0) != 0)
@@ -90,8 +72,8 @@ std::vector<Saved> parseNative(const std::string& native) {
         const size_t t2 = t1 == std::string::npos ? t1 : line.find('\t', t1 + 1);
         if (t2 == std::string::npos)
             continue;
-        out.push_back({unescape(line.substr(0, t1)), line.substr(t1 + 1, t2 - t1 - 1) == "1",
-                       unescape(line.substr(t2 + 1))});
+        out.push_back({unescapeField(line.substr(0, t1)), line.substr(t1 + 1, t2 - t1 - 1) == "1",
+                       unescapeField(line.substr(t2 + 1))});
     }
     return out;
 }
@@ -201,8 +183,8 @@ bool XfceWallpaperBackend::read(WallpaperState& out, std::string& error) {
             if (present &&
                 !query({QStringLiteral("-p"), QString::fromStdString(property)}, value, error))
                 return false;
-            out.native +=
-                escape(property) + "\t" + (present ? "1" : "0") + "\t" + escape(value) + "\n";
+            out.native += escapeField(property) + "\t" + (present ? "1" : "0") + "\t" +
+                          escapeField(value) + "\n";
             if (prefix != prefixes.front())
                 continue;
             if (name[0] == 'l')
