@@ -32,6 +32,13 @@ struct FramePatch {
     static void paste(Bitmap& screen, const Rect& r, const std::vector<uint8_t>& from);
 };
 
+// Whether frames kept as patches beat frames kept as whole screens: they
+// keep more frames, or the same ones in a quarter of a large amount of memory.
+inline bool patchesKeepMore(int whole, size_t wholeBytes, int patched, size_t patchBytes) {
+    return patched > whole ||
+           (patched == whole && wholeBytes >= (size_t(256) << 20) && patchBytes * 4 <= wholeBytes);
+}
+
 // Frames of an animation with a current index that steps with wrap-around.
 //
 // Frames are held either as whole screens or, when that would take far more

@@ -384,12 +384,8 @@ Keeping keepingFor(const Session& s, size_t budget) {
             patchFits = false;
         }
     }
-    // Whole screens unless patches keep more frames, or the same ones in a
-    // quarter of a large amount of memory.
-    const bool usePatches =
-        patched > whole ||
-        (patched == whole && wholeBytes >= (size_t(256) << 20) && patchBytes * 4 <= wholeBytes);
-    return usePatches ? Keeping{patched, true} : Keeping{whole, false};
+    return patchesKeepMore(whole, wholeBytes, patched, patchBytes) ? Keeping{patched, true}
+                                                                   : Keeping{whole, false};
 }
 
 } // namespace

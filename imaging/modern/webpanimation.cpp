@@ -244,10 +244,8 @@ Keeping keepingFor(const Session& s, size_t budget) {
             patchFits = false;
         }
     }
-    const bool usePatches =
-        patched > whole ||
-        (patched == whole && wholeBytes >= (size_t(256) << 20) && patchBytes * 4 <= wholeBytes);
-    return usePatches ? Keeping{patched, true} : Keeping{whole, false};
+    return patchesKeepMore(whole, wholeBytes, patched, patchBytes) ? Keeping{patched, true}
+                                                                   : Keeping{whole, false};
 }
 
 // Each frame with its own screen. A frame that cannot be decoded ends the
