@@ -57,6 +57,7 @@ void Bitmap::free() {
     pixels_.clear();
     pixels_.shrink_to_fit();
     palette_.clear();
+    profile_.reset();
 }
 
 QImage Bitmap::view() const {
@@ -94,6 +95,7 @@ void Bitmap::swap(Bitmap& o) noexcept {
     std::swap(yRes_, o.yRes_);
     pixels_.swap(o.pixels_);
     palette_.swap(o.palette_);
+    profile_.swap(o.profile_);
 }
 
 } // namespace kamelo::imaging

@@ -14,6 +14,10 @@
 
 namespace kamelo::imaging {
 
+namespace colour {
+class IccProfile;
+}
+
 // Pixel memory that is not cleared when it is allocated: decoders write
 // every byte anyway, and clearing 70 MB costs as much as decoding it.
 inline constexpr size_t kHugePage = size_t(2) << 20;
@@ -117,6 +121,13 @@ public:
     // The file's palette (0x00RRGGBB entries) when it had one.
     const std::vector<uint32_t>& palette() const { return palette_; }
     void setPalette(std::vector<uint32_t> palette) { palette_ = std::move(palette); }
+    // The colour space of the pixels as the file declared it; null for sRGB.
+    // Set by the reader; operations that make a new picture leave it to
+    // their caller, which knows the picture's profile.
+    const std::shared_ptr<const colour::IccProfile>& colourProfile() const { return profile_; }
+    void setColourProfile(std::shared_ptr<const colour::IccProfile> profile) {
+        profile_ = std::move(profile);
+    }
 
     // A view of the pixels for painting; valid while this bitmap is unchanged.
     QImage view() const;
@@ -135,6 +146,7 @@ private:
     int yRes_ = 96;
     PixelBuffer pixels_;
     std::vector<uint32_t> palette_;
+    std::shared_ptr<const colour::IccProfile> profile_;
 };
 
 // The largest picture the module allocates: 2^28 pixels (16384 x 16384),

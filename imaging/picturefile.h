@@ -1,6 +1,7 @@
 #pragma once
 
 #include "animation.h"
+#include "colour/iccprofile.h"
 #include "bitmap.h"
 #include "fileinfo.h"
 #include "loadoptions.h"
@@ -23,6 +24,9 @@ public:
     static int loadAnimation(const std::string& path, AnimatedBitmap& out);
     // The embedded thumbnail, decoded; kNoStamp when there is none.
     static int readStamp(const std::string& path, Bitmap& out);
+    // The colour space of the file's pixels without decoding them (what
+    // load() puts on the bitmap); null for sRGB. 1 or an error code.
+    static int readProfile(const std::string& path, colour::ProfilePtr& out);
 
     // The same from bytes already in memory (path only names the extension).
     static int readInfo(const uint8_t* data, size_t size, const std::string& path, FileInfo& info);
