@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <fcntl.h>
+#include <memory>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <zlib.h>
@@ -17,10 +18,13 @@ std::optional<uint32_t> fileCrc32(const std::string& path) {
         ::close(fd);
         return std::nullopt;
     }
+    // Large reads: at 4 KiB the system calls cost as much as the sums.
+    ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+    constexpr size_t kBlock = size_t(1) << 20;
+    const std::unique_ptr<unsigned char[]> block(new unsigned char[kBlock]);
     uLong crc = ::crc32(0L, Z_NULL, 0);
-    unsigned char block[4096];
     for (;;) {
-        ssize_t n = ::read(fd, block, sizeof block);
+        ssize_t n = ::read(fd, block.get(), kBlock);
         if (n == 0)
             break;
         if (n < 0) {
@@ -29,7 +33,7 @@ std::optional<uint32_t> fileCrc32(const std::string& path) {
             ::close(fd);
             return std::nullopt;
         }
-        crc = ::crc32(crc, block, static_cast<uInt>(n));
+        crc = ::crc32(crc, block.get(), static_cast<uInt>(n));
     }
     ::close(fd);
     return static_cast<uint32_t>(crc);
