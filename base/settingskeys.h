@@ -54,6 +54,9 @@ inline constexpr const char* kUseStamp = "Use Stamp";
 inline constexpr const char* kCacheCount = "cache count";
 // In the cache index: 1 when its thumbnails were turned upright.
 inline constexpr const char* kCacheOrientation = "cache orientation";
+// In the cache index: how its thumbnails' colours were made (0 the pictures'
+// own values, 1 + rendering intent when converted to sRGB).
+inline constexpr const char* kCacheColour = "cache colour";
 
 inline constexpr int kShowEditBarDefault = 0;
 inline constexpr int kCacheFileVersionDefault = 0;
