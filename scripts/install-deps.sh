@@ -5,7 +5,7 @@ set -eu
 
 PACKAGES="
 build-essential cmake ninja-build pkg-config git clang-format python3
-qt6-base-dev qt6-base-dev-tools libqt6printsupport6 qt6-qpa-plugins qt6-image-formats-plugins libgl1-mesa-dev
+qt6-base-dev qt6-base-dev-tools libqt6printsupport6 qt6-qpa-plugins qt6-image-formats-plugins libgl1-mesa-dev libxcb1-dev
 qt6-translations-l10n libfontconfig-dev
 libsqlite3-dev zlib1g-dev libcurl4-openssl-dev libglib2.0-dev libglib2.0-bin gsettings-desktop-schemas xdg-utils shared-mime-info
 python3-pyftpdlib openssl
@@ -17,7 +17,7 @@ xdotool openbox x11-utils dex
 desktop-file-utils appstream dpkg-dev lintian man-db bsdextrautils file
 cups cups-client cups-filters poppler-utils libcups2-dev
 dosfstools rsync
-libheif-dev libwebp-dev libjxl-dev libraw-dev liblcms2-dev
+libheif-dev libavif-dev libwebp-dev libjxl-dev libraw-dev liblcms2-dev
 libheif-examples libavif-bin webp libjxl-tools libvips-tools
 libgphoto2-dev gphoto2 dbus
 "
