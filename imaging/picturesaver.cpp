@@ -59,6 +59,25 @@ int PictureSaver::formatForExtension(const std::string& extension) {
     }
 }
 
+namespace {
+
+// A PNG goes to its temporary file band by band as it is compressed: a
+// large picture is never held a second time as a file in memory.
+int savePng(const Bitmap& bitmap, const std::string& path, const MetadataCarrier* keep) {
+    pngwriter::Metadata metadata;
+    if (keep) {
+        const int rc = keep->pngMetadata(bitmap, metadata);
+        if (rc < 1)
+            return rc;
+    }
+    AtomicFile file(path);
+    const int rc = pngwriter::write(
+        bitmap, metadata, [&](const uint8_t* data, size_t size) { return file.write(data, size); });
+    return rc < 1 ? rc : file.commit();
+}
+
+} // namespace
+
 bool PictureSaver::takesQuality(int format) {
     return format == saveformat::kJpeg || format == saveformat::kWebp ||
            format == saveformat::kAvif;
@@ -139,6 +158,8 @@ int PictureSaver::save(const Bitmap& bitmap, const std::string& path, int format
 int PictureSaver::saveAtQuality(const Bitmap& bitmap, const std::string& path, int format,
                                 int quality, const MetadataCarrier* keep) {
     return withoutThrowing([&]() -> int {
+        if (format == saveformat::kPng && bitmap.isAllocated())
+            return savePng(bitmap, path, keep);
         std::vector<uint8_t> bytes;
         int rc = encodeAtQuality(bitmap, format, quality, bytes, keep);
         if (rc < 1)

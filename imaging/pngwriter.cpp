@@ -6,10 +6,12 @@
 
 #include <algorithm>
 #include <array>
+#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <mutex>
 #include <thread>
 
 namespace kamelo::imaging::pngwriter {
@@ -18,8 +20,10 @@ namespace {
 
 constexpr int kLevel = 6;
 constexpr size_t kWindow = 32768;
-// Below this much filtered data one thread is quicker than starting more.
-constexpr size_t kMinBandBytes = 512 * 1024;
+// Filtered data per band: large enough that the window primed again at each
+// band and the flush between bands cost nothing measurable, small enough
+// that a few bands in flight are a sliver of the picture.
+constexpr size_t kBandBytes = size_t(1) << 20;
 
 void put32(std::vector<uint8_t>& out, uint32_t v) {
     out.push_back(uint8_t(v >> 24));
@@ -28,7 +32,7 @@ void put32(std::vector<uint8_t>& out, uint32_t v) {
     out.push_back(uint8_t(v));
 }
 
-void chunk(std::vector<uint8_t>& out, const char type[4], const uint8_t* data, size_t size) {
+void writeChunk(std::vector<uint8_t>& out, const char type[4], const uint8_t* data, size_t size) {
     put32(out, uint32_t(size));
     const size_t start = out.size();
     out.insert(out.end(), type, type + 4);
@@ -50,10 +54,15 @@ uint8_t paeth(int a, int b, int c) {
 struct Buffer {
     std::unique_ptr<uint8_t[]> data;
     size_t size = 0;
+    // Contents are not kept; a buffer large enough already is reused.
     void resize(size_t n) {
-        data.reset(new uint8_t[n]);
+        if (n > capacity) {
+            data.reset(new uint8_t[n]);
+            capacity = n;
+        }
         size = n;
     }
+    size_t capacity = 0;
 };
 
 // One row as RGB, filtered; dest holds the filter byte and 3 * width bytes.
@@ -127,6 +136,7 @@ void filterRows(const Bitmap& bitmap, int first, int last, Buffer& out) {
 struct Band {
     int first = 0;
     int last = 0;
+    Buffer filtered;
     Buffer deflated;
     size_t deflatedSize = 0;
     uLong adler = 1;
@@ -139,13 +149,14 @@ void deflateBand(const Bitmap& bitmap, Band& band, bool final) {
     // The rows before the band, filtered the same way, prime the window.
     const int primeRows =
         band.first == 0 ? 0 : std::min(band.first, int((kWindow + rowBytes - 1) / rowBytes));
-    Buffer filtered;
+    Buffer& filtered = band.filtered;
     filterRows(bitmap, band.first - primeRows, band.last, filtered);
     const size_t primeBytes = size_t(primeRows) * rowBytes;
     const uint8_t* data = filtered.data.get() + primeBytes;
-    band.length = filtered.size - primeBytes;
+    band.length = size_t(band.last - band.first) * rowBytes;
     band.adler = adler32(1, data, uInt(band.length));
 
+    band.ok = false;
     z_stream z{};
     if (deflateInit2(&z, kLevel, Z_DEFLATED, -15, 8, Z_FILTERED) != Z_OK)
         return;
@@ -153,7 +164,9 @@ void deflateBand(const Bitmap& bitmap, Band& band, bool final) {
         const size_t dict = std::min(primeBytes, kWindow);
         deflateSetDictionary(&z, filtered.data.get() + primeBytes - dict, uInt(dict));
     }
-    band.deflated.resize(deflateBound(&z, uLong(band.length)) + 16);
+    const size_t bound = deflateBound(&z, uLong(band.length)) + 16;
+    if (band.deflated.size < bound)
+        band.deflated.resize(bound);
     z.next_in = const_cast<Bytef*>(data);
     z.avail_in = uInt(band.length);
     z.next_out = band.deflated.data.get();
@@ -182,10 +195,10 @@ bool metadataChunks(const Metadata& m, std::vector<uint8_t>& out) {
         data.push_back(0); // deflate
         if (!compressed(m.icc.data(), m.icc.size(), data))
             return false;
-        chunk(out, "iCCP", data.data(), data.size());
+        writeChunk(out, "iCCP", data.data(), data.size());
     }
     if (!m.exif.empty())
-        chunk(out, "eXIf", m.exif.data(), m.exif.size());
+        writeChunk(out, "eXIf", m.exif.data(), m.exif.size());
     if (!m.xmp.empty()) {
         static const char keyword[] = "XML:com.adobe.xmp"; // with its NUL
         std::vector<uint8_t> data(keyword, keyword + sizeof keyword);
@@ -193,12 +206,12 @@ bool metadataChunks(const Metadata& m, std::vector<uint8_t>& out) {
         // programs find the packet by scanning the file.
         data.insert(data.end(), {0, 0, 0, 0});
         data.insert(data.end(), m.xmp.begin(), m.xmp.end());
-        chunk(out, "iTXt", data.data(), data.size());
+        writeChunk(out, "iTXt", data.data(), data.size());
     }
     if (!m.iptc.empty()) {
         static const char keyword[] = "Raw profile type iptc"; // with its NUL
         std::string text = "\niptc\n";
-        char length[16];
+        char length[24];
         std::snprintf(length, sizeof length, "%8zu", m.iptc.size());
         text += length;
         static const char hex[] = "0123456789abcdef";
@@ -213,70 +226,180 @@ bool metadataChunks(const Metadata& m, std::vector<uint8_t>& out) {
         data.push_back(0); // deflate
         if (!compressed(reinterpret_cast<const uint8_t*>(text.data()), text.size(), data))
             return false;
-        chunk(out, "zTXt", data.data(), data.size());
+        writeChunk(out, "zTXt", data.data(), data.size());
     }
     return true;
 }
 
+// Chunks go out as they are made: the whole file is never held in memory.
+class ChunkWriter {
+public:
+    explicit ChunkWriter(const Sink& sink) : sink_(sink) {}
+    bool ok() const { return ok_; }
+    void put(const uint8_t* data, size_t size) {
+        if (ok_ && size)
+            ok_ = sink_(data, size);
+    }
+    void chunk(const char type[4], const uint8_t* data, size_t size) {
+        std::vector<uint8_t> frame;
+        writeChunk(frame, type, data, size);
+        put(frame.data(), frame.size());
+    }
+    // An IDAT chunk of the given pieces, in order.
+    void idat(std::initializer_list<std::pair<const uint8_t*, size_t>> pieces) {
+        size_t size = 0;
+        for (const auto& p : pieces)
+            size += p.second;
+        std::vector<uint8_t> head;
+        put32(head, uint32_t(size));
+        head.insert(head.end(), {'I', 'D', 'A', 'T'});
+        uLong crc = crc32(0, head.data() + 4, 4);
+        put(head.data(), head.size());
+        for (const auto& p : pieces) {
+            crc = crc32_z(crc, p.first, p.second);
+            put(p.first, p.second);
+        }
+        std::vector<uint8_t> tail;
+        put32(tail, uint32_t(crc));
+        put(tail.data(), tail.size());
+    }
+
+private:
+    const Sink& sink_;
+    bool ok_ = true;
+};
+
+// Rows per band: about kBandBytes of filtered data, at least one row.
+int bandRows(const Bitmap& bitmap) {
+    const size_t rowBytes = size_t(bitmap.width()) * 3 + 1;
+    return int(std::clamp<size_t>(kBandBytes / rowBytes, 1, size_t(bitmap.height())));
+}
+
 } // namespace
+
+int write(const Bitmap& bitmap, const Metadata& metadata, const Sink& sink, int threads) {
+    return withoutThrowing([&] {
+        if (!bitmap.isAllocated())
+            return result::kNoBitmap;
+        ChunkWriter out(sink);
+        static const uint8_t signature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+        out.put(signature, 8);
+        std::vector<uint8_t> header;
+        put32(header, uint32_t(bitmap.width()));
+        put32(header, uint32_t(bitmap.height()));
+        header.insert(header.end(), {8, 2, 0, 0, 0}); // 8 bits, RGB, no interlace
+        out.chunk("IHDR", header.data(), header.size());
+        std::vector<uint8_t> phys;
+        put32(phys, uint32_t(bitmap.xResolution() / 0.0254 + 0.5));
+        put32(phys, uint32_t(bitmap.yResolution() / 0.0254 + 0.5));
+        phys.push_back(1); // per metre
+        out.chunk("pHYs", phys.data(), phys.size());
+        std::vector<uint8_t> meta;
+        if (!metadataChunks(metadata, meta))
+            return result::kNoMemory;
+        out.put(meta.data(), meta.size());
+
+        // Bands of rows are filtered and deflated on the workers, a few
+        // ahead of the one being written, and written in order, each as an
+        // IDAT chunk: memory stays a few bands whatever the picture's size.
+        const int rows = bandRows(bitmap);
+        const int bands = (bitmap.height() + rows - 1) / rows;
+        if (threads <= 0)
+            threads = int(std::max(1u, std::thread::hardware_concurrency()));
+        threads = std::clamp(threads, 1, bands);
+        const int window = threads * 2;
+        std::vector<Band> inFlight(static_cast<size_t>(window));
+        std::vector<int> ready(static_cast<size_t>(window), -1);
+        std::mutex mutex;
+        std::condition_variable changed;
+        int next = 0, written = 0;
+        bool failed = false;
+        auto work = [&] {
+            for (;;) {
+                int index;
+                {
+                    std::unique_lock lock(mutex);
+                    changed.wait(
+                        lock, [&] { return failed || next >= bands || next < written + window; });
+                    if (failed || next >= bands)
+                        return;
+                    index = next++;
+                }
+                Band& band = inFlight[size_t(index % window)];
+                band.first = index * rows;
+                band.last = std::min(bitmap.height(), band.first + rows);
+                try {
+                    deflateBand(bitmap, band, index == bands - 1);
+                } catch (...) {
+                    band.ok = false;
+                }
+                std::lock_guard lock(mutex);
+                ready[size_t(index % window)] = index;
+                changed.notify_all();
+            }
+        };
+        std::vector<std::thread> workers;
+        for (int i = 0; i < threads; ++i)
+            workers.emplace_back(work);
+
+        static const uint8_t zlibHeader[2] = {0x78, 0x9C}; // deflate, 32 KB window, level 6
+        uLong adler = 1;
+        int rc = result::kSuccess;
+        for (int i = 0; i < bands; ++i) {
+            Band* band = nullptr;
+            {
+                std::unique_lock lock(mutex);
+                changed.wait(lock, [&] { return ready[size_t(i % window)] == i; });
+                band = &inFlight[size_t(i % window)];
+            }
+            if (!band->ok) {
+                rc = result::kNoMemory;
+                break;
+            }
+            adler = adler32_combine(adler, band->adler, z_off_t(band->length));
+            uint8_t trailer[4] = {uint8_t(adler >> 24), uint8_t(adler >> 16), uint8_t(adler >> 8),
+                                  uint8_t(adler)};
+            const bool last = i == bands - 1;
+            out.idat({{zlibHeader, i == 0 ? 2u : 0u},
+                      {band->deflated.data.get(), band->deflatedSize},
+                      {trailer, last ? 4u : 0u}});
+            if (!out.ok()) {
+                rc = result::kFileWrite;
+                break;
+            }
+            std::lock_guard lock(mutex);
+            ready[size_t(i % window)] = -1;
+            written = i + 1;
+            changed.notify_all();
+        }
+        {
+            std::lock_guard lock(mutex);
+            if (rc < 1)
+                failed = true;
+            changed.notify_all();
+        }
+        for (auto& w : workers)
+            w.join();
+        if (rc < 1)
+            return rc;
+        out.chunk("IEND", nullptr, 0);
+        return out.ok() ? result::kSuccess : result::kFileWrite;
+    });
+}
 
 int encode(const Bitmap& bitmap, std::vector<uint8_t>& out, int threads) {
     return encode(bitmap, out, Metadata(), threads);
 }
 
 int encode(const Bitmap& bitmap, std::vector<uint8_t>& out, const Metadata& metadata, int threads) {
-    return withoutThrowing([&] {
-        if (!bitmap.isAllocated())
-            return result::kNoBitmap;
-        out.clear();
-        const size_t rowBytes = size_t(bitmap.width()) * 3 + 1;
-        const size_t total = rowBytes * size_t(bitmap.height());
-        if (threads <= 0)
-            threads = int(std::max(1u, std::thread::hardware_concurrency()));
-        const int bands = int(std::clamp<size_t>(total / kMinBandBytes, 1, size_t(threads)));
-        std::vector<Band> parts(static_cast<size_t>(bands));
-        for (int i = 0; i < bands; ++i) {
-            parts[size_t(i)].first = int(int64_t(bitmap.height()) * i / bands);
-            parts[size_t(i)].last = int(int64_t(bitmap.height()) * (i + 1) / bands);
-        }
-        std::vector<std::thread> workers;
-        for (int i = 1; i < bands; ++i)
-            workers.emplace_back([&, i] { deflateBand(bitmap, parts[size_t(i)], i == bands - 1); });
-        deflateBand(bitmap, parts[0], bands == 1);
-        for (auto& w : workers)
-            w.join();
-
-        static const uint8_t signature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
-        out.insert(out.end(), signature, signature + 8);
-        std::vector<uint8_t> header;
-        put32(header, uint32_t(bitmap.width()));
-        put32(header, uint32_t(bitmap.height()));
-        header.insert(header.end(), {8, 2, 0, 0, 0}); // 8 bits, RGB, no interlace
-        chunk(out, "IHDR", header.data(), header.size());
-        std::vector<uint8_t> phys;
-        put32(phys, uint32_t(bitmap.xResolution() / 0.0254 + 0.5));
-        put32(phys, uint32_t(bitmap.yResolution() / 0.0254 + 0.5));
-        phys.push_back(1); // per metre
-        chunk(out, "pHYs", phys.data(), phys.size());
-        if (!metadataChunks(metadata, out))
-            return result::kNoMemory;
-
-        uLong adler = 1;
-        std::vector<uint8_t> idat = {0x78, 0x9C}; // deflate, 32 KB window, default level
-        for (const Band& b : parts) {
-            if (!b.ok)
-                return result::kNoMemory;
-            adler = adler32_combine(adler, b.adler, z_off_t(b.length));
-            idat.insert(idat.end(), b.deflated.data.get(), b.deflated.data.get() + b.deflatedSize);
-        }
-        put32(idat, uint32_t(adler));
-        // IDAT chunks of at most 1 MB, as most writers make them.
-        constexpr size_t kChunk = 1 << 20;
-        for (size_t at = 0; at < idat.size(); at += kChunk)
-            chunk(out, "IDAT", idat.data() + at, std::min(kChunk, idat.size() - at));
-        chunk(out, "IEND", nullptr, 0);
-        return result::kSuccess;
-    });
+    out.clear();
+    return write(
+        bitmap, metadata,
+        [&](const uint8_t* data, size_t size) {
+            out.insert(out.end(), data, data + size);
+            return true;
+        },
+        threads);
 }
 
 } // namespace kamelo::imaging::pngwriter

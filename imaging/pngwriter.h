@@ -3,6 +3,7 @@
 #include "bitmap.h"
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -10,9 +11,10 @@ namespace kamelo::imaging::pngwriter {
 
 // A 24-bit PNG of the bitmap. Rows are filtered as libpng would choose
 // (the filter with the smallest sum of absolute differences) and deflated
-// in bands on several threads: each band is primed with the 32 KB before
-// it and ends on a sync flush, so the bands join into one zlib stream of
-// about the size a single thread makes, in a fraction of the time.
+// in bands of about a megabyte on several threads: each band is primed with
+// the 32 KB before it and ends on a sync flush, so the bands join into one
+// zlib stream of about the size a single thread makes, in a fraction of the
+// time. Each band is one IDAT chunk.
 // threads 0: one per core. Returns 1 or an error code.
 int encode(const Bitmap& bitmap, std::vector<uint8_t>& out, int threads = 0);
 
@@ -28,5 +30,12 @@ struct Metadata {
 // The same with metadata chunks before the picture data.
 int encode(const Bitmap& bitmap, std::vector<uint8_t>& out, const Metadata& metadata,
            int threads = 0);
+
+// Takes the file's bytes in order; false stops the write.
+using Sink = std::function<bool(const uint8_t* data, size_t size)>;
+// The same PNG handed to sink piece by piece as it is made, so only a few
+// bands of rows are ever held besides the bitmap. 1, or kFileWrite when the
+// sink refused, or another error code.
+int write(const Bitmap& bitmap, const Metadata& metadata, const Sink& sink, int threads = 0);
 
 } // namespace kamelo::imaging::pngwriter

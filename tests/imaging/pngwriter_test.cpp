@@ -57,3 +57,31 @@ TEST(PngWriter, BandsOnSeveralThreadsJoinIntoOneStreamOfTheSameSize) {
     // Each band is primed with the window before it: hardly any loss.
     EXPECT_LT(double(many.size()), double(one.size()) * 1.01);
 }
+
+TEST(PngWriter, StreamsTheSameFileAndStopsWhenTheSinkRefuses) {
+    // 2000 x 600: about 3.6 MB of rows, four bands written as they are made.
+    const Bitmap b = mixed(2000, 600);
+    std::vector<uint8_t> whole, streamed;
+    ASSERT_EQ(pngwriter::encode(b, whole, 2), 1);
+    size_t pieces = 0;
+    ASSERT_EQ(pngwriter::write(b, {},
+                               [&](const uint8_t* data, size_t size) {
+                                   ++pieces;
+                                   streamed.insert(streamed.end(), data, data + size);
+                                   return true;
+                               },
+                               2),
+              1);
+    EXPECT_EQ(streamed, whole);
+    EXPECT_GT(pieces, 4u);
+    for (size_t limit : {size_t(0), size_t(100), whole.size() / 2}) {
+        size_t taken = 0;
+        EXPECT_EQ(pngwriter::write(b, {},
+                                   [&](const uint8_t*, size_t size) {
+                                       taken += size;
+                                       return taken <= limit;
+                                   }),
+                  -12)
+            << limit;
+    }
+}
