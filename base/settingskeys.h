@@ -33,6 +33,10 @@ inline constexpr const char* kOnlyPictures = "Only Pictures";
 inline constexpr const char* kPaintWhileLoading = "Paint While Loading";
 inline constexpr const char* kViewerBackgroundColor = "Viewer Background Color";
 inline constexpr const char* kApplyOrientation = "Apply Orientation";
+// Pictures shown in their profiles' colours on the display's profile.
+inline constexpr const char* kColorManagement = "Color Management";
+// 0 perceptual, 1 relative colorimetric.
+inline constexpr const char* kRenderingIntent = "Rendering Intent";
 
 inline constexpr const char* kBrowserX = "browser x";
 inline constexpr const char* kBrowserY = "browser y";
@@ -63,6 +67,8 @@ inline constexpr int kCacheFileVersionDefault = 0;
 inline constexpr int kCheckFileAssociationDefault = 0;
 inline constexpr int kUseStampDefault = 1;
 inline constexpr int kApplyOrientationDefault = 1;
+inline constexpr int kColorManagementDefault = 1;
+inline constexpr int kRenderingIntentDefault = 0;
 // The thumbnail cache format that this program writes.
 inline constexpr int kCurrentCacheFileVersion = 2;
 

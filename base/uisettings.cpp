@@ -80,6 +80,9 @@ void CUiSettings::load(const SettingsStore& s) {
     viewerBackgroundColor =
         static_cast<uint32_t>(s.getInt(kGeneralLower, kViewerBackgroundColor, 0x808080));
     applyOrientation = s.getInt(kGeneral, kApplyOrientation, kApplyOrientationDefault);
+    colourManagement = s.getInt(kGeneral, kColorManagement, kColorManagementDefault);
+    // Any other number is no intent this program offers.
+    renderingIntent = s.getInt(kGeneral, kRenderingIntent, kRenderingIntentDefault) == 1 ? 1 : 0;
 }
 
 std::vector<SettingEntry> CUiSettings::entries() const {
@@ -117,6 +120,8 @@ std::vector<SettingEntry> CUiSettings::entries() const {
     addInt(kGeneral, kPaintWhileLoading, paintWhileLoading);
     addInt(kGeneralLower, kViewerBackgroundColor, static_cast<int32_t>(viewerBackgroundColor));
     addInt(kGeneral, kApplyOrientation, applyOrientation);
+    addInt(kGeneral, kColorManagement, colourManagement);
+    addInt(kGeneral, kRenderingIntent, renderingIntent);
     return out;
 }
 

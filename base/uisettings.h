@@ -41,6 +41,12 @@ public:
     // Pictures are turned upright by their EXIF orientation when read for
     // showing (0: shown as stored).
     int applyOrientation = 1;
+    // Pictures are converted from their colour profiles to the display's
+    // (0: their values are shown as they are).
+    int colourManagement = 1;
+    // How colours the display cannot show are brought in: 0 perceptual,
+    // 1 relative colorimetric.
+    int renderingIntent = 0;
 
     void load(const SettingsStore& store);
     // Writes every value in one transaction.

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -178,3 +179,50 @@ TEST(CUiSettings, ValuesWrittenUnderAnySpellingOfTheSectionAreRead) {
     EXPECT_EQ(s.infoTab, 1);
     EXPECT_EQ(s.thumbWidth, 90);
 }
+
+struct ColourCase {
+    const char* label;
+    int storedManagement; // -1: not stored
+    int storedIntent;     // -1: not stored
+    int management;
+    int intent;
+};
+
+class ColourSettings : public ::testing::TestWithParam<ColourCase> {};
+
+TEST_P(ColourSettings, AreReadAndWrittenUnderTheirGeneralKeys) {
+    const ColourCase& c = GetParam();
+    ScratchDir dir;
+    SettingsStore store(dir.file("k.sqlite"));
+    if (c.storedManagement >= 0)
+        store.setInt("general", "color management", c.storedManagement);
+    if (c.storedIntent >= 0)
+        store.setInt("GENERAL", "Rendering Intent", c.storedIntent);
+    CUiSettings s;
+    s.load(store);
+    EXPECT_EQ(s.colourManagement, c.management);
+    EXPECT_EQ(s.renderingIntent, c.intent);
+
+    // Flipped and saved, then read back as written.
+    s.colourManagement = s.colourManagement ? 0 : 1;
+    s.renderingIntent = 1 - s.renderingIntent;
+    ASSERT_TRUE(s.save(store));
+    EXPECT_EQ(store.getInt("General", "Color Management", -1), s.colourManagement);
+    EXPECT_EQ(store.getInt("General", "Rendering Intent", -1), s.renderingIntent);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Stored, ColourSettings,
+    ::testing::Values(ColourCase{"nothing stored: on, perceptual", -1, -1, 1, 0},
+                      ColourCase{"off, relative colorimetric", 0, 1, 0, 1},
+                      ColourCase{"on, perceptual", 1, 0, 1, 0},
+                      // Intents this program does not offer fall back to perceptual.
+                      ColourCase{"absolute colorimetric", 1, 3, 1, 0},
+                      ColourCase{"negative intent", 1, -5, 1, 0}),
+    [](const ::testing::TestParamInfo<ColourCase>& info) {
+        std::string name;
+        for (const char* p = info.param.label; *p; ++p)
+            if (std::isalnum(static_cast<unsigned char>(*p)))
+                name += *p;
+        return name;
+    });
