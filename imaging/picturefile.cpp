@@ -6,6 +6,7 @@
 #include "gifcodec.h"
 #include "headerinfo.h"
 #include "iffcodec.h"
+#include "imaging/modern/avifcodec.h"
 #include "imaging/modern/heifcodec.h"
 #include "imaging/modern/jxlcodec.h"
 #include "imaging/modern/rawcodec.h"
@@ -153,8 +154,9 @@ int PictureFile::loadFrom(const uint8_t* data, size_t size, const std::string& p
         case PictureFormat::Sgi:
             return sgicodec::decode(bytes, options, out);
         case PictureFormat::Heif:
-        case PictureFormat::Avif:
             return heifcodec::decode(bytes, options, out);
+        case PictureFormat::Avif:
+            return avifcodec::decode(bytes, options, out);
         case PictureFormat::WebP:
             return webpcodec::decode(bytes, options, out);
         case PictureFormat::Jxl:
