@@ -4,7 +4,9 @@
 
 #include <QImage>
 
+#include <atomic>
 #include <memory>
+#include <mutex>
 
 namespace kamelo::imaging {
 class Bitmap;
@@ -54,7 +56,10 @@ private:
 
     ProfilePtr from_, to_;
     Intent intent_ = Intent::Perceptual;
-    void* transforms_[3] = {nullptr, nullptr, nullptr}; // cmsHTRANSFORM per layout
+    // cmsHTRANSFORM per layout, made on first use.
+    mutable std::atomic<void*> transforms_[3] = {nullptr, nullptr, nullptr};
+    mutable std::mutex building_;
+    void* transform(int layout) const;
 };
 
 using TransformPtr = std::shared_ptr<const ColourTransform>;

@@ -67,6 +67,10 @@ public:
     const std::string& description() const { return description_; }
     // The lcms2 handle (cmsHPROFILE), opened once, valid as long as this.
     void* handle() const { return handle_; }
+    // The handle transforms are built with: the profile itself, or for a
+    // grey profile an RGB one with its curve and sRGB's primaries, so that
+    // RGB pixels can pass through it.
+    void* transformHandle() const { return rgbHandle_ ? rgbHandle_ : handle_; }
     // Grey profiles describe one channel; converted pictures are RGB.
     bool isGrey() const { return grey_; }
 
@@ -81,6 +85,7 @@ private:
     std::string key_;
     std::string description_;
     void* handle_ = nullptr;
+    void* rgbHandle_ = nullptr; // grey profiles only
 };
 
 using ProfilePtr = std::shared_ptr<const IccProfile>;
