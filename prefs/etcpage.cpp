@@ -3,6 +3,7 @@
 #include "base/settingskeys.h"
 #include "base/settingsstore.h"
 #include "base/uisettings.h"
+#include "imaging/colour/displaycolour.h"
 #include "prefs/core/prefsrules.h"
 #include "resources/qtstrings.h"
 
@@ -27,7 +28,9 @@ CETCPage::CETCPage(CUiSettings& settings, SettingsStore& store, QWidget* parent)
       stamp_(new QCheckBox(res::qtext(res::IDS_PREF_USE_STAMP), this)),
       paint_(new QCheckBox(res::qtext(res::IDS_PREF_PAINT_WHILE_LOADING), this)),
       repeat_(new QCheckBox(res::qtext(res::IDS_PREF_VIEW_REPEAT), this)),
-      only_(new QCheckBox(res::qtext(res::IDS_PREF_ONLY_PICTURES), this)) {
+      only_(new QCheckBox(res::qtext(res::IDS_PREF_ONLY_PICTURES), this)),
+      management_(new QCheckBox(res::qtext(res::IDS_PREF_COLOUR_MANAGEMENT), this)),
+      intent_(new QComboBox(this)) {
     setObjectName(QStringLiteral("CETCPage"));
     setWindowTitle(res::qtext(res::IDS_PREF_OTHER_PAGE));
     mode_->setObjectName(QStringLiteral("drawingMode"));
@@ -42,6 +45,15 @@ CETCPage::CETCPage(CUiSettings& settings, SettingsStore& store, QWidget* parent)
     paint_->setChecked(settings.paintWhileLoading != 0);
     repeat_->setChecked(store.getInt(keys::kGeneralLower, kViewRepeat, 1) != 0);
     only_->setChecked(settings.onlyPictures != 0);
+    management_->setObjectName(QStringLiteral("colourManagement"));
+    intent_->setObjectName(QStringLiteral("renderingIntent"));
+    // In the order of the stored numbers.
+    intent_->addItem(res::qtext(res::IDS_PREF_INTENT_PERCEPTUAL));
+    intent_->addItem(res::qtext(res::IDS_PREF_INTENT_RELATIVE));
+    management_->setChecked(settings.colourManagement != 0);
+    intent_->setCurrentIndex(settings.renderingIntent == 1 ? 1 : 0);
+    intent_->setEnabled(management_->isChecked());
+    connect(management_, &QCheckBox::toggled, intent_, &QWidget::setEnabled);
     swatch_->setFixedSize(40, 20);
     swatch_->setAutoFillBackground(true);
 
@@ -55,7 +67,12 @@ CETCPage::CETCPage(CUiSettings& settings, SettingsStore& store, QWidget* parent)
     grid->addWidget(paint_, 3, 0, 1, 3);
     grid->addWidget(repeat_, 4, 0, 1, 3);
     grid->addWidget(only_, 5, 0, 1, 3);
-    grid->setRowStretch(6, 1);
+    grid->addWidget(management_, 6, 0, 1, 3);
+    auto* intentLabel = new QLabel(res::qtext(res::IDS_PREF_RENDERING_INTENT), this);
+    intentLabel->setBuddy(intent_);
+    grid->addWidget(intentLabel, 7, 0);
+    grid->addWidget(intent_, 7, 1, 1, 2);
+    grid->setRowStretch(8, 1);
 
     connect(colourButton_, &QPushButton::clicked, this, [this] {
         const QColor start(PrefsRules::red(colour_), PrefsRules::green(colour_),
@@ -85,7 +102,15 @@ void CETCPage::ok() {
     settings_.onlyPictures = only_->isChecked() ? 1 : 0;
     settings_.paintWhileLoading = paint_->isChecked() ? 1 : 0;
     settings_.viewerBackgroundColor = colour_;
+    settings_.colourManagement = management_->isChecked() ? 1 : 0;
+    settings_.renderingIntent = intent_->currentIndex() == 1 ? 1 : 0;
     settings_.save(store_);
+    // Whatever paints next, shows or thumbnails, uses the new choice.
+    using imaging::colour::DisplayColour;
+    DisplayColour::setEnabled(settings_.colourManagement != 0);
+    DisplayColour::setIntent(settings_.renderingIntent == 1
+                                 ? imaging::colour::Intent::RelativeColorimetric
+                                 : imaging::colour::Intent::Perceptual);
 }
 
 } // namespace kamelo::prefs

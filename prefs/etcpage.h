@@ -16,9 +16,10 @@ class SettingsStore;
 
 namespace kamelo::prefs {
 
-// "기타 설정": drawing mode, the viewer's background colour and four
-// switches. OK writes them to the store and the settings object and saves
-// the settings at once.
+// "기타 설정": drawing mode, the viewer's background colour, four switches
+// and colour management with its rendering intent. OK writes them to the
+// store and the settings object, saves the settings at once and puts the
+// colour choices into effect for the whole program.
 class CETCPage : public PreferencePage {
     Q_OBJECT
 public:
@@ -31,6 +32,9 @@ public:
     QCheckBox* paintWhileLoading() const { return paint_; }
     QCheckBox* viewRepeat() const { return repeat_; }
     QCheckBox* onlyPictures() const { return only_; }
+    QCheckBox* colourManagement() const { return management_; }
+    // 0 perceptual, 1 relative colorimetric; usable while colour management is on.
+    QComboBox* renderingIntent() const { return intent_; }
     uint32_t colour() const { return colour_; }
     void setColour(uint32_t bgr);
 
@@ -44,6 +48,8 @@ private:
     QCheckBox* paint_;
     QCheckBox* repeat_;
     QCheckBox* only_;
+    QCheckBox* management_;
+    QComboBox* intent_;
     uint32_t colour_ = 0;
 };
 
