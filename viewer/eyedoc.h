@@ -2,6 +2,7 @@
 
 #include "base/picturelist.h"
 #include "imaging/bitmap.h"
+#include "imaging/colour/iccprofile.h"
 #include "viewer/core/picturesource.h"
 
 #include <functional>
@@ -55,6 +56,17 @@ public:
         displayed_.free();
         edit_.free();
         source_ = PictureSource();
+        profile_.reset();
+    }
+    // The colour space of the file the displayed picture was read from.
+    // Edits build new bitmaps that carry no profile, but their values are
+    // still in this space: it stays until another picture is shown.
+    const imaging::colour::ProfilePtr& pictureProfile() const { return profile_; }
+    void setPictureProfile(imaging::colour::ProfilePtr profile) { profile_ = std::move(profile); }
+    // The profile a bitmap of this document is painted from: its own when
+    // it carries one (a picture just read), else the shown file's.
+    const imaging::colour::ProfilePtr& profileOf(const imaging::Bitmap& bitmap) const {
+        return bitmap.colourProfile() ? bitmap.colourProfile() : profile_;
     }
     imaging::Bitmap& editBitmap() { return edit_; }
     std::string& viewerText() { return viewerText_; }
@@ -75,6 +87,7 @@ private:
     imaging::Bitmap displayed_;
     imaging::Bitmap edit_;
     PictureSource source_;
+    imaging::colour::ProfilePtr profile_;
     std::string viewerText_;
     std::function<void()> completer_;
     std::function<imaging::Bitmap()> pictureCompleter_;

@@ -1,10 +1,11 @@
 #include "readaheadworker.h"
 
 #include "base/uisettings.h"
+#include "imaging/colour/displaycolour.h"
 #include "imaging/memorybudget.h"
 #include "imaging/orientation.h"
 #include "imaging/picturefile.h"
-#include "imaging/slideframe.h"
+#include "viewer/screencolour.h"
 #include "viewer/viewpainter.h"
 
 #include <atomic>
@@ -40,36 +41,37 @@ bool ReadAheadWorker::lastStopDetached() {
 namespace {
 bool sameFit(const ReadAheadWorker::ViewFit& a, const ReadAheadWorker::ViewFit& b) {
     // Only a fixed ratio carries its factor over to the next picture.
-    return a.client == b.client && a.displayMode == b.displayMode &&
+    return a.client == b.client && a.displayMode == b.displayMode && a.screen == b.screen &&
            a.zoom.mode() == b.zoom.mode() &&
            (a.zoom.mode() != ViewZoom::kFixedRatio || a.zoom.factor() == b.zoom.factor());
 }
 } // namespace
 
-void ReadAheadWorker::post(const std::string& path, QSize slide, QColor background) {
-    request(path, slide, background, nullptr);
+void ReadAheadWorker::post(const std::string& path, QSize slide, QColor background, int screen) {
+    request(path, slide, background, screen, nullptr);
 }
 
 void ReadAheadWorker::post(const std::string& path, const ViewFit& fit) {
-    request(path, {}, {}, &fit);
+    request(path, {}, {}, fit.screen, &fit);
 }
 
-void ReadAheadWorker::request(const std::string& path, QSize slide, QColor background,
+void ReadAheadWorker::request(const std::string& path, QSize slide, QColor background, int screen,
                               const ViewFit* fit) {
     {
         std::lock_guard<std::mutex> lock(state_->mutex);
         const bool sameView = fit ? state_->wantsFit && sameFit(*fit, state_->fit) : true;
         if (path == state_->readyPath && state_->ready.isAllocated() && sameView &&
-            (!slide.isValid() ||
-             (state_->readySlide.size() == slide && state_->background == background)))
+            (!slide.isValid() || (state_->readySlide.size() == slide &&
+                                  state_->background == background && state_->screen == screen)))
             return; // already there
         if (path == state_->wanted && (state_->pending || state_->decoding) &&
             slide == state_->slideSize && background == state_->background &&
-            bool(fit) == state_->wantsFit && sameView)
+            screen == state_->screen && bool(fit) == state_->wantsFit && sameView)
             return; // on its way
         state_->wanted = path;
         state_->slideSize = slide;
         state_->background = background;
+        state_->screen = screen;
         state_->wantsFit = fit != nullptr;
         if (fit)
             state_->fit = *fit;
@@ -97,6 +99,11 @@ bool ReadAheadWorker::take(const std::string& path, imaging::Bitmap& out, QImage
     state_->readyPath.clear();
     if (identity)
         *identity = state_->readyIdentity;
+    if (state_->readyGeneration != imaging::colour::DisplayColour::generation()) {
+        // Made for colours the display no longer has: the view makes its own.
+        state_->readySlide = QImage();
+        state_->readyScreen = QImage();
+    }
     if (slide)
         *slide = std::move(state_->readySlide);
     state_->readySlide = QImage();
@@ -165,6 +172,7 @@ void ReadAheadWorker::run(std::shared_ptr<State> s) {
         bool upright = true;
         QSize slideSize;
         QColor background;
+        int screen = 0;
         bool wantsFit = false;
         ViewFit fit;
         imaging::Bitmap spare;
@@ -188,6 +196,7 @@ void ReadAheadWorker::run(std::shared_ptr<State> s) {
             upright = s->upright;
             slideSize = s->slideSize;
             background = s->background;
+            screen = s->screen;
             wantsFit = s->wantsFit;
             fit = s->fit;
             spare = std::move(s->spare);
@@ -213,10 +222,17 @@ void ReadAheadWorker::run(std::shared_ptr<State> s) {
                  (!upright || imaging::Orientation::makeUpright(
                                   picture, imaging::Orientation::read(path)) >= 1);
         }
+        // The copies for the screen are converted here, off the view's
+        // thread; read before the transform, a change of the display's
+        // colours meanwhile leaves them stale rather than wrong.
+        const uint64_t generation = imaging::colour::DisplayColour::generation();
+        imaging::colour::TransformPtr toScreen;
+        if (ok && (slideSize.isValid() || wantsFit))
+            toScreen = imaging::colour::DisplayColour::toScreen(picture.colourProfile(), screen);
         QImage slide;
         if (ok && slideSize.isValid())
-            slide = imaging::SlideFrame::compose(picture, slideSize, background);
-        QImage screen;
+            slide = screencolour::slide(picture, slideSize, background, toScreen.get());
+        QImage screenCopy;
         if (ok && wantsFit) {
             // Laid out as the view will lay it out when it is shown.
             const QSize size(picture.width(), picture.height());
@@ -225,7 +241,8 @@ void ReadAheadWorker::run(std::shared_ptr<State> s) {
             fit.zoom.fitLoaded(size, fit.client);
             const QRect dest = fit.zoom.layout(size, fit.client);
             if (ViewPainter::wantsScreenCopy(size, dest, fit.client))
-                screen = ViewPainter::screenCopy(picture, dest.size(), fit.displayMode);
+                screenCopy =
+                    ViewPainter::screenCopy(picture, dest.size(), fit.displayMode, toScreen.get());
         }
         {
             std::lock_guard<std::mutex> lock(s->mutex);
@@ -234,9 +251,10 @@ void ReadAheadWorker::run(std::shared_ptr<State> s) {
                 if (ok) {
                     s->ready = std::move(picture);
                     s->readySlide = std::move(slide);
-                    s->readyScreen = std::move(screen);
+                    s->readyScreen = std::move(screenCopy);
                     s->readyPath = path;
                     s->readyIdentity = identity;
+                    s->readyGeneration = generation;
                 } else {
                     s->failedPath = path;
                 }

@@ -31,24 +31,28 @@ public:
     // The picture is turned upright by its EXIF orientation when the setting
     // asks for it at the time of the request.
     // With a slide size, the picture is also laid out as a slide of that
-    // size on that background (imaging::SlideFrame), so the slide show has
+    // size on that background (imaging::SlideFrame), in the colours of
+    // that screen (QGuiApplication::screens() index), so the slide show has
     // nothing left to do on its thread.
-    void post(const std::string& path, QSize slide = {}, QColor background = {});
+    void post(const std::string& path, QSize slide = {}, QColor background = {}, int screen = 0);
     // How the view lays out its next picture: the zoom as it stands, the
-    // view's size and drawing mode.
+    // view's size, drawing mode and screen.
     struct ViewFit {
         ViewZoom zoom;
         QSize client;
         int displayMode = 0;
+        int screen = 0;
     };
     // For ordinary viewing: the picture is also handed over scaled to the
-    // place the view will give it, so showing it is a single blit.
+    // place the view will give it and converted to the screen's colours,
+    // so showing it is a single blit.
     void post(const std::string& path, const ViewFit& fit);
     // Moves the decoded picture of path into out (and its slide or its
     // scaled copy for the view when asked for); false when it is not the one
     // held or not finished yet. The scaled copy is null when the picture is
     // not shrunk in the view. identity receives the file's identity as it
-    // was when the decode began.
+    // was when the decode began. The slide and the scaled copy are left out
+    // when the display's colours changed since they were made.
     bool take(const std::string& path, imaging::Bitmap& out, QImage* slide = nullptr,
               QImage* screen = nullptr, PictureSource::Identity* identity = nullptr);
     // A picture no longer shown: its memory goes to the next decode when
@@ -78,6 +82,7 @@ private:
         std::string wanted;
         QSize slideSize;
         QColor background;
+        int screen = 0;
         bool pending = false;
         bool decoding = false;
         std::string failedPath;
@@ -91,12 +96,14 @@ private:
         bool upright = true;
         std::string readyPath;
         PictureSource::Identity readyIdentity;
+        uint64_t readyGeneration = 0;
         imaging::Bitmap ready;
         bool stop = false;
         bool finished = false;
     };
     static void run(std::shared_ptr<State> state);
-    void request(const std::string& path, QSize slide, QColor background, const ViewFit* fit);
+    void request(const std::string& path, QSize slide, QColor background, int screen,
+                 const ViewFit* fit);
 
     std::shared_ptr<State> state_;
     int stopTimeoutMs_;

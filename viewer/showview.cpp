@@ -4,6 +4,7 @@
 #include "base/settingsstore.h"
 #include "base/uisettings.h"
 #include "core/zoomrules.h"
+#include "imaging/colour/displaycolour.h"
 #include "imaging/jpegcodec.h"
 #include "imaging/orientation.h"
 #include "imaging/picturefile.h"
@@ -12,6 +13,7 @@
 #include "picturedeletion.h"
 #include "readaheadworker.h"
 #include "resources/qtstrings.h"
+#include "screencolour.h"
 #include "viewer/eyedoc.h"
 #include "viewpainter.h"
 #include "zoomratiodialog.h"
@@ -34,6 +36,8 @@
 #include <utility>
 
 namespace kamelo {
+
+using imaging::colour::DisplayColour;
 
 namespace {
 // KAMELO_TRACE_PAINT=1 logs every paint of the view with the wall clock in
@@ -59,7 +63,7 @@ CShowView::CShowView(CEyeDoc& doc, QWidget* parent)
     setMouseTracking(false);
     // A frame is painted into the same memory: the scaled copy goes with it.
     connect(&gif_, &GifPlayer::frameShown, this, [this] {
-        screen_ = ScreenCopy{};
+        dropScreenCopies();
         update();
     });
     connect(&slide_, &SlideShow::tick, this, [this] { slideStep(Step::Next); });
@@ -152,7 +156,7 @@ int CShowView::loadPicture(int index) {
     turns_.reset();
     standIn_ = nullptr;
     // The next picture may land in the same memory at the same size.
-    screen_ = ScreenCopy{};
+    dropScreenCopies();
     const std::string path = doc_.list().pathAt(index);
     // Known before the first byte is read: a file changed during the
     // decode no longer matches the picture.
@@ -185,10 +189,12 @@ int CShowView::loadPicture(int index) {
         readAhead_->recycle(std::move(doc_.displayed()));
         doc_.displayed() = std::move(ready);
         const imaging::Bitmap& shown = doc_.displayedNow();
-        // Already scaled to its place: the first paint is one blit.
+        doc_.setPictureProfile(shown.colourProfile());
+        // Already scaled to its place and converted to the screen's colours
+        // on the worker: the first paint is one blit.
         if (!screen.isNull())
-            screen_ = {std::move(screen), shown.bits(), QSize(shown.width(), shown.height()),
-                       displayMode_};
+            screen_ = {std::move(screen), shown.bits(),     QSize(shown.width(), shown.height()),
+                       displayMode_,      colourOf(&shown), DisplayColour::generation()};
         return showLoaded(path, index, identity);
     }
 
@@ -223,10 +229,16 @@ int CShowView::loadPicture(int index) {
             rc = imaging::Orientation::makeUpright(shown, orientation);
         if (rc < 1) {
             shown.free();
+            doc_.setPictureProfile(nullptr);
             update();
             emit loadFailed(QString::fromUtf8(res::format(res::IDS_MSG_LOAD_FAILED_CODE, rc)));
             return kFailedAndReported;
         }
+        imaging::colour::ProfilePtr profile = shown.colourProfile();
+        // An animation's frames may not carry the file's profile.
+        if (!profile && gif_.animated() && DisplayColour::enabled())
+            imaging::PictureFile::readProfile(path, profile);
+        doc_.setPictureProfile(std::move(profile));
     }
     return showLoaded(path, index, identity);
 }
@@ -270,6 +282,8 @@ int CShowView::loadRowByRow(const std::string& path, int index, QSize announced,
         // Rows as the bitmap holds them (fewer at a decode scale).
         const int height = bands_.bitmap() ? bands_.bitmap()->height() : 0;
         if (pass > 0) {
+            // Every row changes in a later pass: nothing converted holds.
+            canvas_.clear();
             pending = QRect();
             repaint(r);
         } else {
@@ -302,9 +316,11 @@ int CShowView::loadRowByRow(const std::string& path, int index, QSize announced,
     if (rc < 1) {
         // A navigation code or an error: the caller decides.
         doc_.displayed().free();
+        doc_.setPictureProfile(nullptr);
         update();
         return rc;
     }
+    doc_.setPictureProfile(decoded.colourProfile());
     if (scale > 1) {
         preview_ = std::move(decoded);
         fullSize_ =
@@ -357,7 +373,7 @@ imaging::Bitmap CShowView::takeFullPicture() {
     imaging::Bitmap full = fullDecode_.finish(rc);
     // Same place, sharper pixels: nothing moves on screen.
     preview_.free();
-    screen_ = ScreenCopy{};
+    dropScreenCopies();
     update();
     if (rc < 1)
         emit loadFailed(QString::fromUtf8(res::format(res::IDS_MSG_LOAD_FAILED_CODE, rc)));
@@ -382,22 +398,53 @@ void CShowView::sharpenIfNeeded() {
         doc_.completePicture();
 }
 
-const QImage* CShowView::screenCopy(const imaging::Bitmap* bitmap, const QRect& dest) const {
+const QImage* CShowView::screenCopy(const imaging::Bitmap* bitmap, const QRect& dest,
+                                    const imaging::colour::TransformPtr& toScreen) const {
     if (!bitmap || !bitmap->isAllocated() || bands_.active() || drag_.down() ||
         !ViewPainter::wantsScreenCopy(QSize(bitmap->width(), bitmap->height()), dest, size()))
         return nullptr;
     const QSize source(bitmap->width(), bitmap->height());
+    // Converted once after scaling: a view-sized copy, whatever the picture.
+    const uint64_t generation = toScreen ? DisplayColour::generation() : 0;
     if (screen_.pixels != bitmap->bits() || screen_.source != source ||
-        screen_.image.size() != dest.size() || screen_.displayMode != displayMode_)
-        screen_ = {ViewPainter::screenCopy(*bitmap, dest.size(), displayMode_), bitmap->bits(),
-                   source, displayMode_};
+        screen_.image.size() != dest.size() || screen_.displayMode != displayMode_ ||
+        screen_.colour != toScreen || screen_.generation != generation)
+        screen_ = {ViewPainter::screenCopy(*bitmap, dest.size(), displayMode_, toScreen.get()),
+                   bitmap->bits(),
+                   source,
+                   displayMode_,
+                   toScreen,
+                   generation};
     return screen_.image.isNull() ? nullptr : &screen_.image;
+}
+
+imaging::colour::TransformPtr CShowView::colourOf(const imaging::Bitmap* bitmap) const {
+    if (!bitmap || !DisplayColour::enabled())
+        return nullptr;
+    // The bands carry the file's profile from the first one; the doc's
+    // profile is the picture's before the new one has landed.
+    const imaging::colour::ProfilePtr& profile = bands_.active() && bitmap == bands_.bitmap()
+                                                     ? bitmap->colourProfile()
+                                                     : doc_.profileOf(*bitmap);
+    return DisplayColour::toScreen(profile, screencolour::screenIndex(this));
+}
+
+void CShowView::dropScreenCopies() {
+    screen_ = ScreenCopy{};
+    canvas_.clear();
+}
+
+void CShowView::setStandIn(const imaging::Bitmap* standIn) {
+    // The stand-in is redrawn in place while an edit is dragged.
+    standIn_ = standIn;
+    canvas_.clear();
+    update();
 }
 
 void CShowView::pictureEdited(bool resetScroll) {
     // The scaled copy is known by the picture's memory and size, which an
     // edit in place keeps.
-    screen_ = ScreenCopy{};
+    dropScreenCopies();
     if (resetScroll)
         zoom_.resetPan();
     const QSize s = pictureSize();
@@ -494,7 +541,8 @@ void CShowView::postReadAhead(Step step) {
     const int at = step == Step::Previous ? list.previous(false) : list.next(false);
     const std::string path = list.pathAt(at);
     if (!path.empty() && !GifPlayer::isGif(path))
-        readAhead_->post(path, ReadAheadWorker::ViewFit{zoom_, size(), displayMode_});
+        readAhead_->post(path, ReadAheadWorker::ViewFit{zoom_, size(), displayMode_,
+                                                        screencolour::screenIndex(this)});
 }
 
 void CShowView::zoomTo(double newFactor) {
@@ -693,6 +741,7 @@ bool CShowView::deleteCurrent(bool permanent, FileUi& ui) {
         dropSmallerDecode();
         doc_.displayed().free();
         doc_.setSource(PictureSource());
+        doc_.setPictureProfile(nullptr);
         gif_.clear();
         update();
         emit pictureChanged(QString(), 0, 0);
@@ -720,7 +769,10 @@ ViewPainter::Scene CShowView::scene() const {
     s.decoding = bands_.active();
     s.decodedRows = bands_.rows();
     s.orientation = bands_.active() ? bands_.orientation() : 1;
-    s.screen = screenCopy(s.bitmap, s.dest);
+    s.colour = colourOf(s.bitmap);
+    s.colourGeneration = s.colour ? DisplayColour::generation() : 0;
+    s.canvas = &canvas_;
+    s.screen = screenCopy(s.bitmap, s.dest, s.colour);
     s.selectionActive = selection_.active();
     s.selection = selection_.rect();
     s.showName = showName_ && !slide_.running();
@@ -741,6 +793,8 @@ QImage CShowView::snapshot() const {
 }
 
 void CShowView::paintEvent(QPaintEvent* event) {
+    if (slide_.running())
+        refreshStaleSlide();
     QPainter p(this);
     if (slide_.running() && slide_.screen().size() == size()) {
         // The slide show's frames are laid out at the view's size already.
@@ -751,7 +805,8 @@ void CShowView::paintEvent(QPaintEvent* event) {
                          event->rect().width(), event->rect().height());
         return;
     }
-    const ViewPainter::Scene s = scene();
+    ViewPainter::Scene s = scene();
+    s.exposed = event->rect();
     ViewPainter::paint(p, s);
     if (tracePaint())
         std::fprintf(stderr, "kamelo-paint %lld %s %d/%d %dx%d\n",
@@ -771,7 +826,23 @@ int CShowView::shownSourceBitsPerPixel() const {
 }
 
 QImage CShowView::slideOf(const imaging::Bitmap& picture) const {
-    return imaging::SlideFrame::compose(picture, size(), background_);
+    return slideOf(picture, doc_.profileOf(picture));
+}
+
+QImage CShowView::slideOf(const imaging::Bitmap& picture,
+                          const imaging::colour::ProfilePtr& profile) const {
+    const imaging::colour::TransformPtr toScreen =
+        DisplayColour::enabled() ? DisplayColour::toScreen(profile, screencolour::screenIndex(this))
+                                 : nullptr;
+    return screencolour::slide(picture, size(), background_, toScreen.get());
+}
+
+void CShowView::refreshStaleSlide() {
+    const uint64_t generation = DisplayColour::generation();
+    if (slide_.playing() || slideGeneration_ == generation)
+        return;
+    slideGeneration_ = generation;
+    slide_.setRest(slideOf(doc_.displayedNow()));
 }
 
 void CShowView::startSlideShow() {
@@ -782,6 +853,7 @@ void CShowView::startSlideShow() {
         return;
     shownPath_ = doc_.displayed().isAllocated() ? doc_.list().currentPath() : std::string();
     // Whatever is on screen is where the first change starts.
+    slideGeneration_ = DisplayColour::generation();
     const QImage shown = snapshot();
     slide_.start(settingsStore());
     slideFailures_ = 0;
@@ -813,7 +885,7 @@ void CShowView::postSlideAhead() {
     const int at = slideDirection_ == Step::Previous ? list.previous(false) : list.next(false);
     const std::string path = list.pathAt(at);
     if (!path.empty() && path != list.currentPath())
-        readAhead_->post(path, size(), background_);
+        readAhead_->post(path, size(), background_, screencolour::screenIndex(this));
 }
 
 void CShowView::slideStep(Step step) {
@@ -855,11 +927,15 @@ void CShowView::showSlide() {
     imaging::Bitmap picture;
     QImage next;
     bool loaded = false;
+    // Slides made from here on are in the display's colours as they are now.
+    const uint64_t generation = DisplayColour::generation();
+    imaging::colour::ProfilePtr profile;
     PictureSource source = doc_.source();
     const PictureSource::Identity identity = PictureSource::Identity::of(path);
     if (path == shownPath_ && doc_.displayed().isAllocated()) {
         // The same picture again (a list of one): nothing to decode.
         picture = doc_.displayed();
+        profile = doc_.profileOf(picture);
         loaded = true;
     } else if (PictureSource::Identity read;
                readAhead_->take(path, picture, &next, nullptr, &read) && read == identity) {
@@ -909,8 +985,10 @@ void CShowView::showSlide() {
         return;
     }
     slideFailures_ = 0;
+    if (!profile)
+        profile = picture.colourProfile();
     if (next.size() != size())
-        next = slideOf(picture);
+        next = slideOf(picture, profile);
     const int effect = slide_.currentEffect();
     // Library-style effects start from the background when pictures are
     // painted while loading; the cross-fade always from what is on screen.
@@ -926,7 +1004,9 @@ void CShowView::showSlide() {
     readAhead_->recycle(std::move(doc_.displayed()));
     doc_.displayed() = std::move(picture);
     doc_.setSource(std::move(source));
-    screen_ = ScreenCopy{};
+    doc_.setPictureProfile(std::move(profile));
+    slideGeneration_ = generation;
+    dropScreenCopies();
     shownPath_ = path;
     gif_.reset(false);
     orientationMark_ = false;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "imaging/bitmap.h"
+#include "imaging/colour/colourtransform.h"
 #include "imaging/fileinfo.h"
 #include "imaging/turntrack.h"
 #include "viewer/bandloader.h"
@@ -9,6 +10,7 @@
 #include "viewer/fulldecode.h"
 #include "viewer/gifplayer.h"
 #include "viewer/pandrag.h"
+#include "viewer/screencanvas.h"
 #include "viewer/selectiontool.h"
 #include "viewer/slideshow.h"
 #include "viewer/viewpainter.h"
@@ -104,10 +106,7 @@ public:
     imaging::TurnTrack& turnTrack() { return turns_; }
     // A smaller copy painted in the picture's place while an edit's live
     // preview is dragged (null: the picture itself). Every load clears it.
-    void setStandIn(const imaging::Bitmap* standIn) {
-        standIn_ = standIn;
-        update();
-    }
+    void setStandIn(const imaging::Bitmap* standIn);
     bool editLock() const { return editLock_; }
     void setEditLock(bool locked) { editLock_ = locked; }
     // The shown picture was changed in place (an edit): fits it again,
@@ -212,7 +211,10 @@ private:
     // for the worker, or skips it when it cannot be loaded.
     void showSlide();
     void postSlideAhead();
+    // The doc's picture as a slide, or another in the colours of profile.
     QImage slideOf(const imaging::Bitmap& picture) const;
+    QImage slideOf(const imaging::Bitmap& picture,
+                   const imaging::colour::ProfilePtr& profile) const;
     // The scale a JPEG of that stored size is decoded at first, for the
     // place the zoom gives it (1: in full); a RAW file's embedded preview
     // is shown first at any zoom (2 or more).
@@ -225,8 +227,18 @@ private:
     void dropSmallerDecode();
     // Zoomed past the smaller decode: the full picture is needed now.
     void sharpenIfNeeded();
-    // The picture scaled to its place, made once and blitted afterwards.
-    const QImage* screenCopy(const imaging::Bitmap* bitmap, const QRect& dest) const;
+    // The picture scaled to its place (converted to the screen's colours
+    // by toScreen), made once and blitted afterwards.
+    const QImage* screenCopy(const imaging::Bitmap* bitmap, const QRect& dest,
+                             const imaging::colour::TransformPtr& toScreen) const;
+    // The transform from the colours of a bitmap the view paints to its
+    // screen's; null when they are shown as they are.
+    imaging::colour::TransformPtr colourOf(const imaging::Bitmap* bitmap) const;
+    // The copies made for the screen are of pixels no longer there.
+    void dropScreenCopies();
+    // The slide on screen, laid out again when the display's colours
+    // changed since it was made.
+    void refreshStaleSlide();
 
     CEyeDoc& doc_;
     std::unique_ptr<ReadAheadWorker> readAhead_;
@@ -264,14 +276,20 @@ private:
     // preview), and the read-ahead step held back until it is sharp.
     bool developsRaw_ = false;
     std::optional<Step> heldReadAhead_;
-    // What screenCopy() made, and for which picture and place.
+    // What screenCopy() made, and for which picture, place and colours.
     struct ScreenCopy {
         QImage image;
         const uint8_t* pixels = nullptr;
         QSize source;
         int displayMode = -1;
+        imaging::colour::TransformPtr colour;
+        uint64_t generation = 0;
     };
     mutable ScreenCopy screen_;
+    // The converted part of a picture painted straight from its bitmap.
+    mutable ScreenCanvas canvas_;
+    // The display colours' generation the slide on screen was made for.
+    uint64_t slideGeneration_ = 0;
 };
 
 } // namespace kamelo

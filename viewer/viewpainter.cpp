@@ -3,6 +3,8 @@
 #include "imaging/bitmappainter.h"
 #include "imaging/orientation.h"
 #include "resources/qtstrings.h"
+#include "screencanvas.h"
+#include "screencolour.h"
 
 #include <QPainter>
 #include <QTransform>
@@ -48,7 +50,8 @@ QRect ViewPainter::bandArea(const QRect& dest, int orientation, int storedHeight
     return turnInto(dest, turn, stored).mapRect(QRectF(band)).toAlignedRect().intersected(dest);
 }
 
-QImage ViewPainter::screenCopy(const imaging::Bitmap& bitmap, QSize dest, int displayMode) {
+QImage ViewPainter::screenCopy(const imaging::Bitmap& bitmap, QSize dest, int displayMode,
+                               const imaging::colour::ColourTransform* toScreen) {
     if (!bitmap.isAllocated() || dest.isEmpty())
         return {};
     QImage copy(dest, QImage::Format_RGB32);
@@ -57,10 +60,54 @@ QImage ViewPainter::screenCopy(const imaging::Bitmap& bitmap, QSize dest, int di
     const imaging::PaintQuality quality = displayMode == 2   ? imaging::PaintQuality::Best
                                           : displayMode == 1 ? imaging::PaintQuality::Smooth
                                                              : imaging::PaintQuality::Fast;
-    QPainter p(&copy);
-    imaging::BitmapPainter::paint(p, bitmap, QRect(0, 0, bitmap.width(), bitmap.height()),
-                                  QRect(QPoint(0, 0), dest), quality);
+    {
+        QPainter p(&copy);
+        imaging::BitmapPainter::paint(p, bitmap, QRect(0, 0, bitmap.width(), bitmap.height()),
+                                      QRect(QPoint(0, 0), dest), quality);
+    }
+    if (toScreen)
+        screencolour::convertRect(copy, copy.rect(), *toScreen);
     return copy;
+}
+
+namespace {
+imaging::PaintQuality qualityOf(const ViewPainter::Scene& s) {
+    if (s.dragging || s.decoding)
+        return imaging::PaintQuality::Fast;
+    return s.displayMode == 2   ? imaging::PaintQuality::Best
+           : s.displayMode == 1 ? imaging::PaintQuality::Smooth
+                                : imaging::PaintQuality::Fast;
+}
+} // namespace
+
+void ViewPainter::drawPicture(QPainter& p, const Scene& s) {
+    const imaging::Bitmap* b = s.bitmap;
+    const QRect& dest = s.dest;
+    const imaging::PaintQuality quality = qualityOf(s);
+    if (!s.decoding) {
+        imaging::BitmapPainter::paint(p, *b, QRect(0, 0, b->width(), b->height()), dest, quality);
+        return;
+    }
+    // Only the rows decoded so far.
+    const int rows = std::min(s.decodedRows, b->height());
+    if (rows <= 0)
+        return;
+    const imaging::Orientation::Steps turn = imaging::Orientation::stepsFor(s.orientation);
+    if (!turn.mirror && turn.quarterTurns == 0) {
+        const int destRows = int(qint64(dest.height()) * rows / b->height());
+        imaging::BitmapPainter::paint(p, *b, QRect(0, 0, b->width(), rows),
+                                      QRect(dest.x(), dest.y(), dest.width(), destRows), quality);
+        return;
+    }
+    // The stored picture's place before the turn: dest with its sides
+    // swapped on quarter turns, centred on the same point.
+    const QSize stored = storedSize(dest, turn);
+    const int destRows = int(qint64(stored.height()) * rows / b->height());
+    p.save();
+    p.setTransform(turnInto(dest, turn, stored), true);
+    imaging::BitmapPainter::paint(p, *b, QRect(0, 0, b->width(), rows),
+                                  QRect(0, 0, stored.width(), destRows), quality);
+    p.restore();
 }
 
 void ViewPainter::paint(QPainter& p, const Scene& s) {
@@ -81,39 +128,23 @@ void ViewPainter::paint(QPainter& p, const Scene& s) {
     if (!b || !b->isAllocated())
         return;
     const QRect& dest = s.dest;
-    imaging::PaintQuality quality = s.displayMode == 2   ? imaging::PaintQuality::Best
-                                    : s.displayMode == 1 ? imaging::PaintQuality::Smooth
-                                                         : imaging::PaintQuality::Fast;
-    if (s.dragging || s.decoding)
-        quality = imaging::PaintQuality::Fast;
-    if (s.decoding) {
-        // Only the rows decoded so far.
-        const int rows = std::min(s.decodedRows, b->height());
-        if (rows <= 0)
-            return;
-        const imaging::Orientation::Steps turn = imaging::Orientation::stepsFor(s.orientation);
-        if (!turn.mirror && turn.quarterTurns == 0) {
-            const int destRows = int(qint64(dest.height()) * rows / b->height());
-            imaging::BitmapPainter::paint(p, *b, QRect(0, 0, b->width(), rows),
-                                          QRect(dest.x(), dest.y(), dest.width(), destRows),
-                                          quality);
-            return;
-        }
-        // The stored picture's place before the turn: dest with its sides
-        // swapped on quarter turns, centred on the same point.
-        const QSize stored = storedSize(dest, turn);
-        const int destRows = int(qint64(stored.height()) * rows / b->height());
-        p.save();
-        p.setTransform(turnInto(dest, turn, stored), true);
-        imaging::BitmapPainter::paint(p, *b, QRect(0, 0, b->width(), rows),
-                                      QRect(0, 0, stored.width(), destRows), quality);
-        p.restore();
-        return;
-    }
-    if (s.screen && s.screen->size() == dest.size() && !s.dragging)
+    if (!s.decoding && s.screen && s.screen->size() == dest.size() && !s.dragging) {
         p.drawImage(dest.topLeft(), *s.screen);
-    else
-        imaging::BitmapPainter::paint(p, *b, QRect(0, 0, b->width(), b->height()), dest, quality);
+    } else if (s.colour && s.canvas) {
+        // What the picture covers of the part being painted: dest, or the
+        // rows decoded so far.
+        const QRect covered =
+            s.decoding ? bandArea(dest, s.orientation, b->height(), 0, s.decodedRows) : dest;
+        const QRect area = covered & s.client & (s.exposed.isEmpty() ? s.client : s.exposed);
+        const ScreenCanvas::State state{
+            b->bits(),         QSize(b->width(), b->height()), dest,     dest & s.client,
+            int(qualityOf(s)), s.decoding ? s.orientation : 1, s.colour, s.colourGeneration};
+        s.canvas->draw(p, area, state, s.background, [&s](QPainter& cp) { drawPicture(cp, s); });
+    } else {
+        drawPicture(p, s);
+    }
+    if (s.decoding)
+        return;
     if (s.selectionActive && !s.selection.empty()) {
         // Outline and centre cross as a dark line dashed with a light one:
         // one of the two stands out on any picture (an inverted line

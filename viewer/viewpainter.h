@@ -1,6 +1,7 @@
 #pragma once
 
 #include "imaging/bitmap.h"
+#include "imaging/colour/colourtransform.h"
 #include "viewer/core/selectiongeometry.h"
 
 #include <QColor>
@@ -11,6 +12,8 @@
 class QPainter;
 
 namespace kamelo {
+
+class ScreenCanvas;
 
 // Draws the viewer's client area: the background, the picture (only the
 // rows decoded so far while it loads), the selection and the file name.
@@ -29,8 +32,17 @@ public:
         // While decoding: the bitmap holds the stored rows, dest is the
         // turned picture's place; the rows are drawn turned into it.
         int orientation = 1;
-        // The picture already scaled to dest's size: drawn as it is.
+        // The picture already scaled to dest's size (and converted to the
+        // screen's colours): drawn as it is.
         const QImage* screen = nullptr;
+        // From the picture's colours to the screen's (null: drawn as they
+        // are). Without a scaled copy only the painted part is converted,
+        // kept in canvas between paints.
+        imaging::colour::TransformPtr colour;
+        uint64_t colourGeneration = 0;
+        ScreenCanvas* canvas = nullptr;
+        // The part of the view being painted; empty: all of it.
+        QRect exposed;
         bool selectionActive = false;
         SelectionRect selection;
         bool showName = false;
@@ -48,9 +60,16 @@ public:
                dest.height() <= picture.height() && dest.width() <= client.width() &&
                dest.height() <= client.height();
     }
-    static QImage screenCopy(const imaging::Bitmap& bitmap, QSize dest, int displayMode);
+    // toScreen: converted after scaling, when given (a view-sized copy
+    // costs little to convert).
+    static QImage screenCopy(const imaging::Bitmap& bitmap, QSize dest, int displayMode,
+                             const imaging::colour::ColourTransform* toScreen = nullptr);
     static QRect bandArea(const QRect& dest, int orientation, int storedHeight, int fromRow,
                           int toRow);
+
+private:
+    // The picture (the rows decoded so far while it loads) into dest.
+    static void drawPicture(QPainter& p, const Scene& s);
 };
 
 } // namespace kamelo
