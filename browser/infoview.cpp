@@ -3,17 +3,27 @@
 #include "base/uisettings.h"
 #include "browser/core/thumbfit.h"
 #include "exif/exiflist.h"
+#include "imaging/colour/displaycolour.h"
 #include "imaging/orientation.h"
 #include "imaging/picturefile.h"
 #include "imaging/resize.h"
 #include "resources/qtstrings.h"
 
 #include <QCoreApplication>
+#include <QGuiApplication>
 #include <QPainter>
 #include <QPointer>
+#include <QScreen>
 #include <QThreadPool>
 
 namespace kamelo {
+
+namespace {
+int screenOf(const QWidget* widget) {
+    const QScreen* screen = widget->screen();
+    return screen ? std::max(0, int(QGuiApplication::screens().indexOf(screen))) : 0;
+}
+} // namespace
 
 PreviewPage::PreviewPage(QWidget* parent) : QWidget(parent) {
     setObjectName(QStringLiteral("previewPage"));
@@ -55,8 +65,11 @@ QRect PreviewPage::displayRect() const {
 void PreviewPage::startLoad() {
     const quint64 generation = ++generation_;
     const QRect target = displayRect();
+    colourGeneration_ = imaging::colour::DisplayColour::generation();
+    screen_ = screenOf(this);
     if (path_.isEmpty() || target.isEmpty())
         return;
+    const int screen = screen_;
     const std::string path = path_.toStdString();
     const int orientation = orientation_;
     // The decoder works on the stored picture: sizes as stored.
@@ -65,7 +78,7 @@ void PreviewPage::startLoad() {
     const QSize stored = swap ? target.size().transposed() : target.size();
     QPointer<PreviewPage> self(this);
     QThreadPool::globalInstance()->start(
-        [self, generation, path, full, stored, target, orientation] {
+        [self, generation, path, full, stored, target, orientation, screen] {
             imaging::LoadOptions options;
             for (int n : {8, 4, 2})
                 if ((full.width() + n - 1) / n >= stored.width() &&
@@ -75,12 +88,18 @@ void PreviewPage::startLoad() {
                 }
             imaging::Bitmap picture;
             QImage result;
-            if (imaging::PictureFile::load(path, picture, options) >= 1 &&
-                imaging::Orientation::makeUpright(picture, orientation) >= 1 &&
+            const bool loaded = imaging::PictureFile::load(path, picture, options) >= 1;
+            // Taken before turning and scaling, which make new bitmaps.
+            const imaging::colour::ProfilePtr profile = picture.colourProfile();
+            if (loaded && imaging::Orientation::makeUpright(picture, orientation) >= 1 &&
                 (picture.width() == target.width() ||
                  imaging::Resize::apply(picture, target.width(), target.height(),
-                                        imaging::Resize::kResample) >= 1))
+                                        imaging::Resize::kResample) >= 1)) {
+                // Converted at the shown size only.
+                if (const auto t = imaging::colour::DisplayColour::toScreen(profile, screen))
+                    t->apply(picture);
                 result = picture.view().copy();
+            }
             // Back on the window's thread; a newer request wins.
             QMetaObject::invokeMethod(
                 qApp,
@@ -101,6 +120,11 @@ void PreviewPage::resizeEvent(QResizeEvent* event) {
 }
 
 void PreviewPage::paintEvent(QPaintEvent*) {
+    // The colour settings or the screen's profile changed, or the window
+    // moved to another screen: the picture is converted anew.
+    if (!path_.isEmpty() && (colourGeneration_ != imaging::colour::DisplayColour::generation() ||
+                             screen_ != screenOf(this)))
+        startLoad();
     QPainter p(this);
     p.fillRect(rect(), Qt::white);
     if (!image_.isNull())

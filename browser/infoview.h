@@ -9,7 +9,8 @@ class ExifList;
 
 // The preview of the focused picture, drawn on white: larger pictures
 // fitted, smaller ones at their own size, centred. Pictures are decoded in
-// the background (JPEGs at the smallest scale that still fills the area).
+// the background (JPEGs at the smallest scale that still fills the area)
+// and converted from their colour profile to the screen's once scaled.
 class PreviewPage : public QWidget {
     Q_OBJECT
 public:
@@ -34,6 +35,10 @@ private:
     QSize pictureSize_;
     int orientation_ = 1; // how the file's rows are turned for showing
     quint64 generation_ = 0;
+    // The colour state and screen the shown image was converted for: a
+    // change makes it again.
+    quint64 colourGeneration_ = 0;
+    int screen_ = 0;
 };
 
 // The preview / image information pane of the browser frame (row 1 of the

@@ -1,16 +1,25 @@
 #include "thumbcelldelegate.h"
 
+#include "imaging/colour/displaycolour.h"
 #include "resources/qtstrings.h"
 #include "thumblistmodel.h"
 
+#include <QGuiApplication>
 #include <QLineEdit>
 #include <QPainter>
+#include <QScreen>
 
 namespace kamelo {
 
 namespace {
 constexpr int kLabelHeight = 15;
+
+// The index of the screen a widget's window is on (0 without one).
+int screenOf(const QWidget* widget) {
+    const QScreen* screen = widget ? widget->screen() : nullptr;
+    return screen ? std::max(0, int(QGuiApplication::screens().indexOf(screen))) : 0;
 }
+} // namespace
 
 ThumbCellDelegate::ThumbCellDelegate(QObject* parent) : QStyledItemDelegate(parent) {
     // "굴림" where it is installed, else the desktop's Korean sans fonts.
@@ -39,7 +48,8 @@ QRect ThumbCellDelegate::labelIn(const QRect& itemRect) const {
 void ThumbCellDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
                               const QModelIndex& index) const {
     const QRect box = boxIn(option.rect);
-    const QImage cell = index.data(ThumbListModel::CellImageRole).value<QImage>();
+    const QImage cell = screenCell(index.data(ThumbListModel::CellImageRole).value<QImage>(),
+                                   screenOf(option.widget));
     const bool cut = index.data(ThumbListModel::CutRole).toBool();
     if (!cell.isNull()) {
         // Cut items show dimmed until they are pasted.
@@ -65,6 +75,29 @@ void ThumbCellDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opt
         painter->drawRect(QRectF(box).adjusted(2, 2, -2, -2));
     }
     painter->restore();
+}
+
+QImage ThumbCellDelegate::screenCell(const QImage& cell, int screen) const {
+    using imaging::colour::DisplayColour;
+    if (cell.isNull())
+        return cell;
+    const imaging::colour::TransformPtr t = DisplayColour::srgbToScreen(screen);
+    if (!t)
+        return cell; // an sRGB screen, the usual one: nothing at all
+    const quint64 generation = DisplayColour::generation();
+    if (generation != convertedGeneration_ || screen != convertedScreen_) {
+        converted_.clear();
+        convertedGeneration_ = generation;
+        convertedScreen_ = screen;
+    }
+    if (const QImage* done = converted_.object(cell.cacheKey()))
+        return *done;
+    auto* copy = new QImage(cell.convertToFormat(QImage::Format_RGB32));
+    t->apply(*copy);
+    const qint64 key = cell.cacheKey();
+    const QImage shown = *copy;
+    converted_.insert(key, copy, std::max<qsizetype>(1, copy->sizeInBytes() / 1024));
+    return shown;
 }
 
 QWidget* ThumbCellDelegate::createEditor(QWidget* parent, const QStyleOptionViewItem&,

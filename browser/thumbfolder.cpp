@@ -29,15 +29,20 @@ void toBgrRow(const QImage& image, int y, uint8_t* out) {
     }
 }
 
+ThumbFolder::Options settledOptions(ThumbFolder::Options o) {
+    o.colour = thumbcolour::settled(o.colour);
+    return o;
+}
+
 } // namespace
 
 ThumbFolder::ThumbFolder(Options options)
-    : options_(options),
+    : options_(settledOptions(options)),
       template_(ThumbCellArt::cellTemplate(options.design, options.width, options.height)) {}
 
 ThumbRecipe ThumbFolder::recipe(bool useStamp) const {
-    return {options_.width, options_.height,  options_.border,
-            useStamp,       options_.upright, template_};
+    return {options_.width,   options_.height, options_.border, useStamp,
+            options_.upright, template_,       options_.colour};
 }
 
 int ThumbFolder::addImage(const QImage& image) {
@@ -193,7 +198,7 @@ void ThumbFolder::applyThumbnail(int row, const ThumbResult& result) {
 
 bool ThumbFolder::saveCache(CacheIndex& index) const {
     const int width = options_.width, height = options_.height;
-    index.keepOnlyOrientationRule(options_.upright);
+    index.keepOnlyRules(options_.upright, options_.colour);
     const int n = index.reserveNumber();
     if (n < 0)
         return false;
@@ -265,7 +270,7 @@ int ThumbFolder::heldCellCount() const {
 }
 
 ThumbFolder::CacheResult ThumbFolder::loadCache(CacheIndex& index, const std::string& folder) {
-    index.keepOnlyOrientationRule(options_.upright);
+    index.keepOnlyRules(options_.upright, options_.colour);
     const std::string key = cacheKey(folder);
     const std::string base = index.lookup(key);
     if (base == CacheIndex::kNotFound)

@@ -34,6 +34,9 @@ public:
         // Where finished cells are parked while the folder loads, so that
         // only those near the view stay in memory; empty: all stay.
         std::string spillFolder;
+        // How cells get their colours (thumbcolour); kAsSet is settled when
+        // the folder is made, so one load and its cache follow one rule.
+        int colour = thumbcolour::kAsSet;
     };
     enum class CacheResult { Loaded, NotFound, Stale };
 
@@ -47,7 +50,8 @@ public:
     bool enumerate(const QString& folder) { return enumerate(folder.toStdString()); }
     // Fills the list from the folder's cache pair after checking that the
     // folder still holds the same items in cells of this size, turned by the
-    // same orientation rule; a pair that does not fit is removed.
+    // same orientation rule and coloured by the same colour rule (a cache of
+    // other rules is emptied); a pair that does not fit is removed.
     CacheResult loadCache(CacheIndex& index, const std::string& folder);
     CacheResult loadCache(CacheIndex& index, const QString& folder) {
         return loadCache(index, folder.toStdString());

@@ -101,6 +101,8 @@ ThumbResult ThumbRenderer::render(const std::string& path, const ThumbRecipe& re
             orientation = imaging::Orientation::fromBytes(it->second);
 
     imaging::Bitmap picture;
+    imaging::colour::ProfilePtr profile;
+    const int colour = thumbcolour::settled(recipe.colour);
     bool loaded = false;
     if (recipe.useStamp && !stop()) {
         const bool swap = imaging::Orientation::swapsSides(orientation);
@@ -114,12 +116,19 @@ ThumbResult ThumbRenderer::render(const std::string& path, const ThumbRecipe& re
             picture.free();
             loaded = false;
         }
+        // A stamp was made in the file's colour space: the reader gives an
+        // EXIF stamp the file's profile; a RAW's or HEIF's preview is looked
+        // up, unless the values are kept.
+        profile = picture.colourProfile();
+        if (loaded && !profile && modern && colour != thumbcolour::kOwnValues)
+            imaging::PictureFile::readProfile(path, profile);
     }
     if (!loaded && !stop()) {
         imaging::LoadOptions options;
         options.scaleDenominator =
             scaleFor(path, recipe, imaging::Orientation::swapsSides(orientation));
         loaded = imaging::PictureFile::load(path, picture, options) >= 1;
+        profile = picture.colourProfile(); // turning and scaling make new bitmaps
     }
     if (!loaded || stop())
         return r;
@@ -135,6 +144,9 @@ ThumbResult ThumbRenderer::render(const std::string& path, const ThumbRecipe& re
         return r;
     if (stop())
         return r;
+    // Converted at the cell's size: a few thousand pixels, not the picture's.
+    if (const imaging::colour::TransformPtr t = thumbcolour::toSrgb(colour, profile))
+        t->apply(picture);
 
     r.cell = recipe.cellTemplate.isNull()
                  ? QImage(recipe.width, recipe.height, QImage::Format_RGB32)

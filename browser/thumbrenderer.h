@@ -1,6 +1,7 @@
 #pragma once
 
 #include "browser/core/thumbdata.h"
+#include "thumbcolour.h"
 
 #include <QImage>
 
@@ -18,6 +19,9 @@ struct ThumbRecipe {
     // Turned upright by the file's EXIF orientation (stamp and picture alike).
     bool upright = true;
     QImage cellTemplate; // width x height
+    // How the picture's colours are made (thumbcolour): cells are sRGB
+    // unless the rule keeps the pictures' values.
+    int colour = thumbcolour::kAsSet;
 };
 
 struct ThumbResult {
@@ -32,7 +36,9 @@ struct ThumbResult {
 // Makes one thumbnail cell: the embedded stamp when asked and present, else
 // the picture itself (JPEGs decoded at the smallest DCT scale that still
 // fills the box), turned upright when the recipe asks, fitted into the box
-// and placed on the cell template, with the capture date of the file. Safe on worker threads.
+// and converted to sRGB from the picture's colour profile (the stamp is in
+// the file's colour space too), placed on the cell template, with the
+// capture date of the file. Safe on worker threads.
 class ThumbRenderer {
 public:
     static ThumbResult render(const std::string& path, const ThumbRecipe& recipe,

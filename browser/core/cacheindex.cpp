@@ -57,11 +57,27 @@ int CacheIndex::orientationRule() const {
     return store_.getInt(keys::kCache, keys::kCacheOrientation, 0) != 0 ? 1 : 0;
 }
 
+int CacheIndex::colourRule() const {
+    return store_.getInt(keys::kCache, keys::kCacheColour, 0);
+}
+
 bool CacheIndex::keepOnlyOrientationRule(bool upright) {
-    if (orientationRule() == (upright ? 1 : 0))
+    return keepOnlyRules(upright, colourRule());
+}
+
+bool CacheIndex::keepOnlyColourRule(int colour) {
+    return keepOnlyRules(orientationRule() != 0, colour);
+}
+
+bool CacheIndex::keepOnlyRules(bool upright, int colour) {
+    if (orientationRule() == (upright ? 1 : 0) && colourRule() == colour)
         return false;
+    // Emptying the cache drops every record of the index: both are written again.
     ThumbCacheReset::clear(store_, cacheFolder_);
+    SettingsStore::Batch batch(store_);
     store_.setInt(keys::kCache, keys::kCacheOrientation, upright ? 1 : 0);
+    store_.setInt(keys::kCache, keys::kCacheColour, colour);
+    batch.commit();
     return true;
 }
 

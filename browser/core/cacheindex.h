@@ -46,9 +46,19 @@ public:
     // upright or as stored). When the rule asked for is another, the whole
     // cache is emptied and the new rule recorded; true when it was emptied.
     // A cache without a record was made before pictures were turned.
+    // The colour rule recorded is kept.
     bool keepOnlyOrientationRule(bool upright);
     // The recorded rule: 1 upright, 0 as stored.
     int orientationRule() const;
+    // The same for how the thumbnails' colours were made (0 the pictures'
+    // own values, else 1 + the rendering intent of their conversion to
+    // sRGB); the orientation rule recorded is kept. A cache without a
+    // record was made before colours were converted.
+    bool keepOnlyColourRule(int colour);
+    int colourRule() const;
+    // Both at once: the cache is emptied when either differs, and both are
+    // recorded.
+    bool keepOnlyRules(bool upright, int colour);
 
     const std::string& folder() const { return cacheFolder_; }
     static std::string cacPath(const std::string& base) { return base + ".cac"; }
