@@ -8,8 +8,11 @@ namespace {
 
 // U+4141: both bytes are "A", nothing Qt escapes and nothing a reader turns.
 constexpr char16_t kFiller = 0x4141;
-// Qt writes the document information near the end of the file.
+// Qt writes the document information near the end of the file, and the
+// XMP metadata of a PDF/A file (uncompressed) near its start.
 constexpr qint64 kTail = 64 * 1024;
+constexpr qint64 kHead = 64 * 1024;
+constexpr char kXmpEnd[] = "</rdf:li>";
 
 QByteArray hexTitle(const QString& title) {
     QByteArray utf16BigEndian("\xfe\xff", 2);
@@ -18,6 +21,41 @@ QByteArray hexTitle(const QString& title) {
         utf16BigEndian += char(c.unicode() & 0xff);
     }
     return '<' + utf16BigEndian.toHex().toUpper() + '>';
+}
+
+// The title as XML text: at most 5 bytes a UTF-16 unit ("&amp;"), never
+// more than the 3 bytes of each of the placeholder's 2n + 1 units.
+QByteArray xmlTitle(const QString& title) {
+    QByteArray out;
+    for (const char c : title.toUtf8()) {
+        if (c == '&')
+            out += "&amp;";
+        else if (c == '<')
+            out += "&lt;";
+        else if (c == '>')
+            out += "&gt;";
+        else if (uchar(c) >= 0x20 || c == '\t' || c == '\n' || c == '\r')
+            out += c;
+    }
+    return out;
+}
+
+// The XMP copy of the title: the placeholder and the element's end are
+// replaced by the title and the end, padded with blanks after the element,
+// where XML ignores them. False when there is none (not a PDF/A file).
+bool applyToXmp(QFile& file, const QString& title) {
+    if (!file.seek(0))
+        return false;
+    const QByteArray head = file.read(kHead + 8 * title.size());
+    const QByteArray filler = PdfTitle::placeholder(title).toUtf8() + kXmpEnd;
+    const qsizetype at = head.indexOf(filler);
+    if (at < 0)
+        return false;
+    QByteArray replacement = xmlTitle(title) + kXmpEnd;
+    if (replacement.size() > filler.size())
+        return false;
+    replacement += QByteArray(filler.size() - replacement.size(), ' ');
+    return file.seek(at) && file.write(replacement) == replacement.size();
 }
 
 } // namespace
@@ -47,8 +85,10 @@ bool PdfTitle::apply(const QString& pdfPath, const QString& title) {
         return false;
     QByteArray replacement = hexTitle(title);
     replacement += QByteArray(written.size() - replacement.size(), ' ');
-    return file.seek(start + at + 7) && file.write(replacement) == replacement.size() &&
-           file.flush();
+    if (!file.seek(start + at + 7) || file.write(replacement) != replacement.size())
+        return false;
+    applyToXmp(file, title);
+    return file.flush();
 }
 
 } // namespace kamelo

@@ -9,7 +9,8 @@ namespace kamelo {
 // reads as a line end to the next program (CUPS's filters make it 0x0A). The
 // document is therefore written under a placeholder of ASCII bytes, which is
 // then replaced in place by the title as a hexadecimal string of the same
-// length: no offset of the file moves.
+// length: no offset of the file moves. The XMP metadata of a PDF/A file
+// holds the title too and is mended the same way.
 class PdfTitle {
 public:
     // What to give QPrinter::setDocName while writing a document titled title.

@@ -2,6 +2,7 @@
 
 #include "base/uisettings.h"
 #include "exif/jpegpropertyinfo.h"
+#include "imaging/colour/displaycolour.h"
 #include "imaging/geometryops.h"
 #include "imaging/orientation.h"
 #include "imaging/picturefile.h"
@@ -51,6 +52,9 @@ bool FilePictureReader::read(const std::string& path, const SourceRect& source, 
     imaging::Bitmap picture;
     if (imaging::PictureFile::load(path, picture, options) < 1)
         return false;
+    // Pages go out as sRGB; taken now, as turning and cutting make new bitmaps.
+    const imaging::colour::TransformPtr toSrgb =
+        imaging::colour::DisplayColour::toSrgb(picture.colourProfile());
     const int orientation = picturesUpright() ? imaging::Orientation::read(path) : 1;
     if (imaging::Orientation::makeUpright(picture, orientation) < 1)
         return false;
@@ -71,6 +75,9 @@ bool FilePictureReader::read(const std::string& path, const SourceRect& source, 
                           Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
     else
         out = view.copy();
+    // Converted as drawn: at most the printed size, never the whole file.
+    if (toSrgb && !out.isNull())
+        toSrgb->apply(out);
     return !out.isNull();
 }
 

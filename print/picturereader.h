@@ -17,7 +17,8 @@ public:
     virtual bool size(const std::string& path, int& width, int& height) = 0;
     // The source rectangle (upright pixels) of the picture with no more
     // pixels than destWidth x destHeight: JPEGs are decoded reduced when
-    // that is enough, larger results scaled down.
+    // that is enough, larger results scaled down; converted from the
+    // picture's colour profile to sRGB, which pages are made in.
     virtual bool read(const std::string& path, const SourceRect& source, int destWidth,
                       int destHeight, QImage& out) = 0;
     // The date taken as the caption shows it, or empty.

@@ -15,13 +15,23 @@
 
 namespace kamelo {
 
+namespace {
+// Pictures are drawn in sRGB, and Qt's PDF/A-1b files say so: they carry an
+// sRGB output intent for their device RGB colours. (Nothing on a page is
+// transparent, which that form leaves out.)
+constexpr QPagedPaintDevice::PdfVersion kPdfVersion = QPagedPaintDevice::PdfVersion_A1b;
+} // namespace
+
 PrintRun::Outcome PrintRun::run(QPrinter& printer, const PrintJob& job, PictureReader& reader,
                                 const Progress& progress, const std::string& tempFolder) {
     const QString title = printer.docName();
     if (printer.outputFormat() == QPrinter::PdfFormat) {
+        const QPagedPaintDevice::PdfVersion version = printer.pdfVersion();
+        printer.setPdfVersion(kPdfVersion);
         printer.setDocName(PdfTitle::placeholder(title));
         Outcome out = paint(printer, printer, job, reader, progress);
         printer.setDocName(title);
+        printer.setPdfVersion(version);
         if (out.started && !out.cancelled)
             PdfTitle::apply(printer.outputFileName(), title);
         return out;
@@ -38,6 +48,7 @@ PrintRun::Outcome PrintRun::run(QPrinter& printer, const PrintJob& job, PictureR
     spool.close();
     QPrinter pdf(QPrinter::HighResolution);
     pdf.setOutputFormat(QPrinter::PdfFormat);
+    pdf.setPdfVersion(kPdfVersion);
     pdf.setOutputFileName(spool.fileName());
     pdf.setResolution(printer.resolution());
     pdf.setPageLayout(printer.pageLayout());
