@@ -5,6 +5,7 @@
 #include "desktop/core/wallpaperservice.h"
 #include "desktop/desktopwallpaperbackend.h"
 #include "imaging/bitmap.h"
+#include "imaging/colour/displaycolour.h"
 #include "imaging/core/filebytes.h"
 #include "imaging/picturefile.h"
 #include "imaging/resize.h"
@@ -16,6 +17,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <new>
 
 namespace kamelo::desktop {
 
@@ -82,6 +84,9 @@ QString WallpaperSetter::set(const imaging::Bitmap* picture, const QString& path
         }
         const FitSize size = WallpaperRules::targetSize(
             source->width(), source->height(), screen.width(), screen.height(), *placement);
+        // The desktop shows the file as sRGB.
+        const imaging::colour::TransformPtr toSrgb =
+            imaging::colour::DisplayColour::toSrgb(source->colourProfile());
         imaging::Bitmap resized;
         if (size.width != source->width() || size.height != source->height()) {
             const int rc = imaging::Resize::scaled(*source, size.width, size.height,
@@ -91,7 +96,17 @@ QString WallpaperSetter::set(const imaging::Bitmap* picture, const QString& path
                 return false;
             }
             source = &resized;
+        } else if (toSrgb) {
+            try {
+                resized = *source; // the viewer's picture itself stays as it is
+            } catch (const std::bad_alloc&) {
+                error = imaging::resultText(imaging::result::kNoMemory);
+                return false;
+            }
+            source = &resized;
         }
+        if (toSrgb)
+            toSrgb->apply(resized); // at the screen's size
         const std::vector<uint8_t> bytes =
             encodeBmp24(source->width(), source->height(), source->stride(), source->bits());
         if (bytes.empty()) {

@@ -19,8 +19,9 @@ class Bitmap;
 namespace kamelo::desktop {
 
 // The wallpaper commands: the picture written as a 24-bit PICWALL.BMP sized
-// for the screen, the desktop pointed at it, and the previous wallpaper put
-// back. Each returns the message for the user, empty when all went well.
+// for the screen and converted to sRGB from its colour profile, the desktop
+// pointed at it, and the previous wallpaper put back. Each returns the message for the user, empty
+// when all went well.
 class WallpaperSetter {
 public:
     // Null backend: the running desktop's. Empty dataHome:
