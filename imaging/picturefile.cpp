@@ -1,5 +1,7 @@
 #include "picturefile.h"
 
+#include "colour/profilereader.h"
+#include "colour/profilescan.h"
 #include "core/filebytes.h"
 #include "emfcodec.h"
 #include "filecomments.h"
@@ -29,6 +31,73 @@ namespace {
 int64_t fileSize(const std::string& path) {
     struct stat st {};
     return ::stat(path.c_str(), &st) == 0 ? static_cast<int64_t>(st.st_size) : 0;
+}
+
+// The formats whose colour space is found by scanning their headers; the
+// newer formats' decoders report it themselves.
+bool scansProfile(PictureFormat format) {
+    return format == PictureFormat::Jpeg || format == PictureFormat::Png ||
+           format == PictureFormat::Tiff || format == PictureFormat::Psd ||
+           format == PictureFormat::WebP;
+}
+
+// Options whose bands reach the caller with the profile already on the
+// bitmap, so that they can be painted converted as they arrive. Decoders
+// report either the bitmap being loaded or one of their own that becomes
+// it; neither is const, only the callback's view of it.
+LoadOptions carryingProfile(const LoadOptions& options, const colour::ProfilePtr& profile) {
+    LoadOptions carrying = options;
+    carrying.onRows = [profile, inner = options.onRows](const Bitmap& bitmap, int first, int count,
+                                                        int pass) {
+        if (bitmap.colourProfile() != profile)
+            const_cast<Bitmap&>(bitmap).setColourProfile(profile);
+        return inner(bitmap, first, count, pass);
+    };
+    return carrying;
+}
+
+int decodeAs(PictureFormat format, ByteView bytes, const LoadOptions& options, Bitmap& out) {
+    switch (format) {
+    case PictureFormat::Jpeg:
+        return jpegcodec::decode(bytes, options, out);
+    case PictureFormat::Png:
+        return pngcodec::decode(bytes, options, out);
+    case PictureFormat::Tiff:
+        return tiffcodec::decode(bytes, options, out);
+    case PictureFormat::Gif:
+        return gifcodec::decode(bytes, options, out);
+    case PictureFormat::Psd:
+        return psdcodec::decode(bytes, options, out);
+    case PictureFormat::Iff:
+        return iffcodec::decode(bytes, options, out);
+    case PictureFormat::Emf:
+        return emfcodec::decode(bytes, options, out);
+    case PictureFormat::Ras:
+        return rascodec::decode(bytes, options, out);
+    case PictureFormat::Sgi:
+        return sgicodec::decode(bytes, options, out);
+    case PictureFormat::Heif:
+        return heifcodec::decode(bytes, options, out);
+    case PictureFormat::Avif:
+        return avifcodec::decode(bytes, options, out);
+    case PictureFormat::WebP:
+        return webpcodec::decode(bytes, options, out);
+    case PictureFormat::Jxl:
+        return jxlcodec::decode(bytes, options, out);
+    case PictureFormat::Raw:
+        return rawcodec::decode(bytes, options, out);
+    case PictureFormat::Unknown:
+        return result::kUnknownFormat;
+    default: {
+        int rc = magickcodec::decode(bytes, format, options, out);
+        if (rc >= 1) {
+            FileInfo info;
+            fillHeaderInfo(bytes, format, info);
+            out.setSourceBitsPerPixel(info.bitsPerPixel);
+        }
+        return rc;
+    }
+    }
 }
 
 } // namespace
@@ -134,47 +203,16 @@ int PictureFile::loadFrom(const uint8_t* data, size_t size, const std::string& p
         // format it goes before the new picture is allocated beside it.
         if (format != PictureFormat::Jpeg && options.reuse)
             options.reuse->free();
-        switch (format) {
-        case PictureFormat::Jpeg:
-            return jpegcodec::decode(bytes, options, out);
-        case PictureFormat::Png:
-            return pngcodec::decode(bytes, options, out);
-        case PictureFormat::Tiff:
-            return tiffcodec::decode(bytes, options, out);
-        case PictureFormat::Gif:
-            return gifcodec::decode(bytes, options, out);
-        case PictureFormat::Psd:
-            return psdcodec::decode(bytes, options, out);
-        case PictureFormat::Iff:
-            return iffcodec::decode(bytes, options, out);
-        case PictureFormat::Emf:
-            return emfcodec::decode(bytes, options, out);
-        case PictureFormat::Ras:
-            return rascodec::decode(bytes, options, out);
-        case PictureFormat::Sgi:
-            return sgicodec::decode(bytes, options, out);
-        case PictureFormat::Heif:
-            return heifcodec::decode(bytes, options, out);
-        case PictureFormat::Avif:
-            return avifcodec::decode(bytes, options, out);
-        case PictureFormat::WebP:
-            return webpcodec::decode(bytes, options, out);
-        case PictureFormat::Jxl:
-            return jxlcodec::decode(bytes, options, out);
-        case PictureFormat::Raw:
-            return rawcodec::decode(bytes, options, out);
-        case PictureFormat::Unknown:
-            return result::kUnknownFormat;
-        default: {
-            int rc = magickcodec::decode(bytes, format, options, out);
-            if (rc >= 1) {
-                FileInfo info;
-                fillHeaderInfo(bytes, format, info);
-                out.setSourceBitsPerPixel(info.bitsPerPixel);
-            }
-            return rc;
-        }
-        }
+        // The header scan costs microseconds beside the decode it precedes.
+        colour::ProfilePtr profile;
+        if (scansProfile(format))
+            profile = colour::readEmbeddedProfile(data, size, format, options.page);
+        const int rc = profile && options.onRows
+                           ? decodeAs(format, bytes, carryingProfile(options, profile), out)
+                           : decodeAs(format, bytes, options, out);
+        if (rc >= 1 && profile)
+            out.setColourProfile(std::move(profile));
+        return rc;
     });
 }
 
@@ -249,7 +287,51 @@ int PictureFile::readStamp(const std::string& path, Bitmap& out) {
         if (rc < 1)
             return rc;
         rc = jpegcodec::decode({stamp.data(), stamp.size()}, LoadOptions{}, out);
-        return rc < 1 ? result::kNoStamp : rc;
+        if (rc < 1)
+            return result::kNoStamp;
+        // The thumbnail was made in the picture's colour space.
+        colour::ProfilePtr profile;
+        if (readProfile(path, profile) >= 1)
+            out.setColourProfile(std::move(profile));
+        return rc;
+    });
+}
+
+int PictureFile::readProfile(const std::string& path, colour::ProfilePtr& out) {
+    return withoutThrowing([&]() -> int {
+        out.reset();
+        // Profiles sit in the headers: the first megabyte first, the whole
+        // file only when the scan ran out of bytes before its end.
+        constexpr size_t kHead = size_t(1) << 20;
+        std::vector<uint8_t> bytes;
+        int rc = readFileHead(path, kHead, bytes);
+        if (rc < 1)
+            return rc;
+        const bool whole =
+            bytes.size() < kHead || static_cast<int64_t>(bytes.size()) >= fileSize(path);
+        const PictureFormat format = detectFormat(bytes.data(), bytes.size(), extensionOf(path));
+        const bool modern = format == PictureFormat::Heif || format == PictureFormat::Avif ||
+                            format == PictureFormat::Jxl;
+        if (format == PictureFormat::Unknown)
+            return result::kUnknownFormat;
+        if (modern) {
+            // Their boxes may sit anywhere; their libraries read them.
+            if (!whole && (rc = readWholeFile(path, bytes)) < 1)
+                return rc;
+            const ByteView view{bytes.data(), bytes.size()};
+            return format == PictureFormat::Jxl ? jxlcodec::readColourProfile(view, out)
+                                                : heifcodec::readColourProfile(view, out);
+        }
+        if (!scansProfile(format))
+            return result::kSuccess; // no colour space of its own: sRGB
+        bool needMore = false;
+        out = colour::scan::readProfileFromHead(bytes.data(), bytes.size(), format, 0, needMore);
+        if (!needMore || whole)
+            return result::kSuccess;
+        if ((rc = readWholeFile(path, bytes)) < 1)
+            return rc;
+        out = colour::readEmbeddedProfile(bytes.data(), bytes.size(), format);
+        return result::kSuccess;
     });
 }
 

@@ -1,1 +1,93 @@
 #include "profilereader.h"
+
+#include "profilescan.h"
+
+namespace kamelo::imaging::colour {
+
+namespace scan {
+
+namespace {
+
+constexpr size_t kIccHeaderBytes = 128;
+
+// A profile whose header declares more bytes than were stored was cut
+// short; lcms2 might still open what is left and read tags from garbage.
+bool plausibleIcc(const std::vector<uint8_t>& icc) {
+    if (icc.size() < kIccHeaderBytes || icc.size() > IccProfile::kMaxBytes)
+        return false;
+    const size_t declared =
+        size_t(icc[0]) << 24 | size_t(icc[1]) << 16 | size_t(icc[2]) << 8 | size_t(icc[3]);
+    return declared >= kIccHeaderBytes && declared <= icc.size();
+}
+
+// Adobe RGB, marked as known from EXIF rather than from the file's own
+// profile; made once.
+ProfilePtr dcfAdobeRgb() {
+    static const ProfilePtr profile = [] {
+        const ProfilePtr builtin = IccProfile::adobeRgb();
+        return builtin ? IccProfile::fromBytes(builtin->bytes(), IccProfile::Origin::DcfAdobeRgb)
+                       : ProfilePtr();
+    }();
+    return profile;
+}
+
+Found scanFormat(const uint8_t* data, size_t size, PictureFormat format, int page) {
+    switch (format) {
+    case PictureFormat::Jpeg:
+        return jpeg(data, size);
+    case PictureFormat::Png:
+        return png(data, size);
+    case PictureFormat::Tiff:
+        return tiff(data, size, page);
+    case PictureFormat::Psd:
+        return psd(data, size);
+    case PictureFormat::WebP:
+        return webp(data, size);
+    default:
+        // HEIF, AVIF and JPEG XL decoders report their colour themselves.
+        return {};
+    }
+}
+
+} // namespace
+
+ProfilePtr profileOf(Found&& found) {
+    switch (found.kind) {
+    case Found::Kind::Icc:
+        if (!plausibleIcc(found.icc))
+            return nullptr;
+        return IccProfile::fromBytes(std::move(found.icc), IccProfile::Origin::Embedded);
+    case Found::Kind::Described:
+        return IccProfile::fromDescription(found.primaries, found.curve);
+    case Found::Kind::Cicp:
+        return IccProfile::fromCicp(found.cicpPrimaries, found.cicpTransfer);
+    case Found::Kind::DcfAdobeRgb:
+        return dcfAdobeRgb();
+    case Found::Kind::None:
+    case Found::Kind::Srgb:
+        break;
+    }
+    return nullptr;
+}
+
+ProfilePtr readProfileFromHead(const uint8_t* data, size_t size, PictureFormat format, int page,
+                               bool& needMore) {
+    needMore = false;
+    try {
+        Found found = scanFormat(data, size, format, page);
+        needMore = found.needMore;
+        return profileOf(std::move(found));
+    } catch (...) {
+        // Out of memory for a copy of the profile: the picture shows as sRGB.
+        return nullptr;
+    }
+}
+
+} // namespace scan
+
+ProfilePtr readEmbeddedProfile(const uint8_t* data, size_t size, PictureFormat format, int page) {
+    bool needMore = false;
+    return scan::readProfileFromHead(data, size, format, page, needMore);
+}
+
+} // namespace kamelo::imaging::colour

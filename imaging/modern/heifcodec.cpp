@@ -75,6 +75,41 @@ bool exifFromItem(const std::vector<uint8_t>& item, std::vector<uint8_t>& exif) 
     return true;
 }
 
+// The colour box of an image: an ICC profile as stored, or nclx values
+// (primaries and transfer; libheif applies the matrix itself).
+colour::ProfilePtr profileOf(const heif_image_handle* handle, size_t fileBytes) {
+    switch (heif_image_handle_get_color_profile_type(handle)) {
+    case heif_color_profile_type_prof:
+    case heif_color_profile_type_rICC: {
+        const size_t size = heif_image_handle_get_raw_color_profile_size(handle);
+        // The box holds the profile as it is: one larger than the file was
+        // not read from it.
+        if (size == 0 || size > fileBytes || size > colour::IccProfile::kMaxBytes)
+            return nullptr;
+        std::vector<uint8_t> icc(size);
+        if (codeOf(heif_image_handle_get_raw_color_profile(handle, icc.data())) < 1)
+            return nullptr;
+        return colour::IccProfile::fromBytes(std::move(icc));
+    }
+    case heif_color_profile_type_nclx: {
+        heif_color_profile_nclx* nclx = nullptr;
+        if (heif_image_handle_get_nclx_color_profile(handle, &nclx).code != heif_error_Ok || !nclx)
+            return nullptr;
+        const int primaries = int(nclx->color_primaries);
+        const int transfer = int(nclx->transfer_characteristics);
+        heif_nclx_color_profile_free(nclx);
+        // BT.709 primaries with the sRGB curve (or none stated) are sRGB.
+        constexpr int kBt709 = 1, kUnspecified = 2, kSrgbCurve = 13;
+        if ((primaries == kBt709 || primaries == kUnspecified) &&
+            (transfer == kSrgbCurve || transfer == kUnspecified))
+            return nullptr;
+        return colour::IccProfile::fromCicp(primaries, transfer);
+    }
+    default:
+        return nullptr;
+    }
+}
+
 } // namespace
 
 int readInfo(ByteView bytes, FileInfo& info) {
@@ -108,8 +143,9 @@ int decode(ByteView bytes, const LoadOptions& options, Bitmap& out) {
             out.free();
             return rc;
         }
+        // Known before the pixels, so that bands arrive with it.
         return heiflib::decode(handle.get(), bytes.size, options, out,
-                               heifboxes::factsOf(bytes).crop);
+                               heifboxes::factsOf(bytes).crop, profileOf(handle.get(), bytes.size));
     });
 }
 
@@ -211,6 +247,18 @@ int readIccProfile(ByteView bytes, std::vector<uint8_t>& icc) {
         if (rc < 1)
             icc.clear();
         return rc;
+    });
+}
+
+int readColourProfile(ByteView bytes, colour::ProfilePtr& out) {
+    return withoutThrowing([&]() -> int {
+        out.reset();
+        Context context;
+        Handle handle;
+        if (const int rc = openPrimary(bytes, context, handle); rc < 1)
+            return rc;
+        out = profileOf(handle.get(), bytes.size);
+        return result::kSuccess;
     });
 }
 

@@ -2,6 +2,7 @@
 
 #include "imaging/animation.h"
 #include "imaging/bitmap.h"
+#include "imaging/colour/iccprofile.h"
 #include "imaging/core/filebytes.h"
 #include "imaging/fileinfo.h"
 #include "imaging/loadoptions.h"
@@ -29,6 +30,9 @@ int readMetadata(ByteView bytes, std::vector<uint8_t>& exif, std::string& xmp);
 // The primary image's ICC profile ('prof' or 'rICC' colour box) as stored;
 // empty, with success, when it is described by nclx values or not at all.
 int readIccProfile(ByteView bytes, std::vector<uint8_t>& icc);
+// The colour space of the pixels decode() gives: the ICC profile, or one
+// made from the nclx values; null for sRGB or when the file says nothing.
+int readColourProfile(ByteView bytes, colour::ProfilePtr& out);
 // An AVIF file of pixels at quality 0..100 (100: lossless), metadata kept.
 int encodeAvif(const Bitmap& pixels, int quality, const EmbeddedMetadata& metadata,
                std::vector<uint8_t>& out);

@@ -147,7 +147,7 @@ bool fits(const heifboxes::Crop& crop, int width, int height) {
 }
 
 int decode(const heif_image_handle* handle, size_t fileBytes, const LoadOptions& options,
-           Bitmap& out, const heifboxes::Crop& crop) {
+           Bitmap& out, const heifboxes::Crop& crop, const colour::ProfilePtr& profile) {
     out.free();
     int width = 0, height = 0;
     if (const int rc = checkSize(handle, fileBytes, width, height); rc < 1)
@@ -161,6 +161,7 @@ int decode(const heif_image_handle* handle, size_t fileBytes, const LoadOptions&
             cropped ? out.allocate(crop.width, crop.height) : out.allocate(width, height);
         rc < 1)
         return rc;
+    out.setColourProfile(profile); // kept by a later allocate, dropped by free
 
     DecodingOptions decoding(heif_decoding_options_alloc());
     if (!decoding) {

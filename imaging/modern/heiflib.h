@@ -3,6 +3,7 @@
 #include "heifboxes.h"
 
 #include "imaging/bitmap.h"
+#include "imaging/colour/iccprofile.h"
 #include "imaging/core/filebytes.h"
 #include "imaging/loadoptions.h"
 
@@ -64,9 +65,11 @@ void storedSize(const heif_image_handle* handle, int& width, int& height);
 
 // Decodes one image as stored (its turns ignored) into 24-bit BGR, alpha
 // flattened onto white, reporting bands to options.onRows when set. A crop
-// that fits the picture is applied.
+// that fits the picture is applied; profile is on the bitmap from the first
+// band on.
 int decode(const heif_image_handle* handle, size_t fileBytes, const LoadOptions& options,
-           Bitmap& out, const heifboxes::Crop& crop = {});
+           Bitmap& out, const heifboxes::Crop& crop = {},
+           const colour::ProfilePtr& profile = nullptr);
 // Whether crop lies inside a width x height picture.
 bool fits(const heifboxes::Crop& crop, int width, int height);
 

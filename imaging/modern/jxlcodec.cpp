@@ -35,7 +35,8 @@ int decodeFrame(ByteView bytes, const jxl::Header& header, const LoadOptions& op
             sink.start(out, jxl::channelsFor(basic));
             break;
         case JXL_DEC_COLOR_ENCODING:
-            jxl::preferSrgb(s.decoder(), basic);
+            // Asks for sRGB where libjxl can give it, and says what comes.
+            out.setColourProfile(jxl::pixelProfile(s.decoder(), basic, bytes.size));
             break;
         case JXL_DEC_FRAME:
             break;

@@ -2,6 +2,7 @@
 
 #include "imaging/animation.h"
 #include "imaging/bitmap.h"
+#include "imaging/colour/iccprofile.h"
 #include "imaging/core/filebytes.h"
 #include "imaging/fileinfo.h"
 #include "imaging/loadoptions.h"
@@ -35,6 +36,9 @@ int readExif(ByteView bytes, std::vector<uint8_t>& exif);
 // success, when the pixels come out as sRGB (lossy files are converted to
 // sRGB by the decoder, so their original profile no longer applies).
 int readIccProfile(ByteView bytes, std::vector<uint8_t>& icc);
+// The colour space of the pixels decode() gives, as a profile lcms2 has
+// accepted; null for sRGB.
+int readColourProfile(ByteView bytes, colour::ProfilePtr& out);
 // The 'xml ' box's XMP packet as stored; empty, with success, when none.
 int readXmp(ByteView bytes, std::string& xmp);
 

@@ -29,12 +29,14 @@ bool isSrgb(const JxlColorEncoding& e) {
 
 // At the colour event: the profile of the pixels as decode() asks for them.
 int profileOfPixels(JxlDecoder* dec, const JxlBasicInfo& basic, size_t fileBytes,
-                    std::vector<uint8_t>& icc) {
+                    std::vector<uint8_t>& icc, bool* wasDescribed = nullptr) {
     jxl::preferSrgb(dec, basic);
     JxlColorEncoding described{};
     const bool isDescribed =
         JxlDecoderGetColorAsEncodedProfile(dec, nullptr, JXL_COLOR_PROFILE_TARGET_DATA,
                                            &described) == JXL_DEC_SUCCESS;
+    if (wasDescribed)
+        *wasDescribed = isDescribed;
     if (isDescribed && isSrgb(described))
         return result::kSuccess;
     size_t size = 0;
@@ -54,39 +56,75 @@ int profileOfPixels(JxlDecoder* dec, const JxlBasicInfo& basic, size_t fileBytes
     return result::kSuccess;
 }
 
+// The same read for a session: the colour event's profile, judged by
+// lcms2; the read stops at that event.
+int colourOfSession(jxl::Session& s, size_t fileBytes, colour::ProfilePtr* profile,
+                    std::vector<uint8_t>& icc) {
+    JxlBasicInfo basic{};
+    bool haveBasic = false;
+    for (;;) {
+        const JxlDecoderStatus st = s.next();
+        if (st == JXL_DEC_BASIC_INFO) {
+            if (JxlDecoderGetBasicInfo(s.decoder(), &basic) != JXL_DEC_SUCCESS)
+                return result::kCorruptData;
+            haveBasic = true;
+        } else if (st == JXL_DEC_COLOR_ENCODING) {
+            if (!haveBasic)
+                return result::kCorruptData;
+            if (profile) {
+                *profile = jxl::pixelProfile(s.decoder(), basic, fileBytes);
+                return result::kSuccess;
+            }
+            return profileOfPixels(s.decoder(), basic, fileBytes, icc);
+        } else {
+            // The colour event always follows the basic information;
+            // anything else ended the file or found it damaged.
+            return st == JXL_DEC_SUCCESS ? result::kCorruptData : jxl::codeFor(st);
+        }
+    }
+}
+
+int readColour(ByteView bytes, colour::ProfilePtr* profile, std::vector<uint8_t>& icc) {
+    const JxlSignature signature =
+        bytes.data ? JxlSignatureCheck(bytes.data, bytes.size) : JXL_SIG_NOT_ENOUGH_BYTES;
+    if (signature != JXL_SIG_CODESTREAM && signature != JXL_SIG_CONTAINER)
+        return signature == JXL_SIG_NOT_ENOUGH_BYTES ? result::kTruncated : result::kUnknownFormat;
+    jxl::Session s(bytes, JXL_DEC_BASIC_INFO | JXL_DEC_COLOR_ENCODING);
+    if (!s.valid())
+        return result::kNoMemory;
+    s.closeInput();
+    return colourOfSession(s, bytes.size, profile, icc);
+}
+
 } // namespace
+
+int readColourProfile(ByteView bytes, colour::ProfilePtr& out) {
+    return withoutThrowing([&]() -> int {
+        out.reset();
+        std::vector<uint8_t> unused;
+        return readColour(bytes, &out, unused);
+    });
+}
 
 int readIccProfile(ByteView bytes, std::vector<uint8_t>& icc) {
     return withoutThrowing([&]() -> int {
         icc.clear();
-        const JxlSignature signature =
-            bytes.data ? JxlSignatureCheck(bytes.data, bytes.size) : JXL_SIG_NOT_ENOUGH_BYTES;
-        if (signature != JXL_SIG_CODESTREAM && signature != JXL_SIG_CONTAINER)
-            return signature == JXL_SIG_NOT_ENOUGH_BYTES ? result::kTruncated
-                                                         : result::kUnknownFormat;
-        jxl::Session s(bytes, JXL_DEC_BASIC_INFO | JXL_DEC_COLOR_ENCODING);
-        if (!s.valid())
-            return result::kNoMemory;
-        s.closeInput();
-        JxlBasicInfo basic{};
-        bool haveBasic = false;
-        for (;;) {
-            const JxlDecoderStatus st = s.next();
-            if (st == JXL_DEC_BASIC_INFO) {
-                if (JxlDecoderGetBasicInfo(s.decoder(), &basic) != JXL_DEC_SUCCESS)
-                    return result::kCorruptData;
-                haveBasic = true;
-            } else if (st == JXL_DEC_COLOR_ENCODING) {
-                if (!haveBasic)
-                    return result::kCorruptData;
-                return profileOfPixels(s.decoder(), basic, bytes.size, icc);
-            } else {
-                // The colour event always follows the basic information;
-                // anything else ended the file or found it damaged.
-                return st == JXL_DEC_SUCCESS ? result::kCorruptData : jxl::codeFor(st);
-            }
-        }
+        return readColour(bytes, nullptr, icc);
     });
 }
 
 } // namespace kamelo::imaging::jxlcodec
+
+namespace kamelo::imaging::jxl {
+
+colour::ProfilePtr pixelProfile(JxlDecoder* dec, const JxlBasicInfo& basic, size_t fileBytes) {
+    std::vector<uint8_t> icc;
+    bool described = false;
+    if (jxlcodec::profileOfPixels(dec, basic, fileBytes, icc, &described) < 1 || icc.empty())
+        return nullptr;
+    return colour::IccProfile::fromBytes(std::move(icc),
+                                         described ? colour::IccProfile::Origin::Described
+                                                   : colour::IccProfile::Origin::Embedded);
+}
+
+} // namespace kamelo::imaging::jxl

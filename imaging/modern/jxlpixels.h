@@ -1,6 +1,7 @@
 #pragma once
 
 #include "imaging/bitmap.h"
+#include "imaging/colour/iccprofile.h"
 #include "imaging/loadoptions.h"
 
 #include <jxl/decode.h>
@@ -16,6 +17,9 @@ bool preparePixels(Session& session);
 // ones) come out as sRGB; made from an ICC profile, libjxl would otherwise
 // give them in linear light.
 void preferSrgb(JxlDecoder* dec, const JxlBasicInfo& basic);
+// At the colour event, after preferSrgb: the colour space of the pixels
+// libjxl will give; null for sRGB or when it cannot be told.
+colour::ProfilePtr pixelProfile(JxlDecoder* dec, const JxlBasicInfo& basic, size_t fileBytes);
 // The 8-bit channels asked of libjxl: grey or RGB, with alpha when present.
 int channelsFor(const JxlBasicInfo& basic);
 // The file's own depth: every channel's bits, alpha included.
