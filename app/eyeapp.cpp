@@ -2,6 +2,7 @@
 
 #include "app/folderlisting.h"
 
+#include "app/displaycolourlink.h"
 #include "app/eyeappseams.h"
 #include "app/mainframe.h"
 #include "app/settingsexit.h"
@@ -109,6 +110,9 @@ bool CEyeApp::initInstance() {
     loadedSettings_ = settings_;
     setUiSettings(&settings_);
     setSettingsStore(store_.get());
+    // Before any window paints: pictures come out in their colours at once.
+    DisplayColourLink::applySettings(settings_);
+    colourLink_ = std::make_unique<DisplayColourLink>();
 
     folders_ = ProgramFolders::prepare(
         options_.programFolder.empty() ? ProgramFolders::executableFolder()
@@ -166,6 +170,7 @@ int CEyeApp::exitInstance(int exitCode) {
     acquire::ImportWorker::waitForAll();
     if (store_)
         saveSettings();
+    colourLink_.reset();
     if (uiSettings() == &settings_)
         setUiSettings(nullptr);
     if (settingsStore() == store_.get())

@@ -24,6 +24,7 @@ class BatchHandOver;
 
 class CEyeDoc;
 class CMainFrame;
+class DisplayColourLink;
 class CShowFrame;
 class EyeAppSeams;
 class SettingsStore;
@@ -90,6 +91,8 @@ public:
     SettingsStore* store() const { return store_.get(); }
     QMainWindow* browserFrame() const { return browserFrame_; }
     bool cacheWasInvalidated() const { return cacheInvalidated_; }
+    // The colour state's link to the settings and the screens' profiles.
+    DisplayColourLink* colourLink() const { return colourLink_.get(); }
 
 private:
     void openSettings();
@@ -104,6 +107,7 @@ private:
     std::unique_ptr<SettingsStore> store_;
     std::unique_ptr<CEyeDoc> doc_;
     std::unique_ptr<edit::BatchHandOver> handOver_;
+    std::unique_ptr<DisplayColourLink> colourLink_;
 
     ProgramFolders folders_;
     std::string commandLinePicture_;

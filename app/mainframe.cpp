@@ -2,6 +2,7 @@
 
 #include "app/commandids.h"
 #include "app/commandtable.h"
+#include "app/displaycolourlink.h"
 #include "app/editkeyguard.h"
 #include "app/eyeapp.h"
 #include "app/programseams.h"
@@ -357,6 +358,8 @@ void CMainFrame::buildCommands() {
         // New sizes and designs take effect with rebuilt thumbnails, after
         // "적용" as after OK.
         const auto takeEffect = [this] {
+            if (DisplayColourLink* colour = app_.colourLink())
+                colour->settingsChanged(app_.settings());
             refreshFolder(CThumbListCtrl::Refresh::Full);
             if (CShowFrame* viewer = app_.viewerFrame())
                 viewer->view()->reloadOptions();

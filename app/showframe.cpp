@@ -2,6 +2,7 @@
 
 #include "app/commandids.h"
 #include "app/commandtable.h"
+#include "app/displaycolourlink.h"
 #include "app/editkeyguard.h"
 #include "app/eyeapp.h"
 #include "app/mainframe.h"
@@ -209,6 +210,8 @@ void CShowFrame::buildCommands() {
     c.setHandler(kPreferences, [this] {
         // After "적용" as after OK.
         const auto takeEffect = [this] {
+            if (DisplayColourLink* colour = app_.colourLink())
+                colour->settingsChanged(app_.settings());
             view_->reloadOptions();
             if (CMainFrame* browser = app_.mainFrame())
                 browser->refreshFolder(CThumbListCtrl::Refresh::Full);

@@ -1,4 +1,5 @@
 #include "base/settingsstore.h"
+#include "cli/colourstart.h"
 #include "cli/commandhelp.h"
 #include "cli/convertcommand.h"
 #include "cli/editcommand.h"
@@ -68,6 +69,7 @@ int run(int argc, char* argv[]) {
         else if (store.openStatus() == kamelo::StoreOpenStatus::InMemoryOnly &&
                  args[0] != "settings")
             std::cerr << "설정 파일을 열 수 없습니다: " << store.path() << "\n";
+        kamelo::applyColourSettings(store);
         if (args[0] == "settings")
             return kamelo::runSettingsCommand(store, {args.begin() + 1, args.end()}, std::cout,
                                               std::cerr);
