@@ -3,6 +3,7 @@
 #include "imaging/bitmap.h"
 #include "imaging/parallelrows.h"
 #include "lcmslock.h"
+#include "matrixshaper.h"
 
 #include <lcms2.h>
 
@@ -87,9 +88,14 @@ struct ColourTransformFactory {
         t->from_ = std::move(from);
         t->to_ = std::move(to);
         t->intent_ = intent;
-        // The layout of Bitmap is made at once: when lcms2 cannot convert
-        // between the two, there is no transform.
-        if (!t->transform(kBgr))
+        {
+            std::lock_guard lock(lcmsLock());
+            t->fast_ = MatrixShaper::make(t->from_->transformHandle(), t->to_->transformHandle(),
+                                          int(intent));
+        }
+        // Otherwise the layout of Bitmap is made at once: when lcms2 cannot
+        // convert between the two, there is no transform.
+        if (!t->fast_ && !t->transform(kBgr))
             return nullptr;
         return t;
     }
@@ -136,6 +142,11 @@ void* ColourTransform::transform(int layout) const {
 
 void ColourTransform::run(int layout, uint8_t* firstRow, int width, int rows,
                           qsizetype stride) const {
+    if (fast_) {
+        if (width > 0 && rows > 0)
+            fast_->run(layout, firstRow, width, rows, stride);
+        return;
+    }
     void* t = transform(layout);
     if (!t || width <= 0 || rows <= 0)
         return;

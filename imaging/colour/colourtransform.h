@@ -14,6 +14,8 @@ class Bitmap;
 
 namespace kamelo::imaging::colour {
 
+class MatrixShaper;
+
 // How colours outside the display's gamut are brought in. The values are
 // the ICC intents', as they are stored in the settings.
 enum class Intent { Perceptual = 0, RelativeColorimetric = 1 };
@@ -59,6 +61,8 @@ private:
     // cmsHTRANSFORM per layout, made on first use.
     mutable std::atomic<void*> transforms_[3] = {nullptr, nullptr, nullptr};
     mutable std::mutex building_;
+    // The quicker path for two matrix/curve profiles, when it applies.
+    std::unique_ptr<MatrixShaper> fast_;
     void* transform(int layout) const;
 };
 
