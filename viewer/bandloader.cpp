@@ -93,6 +93,9 @@ int BandLoader::load(const std::string& path, QSize announced, int orientation, 
     options.bandRows = 10; // input is looked at every 10th row
     options.reportPasses = true;
     options.scaleDenominator = scale;
+    // Only the memory is lent: the picture going keeps its colour space.
+    if (spare)
+        spare->setColourProfile(nullptr);
     options.reuse = spare;
     options.onRows = [&](const imaging::Bitmap& b, int first, int rows, int pass) {
         if (!owner)

@@ -22,6 +22,8 @@ void FullDecode::start(const std::string& path, int orientation, imaging::Bitmap
     thread_ = std::thread([s = state_, path, orientation, spare = std::move(spare),
                            done = std::move(done)]() mutable {
         imaging::LoadOptions options;
+        // Only the memory is lent: the picture going keeps its colour space.
+        spare.setColourProfile(nullptr);
         options.reuse = &spare;
         // Looked at between bands so that a new picture need not wait for
         // the rest of this one.

@@ -217,6 +217,8 @@ void ReadAheadWorker::run(std::shared_ptr<State> s) {
         {
             imaging::memorybudget::BackgroundScope scope;
             imaging::LoadOptions options;
+            // Only the memory is lent: the picture going keeps its colour space.
+            spare.setColourProfile(nullptr);
             options.reuse = &spare;
             ok = imaging::PictureFile::load(path, picture, options) >= 1 &&
                  (!upright || imaging::Orientation::makeUpright(
