@@ -58,6 +58,10 @@ DisplayProfile::DisplayProfile(QObject* parent) : QObject(parent) {
     }
     if (qGuiApp) {
         const auto screensChanged = [this] {
+            // Qt may have set its mask on the root window again for the new
+            // screen.
+            if (connection_)
+                watchRoot();
             internAtoms();
             readAll();
         };

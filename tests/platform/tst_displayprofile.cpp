@@ -101,8 +101,6 @@ private slots:
         const Bytes p3 = colour::p3Profile();
         const Bytes cap = pattern(DisplayProfile::kMaxBytes);
         QTest::newRow("a display P3 profile") << QByteArray("_ICC_PROFILE") << p3 << 8 << p3;
-        QTest::newRow("ProPhoto") << QByteArray("_ICC_PROFILE") << colour::proPhotoProfile() << 8
-                                  << colour::proPhotoProfile();
         QTest::newRow("read in several pieces, odd length")
             << QByteArray("_ICC_PROFILE") << pattern(1000003) << 8 << pattern(1000003);
         QTest::newRow("exactly the largest taken") << QByteArray("_ICC_PROFILE") << cap << 8 << cap;
