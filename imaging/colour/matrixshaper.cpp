@@ -146,17 +146,34 @@ std::unique_ptr<MatrixShaper> MatrixShaper::make(void* fromHandle, void* toHandl
             s->contribution[c][v][3] = 0;
         }
     }
+    // Each output level k covers the linear values from the curve's value
+    // at k - 0.5 to that at k + 0.5: 256 evaluations give the exact rounded
+    // inverse, where evaluating an inverse curve 65536 times takes
+    // milliseconds.
+    const cmsToneCurve* previous = nullptr;
     for (int c = 0; c < 3; ++c) {
         const auto* trc = static_cast<const cmsToneCurve*>(cmsReadTag(to, kTrcs[c]));
-        cmsToneCurve* reverse = trc ? cmsReverseToneCurve(trc) : nullptr;
-        if (!reverse)
+        if (!trc)
             return nullptr;
-        s->out[c].resize(kOutSteps);
-        for (int i = 0; i < kOutSteps; ++i) {
-            const float v = cmsEvalToneCurveFloat(reverse, float(i) / float(kOutSteps - 1));
-            s->out[c][size_t(i)] = uint8_t(std::lround(std::clamp(v, 0.0f, 1.0f) * 255.0f));
+        if (trc == previous) {
+            s->out[c] = s->out[c - 1];
+            continue;
         }
-        cmsFreeToneCurve(reverse);
+        previous = trc;
+        double bound[256]; // bound[k]: the first step shown as level k
+        bound[0] = 0;
+        for (int k = 1; k < 256; ++k) {
+            bound[k] = cmsEvalToneCurveFloat(trc, float((k - 0.5) / 255.0)) * double(kTop);
+            if (!(bound[k] >= bound[k - 1]))
+                return nullptr; // not rising: lcms2 knows better
+        }
+        s->out[c].resize(kOutSteps);
+        int k = 0;
+        for (int i = 0; i < kOutSteps; ++i) {
+            while (k < 255 && double(i) >= bound[k + 1])
+                ++k;
+            s->out[c][size_t(i)] = uint8_t(k);
+        }
     }
     if (!agrees(*s, from, to, intent))
         return nullptr;

@@ -44,6 +44,40 @@ Bytes greyProfile() {
     return saved(p);
 }
 
+int sampleThrough(const cmsUInt16Number in[], cmsUInt16Number out[], void* transform) {
+    cmsDoTransform(transform, in, out, 1);
+    return 1;
+}
+
+// Display P3 sampled into a 17x17x17 table to Lab: a profile that lcms2
+// reads through its table, not a matrix.
+Bytes lutProfile() {
+    const Bytes p3 = fx::p3Profile();
+    cmsHPROFILE from = cmsOpenProfileFromMem(p3.data(), cmsUInt32Number(p3.size()));
+    cmsHPROFILE lab = cmsCreateLab4Profile(nullptr);
+    cmsHTRANSFORM t = cmsCreateTransform(from, TYPE_RGB_16, lab, TYPE_Lab_16,
+                                         INTENT_RELATIVE_COLORIMETRIC, cmsFLAGS_NOOPTIMIZE);
+    cmsHPROFILE p = cmsCreateProfilePlaceholder(nullptr);
+    cmsSetProfileVersion(p, 4.3);
+    cmsSetDeviceClass(p, cmsSigInputClass);
+    cmsSetColorSpace(p, cmsSigRgbData);
+    cmsSetPCS(p, cmsSigLabData);
+    cmsPipeline* pipe = cmsPipelineAlloc(nullptr, 3, 3);
+    cmsStage* clut = cmsStageAllocCLut16bit(nullptr, 17, 3, 3, nullptr);
+    cmsStageSampleCLut16bit(clut, sampleThrough, t, 0);
+    // Stored as curves, table, curves: the shape an AToB tag needs.
+    cmsPipelineInsertStage(pipe, cmsAT_END, cmsStageAllocToneCurves(nullptr, 3, nullptr));
+    cmsPipelineInsertStage(pipe, cmsAT_END, clut);
+    cmsPipelineInsertStage(pipe, cmsAT_END, cmsStageAllocToneCurves(nullptr, 3, nullptr));
+    cmsWriteTag(p, cmsSigAToB0Tag, pipe);
+    cmsWriteTag(p, cmsSigMediaWhitePointTag, cmsD50_XYZ());
+    cmsPipelineFree(pipe);
+    cmsDeleteTransform(t);
+    cmsCloseProfile(lab);
+    cmsCloseProfile(from);
+    return saved(p);
+}
+
 // What lcms2 makes of a grey level through a grey profile into sRGB.
 uint32_t greyExpected(const Bytes& grey, uint8_t level) {
     cmsHPROFILE in = cmsOpenProfileFromMem(grey.data(), cmsUInt32Number(grey.size()));
@@ -133,6 +167,10 @@ INSTANTIATE_TEST_SUITE_P(
                       Target::Bgr888},
         ConversionRow{"ProPhotoDark", fx::proPhotoProfile, 0x101820, Intent::Perceptual,
                       Target::Premultiplied},
+        ConversionRow{"TableRed", lutProfile, 0xF02010, Intent::Perceptual, Target::Bitmap},
+        ConversionRow{"TableCyan", lutProfile, 0x30C0D0, Intent::Perceptual, Target::Argb32},
+        ConversionRow{"TableSkin", lutProfile, 0xD89A7C, Intent::RelativeColorimetric,
+                      Target::Rgb888},
         ConversionRow{"ProPhotoOrange", fx::proPhotoProfile, 0xC08040, Intent::RelativeColorimetric,
                       Target::Bitmap}),
     [](const auto& info) { return std::string(info.param.name); });
