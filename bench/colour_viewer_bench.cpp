@@ -30,7 +30,7 @@
 
 namespace {
 
-constexpr int kRounds = 9;
+constexpr int kRounds = 15;
 
 double median(std::vector<double> v) {
     std::sort(v.begin(), v.end());

@@ -752,8 +752,15 @@ bool CShowView::deleteCurrent(bool permanent, FileUi& ui) {
 }
 
 void CShowView::copyToClipboard() {
-    if (hasPicture())
-        QApplication::clipboard()->setImage(doc_.displayed().view().copy());
+    if (!hasPicture())
+        return;
+    const imaging::Bitmap& picture = doc_.displayed();
+    QImage copy = picture.view().copy();
+    // The clipboard carries no profile: what other programs take from it
+    // is sRGB.
+    if (const imaging::colour::TransformPtr toSrgb = DisplayColour::toSrgb(doc_.profileOf(picture)))
+        toSrgb->apply(copy);
+    QApplication::clipboard()->setImage(copy);
 }
 
 ViewPainter::Scene CShowView::scene() const {

@@ -13,6 +13,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QClipboard>
 #include <QVBoxLayout>
 #include <QtTest>
 
@@ -199,6 +200,10 @@ private slots:
                                                        .arg(shown, 6, 16, QLatin1Char('0'))
                                                        .arg(want, 6, 16, QLatin1Char('0'))
                                                        .arg(own, 6, 16, QLatin1Char('0'))));
+        // The clipboard, which carries no profile, gets sRGB.
+        view.copyToClipboard();
+        const uint32_t copied = QApplication::clipboard()->image().pixel(400, 300) & 0xFFFFFF;
+        QVERIFY(tc::near(copied, managed ? tc::expectedSrgb(from, own) : own));
         if (displayChanges) {
             const uint64_t before = DisplayColour::generation();
             QVERIFY(DisplayColour::setScreenProfile(0, tc::adobeRgbProfile()));
