@@ -109,11 +109,10 @@ ColourTransform::~ColourTransform() {
 
 TransformPtr ColourTransform::between(const ProfilePtr& from, const ProfilePtr& to, Intent intent) {
     try {
-        const ProfilePtr source = from ? from : IccProfile::srgb();
-        const ProfilePtr destination = to ? to : IccProfile::srgb();
-        if (!source || !destination)
-            return nullptr;
-        if (source->key() == destination->key() || (source->isSrgb() && destination->isSrgb()))
+        // Every sRGB-like profile shares sRGB's transforms.
+        const ProfilePtr source = !from || from->isSrgb() ? IccProfile::srgb() : from;
+        const ProfilePtr destination = !to || to->isSrgb() ? IccProfile::srgb() : to;
+        if (!source || !destination || source->key() == destination->key())
             return nullptr;
         Cache::Key key(source->key(), destination->key(), int(intent));
         TransformPtr found;
