@@ -8,18 +8,6 @@ namespace scan {
 
 namespace {
 
-constexpr size_t kIccHeaderBytes = 128;
-
-// A profile whose header declares more bytes than were stored was cut
-// short; lcms2 might still open what is left and read tags from garbage.
-bool plausibleIcc(const std::vector<uint8_t>& icc) {
-    if (icc.size() < kIccHeaderBytes || icc.size() > IccProfile::kMaxBytes)
-        return false;
-    const size_t declared =
-        size_t(icc[0]) << 24 | size_t(icc[1]) << 16 | size_t(icc[2]) << 8 | size_t(icc[3]);
-    return declared >= kIccHeaderBytes && declared <= icc.size();
-}
-
 // Adobe RGB, marked as known from EXIF rather than from the file's own
 // profile; made once.
 ProfilePtr dcfAdobeRgb() {

@@ -3,6 +3,7 @@
 #include "heifboxes.h"
 #include "heiflib.h"
 
+#include "imaging/colour/profilescan.h"
 #include "imaging/result.h"
 
 #include <algorithm>
@@ -87,7 +88,8 @@ colour::ProfilePtr profileOf(const heif_image_handle* handle, size_t fileBytes) 
         if (size == 0 || size > fileBytes || size > colour::IccProfile::kMaxBytes)
             return nullptr;
         std::vector<uint8_t> icc(size);
-        if (codeOf(heif_image_handle_get_raw_color_profile(handle, icc.data())) < 1)
+        if (codeOf(heif_image_handle_get_raw_color_profile(handle, icc.data())) < 1 ||
+            !colour::scan::plausibleIcc(icc))
             return nullptr;
         return colour::IccProfile::fromBytes(std::move(icc));
     }

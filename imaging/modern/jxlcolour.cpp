@@ -1,5 +1,6 @@
 #include "jxlcodec.h"
 
+#include "imaging/colour/profilescan.h"
 #include "imaging/result.h"
 #include "jxlpixels.h"
 #include "jxlsession.h"
@@ -120,7 +121,8 @@ namespace kamelo::imaging::jxl {
 colour::ProfilePtr pixelProfile(JxlDecoder* dec, const JxlBasicInfo& basic, size_t fileBytes) {
     std::vector<uint8_t> icc;
     bool described = false;
-    if (jxlcodec::profileOfPixels(dec, basic, fileBytes, icc, &described) < 1 || icc.empty())
+    if (jxlcodec::profileOfPixels(dec, basic, fileBytes, icc, &described) < 1 || icc.empty() ||
+        !colour::scan::plausibleIcc(icc))
         return nullptr;
     return colour::IccProfile::fromBytes(std::move(icc),
                                          described ? colour::IccProfile::Origin::Described

@@ -1,6 +1,7 @@
 #include "fuzz/cacheentries.h"
 #include "fuzz/gifentry.h"
 #include "fuzz/modernentries.h"
+#include "fuzz/profileentry.h"
 #include "imaging/core/filebytes.h"
 
 #include <gtest/gtest.h>
@@ -45,5 +46,12 @@ TEST(FuzzCorpus, EveryKeptAnimationIsHandled) {
 // small files, cut copies of them and what the fuzzers grew from those.
 TEST(FuzzCorpus, EveryKeptModernPictureIsHandled) {
     for (const auto& entry : kamelo::fuzz::kModernEntries)
+        EXPECT_GT(replay(entry), 0) << entry.name;
+}
+
+// The colour profile scanners: the tools' own small tagged files and what
+// the fuzzer grew from them.
+TEST(FuzzCorpus, EveryKeptProfileInputIsHandled) {
+    for (const auto& entry : kamelo::fuzz::kProfileEntries)
         EXPECT_GT(replay(entry), 0) << entry.name;
 }
