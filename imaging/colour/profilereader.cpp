@@ -2,6 +2,9 @@
 
 #include "profilescan.h"
 
+#include <list>
+#include <mutex>
+
 namespace kamelo::imaging::colour {
 
 namespace scan {
@@ -16,6 +19,39 @@ ProfilePtr dcfAdobeRgb() {
         return builtin ? IccProfile::fromBytes(builtin->bytes(), IccProfile::Origin::DcfAdobeRgb)
                        : ProfilePtr();
     }();
+    return profile;
+}
+
+// Pictures from one camera or phone carry the same profile, and opening
+// and judging one costs lcms2 milliseconds: the last few distinct ones are
+// kept, refused ones as their bytes, most recent first.
+ProfilePtr embedded(std::vector<uint8_t>&& icc) {
+    struct Kept {
+        std::vector<uint8_t> refused; // empty when profile is set
+        ProfilePtr profile;
+        const std::vector<uint8_t>& bytes() const { return profile ? profile->bytes() : refused; }
+    };
+    constexpr size_t kKept = 16;
+    constexpr size_t kLargestKept = size_t(1) << 20;
+    static std::mutex lock;
+    static std::list<Kept> kept;
+    {
+        std::lock_guard guard(lock);
+        for (auto it = kept.begin(); it != kept.end(); ++it) {
+            if (it->bytes() == icc) {
+                kept.splice(kept.begin(), kept, it);
+                return kept.front().profile;
+            }
+        }
+    }
+    if (icc.size() > kLargestKept)
+        return IccProfile::fromBytes(std::move(icc), IccProfile::Origin::Embedded);
+    std::vector<uint8_t> copy = icc;
+    ProfilePtr profile = IccProfile::fromBytes(std::move(icc), IccProfile::Origin::Embedded);
+    std::lock_guard guard(lock);
+    kept.push_front(profile ? Kept{{}, profile} : Kept{std::move(copy), nullptr});
+    if (kept.size() > kKept)
+        kept.pop_back();
     return profile;
 }
 
@@ -44,7 +80,7 @@ ProfilePtr profileOf(Found&& found) {
     case Found::Kind::Icc:
         if (!plausibleIcc(found.icc))
             return nullptr;
-        return IccProfile::fromBytes(std::move(found.icc), IccProfile::Origin::Embedded);
+        return embedded(std::move(found.icc));
     case Found::Kind::Described:
         return IccProfile::fromDescription(found.primaries, found.curve);
     case Found::Kind::Cicp:
