@@ -3,8 +3,10 @@
 #include "imaging/result.h"
 #include "rawdevelop.h"
 #include "rawformat.h"
+#include "rawifd.h"
 #include "rawpreview.h"
 #include "rawsession.h"
+#include "rawspot.h"
 
 #include <libraw/libraw.h>
 
@@ -129,12 +131,39 @@ int stampOf(RawSession& session, int opened, int minWidth, int minHeight, Bitmap
 int readStampCovering(ByteView bytes, int minWidth, int minHeight, Bitmap& out) {
     return guarded([&]() -> int {
         out.free();
+        if (bytes.data && stampFromIfds(RangeReader(bytes), minWidth, minHeight, out) >= 1)
+            return result::kSuccess;
         RawSession session;
         return stampOf(session, session.open(bytes), minWidth, minHeight, out);
     });
 }
 
 namespace {
+
+// A regular file opened for reading, closed with this.
+class OpenFile {
+public:
+    explicit OpenFile(const std::string& path) {
+        rc_ = openRegularFile(path, fd_);
+        struct stat st {};
+        if (rc_ >= 1 && fstat(fd_, &st) != 0)
+            rc_ = result::kFileRead;
+        size_ = rc_ >= 1 ? uint64_t(std::max<off_t>(st.st_size, 0)) : 0;
+    }
+    ~OpenFile() {
+        if (fd_ >= 0)
+            close(fd_);
+    }
+    OpenFile(const OpenFile&) = delete;
+    OpenFile& operator=(const OpenFile&) = delete;
+    int result() const { return rc_; }
+    RangeReader reader() const { return RangeReader(fd_, size_); }
+
+private:
+    int fd_ = -1;
+    int rc_ = result::kFileRead;
+    uint64_t size_ = 0;
+};
 
 int openOnDisk(const std::string& path, RawSession& session) {
     int fd = -1;
@@ -156,6 +185,15 @@ int openOnDisk(const std::string& path, RawSession& session) {
 int readStampCovering(const std::string& path, int minWidth, int minHeight, Bitmap& out) {
     return guarded([&]() -> int {
         out.free();
+        {
+            // The IFDs and the preview's own bytes: a thumbnail reads a
+            // fraction of the file and leaves LibRaw's parse out.
+            const OpenFile file(path);
+            if (file.result() < 1)
+                return file.result();
+            if (stampFromIfds(file.reader(), minWidth, minHeight, out) >= 1)
+                return result::kSuccess;
+        }
         RawSession session;
         return stampOf(session, openOnDisk(path, session), minWidth, minHeight, out);
     });
@@ -163,6 +201,16 @@ int readStampCovering(const std::string& path, int minWidth, int minHeight, Bitm
 
 int readOrientation(const std::string& path) {
     const int orientation = guarded([&]() -> int {
+        {
+            // A DNG keeps it in IFD0; other makers' files may say it in
+            // their maker notes, which LibRaw reads.
+            const OpenFile file(path);
+            if (file.result() < 1)
+                return 1;
+            const RawLayout layout = readLayout(file.reader());
+            if (layout.dng)
+                return layout.orientation;
+        }
         RawSession session;
         if (openOnDisk(path, session) < 1)
             return 1;

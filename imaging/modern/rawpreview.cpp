@@ -17,7 +17,9 @@ struct TjCloser {
     void operator()(void* h) const { tjDestroy(h); }
 };
 
-int decodeJpeg(const uint8_t* data, size_t size, int minWidth, int minHeight, Bitmap& out) {
+} // namespace
+
+int decodeJpegPreview(const uint8_t* data, size_t size, int minWidth, int minHeight, Bitmap& out) {
     std::unique_ptr<void, TjCloser> tj(tjInitDecompress());
     if (!tj)
         return result::kNoMemory;
@@ -60,6 +62,8 @@ int decodeJpeg(const uint8_t* data, size_t size, int minWidth, int minHeight, Bi
     return result::kSuccess;
 }
 
+namespace {
+
 // An uncompressed preview: 8-bit grey or RGB rows.
 int convertBitmap(const libraw_thumbnail_t& t, Bitmap& out) {
     const int colors = t.tcolors;
@@ -91,8 +95,8 @@ int previewBitmap(const RawSession& session, int minWidth, int minHeight, Bitmap
         return result::kNoStamp;
     switch (t.tformat) {
     case LIBRAW_THUMBNAIL_JPEG:
-        return decodeJpeg(reinterpret_cast<const uint8_t*>(t.thumb), t.tlength, minWidth, minHeight,
-                          out);
+        return decodeJpegPreview(reinterpret_cast<const uint8_t*>(t.thumb), t.tlength, minWidth,
+                                 minHeight, out);
     case LIBRAW_THUMBNAIL_BITMAP:
         return convertBitmap(t, out);
     default:
