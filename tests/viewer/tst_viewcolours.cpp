@@ -7,6 +7,7 @@
 #include "tests/support/colourpictures.h"
 #include "tests/support/viewerenv.h"
 #include "viewer/readaheadworker.h"
+#include "viewer/screencolour.h"
 #include "viewer/showview.h"
 #include "viewer/slideshow.h"
 #include "viewer/viewersave.h"
@@ -144,8 +145,11 @@ private slots:
         QTRY_VERIFY(!view.showsSmallerDecode());
         if (way != kReadAhead && way != kSlideShow) {
             QMetaObject::Connection bands = connect(&view, &CShowView::progress, grabBand);
+            const uint64_t before = screencolour::convertedPixels();
             QCOMPARE(view.loadPicture(1), CShowView::kLoaded);
             disconnect(bands);
+            // Each band converted its own rows only: a view's worth at most.
+            QVERIFY(screencolour::convertedPixels() - before <= 400u * 300u);
         }
         switch (way) {
         case kFitted: // the full picture replaces its smaller decode
@@ -178,6 +182,10 @@ private slots:
         }
         }
         shown = way == kBands ? duringBands : shownAt(view, at);
+        // Painting the same again converts nothing.
+        const uint64_t converted = screencolour::convertedPixels();
+        shownAt(view, at);
+        QCOMPARE(screencolour::convertedPixels(), converted);
 
         // The picture's own values, as decoded, edited and written.
         const uint32_t own = e.doc.displayed().pixel(400, 300);
