@@ -3,6 +3,7 @@
 // (run-x11-tests.sh) and its viewer is grabbed before, while and after the
 // property is there.
 #include "app/displaycolourlink.h"
+#include "browser/thumbcelldelegate.h"
 #include "imaging/colour/displaycolour.h"
 #include "programrun.h"
 #include "tests/platform/rootproperties.h"
@@ -32,6 +33,21 @@ uint32_t shownColour(CShowFrame* viewer) {
     const QPoint at = view->mapTo(viewer, view->displayRect().center());
     const QImage shot =
         viewer->screen()->grabWindow(viewer->winId(), at.x(), at.y(), 1, 1).toImage();
+    return shot.isNull() ? 0x1000000 : shot.pixel(0, 0) & 0xFFFFFF;
+}
+
+// The colour on screen in the middle of a thumbnail's picture, above its label.
+uint32_t thumbnailColour(ProgramRun& run, int row) {
+    QAbstractItemView* v = run.list()->currentView();
+    const auto* cells = qobject_cast<ThumbCellDelegate*>(v->itemDelegate());
+    if (!cells)
+        return 0x1000000;
+    const QRect item = v->visualRect(run.list()->model()->index(row, 0));
+    const QRect box = cells->boxIn(item);
+    const QPoint middle(box.center().x(), (box.top() + cells->labelIn(item).top()) / 2);
+    const QPoint at = v->viewport()->mapTo(run.frame(), middle);
+    const QImage shot =
+        run.frame()->screen()->grabWindow(run.frame()->winId(), at.x(), at.y(), 1, 1).toImage();
     return shot.isNull() ? 0x1000000 : shot.pixel(0, 0) & 0xFFFFFF;
 }
 
@@ -118,6 +134,32 @@ private slots:
         QTRY_VERIFY(displayIsSrgb());
         QTRY_VERIFY2(colour::near(shownColour(shown.viewer), onSrgb),
                      hex(shownColour(shown.viewer)) + " back on sRGB, expected " + hex(onSrgb));
+    }
+
+    // The browser's thumbnails (kept in sRGB) are painted again for the
+    // display's profile, and again when it goes.
+    void thumbnailsFollowTheDisplayProfile() {
+        ProgramRun run;
+        run.start();
+        QVERIFY(run.browsePhotos());
+        QVERIFY(QTest::qWaitForWindowExposed(run.frame()));
+        const int row = run.row("a.png");
+        QVERIFY(row >= 0);
+        const uint32_t cyan = QColor(Qt::darkCyan).rgb() & 0xFFFFFF;
+        const Bytes display = colour::proPhotoProfile();
+        const uint32_t onDisplay = colour::expectedIn(colour::srgbProfile(), display, cyan);
+        QTRY_VERIFY2(colour::near(thumbnailColour(run, row), cyan),
+                     hex(thumbnailColour(run, row)) + " on sRGB, expected " + hex(cyan));
+
+        RootProperties root;
+        root.set("_ICC_PROFILE", display);
+        QTRY_VERIFY2(colour::near(thumbnailColour(run, row), onDisplay),
+                     hex(thumbnailColour(run, row)) + " on the display's profile, expected " +
+                         hex(onDisplay));
+        root.remove("_ICC_PROFILE");
+        QTRY_VERIFY2(colour::near(thumbnailColour(run, row), cyan),
+                     hex(thumbnailColour(run, row)) + " back on sRGB, expected " + hex(cyan));
+        run.stop();
     }
 
     // With colour management off the display's profile is read but the
