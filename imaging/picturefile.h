@@ -1,9 +1,9 @@
 #pragma once
 
 #include "animation.h"
-#include "colour/iccprofile.h"
 #include "bitmap.h"
 #include "fileinfo.h"
+#include "imaging/colour/iccprofile.h"
 #include "loadoptions.h"
 
 #include <string>
