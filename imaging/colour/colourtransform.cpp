@@ -1,9 +1,9 @@
 #include "colourtransform.h"
 
+#include "fastpath.h"
 #include "imaging/bitmap.h"
 #include "imaging/parallelrows.h"
 #include "lcmslock.h"
-#include "matrixshaper.h"
 
 #include <lcms2.h>
 
@@ -90,8 +90,8 @@ struct ColourTransformFactory {
         t->intent_ = intent;
         {
             std::lock_guard lock(lcmsLock());
-            t->fast_ = MatrixShaper::make(t->from_->transformHandle(), t->to_->transformHandle(),
-                                          int(intent));
+            t->fast_ =
+                FastPath::make(t->from_->transformHandle(), t->to_->transformHandle(), int(intent));
         }
         // Otherwise the layout of Bitmap is made at once: when lcms2 cannot
         // convert between the two, there is no transform.

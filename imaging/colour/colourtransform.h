@@ -14,7 +14,7 @@ class Bitmap;
 
 namespace kamelo::imaging::colour {
 
-class MatrixShaper;
+class FastPath;
 
 // How colours outside the display's gamut are brought in. The values are
 // the ICC intents', as they are stored in the settings.
@@ -62,7 +62,7 @@ private:
     mutable std::atomic<void*> transforms_[3] = {nullptr, nullptr, nullptr};
     mutable std::mutex building_;
     // The quicker path for two matrix/curve profiles, when it applies.
-    std::unique_ptr<MatrixShaper> fast_;
+    std::unique_ptr<FastPath> fast_;
     void* transform(int layout) const;
 };
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "fastpath.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -10,16 +12,13 @@ namespace kamelo::imaging::colour {
 // A direct 8-bit path between two matrix/curve profiles (nearly every
 // camera, phone and editor profile): curve tables folded with the matrix,
 // and inverse-curve tables; about four times quicker than lcms2's own 8-bit
-// path. Made only when it agrees with lcms2's unoptimised result within one
-// level on a grid of colours; otherwise lcms2 converts.
-class MatrixShaper {
+// path.
+class MatrixShaper : public FastPath {
 public:
-    // from and to are cmsHPROFILE handles; the caller holds lcmsLock().
+    // Null unless both profiles convert through matrix and curves.
     static std::unique_ptr<MatrixShaper> make(void* from, void* to, int intent);
 
-    // In place over rows of pixels: layout 0 B,G,R; 1 B,G,R,A (alpha kept);
-    // 2 R,G,B.
-    void run(int layout, uint8_t* firstRow, int width, int rows, ptrdiff_t stride) const;
+    void run(int layout, uint8_t* firstRow, int width, int rows, ptrdiff_t stride) const override;
 
     static constexpr int kOutSteps = 65536; // linear light quantised for the inverse curves
 

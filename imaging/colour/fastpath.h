@@ -1,0 +1,29 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+
+namespace kamelo::imaging::colour {
+
+// An 8-bit conversion quicker than lcms2's own, with lcms2's results: it
+// is used only when it agrees with lcms2's unoptimised conversion within
+// one level on a set of test colours.
+class FastPath {
+public:
+    virtual ~FastPath() = default;
+    // In place over rows of pixels: layout 0 B,G,R; 1 B,G,R,A (alpha kept,
+    // QImage's 32-bit formats in memory); 2 R,G,B.
+    virtual void run(int layout, uint8_t* firstRow, int width, int rows,
+                     ptrdiff_t stride) const = 0;
+
+    // Matrix and curve tables for two matrix/curve profiles; null for
+    // other profiles or when the tables do not agree with lcms2. from and to are
+    // cmsHPROFILE handles; the caller holds lcmsLock().
+    static std::unique_ptr<FastPath> make(void* from, void* to, int intent);
+
+protected:
+    static bool agreesWithLcms(const FastPath& path, void* from, void* to, int intent);
+};
+
+} // namespace kamelo::imaging::colour
