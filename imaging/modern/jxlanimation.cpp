@@ -22,6 +22,7 @@ int decodeFrames(ByteView bytes, const jxl::Header& header, int keep, AnimatedBi
         return result::kNoMemory;
     JxlBasicInfo basic{};
     AnimationFrame frame;
+    colour::ProfilePtr profile;
     jxl::PixelSink sink;
     for (;;) {
         const JxlDecoderStatus st = s.next();
@@ -34,7 +35,8 @@ int decodeFrames(ByteView bytes, const jxl::Header& header, int keep, AnimatedBi
             s.useThreadsFor(basic.xsize, basic.ysize);
             break;
         case JXL_DEC_COLOR_ENCODING:
-            jxl::preferSrgb(s.decoder(), basic);
+            // Asks for sRGB where libjxl can give it, and says what comes.
+            profile = jxl::pixelProfile(s.decoder(), basic, bytes.size);
             break;
         case JXL_DEC_FRAME: {
             JxlFrameHeader fh{};
@@ -49,6 +51,7 @@ int decodeFrames(ByteView bytes, const jxl::Header& header, int keep, AnimatedBi
             if ((rc = frame.bitmap.allocate(int(basic.xsize), int(basic.ysize))) < 1)
                 return rc;
             frame.bitmap.setSourceBitsPerPixel(jxl::sourceBitsOf(basic));
+            frame.bitmap.setColourProfile(profile);
             sink.start(frame.bitmap, jxl::channelsFor(basic));
             break;
         }
