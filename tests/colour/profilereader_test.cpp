@@ -270,6 +270,7 @@ struct Row {
     bool decodes = true;
     // Only the scanner reads it: the format's detection does not know it.
     PictureFormat scanAs = PictureFormat::Unknown;
+    bool stamp = false; // its EXIF thumbnail is read too
 };
 
 void expectProfile(const ProfilePtr& got, const Want& want, const char* where) {
@@ -316,6 +317,17 @@ std::vector<Row> rows() {
     r.push_back({"JpegOneChunk", [](L& l) { return l.put("a.jpg", p3Jpeg(p3())); }, exact(p3)});
     r.push_back(
         {"JpegFourChunks", [](L& l) { return l.put("a.jpg", p3Jpeg(bigP3())); }, exact(bigP3)});
+    // The thumbnail was made in the picture's colour space.
+    Row stamp = {"JpegStampOfATaggedPicture",
+                 [](L& l) {
+                     l.put("thumb.jpg", fx::solidJpeg(8, 8, 0xE03020, {}));
+                     l.put("a.jpg", p3Jpeg(p3()));
+                     l.run("exiftool", "-q -overwrite_original '-ThumbnailImage<=thumb.jpg' a.jpg");
+                     return l.dir.file("a.jpg");
+                 },
+                 exact(p3)};
+    stamp.stamp = true;
+    r.push_back(stamp);
     r.push_back({"JpegChunkMissing",
                  [](L& l) {
                      return l.put("a.jpg",
@@ -589,6 +601,11 @@ TEST_P(ProfileReading, EveryPathFindsTheSameColourSpace) {
         ProfilePtr read;
         EXPECT_GE(PictureFile::readProfile(path, read), 1);
         expectProfile(read, row.want, "readProfile");
+    }
+    if (row.stamp) {
+        Bitmap stamp;
+        ASSERT_GE(PictureFile::readStamp(path, stamp), 1);
+        expectProfile(stamp.colourProfile(), row.want, "stamp");
     }
     if (!row.decodes)
         return;
