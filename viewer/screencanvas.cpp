@@ -23,8 +23,16 @@ void ScreenCanvas::draw(QPainter& painter, const QRect& area, const State& state
                                             : QImage(state.bounds.size(), QImage::Format_RGB32);
     }
     const QRect want = area & state.bounds;
-    if (want.isEmpty() || image_.isNull())
+    if (want.isEmpty())
         return;
+    if (image_.isNull()) {
+        // No memory for the canvas: the picture as it is rather than none.
+        painter.save();
+        painter.setClipRect(want, Qt::IntersectClip);
+        render(painter);
+        painter.restore();
+        return;
+    }
     const QPoint origin = state.bounds.topLeft();
     const QRegion missing = QRegion(want) - valid_;
     if (!missing.isEmpty()) {

@@ -2,9 +2,10 @@
 
 #include "base/programfolders.h"
 #include "base/settingsstore.h"
+#include "imaging/colour/displaycolour.h"
 #include "imaging/picturefile.h"
-#include "imaging/slideframe.h"
 #include "resources/qtstrings.h"
+#include "screencolour.h"
 
 #include <QEvent>
 #include <QGroupBox>
@@ -161,7 +162,10 @@ const QImage& CSlideShowPage::sample(int index) {
         // A missing or unreadable sample leaves an empty (black) one.
         if (imaging::PictureFile::load(path, picture) < 1)
             picture.free();
-        s = imaging::SlideFrame::compose(picture, kPreviewSize, Qt::black);
+        // In the screen's colours, as the slide show shows pictures.
+        const imaging::colour::TransformPtr toScreen = imaging::colour::DisplayColour::toScreen(
+            picture.colourProfile(), screencolour::screenIndex(this));
+        s = screencolour::slide(picture, kPreviewSize, Qt::black, toScreen.get());
     }
     return s;
 }
