@@ -1,22 +1,31 @@
 // Today's photo formats against their own libraries' tools, side by side on
 // the same files: decoding 12-megapixel HEIC, AVIF, WebP and JPEG XL
 // pictures, thumbnails of 200 camera RAW files from their previews and of
-// 200 phone HEIC files. Best of several runs, with the load average.
+// 200 phone HEIC files. Best of several runs, with the load average; the
+// processor time (user and system, the tools' processes included) is given
+// beside the wall time, as it says more on a machine others are using.
 // The tools run as processes, so their times include start-up; ours are
 // measured in-process and again as one process per decode.
-//   modern_bench WORK_DIR TESTDATA_DIR KAMELO_CLI
+//   modern_bench WORK_DIR TESTDATA_DIR KAMELO_CLI [decode|avif|webp|...,raw,heic]
 #include "bench/dngpreview.h"
+#include "imaging/core/filebytes.h"
+#include "imaging/modern/avifcodec.h"
+#include "imaging/modern/heifcodec.h"
+#include "imaging/modern/rawcodec.h"
 #include "imaging/picturefile.h"
 #include "tests/support/dngwriter.h"
 
 #include <algorithm>
 #include <array>
+#include <cctype>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <functional>
 #include <string>
+#include <sys/resource.h>
 #include <unistd.h>
 
 using namespace kamelo::imaging;
@@ -32,12 +41,30 @@ std::string quote(const std::string& s) {
     return q + "'";
 }
 
-double bestOf(int runs, const std::function<void()>& fn) {
-    double best = 1e30;
+// Best wall and best processor time of several runs, in seconds.
+struct Times {
+    double wall = 1e30, cpu = 1e30;
+};
+
+double cpuSeconds() {
+    double total = 0;
+    for (int who : {RUSAGE_SELF, RUSAGE_CHILDREN}) {
+        rusage u{};
+        getrusage(who, &u);
+        total += double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
+                 double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+    }
+    return total;
+}
+
+Times bestOf(int runs, const std::function<void()>& fn) {
+    Times best;
     for (int i = 0; i < runs; ++i) {
+        const double c0 = cpuSeconds();
         const auto t0 = Clock::now();
         fn();
-        best = std::min(best, std::chrono::duration<double>(Clock::now() - t0).count());
+        best.wall = std::min(best.wall, std::chrono::duration<double>(Clock::now() - t0).count());
+        best.cpu = std::min(best.cpu, cpuSeconds() - c0);
     }
     return best;
 }
@@ -49,13 +76,14 @@ bool shell(const std::string& cmd) {
     return ok;
 }
 
-double command(int runs, const std::string& cmd) {
+Times command(int runs, const std::string& cmd) {
     return bestOf(runs, [&] { shell(cmd); });
 }
 
-void report(const char* what, double ours, double theirs, const std::string& tool) {
-    std::printf("%-40s ours %7.3f s  %-34s %7.3f s  ratio %.2f\n", what, ours, tool.c_str(), theirs,
-                ours / theirs);
+void report(const char* what, Times ours, Times theirs, const std::string& tool) {
+    std::printf("%-40s ours %7.3f s  %-34s %7.3f s  ratio %.2f  (cpu %.3f / %.3f s, ratio %.2f)\n",
+                what, ours.wall, tool.c_str(), theirs.wall, ours.wall / theirs.wall, ours.cpu,
+                theirs.cpu, ours.cpu / theirs.cpu);
 }
 
 std::string load() {
@@ -83,14 +111,14 @@ void decodes(const std::vector<Decode>& list, const std::string& self) {
     for (const Decode& d : list) {
         Bitmap out;
         int rc = 0;
-        const double ours = bestOf(runs, [&] { rc = PictureFile::load(d.file, out); });
+        const Times ours = bestOf(runs, [&] { rc = PictureFile::load(d.file, out); });
         if (rc < 1 || out.width() != 4000) {
             std::printf("%-40s not decoded (%d)\n", d.what, rc);
             continue;
         }
-        const double process = command(runs, self + " --decode " + quote(d.file));
+        const Times process = command(runs, self + " --decode " + quote(d.file));
         for (const auto& [name, cmd] : d.tools) {
-            const double theirs = command(runs, cmd);
+            const Times theirs = command(runs, cmd);
             report(d.what, ours, theirs, name);
             report((std::string(d.what) + ", one process").c_str(), process, theirs, name);
         }
@@ -127,40 +155,66 @@ std::string filesOf(const std::string& dir) {
     return all;
 }
 
-void thumbnails(const std::string& work, const std::string& cli, const std::string& dng,
-                const std::string& heic) {
-    const int runs = 3;
-    const std::string out = work + "/thumbs-out", cache = work + "/thumbs-cache";
-    const std::string kamelo = "QT_QPA_PLATFORM=offscreen " + quote(cli) + " --db " +
-                               quote(work + "/bench.sqlite") + " thumbs ";
-    fs::create_directories(out);
+struct Thumbs {
+    std::string out, cache, kamelo;
+};
 
+Thumbs thumbsSetUp(const std::string& work, const std::string& cli) {
+    Thumbs t{work + "/thumbs-out", work + "/thumbs-cache",
+             "QT_QPA_PLATFORM=offscreen " + quote(cli) + " --db " + quote(work + "/bench.sqlite") +
+                 " thumbs "};
+    fs::create_directories(t.out);
+    return t;
+}
+
+void rawThumbnails(const std::string& work, const Thumbs& t, const std::string& dng) {
+    const int runs = 3;
     const std::string raws = linkedFolder(work + "/raw200", dng, "dng", 200, false);
     std::printf("thumbnails of 200 DNG files (6000x4000 sensor, 1616x1080 JPEG preview), "
                 "best of %d, %s\n",
                 runs, load().c_str());
-    const double exiv2 = command(runs, "exiv2 -f -ep -l " + quote(out) + filesOf(raws));
+    const Times exiv2 = command(runs, "exiv2 -f -ep -l " + quote(t.out) + filesOf(raws));
     report("RAW previews, 1 thread",
-           command(runs, kamelo + quote(raws) + " --jobs 1 --cache " + quote(cache)), exiv2,
+           command(runs, t.kamelo + quote(raws) + " --jobs 1 --cache " + quote(t.cache)), exiv2,
            "exiv2 -ep (extract only)");
     report("RAW previews, 2 threads",
-           command(runs, kamelo + quote(raws) + " --jobs 2 --cache " + quote(cache)), exiv2,
+           command(runs, t.kamelo + quote(raws) + " --jobs 2 --cache " + quote(t.cache)), exiv2,
            "exiv2 -ep (extract only)");
+    // The reader alone, in this process on one thread: the orientation and
+    // the preview decoded as small as still covers a 100 x 66 box, what a
+    // thumbnail cell asks of it.
+    std::vector<std::string> files;
+    for (const auto& e : fs::directory_iterator(raws))
+        files.push_back(e.path().string());
+    int failed = 0;
+    const Times reader = bestOf(runs, [&] {
+        for (const std::string& f : files) {
+            Bitmap stamp;
+            failed += rawcodec::readOrientation(f) < 1 ||
+                      rawcodec::readStampCovering(f, 100, 66, stamp) < 1;
+        }
+    });
+    report("RAW previews, reader only (in-process)", reader, exiv2, "exiv2 -ep (extract only)");
+    if (failed)
+        std::printf("  %d previews not read\n", failed);
+}
 
+void heicThumbnails(const std::string& work, const Thumbs& t, const std::string& heic) {
+    const int runs = 3;
     // Copies, not links: phones' pictures are all different files.
     const std::string heics = linkedFolder(work + "/heic200", heic, "heic", 200, true);
     std::printf("thumbnails of 200 HEIC files (4000x3000, 320x240 thumbnail), best of %d, %s\n",
                 runs, load().c_str());
-    const std::string vips = "vipsthumbnail -s 120x100 -o " + quote(out + "/%s.jpg");
-    const double vipsOne = command(runs, "VIPS_CONCURRENCY=1 " + vips + filesOf(heics));
+    const std::string vips = "vipsthumbnail -s 120x100 -o " + quote(t.out + "/%s.jpg");
+    const Times vipsOne = command(runs, "VIPS_CONCURRENCY=1 " + vips + filesOf(heics));
     // Both cores for vips: two processes of 100 files each.
-    const double vipsTwo = command(
+    const Times vipsTwo = command(
         runs, "ls -d " + quote(heics) + "/*.heic | VIPS_CONCURRENCY=1 xargs -P 2 -n 100 " + vips);
     report("HEIC, 1 thread",
-           command(runs, kamelo + quote(heics) + " --jobs 1 --cache " + quote(cache)), vipsOne,
+           command(runs, t.kamelo + quote(heics) + " --jobs 1 --cache " + quote(t.cache)), vipsOne,
            "vipsthumbnail (1 process)");
     report("HEIC, 2 threads",
-           command(runs, kamelo + quote(heics) + " --jobs 2 --cache " + quote(cache)), vipsTwo,
+           command(runs, t.kamelo + quote(heics) + " --jobs 2 --cache " + quote(t.cache)), vipsTwo,
            "vipsthumbnail (2 processes)");
 }
 
@@ -172,10 +226,14 @@ int main(int argc, char** argv) {
         return PictureFile::load(argv[2], b) >= 1 ? 0 : 1;
     }
     if (argc < 4) {
-        std::fprintf(stderr, "usage: modern_bench WORK_DIR TESTDATA_DIR KAMELO_CLI\n");
+        std::fprintf(stderr, "usage: modern_bench WORK_DIR TESTDATA_DIR KAMELO_CLI "
+                             "[decode|avif|webp|...,raw,heic]\n");
         return 2;
     }
     const std::string work = std::string(argv[1]) + "/modern", data = argv[2], cli = argv[3];
+    // The parts to run, all when not named.
+    const std::string parts = argc > 4 ? argv[4] : "decode,raw,heic";
+    auto wanted = [&](const char* part) { return parts.find(part) != std::string::npos; };
     fs::create_directories(work);
     const std::string self = "/proc/" + std::to_string(getpid()) + "/exe";
 
@@ -206,18 +264,42 @@ int main(int argc, char** argv) {
     }
 
     const std::string y4m = quote(work + "/out.y4m");
-    decodes({{"HEIC decode 12 MP",
-              heic,
-              {{"heif-convert (to .y4m)", "heif-convert " + quote(heic) + " " + y4m},
-               {"vips copy x.heic x.v",
-                "VIPS_CONCURRENCY=1 vips copy " + quote(heic) + " " + quote(work + "/out.v")}}},
-             {"WebP decode 12 MP", webp, {{"dwebp (no output)", "dwebp " + quote(webp)}}},
-             {"AVIF decode 12 MP",
-              avif,
-              {{"avifdec (to .y4m)", "avifdec " + quote(avif) + " " + y4m},
-               {"heif-convert (to .y4m)", "heif-convert " + quote(avif) + " " + y4m}}},
-             {"JPEG XL decode 12 MP", jxl, {{"djxl (no output)", "djxl " + quote(jxl)}}}},
-            self);
-    thumbnails(work, cli, dng, heic);
+    std::vector<Decode> list = {
+        {"HEIC decode 12 MP",
+         heic,
+         {{"heif-convert (to .y4m)", "heif-convert " + quote(heic) + " " + y4m},
+          {"vips copy x.heic x.v",
+           "VIPS_CONCURRENCY=1 vips copy " + quote(heic) + " " + quote(work + "/out.v")}}},
+        {"WebP decode 12 MP", webp, {{"dwebp (no output)", "dwebp " + quote(webp)}}},
+        {"AVIF decode 12 MP",
+         avif,
+         {{"avifdec (to .y4m)", "avifdec " + quote(avif) + " " + y4m},
+          {"heif-convert (to .y4m)", "heif-convert " + quote(avif) + " " + y4m}}},
+        {"JPEG XL decode 12 MP", jxl, {{"djxl (no output)", "djxl " + quote(jxl)}}}};
+    // "decode" names them all, "avif" (the format's first word) one of them.
+    std::erase_if(list, [&](const Decode& d) {
+        std::string format(d.what, std::strcspn(d.what, " "));
+        for (char& c : format)
+            c = char(std::tolower(static_cast<unsigned char>(c)));
+        return !wanted("decode") && !wanted(format.c_str());
+    });
+    decodes(list, self);
+    if (wanted("decode") || wanted("avif")) {
+        // The same file through libheif, as AVIF was read before libavif.
+        std::vector<uint8_t> bytes;
+        Bitmap out;
+        if (readWholeFile(avif, bytes) >= 1) {
+            const ByteView view{bytes.data(), bytes.size()};
+            const Times viaAvif = bestOf(5, [&] { avifcodec::decode(view, LoadOptions{}, out); });
+            const Times viaHeif = bestOf(5, [&] { heifcodec::decode(view, LoadOptions{}, out); });
+            report("AVIF decode 12 MP, libavif (in memory)", viaAvif, viaHeif,
+                   "libheif (in memory)");
+        }
+    }
+    const Thumbs t = thumbsSetUp(work, cli);
+    if (wanted("raw"))
+        rawThumbnails(work, t, dng);
+    if (wanted("heic"))
+        heicThumbnails(work, t, heic);
     return 0;
 }
