@@ -58,7 +58,7 @@ template <int Bpp, int R, int G, int B> void convert(const MatrixShaper& s, uint
     const float(*cr)[4] = s.contribution[0];
     const float(*cg)[4] = s.contribution[1];
     const float(*cb)[4] = s.contribution[2];
-    const uint8_t *outR = s.out[0].data(), *outG = s.out[1].data(), *outB = s.out[2].data();
+    const uint8_t *outR = s.out[0], *outG = s.out[1], *outB = s.out[2];
 #ifdef __SSE2__
     const __m128 zero = _mm_setzero_ps(), top = _mm_set1_ps(kTop);
     for (int x = 0; x < width; ++x, p += Bpp) {
@@ -118,29 +118,33 @@ std::unique_ptr<MatrixShaper> MatrixShaper::make(void* fromHandle, void* toHandl
     // at k - 0.5 to that at k + 0.5: 256 evaluations give the exact rounded
     // inverse, where evaluating an inverse curve 65536 times takes
     // milliseconds.
-    const cmsToneCurve* previous = nullptr;
+    const cmsToneCurve* curves[3];
+    int tableOf[3];
+    int tableCount = 0;
     for (int c = 0; c < 3; ++c) {
-        const auto* trc = static_cast<const cmsToneCurve*>(cmsReadTag(to, kTrcs[c]));
-        if (!trc)
+        curves[c] = static_cast<const cmsToneCurve*>(cmsReadTag(to, kTrcs[c]));
+        if (!curves[c])
             return nullptr;
-        if (trc == previous) {
-            s->out[c] = s->out[c - 1];
+        tableOf[c] = c > 0 && curves[c] == curves[c - 1] ? tableOf[c - 1] : tableCount++;
+    }
+    s->tables.resize(size_t(tableCount) * kOutSteps);
+    for (int c = 0; c < 3; ++c) {
+        uint8_t* table = s->tables.data() + size_t(tableOf[c]) * kOutSteps;
+        s->out[c] = table;
+        if (c > 0 && tableOf[c] == tableOf[c - 1])
             continue;
-        }
-        previous = trc;
         double bound[256]; // bound[k]: the first step shown as level k
         bound[0] = 0;
         for (int k = 1; k < 256; ++k) {
-            bound[k] = cmsEvalToneCurveFloat(trc, float((k - 0.5) / 255.0)) * double(kTop);
+            bound[k] = cmsEvalToneCurveFloat(curves[c], float((k - 0.5) / 255.0)) * double(kTop);
             if (!(bound[k] >= bound[k - 1]))
                 return nullptr; // not rising: lcms2 knows better
         }
-        s->out[c].resize(kOutSteps);
         int k = 0;
         for (int i = 0; i < kOutSteps; ++i) {
             while (k < 255 && double(i) >= bound[k + 1])
                 ++k;
-            s->out[c][size_t(i)] = uint8_t(k);
+            table[i] = uint8_t(k);
         }
     }
     return s;

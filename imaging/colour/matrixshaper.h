@@ -26,7 +26,15 @@ public:
     // R, G, B (the matrix times the curve, scaled to the output tables'
     // steps; the fourth lane is unused).
     alignas(16) float contribution[3][256][4];
-    std::vector<uint8_t> out[3]; // destination level of each quantised linear value
+    // The destination level of each quantised linear value, per channel;
+    // channels with the same curve share one table, which keeps them in
+    // the nearer caches.
+    std::vector<uint8_t> tables;
+    const uint8_t* out[3] = {nullptr, nullptr, nullptr};
+
+    MatrixShaper() = default;
+    MatrixShaper(const MatrixShaper&) = delete;
+    MatrixShaper& operator=(const MatrixShaper&) = delete;
 };
 
 } // namespace kamelo::imaging::colour
