@@ -278,9 +278,14 @@ int PictureFile::readStamp(const std::string& path, Bitmap& out) {
             const ByteView view{bytes.data(), bytes.size()};
             if (real == PictureFormat::Raw)
                 return rawcodec::readStamp(view, out);
-            if (real == PictureFormat::Heif || real == PictureFormat::Avif)
-                return heifcodec::readStamp(view, out);
-            return result::kNoStamp;
+            if (real != PictureFormat::Heif && real != PictureFormat::Avif)
+                return result::kNoStamp;
+            rc = heifcodec::readStamp(view, out);
+            // A phone makes the thumbnail in the picture's colour space.
+            colour::ProfilePtr profile;
+            if (rc >= 1 && heifcodec::readColourProfile(view, profile) >= 1)
+                out.setColourProfile(std::move(profile));
+            return rc;
         }
         std::vector<uint8_t> stamp;
         int rc = FileComments::readStampBytes(path, stamp);

@@ -514,13 +514,15 @@ std::vector<Row> rows() {
                  },
                  srgb(), 0, false});
     // HEIF, AVIF and JPEG XL: their decoders say it.
-    r.push_back({"HeicFromTaggedPng",
-                 [](L& l) {
-                     l.p3Png();
-                     l.run("heif-enc", "-q 90 p3.png -o a.heic");
-                     return l.dir.file("a.heic");
-                 },
-                 exact(p3)});
+    Row heic = {"HeicFromTaggedPng",
+                [](L& l) {
+                    l.p3Png();
+                    l.run("heif-enc", "-q 90 -t 4 p3.png -o a.heic");
+                    return l.dir.file("a.heic");
+                },
+                exact(p3)};
+    heic.stamp = true;
+    r.push_back(heic);
     r.push_back({"AvifWithIcc",
                  [](L& l) {
                      l.plainPng();
