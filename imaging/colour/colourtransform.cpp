@@ -101,9 +101,15 @@ struct ColourTransformFactory {
     }
 };
 
+namespace {
+// Kept in place of a transform lcms2 could not build, so that it is not
+// tried again for every band.
+char notBuilt;
+} // namespace
+
 ColourTransform::~ColourTransform() {
     for (auto& t : transforms_)
-        if (void* h = t.load())
+        if (void* h = t.load(); h && h != &notBuilt)
             cmsDeleteTransform(h);
 }
 
@@ -128,15 +134,17 @@ TransformPtr ColourTransform::between(const ProfilePtr& from, const ProfilePtr& 
 
 void* ColourTransform::transform(int layout) const {
     void* t = transforms_[layout].load(std::memory_order_acquire);
-    if (t)
-        return t;
-    std::lock_guard guard(building_);
-    t = transforms_[layout].load(std::memory_order_relaxed);
     if (!t) {
-        t = build(*from_, *to_, intent_, layout);
-        transforms_[layout].store(t, std::memory_order_release);
+        std::lock_guard guard(building_);
+        t = transforms_[layout].load(std::memory_order_relaxed);
+        if (!t) {
+            t = build(*from_, *to_, intent_, layout);
+            if (!t)
+                t = &notBuilt;
+            transforms_[layout].store(t, std::memory_order_release);
+        }
     }
-    return t;
+    return t == &notBuilt ? nullptr : t;
 }
 
 void ColourTransform::run(int layout, uint8_t* firstRow, int width, int rows,

@@ -9,6 +9,7 @@
 
 #include <functional>
 #include <string>
+#include <thread>
 #include <vector>
 
 using namespace kamelo::imaging;
@@ -186,6 +187,25 @@ TEST(ColourTransform, GreyProfilesConvertTheirNeutrals) {
         for (uint32_t got : convert(*t, Target::Bitmap, rgb))
             EXPECT_TRUE(fx::near(got, greyExpected(grey, level))) << std::hex << got;
     }
+}
+
+TEST(ColourTransform, ServesSeveralThreadsAtOnce) {
+    const ProfilePtr p3 = IccProfile::fromBytes(fx::p3Profile());
+    const ProfilePtr table = IccProfile::fromBytes(lutProfile());
+    const uint32_t colour = 0xE03020;
+    std::vector<uint32_t> got(8);
+    std::vector<std::thread> threads;
+    for (size_t i = 0; i < got.size(); ++i)
+        threads.emplace_back([&, i] {
+            const TransformPtr t =
+                ColourTransform::between(i % 2 ? table : p3, nullptr, Intent::Perceptual);
+            got[i] = t ? convert(*t, i % 4 < 2 ? Target::Bitmap : Target::Argb32, colour)[1] : 0;
+        });
+    for (std::thread& t : threads)
+        t.join();
+    for (size_t i = 0; i < got.size(); ++i)
+        EXPECT_EQ(got[i], got[i % 2]) << i;
+    EXPECT_TRUE(fx::near(got[0], fx::expectedSrgb(fx::p3Profile(), colour)));
 }
 
 struct NullRow {
