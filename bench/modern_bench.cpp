@@ -155,6 +155,51 @@ std::string filesOf(const std::string& dir) {
     return all;
 }
 
+// A copy of a DNG with a small JPEG thumbnail beside its preview, as the
+// files of cameras and converters carry one (256 pixels wide): linked as
+// the IFD after IFD0, its bytes at the end.
+bool withThumbnail(const std::string& dng, const std::string& thumbJpeg, const std::string& out) {
+    std::vector<uint8_t> b, jpeg;
+    if (readWholeFile(dng, b) < 1 || readWholeFile(thumbJpeg, jpeg) < 1 || b.size() < 8 ||
+        b[0] != 'I')
+        return false;
+    auto u16 = [&](size_t at) { return uint32_t(b[at] | b[at + 1] << 8); };
+    auto u32 = [&](size_t at) { return u16(at) | u16(at + 2) << 16; };
+    auto put = [&](size_t at, uint32_t v, int bytes) {
+        for (int i = 0; i < bytes; ++i)
+            b[at + size_t(i)] = uint8_t(v >> (8 * i));
+    };
+    const size_t ifd0 = u32(4);
+    if (ifd0 + 2 > b.size())
+        return false;
+    const size_t next = ifd0 + 2 + 12 * u16(ifd0);
+    if (next + 4 > b.size() || u32(next) != 0)
+        return false;
+    if (b.size() % 2)
+        b.push_back(0);
+    const size_t jpegAt = b.size();
+    b.insert(b.end(), jpeg.begin(), jpeg.end());
+    if (b.size() % 2)
+        b.push_back(0);
+    const size_t ifd1 = b.size();
+    // NewSubfileType 1, Compression 6, JPEGInterchangeFormat and its length.
+    const uint32_t entries[][3] = {{254, 4, 1}, {259, 3, 6}, {513, 4, 0}, {514, 4, 0}};
+    b.resize(ifd1 + 2 + 12 * 4 + 4, 0);
+    put(ifd1, 4, 2);
+    for (size_t i = 0; i < 4; ++i) {
+        const size_t e = ifd1 + 2 + 12 * i;
+        put(e, entries[i][0], 2);
+        put(e + 2, entries[i][1], 2);
+        put(e + 4, 1, 4);
+        const uint32_t value = i == 2   ? uint32_t(jpegAt)
+                               : i == 3 ? uint32_t(jpeg.size())
+                                        : entries[i][2];
+        put(e + 8, value, entries[i][1] == 3 ? 2 : 4);
+    }
+    put(next, uint32_t(ifd1), 4);
+    return writeFileAtomically(out, b.data(), b.size()) >= 1;
+}
+
 struct Thumbs {
     std::string out, cache, kamelo;
 };
@@ -167,11 +212,11 @@ Thumbs thumbsSetUp(const std::string& work, const std::string& cli) {
     return t;
 }
 
-void rawThumbnails(const std::string& work, const Thumbs& t, const std::string& dng) {
+void rawThumbnails(const std::string& work, const Thumbs& t, const std::string& dng,
+                   const char* folder, const char* holding) {
     const int runs = 3;
-    const std::string raws = linkedFolder(work + "/raw200", dng, "dng", 200, false);
-    std::printf("thumbnails of 200 DNG files (6000x4000 sensor, 1616x1080 JPEG preview), "
-                "best of %d, %s\n",
+    const std::string raws = linkedFolder(work + "/" + folder, dng, "dng", 200, false);
+    std::printf("thumbnails of 200 DNG files (6000x4000 sensor, %s), best of %d, %s\n", holding,
                 runs, load().c_str());
     const Times exiv2 = command(runs, "exiv2 -f -ep -l " + quote(t.out) + filesOf(raws));
     report("RAW previews, 1 thread",
@@ -297,8 +342,15 @@ int main(int argc, char** argv) {
         }
     }
     const Thumbs t = thumbsSetUp(work, cli);
-    if (wanted("raw"))
-        rawThumbnails(work, t, dng);
+    if (wanted("raw")) {
+        rawThumbnails(work, t, dng, "raw200", "1616x1080 JPEG preview");
+        const std::string thumb = work + "/thumb256.jpg", dngThumb = work + "/xt.dng";
+        if (make(thumb,
+                 "convert " + quote(preview) + " -resize 256x171! -quality 90 " + quote(thumb)) &&
+            (fs::exists(dngThumb) || withThumbnail(dng, thumb, dngThumb)))
+            rawThumbnails(work, t, dngThumb, "rawthumb200",
+                          "1616x1080 JPEG preview and 256x171 JPEG thumbnail");
+    }
     if (wanted("heic"))
         heicThumbnails(work, t, heic);
     return 0;
