@@ -8,6 +8,7 @@
 #include <lcms2.h>
 
 #include <functional>
+#include <ostream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -139,6 +140,9 @@ struct ConversionRow {
     Intent intent;
     Target target;
 };
+void PrintTo(const ConversionRow& row, std::ostream* os) {
+    *os << row.name;
+}
 
 class Conversion : public testing::TestWithParam<ConversionRow> {};
 
@@ -212,6 +216,9 @@ struct NullRow {
     const char* name;
     std::function<ProfilePtr()> from, to;
 };
+void PrintTo(const NullRow& row, std::ostream* os) {
+    *os << row.name;
+}
 
 class NoTransform : public testing::TestWithParam<NullRow> {};
 
@@ -235,6 +242,9 @@ struct RefusalRow {
     const char* name;
     std::function<Bytes()> bytes;
 };
+void PrintTo(const RefusalRow& row, std::ostream* os) {
+    *os << row.name;
+}
 
 class Refused : public testing::TestWithParam<RefusalRow> {};
 
@@ -281,6 +291,9 @@ struct CicpRow {
     enum { Null, Srgb, Other } expect;
     const char* description;
 };
+void PrintTo(const CicpRow& row, std::ostream* os) {
+    *os << row.primaries << "/" << row.transfer;
+}
 
 class Cicp : public testing::TestWithParam<CicpRow> {};
 
@@ -334,6 +347,9 @@ struct DisplayRow {
     std::function<void()> change;
     bool p3Converted, srgbConverted;
 };
+void PrintTo(const DisplayRow& row, std::ostream* os) {
+    *os << row.name;
+}
 
 class Display : public testing::TestWithParam<DisplayRow> {
 protected:
