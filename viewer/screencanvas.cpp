@@ -2,7 +2,9 @@
 
 #include "screencolour.h"
 
+#include <QPaintDevice>
 #include <QPainter>
+#include <QtMath>
 
 namespace kamelo {
 
@@ -15,12 +17,17 @@ void ScreenCanvas::draw(QPainter& painter, const QRect& area, const State& state
                         const std::function<void(QPainter&)>& render) {
     if (!state.transform)
         return;
-    if (!(state == state_)) {
+    // As many pixels as the device has: on a dense screen the picture is
+    // as sharp as when it is drawn unconverted.
+    const qreal dpr = painter.device() ? painter.device()->devicePixelRatioF() : 1.0;
+    if (!(state == state_) || dpr != dpr_) {
         state_ = state;
+        dpr_ = dpr;
         valid_ = QRegion();
-        if (image_.size() != state.bounds.size())
-            image_ = state.bounds.isEmpty() ? QImage()
-                                            : QImage(state.bounds.size(), QImage::Format_RGB32);
+        const QSize pixels(qCeil(state.bounds.width() * dpr), qCeil(state.bounds.height() * dpr));
+        if (image_.size() != pixels)
+            image_ = pixels.isEmpty() ? QImage() : QImage(pixels, QImage::Format_RGB32);
+        image_.setDevicePixelRatio(dpr);
     }
     const QRect want = area & state.bounds;
     if (want.isEmpty())
@@ -46,10 +53,12 @@ void ScreenCanvas::draw(QPainter& painter, const QRect& area, const State& state
             p.fillRect(r, background);
             render(p);
         }
-        screencolour::convertRect(image_, r.translated(-origin), *state.transform);
+        const QRectF drawn(QPointF(r.topLeft() - origin) * dpr, QSizeF(r.size()) * dpr);
+        screencolour::convertRect(image_, drawn.toAlignedRect(), *state.transform);
         valid_ += r;
     }
-    painter.drawImage(want.topLeft(), image_, want.translated(-origin));
+    painter.drawImage(QRectF(want), image_,
+                      QRectF(QPointF(want.topLeft() - origin) * dpr, QSizeF(want.size()) * dpr));
 }
 
 } // namespace kamelo

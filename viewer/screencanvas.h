@@ -47,6 +47,7 @@ public:
 
 private:
     State state_;
+    qreal dpr_ = 1;
     QImage image_;
     QRegion valid_;
 };
