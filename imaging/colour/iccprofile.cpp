@@ -209,6 +209,43 @@ const char* curveName(IccProfile::Curve::Kind kind) {
     return "";
 }
 
+// The profiles made last: a folder of phone photos carries the same profile
+// in every file, and opening and judging one takes about a millisecond.
+class RecentProfiles {
+public:
+    ProfilePtr find(const std::string& key, const std::vector<uint8_t>& bytes,
+                    IccProfile::Origin origin) {
+        std::lock_guard guard(lock_);
+        for (auto it = entries_.begin(); it != entries_.end(); ++it)
+            if ((*it)->key() == key && (*it)->origin() == origin && (*it)->bytes() == bytes) {
+                ProfilePtr found = *it;
+                entries_.erase(it);
+                entries_.insert(entries_.begin(), found);
+                return found;
+            }
+        return nullptr;
+    }
+    void add(ProfilePtr p) {
+        if (p->bytes().size() > kLargest)
+            return; // not worth holding on to
+        std::lock_guard guard(lock_);
+        entries_.insert(entries_.begin(), std::move(p));
+        if (entries_.size() > kCapacity)
+            entries_.pop_back();
+    }
+
+private:
+    static constexpr size_t kCapacity = 16;
+    static constexpr size_t kLargest = size_t(512) << 10;
+    std::mutex lock_;
+    std::vector<ProfilePtr> entries_;
+};
+
+RecentProfiles& recentProfiles() {
+    static RecentProfiles recent;
+    return recent;
+}
+
 } // namespace
 
 struct IccProfileFactory {
@@ -224,6 +261,9 @@ struct IccProfileFactory {
                                       uint32_t(bytes[2]) << 8 | bytes[3];
             if (declared < kHeaderBytes || declared > bytes.size())
                 return nullptr;
+            std::string key = digest(bytes);
+            if (ProfilePtr known = recentProfiles().find(key, bytes, origin))
+                return known;
             std::shared_ptr<IccProfile> p(new IccProfile);
             std::lock_guard lock(lcmsLock());
             cmsHPROFILE h = cmsOpenProfileFromMem(bytes.data(), cmsUInt32Number(bytes.size()));
@@ -247,9 +287,10 @@ struct IccProfileFactory {
                 return nullptr;
             p->srgbLike_ = like == 1;
             p->description_ = descriptionOf(h);
-            p->key_ = digest(bytes);
+            p->key_ = std::move(key);
             p->bytes_ = std::move(bytes);
             p->origin_ = origin;
+            recentProfiles().add(p);
             return p;
         } catch (...) {
             return nullptr;
