@@ -217,6 +217,15 @@ private slots:
         view.copyToClipboard();
         const uint32_t copied = QApplication::clipboard()->image().pixel(400, 300) & 0xFFFFFF;
         QVERIFY(tc::near(copied, managed ? tc::expectedSrgb(from, own) : own));
+        if (way != kSlideShow) {
+            // An edit builds a new bitmap, without the profile: its values
+            // are still in the file's colour space.
+            imaging::Bitmap edited;
+            QCOMPARE(edited.create(800, 600, own), 1);
+            e.doc.displayed() = std::move(edited);
+            view.pictureEdited();
+            QVERIFY(tc::near(shownAt(view, at), want));
+        }
         if (displayChanges && !changesBeforeStep) {
             const uint64_t before = DisplayColour::generation();
             QVERIFY(DisplayColour::setScreenProfile(0, tc::adobeRgbProfile()));
