@@ -42,7 +42,9 @@ public:
     void applyRows(Bitmap& bitmap, int firstRow, int rowCount) const;
     // A QImage in place: Format_RGB32, Format_ARGB32 (alpha kept; values
     // are taken as not premultiplied), Format_RGB888 and Format_BGR888;
-    // other formats are first converted to Format_RGB32.
+    // other formats are first converted to Format_RGB32, or to
+    // Format_ARGB32 when they have alpha (premultiplied pictures stay
+    // Format_ARGB32 afterwards).
     void apply(QImage& image) const;
 
     const ProfilePtr& source() const { return from_; }
