@@ -140,8 +140,13 @@ int main(int argc, char** argv) {
     std::printf("%-40s %.3f s\n", "untagged: first picture painted", f0);
     std::printf("%-40s %.3f s; ratio %.2f\n", "P3: first picture painted", f1, f1 / f0);
     std::printf("%-40s %.3f s\n", "untagged: whole picture on screen", w0);
-    std::printf("%-40s %.3f s; ratio %.2f (goal <= 1.15)\n", "P3: whole picture on screen", w1,
-                w1 / w0);
+    // Each P3 round against the untagged one just before it: a load that
+    // drifts during the run weighs on both alike.
+    std::vector<double> ratios;
+    for (size_t i = 0; i < whole[1].size(); ++i)
+        ratios.push_back(whole[1][i] / whole[0][i]);
+    std::printf("%-40s %.3f s; ratio %.2f, median of round ratios %.2f (goal <= 1.15)\n",
+                "P3: whole picture on screen", w1, w1 / w0, median(ratios));
     std::printf("%-40s %.2f MP (untagged %.2f MP)\n", "P3: pixels converted for the screen",
                 median(converted[1]) / 1e6, median(converted[0]) / 1e6);
     kamelo::setUiSettings(nullptr);
