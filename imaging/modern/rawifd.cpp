@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <unistd.h>
 
@@ -324,17 +325,26 @@ RawLayout readLayout(const RangeReader& file) {
 }
 
 const PreviewSpot* choosePreview(const RawLayout& layout, int minWidth, int minHeight) {
+    auto pixels = [](const PreviewSpot& p) { return int64_t(p.width) * p.height; };
     const PreviewSpot* largest = nullptr;
-    const PreviewSpot* covering = nullptr;
-    auto pixels = [](const PreviewSpot* p) { return int64_t(p->width) * p->height; };
-    for (const PreviewSpot& p : layout.previews) {
-        if (!largest || pixels(&p) > pixels(largest))
+    for (const PreviewSpot& p : layout.previews)
+        if (!largest || pixels(p) > pixels(*largest))
             largest = &p;
-        const bool covers = p.width >= minWidth && p.height >= minHeight;
-        if ((minWidth > 0 || minHeight > 0) && covers &&
-            (!covering || pixels(&p) < pixels(covering)))
+    if (!largest || (minWidth <= 0 && minHeight <= 0))
+        return largest;
+    // Small thumbnails of another shape than the preview are letterboxed
+    // (a 3:2 picture in a 160 x 120 thumbnail between black bars): only
+    // those of the picture's own shape stand for it.
+    auto sameShape = [&](const PreviewSpot& p) {
+        const int64_t a = int64_t(p.width) * largest->height;
+        const int64_t b = int64_t(largest->width) * p.height;
+        return std::abs(a - b) * 50 <= std::max(a, b); // within 2 %
+    };
+    const PreviewSpot* covering = nullptr;
+    for (const PreviewSpot& p : layout.previews)
+        if (p.width >= minWidth && p.height >= minHeight && sameShape(p) &&
+            (!covering || pixels(p) < pixels(*covering)))
             covering = &p;
-    }
     return covering ? covering : largest;
 }
 

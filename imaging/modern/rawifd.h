@@ -47,7 +47,8 @@ struct RawLayout {
 RawLayout readLayout(const RangeReader& file);
 
 // The preview to show in a box of at least minWidth x minHeight: the
-// smallest that covers it, else the largest; null when there is none.
+// smallest of the largest one's shape that covers it, else the largest;
+// null when there is none.
 const PreviewSpot* choosePreview(const RawLayout& layout, int minWidth, int minHeight);
 
 } // namespace kamelo::imaging::rawcodec

@@ -162,6 +162,25 @@ TEST(RawIfd, PreviewsAndOrientationAreFoundInBothByteOrders) {
     }
 }
 
+TEST(RawIfd, TheSmallestPreviewOfThePicturesShapeThatCoversTheBoxIsChosen) {
+    using K = PreviewSpot::Kind;
+    RawLayout layout;
+    layout.previews = {{K::Jpeg, 100, 10, 1616, 1080},
+                       {K::Rgb, 200, 10, 160, 120}, // letterboxed: another shape
+                       {K::Jpeg, 300, 10, 256, 171},
+                       {K::Jpeg, 400, 10, 640, 427}};
+    struct Row {
+        int minWidth, minHeight;
+        uint64_t offset;
+    };
+    const Row rows[] = {{0, 0, 100},     {100, 66, 300},   {150, 100, 300},
+                        {300, 200, 400}, {1000, 700, 100}, {3000, 2000, 100}};
+    for (const Row& r : rows)
+        EXPECT_EQ(choosePreview(layout, r.minWidth, r.minHeight)->offset, r.offset)
+            << r.minWidth << "x" << r.minHeight;
+    EXPECT_EQ(choosePreview(RawLayout{}, 10, 10), nullptr);
+}
+
 // Hostile structures end the walk: none may loop, read past the file or
 // take what is not a preview.
 TEST(RawIfd, HostileStructuresEndTheWalk) {
