@@ -1,5 +1,6 @@
 #include "fastpath.h"
 
+#include "gridtransform.h"
 #include "matrixshaper.h"
 
 #include <lcms2.h>
@@ -35,33 +36,46 @@ std::vector<uint8_t> testColours() {
     return in;
 }
 
+int largestDifference(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b) {
+    int largest = 0;
+    for (size_t i = 0; i < a.size(); ++i)
+        largest = std::max(largest, std::abs(int(a[i]) - int(b[i])));
+    return largest;
+}
+
 } // namespace
 
 bool FastPath::agreesWithLcms(const FastPath& path, void* from, void* to, int intent) {
     static const std::vector<uint8_t> colours = testColours();
-    cmsHTRANSFORM t = cmsCreateTransform(
-        static_cast<cmsHPROFILE>(from), TYPE_RGB_8, static_cast<cmsHPROFILE>(to), TYPE_RGB_8,
-        cmsUInt32Number(intent), cmsFLAGS_NOOPTIMIZE | cmsFLAGS_NOCACHE);
-    if (!t)
-        return false;
-    const int n = int(colours.size() / 3);
-    std::vector<uint8_t> expected(colours.size()), ours = colours;
-    cmsDoTransform(t, colours.data(), expected.data(), cmsUInt32Number(n));
-    cmsDeleteTransform(t);
-    path.run(2, ours.data(), n, 1, ptrdiff_t(ours.size()));
-    for (size_t i = 0; i < ours.size(); ++i)
-        if (std::abs(int(ours[i]) - int(expected[i])) > 1)
+    const auto convert = [&](cmsUInt32Number flags, std::vector<uint8_t>& out) {
+        cmsHTRANSFORM t = cmsCreateTransform(static_cast<cmsHPROFILE>(from), TYPE_RGB_8,
+                                             static_cast<cmsHPROFILE>(to), TYPE_RGB_8,
+                                             cmsUInt32Number(intent), flags | cmsFLAGS_NOCACHE);
+        if (!t)
             return false;
-    return true;
+        out.resize(colours.size());
+        cmsDoTransform(t, colours.data(), out.data(), cmsUInt32Number(colours.size() / 3));
+        cmsDeleteTransform(t);
+        return true;
+    };
+    std::vector<uint8_t> exact, lcmsOwn, ours = colours;
+    if (!convert(cmsFLAGS_NOOPTIMIZE, exact))
+        return false;
+    path.run(2, ours.data(), int(ours.size() / 3), 1, ptrdiff_t(ours.size()));
+    // Within one level, or no further off than lcms2's own 8-bit path,
+    // which is what would convert otherwise (built only when needed: that
+    // takes a while).
+    const int ourLargest = largestDifference(ours, exact);
+    return ourLargest <= 1 ||
+           (convert(0, lcmsOwn) && ourLargest <= largestDifference(lcmsOwn, exact));
 }
 
 std::unique_ptr<FastPath> FastPath::make(void* from, void* to, int intent) {
     if (intent != INTENT_PERCEPTUAL && intent != INTENT_RELATIVE_COLORIMETRIC)
         return nullptr;
-    // A 3D grid for profiles with lookup tables was tried and left out: in
-    // 8-bit encoded values it strays by several levels near black and at
-    // the gamut's edges, so lcms2 converts those.
     std::unique_ptr<FastPath> path = MatrixShaper::make(from, to, intent);
+    if (!path)
+        path = GridTransform::make(from, to, intent);
     if (path && !agreesWithLcms(*path, from, to, intent))
         path.reset();
     return path;

@@ -7,8 +7,9 @@
 namespace kamelo::imaging::colour {
 
 // An 8-bit conversion quicker than lcms2's own, with lcms2's results: it
-// is used only when it agrees with lcms2's unoptimised conversion within
-// one level on a set of test colours.
+// is used only when, on a set of test colours, it stays within one level of
+// lcms2's unoptimised conversion, or no further off than lcms2's own 8-bit
+// path.
 class FastPath {
 public:
     virtual ~FastPath() = default;
@@ -17,8 +18,8 @@ public:
     virtual void run(int layout, uint8_t* firstRow, int width, int rows,
                      ptrdiff_t stride) const = 0;
 
-    // Matrix and curve tables for two matrix/curve profiles; null for
-    // other profiles or when the tables do not agree with lcms2. from and to are
+    // Matrix and curve tables for two matrix/curve profiles, otherwise a
+    // 3D grid; null when neither agrees with lcms2. from and to are
     // cmsHPROFILE handles; the caller holds lcmsLock().
     static std::unique_ptr<FastPath> make(void* from, void* to, int intent);
 
