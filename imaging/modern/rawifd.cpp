@@ -54,6 +54,7 @@ enum Tag : uint16_t {
     kJpegOffset = 0x201,
     kJpegLength = 0x202,
     kDngVersion = 0xC612,
+    kPreviewColorSpace = 0xC71A,
 };
 
 struct Entry {
@@ -70,6 +71,7 @@ struct Ifd {
     uint32_t strips = 0; // how many strips: only single-strip previews are taken
     uint32_t stripOffset = 0, stripLength = 0;
     uint32_t jpegOffset = 0, jpegLength = 0;
+    uint32_t colourSpace = 0;
     bool dng = false;
     std::vector<uint32_t> subIfds;
 };
@@ -179,6 +181,9 @@ private:
         case kDngVersion:
             ifd.dng = true;
             break;
+        case kPreviewColorSpace:
+            ifd.colourSpace = scalar(e);
+            break;
         case kStripOffsets:
             ifd.strips = e.count;
             ifd.stripOffset = scalar(e);
@@ -249,10 +254,10 @@ private:
 
     void take(const Ifd& ifd) {
         if (ifd.jpegOffset != 0 && ifd.jpegLength != 0)
-            addJpeg(ifd.jpegOffset, ifd.jpegLength);
+            addJpeg(ifd.jpegOffset, ifd.jpegLength, ifd.colourSpace);
         const bool oneStrip = ifd.strips == 1 && ifd.stripLength != 0;
         if (oneStrip && (ifd.compression == 6 || ifd.compression == 7))
-            addJpeg(ifd.stripOffset, ifd.stripLength);
+            addJpeg(ifd.stripOffset, ifd.stripLength, ifd.colourSpace);
         // An uncompressed 8-bit RGB preview (DNG converters write one of
         // 256 pixels in IFD0).
         const uint64_t rgbBytes = uint64_t(ifd.width) * ifd.height * 3;
@@ -261,8 +266,8 @@ private:
             ifd.height > 0 && ifd.width <= 65535 && ifd.height <= 65535 &&
             ifd.stripLength >= rgbBytes && rgbBytes <= file_.size() &&
             ifd.stripOffset <= file_.size() - rgbBytes)
-            add({PreviewSpot::Kind::Rgb, ifd.stripOffset, rgbBytes, int(ifd.width),
-                 int(ifd.height)});
+            add({PreviewSpot::Kind::Rgb, ifd.stripOffset, rgbBytes, int(ifd.width), int(ifd.height),
+                 int(ifd.colourSpace)});
     }
 
     void add(const PreviewSpot& spot) {
@@ -277,7 +282,7 @@ private:
     // A JPEG whose frame header says it is one libjpeg decodes (8-bit
     // baseline or progressive Huffman): the lossless JPEG of a sensor's data
     // is left out here.
-    void addJpeg(uint64_t offset, uint64_t length) {
+    void addJpeg(uint64_t offset, uint64_t length, uint32_t colourSpace) {
         if (length < 4 || offset > file_.size() || length > file_.size() - offset)
             return;
         const uint64_t end = offset + length;
@@ -299,7 +304,7 @@ private:
                 const int width = b[7] << 8 | b[8];
                 if (b[4] != 8 || width == 0 || height == 0 || (b[9] != 1 && b[9] != 3))
                     return;
-                add({PreviewSpot::Kind::Jpeg, offset, length, width, height});
+                add({PreviewSpot::Kind::Jpeg, offset, length, width, height, int(colourSpace)});
                 return;
             }
             if (marker >= 0xC3 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 &&

@@ -34,6 +34,9 @@ struct PreviewSpot {
     uint64_t length = 0;
     int width = 0; // from the JPEG's frame header, or the IFD for RGB
     int height = 0;
+    // DNG's PreviewColorSpace: 0 unknown, 1 grey gamma 2.2, 2 sRGB,
+    // 3 Adobe RGB, 4 ProPhoto RGB.
+    int colourSpace = 0;
 };
 
 struct RawLayout {

@@ -1,5 +1,6 @@
 #include "rawspot.h"
 
+#include "imaging/colour/iccprofile.h"
 #include "imaging/result.h"
 #include "rawpreview.h"
 
@@ -13,10 +14,21 @@ namespace {
 // a longer one is not read into memory for a thumbnail.
 constexpr uint64_t kMaxPreviewBytes = uint64_t(64) << 20;
 
-} // namespace
+// The colour space a DNG names for its preview; sRGB, as cameras make
+// their previews, when it names none.
+colour::ProfilePtr profileOf(const PreviewSpot& spot) {
+    switch (spot.colourSpace) {
+    case 3:
+        return colour::IccProfile::adobeRgb();
+    case 4:
+        return colour::IccProfile::proPhoto();
+    default:
+        return colour::IccProfile::srgb();
+    }
+}
 
-int decodeSpot(const RangeReader& file, const PreviewSpot& spot, int minWidth, int minHeight,
-               Bitmap& out) {
+int decodePixels(const RangeReader& file, const PreviewSpot& spot, int minWidth, int minHeight,
+                 Bitmap& out) {
     out.free();
     if (spot.length == 0 || spot.length > kMaxPreviewBytes)
         return result::kTooLarge;
@@ -39,6 +51,16 @@ int decodeSpot(const RangeReader& file, const PreviewSpot& spot, int minWidth, i
         }
     }
     return result::kSuccess;
+}
+
+} // namespace
+
+int decodeSpot(const RangeReader& file, const PreviewSpot& spot, int minWidth, int minHeight,
+               Bitmap& out) {
+    const int rc = decodePixels(file, spot, minWidth, minHeight, out);
+    if (rc >= 1)
+        out.setColourProfile(profileOf(spot));
+    return rc;
 }
 
 int stampFromIfds(const RangeReader& file, int minWidth, int minHeight, Bitmap& out) {

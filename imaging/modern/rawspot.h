@@ -6,7 +6,8 @@
 namespace kamelo::imaging::rawcodec {
 
 // The preview at spot, read from the file alone (no LibRaw): a JPEG decoded
-// as small as still covers minWidth x minHeight, an RGB preview as stored.
+// as small as still covers minWidth x minHeight, an RGB preview as stored;
+// the colour space the file names for it (sRGB when none) set on it.
 int decodeSpot(const RangeReader& file, const PreviewSpot& spot, int minWidth, int minHeight,
                Bitmap& out);
 

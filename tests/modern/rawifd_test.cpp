@@ -1,5 +1,6 @@
 // The IFD walk that finds a TIFF-based RAW file's previews without LibRaw,
 // on files built here entry by entry in both byte orders.
+#include "imaging/colour/iccprofile.h"
 #include "imaging/jpegcodec.h"
 #include "imaging/modern/rawcodec.h"
 #include "imaging/modern/rawifd.h"
@@ -87,7 +88,7 @@ std::vector<uint8_t> jpeg(int width, int height, uint32_t rgb) {
 constexpr uint16_t kShort = 3, kLong = 4;
 
 // IFD0 of a DNG with a small RGB preview, a SubIFD with the sensor's lossless
-// JPEG (which is never a preview) and one with a large JPEG preview.
+// JPEG (which is never a preview) and one with a large JPEG preview in Adobe RGB.
 std::vector<uint8_t> cameraLike(bool motorola, int orientation) {
     TiffFile t(motorola);
     std::vector<uint8_t> rgb(size_t(32) * 24 * 3, 0x80);
@@ -108,7 +109,8 @@ std::vector<uint8_t> cameraLike(bool motorola, int orientation) {
     const uint32_t preview = t.ifd({{0xFE, kLong, 1, 1},
                                     {0x103, kShort, 1, 7},
                                     {0x111, kLong, 1, bigAt},
-                                    {0x117, kLong, 1, uint32_t(big.size())}});
+                                    {0x117, kLong, 1, uint32_t(big.size())},
+                                    {0xC71A, kLong, 1, 3}}); // Adobe RGB
     const uint32_t subs = t.longs({raw, preview});
     const uint32_t bits = motorola ? t.blob({0, 8, 0, 8, 0, 8}) : t.blob({8, 0, 8, 0, 8, 0});
     const uint32_t ifd0 = t.ifd({{0xFE, kLong, 1, 1},
@@ -156,9 +158,13 @@ TEST(RawIfd, PreviewsAndOrientationAreFoundInBothByteOrders) {
         ASSERT_EQ(rawcodec::readStampCovering({bytes.data(), bytes.size()}, 60, 40, stamp), 1);
         EXPECT_EQ(stamp.width(), 80); // the JPEG at a quarter
         EXPECT_TRUE(test::near(test::centre(stamp), 0x3080C0, 4));
+        ASSERT_NE(stamp.colourProfile(), nullptr);
+        EXPECT_EQ(stamp.colourProfile()->key(), colour::IccProfile::adobeRgb()->key());
         ASSERT_EQ(rawcodec::readStampCovering({bytes.data(), bytes.size()}, 20, 20, stamp), 1);
         EXPECT_EQ(stamp.width(), 32);
         EXPECT_EQ(test::centre(stamp), 0x808080u);
+        ASSERT_NE(stamp.colourProfile(), nullptr); // none named: sRGB
+        EXPECT_TRUE(stamp.colourProfile()->isSrgb());
     }
 }
 
