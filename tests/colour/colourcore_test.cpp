@@ -80,6 +80,20 @@ Bytes lutProfile() {
     return saved(p);
 }
 
+// sRGB's primaries with a falling curve (a negative): no quicker path
+// applies, so lcms2 itself converts.
+Bytes fallingProfile() {
+    std::vector<cmsUInt16Number> table(256);
+    for (size_t i = 0; i < table.size(); ++i)
+        table[i] = cmsUInt16Number(65535 - i * 257);
+    cmsToneCurve* curve = cmsBuildTabulatedToneCurve16(nullptr, 256, table.data());
+    cmsToneCurve* curves[3] = {curve, curve, curve};
+    const cmsCIExyYTRIPLE primaries = {{0.64, 0.33, 1}, {0.30, 0.60, 1}, {0.15, 0.06, 1}};
+    cmsHPROFILE p = cmsCreateRGBProfile(cmsD50_xyY(), &primaries, curves);
+    cmsFreeToneCurve(curve);
+    return saved(p);
+}
+
 // What lcms2 makes of a grey level through a grey profile into sRGB.
 uint32_t greyExpected(const Bytes& grey, uint8_t level) {
     cmsHPROFILE in = cmsOpenProfileFromMem(grey.data(), cmsUInt32Number(grey.size()));
@@ -176,6 +190,9 @@ INSTANTIATE_TEST_SUITE_P(
         ConversionRow{"TableCyan", lutProfile, 0x30C0D0, Intent::Perceptual, Target::Argb32},
         ConversionRow{"TableSkin", lutProfile, 0xD89A7C, Intent::RelativeColorimetric,
                       Target::Rgb888},
+        ConversionRow{"NegativeBlue", fallingProfile, 0x4060D0, Intent::Perceptual, Target::Bitmap},
+        ConversionRow{"NegativeGreen", fallingProfile, 0x40C060, Intent::RelativeColorimetric,
+                      Target::Argb32},
         ConversionRow{"ProPhotoOrange", fx::proPhotoProfile, 0xC08040, Intent::RelativeColorimetric,
                       Target::Bitmap}),
     [](const auto& info) { return std::string(info.param.name); });
