@@ -25,16 +25,14 @@ constexpr cmsUInt32Number kFourBytes = TYPE_BGRA_8;
 constexpr cmsUInt32Number kFourBytes = TYPE_ARGB_8;
 #endif
 constexpr cmsUInt32Number kFormats[3] = {TYPE_BGR_8, kFourBytes, TYPE_RGB_8};
-constexpr int kBytesPerPixel[3] = {3, 4, 3};
 
-// Work per row in forRows' units: pictures from about 64,000 pixels on
+// Work per row in forRows' units: pictures from about 130,000 pixels on
 // are split between the cores.
 constexpr int64_t kWorkPerPixel = 4;
 
 void* build(const IccProfile& from, const IccProfile& to, Intent intent, int layout) {
     // Each call on a transform without its one-pixel cache is thread-safe;
-    // lcms2 still builds its optimised 8-bit matrix-shaper or prelinearised
-    // tables for these formats.
+    // lcms2 still builds its optimised 8-bit tables for these formats.
     cmsUInt32Number flags = cmsFLAGS_NOCACHE;
     if (layout == kBgra)
         flags |= cmsFLAGS_COPY_ALPHA;
