@@ -158,12 +158,24 @@ int convert(const avifImage& image, bool alpha, const heifboxes::Crop& region, B
     return result::kSuccess;
 }
 
+// The ICC profile, or one made from the nclx values: the colour space the
+// HEIF path gives the same file.
 colour::ProfilePtr profileOf(const avifImage& image) {
-    if (image.icc.data && image.icc.size > 0)
+    if (image.icc.data && image.icc.size > 0) {
+        if (image.icc.size > colour::IccProfile::kMaxBytes)
+            return nullptr;
         return colour::IccProfile::fromBytes(
             std::vector<uint8_t>(image.icc.data, image.icc.data + image.icc.size));
-    return colour::IccProfile::fromCicp(int(image.colorPrimaries),
-                                        int(image.transferCharacteristics));
+    }
+    const int primaries = int(image.colorPrimaries);
+    const int transfer = int(image.transferCharacteristics);
+    // BT.709 primaries with the sRGB curve (or none stated) are sRGB.
+    if ((primaries == AVIF_COLOR_PRIMARIES_BT709 ||
+         primaries == AVIF_COLOR_PRIMARIES_UNSPECIFIED) &&
+        (transfer == AVIF_TRANSFER_CHARACTERISTICS_SRGB ||
+         transfer == AVIF_TRANSFER_CHARACTERISTICS_UNSPECIFIED))
+        return nullptr;
+    return colour::IccProfile::fromCicp(primaries, transfer);
 }
 
 int deliverBands(const Bitmap& out, const LoadOptions& options) {
