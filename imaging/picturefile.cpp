@@ -204,13 +204,16 @@ int PictureFile::loadFrom(const uint8_t* data, size_t size, const std::string& p
         if (format != PictureFormat::Jpeg && options.reuse)
             options.reuse->free();
         // The header scan costs microseconds beside the decode it precedes.
+        // A spare's memory taken over brings its picture's profile along:
+        // the file's own (none for sRGB) replaces it from the first band on.
+        const bool scans = scansProfile(format);
         colour::ProfilePtr profile;
-        if (scansProfile(format))
+        if (scans)
             profile = colour::readEmbeddedProfile(data, size, format, options.page);
-        const int rc = profile && options.onRows
+        const int rc = scans && options.onRows
                            ? decodeAs(format, bytes, carryingProfile(options, profile), out)
                            : decodeAs(format, bytes, options, out);
-        if (rc >= 1 && profile)
+        if (rc >= 1 && scans)
             out.setColourProfile(std::move(profile));
         return rc;
     });

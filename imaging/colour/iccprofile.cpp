@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <utility>
 
 namespace kamelo::imaging::colour {
@@ -110,9 +111,15 @@ cmsHPROFILE rgbFromGrey(cmsHPROFILE grey) {
     return cmsCreateRGBProfile(&white, &primaries, curves);
 }
 
-bool usableClass(cmsProfileClassSignature c) {
-    return c == cmsSigInputClass || c == cmsSigDisplayClass || c == cmsSigOutputClass ||
-           c == cmsSigColorSpaceClass;
+// The header's class, colour space and connection space, read from the
+// bytes: lcms2 hands them back as enums, and a file's value outside them
+// would be undefined behaviour. Input, display, output or colour-space
+// profiles of RGB or grey, connecting through XYZ or Lab.
+bool usableHeader(const std::vector<uint8_t>& b, bool& grey) {
+    auto is = [&](size_t at, const char* sig) { return std::memcmp(&b[at], sig, 4) == 0; };
+    grey = is(16, "GRAY");
+    return (is(12, "scnr") || is(12, "mntr") || is(12, "prtr") || is(12, "spac")) &&
+           (is(16, "RGB ") || grey) && (is(20, "XYZ ") || is(20, "Lab "));
 }
 
 // The profiles made last: a folder of phone photos carries the same profile
@@ -164,6 +171,9 @@ ProfilePtr IccProfileFactory::make(std::vector<uint8_t> bytes, IccProfile::Origi
                                   uint32_t(bytes[2]) << 8 | bytes[3];
         if (declared < kHeaderBytes || declared > bytes.size())
             return nullptr;
+        bool grey = false;
+        if (!usableHeader(bytes, grey))
+            return nullptr;
         std::string key = digest(bytes);
         if (ProfilePtr known = recentProfiles().find(key, bytes, origin))
             return known;
@@ -173,12 +183,7 @@ ProfilePtr IccProfileFactory::make(std::vector<uint8_t> bytes, IccProfile::Origi
         if (!h)
             return nullptr;
         p->handle_ = h; // closed by the destructor from here on
-        const cmsColorSpaceSignature space = cmsGetColorSpace(h);
-        const cmsColorSpaceSignature pcs = cmsGetPCS(h);
-        if ((space != cmsSigRgbData && space != cmsSigGrayData) ||
-            (pcs != cmsSigXYZData && pcs != cmsSigLabData) || !usableClass(cmsGetDeviceClass(h)))
-            return nullptr;
-        if (space == cmsSigGrayData) {
+        if (grey) {
             p->grey_ = true;
             p->rgbHandle_ = rgbFromGrey(h);
             if (!p->rgbHandle_)

@@ -661,3 +661,25 @@ INSTANTIATE_TEST_SUITE_P(Files, ProfileReading, testing::ValuesIn(rows()),
                          });
 
 } // namespace
+
+TEST(ProfileReading, ASparesMemoryDoesNotBringItsPicturesProfile) {
+    const Bytes p3 = fx::solidJpeg(64, 48, 0xFF0000, fx::p3Profile());
+    const Bytes plain = fx::solidJpeg(64, 48, 0xFF0000, {});
+    for (const bool bands : {false, true}) {
+        Bitmap spare;
+        ASSERT_EQ(PictureFile::load(p3.data(), p3.size(), "a.jpg", spare), 1);
+        ASSERT_TRUE(spare.colourProfile());
+        LoadOptions options;
+        options.reuse = &spare;
+        bool bandTagged = false;
+        if (bands)
+            options.onRows = [&](const Bitmap& b, int, int, int) {
+                bandTagged |= bool(b.colourProfile());
+                return 1;
+            };
+        Bitmap out;
+        ASSERT_EQ(PictureFile::load(plain.data(), plain.size(), "b.jpg", out, options), 1);
+        EXPECT_FALSE(out.colourProfile()) << bands;
+        EXPECT_FALSE(bandTagged);
+    }
+}
