@@ -1,7 +1,8 @@
 #!/bin/sh
 # Fuzzes the program's own decoders with libFuzzer (clang, ASan + UBSan).
 #   scripts/fuzz.sh TARGET SECONDS [SEED_DIR...]
-# TARGET is psd, iff, emf, ras, sgi, jpegsections, lis, cac, gif, ini or ftpreply. The fuzzer works in
+# TARGET is psd, iff, emf, ras, sgi, jpegsections, lis, cac, gif, ini, ftpreply, heif, webp, jxl,
+# raw, avif or profile. The fuzzer works in
 # build-fuzz/corpus/TARGET; afterwards the inputs that add coverage are merged
 # into fuzz/corpus/TARGET (kept small), which the tests replay.
 set -eu
