@@ -198,8 +198,9 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "no transform from the table profile\n");
     }
 
-    // What showing the picture costs with its profile: the decode, then the
-    // conversion the viewer makes.
+    // What converting the whole picture would add to its decode. The viewer
+    // converts only what it shows (colour_viewer_bench measures that against
+    // the goal); this is the cost it avoids.
     std::vector<double> plain, converted;
     for (int i = 0; i < n; ++i) {
         Bitmap decoded;
@@ -212,7 +213,7 @@ int main(int argc, char** argv) {
         }));
     }
     const double decodeMs = median(plain), shownMs = median(converted);
-    std::printf("%-44s %8.1f ms  decode alone %8.1f ms  ratio %.2f (goal <= 1.15)\n",
+    std::printf("%-44s %8.1f ms  decode alone %8.1f ms  ratio %.2f (no goal)\n",
                 "24 MP P3 JPEG decoded and converted", shownMs, decodeMs, shownMs / decodeMs);
     fs::remove(ppm);
     fs::remove(out);

@@ -1,8 +1,11 @@
 #pragma once
 
+#include <QtGlobal>
+
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <type_traits>
 
 namespace kamelo::imaging::colour {
 
@@ -26,5 +29,36 @@ public:
 protected:
     static bool agreesWithLcms(const FastPath& path, void* from, void* to, int intent);
 };
+
+// Calls convert(bytes, red, green, blue, row, width) for each row, with the
+// pixel's size and its channels' places as compile-time constants for the
+// layout, so each layout gets its own loop.
+template <class Convert>
+void forEachRow(int layout, uint8_t* firstRow, int width, int rows, ptrdiff_t stride,
+                const Convert& convert) {
+    using std::integral_constant;
+    for (int y = 0; y < rows; ++y) {
+        uint8_t* row = firstRow + stride * y;
+        switch (layout) {
+        case 0:
+            convert(integral_constant<int, 3>{}, integral_constant<int, 2>{},
+                    integral_constant<int, 1>{}, integral_constant<int, 0>{}, row, width);
+            break;
+        case 1:
+#if Q_BYTE_ORDER == Q_LITTLE_ENDIAN || !defined(Q_BYTE_ORDER)
+            convert(integral_constant<int, 4>{}, integral_constant<int, 2>{},
+                    integral_constant<int, 1>{}, integral_constant<int, 0>{}, row, width);
+#else
+            convert(integral_constant<int, 4>{}, integral_constant<int, 1>{},
+                    integral_constant<int, 2>{}, integral_constant<int, 3>{}, row, width);
+#endif
+            break;
+        default:
+            convert(integral_constant<int, 3>{}, integral_constant<int, 0>{},
+                    integral_constant<int, 1>{}, integral_constant<int, 2>{}, row, width);
+            break;
+        }
+    }
+}
 
 } // namespace kamelo::imaging::colour

@@ -151,24 +151,11 @@ std::unique_ptr<MatrixShaper> MatrixShaper::make(void* fromHandle, void* toHandl
 }
 
 void MatrixShaper::run(int layout, uint8_t* firstRow, int width, int rows, ptrdiff_t stride) const {
-    for (int y = 0; y < rows; ++y) {
-        uint8_t* row = firstRow + stride * y;
-        switch (layout) {
-        case 0:
-            convert<3, 2, 1, 0>(*this, row, width);
-            break;
-        case 1:
-#if Q_BYTE_ORDER == Q_LITTLE_ENDIAN || !defined(Q_BYTE_ORDER)
-            convert<4, 2, 1, 0>(*this, row, width);
-#else
-            convert<4, 1, 2, 3>(*this, row, width);
-#endif
-            break;
-        default:
-            convert<3, 0, 1, 2>(*this, row, width);
-            break;
-        }
-    }
+    forEachRow(layout, firstRow, width, rows, stride,
+               [this](auto bytes, auto r, auto g, auto b, uint8_t* row, int w) {
+                   convert<decltype(bytes)::value, decltype(r)::value, decltype(g)::value,
+                           decltype(b)::value>(*this, row, w);
+               });
 }
 
 } // namespace kamelo::imaging::colour
