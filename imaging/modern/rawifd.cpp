@@ -1,9 +1,11 @@
 #include "rawifd.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 #include <unistd.h>
 
 namespace kamelo::imaging::rawcodec {
@@ -37,6 +39,10 @@ constexpr int kMaxDepth = 2;       // SubIFDs of SubIFDs
 constexpr size_t kMaxSubIfds = 16; // per tag
 constexpr size_t kMaxPreviews = 16;
 constexpr int kMaxJpegSegments = 64;
+// LibRaw 0.20 appends a sensor name of up to 7 characters to a Hasselblad
+// model in a buffer of 64 (and its format to a normalised name), so longer
+// names overrun it.
+constexpr size_t kMaxHasselbladModel = 40;
 
 enum Tag : uint16_t {
     kNewSubfileType = 0xFE,
@@ -53,7 +59,11 @@ enum Tag : uint16_t {
     kSubIfds = 0x14A,
     kJpegOffset = 0x201,
     kJpegLength = 0x202,
+    kMake = 0x10F,
+    kModel = 0x110,
     kDngVersion = 0xC612,
+    kUniqueCameraModel = 0xC614,
+    kLocalizedCameraModel = 0xC615,
     kPreviewColorSpace = 0xC71A,
 };
 
@@ -61,6 +71,7 @@ struct Entry {
     uint16_t tag = 0, type = 0;
     uint32_t count = 0;
     const uint8_t* value = nullptr; // the four value bytes
+    uint64_t at = 0;                // where they are in the file
 };
 
 // What one IFD says about the picture it holds.
@@ -73,6 +84,8 @@ struct Ifd {
     uint32_t jpegOffset = 0, jpegLength = 0;
     uint32_t colourSpace = 0;
     bool dng = false;
+    bool hasselblad = false; // the maker's name, as LibRaw reads it
+    size_t longestModel = 0;
     std::vector<uint32_t> subIfds;
 };
 
@@ -145,6 +158,24 @@ private:
         return e.count == 1 && values(e, 1, v) ? v[0] : 0;
     }
 
+    // A camera name as LibRaw reads it: up to 63 characters from where the
+    // value is, to a NUL or a line's end, whatever the entry's count says.
+    std::string cameraString(const Entry& e) const {
+        const size_t size = typeSize(e.type);
+        const bool inside = size != 0 && e.count <= 4 / size;
+        const uint64_t start = inside ? e.at : u32(e.value);
+        if (start >= file_.size())
+            return {};
+        uint8_t text[64] = {};
+        const size_t length = size_t(std::min<uint64_t>(63, file_.size() - start));
+        if (!file_.read(start, length, text))
+            return {};
+        size_t end = 0;
+        while (end < length && text[end] != 0 && text[end] != '\n')
+            ++end;
+        return std::string(reinterpret_cast<const char*>(text), end);
+    }
+
     void read(const Entry& e, Ifd& ifd) const {
         std::vector<uint32_t> v;
         switch (e.tag) {
@@ -195,6 +226,21 @@ private:
             ifd.eightBits = values(e, 4, v) &&
                             std::all_of(v.begin(), v.end(), [](uint32_t b) { return b == 8; });
             break;
+        case kMake:
+        case kModel:
+        case kUniqueCameraModel:
+        case kLocalizedCameraModel: {
+            const std::string text = cameraString(e);
+            if (e.tag == kMake) {
+                std::string lower = text;
+                for (char& c : lower)
+                    c = char(std::tolower(static_cast<unsigned char>(c)));
+                ifd.hasselblad = lower.find("hasselblad") != std::string::npos;
+            } else {
+                ifd.longestModel = std::max(ifd.longestModel, text.size());
+            }
+            break;
+        }
         case kSubIfds:
             if (values(e, kMaxSubIfds, v))
                 ifd.subIfds = v;
@@ -224,7 +270,8 @@ private:
         }
         for (uint32_t i = 0; i < count; ++i) {
             const uint8_t* p = entries.data() + size_t(i) * 12;
-            read(Entry{u16(p), u16(p + 2), u32(p + 4), p + 8}, ifd);
+            read(Entry{u16(p), u16(p + 2), u32(p + 4), p + 8, offset + 2 + uint64_t(i) * 12 + 8},
+                 ifd);
         }
         return true;
     }
@@ -241,6 +288,7 @@ private:
                 return;
             if (walked_ == 1) {
                 layout_.dng = ifd.dng;
+                layout_.libRawOverflows = ifd.hasselblad && ifd.longestModel > kMaxHasselbladModel;
                 if (ifd.orientation >= 1 && ifd.orientation <= 8)
                     layout_.orientation = int(ifd.orientation);
             }

@@ -43,6 +43,10 @@ struct RawLayout {
     bool tiff = false;   // a classic TIFF header was found
     bool dng = false;    // IFD0 holds a DNG version
     int orientation = 1; // IFD0's, 1..8
+    // IFD0 names a Hasselblad with a model name long enough to overrun
+    // LibRaw 0.20's buffers (its model parser appends to them unchecked):
+    // such a file must not reach LibRaw.
+    bool libRawOverflows = false;
     std::vector<PreviewSpot> previews;
 };
 

@@ -5,12 +5,14 @@
 #include "imaging/plausibility.h"
 #include "imaging/result.h"
 #include "rawcodec.h"
+#include "rawifd.h"
 #include "rawlibrary.h"
 
 #include <libraw/libraw.h>
 
 #include <algorithm>
 #include <atomic>
+#include <unistd.h>
 
 namespace kamelo::imaging::rawcodec {
 
@@ -74,12 +76,21 @@ int RawSession::open(ByteView bytes) {
     if (!bytes.data || bytes.size == 0)
         return result::kTruncated;
     fileBytes_ = bytes.size;
+    if (readLayout(RangeReader(bytes)).libRawOverflows)
+        return result::kUnsupported;
     // LibRaw only reads from the buffer.
     return codeOf(raw_->open_buffer(const_cast<uint8_t*>(bytes.data), bytes.size));
 }
 
 int RawSession::openFile(const char* path, size_t fileBytes) {
     fileBytes_ = fileBytes;
+    int fd = -1;
+    if (const int rc = openRegularFile(path, fd); rc < 1)
+        return rc;
+    const bool overflows = readLayout(RangeReader(fd, fileBytes)).libRawOverflows;
+    close(fd);
+    if (overflows)
+        return result::kUnsupported;
     return codeOf(raw_->open_file(path));
 }
 

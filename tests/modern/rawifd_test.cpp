@@ -270,6 +270,22 @@ TEST(RawIfd, HostileStructuresEndTheWalk) {
         EXPECT_LT(rawcodec::readStampCovering({bytes.data(), bytes.size()}, 10, 10, stamp), 1);
         EXPECT_FALSE(stamp.isAllocated());
     }
+    // A Hasselblad whose model name would overrun LibRaw's buffers never
+    // reaches LibRaw; a usual name does.
+    for (const size_t length : {size_t(10), size_t(60)}) {
+        TiffFile t(false);
+        const std::string model(length, 'H');
+        const uint32_t make = t.blob({'H', 'a', 's', 's', 'e', 'l', 'b', 'l', 'a', 'd', 0});
+        const uint32_t name = t.blob(std::vector<uint8_t>(model.begin(), model.end()));
+        t.setFirstIfd(t.ifd({{0x10F, 2, 11, make}, {0x110, 2, uint32_t(length), name}}));
+        const RawLayout layout = readLayout(RangeReader({t.bytes.data(), t.bytes.size()}));
+        EXPECT_EQ(layout.libRawOverflows, length > 40) << length;
+        FileInfo info;
+        const int rc = rawcodec::readInfo({t.bytes.data(), t.bytes.size()}, info);
+        if (length > 40) {
+            EXPECT_EQ(rc, result::kUnsupported);
+        }
+    }
     // Every cut of a whole file is read within its bytes.
     const auto whole = cameraLike(false, 1);
     for (size_t keep = 0; keep < whole.size(); keep += 97) {
