@@ -1,4 +1,5 @@
 #include "fastpath.h"
+#include "gridcolours.h"
 
 #include "gridtransform.h"
 #include "matrixshaper.h"
@@ -16,14 +17,7 @@ namespace {
 // A 9x9x9 grid, every grey, the darkest levels of each channel and
 // scattered colours that fall between any grid's nodes.
 std::vector<uint8_t> testColours() {
-    std::vector<uint8_t> in;
-    for (int r = 0; r < 9; ++r)
-        for (int g = 0; g < 9; ++g)
-            for (int b = 0; b < 9; ++b)
-                for (int c : {r, g, b})
-                    in.push_back(uint8_t(std::min(255, c * 32)));
-    for (int v = 0; v < 256; ++v)
-        in.insert(in.end(), 3, uint8_t(v));
+    std::vector<uint8_t> in = gridAndGreys();
     for (int v = 1; v < 16; ++v)
         for (int c = 0; c < 3; ++c)
             for (int k = 0; k < 3; ++k)

@@ -1,5 +1,6 @@
 #include "iccprofile.h"
 
+#include "gridcolours.h"
 #include "iccprofilefactory.h"
 #include "lcmslock.h"
 
@@ -75,15 +76,7 @@ cmsHPROFILE srgbHandle() {
 // grid and every grey: 1 when no value moves by more than 1, 0 when some
 // do, -1 when lcms2 cannot convert from the profile at all.
 int likeSrgb(cmsHPROFILE profile) {
-    std::vector<uint8_t> in;
-    in.reserve((729 + 256) * 3);
-    for (int r = 0; r < 9; ++r)
-        for (int g = 0; g < 9; ++g)
-            for (int b = 0; b < 9; ++b)
-                for (int c : {r, g, b})
-                    in.push_back(uint8_t(std::min(255, c * 32)));
-    for (int v = 0; v < 256; ++v)
-        in.insert(in.end(), 3, uint8_t(v));
+    const std::vector<uint8_t> in = gridAndGreys();
     cmsHTRANSFORM t =
         cmsCreateTransform(profile, TYPE_RGB_8, srgbHandle(), TYPE_RGB_8,
                            INTENT_RELATIVE_COLORIMETRIC, cmsFLAGS_NOOPTIMIZE | cmsFLAGS_NOCACHE);
