@@ -13,7 +13,8 @@ if [ -n "$missing" ]; then
     $SUDO apt-get install -y -qq --no-install-recommends $missing
 fi
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build build --target imaging_bench viewer_bench thumblist_bench print_bench kamelo kamelo-cli updater_bench slideshow_bench rename_bench edit_bench editops_bench metadata_bench losslessturn_bench kamelo_frame_skins modern_bench modern_viewer_bench
+cmake --build build --target imaging_bench viewer_bench thumblist_bench print_bench kamelo kamelo-cli updater_bench slideshow_bench rename_bench edit_bench editops_bench metadata_bench losslessturn_bench kamelo_frame_skins modern_bench modern_viewer_bench \
+    colour_bench colour_viewer_bench colour_thumbs_bench
 work="${1:-/tmp/kamelo-bench}"
 build/bin/imaging_bench "$work"
 build/bin/viewer_bench "$work"
@@ -32,3 +33,6 @@ build/bin/losslessturn_bench "$work" build/bin/kamelo-cli
 bench/frame_bench.py build "${KAMELO_TESTDATA:-../shared/testdata}" "$work/frame"
 build/bin/modern_bench "$work" "${KAMELO_TESTDATA:-../shared/testdata}" build/bin/kamelo-cli
 build/bin/modern_viewer_bench "$work"
+build/bin/colour_bench "$work/colour"
+build/bin/colour_viewer_bench "$work/colour-viewer"
+build/bin/colour_thumbs_bench "$work/colour-thumbs"
