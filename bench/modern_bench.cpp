@@ -339,6 +339,20 @@ int main(int argc, char** argv) {
             const Times viaHeif = bestOf(5, [&] { heifcodec::decode(view, LoadOptions{}, out); });
             report("AVIF decode 12 MP, libavif (in memory)", viaAvif, viaHeif,
                    "libheif (in memory)");
+            FileInfo info;
+            const Times infoAvif = bestOf(5, [&] {
+                for (int i = 0; i < 2000; ++i)
+                    avifcodec::readInfo(view, info);
+            });
+            const Times infoHeif = bestOf(5, [&] {
+                for (int i = 0; i < 2000; ++i)
+                    heifcodec::readInfo(view, info);
+            });
+            if (avifcodec::readInfo(view, info) >= 1 && info.width == 4000)
+                report("AVIF header x2000, libavif (in memory)", infoAvif, infoHeif,
+                       "libheif (in memory)");
+            else
+                std::printf("AVIF header not read by libavif\n");
         }
     }
     const Thumbs t = thumbsSetUp(work, cli);
