@@ -131,8 +131,9 @@ int PictureFile::readInfo(const uint8_t* data, size_t size, const std::string& p
         case PictureFormat::Sgi:
             return sgicodec::readInfo(bytes, info);
         case PictureFormat::Heif:
-        case PictureFormat::Avif:
             return heifcodec::readInfo(bytes, info);
+        case PictureFormat::Avif:
+            return avifcodec::readInfo(bytes, info);
         case PictureFormat::WebP:
             return webpcodec::readInfo(bytes, info);
         case PictureFormat::Jxl:
