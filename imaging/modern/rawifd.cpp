@@ -97,13 +97,15 @@ public:
         uint8_t h[8];
         if (!file_.read(0, 8, h))
             return false;
-        if (h[0] == 'I' && h[1] == 'I' && h[2] == 42 && h[3] == 0)
+        if (h[0] == 'I' && h[1] == 'I')
             motorola_ = false;
-        else if (h[0] == 'M' && h[1] == 'M' && h[2] == 0 && h[3] == 42)
+        else if (h[0] == 'M' && h[1] == 'M')
             motorola_ = true;
         else
             return false;
-        layout_.tiff = true;
+        // Makers' variants of the header (ORF's "IIRO", RW2's "IIU") are
+        // walked only for the camera's names LibRaw reads from them too.
+        layout_.tiff = u16(h + 2) == 42;
         walkChain(u32(h + 4), 0);
         return true;
     }
@@ -287,7 +289,7 @@ private:
             if (!readIfd(offset, ifd, next))
                 return;
             if (walked_ == 1) {
-                layout_.dng = ifd.dng;
+                layout_.dng = ifd.dng && layout_.tiff;
                 layout_.libRawOverflows = ifd.hasselblad && ifd.longestModel > kMaxHasselbladModel;
                 if (ifd.orientation >= 1 && ifd.orientation <= 8)
                     layout_.orientation = int(ifd.orientation);
@@ -301,6 +303,8 @@ private:
     }
 
     void take(const Ifd& ifd) {
+        if (!layout_.tiff)
+            return;
         if (ifd.jpegOffset != 0 && ifd.jpegLength != 0)
             addJpeg(ifd.jpegOffset, ifd.jpegLength, ifd.colourSpace);
         const bool oneStrip = ifd.strips == 1 && ifd.stripLength != 0;

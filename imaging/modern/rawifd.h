@@ -40,7 +40,7 @@ struct PreviewSpot {
 };
 
 struct RawLayout {
-    bool tiff = false;   // a classic TIFF header was found
+    bool tiff = false;   // a classic TIFF header was found (else no previews are taken)
     bool dng = false;    // IFD0 holds a DNG version
     int orientation = 1; // IFD0's, 1..8
     // IFD0 names a Hasselblad with a model name long enough to overrun

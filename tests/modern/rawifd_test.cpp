@@ -271,9 +271,14 @@ TEST(RawIfd, HostileStructuresEndTheWalk) {
         EXPECT_FALSE(stamp.isAllocated());
     }
     // A Hasselblad whose model name would overrun LibRaw's buffers never
-    // reaches LibRaw; a usual name does.
-    for (const size_t length : {size_t(10), size_t(60)}) {
+    // reaches LibRaw, in a classic TIFF or a maker's variant of it; a usual
+    // name does.
+    for (const size_t length : {size_t(10), size_t(60), size_t(61)}) {
         TiffFile t(false);
+        if (length == 61) { // an Olympus header
+            t.bytes[2] = 'R';
+            t.bytes[3] = 'S';
+        }
         const std::string model(length, 'H');
         const uint32_t make = t.blob({'H', 'a', 's', 's', 'e', 'l', 'b', 'l', 'a', 'd', 0});
         const uint32_t name = t.blob(std::vector<uint8_t>(model.begin(), model.end()));
