@@ -27,6 +27,11 @@ CUiSettings* uiSettings() {
 void setUiSettings(CUiSettings* settings) {
     g_uiSettings = settings;
 }
+const CUiSettings& uiSettingsOrDefaults() {
+    static const CUiSettings defaults;
+    return g_uiSettings ? *g_uiSettings : defaults;
+}
+
 bool picturesUpright() {
     return !g_uiSettings || g_uiSettings->applyOrientation != 0;
 }

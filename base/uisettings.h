@@ -67,6 +67,8 @@ public:
 // The program-wide settings object and store, published during start-up.
 CUiSettings* uiSettings();
 void setUiSettings(CUiSettings* settings);
+// The published settings, or the defaults before there are any.
+const CUiSettings& uiSettingsOrDefaults();
 // Whether pictures are turned upright by their EXIF orientation when read
 // for showing: the setting, or its default before settings are published.
 bool picturesUpright();

@@ -1,0 +1,220 @@
+#include "thumblistctrl.h"
+
+#include "base/settingskeys.h"
+#include "base/settingsstore.h"
+#include "base/uisettings.h"
+#include "browser/core/cacheindex.h"
+#include "browser/core/folderenumerator.h"
+#include "changeiconthread.h"
+#include "listfileactions.h"
+#include "resources/qtstrings.h"
+#include "thumbcelldelegate.h"
+#include "thumblistmodel.h"
+
+#include <QFileInfo>
+#include <QListView>
+
+#include <algorithm>
+#include <sys/stat.h>
+
+namespace kamelo {
+
+// Filling the list: the folder from its cache or listed anew, thumbnails made by the loader thread,
+// cells far from view let go.
+void CThumbListCtrl::setLoading(bool loading) {
+    loading_ = loading;
+}
+
+void CThumbListCtrl::stopLoader() {
+    if (!loader_)
+        return;
+    CChangeIconThread* loader = loader_;
+    loader_ = nullptr;
+    ++generation_; // anything still queued from it is dropped
+    CChangeIconThread::stopAndRelease(loader, 3000);
+    setLoading(false);
+    emit progressChanged(0);
+}
+
+void CThumbListCtrl::clearList() {
+    stopLoader();
+    model_->reset(nullptr);
+    anchor_ = -1;
+}
+
+bool CThumbListCtrl::loadFolder(const QString& path, Refresh refresh) {
+    stopLoader();
+    const CUiSettings& s = uiSettingsOrDefaults();
+    ThumbFolder::Options o;
+    o.width = s.thumbWidth;
+    o.height = s.thumbHeight;
+    o.border = s.thumbBorder;
+    o.design = s.thumbDesign;
+    o.onlyPictures = s.onlyPictures != 0;
+    o.upright = s.applyOrientation != 0;
+    o.details = viewType_ == 1;
+    if (cache_)
+        o.spillFolder = cache_->folder();
+    applyAppearance();
+    const QString folderPath = QFileInfo(path).absoluteFilePath();
+    o.withParent = desktop_.isEmpty() || QFileInfo(desktop_).absoluteFilePath() != folderPath;
+    auto folder = std::make_unique<ThumbFolder>(o);
+
+    if (cache_ && viewType_ == 0 && refresh != Refresh::Full) {
+        emit progressChanged(0);
+        if (folder->loadCache(*cache_, folderPath) == ThumbFolder::CacheResult::Loaded) {
+            model_->reset(std::move(folder));
+            afterFill();
+            return true;
+        }
+    }
+    if (!folder->enumerate(folderPath)) {
+        clearList();
+        return false;
+    }
+    model_->reset(std::move(folder));
+    afterFill();
+    if (viewType_ == 0 && pictureCount() > 0)
+        startLoader();
+    return true;
+}
+
+void CThumbListCtrl::afterFill() {
+    anchor_ = -1;
+    model_->sortRecords(sortColumn_, sortAscending_);
+    emit statusText(1, QString::fromUtf8(res::format(res::IDS_STATUS_ITEM_COUNT, pictureCount())));
+    selectIndex(0);
+    emit folderLoaded(folder());
+}
+
+void CThumbListCtrl::startLoader() {
+    ThumbFolder* f = model_->folder();
+    if (!f)
+        return;
+    std::vector<CChangeIconThread::Item> items;
+    items.reserve(f->records().size());
+    for (int i = 0; i < itemCount(); ++i)
+        items.push_back({f->records()[size_t(i)].fullPath, f->isPicture(i),
+                         f->records()[size_t(i)].thumbnailDone != 0});
+    const bool useStamp = settingsStore()
+                              ? settingsStore()->getInt(keys::kGeneralLower, keys::kUseStamp,
+                                                        keys::kUseStampDefault) != 0
+                              : true;
+    loader_ =
+        new CChangeIconThread(std::move(items), f->recipe(useStamp), ++generation_, this, jobs_);
+    connect(loader_, &CChangeIconThread::thumbnailReady, this, &CThumbListCtrl::onThumbnail,
+            Qt::QueuedConnection);
+    connect(loader_, &CChangeIconThread::allDone, this, &CThumbListCtrl::onLoaderDone,
+            Qt::QueuedConnection);
+    connect(
+        loader_, &CChangeIconThread::progress, this,
+        [this](quint64 generation, int percent) {
+            if (generation == generation_)
+                emit progressChanged(percent);
+        },
+        Qt::QueuedConnection);
+    setLoading(true);
+    updateFirstVisible();
+    loader_->start();
+}
+
+void CThumbListCtrl::onThumbnail(quint64 generation, int index, const ThumbResult& result) {
+    if (generation != generation_)
+        return;
+    model_->applyThumbnail(index, result);
+    // Cells far from the view go to the spill as they arrive, so a huge
+    // folder does not hold them all until its cache file is written.
+    if (++arrivedSinceRelease_ >= kReleaseEvery) {
+        arrivedSinceRelease_ = 0;
+        releaseFarCells();
+    }
+}
+
+void CThumbListCtrl::onLoaderDone(quint64 generation) {
+    if (generation != generation_)
+        return;
+    if (loader_) {
+        loader_->wait();
+        delete loader_;
+        loader_ = nullptr;
+    }
+    setLoading(false);
+    ThumbFolder* f = model_->folder();
+    if (cache_ && f && f->allPicturesDone() && f->saveCache(*cache_)) {
+        // From now on the stored pair gives back the cells scrolled far away.
+        if (f->useSavedCells(*cache_))
+            releaseFarCells();
+        emit cacheSaved(
+            QString::fromStdString(cache_->lookup(ThumbFolder::cacheKey(f->folderPath()))));
+    }
+}
+
+bool CThumbListCtrl::refreshFiles(const QStringList& paths) {
+    ThumbFolder* f = model_->folder();
+    if (!f)
+        return false;
+    std::vector<int> rows;
+    for (const QString& path : paths) {
+        const std::string p = QFileInfo(path).absoluteFilePath().toStdString();
+        const size_t before = rows.size();
+        for (int i = 0; i < itemCount() && rows.size() == before; ++i)
+            if (f->records()[size_t(i)].fullPath == p && isPictureAt(i))
+                rows.push_back(i);
+    }
+    if (rows.empty())
+        return false;
+    // The stored thumbnails show the old pictures: whatever lists the folder
+    // before the new ones are made and stored makes them all anew. (The
+    // open cache file stays readable for the cells shown now.)
+    if (cache_)
+        cache_->removeStale(ThumbFolder::cacheKey(f->folderPath()));
+    for (int row : rows) {
+        CThumbData& d = f->records()[size_t(row)];
+        d.thumbnailDone = 0;
+        struct stat st {};
+        if (f->options().details && ::stat(d.fullPath.c_str(), &st) == 0) {
+            d.fileSize = static_cast<uint32_t>(st.st_size);
+            d.modifiedTime = static_cast<int32_t>(std::clamp<int64_t>(st.st_mtime, 0, INT32_MAX));
+            emit model_->dataChanged(model_->index(row, 0),
+                                     model_->index(row, model_->columnCount() - 1));
+        }
+    }
+    if (viewType_ == 0) {
+        if (loader_) {
+            // The running loader took the items as done: one on the new state.
+            CChangeIconThread* loader = loader_;
+            loader_ = nullptr;
+            ++generation_;
+            CChangeIconThread::stopAndRelease(loader, 3000);
+        }
+        startLoader();
+    }
+    return int(rows.size()) == paths.size();
+}
+
+void CThumbListCtrl::releaseFarCells() {
+    ThumbFolder* f = model_->folder();
+    if (!f || viewType_ != 0)
+        return;
+    const QSize grid = delegate_->gridSize();
+    const QSize area = icons_->viewport()->size();
+    if (grid.width() <= 0 || grid.height() <= 0)
+        return;
+    // A screenful, counting the rows cut at the top and bottom.
+    const int columns = std::max(1, area.width() / grid.width());
+    const int screen = columns * (area.height() / grid.height() + 2);
+    const QModelIndex first = icons_->indexAt(QPoint(grid.width() / 2, grid.height() / 2));
+    const int top = first.isValid() ? first.row() : 0;
+    f->releaseCellsOutside(top - kKeptScreens * screen, top + (kKeptScreens + 1) * screen);
+}
+
+void CThumbListCtrl::updateFirstVisible() {
+    if (!loader_ || viewType_ != 0)
+        return;
+    const QModelIndex first = icons_->indexAt(
+        QPoint(delegate_->gridSize().width() / 2, delegate_->gridSize().height() / 2));
+    if (first.isValid())
+        loader_->setFirstVisible(first.row());
+}
+
+} // namespace kamelo
