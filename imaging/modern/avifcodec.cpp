@@ -6,6 +6,7 @@
 #include "imaging/memorybudget.h"
 #include "imaging/plausibility.h"
 #include "imaging/result.h"
+#include "imaging/rowbands.h"
 
 #include <avif/avif.h>
 
@@ -178,18 +179,6 @@ colour::ProfilePtr profileOf(const avifImage& image) {
     return colour::IccProfile::fromCicp(primaries, transfer);
 }
 
-int deliverBands(const Bitmap& out, const LoadOptions& options) {
-    if (!options.onRows)
-        return result::kSuccess;
-    const int band = std::max(1, options.bandRows);
-    for (int first = 0; first < out.height(); first += band) {
-        const int rc = options.onRows(out, first, std::min(band, out.height() - first), 0);
-        if (rc < 1)
-            return rc;
-    }
-    return result::kSuccess;
-}
-
 int decodeParsed(avifDecoder& decoder, ByteView bytes, Bitmap& out) {
     if (const int rc = checkSize(decoder, bytes.size); rc < 1)
         return rc;
@@ -257,7 +246,7 @@ int decode(ByteView bytes, const LoadOptions& options, Bitmap& out) {
             return rc;
         }
         // A stop asked for by the caller keeps what was delivered.
-        rc = deliverBands(out, options);
+        rc = reportBands(out, options);
         return rc;
     });
 }

@@ -1,6 +1,7 @@
 #include "jxlcodec.h"
 
 #include "imaging/result.h"
+#include "imaging/rowbands.h"
 #include "jxlpixels.h"
 #include "jxlscan.h"
 #include "jxlsession.h"
@@ -48,7 +49,7 @@ int decodeFrame(ByteView bytes, const jxl::Header& header, const LoadOptions& op
             // libjxl hands rows over in the order its threads finish them,
             // so they are reported once the frame is complete.
             sink.finish();
-            return jxl::reportBands(out, options);
+            return reportBands(out, options);
         default:
             // JXL_DEC_SUCCESS before any frame: the page does not exist.
             return st == JXL_DEC_SUCCESS ? result::kCorruptData : jxl::codeFor(st);

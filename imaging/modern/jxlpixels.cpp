@@ -98,16 +98,4 @@ void PixelSink::receive(void* opaque, size_t x, size_t y, size_t count, const vo
     }
 }
 
-int reportBands(const Bitmap& bitmap, const LoadOptions& options) {
-    if (!options.onRows)
-        return result::kSuccess;
-    const int band = std::max(1, options.bandRows);
-    for (int first = 0; first < bitmap.height(); first += band) {
-        const int rc = options.onRows(bitmap, first, std::min(band, bitmap.height() - first), 0);
-        if (rc < 1)
-            return rc;
-    }
-    return result::kSuccess;
-}
-
 } // namespace kamelo::imaging::jxl

@@ -47,8 +47,4 @@ private:
     bool direct_ = false; // RGB written by libjxl into the bitmap
 };
 
-// Reports a finished picture to options.onRows in bands of
-// options.bandRows, top down. Returns 1, or the first code below 1 it gives.
-int reportBands(const Bitmap& bitmap, const LoadOptions& options);
-
 } // namespace kamelo::imaging::jxl

@@ -1,6 +1,7 @@
 #include "rawcodec.h"
 
 #include "imaging/result.h"
+#include "imaging/rowbands.h"
 #include "rawdevelop.h"
 #include "rawformat.h"
 #include "rawifd.h"
@@ -30,20 +31,6 @@ template <class F> int guarded(F&& operation) noexcept {
     } catch (...) {
         return result::kCorruptData;
     }
-}
-
-// The finished picture to the caller, band by band; a band answered with
-// less than 1 ends the load with that answer.
-int deliverBands(const Bitmap& out, const LoadOptions& options) {
-    if (!options.onRows)
-        return result::kSuccess;
-    const int band = std::max(1, options.bandRows);
-    for (int first = 0; first < out.height(); first += band) {
-        const int rc = options.onRows(out, first, std::min(band, out.height() - first), 0);
-        if (rc < 1)
-            return rc;
-    }
-    return result::kSuccess;
 }
 
 // The preview standing for a picture developed at width x height shown at
@@ -104,7 +91,7 @@ int decode(ByteView bytes, const LoadOptions& options, Bitmap& out) {
             out.free();
             return rc;
         }
-        return deliverBands(out, options);
+        return reportBands(out, options);
     });
 }
 
