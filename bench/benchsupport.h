@@ -11,8 +11,23 @@
 #include <cstdlib>
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace kamelo::bench {
+
+// The middle value of a set of rounds: steadier than the mean on a busy machine.
+inline double median(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    return v.empty() ? 0 : v[v.size() / 2];
+}
+
+// s as one word for sh, whatever it holds.
+inline std::string quote(const std::string& s) {
+    std::string q = "'";
+    for (char c : s)
+        q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return q + "'";
+}
 
 // The shortest of runs calls, in seconds: the least disturbed by a busy machine.
 inline double bestSeconds(int runs, const std::function<void()>& fn) {

@@ -25,19 +25,10 @@ using namespace kamelo::imaging;
 using namespace kamelo::imaging::colour;
 namespace fs = std::filesystem;
 
+using kamelo::bench::median;
+using kamelo::bench::quote;
+
 namespace {
-
-std::string quote(const std::string& s) {
-    std::string q = "'";
-    for (char c : s)
-        q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return q + "'";
-}
-
-double median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    return v.empty() ? 0 : v[v.size() / 2];
-}
 
 // Milliseconds of each round of fn, after prepare (not timed).
 std::vector<double> rounds(int n, const std::function<void()>& prepare,

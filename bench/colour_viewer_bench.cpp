@@ -10,6 +10,7 @@
 #include "imaging/colour/iccprofile.h"
 #include "imaging/picturefile.h"
 #include "imaging/picturesaver.h"
+#include "paintclock.h"
 #include "viewer/eyedoc.h"
 #include "viewer/readaheadworker.h"
 #include "viewer/screencolour.h"
@@ -28,27 +29,12 @@
 #include <string>
 #include <vector>
 
+using kamelo::bench::median;
+using kamelo::bench::PaintClock;
+
 namespace {
 
 constexpr int kRounds = 15;
-
-double median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    return v.empty() ? 0 : v[v.size() / 2];
-}
-
-struct PaintClock : QObject {
-    QElapsedTimer clock;
-    double first = -1, last = -1;
-    bool eventFilter(QObject*, QEvent* e) override {
-        if (e->type() == QEvent::Paint) {
-            last = clock.nsecsElapsed() / 1e9;
-            if (first < 0)
-                first = last;
-        }
-        return false;
-    }
-};
 
 // The JPEG with the profile in one APP2 "ICC_PROFILE" segment after SOI.
 bool writeTagged(const std::string& plain, const std::string& tagged,

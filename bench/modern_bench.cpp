@@ -8,6 +8,7 @@
 // measured in-process and again as one process per decode.
 //   modern_bench WORK_DIR TESTDATA_DIR KAMELO_CLI [decode|avif|webp|...,raw,heic]
 #include "bench/dngpreview.h"
+#include "benchsupport.h"
 #include "imaging/core/filebytes.h"
 #include "imaging/modern/avifcodec.h"
 #include "imaging/modern/heifcodec.h"
@@ -32,14 +33,9 @@ using namespace kamelo::imaging;
 using Clock = std::chrono::steady_clock;
 namespace fs = std::filesystem;
 
-namespace {
+using kamelo::bench::quote;
 
-std::string quote(const std::string& s) {
-    std::string q = "'";
-    for (char c : s)
-        q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return q + "'";
-}
+namespace {
 
 // Best wall and best processor time of several runs, in seconds.
 struct Times {

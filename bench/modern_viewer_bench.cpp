@@ -7,6 +7,8 @@
 #include "base/programmemory.h"
 #include "base/uisettings.h"
 #include "bench/dngpreview.h"
+#include "benchsupport.h"
+#include "paintclock.h"
 #include "viewer/eyedoc.h"
 #include "viewer/readaheadworker.h"
 #include "viewer/showview.h"
@@ -22,27 +24,12 @@
 #include <string>
 #include <vector>
 
+using kamelo::bench::median;
+using kamelo::bench::PaintClock;
+
 namespace {
 
 constexpr int kRounds = 7;
-
-double median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    return v.empty() ? 0 : v[v.size() / 2];
-}
-
-struct PaintClock : QObject {
-    QElapsedTimer clock;
-    double first = -1, last = -1;
-    bool eventFilter(QObject*, QEvent* e) override {
-        if (e->type() == QEvent::Paint) {
-            last = clock.nsecsElapsed() / 1e9;
-            if (first < 0)
-                first = last;
-        }
-        return false;
-    }
-};
 
 } // namespace
 

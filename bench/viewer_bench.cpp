@@ -6,6 +6,7 @@
 #include "base/programmemory.h"
 #include "base/settingsstore.h"
 #include "base/uisettings.h"
+#include "benchsupport.h"
 #include "imaging/picturefile.h"
 #include "viewer/eyedoc.h"
 #include "viewer/readaheadworker.h"
@@ -24,6 +25,8 @@
 #include <string>
 #include <vector>
 
+using kamelo::bench::median;
+
 namespace {
 
 long residentKb() {
@@ -39,11 +42,6 @@ long residentKb() {
 }
 
 constexpr int kRounds = 7;
-
-double median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    return v.empty() ? 0 : v[v.size() / 2];
-}
 
 std::array<double, 3> load() {
     std::array<double, 3> l{};
