@@ -217,6 +217,23 @@ bool CShowView::askToSaveChanges() {
     return true;
 }
 
+void CShowView::stepList(PictureList& list, Step step) {
+    switch (step) {
+    case Step::Next:
+        list.next(true);
+        break;
+    case Step::Previous:
+        list.previous(true);
+        break;
+    case Step::First:
+        list.first(true);
+        break;
+    case Step::Last:
+        list.last(true);
+        break;
+    }
+}
+
 bool CShowView::navigate(Step step) {
     if (!editLock_ && !bands_.active())
         doc_.completeList();
@@ -232,20 +249,7 @@ bool CShowView::navigate(Step step) {
     // A key pressed during a decode turns the step into another one.
     for (int guard = 0; guard < 100000; ++guard) {
         zoom_.resetPan();
-        switch (step) {
-        case Step::Next:
-            list.next(true);
-            break;
-        case Step::Previous:
-            list.previous(true);
-            break;
-        case Step::First:
-            list.first(true);
-            break;
-        case Step::Last:
-            list.last(true);
-            break;
-        }
+        stepList(list, step);
         const int rc = loadPicture(list.current());
         if (rc == kWantPrevious || rc == kWantNext || rc == kWantFirst || rc == kWantLast) {
             if (editLock_)

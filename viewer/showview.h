@@ -27,6 +27,7 @@ namespace kamelo {
 
 class CEyeDoc;
 class FileUi;
+class PictureList;
 class ReadAheadWorker;
 
 // The viewer's picture view: one picture of the document's list, scaled by
@@ -197,6 +198,8 @@ private:
     void afterZoomChange();
     void updateCursor();
     void postReadAhead(Step step);
+    // Moves the list's current picture by step, wrapping as stepping does.
+    static void stepList(PictureList& list, Step step);
     QSize pictureSize() const;
     const imaging::Bitmap* shownBitmap() const;
     bool askToSaveChanges();

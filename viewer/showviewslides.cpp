@@ -97,20 +97,7 @@ void CShowView::slideStep(Step step) {
     slide_.setBusy(true);
     slide_.chooseEffect();
     slideDirection_ = step;
-    switch (step) {
-    case Step::Next:
-        list.next(true);
-        break;
-    case Step::Previous:
-        list.previous(true);
-        break;
-    case Step::First:
-        list.first(true);
-        break;
-    case Step::Last:
-        list.last(true);
-        break;
-    }
+    stepList(list, step);
     showSlide();
 }
 
