@@ -242,6 +242,17 @@ struct Lab {
 
 // ---- The table -------------------------------------------------------------
 
+// A sample a Debian tool makes in the folder from the plain PNG, or from
+// the P3-tagged one (p3.icc beside it).
+std::function<std::string(Lab&)> byTool(bool tagged, const char* tool, std::string args,
+                                        std::string out) {
+    return [=](Lab& l) {
+        tagged ? l.p3Png() : l.plainPng();
+        l.run(tool, args);
+        return l.dir.file(out);
+    };
+}
+
 struct Want {
     enum class Kind { Srgb, Exact, Like } kind = Kind::Srgb;
     Bytes (*profile)() = nullptr; // Exact: these bytes; Like: converts as this does
@@ -452,19 +463,8 @@ std::vector<Row> rows() {
                  },
                  srgb()});
     // TIFF, classic and BigTIFF, and the page read.
-    r.push_back({"TiffByImageMagick",
-                 [](L& l) {
-                     l.p3Png();
-                     l.run("convert", "p3.png a.tif");
-                     return l.dir.file("a.tif");
-                 },
-                 exact(p3)});
-    r.push_back({"BigTiffByImageMagick",
-                 [](L& l) {
-                     l.p3Png();
-                     l.run("convert", "p3.png TIFF64:a.tif");
-                     return l.dir.file("a.tif");
-                 },
+    r.push_back({"TiffByImageMagick", byTool(true, "convert", "p3.png a.tif", "a.tif"), exact(p3)});
+    r.push_back({"BigTiffByImageMagick", byTool(true, "convert", "p3.png TIFF64:a.tif", "a.tif"),
                  exact(p3), 0, false, PictureFormat::Tiff});
     for (int page : {0, 1})
         r.push_back({page == 0 ? "TiffUntaggedFirstPage" : "TiffTaggedSecondPage",
@@ -483,13 +483,7 @@ std::vector<Row> rows() {
                  },
                  srgb()});
     // PSD resource 1039, WebP ICCP.
-    r.push_back({"PsdByImageMagick",
-                 [](L& l) {
-                     l.p3Png();
-                     l.run("convert", "p3.png a.psd");
-                     return l.dir.file("a.psd");
-                 },
-                 exact(p3)});
+    r.push_back({"PsdByImageMagick", byTool(true, "convert", "p3.png a.psd", "a.psd"), exact(p3)});
     r.push_back({"PsdResourceBeyondItsSection",
                  [](L& l) {
                      l.p3Png();
@@ -499,11 +493,7 @@ std::vector<Row> rows() {
                  },
                  srgb()});
     r.push_back({"WebpByCwebp",
-                 [](L& l) {
-                     l.p3Png();
-                     l.run("cwebp", "-quiet -metadata icc p3.png -o a.webp");
-                     return l.dir.file("a.webp");
-                 },
+                 byTool(true, "cwebp", "-quiet -metadata icc p3.png -o a.webp", "a.webp"),
                  exact(p3)});
     r.push_back({"WebpChunkBeyondTheContainer",
                  [](L& l) {
@@ -524,42 +514,19 @@ std::vector<Row> rows() {
     heic.stamp = true;
     r.push_back(heic);
     r.push_back({"AvifWithIcc",
-                 [](L& l) {
-                     l.plainPng();
-                     l.put("p3.icc", p3());
-                     l.run("avifenc", "-s 10 --icc p3.icc plain.png a.avif");
-                     return l.dir.file("a.avif");
-                 },
+                 byTool(true, "avifenc", "-s 10 --icc p3.icc plain.png a.avif", "a.avif"),
                  exact(p3)});
     r.push_back({"AvifNclxOfP3",
-                 [](L& l) {
-                     l.plainPng();
-                     l.run("avifenc", "-s 10 --cicp 12/13/1 plain.png a.avif");
-                     return l.dir.file("a.avif");
-                 },
+                 byTool(false, "avifenc", "-s 10 --cicp 12/13/1 plain.png a.avif", "a.avif"),
                  likeFromAnywhere(p3)});
     r.push_back({"AvifNclxOfSrgb",
-                 [](L& l) {
-                     l.plainPng();
-                     l.run("avifenc", "-s 10 --cicp 1/13/1 plain.png a.avif");
-                     return l.dir.file("a.avif");
-                 },
+                 byTool(false, "avifenc", "-s 10 --cicp 1/13/1 plain.png a.avif", "a.avif"),
                  srgb()});
-    r.push_back({"JxlLosslessFromTaggedPng",
-                 [](L& l) {
-                     l.p3Png();
-                     l.run("cjxl", "p3.png a.jxl -d 0");
-                     return l.dir.file("a.jxl");
-                 },
+    r.push_back({"JxlLosslessFromTaggedPng", byTool(true, "cjxl", "p3.png a.jxl -d 0", "a.jxl"),
                  likeFromAnywhere(p3)});
     // libjxl gives a lossy picture's pixels in sRGB.
-    r.push_back({"JxlLossyFromTaggedPng",
-                 [](L& l) {
-                     l.p3Png();
-                     l.run("cjxl", "p3.png a.jxl -d 1");
-                     return l.dir.file("a.jxl");
-                 },
-                 srgb()});
+    r.push_back(
+        {"JxlLossyFromTaggedPng", byTool(true, "cjxl", "p3.png a.jxl -d 1", "a.jxl"), srgb()});
     return r;
 }
 
