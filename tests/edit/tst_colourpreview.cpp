@@ -10,11 +10,14 @@
 #include "edit/histogrambox.h"
 #include "edit/picturetools.h"
 #include "imaging/colorops.h"
+#include "imaging/colour/displaycolour.h"
+#include "tests/support/colourpictures.h"
 #include "tests/support/scratchdir.h"
 #include "tests/support/watchdog.h"
 #include "viewer/eyedoc.h"
 #include "viewer/showview.h"
 
+#include <QHBoxLayout>
 #include <QImage>
 #include <QLineEdit>
 #include <QPushButton>
@@ -22,11 +25,13 @@
 #include <QVBoxLayout>
 #include <QtTest>
 
+#include <algorithm>
 #include <csignal>
 #include <cstring>
 
 using namespace kamelo;
 using namespace kamelo::edit;
+namespace tc = kamelo::testing::colour;
 
 namespace {
 
@@ -56,6 +61,24 @@ void writePicture(const std::string& path, int w, int h) {
     QVERIFY(img.save(QString::fromStdString(path), "PNG"));
 }
 
+// The viewer with its edit bar beside it, shown.
+struct ToolWindow {
+    CEyeDoc doc; // outlives the window's view and panel
+    QWidget window;
+    CShowView* view;
+    EditPanel* panel;
+    ToolWindow(const std::string& path, SettingsStore& store)
+        : view(new CShowView(doc, &window)), panel(new EditPanel(view, doc, &store, &window)) {
+        doc.list().append(path);
+        auto* layout = new QHBoxLayout(&window);
+        layout->addWidget(view, 1);
+        layout->addWidget(panel);
+        window.resize(700, 500);
+        window.show();
+        window.activateWindow();
+    }
+};
+
 } // namespace
 
 class TestColourPreview : public QObject {
@@ -75,19 +98,12 @@ private slots:
         setSettingsStore(&store);
         const std::string path = dir.file("big.png");
         writePicture(path, 1600, 1200);
-        CEyeDoc doc;
-        doc.list().append(path);
-        QWidget window;
-        auto* view = new CShowView(doc, &window);
-        auto* panel = new EditPanel(view, doc, &store, &window);
-        auto* layout = new QHBoxLayout(&window);
-        layout->addWidget(view, 1);
-        layout->addWidget(panel);
-        window.resize(700, 500);
-        window.show();
-        window.activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(&window));
-        QCOMPARE(view->loadPicture(0), CShowView::kLoaded);
+        ToolWindow w(path, store);
+        QVERIFY(QTest::qWaitForWindowActive(&w.window));
+        QCOMPARE(w.view->loadPicture(0), CShowView::kLoaded);
+        CEyeDoc& doc = w.doc;
+        CShowView* view = w.view;
+        EditPanel* panel = w.panel;
         panel->refreshButtons();
         const imaging::Bitmap original = doc.displayed();
         QVERIFY(view->displayRect().width() < original.width());
@@ -127,6 +143,35 @@ private slots:
         QVERIFY(!panel->toolOpen());
         QVERIFY(samePixels(doc.displayed(), expected2));
         QVERIFY(view->isModified());
+        setUiSettings(nullptr);
+        setSettingsStore(nullptr);
+    }
+
+    // A Display P3 picture shown converted for the screen still has its
+    // histogram at the values it stores.
+    void theHistogramCountsThePicturesOwnValues() {
+        kamelo::test::Watchdog dog(120);
+        kamelo::test::ScratchDir dir;
+        imaging::colour::DisplayColour::reset(); // managed, as the program starts
+        SettingsStore store(dir.file("k.sqlite"));
+        CUiSettings settings;
+        setUiSettings(&settings);
+        setSettingsStore(&store);
+        constexpr uint32_t kColour = 0xD04030;
+        const std::string path = dir.file("p3.jpg");
+        tc::writeBytes(path, tc::solidJpeg(200, 150, kColour, tc::p3Profile()));
+        const int converted = int(tc::expectedSrgb(tc::p3Profile(), kColour) >> 16);
+        QVERIFY(std::abs(converted - 0xD0) > 4);
+
+        ToolWindow w(path, store);
+        QCOMPARE(w.view->loadPicture(0), CShowView::kLoaded);
+        w.panel->refreshButtons();
+        QTest::mouseClick(w.panel->button(EditPanel::kColourButton), Qt::LeftButton);
+        auto* colour = qobject_cast<ColourPanel*>(w.panel->toolPanel());
+        QVERIFY(colour);
+        const auto& red = colour->picture().levels().histogram(1);
+        const int peak = int(std::max_element(red.begin(), red.end()) - red.begin());
+        QVERIFY2(std::abs(peak - 0xD0) <= 1, qPrintable(QString::number(peak)));
         setUiSettings(nullptr);
         setSettingsStore(nullptr);
     }
