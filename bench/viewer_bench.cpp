@@ -8,6 +8,7 @@
 #include "base/uisettings.h"
 #include "benchsupport.h"
 #include "imaging/picturefile.h"
+#include "paintclock.h"
 #include "viewer/eyedoc.h"
 #include "viewer/readaheadworker.h"
 #include "viewer/showview.h"
@@ -81,18 +82,7 @@ int main(int argc, char** argv) {
     // picture's pixels painted once the background decode has them.
     std::vector<double> firsts, wholes, sharps, djpegs;
     {
-        struct PaintClock : QObject {
-            QElapsedTimer clock;
-            double first = -1, last = -1;
-            bool eventFilter(QObject*, QEvent* e) override {
-                if (e->type() == QEvent::Paint) {
-                    last = clock.nsecsElapsed() / 1e9;
-                    if (first < 0)
-                        first = last;
-                }
-                return false;
-            }
-        } paints;
+        kamelo::bench::PaintClock paints;
         kamelo::CShowView view(doc);
         view.resize(1600, 1000);
         view.show();
