@@ -33,6 +33,15 @@ int64_t fileSize(const std::string& path) {
     return ::stat(path.c_str(), &st) == 0 ? static_cast<int64_t>(st.st_size) : 0;
 }
 
+// A file named and made as a camera RAW (its signature, not only its name).
+bool isRawOnDisk(const std::string& path) {
+    if (formatFromExtension(extensionOf(path)) != PictureFormat::Raw)
+        return false;
+    std::vector<uint8_t> head;
+    return readFileHead(path, 64, head) >= 1 &&
+           detectFormat(head.data(), head.size(), extensionOf(path)) == PictureFormat::Raw;
+}
+
 // The formats whose colour space is found by scanning their headers; the
 // newer formats' decoders report it themselves.
 bool scansProfile(PictureFormat format) {
@@ -174,7 +183,9 @@ int PictureFile::readInfo(const std::string& path, FileInfo& info) {
                               format == PictureFormat::Jxl || format == PictureFormat::Raw;
         if (whole || !needsAll)
             rc = readInfo(bytes.data(), bytes.size(), path, info);
-        if (!whole && (needsAll || rc < 1)) {
+        else if (format == PictureFormat::Raw)
+            rc = rawcodec::readInfo(path, {bytes.data(), bytes.size()}, info);
+        if (!whole && format != PictureFormat::Raw && (needsAll || rc < 1)) {
             rc = readWholeFile(path, bytes);
             if (rc >= 1)
                 rc = readInfo(bytes.data(), bytes.size(), path, info);
@@ -222,6 +233,16 @@ int PictureFile::loadFrom(const uint8_t* data, size_t size, const std::string& p
 
 int PictureFile::load(const std::string& path, Bitmap& out, const LoadOptions& options) {
     return withoutThrowing([&]() -> int {
+        // A camera RAW's quick picture is its preview: the headers and the
+        // preview are read, not the sensor data beside them.
+        if (options.scaleDenominator > 1 && isRawOnDisk(path)) {
+            const int rc = rawcodec::decodeFirstPicture(path, options, out);
+            if (rc != result::kUnsupported) {
+                if (options.reuse)
+                    options.reuse->free();
+                return rc;
+            }
+        }
         std::vector<uint8_t> bytes;
         int rc = readWholeFile(path, bytes);
         if (rc < 1) {
@@ -264,14 +285,8 @@ int PictureFile::readStamp(const std::string& path, Bitmap& out) {
         // The newer containers keep their thumbnails or previews as images
         // of their own.
         const PictureFormat format = formatFromExtension(extensionOf(path));
-        if (format == PictureFormat::Raw) {
-            std::vector<uint8_t> head;
-            int rc = readFileHead(path, 64, head);
-            if (rc < 1)
-                return rc;
-            if (detectFormat(head.data(), head.size(), extensionOf(path)) == PictureFormat::Raw)
-                return rawcodec::readStampCovering(path, 0, 0, out);
-        }
+        if (format == PictureFormat::Raw && isRawOnDisk(path))
+            return rawcodec::readStampCovering(path, 0, 0, out);
         if (format == PictureFormat::Heif || format == PictureFormat::Avif ||
             format == PictureFormat::Raw) {
             std::vector<uint8_t> bytes;

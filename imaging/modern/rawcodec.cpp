@@ -48,33 +48,37 @@ int quickPicture(RawSession& session, int denominator, Bitmap& out) {
     return develop(session, true, out);
 }
 
+// The size and camera format of an opened session (head: the file's first bytes).
+int infoOf(RawSession& session, int opened, ByteView head, FileInfo& info) {
+    if (opened < 1)
+        return opened;
+    LibRaw& raw = session.raw();
+    // The size a development gives (pixel aspect and rotated sensors
+    // included), not turned by the orientation.
+    raw.imgdata.params.user_flip = 0;
+    const int rc = session.codeOf(raw.adjust_sizes_info_only());
+    if (rc < 1)
+        return rc;
+    const libraw_image_sizes_t& s = raw.imgdata.sizes;
+    if (s.width == 0 || s.height == 0)
+        return result::kCorruptData;
+    info.format = PictureFormat::Raw;
+    info.width = s.width;
+    info.height = s.height;
+    info.bitsPerPixel = 24;
+    info.pageCount = 1;
+    const std::string camera =
+        formatName(head, raw.imgdata.idata.make, raw.imgdata.idata.dng_version != 0);
+    info.compression = camera.empty() ? "RAW" : "RAW (" + camera + ")";
+    return result::kSuccess;
+}
+
 } // namespace
 
 int readInfo(ByteView bytes, FileInfo& info) {
     return guarded([&]() -> int {
         RawSession session;
-        int rc = session.open(bytes);
-        if (rc < 1)
-            return rc;
-        LibRaw& raw = session.raw();
-        // The size a development gives (pixel aspect and rotated sensors
-        // included), not turned by the orientation.
-        raw.imgdata.params.user_flip = 0;
-        rc = session.codeOf(raw.adjust_sizes_info_only());
-        if (rc < 1)
-            return rc;
-        const libraw_image_sizes_t& s = raw.imgdata.sizes;
-        if (s.width == 0 || s.height == 0)
-            return result::kCorruptData;
-        info.format = PictureFormat::Raw;
-        info.width = s.width;
-        info.height = s.height;
-        info.bitsPerPixel = 24;
-        info.pageCount = 1;
-        const std::string camera =
-            formatName(bytes, raw.imgdata.idata.make, raw.imgdata.idata.dng_version != 0);
-        info.compression = camera.empty() ? "RAW" : "RAW (" + camera + ")";
-        return result::kSuccess;
+        return infoOf(session, session.open(bytes), bytes, info);
     });
 }
 
@@ -168,6 +172,34 @@ int openOnDisk(const std::string& path, RawSession& session) {
 }
 
 } // namespace
+
+int readInfo(const std::string& path, ByteView head, FileInfo& info) {
+    return guarded([&]() -> int {
+        RawSession session;
+        return infoOf(session, openOnDisk(path, session), head, info);
+    });
+}
+
+int decodeFirstPicture(const std::string& path, const LoadOptions& options, Bitmap& out) {
+    return guarded([&]() -> int {
+        out.free();
+        const OpenFile file(path);
+        if (file.result() < 1)
+            return file.result();
+        // Only a DNG's IFDs are sure to hold its largest preview and say
+        // the size its development has.
+        const RawLayout layout = readLayout(file.reader());
+        if (!layout.dng || layout.rawWidth <= 0 || layout.rawHeight <= 0)
+            return result::kUnsupported;
+        const int denominator = std::max(1, options.scaleDenominator);
+        const int minWidth = (layout.rawWidth + denominator - 1) / denominator;
+        const int minHeight = (layout.rawHeight + denominator - 1) / denominator;
+        const PreviewSpot* spot = choosePreview(layout, minWidth, minHeight);
+        if (!spot)
+            return result::kUnsupported;
+        return decodeSpotInBands(file.reader(), *spot, minWidth, minHeight, options, out);
+    });
+}
 
 int readStampCovering(const std::string& path, int minWidth, int minHeight, Bitmap& out) {
     return guarded([&]() -> int {

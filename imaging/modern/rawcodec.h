@@ -13,10 +13,18 @@ namespace kamelo::imaging::rawcodec {
 
 // Size of the developed picture, "RAW (<camera format>)" as compression.
 int readInfo(ByteView bytes, FileInfo& info);
+// The same from a file on disk whose first bytes are head: LibRaw reads the
+// parts it parses, not the tens of megabytes of sensor data.
+int readInfo(const std::string& path, ByteView head, FileInfo& info);
 // options.scaleDenominator > 1: the largest embedded preview (a quick first
 // picture); 1: the full development (camera white balance, sRGB, 8 bits).
 // Neither is turned by the orientation (readOrientation reports it).
 int decode(ByteView bytes, const LoadOptions& options, Bitmap& out);
+// The quick first picture of decode (options.scaleDenominator > 1) from a
+// file on disk, when its IFDs hold the preview: only the headers and the
+// preview are read, and a JPEG preview arrives band by band as a JPEG file's
+// rows do. kUnsupported when the IFDs do not tell (decode then asks LibRaw).
+int decodeFirstPicture(const std::string& path, const LoadOptions& options, Bitmap& out);
 // The largest embedded preview, as stored; kNoStamp when none.
 int readStamp(ByteView bytes, Bitmap& out);
 // The same, decoded as small as still covers minWidth x minHeight where the

@@ -64,8 +64,13 @@ enum Tag : uint16_t {
     kDngVersion = 0xC612,
     kUniqueCameraModel = 0xC614,
     kLocalizedCameraModel = 0xC615,
+    kDefaultCropSize = 0xC620,
     kPreviewColorSpace = 0xC71A,
 };
+
+// Photometric interpretations of a DNG's sensor data.
+constexpr uint32_t kColourFilterArray = 32803;
+constexpr uint32_t kLinearRaw = 34892;
 
 struct Entry {
     uint16_t tag = 0, type = 0;
@@ -83,6 +88,7 @@ struct Ifd {
     uint32_t stripOffset = 0, stripLength = 0;
     uint32_t jpegOffset = 0, jpegLength = 0;
     uint32_t colourSpace = 0;
+    uint32_t cropWidth = 0, cropHeight = 0;
     bool dng = false;
     bool hasselblad = false; // the maker's name, as LibRaw reads it
     size_t longestModel = 0;
@@ -217,6 +223,13 @@ private:
         case kPreviewColorSpace:
             ifd.colourSpace = scalar(e);
             break;
+        case kDefaultCropSize:
+            // Rationals are left out: the stored size then stands in.
+            if (values(e, 2, v) && v.size() == 2) {
+                ifd.cropWidth = v[0];
+                ifd.cropHeight = v[1];
+            }
+            break;
         case kStripOffsets:
             ifd.strips = e.count;
             ifd.stripOffset = scalar(e);
@@ -305,6 +318,17 @@ private:
     void take(const Ifd& ifd) {
         if (!layout_.tiff)
             return;
+        const bool sensor = ifd.photometric == kColourFilterArray || ifd.photometric == kLinearRaw;
+        if (ifd.subfileType == 0 && sensor && layout_.rawWidth == 0) {
+            const bool cropped = ifd.cropWidth > 0 && ifd.cropWidth <= ifd.width &&
+                                 ifd.cropHeight > 0 && ifd.cropHeight <= ifd.height;
+            const uint32_t w = cropped ? ifd.cropWidth : ifd.width;
+            const uint32_t h = cropped ? ifd.cropHeight : ifd.height;
+            if (w > 0 && h > 0 && w <= 65535 && h <= 65535) {
+                layout_.rawWidth = int(w);
+                layout_.rawHeight = int(h);
+            }
+        }
         if (ifd.jpegOffset != 0 && ifd.jpegLength != 0)
             addJpeg(ifd.jpegOffset, ifd.jpegLength, ifd.colourSpace);
         const bool oneStrip = ifd.strips == 1 && ifd.stripLength != 0;

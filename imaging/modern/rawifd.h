@@ -47,6 +47,10 @@ struct RawLayout {
     // LibRaw 0.20's buffers (its model parser appends to them unchecked):
     // such a file must not reach LibRaw.
     bool libRawOverflows = false;
+    // A DNG's raw picture (its default crop where given): about the size a
+    // development gives. 0 x 0 when not found.
+    int rawWidth = 0;
+    int rawHeight = 0;
     std::vector<PreviewSpot> previews;
 };
 

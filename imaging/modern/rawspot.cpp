@@ -1,7 +1,9 @@
 #include "rawspot.h"
 
 #include "imaging/colour/iccprofile.h"
+#include "imaging/jpegcodec.h"
 #include "imaging/result.h"
+#include "imaging/rowbands.h"
 #include "rawpreview.h"
 
 #include <vector>
@@ -27,14 +29,20 @@ colour::ProfilePtr profileOf(const PreviewSpot& spot) {
     }
 }
 
+int readBytes(const RangeReader& file, const PreviewSpot& spot, std::vector<uint8_t>& bytes) {
+    if (spot.length == 0 || spot.length > kMaxPreviewBytes)
+        return result::kTooLarge;
+    bytes.resize(size_t(spot.length));
+    return file.read(spot.offset, bytes.size(), bytes.data()) ? result::kSuccess
+                                                              : result::kTruncated;
+}
+
 int decodePixels(const RangeReader& file, const PreviewSpot& spot, int minWidth, int minHeight,
                  Bitmap& out) {
     out.free();
-    if (spot.length == 0 || spot.length > kMaxPreviewBytes)
-        return result::kTooLarge;
-    std::vector<uint8_t> bytes(size_t(spot.length));
-    if (!file.read(spot.offset, bytes.size(), bytes.data()))
-        return result::kTruncated;
+    std::vector<uint8_t> bytes;
+    if (const int rc = readBytes(file, spot, bytes); rc < 1)
+        return rc;
     if (spot.kind == PreviewSpot::Kind::Jpeg)
         return decodeJpegPreview(bytes.data(), bytes.size(), minWidth, minHeight, out);
     if (uint64_t(spot.width) * uint64_t(spot.height) * 3 > bytes.size())
@@ -61,6 +69,45 @@ int decodeSpot(const RangeReader& file, const PreviewSpot& spot, int minWidth, i
     if (rc >= 1)
         out.setColourProfile(profileOf(spot));
     return rc;
+}
+
+int decodeSpotInBands(const RangeReader& file, const PreviewSpot& spot, int minWidth, int minHeight,
+                      const LoadOptions& options, Bitmap& out) {
+    out.free();
+    std::vector<uint8_t> bytes;
+    if (spot.kind != PreviewSpot::Kind::Jpeg || readBytes(file, spot, bytes) < 1) {
+        if (options.reuse)
+            options.reuse->free();
+        if (decodeSpot(file, spot, minWidth, minHeight, out) < 1) {
+            out.free();
+            return result::kUnsupported;
+        }
+        return reportBands(out, options);
+    }
+    int denominator = 8;
+    while (denominator > 1 && ((spot.width + denominator - 1) / denominator < minWidth ||
+                               (spot.height + denominator - 1) / denominator < minHeight))
+        denominator /= 2;
+    // The colour space rides with the first band; a band's answer below 1
+    // (the viewer moving on) is told apart from a preview that fails.
+    const colour::ProfilePtr profile = profileOf(spot);
+    int answer = 1;
+    LoadOptions asJpeg = options;
+    asJpeg.scaleDenominator = denominator;
+    if (options.onRows)
+        asJpeg.onRows = [&](const Bitmap& bitmap, int first, int count, int pass) {
+            if (bitmap.colourProfile() != profile)
+                const_cast<Bitmap&>(bitmap).setColourProfile(profile);
+            answer = options.onRows(bitmap, first, count, pass);
+            return answer;
+        };
+    const int rc = jpegcodec::decode({bytes.data(), bytes.size()}, asJpeg, out);
+    if (rc >= 1) {
+        out.setColourProfile(profile);
+        return rc;
+    }
+    out.free();
+    return answer < 1 ? answer : result::kUnsupported;
 }
 
 int stampFromIfds(const RangeReader& file, int minWidth, int minHeight, Bitmap& out) {

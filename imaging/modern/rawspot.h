@@ -1,6 +1,7 @@
 #pragma once
 
 #include "imaging/bitmap.h"
+#include "imaging/loadoptions.h"
 #include "rawifd.h"
 
 namespace kamelo::imaging::rawcodec {
@@ -10,6 +11,15 @@ namespace kamelo::imaging::rawcodec {
 // the colour space the file names for it (sRGB when none) set on it.
 int decodeSpot(const RangeReader& file, const PreviewSpot& spot, int minWidth, int minHeight,
                Bitmap& out);
+
+// The preview at spot as a viewer's first picture: a JPEG decoded as a JPEG
+// file is (bands handed to options.onRows as they arrive, the memory of
+// options.reuse taken over) at the smallest of its 1/1 to 1/8 scales that
+// still covers minWidth x minHeight; an RGB preview handed over whole. A
+// band answered with less than 1 ends it with that answer; kUnsupported when
+// the preview cannot be read or decoded, so the caller may ask LibRaw.
+int decodeSpotInBands(const RangeReader& file, const PreviewSpot& spot, int minWidth, int minHeight,
+                      const LoadOptions& options, Bitmap& out);
 
 // The preview of a TIFF-based RAW file found by walking its IFDs; kUnsupported
 // when the file is not one whose IFDs tell the whole story (not a TIFF, no

@@ -74,7 +74,9 @@ TEST_F(RawCodec, InfoGivesTheStoredDevelopedSize) {
     struct Row {
         int width, height, orientation;
     };
-    for (const Row r : {Row{64, 48, 1}, Row{120, 80, 6}, Row{48, 64, 3}}) {
+    // 1024 x 768 is past the first megabyte read for headers: LibRaw then
+    // reads the file in parts.
+    for (const Row r : {Row{64, 48, 1}, Row{120, 80, 6}, Row{48, 64, 3}, Row{1024, 768, 1}}) {
         DngOptions o = sized(r.width, r.height, 160, 120);
         o.orientation = r.orientation;
         const std::string path = dng("info.dng", o);
@@ -102,16 +104,34 @@ TEST_F(RawCodec, AScaledDecodeIsThePreviewAsSmallAsCoversTheScale) {
     for (const Row& r : rows) {
         DngOptions o = sized(r.rawWidth, r.rawHeight, r.previewWidth, r.previewWidth * 3 / 4);
         o.previewRgb = 0x3080C0;
-        const auto bytes = bytesOf(dng("p.dng", o));
-        LoadOptions options;
-        options.scaleDenominator = r.denominator;
-        Bitmap out;
-        ASSERT_EQ(rawcodec::decode(view(bytes), options, out), 1);
-        EXPECT_EQ(out.width(), r.width) << r.rawWidth << " /" << r.denominator;
-        EXPECT_EQ(out.height(), r.height);
-        if (r.previewWidth > 0) {
-            EXPECT_TRUE(test::near(test::centre(out), 0x3080C0, 4))
-                << std::hex << test::centre(out);
+        const std::string path = dng("p.dng", o);
+        const auto bytes = bytesOf(path);
+        // In memory through LibRaw, and from the file on disk (the viewer's
+        // way: its IFDs and preview only, band by band).
+        for (const bool onDisk : {false, true}) {
+            LoadOptions options;
+            options.scaleDenominator = r.denominator;
+            options.bandRows = 8;
+            int reported = 0;
+            options.onRows = [&](const Bitmap& b, int first, int count, int) {
+                EXPECT_EQ(first, reported);
+                if (onDisk && r.previewWidth > 0) {
+                    EXPECT_TRUE(b.colourProfile()) << "bands carry the preview's colour space";
+                }
+                reported = first + count;
+                return 1;
+            };
+            Bitmap out;
+            ASSERT_EQ(onDisk ? PictureFile::load(path, out, options)
+                             : rawcodec::decode(view(bytes), options, out),
+                      1);
+            EXPECT_EQ(out.width(), r.width) << r.rawWidth << " /" << r.denominator << onDisk;
+            EXPECT_EQ(out.height(), r.height);
+            EXPECT_EQ(reported, r.height);
+            if (r.previewWidth > 0) {
+                EXPECT_TRUE(test::near(test::centre(out), 0x3080C0, 4))
+                    << std::hex << test::centre(out);
+            }
         }
     }
 }
@@ -154,13 +174,15 @@ TEST_F(RawCodec, TheDevelopmentKeepsTheSensorsColour) {
 }
 
 TEST_F(RawCodec, ABandAnsweredWithACodeEndsTheDecode) {
-    const auto bytes = bytesOf(dng("a.dng"));
+    const std::string path = dng("a.dng");
+    const auto bytes = bytesOf(path);
     for (int scale : {1, 2}) {
         LoadOptions options;
         options.scaleDenominator = scale;
         options.onRows = [](const Bitmap&, int, int, int) { return -1087; };
         Bitmap out;
         EXPECT_EQ(rawcodec::decode(view(bytes), options, out), -1087);
+        EXPECT_EQ(PictureFile::load(path, out, options), -1087) << "from the file, 1/" << scale;
     }
     // A stop asked for before the development ends it between its steps.
     std::atomic<bool> stop{true};

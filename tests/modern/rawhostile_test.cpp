@@ -17,7 +17,7 @@ protected:
         Bitmap out;
         return rawcodec::decode(view(bytes), LoadOptions{}, out);
     }
-    static void runAll(const std::vector<uint8_t>& bytes) {
+    void runAll(const std::vector<uint8_t>& bytes) {
         FileInfo info;
         rawcodec::readInfo(view(bytes), info);
         Bitmap out;
@@ -26,6 +26,11 @@ protected:
         rawcodec::decode(view(bytes), scaled, out);
         rawcodec::readStamp(view(bytes), out);
         developed(bytes);
+        // The same bytes on disk, read in parts.
+        const std::string path = dir.file("hostile.dng");
+        ASSERT_EQ(writeFileAtomically(path, bytes.data(), bytes.size()), 1);
+        rawcodec::readInfo(path, view(bytes), info);
+        rawcodec::decodeFirstPicture(path, scaled, out);
     }
     // Replaces a 16- or 32-bit TIFF entry (tag, value) of the sensor's IFD.
     static bool patchEntry(std::vector<uint8_t>& b, uint16_t tag, uint32_t from, uint32_t to) {
