@@ -136,6 +136,7 @@ struct StallMeter {
         timer.start();
     }
     double stop() {
+        worst = std::max(worst, clock.nsecsElapsed() / 1e6 - last); // a stall at the very end
         timer.stop();
         return worst;
     }

@@ -6,11 +6,13 @@
 #include "browser/core/folderenumerator.h"
 #include "browser/core/thumbarchive.h"
 #include "browser/core/thumbimagelist.h"
+#include "thumbcachesnapshot.h"
 #include "thumbcellart.h"
 
 #include <QFileInfo>
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <filesystem>
 #include <system_error>
@@ -18,16 +20,6 @@
 namespace kamelo {
 
 namespace {
-
-// Writes an image row as blue-green-red.
-void toBgrRow(const QImage& image, int y, uint8_t* out) {
-    const auto* s = reinterpret_cast<const QRgb*>(image.constScanLine(y));
-    for (int x = 0; x < image.width(); ++x) {
-        out[3 * x] = uint8_t(qBlue(s[x]));
-        out[3 * x + 1] = uint8_t(qGreen(s[x]));
-        out[3 * x + 2] = uint8_t(qRed(s[x]));
-    }
-}
 
 ThumbFolder::Options settledOptions(ThumbFolder::Options o) {
     o.colour = thumbcolour::settled(o.colour);
@@ -38,7 +30,10 @@ ThumbFolder::Options settledOptions(ThumbFolder::Options o) {
 
 ThumbFolder::ThumbFolder(Options options)
     : options_(settledOptions(options)),
-      template_(ThumbCellArt::cellTemplate(options.design, options.width, options.height)) {}
+      template_(ThumbCellArt::cellTemplate(options.design, options.width, options.height)) {
+    static std::atomic<uint64_t> made{0};
+    serial_ = ++made;
+}
 
 ThumbRecipe ThumbFolder::recipe(bool useStamp) const {
     return {options_.width,   options_.height, options_.border, useStamp,
@@ -130,6 +125,7 @@ bool ThumbFolder::enumerate(const std::string& folder) {
     placeholders_.clear();
     pictures_ = folders_ = 0;
     folder_ = folder;
+    ++revision_;
     EnumerateOptions o;
     o.onlyPictures = options_.onlyPictures;
     o.details = options_.details;
@@ -176,6 +172,7 @@ void ThumbFolder::applyThumbnail(int row, const ThumbResult& result) {
         return;
     CThumbData& d = records_[size_t(row)];
     d.thumbnailDone = 1;
+    ++revision_;
     if (!result.decoded)
         return;
     d.imageIndex = addImage(result.cell);
@@ -185,7 +182,7 @@ void ThumbFolder::applyThumbnail(int row, const ThumbResult& result) {
     if (!options_.spillFolder.empty() && cell.size() == QSize(options_.width, options_.height) &&
         cell.format() == QImage::Format_RGB32) {
         if (!spill_)
-            spill_ = std::make_unique<CellSpill>(options_.spillFolder, size_t(cell.sizeInBytes()));
+            spill_ = std::make_shared<CellSpill>(options_.spillFolder, size_t(cell.sizeInBytes()));
         if (spill_->isOpen())
             spill_->put(d.imageIndex, cell.constBits());
     }
@@ -196,34 +193,33 @@ void ThumbFolder::applyThumbnail(int row, const ThumbResult& result) {
     }
 }
 
+std::shared_ptr<ThumbCacheSnapshot> ThumbFolder::cacheSnapshot() const {
+    auto snap = std::make_shared<ThumbCacheSnapshot>();
+    snap->key = cacheKey(folder_);
+    snap->width = options_.width;
+    snap->height = options_.height;
+    snap->upright = options_.upright;
+    snap->colour = options_.colour;
+    snap->records = records_;
+    snap->cells = images_; // shared pixels, not copies
+    snap->reader = cacheImages_;
+    snap->spill = spill_;
+    snap->fallback = template_;
+    snap->serial = serial_;
+    snap->revision = revision_;
+    return snap;
+}
+
 bool ThumbFolder::saveCache(CacheIndex& index) const {
-    const int width = options_.width, height = options_.height;
     index.keepOnlyRules(options_.upright, options_.colour);
     const int n = index.reserveNumber();
     if (n < 0)
         return false;
     const std::string base = index.cacheBase(n);
-    // Cells let go of are read back one at a time, without keeping them.
-    int lastIndex = -1;
-    QImage last;
-    auto fillRow = [&](int i, int y, uint8_t* bgr) {
-        if (i != lastIndex) {
-            last = (i >= 0 && size_t(i) < images_.size()) ? loadCell(i) : QImage();
-            lastIndex = i;
-        }
-        const QImage& cell = last;
-        if (cell.size() == QSize(width, height) && cell.format() == QImage::Format_RGB32)
-            toBgrRow(cell, y, bgr);
-        else if (!cell.isNull()) // not a cell of this size: fitted on the way out
-            toBgrRow(cell.scaled(width, height).convertToFormat(QImage::Format_RGB32), y, bgr);
-    };
     // Both files first: the index never names a pair that is not complete.
-    if (!ThumbImageListFile::writeFile(CacheIndex::cacPath(base), width, height, imageCount(),
-                                       fillRow) ||
-        !ThumbArchive::writeFile(CacheIndex::lisPath(base), records_)) {
-        index.removePair(base);
+    const std::atomic<bool> never{false};
+    if (!cacheSnapshot()->write(base, never))
         return false;
-    }
     // The pair the folder had before goes once the index names this one.
     if (!index.record(cacheKey(folder_), base, n)) {
         index.removePair(base);
@@ -236,7 +232,7 @@ bool ThumbFolder::useSavedCells(CacheIndex& index) {
     const std::string base = index.lookup(cacheKey(folder_));
     if (base == CacheIndex::kNotFound)
         return false;
-    auto images = std::make_unique<ThumbImageListReader>(CacheIndex::cacPath(base));
+    auto images = std::make_shared<const ThumbImageListReader>(CacheIndex::cacPath(base));
     const ThumbImageListFile::Layout& l = images->layout();
     if (!images->isOpen() || l.width != options_.width || l.height != options_.height ||
         size_t(l.count) != images_.size())
@@ -281,7 +277,7 @@ ThumbFolder::CacheResult ThumbFolder::loadCache(CacheIndex& index, const std::st
     o.withParent = false;
     o.onlyPictures = options_.onlyPictures;
     EnumerateResult current;
-    auto images = std::make_unique<ThumbImageListReader>(CacheIndex::cacPath(base));
+    auto images = std::make_shared<const ThumbImageListReader>(CacheIndex::cacPath(base));
     const ThumbImageListFile::Layout& layout = images->layout();
     const bool usable = ThumbArchive::readFile(CacheIndex::lisPath(base), cached) &&
                         FolderEnumerator::enumerate(folder, o, current) &&
@@ -292,6 +288,7 @@ ThumbFolder::CacheResult ThumbFolder::loadCache(CacheIndex& index, const std::st
         return CacheResult::Stale;
     }
     records_ = std::move(cached);
+    ++revision_;
     images_.assign(size_t(layout.count), QImage());
     cacheImages_ = std::move(images);
     spill_.reset();

@@ -16,6 +16,7 @@
 namespace kamelo {
 
 class CacheIndex;
+struct ThumbCacheSnapshot;
 
 // The items of one listed folder with their cell images: what the thumbnail
 // list shows and what the folder cache stores. No widgets: the command-line
@@ -56,8 +57,16 @@ public:
     CacheResult loadCache(CacheIndex& index, const QString& folder) {
         return loadCache(index, folder.toStdString());
     }
-    // Stores the list as the folder's new cache pair.
+    // Stores the list as the folder's new cache pair, here and now.
     bool saveCache(CacheIndex& index) const;
+    // What the cache pair is written from, for writing it elsewhere (a
+    // worker thread); the list may change or go meanwhile.
+    std::shared_ptr<ThumbCacheSnapshot> cacheSnapshot() const;
+    // Tells this list from any other made in the process, and counts the
+    // thumbnails applied to it: a snapshot with both still equal holds what
+    // the list holds.
+    uint64_t serial() const { return serial_; }
+    uint64_t revision() const { return revision_; }
     // Reads the cells back from the folder's cache pair just stored, so
     // that they too may leave memory; false (nothing changed) when that pair
     // does not hold this list's cells.
@@ -105,14 +114,17 @@ private:
     QImage template_;
     std::vector<CThumbData> records_;
     mutable std::vector<QImage> images_; // null: still in the cache file
-    std::unique_ptr<ThumbImageListReader> cacheImages_;
-    std::unique_ptr<CellSpill> spill_;
+    // Shared with snapshots being written.
+    std::shared_ptr<const ThumbImageListReader> cacheImages_;
+    std::shared_ptr<CellSpill> spill_;
     // The band of the cache file read last, and its first image index.
     mutable std::vector<uint8_t> band_;
     mutable int bandFirst_ = -1;
     std::map<std::string, int> placeholders_; // type name -> image index
     int pictures_ = 0;
     int folders_ = 0;
+    uint64_t serial_;
+    uint64_t revision_ = 0;
 };
 
 } // namespace kamelo

@@ -11,6 +11,7 @@
 #include "listfileactions.h"
 #include "platform/fileclipboard.h"
 #include "resources/qtstrings.h"
+#include "thumbcachesaver.h"
 #include "thumbcellart.h"
 #include "thumbcelldelegate.h"
 #include "thumblistmodel.h"
@@ -37,9 +38,10 @@ namespace kamelo {
 CThumbListCtrl::CThumbListCtrl(QWidget* parent)
     : QWidget(parent), model_(new ThumbListModel(this)), icons_(new QListView(this)),
       details_(new QTreeView(this)), stack_(new QStackedLayout(this)),
-      delegate_(new ThumbCellDelegate(this)), jobs_(CChangeIconThread::defaultJobs()),
-      actions_(new ListFileActions(*this)) {
+      delegate_(new ThumbCellDelegate(this)), saver_(new ThumbCacheSaver(this)),
+      jobs_(CChangeIconThread::defaultJobs()), actions_(new ListFileActions(*this)) {
     setObjectName(QStringLiteral("CThumbListCtrl"));
+    connect(saver_, &ThumbCacheSaver::saved, this, &CThumbListCtrl::onCacheSaved);
     icons_->setObjectName(QStringLiteral("thumbnailView"));
     details_->setObjectName(QStringLiteral("detailsView"));
     icons_->setModel(model_);
@@ -118,6 +120,8 @@ CThumbListCtrl::~CThumbListCtrl() {
     // Whoever listened may be half gone already.
     blockSignals(true);
     stopLoader();
+    // A pair still being written is given up: the folder keeps its old one.
+    saver_->abandonAll();
     // The cache written from now on is of this format.
     if (SettingsStore* store = settingsStore())
         store->setInt(keys::kGeneral, keys::kCacheFileVersion, keys::kCurrentCacheFileVersion);

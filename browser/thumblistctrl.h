@@ -19,6 +19,7 @@ namespace kamelo {
 class CChangeIconThread;
 class CacheIndex;
 class ListFileActions;
+class ThumbCacheSaver;
 class ThumbCellDelegate;
 class ThumbListModel;
 
@@ -124,6 +125,8 @@ signals:
     // The focused item changed: its path, or empty for a folder.
     void focusedItemChanged(const QString& path);
     void folderLoaded(const QString& folder);
+    // The listed folder's cache pair is stored (written on a worker thread
+    // after the last thumbnail; the list stays usable meanwhile).
     void cacheSaved(const QString& base);
     // Right click: onItem tells an item from empty space.
     void contextMenuRequested(const QPoint& globalPos, bool onItem);
@@ -136,6 +139,7 @@ private:
     void startLoader();
     void onThumbnail(quint64 generation, int index, const ThumbResult& result);
     void onLoaderDone(quint64 generation);
+    void onCacheSaved(const QString& key, const QString& base, quint64 serial, quint64 revision);
     void afterFill();
     void updateFirstVisible();
     void releaseFarCells();
@@ -151,6 +155,7 @@ private:
     ThumbCellDelegate* delegate_;
     CacheIndex* cache_ = nullptr;
     CChangeIconThread* loader_ = nullptr;
+    ThumbCacheSaver* saver_;
     quint64 generation_ = 0;
     int jobs_;
     bool loading_ = false;

@@ -8,6 +8,8 @@
 #include "changeiconthread.h"
 #include "listfileactions.h"
 #include "resources/qtstrings.h"
+#include "thumbcachesaver.h"
+#include "thumbcachesnapshot.h"
 #include "thumbcelldelegate.h"
 #include "thumblistmodel.h"
 
@@ -140,13 +142,24 @@ void CThumbListCtrl::onLoaderDone(quint64 generation) {
     }
     setLoading(false);
     ThumbFolder* f = model_->folder();
-    if (cache_ && f && f->allPicturesDone() && f->saveCache(*cache_)) {
-        // From now on the stored pair gives back the cells scrolled far away.
-        if (f->useSavedCells(*cache_))
-            releaseFarCells();
-        emit cacheSaved(
-            QString::fromStdString(cache_->lookup(ThumbFolder::cacheKey(f->folderPath()))));
-    }
+    // Written on a worker: a folder of gigabytes of cells must not stop the
+    // window. It goes on when the list moves to another folder.
+    if (cache_ && f && f->allPicturesDone())
+        saver_->save(*cache_, f->cacheSnapshot());
+}
+
+void CThumbListCtrl::onCacheSaved(const QString& key, const QString& base, quint64 serial,
+                                  quint64 revision) {
+    ThumbFolder* f = model_->folder();
+    // Only the list the pair was taken from, unchanged since, may read its
+    // cells back from it.
+    if (!f || f->serial() != serial || f->revision() != revision ||
+        QString::fromStdString(ThumbFolder::cacheKey(f->folderPath())) != key)
+        return;
+    // From now on the stored pair gives back the cells scrolled far away.
+    if (cache_ && f->useSavedCells(*cache_))
+        releaseFarCells();
+    emit cacheSaved(base);
 }
 
 bool CThumbListCtrl::refreshFiles(const QStringList& paths) {
@@ -166,8 +179,10 @@ bool CThumbListCtrl::refreshFiles(const QStringList& paths) {
     // The stored thumbnails show the old pictures: whatever lists the folder
     // before the new ones are made and stored makes them all anew. (The
     // open cache file stays readable for the cells shown now.)
-    if (cache_)
+    if (cache_) {
+        saver_->abandon(ThumbFolder::cacheKey(f->folderPath()));
         cache_->removeStale(ThumbFolder::cacheKey(f->folderPath()));
+    }
     for (int row : rows) {
         CThumbData& d = f->records()[size_t(row)];
         d.thumbnailDone = 0;

@@ -65,6 +65,7 @@ bool CellSpill::put(int index, const uint8_t* cell) {
         return false;
     if (!writeAt(fd_, cell, cellBytes_, off_t(index) * off_t(cellBytes_)))
         return false;
+    const std::lock_guard<std::mutex> lock(mutex_);
     if (size_t(index) >= stored_.size())
         stored_.resize(size_t(index) + 1, false);
     stored_[size_t(index)] = true;
@@ -72,6 +73,7 @@ bool CellSpill::put(int index, const uint8_t* cell) {
 }
 
 bool CellSpill::has(int index) const {
+    const std::lock_guard<std::mutex> lock(mutex_);
     return index >= 0 && size_t(index) < stored_.size() && stored_[size_t(index)];
 }
 

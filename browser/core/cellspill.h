@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -11,6 +12,8 @@ namespace kamelo {
 // that a folder of ten thousand pictures does not hold every cell in memory
 // until its cache file is written. One fixed-size slot per image index in a
 // file nobody else can see (unlinked at once); it goes with this object.
+// Cells may be read on one thread while another stores them (the cache
+// pair is written on a worker while the list goes on).
 class CellSpill {
 public:
     // bytesPerCell: the size of one cell's pixels. folder: where the file
@@ -32,6 +35,7 @@ public:
 private:
     int fd_ = -1;
     size_t cellBytes_;
+    mutable std::mutex mutex_; // guards stored_
     std::vector<bool> stored_;
 };
 

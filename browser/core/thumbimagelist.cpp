@@ -32,25 +32,34 @@ namespace {
 
 using Sink = std::function<bool(const uint8_t*, size_t)>;
 
-// Writes the stream in file order (the BMP's rows bottom-up), one BMP row at
-// a time, so a big list never needs a second copy in memory.
-bool writeStream(int width, int height, int countIn, const ThumbImageListFile::RowFiller& fillRow,
-                 const Sink& sink) {
-    if (countIn < 0 || countIn > 0xFFFF || width <= 0 || height <= 0 || width > kMaxSide ||
-        height > kMaxSide)
-        return false;
-    const size_t count = size_t(countIn);
-    const int rows = count == 0 ? 1 : int((count + kPerRow - 1) / kPerRow);
-    const int bmpWidth = width * kPerRow;
-    const int bmpHeight = height * rows;
-    const size_t stride = strideOf(bmpWidth);
-    const size_t pixelBytes = stride * size_t(bmpHeight);
+// The shape of a stream of count images of width x height.
+struct Shape {
+    size_t count = 0;
+    int bands = 0; // rows of four images
+    int bmpHeight = 0;
+    size_t stride = 0;
+    size_t pixelBytes = 0;
+};
 
+bool shapeOf(int width, int height, int countIn, Shape& s) {
+    if (countIn < 0 || countIn > ThumbImageListFile::kMaxCount || width <= 0 || height <= 0 ||
+        width > kMaxSide || height > kMaxSide)
+        return false;
+    s.count = size_t(countIn);
+    s.bands = s.count == 0 ? 1 : int((s.count + kPerRow - 1) / kPerRow);
+    s.bmpHeight = height * s.bands;
+    s.stride = strideOf(width * kPerRow);
+    s.pixelBytes = s.stride * size_t(s.bmpHeight);
+    return true;
+}
+
+// The "IL" header and the BMP's headers, up to its pixel rows.
+std::vector<uint8_t> headerOf(int width, int height, const Shape& s) {
     ByteWriter w;
     w.u16(kMagic);
     w.u16(kVersion);
-    w.u16(static_cast<uint16_t>(count));
-    w.u16(static_cast<uint16_t>(count)); // capacity: exactly what is there
+    w.u16(static_cast<uint16_t>(s.count));
+    w.u16(static_cast<uint16_t>(s.count)); // capacity: exactly what is there
     w.u16(kGrow);
     w.u16(static_cast<uint16_t>(width));
     w.u16(static_cast<uint16_t>(height));
@@ -61,22 +70,36 @@ bool writeStream(int width, int height, int countIn, const ThumbImageListFile::R
     // BITMAPFILEHEADER and BITMAPINFOHEADER.
     w.u8('B');
     w.u8('M');
-    w.u32(static_cast<uint32_t>(14 + 40 + pixelBytes));
+    w.u32(static_cast<uint32_t>(14 + 40 + s.pixelBytes));
     w.u32(0);
     w.u32(14 + 40);
     w.u32(40);
-    w.i32(bmpWidth);
-    w.i32(bmpHeight);
+    w.i32(width * kPerRow);
+    w.i32(s.bmpHeight);
     w.u16(1);
     w.u16(24);
     w.u32(0);
-    w.u32(static_cast<uint32_t>(pixelBytes));
+    w.u32(static_cast<uint32_t>(s.pixelBytes));
     w.i32(0);
     w.i32(0);
     w.u32(0);
     w.u32(0);
-    if (!sink(w.bytes().data(), w.bytes().size()))
+    return std::move(w.bytes());
+}
+
+// Writes the stream in file order (the BMP's rows bottom-up), one BMP row at
+// a time, so a big list never needs a second copy in memory.
+bool writeStream(int width, int height, int countIn, const ThumbImageListFile::RowFiller& fillRow,
+                 const Sink& sink) {
+    Shape shape;
+    if (!shapeOf(width, height, countIn, shape))
         return false;
+    const std::vector<uint8_t> header = headerOf(width, height, shape);
+    if (!sink(header.data(), header.size()))
+        return false;
+    const size_t count = shape.count;
+    const int bmpHeight = shape.bmpHeight;
+    const size_t stride = shape.stride;
 
     const size_t rowBytes = size_t(width) * 3;
     std::vector<uint8_t> line(stride);
@@ -201,6 +224,43 @@ bool ThumbImageListFile::writeFile(const std::string& path, int width, int heigh
     return writeStream(width, height, count, fillRow,
                        [&](const uint8_t* p, size_t n) { return file.write(p, n); }) &&
            file.commit() >= 1;
+}
+
+bool ThumbImageListFile::writeFileByCells(const std::string& path, int width, int height, int count,
+                                          const CellFiller& fillCell) {
+    Shape shape;
+    if (!shapeOf(width, height, count, shape))
+        return false;
+    imaging::AtomicFile file(path);
+    std::vector<uint8_t> out = headerOf(width, height, shape);
+    // Whole bands gathered into pieces of about this size before they go out.
+    constexpr size_t kPiece = size_t(8) << 20;
+    const size_t bandBytes = shape.stride * size_t(height);
+    const size_t rowBytes = size_t(width) * 3;
+    out.reserve(std::max(kPiece, out.size() + bandBytes) + bandBytes);
+    std::vector<uint8_t> cell(rowBytes * size_t(height));
+    for (int band = shape.bands - 1; band >= 0; --band) {
+        const size_t at = out.size();
+        out.resize(at + bandBytes, 0); // padding and missing images stay black
+        uint8_t* rows = out.data() + at;
+        for (int cellX = 0; cellX < kPerRow; ++cellX) {
+            const size_t i = size_t(band) * kPerRow + size_t(cellX);
+            if (i >= shape.count)
+                break;
+            if (!fillCell(int(i), cell.data()))
+                return false;
+            // The band's first row in the file is the images' last.
+            for (int y = 0; y < height; ++y)
+                std::memcpy(rows + size_t(height - 1 - y) * shape.stride + size_t(cellX) * rowBytes,
+                            cell.data() + size_t(y) * rowBytes, rowBytes);
+        }
+        if (out.size() >= kPiece || band == 0) {
+            if (!file.write(out.data(), out.size()))
+                return false;
+            out.clear();
+        }
+    }
+    return file.commit() >= 1;
 }
 
 bool ThumbImageListFile::writeFile(const std::string& path, const ThumbImageList& list) {

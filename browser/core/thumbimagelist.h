@@ -48,6 +48,17 @@ public:
     static std::vector<uint8_t> write(int width, int height, int count, const RowFiller& fillRow);
     static bool writeFile(const std::string& path, int width, int height, int count,
                           const RowFiller& fillRow);
+    // The same stream made a whole image at a time: fillCell writes image
+    // index (blue-green-red, top-down rows of width * 3 bytes without
+    // padding) and returns false to give up the write. Images are asked for
+    // in file order (the last band of four first) and the stream goes out in
+    // large sequential pieces, so a list of gigabytes writes at disk speed
+    // from a few megabytes of memory. On false the file is left as it was.
+    using CellFiller = std::function<bool(int index, uint8_t* bgr)>;
+    static bool writeFileByCells(const std::string& path, int width, int height, int count,
+                                 const CellFiller& fillCell);
+    // The most images one stream can hold (its count is 16 bits).
+    static constexpr int kMaxCount = 0xFFFF;
 
     // Empty when the list cannot be written this way (more than 65535
     // images or a size beyond 16 bits).
