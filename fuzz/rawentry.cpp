@@ -2,6 +2,7 @@
 #include "modernsupport.h"
 
 #include "imaging/modern/rawcodec.h"
+#include "imaging/modern/rawspot.h"
 
 namespace kamelo::fuzz {
 
@@ -16,6 +17,10 @@ int raw(const uint8_t* data, size_t size) {
     if (readHeader(bytes, rawcodec::readInfo))
         sum += decodeAt(bytes, 1, rawcodec::decode);
     sum += decodeAt(bytes, 4, rawcodec::decode);
+    // The viewer's quick picture from the IFDs alone.
+    sum += decodeAt(bytes, 4, [](ByteView b, const LoadOptions& o, Bitmap& out) {
+        return rawcodec::firstPictureFromIfds(rawcodec::RangeReader(b), o, out);
+    });
     Bitmap stamp;
     if (rawcodec::readStamp(bytes, stamp) >= 1)
         sum += touch(stamp);

@@ -186,18 +186,7 @@ int decodeFirstPicture(const std::string& path, const LoadOptions& options, Bitm
         const OpenFile file(path);
         if (file.result() < 1)
             return file.result();
-        // Only a DNG's IFDs are sure to hold its largest preview and say
-        // the size its development has.
-        const RawLayout layout = readLayout(file.reader());
-        if (!layout.dng || layout.rawWidth <= 0 || layout.rawHeight <= 0)
-            return result::kUnsupported;
-        const int denominator = std::max(1, options.scaleDenominator);
-        const int minWidth = (layout.rawWidth + denominator - 1) / denominator;
-        const int minHeight = (layout.rawHeight + denominator - 1) / denominator;
-        const PreviewSpot* spot = choosePreview(layout, minWidth, minHeight);
-        if (!spot)
-            return result::kUnsupported;
-        return decodeSpotInBands(file.reader(), *spot, minWidth, minHeight, options, out);
+        return firstPictureFromIfds(file.reader(), options, out);
     });
 }
 

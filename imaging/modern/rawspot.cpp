@@ -6,6 +6,7 @@
 #include "imaging/rowbands.h"
 #include "rawpreview.h"
 
+#include <algorithm>
 #include <vector>
 
 namespace kamelo::imaging::rawcodec {
@@ -108,6 +109,22 @@ int decodeSpotInBands(const RangeReader& file, const PreviewSpot& spot, int minW
     }
     out.free();
     return answer < 1 ? answer : result::kUnsupported;
+}
+
+int firstPictureFromIfds(const RangeReader& file, const LoadOptions& options, Bitmap& out) {
+    out.free();
+    // Only a DNG's IFDs are sure to hold its largest preview and say the
+    // size its development has.
+    const RawLayout layout = readLayout(file);
+    if (!layout.dng || layout.rawWidth <= 0 || layout.rawHeight <= 0)
+        return result::kUnsupported;
+    const int denominator = std::max(1, options.scaleDenominator);
+    const int minWidth = (layout.rawWidth + denominator - 1) / denominator;
+    const int minHeight = (layout.rawHeight + denominator - 1) / denominator;
+    const PreviewSpot* spot = choosePreview(layout, minWidth, minHeight);
+    if (!spot)
+        return result::kUnsupported;
+    return decodeSpotInBands(file, *spot, minWidth, minHeight, options, out);
 }
 
 int stampFromIfds(const RangeReader& file, int minWidth, int minHeight, Bitmap& out) {

@@ -21,6 +21,12 @@ int decodeSpot(const RangeReader& file, const PreviewSpot& spot, int minWidth, i
 int decodeSpotInBands(const RangeReader& file, const PreviewSpot& spot, int minWidth, int minHeight,
                       const LoadOptions& options, Bitmap& out);
 
+// A DNG's quick first picture at 1/options.scaleDenominator of its
+// development from the preview its IFDs hold, as decodeSpotInBands gives
+// it; kUnsupported when the file is not a DNG whose IFDs say its size and
+// hold a preview.
+int firstPictureFromIfds(const RangeReader& file, const LoadOptions& options, Bitmap& out);
+
 // The preview of a TIFF-based RAW file found by walking its IFDs; kUnsupported
 // when the file is not one whose IFDs tell the whole story (not a TIFF, no
 // preview there, or, outside DNG, none covering the box: other makers keep
