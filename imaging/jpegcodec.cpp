@@ -2,6 +2,8 @@
 
 #include "bitmap.h"
 #include "core/filebytes.h"
+#include "imaging/large/jpegsupport.h"
+#include "memorybudget.h"
 #include "plausibility.h"
 #include "result.h"
 
@@ -63,22 +65,6 @@ void readResolution(const jpeg_decompress_struct& cinfo, int& x, int& y) {
     }
 }
 
-// Adobe files store CMYK inverted (0 = full ink); others store it plainly.
-void cmykRowToBgr(const uint8_t* src, uint8_t* dst, int width, bool inverted) {
-    for (int x = 0; x < width; ++x, src += 4, dst += 3) {
-        unsigned c = src[0], m = src[1], yv = src[2], k = src[3];
-        if (!inverted) {
-            c = 255 - c;
-            m = 255 - m;
-            yv = 255 - yv;
-            k = 255 - k;
-        }
-        dst[0] = static_cast<uint8_t>((yv * k + 127) / 255);
-        dst[1] = static_cast<uint8_t>((m * k + 127) / 255);
-        dst[2] = static_cast<uint8_t>((c * k + 127) / 255);
-    }
-}
-
 struct Decoder {
     jpeg_decompress_struct cinfo{};
     ErrorManager err;
@@ -100,7 +86,8 @@ struct Decoder {
                     const int y = static_cast<int>(cinfo.output_scanline);
                     if (jpeg_read_scanlines(&cinfo, &r, 1) != 1)
                         return result::kCorruptData;
-                    cmykRowToBgr(cmykRow.data(), out.row(y), out.width(), cinfo.saw_Adobe_marker);
+                    large::cmykRowToBgr(cmykRow.data(), out.row(y), out.width(),
+                                        cinfo.saw_Adobe_marker);
                     ++got;
                 }
             } else {
@@ -176,6 +163,11 @@ int decode(ByteView bytes, const LoadOptions& options, Bitmap& out) {
     if (!plausibility::plausible(d.cinfo.image_width, d.cinfo.image_height, bytes.size,
                                  plausibility::kJpegPixelsPerByte))
         return result::kCorruptData;
+    // Those coefficients are held whole: a progressive file whose picture
+    // is real but too large for them is refused, not swapped to death.
+    if (jpeg_has_multiple_scans(&d.cinfo) &&
+        large::coefficientBytes(d.cinfo) > memorybudget::hugeBudget())
+        return result::kTooLarge;
 
     const int denom = options.scaleDenominator;
     if (denom == 2 || denom == 4 || denom == 8) {

@@ -8,6 +8,7 @@
 #include "iffcodec.h"
 #include "imaging/colour/profilereader.h"
 #include "imaging/colour/profilescan.h"
+#include "imaging/large/largepicture.h"
 #include "imaging/modern/avifcodec.h"
 #include "imaging/modern/heifcodec.h"
 #include "imaging/modern/jxlcodec.h"
@@ -109,6 +110,41 @@ int decodeAs(PictureFormat format, ByteView bytes, const LoadOptions& options, B
     }
 }
 
+// A JPEG, PNG or TIFF too large for one bitmap at the asked scale is read
+// scaled straight from its file, never whole into memory; kUnknownFormat
+// leaves any other file to the usual path.
+int loadLarge(const std::string& path, Bitmap& out, const LoadOptions& options) {
+    // Only the JPEG decoder scales by itself: other formats are otherwise
+    // decoded at full size whatever the denominator.
+    large::PictureSize size;
+    if (options.page > 0 || large::readSize(path, size) < 1 ||
+        !large::tooLargeWhole(size.width, size.height,
+                              size.kind == large::Kind::Jpeg ? options.scaleDenominator : 1))
+        return result::kUnknownFormat;
+    if (options.reuse)
+        options.reuse->free();
+    const int n = large::denominatorWithin(size.width, size.height, options.scaleDenominator);
+    int rc = large::decodeScaled(path, n, out);
+    if (rc < 1)
+        return rc;
+    // A TIFF's profile sits in its directory, often after the pixels: read
+    // where it lies rather than by the scan of the whole file.
+    colour::ProfilePtr profile;
+    if (size.kind == large::Kind::Tiff) {
+        std::vector<uint8_t> icc;
+        if (tiffcodec::readIccProfile(path, icc) >= 1 && !icc.empty())
+            profile = colour::IccProfile::fromBytes(std::move(icc));
+    } else if (PictureFile::readProfile(path, profile) < 1) {
+        profile.reset();
+    }
+    out.setColourProfile(std::move(profile));
+    if (options.onRows && (rc = options.onRows(out, 0, out.height(), 0)) < 1) {
+        out.free();
+        return rc;
+    }
+    return result::kSuccess;
+}
+
 } // namespace
 
 int PictureFile::readInfo(const uint8_t* data, size_t size, const std::string& path,
@@ -181,6 +217,13 @@ int PictureFile::readInfo(const std::string& path, FileInfo& info) {
                               format == PictureFormat::Dcx || format == PictureFormat::Heif ||
                               format == PictureFormat::Avif || format == PictureFormat::WebP ||
                               format == PictureFormat::Jxl || format == PictureFormat::Raw;
+        // A TIFF's directory is read where it lies, not after the whole
+        // file: a scan may be gigabytes.
+        if (!whole && format == PictureFormat::Tiff) {
+            rc = tiffcodec::readInfo(path, info);
+            info.sizeOnDisk = onDisk;
+            return rc;
+        }
         if (whole || !needsAll)
             rc = readInfo(bytes.data(), bytes.size(), path, info);
         else if (format == PictureFormat::Raw)
@@ -243,6 +286,8 @@ int PictureFile::load(const std::string& path, Bitmap& out, const LoadOptions& o
                 return rc;
             }
         }
+        if (const int large = loadLarge(path, out, options); large != result::kUnknownFormat)
+            return large;
         std::vector<uint8_t> bytes;
         int rc = readWholeFile(path, bytes);
         if (rc < 1) {

@@ -18,7 +18,11 @@ public:
     // Headers only: a 20-megapixel JPEG is not decoded for this.
     static int readInfo(const std::string& path, FileInfo& info);
     // The picture at 24 bits (page / frame options.page), reporting bands of
-    // rows to options.onRows as they arrive.
+    // rows to options.onRows as they arrive. A JPEG, PNG or TIFF too large
+    // for one bitmap at options.scaleDenominator comes out smaller: at the
+    // smallest 1/N (N >= the denominator) within 64 megapixels, read from
+    // the file in bounded memory, in one band (imaging/large/largepicture.h;
+    // compare the bitmap's width with the file's).
     static int load(const std::string& path, Bitmap& out, const LoadOptions& options = {});
     // Every frame of an animated GIF; other files give one frame.
     static int loadAnimation(const std::string& path, AnimatedBitmap& out);

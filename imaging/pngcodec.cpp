@@ -113,10 +113,14 @@ int decode(ByteView bytes, const LoadOptions& options, Bitmap& out) {
     const int type = png_get_color_type(s.png, s.info);
     const int sourceBits =
         type == PNG_COLOR_TYPE_PALETTE ? depth : depth * png_get_channels(s.png, s.info);
+    // A bomb is refused as such before a real picture too large for one
+    // bitmap is (the latter is read scaled, imaging/large/).
+    if (const int rc =
+            plausibility::checkDeclared(width, height, bytes.size, plausibility::kPngPixelsPerByte);
+        rc != result::kSuccess)
+        return rc;
     if (int64_t(width) * height > kMaxPixels)
         return result::kTooLarge;
-    if (!plausibility::plausible(width, height, bytes.size, plausibility::kPngPixelsPerByte))
-        return result::kCorruptData; // more pixels than the file can encode
 
     png_colorp pal = nullptr;
     int palCount = 0;

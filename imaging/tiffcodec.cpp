@@ -1,27 +1,40 @@
 #include "tiffcodec.h"
 
 #include "bitmap.h"
+#include "plausibility.h"
 #include "result.h"
 
 #include <algorithm>
 #include <cstring>
 #include <mutex>
 #include <new>
+#include <sys/stat.h>
 #include <tiffio.h>
+#include <unistd.h>
 
 namespace kamelo::imaging::tiffcodec {
 
 namespace {
 
+// The bytes in memory, or an open file read where libtiff asks (fd >= 0):
+// a large file's directories are then read without the data around them.
 struct MemoryFile {
     ByteView bytes;
     toff_t pos = 0;
+    int fd = -1;
 };
 
 tsize_t readProc(thandle_t h, tdata_t buf, tsize_t size) {
     auto* f = static_cast<MemoryFile*>(h);
     if (size <= 0 || f->pos >= f->bytes.size)
         return 0;
+    if (f->fd >= 0) {
+        const ssize_t n = ::pread(f->fd, buf, size_t(size), off_t(f->pos));
+        if (n <= 0)
+            return 0;
+        f->pos += toff_t(n);
+        return tsize_t(n);
+    }
     const tsize_t n =
         static_cast<tsize_t>(std::min<toff_t>(static_cast<toff_t>(size), f->bytes.size - f->pos));
     std::memcpy(buf, f->bytes.data + f->pos, static_cast<size_t>(n));
@@ -61,14 +74,25 @@ struct Session {
     MemoryFile file;
     TIFF* tif = nullptr;
     explicit Session(ByteView bytes) {
-        silenceLibtiff();
         file.bytes = bytes;
-        tif = TIFFClientOpen("memory", "rm", &file, readProc, writeProc, seekProc, closeProc,
-                             sizeProc, mapProc, unmapProc);
+        open();
+    }
+    // Takes the file over; only its size is in bytes.size.
+    Session(int fd, size_t size) {
+        file.fd = fd;
+        file.bytes.size = size;
+        open();
     }
     ~Session() {
         if (tif)
             TIFFClose(tif);
+        if (file.fd >= 0)
+            ::close(file.fd);
+    }
+    void open() {
+        silenceLibtiff();
+        tif = TIFFClientOpen("memory", "rm", &file, readProc, writeProc, seekProc, closeProc,
+                             sizeProc, mapProc, unmapProc);
     }
 };
 
@@ -112,8 +136,9 @@ void resolutionOf(TIFF* tif, int& x, int& y) {
 
 } // namespace
 
-int readInfo(ByteView bytes, FileInfo& fi) {
-    Session s(bytes);
+namespace {
+
+int readInfo(Session& s, FileInfo& fi) {
     if (!s.tif)
         return result::kCorruptData;
     uint32_t w = 0, h = 0;
@@ -134,6 +159,51 @@ int readInfo(ByteView bytes, FileInfo& fi) {
     return fi.width > 0 && fi.height > 0 ? result::kSuccess : result::kCorruptData;
 }
 
+int openFile(const std::string& path, int& fd, size_t& size) {
+    if (const int rc = openRegularFile(path, fd); rc != result::kSuccess)
+        return rc;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) {
+        ::close(fd);
+        return result::kFileRead;
+    }
+    size = static_cast<size_t>(st.st_size);
+    return result::kSuccess;
+}
+
+} // namespace
+
+int readInfo(ByteView bytes, FileInfo& fi) {
+    Session s(bytes);
+    return readInfo(s, fi);
+}
+
+int readInfo(const std::string& path, FileInfo& fi) {
+    int fd = -1;
+    size_t size = 0;
+    if (const int rc = openFile(path, fd, size); rc != result::kSuccess)
+        return rc;
+    Session s(fd, size);
+    return readInfo(s, fi);
+}
+
+int readIccProfile(const std::string& path, std::vector<uint8_t>& out) {
+    out.clear();
+    int fd = -1;
+    size_t size = 0;
+    if (const int rc = openFile(path, fd, size); rc != result::kSuccess)
+        return rc;
+    Session s(fd, size);
+    if (!s.tif)
+        return result::kCorruptData;
+    uint32_t count = 0;
+    void* data = nullptr;
+    // libtiff has read the tag whole already, bounded by the file's length.
+    if (TIFFGetField(s.tif, TIFFTAG_ICCPROFILE, &count, &data) && data && count > 0)
+        out.assign(static_cast<const uint8_t*>(data), static_cast<const uint8_t*>(data) + count);
+    return result::kSuccess;
+}
+
 int decode(ByteView bytes, const LoadOptions& options, Bitmap& out) {
     Session s(bytes);
     if (!s.tif)
@@ -145,8 +215,11 @@ int decode(ByteView bytes, const LoadOptions& options, Bitmap& out) {
     if (!TIFFGetField(s.tif, TIFFTAG_IMAGEWIDTH, &w) ||
         !TIFFGetField(s.tif, TIFFTAG_IMAGELENGTH, &h))
         return result::kCorruptData;
-    if (w == 0 || h == 0)
-        return result::kCorruptData;
+    uint16_t compression = COMPRESSION_NONE;
+    TIFFGetFieldDefaulted(s.tif, TIFFTAG_COMPRESSION, &compression);
+    if (const int rc = plausibility::checkTiff(w, h, compression, bytes.size);
+        rc != result::kSuccess)
+        return rc;
     if (int64_t(w) * h > kMaxPixels)
         return result::kTooLarge;
     TIFFGetFieldDefaulted(s.tif, TIFFTAG_BITSPERSAMPLE, &bits);

@@ -1,0 +1,44 @@
+#pragma once
+
+#include "imaging/bitmap.h"
+
+#include <cstdint>
+#include <vector>
+
+namespace kamelo::imaging::large {
+
+// Shrinks a picture that arrives row by row into a smaller bitmap, holding
+// one output row of sums: every source pixel is added to the output pixel
+// its position maps to (x * outWidth / sourceWidth, likewise for rows), so
+// each output pixel is the average of a box of one or two sizes. Sources of
+// any size reach any smaller target without the source ever being whole in
+// memory.
+class RowReducer {
+public:
+    // out is allocated outWidth x outHeight; 1 or an error code (kTooLarge
+    // when the target is larger than the source).
+    int start(int sourceWidth, int sourceHeight, int outWidth, int outHeight, Bitmap& out);
+    // Source row y (rows in order, each once) as blue-green-red pixels,
+    // sourceWidth of them.
+    void addRow(int y, const uint8_t* bgr);
+    // Writes the last output row; afterwards every output row is set.
+    void finish();
+    bool done() const { return next_ >= sourceHeight_; }
+    // The next source row wanted.
+    int nextRow() const { return next_; }
+
+private:
+    void flush();
+
+    Bitmap* out_ = nullptr;
+    int sourceWidth_ = 0, sourceHeight_ = 0;
+    int outWidth_ = 0, outHeight_ = 0;
+    int next_ = 0;
+    int row_ = 0;                   // output row being summed
+    int rowCount_ = 0;              // source rows in it so far
+    std::vector<int> column_;       // output column of each source column
+    std::vector<uint32_t> columns_; // source columns per output column
+    std::vector<uint64_t> sums_;    // blue, green, red per output column
+};
+
+} // namespace kamelo::imaging::large

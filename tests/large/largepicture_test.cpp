@@ -1,0 +1,174 @@
+// Pictures far beyond one bitmap, read scaled and by region from streamed
+// samples: sizes, colours at known places, memory held, bombs refused.
+#include "largepictures.h"
+
+#include "imaging/large/largepicture.h"
+#include "imaging/picturefile.h"
+#include "imaging/result.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+using namespace kamelo::imaging;
+namespace lt = kamelo::test::large;
+
+namespace {
+
+struct Case {
+    const char* name;
+    lt::Sample kind;
+    int width, height;
+};
+
+// 65000 x 4200 is beyond one bitmap (2^28 pixels) yet a few MB on disk.
+const Case kCases[] = {
+    {"Jpeg", lt::Sample::Jpeg, 65000, 4200},
+    {"Png", lt::Sample::Png, 65000, 4200},
+    {"PngInterlaced", lt::Sample::PngInterlaced, 20000, 14000},
+    {"TiffTiled", lt::Sample::TiffTiled, 65000, 4200},
+    {"TiffStrip", lt::Sample::TiffStrip, 12000, 8000},
+};
+
+std::string nameOf(const ::testing::TestParamInfo<Case>& info) {
+    return info.param.name;
+}
+
+// Channels may differ by the JPEG's loss and the averaging at edges.
+bool near(uint32_t a, uint32_t b, int tolerance = 12) {
+    for (int c = 0; c < 3; ++c)
+        if (std::abs(int((a >> (8 * c)) & 0xFF) - int((b >> (8 * c)) & 0xFF)) > tolerance)
+            return false;
+    return true;
+}
+
+// Each quadrant's colour is found a little inside its corner of the bitmap.
+void expectQuadrants(const Bitmap& b) {
+    const int w = b.width(), h = b.height();
+    const int xs[2] = {w / 4, w * 3 / 4}, ys[2] = {h / 4, h * 3 / 4};
+    for (int q = 0; q < 4; ++q) {
+        const uint32_t got = b.pixel(xs[q % 2], ys[q / 2]);
+        EXPECT_TRUE(near(got, lt::kQuadrants[q]))
+            << "quadrant " << q << ": " << std::hex << got << " instead of " << lt::kQuadrants[q];
+    }
+}
+
+class LargePicture : public ::testing::TestWithParam<Case> {
+protected:
+    lt::SampleFile file() const {
+        const Case& c = GetParam();
+        return lt::sample(c.kind, c.width, c.height);
+    }
+};
+
+} // namespace
+
+TEST_P(LargePicture, FitsTheBoxAtTheLargestWholeFraction) {
+    const lt::SampleFile f = file();
+    for (const auto& [boxW, boxH] : {std::pair{1920, 1080}, std::pair{256, 256}}) {
+        Bitmap b;
+        ASSERT_EQ(large::decodeFitted(f.path, boxW, boxH, b), result::kSuccess);
+        const int n = large::fittedDenominator(f.width, f.height, boxW, boxH);
+        EXPECT_EQ(b.width(), large::scaledSide(f.width, n));
+        EXPECT_EQ(b.height(), large::scaledSide(f.height, n));
+        EXPECT_LE(b.width(), boxW);
+        EXPECT_LE(b.height(), boxH);
+        expectQuadrants(b);
+    }
+}
+
+TEST_P(LargePicture, ARegionAcrossTheMiddleShowsAllFourQuadrants) {
+    const lt::SampleFile f = file();
+    // 2048 x 1024 around the centre, at 1/4 for every format but the
+    // interlaced PNG, whose passes give 1/8 and less only.
+    const int n = GetParam().kind == lt::Sample::PngInterlaced ? 8 : 4;
+    const Rect source{f.width / 2 - 1024, f.height / 2 - 512, 2048, 1024};
+    Bitmap b;
+    ASSERT_EQ(large::decodeRegion(f.path, source, n, b), result::kSuccess);
+    EXPECT_EQ(b.width(), 2048 / n);
+    EXPECT_EQ(b.height(), 1024 / n);
+    expectQuadrants(b);
+}
+
+TEST_P(LargePicture, LoadsWithinABoundedMemory) {
+    const lt::SampleFile f = file();
+    const long kb = lt::peakGrowthKb(
+        [](const std::string& path) {
+            Bitmap b;
+            return large::decodeFitted(path, 1920, 1920, b);
+        },
+        f.path);
+    ASSERT_GE(kb, 0) << "the decode failed";
+    // The target is at most 11 MB; the rest is rows, tiles and the libraries'.
+    EXPECT_LT(kb, 160 * 1024) << kb / 1024 << " MB for " << f.width << " x " << f.height;
+}
+
+INSTANTIATE_TEST_SUITE_P(Formats, LargePicture, ::testing::ValuesIn(kCases), nameOf);
+
+TEST(LargePicture, AWholeLoadOfAPictureBeyondOneBitmapComesOutScaled) {
+    for (const lt::Sample kind : {lt::Sample::Jpeg, lt::Sample::Png, lt::Sample::TiffTiled}) {
+        const lt::SampleFile f = lt::sample(kind, 65000, 4200);
+        FileInfo info;
+        ASSERT_EQ(PictureFile::readInfo(f.path, info), result::kSuccess);
+        EXPECT_EQ(info.width, 65000);
+        EXPECT_EQ(info.height, 4200);
+        // A thumbnail's 1/8 fits: it is kept; a whole load is scaled to fit.
+        for (const int asked : {1, 8}) {
+            LoadOptions options;
+            options.scaleDenominator = asked;
+            Bitmap b;
+            ASSERT_EQ(PictureFile::load(f.path, b, options), result::kSuccess) << f.path;
+            const int n = large::denominatorWithin(f.width, f.height, asked);
+            EXPECT_EQ(b.width(), large::scaledSide(f.width, n));
+            EXPECT_LE(int64_t(b.width()) * b.height(), large::kMaxScaledPixels);
+            expectQuadrants(b);
+        }
+    }
+}
+
+TEST(LargePicture, APyramidTiffIsReadFromItsReducedPage) {
+    const lt::SampleFile f = lt::sample(lt::Sample::TiffPyramid, 16000, 8000);
+    Bitmap b;
+    // The reduced page (2000 x 1000) covers a 1920 box: its shifted colours show.
+    ASSERT_EQ(large::decodeFitted(f.path, 1920, 1920, b), result::kSuccess);
+    EXPECT_EQ(b.width(), 1778); // 1/9
+    EXPECT_TRUE(near(b.pixel(b.width() / 4, b.height() / 4), 0xC01010, 3))
+        << std::hex << b.pixel(b.width() / 4, b.height() / 4);
+    // A 1/2 region needs the full page.
+    ASSERT_EQ(large::decodeRegion(f.path, {0, 0, 1024, 1024}, 2, b), result::kSuccess);
+    EXPECT_TRUE(near(b.pixel(10, 10), lt::kQuadrants[0], 3)) << std::hex << b.pixel(10, 10);
+}
+
+TEST(LargePicture, HeadersDeclaringMoreThanTheirFilesHoldAreRefused) {
+    struct Bomb {
+        std::string path;
+        int expected;
+    };
+    const Bomb bombs[] = {
+        {lt::jpegBomb(65500, 65500), result::kCorruptData},
+        {lt::pngBomb(100000, 100000), result::kCorruptData},
+        {lt::tiffBomb(1000000, 1000000), result::kCorruptData},
+        {lt::tiffBomb(1u << 22, 16), result::kTooLarge}, // a side beyond any row buffer
+    };
+    for (const Bomb& bomb : bombs) {
+        Bitmap b;
+        EXPECT_EQ(large::decodeFitted(bomb.path, 1920, 1080, b), bomb.expected) << bomb.path;
+        EXPECT_FALSE(b.isAllocated());
+        EXPECT_EQ(PictureFile::load(bomb.path, b), bomb.expected) << bomb.path;
+        LoadOptions thumb;
+        thumb.scaleDenominator = 8;
+        EXPECT_EQ(PictureFile::load(bomb.path, b, thumb), bomb.expected) << bomb.path;
+    }
+}
+
+TEST(LargePicture, RegionsOutsideThePictureAreRefused) {
+    const lt::SampleFile f = lt::sample(lt::Sample::Jpeg, 16, 16);
+    const Rect bad[] = {{-1, 0, 4, 4}, {0, 0, 17, 4}, {12, 12, 8, 8}, {0, 0, 0, 4}};
+    for (const Rect& r : bad) {
+        Bitmap b;
+        EXPECT_EQ(large::decodeRegion(f.path, r, 1, b), result::kInvalidParameter);
+    }
+    Bitmap b;
+    EXPECT_EQ(large::decodeRegion(f.path, {0, 0, 16, 16}, 0, b), result::kInvalidParameter);
+    EXPECT_EQ(large::decodeFitted("/nonexistent.jpg", 10, 10, b), result::kFileNotFound);
+}
