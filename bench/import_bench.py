@@ -100,7 +100,7 @@ def main():
         print("  %-28s %7.3f s" % (k, med[k]))
     print("  %-28s %7.3f s" % ("kamelo import, delete source", med_delete))
     cp = med["cp -r"]
-    print("ratios: kamelo/cp %.2f (goal <= 1.30), kamelo/rsync %.2f, "
+    print("ratios: kamelo/cp %.2f (goal <= 1.20), kamelo/rsync %.2f, "
           "auto rotate/cp %.2f, delete source/cp %.2f"
           % (med["kamelo import"] / cp, med["kamelo import"] / med["rsync -a"],
              med["kamelo import, auto rotate"] / cp, med_delete / cp))
