@@ -1,6 +1,7 @@
 #include "thumbcachesaver.h"
 
 #include "browser/core/cacheindex.h"
+#include "browser/core/closeaside.h"
 #include "platform/core/staletemporaries.h"
 #include "thumbcachesnapshot.h"
 
@@ -34,7 +35,7 @@ private:
 // Without the index: it may be gone when the saver is (the window that owns
 // both lets go of its members before its child widgets).
 void removeFiles(const std::string& base) {
-    std::remove(CacheIndex::cacPath(base).c_str());
+    removeAside(CacheIndex::cacPath(base));
     std::remove(CacheIndex::lisPath(base).c_str());
 }
 

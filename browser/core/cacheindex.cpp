@@ -1,5 +1,7 @@
 #include "cacheindex.h"
 
+#include "closeaside.h"
+
 #include "base/settingskeys.h"
 #include "base/settingsstore.h"
 #include "base/thumbcachereset.h"
@@ -97,7 +99,7 @@ void CacheIndex::removePair(const std::string& base) const {
     if (base.size() <= prefix.size() || base.compare(0, prefix.size(), prefix) != 0 ||
         base.find('/', prefix.size()) != std::string::npos)
         return;
-    std::remove(cacPath(base).c_str());
+    removeAside(cacPath(base)); // may be gigabytes
     std::remove(lisPath(base).c_str());
 }
 

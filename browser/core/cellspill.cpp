@@ -1,5 +1,7 @@
 #include "cellspill.h"
 
+#include "closeaside.h"
+
 #include <cerrno>
 #include <cstdlib>
 #include <fcntl.h>
@@ -56,8 +58,7 @@ CellSpill::CellSpill(const std::string& folder, size_t bytesPerCell) : cellBytes
 }
 
 CellSpill::~CellSpill() {
-    if (fd_ >= 0)
-        ::close(fd_);
+    closeAside(fd_); // a big spill takes a while to free
 }
 
 bool CellSpill::put(int index, const uint8_t* cell) {

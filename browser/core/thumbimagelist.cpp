@@ -1,6 +1,7 @@
 #include "thumbimagelist.h"
 
 #include "bytewriter.h"
+#include "closeaside.h"
 #include "imaging/core/filebytes.h"
 
 #include <algorithm>
@@ -295,8 +296,7 @@ ThumbImageListReader::ThumbImageListReader(const std::string& path) {
 }
 
 ThumbImageListReader::~ThumbImageListReader() {
-    if (fd_ >= 0)
-        ::close(fd_);
+    closeAside(fd_); // the last hold on a removed file of gigabytes
 }
 
 bool ThumbImageListReader::readBand(int index, std::vector<uint8_t>& band) const {
