@@ -11,6 +11,7 @@ namespace kamelo {
 
 struct FullDecode::State {
     std::atomic<bool> stop{false};
+    std::atomic<bool> ended{false};
     imaging::Bitmap picture;
     int rc = imaging::result::kSuccess;
 };
@@ -38,9 +39,14 @@ void FullDecode::start(const std::string& path, int orientation, imaging::Bitmap
         if (rc < 1)
             s->picture.free();
         s->rc = rc;
+        s->ended = true;
         if (!s->stop.load() && done)
             done();
     });
+}
+
+bool FullDecode::done() const {
+    return state_ && state_->ended.load();
 }
 
 imaging::Bitmap FullDecode::finish(int& rc) {

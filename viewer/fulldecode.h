@@ -25,6 +25,8 @@ public:
     void start(const std::string& path, int orientation, imaging::Bitmap spare,
                std::function<void()> done);
     bool running() const { return thread_.joinable(); }
+    // Whether the decode has ended (finish() then waits for nothing).
+    bool done() const;
     // Waits for the decode; the picture, empty when it failed (rc says why).
     imaging::Bitmap finish(int& rc);
     // Stops the decode at its next band and waits for it.

@@ -182,8 +182,14 @@ int CShowView::loadRowByRow(const std::string& path, int index, QSize announced,
     };
     imaging::Bitmap decoded;
     bool closeAsked = false;
+    // The full decode of a JPEG runs on the other core while this thread
+    // decodes and paints the smaller one, rather than after it. A camera
+    // RAW's development waits: it keeps both cores busy for seconds.
+    const bool fullAlongside = scale > 1 && !developsRaw_;
+    if (fullAlongside)
+        startFullDecode(path, orientation);
     // The picture going lends its memory to the whole decode; a smaller
-    // one leaves it to the full decode that follows.
+    // one leaves it to the full decode.
     imaging::Bitmap* spare = scale > 1 ? nullptr : &doc_.displayed();
     int rc = bands_.load(path, announced, orientation, boundary, scale, spare,
                          QPointer<QObject>(this), onBand, decoded, closeAsked);
@@ -195,7 +201,9 @@ int CShowView::loadRowByRow(const std::string& path, int index, QSize announced,
     if (rc >= 1)
         rc = imaging::Orientation::makeUpright(decoded, orientation);
     if (rc < 1) {
-        // A navigation code or an error: the caller decides.
+        // A navigation code or an error: the caller decides. The full
+        // decode of a picture not shown is of no use.
+        fullDecode_.cancel();
         doc_.displayed().free();
         doc_.setPictureProfile(nullptr);
         update();
@@ -206,7 +214,19 @@ int CShowView::loadRowByRow(const std::string& path, int index, QSize announced,
         preview_ = std::move(decoded);
         fullSize_ =
             imaging::Orientation::swapsSides(orientation) ? announced.transposed() : announced;
-        startFullDecode(path, orientation);
+        if (!fullAlongside)
+            startFullDecode(path, orientation);
+        // Only now is there a smaller picture for the full one to replace.
+        doc_.setPictureCompleter([this] { return takeFullPicture(); });
+        // Ended during the smaller decode: its notice found nothing to complete.
+        if (fullDecode_.done())
+            QMetaObject::invokeMethod(
+                this,
+                [this, generation = fullGeneration_] {
+                    if (generation == fullGeneration_ && doc_.pictureOnItsWay())
+                        doc_.completePicture();
+                },
+                Qt::QueuedConnection);
         return kLoaded;
     }
     doc_.displayed() = std::move(decoded);
@@ -246,7 +266,6 @@ void CShowView::startFullDecode(const std::string& path, int orientation) {
             },
             Qt::QueuedConnection);
     });
-    doc_.setPictureCompleter([this] { return takeFullPicture(); });
 }
 
 imaging::Bitmap CShowView::takeFullPicture() {
