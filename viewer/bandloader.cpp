@@ -73,7 +73,17 @@ private:
     int boundary_;
 };
 
+// Used from the UI thread only.
+std::unique_ptr<BandLoader::HeadStart>& keptHeadStart() {
+    static std::unique_ptr<BandLoader::HeadStart> kept;
+    return kept;
+}
+
 } // namespace
+
+void BandLoader::offerHeadStart(std::unique_ptr<HeadStart> headStart) {
+    keptHeadStart() = std::move(headStart);
+}
 
 QSize BandLoader::shownSize() const {
     return imaging::Orientation::swapsSides(orientation_) ? size_.transposed() : size_;
@@ -89,6 +99,19 @@ int BandLoader::load(const std::string& path, QSize announced, int orientation, 
     rows_ = 0;
     active_ = true;
     DecodeInput input(boundary);
+    std::unique_ptr<HeadStart> headStart = std::move(keptHeadStart());
+    if (headStart && !headStart->matches(path, scale))
+        headStart.reset();
+    if (headStart) {
+        // The memory lent is not needed: the picture is being decoded already.
+        const int rc = follow(*headStart, owner, onBand, decoded, input.code);
+        closeAsked = input.closeAsked;
+        if (!owner)
+            return rc;
+        active_ = false;
+        bitmap_ = nullptr;
+        return rc;
+    }
     imaging::LoadOptions options;
     options.bandRows = 10; // input is looked at every 10th row
     options.reportPasses = true;
@@ -116,6 +139,52 @@ int BandLoader::load(const std::string& path, QSize announced, int orientation, 
         return rc; // this loader went with its view
     active_ = false;
     bitmap_ = nullptr;
+    return rc;
+}
+
+int BandLoader::follow(HeadStart& headStart, const QPointer<QObject>& owner,
+                       const std::function<void(int pass)>& onBand, imaging::Bitmap& decoded,
+                       int& code) {
+    // Ends the decode once the view is gone or a key asked for another
+    // picture; this loader's members are not touched when the view is gone.
+    const auto stopped = [&](int rc) {
+        headStart.stop();
+        headStart.finish(decoded);
+        decoded.free();
+        return rc;
+    };
+    int seen = 0;
+    for (bool ended = false; !ended;) {
+        const imaging::Bitmap* bitmap = nullptr;
+        int rows = 0;
+        ended = headStart.wait(seen, 8, bitmap, rows);
+        if (!ended && bitmap && rows > seen) {
+            if (!size_.isValid())
+                size_ = QSize(bitmap->width(), bitmap->height());
+            bitmap_ = bitmap;
+            rows_ = seen = rows;
+            onBand(0);
+        }
+        if (ended)
+            break;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        if (!owner)
+            return stopped(0);
+        if (code != 0)
+            return stopped(code);
+    }
+    const int rc = headStart.finish(decoded);
+    if (rc < 1 || !decoded.isAllocated())
+        return rc;
+    // The last rows, painted from the finished picture.
+    bitmap_ = &decoded;
+    rows_ = decoded.height();
+    onBand(0);
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    if (owner && code != 0) {
+        decoded.free();
+        return code;
+    }
     return rc;
 }
 

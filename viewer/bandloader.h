@@ -6,6 +6,7 @@
 #include <QSize>
 
 #include <functional>
+#include <memory>
 #include <string>
 
 namespace kamelo {
@@ -15,6 +16,26 @@ namespace kamelo {
 // wheel turns end the decode with their code, other input is dropped).
 class BandLoader {
 public:
+    // A decode begun on a thread of its own before any view existed (the
+    // program's command-line picture, while its window is being made): the
+    // next load() follows it instead of decoding again when it is of the
+    // same file at the same scale, and ends it otherwise.
+    class HeadStart {
+    public:
+        // Stops the decode and waits for it.
+        virtual ~HeadStart() = default;
+        virtual bool matches(const std::string& path, int scale) const = 0;
+        // Waits up to ms for more rows than seen. bitmap: the rows decoded
+        // so far (null before the first band), kept until finish(); rows:
+        // how many. True once the decode has ended.
+        virtual bool wait(int seen, int ms, const imaging::Bitmap*& bitmap, int& rows) = 0;
+        virtual void stop() = 0;
+        // Waits for the end: the decode's code, the picture into out.
+        virtual int finish(imaging::Bitmap& out) = 0;
+    };
+    // Kept for the next load() only; null drops the one kept.
+    static void offerHeadStart(std::unique_ptr<HeadStart> headStart);
+
     bool active() const { return active_; }
     // The bitmap being filled (null before the first band), as stored; at
     // a decode scale it is that much smaller than size().
@@ -42,6 +63,9 @@ public:
              bool& closeAsked);
 
 private:
+    int follow(HeadStart& headStart, const QPointer<QObject>& owner,
+               const std::function<void(int pass)>& onBand, imaging::Bitmap& decoded, int& code);
+
     bool active_ = false;
     const imaging::Bitmap* bitmap_ = nullptr;
     QSize size_;
