@@ -43,13 +43,13 @@ bool near(uint32_t a, uint32_t b, int tolerance = 12) {
 }
 
 // Each quadrant's colour is found a little inside its corner of the bitmap.
-void expectQuadrants(const Bitmap& b) {
+void expectQuadrants(const Bitmap& b, const uint32_t (&colours)[4] = lt::kQuadrants) {
     const int w = b.width(), h = b.height();
     const int xs[2] = {w / 4, w * 3 / 4}, ys[2] = {h / 4, h * 3 / 4};
     for (int q = 0; q < 4; ++q) {
         const uint32_t got = b.pixel(xs[q % 2], ys[q / 2]);
-        EXPECT_TRUE(near(got, lt::kQuadrants[q]))
-            << "quadrant " << q << ": " << std::hex << got << " instead of " << lt::kQuadrants[q];
+        EXPECT_TRUE(near(got, colours[q]))
+            << "quadrant " << q << ": " << std::hex << got << " instead of " << colours[q];
     }
 }
 
@@ -105,24 +105,59 @@ TEST_P(LargePicture, LoadsWithinABoundedMemory) {
 
 INSTANTIATE_TEST_SUITE_P(Formats, LargePicture, ::testing::ValuesIn(kCases), nameOf);
 
-TEST(LargePicture, AWholeLoadOfAPictureBeyondOneBitmapComesOutScaled) {
-    for (const lt::Sample kind : {lt::Sample::Jpeg, lt::Sample::Png, lt::Sample::TiffTiled}) {
-        const lt::SampleFile f = lt::sample(kind, 65000, 4200);
-        FileInfo info;
-        ASSERT_EQ(PictureFile::readInfo(f.path, info), result::kSuccess);
-        EXPECT_EQ(info.width, 65000);
-        EXPECT_EQ(info.height, 4200);
-        // A thumbnail's 1/8 fits: it is kept; a whole load is scaled to fit.
-        for (const int asked : {1, 8}) {
-            LoadOptions options;
-            options.scaleDenominator = asked;
+class WholeLoad : public ::testing::TestWithParam<lt::Sample> {};
+
+TEST_P(WholeLoad, APictureBeyondOneBitmapComesOutScaled) {
+    const lt::SampleFile f = lt::sample(GetParam(), 65000, 4200);
+    FileInfo info;
+    ASSERT_EQ(PictureFile::readInfo(f.path, info), result::kSuccess);
+    EXPECT_EQ(info.width, 65000);
+    EXPECT_EQ(info.height, 4200);
+    Bitmap b;
+    ASSERT_EQ(PictureFile::load(f.path, b), result::kSuccess) << f.path;
+    const int n = large::denominatorWithin(f.width, f.height, 1);
+    EXPECT_EQ(b.width(), large::scaledSide(f.width, n));
+    EXPECT_LE(int64_t(b.width()) * b.height(), large::kMaxScaledPixels);
+    expectQuadrants(b);
+    // A thumbnail's 1/8 fits as it is, and holds little more than its
+    // bitmap (12 MB).
+    const long kb = lt::peakGrowthKb(
+        [](const std::string& path) {
+            LoadOptions thumb;
+            thumb.scaleDenominator = 8;
             Bitmap b;
-            ASSERT_EQ(PictureFile::load(f.path, b, options), result::kSuccess) << f.path;
-            const int n = large::denominatorWithin(f.width, f.height, asked);
-            EXPECT_EQ(b.width(), large::scaledSide(f.width, n));
-            EXPECT_LE(int64_t(b.width()) * b.height(), large::kMaxScaledPixels);
-            expectQuadrants(b);
-        }
+            const int rc = PictureFile::load(path, b, thumb);
+            return rc == result::kSuccess && b.width() == large::scaledSide(65000, 8) ? rc : 0;
+        },
+        f.path);
+    ASSERT_GE(kb, 0);
+    EXPECT_LT(kb, 100 * 1024) << kb / 1024 << " MB for " << f.path;
+}
+
+INSTANTIATE_TEST_SUITE_P(Formats, WholeLoad,
+                         ::testing::Values(lt::Sample::Jpeg, lt::Sample::Png,
+                                           lt::Sample::TiffTiled));
+
+TEST(LargePicture, GreyCmykAndProgressiveJpegsKeepTheirColours) {
+    const struct {
+        lt::JpegLayout layout;
+        const uint32_t (&colours)[4];
+    } rows[] = {
+        {lt::JpegLayout::Grey, lt::kQuadrantGreys},
+        {lt::JpegLayout::Cmyk, lt::kQuadrants},
+        {lt::JpegLayout::Progressive, lt::kQuadrants},
+    };
+    for (const auto& row : rows) {
+        const lt::SampleFile f = lt::jpegSample(row.layout, 3000, 2000);
+        SCOPED_TRACE(f.path);
+        Bitmap b;
+        // At 1/3: the library's 1/2, then averaged.
+        ASSERT_EQ(large::decodeRegion(f.path, {600, 400, 1800, 1200}, 3, b), result::kSuccess);
+        EXPECT_EQ(b.width(), 600);
+        expectQuadrants(b, row.colours);
+        ASSERT_EQ(large::decodeFitted(f.path, 100, 100, b), result::kSuccess);
+        EXPECT_EQ(b.width(), 100);
+        expectQuadrants(b, row.colours);
     }
 }
 

@@ -78,6 +78,48 @@ void writeJpeg(const std::string& path, int width, int height) {
     std::fclose(f);
 }
 
+void writeJpeg(const std::string& path, JpegLayout layout, int width, int height) {
+    std::FILE* f = std::fopen(path.c_str(), "wb");
+    if (!f)
+        throw std::runtime_error("cannot write " + path);
+    jpeg_compress_struct c{};
+    jpeg_error_mgr err{};
+    c.err = jpeg_std_error(&err);
+    jpeg_create_compress(&c);
+    jpeg_stdio_dest(&c, f);
+    c.image_width = JDIMENSION(width);
+    c.image_height = JDIMENSION(height);
+    const bool grey = layout == JpegLayout::Grey, cmyk = layout == JpegLayout::Cmyk;
+    c.input_components = grey ? 1 : cmyk ? 4 : 3;
+    c.in_color_space = grey ? JCS_GRAYSCALE : cmyk ? JCS_CMYK : JCS_RGB;
+    jpeg_set_defaults(&c);
+    jpeg_set_quality(&c, 90, TRUE);
+    if (layout == JpegLayout::Progressive)
+        jpeg_simple_progression(&c);
+    jpeg_start_compress(&c, TRUE);
+    std::vector<uint8_t> row(size_t(width) * size_t(c.input_components));
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            const int q = quadrantIndex(x, y, width, height);
+            const uint32_t rgb = grey ? kQuadrantGreys[q] : kQuadrants[q];
+            uint8_t* p = row.data() + size_t(x) * size_t(c.input_components);
+            p[0] = uint8_t(rgb >> 16);
+            if (grey)
+                continue;
+            p[1] = uint8_t(rgb >> 8);
+            p[2] = uint8_t(rgb);
+            // Adobe CMYK keeps ink inverted: no black is 255.
+            if (cmyk)
+                p[3] = 255;
+        }
+        JSAMPROW r = row.data();
+        jpeg_write_scanlines(&c, &r, 1);
+    }
+    jpeg_finish_compress(&c);
+    jpeg_destroy_compress(&c);
+    std::fclose(f);
+}
+
 void writePng(const std::string& path, int width, int height, bool interlaced) {
     std::FILE* f = std::fopen(path.c_str(), "wb");
     if (!f)
@@ -205,6 +247,19 @@ SampleFile sample(Sample kind, int width, int height) {
         break;
     }
     std::filesystem::rename(part, s.path);
+    return s;
+}
+
+SampleFile jpegSample(JpegLayout layout, int width, int height) {
+    static const char* const names[] = {"grey", "cmyk", "progressive"};
+    SampleFile s{folder() + "/" + std::to_string(width) + "x" + std::to_string(height) + "." +
+                     names[int(layout)] + ".jpg",
+                 width, height};
+    if (!std::filesystem::exists(s.path)) {
+        const std::string part = s.path + ".part" + std::to_string(::getpid());
+        writeJpeg(part, layout, width, height);
+        std::filesystem::rename(part, s.path);
+    }
     return s;
 }
 

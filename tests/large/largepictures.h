@@ -34,6 +34,15 @@ struct SampleFile {
 // The sample of that kind at width x height, made when missing.
 SampleFile sample(Sample kind, int width, int height);
 
+// JPEGs of the quadrants in the other layouts the decoder meets.
+enum class JpegLayout {
+    Grey,        // the quadrants' grey (kQuadrantGreys)
+    Cmyk,        // Adobe CMYK, as libjpeg writes it
+    Progressive, // 4:2:0
+};
+inline constexpr uint32_t kQuadrantGreys[4] = {0x505050, 0x909090, 0x303030, 0xF0F0F0};
+SampleFile jpegSample(JpegLayout layout, int width, int height);
+
 // A JPEG header declaring width x height, with a few bytes of data.
 std::string jpegBomb(int width, int height);
 // A PNG whose header declares width x height, with one tiny IDAT.
