@@ -221,7 +221,9 @@ PictureFormat detectFormat(const uint8_t* d, size_t n, std::string_view extensio
         return PictureFormat::Png;
     if (startsWith(d, n, "GIF87a", 6) || startsWith(d, n, "GIF89a", 6))
         return PictureFormat::Gif;
-    if (startsWith(d, n, "II*\0", 4) || startsWith(d, n, "MM\0*", 4))
+    // BigTIFF ("+" for "*") is how scans beyond 4 GB are written.
+    if (startsWith(d, n, "II*\0", 4) || startsWith(d, n, "MM\0*", 4) ||
+        startsWith(d, n, "II+\0", 4) || startsWith(d, n, "MM\0+", 4))
         return PictureFormat::Tiff;
     if (startsWith(d, n, "8BPS", 4))
         return PictureFormat::Psd;
