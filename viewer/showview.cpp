@@ -63,6 +63,9 @@ CShowView::CShowView(CEyeDoc& doc, QWidget* parent)
     });
     connect(&slide_, &SlideShow::tick, this, [this] { slideStep(Step::Next); });
     connect(&slide_, &SlideShow::frameReady, this, qOverload<>(&QWidget::update));
+    large_ = std::make_unique<LargeTiles>();
+    connect(large_.get(), &LargeTiles::fittedReady, this, &CShowView::largeFittedReady);
+    connect(large_.get(), &LargeTiles::tilesReady, this, qOverload<>(&QWidget::update));
     // The worker says a picture is done; the waiting step goes on here.
     readAhead_->setNotify([this] {
         QMetaObject::invokeMethod(
@@ -110,7 +113,7 @@ void CShowView::startSoon() {
 }
 
 bool CShowView::hasPicture() const {
-    return doc_.displayedNow().isAllocated() || preview_.isAllocated();
+    return doc_.displayedNow().isAllocated() || preview_.isAllocated() || showsLargePicture();
 }
 
 QString CShowView::currentPath() const {
@@ -132,7 +135,7 @@ QSize CShowView::pictureSize() const {
     if (b.isAllocated())
         return QSize(b.width(), b.height());
     // The smaller decode stands in the full picture's place.
-    return preview_.isAllocated() ? fullSize_ : QSize();
+    return preview_.isAllocated() || showsLargePicture() ? fullSize_ : QSize();
 }
 
 QRect CShowView::displayRect() const {
@@ -285,7 +288,8 @@ void CShowView::postReadAhead(Step step) {
     PictureList& list = doc_.list();
     const int at = step == Step::Previous ? list.previous(false) : list.next(false);
     const std::string path = list.pathAt(at);
-    if (!path.empty() && !GifPlayer::isGif(path))
+    // A picture too large for one bitmap is read in parts when it is shown.
+    if (!path.empty() && !GifPlayer::isGif(path) && !LargeTiles::isLarge(path))
         readAhead_->post(path, ReadAheadWorker::ViewFit{zoom_, size(), displayMode_,
                                                         screencolour::screenIndex(this)});
 }
@@ -296,7 +300,9 @@ void CShowView::zoomTo(double newFactor) {
 }
 
 void CShowView::afterZoomChange() {
-    sharpenIfNeeded();
+    // A picture too large for one bitmap is sharpened by tiles as it is painted.
+    if (!showsLargePicture())
+        sharpenIfNeeded();
     updateCursor();
     update();
     emit zoomChanged();
@@ -341,7 +347,8 @@ void CShowView::resizeEvent(QResizeEvent* event) {
     if (zoom_.followWindow(pictureSize(), size()))
         emit zoomChanged();
     zoom_.keepPanInside(pictureSize(), size());
-    sharpenIfNeeded();
+    if (!showsLargePicture())
+        sharpenIfNeeded();
     updateCursor();
 }
 
@@ -484,6 +491,7 @@ bool CShowView::deleteCurrent(bool permanent, FileUi& ui) {
     modified_ = false;
     if (list.empty()) {
         dropSmallerDecode();
+        closeLarge();
         doc_.displayed().free();
         doc_.setSource(PictureSource());
         doc_.setPictureProfile(nullptr);
@@ -499,7 +507,11 @@ bool CShowView::deleteCurrent(bool permanent, FileUi& ui) {
 void CShowView::copyToClipboard() {
     if (!hasPicture())
         return;
-    const imaging::Bitmap& picture = doc_.displayed();
+    // A picture too large for one bitmap goes as it is seen whole: its
+    // smaller decode (nothing while that is still on its way).
+    if (showsLargePicture() && !preview_.isAllocated())
+        return;
+    const imaging::Bitmap& picture = showsLargePicture() ? preview_ : doc_.displayed();
     QImage copy = picture.view().copy();
     // The clipboard carries no profile: what other programs take from it
     // is sRGB.
@@ -525,6 +537,8 @@ ViewPainter::Scene CShowView::scene() const {
     s.colourGeneration = s.colour ? DisplayColour::generation() : 0;
     s.canvas = &canvas_;
     s.screen = screenCopy(s.bitmap, s.dest, s.colour);
+    if (showsLargePicture())
+        s.detail = [this](QPainter& p, const ViewPainter::Scene& at) { paintLargeDetail(p, at); };
     s.selectionActive = selection_.active();
     s.selection = selection_.rect();
     s.showName = showName_ && !slide_.running();
@@ -545,6 +559,10 @@ QImage CShowView::snapshot() const {
 }
 
 void CShowView::paintEvent(QPaintEvent* event) {
+    // The slide show put another picture in the doc: the tiles and the
+    // smaller decode of a large one are of no more use.
+    if (large_->isOpen() && doc_.displayedNow().isAllocated())
+        closeLarge();
     if (slide_.running())
         refreshStaleSlide();
     QPainter p(this);

@@ -9,6 +9,7 @@
 #include "viewer/core/selectiongeometry.h"
 #include "viewer/fulldecode.h"
 #include "viewer/gifplayer.h"
+#include "viewer/largetiles.h"
 #include "viewer/pandrag.h"
 #include "viewer/screencanvas.h"
 #include "viewer/selectiontool.h"
@@ -62,8 +63,9 @@ public:
     // Next, previous, first or last picture (refused while editing).
     bool navigate(Step step);
     bool canNavigate() const;
-    // A picture is decoding band by band.
-    bool isLoading() const { return bands_.active(); }
+    // A picture is decoding band by band, or a picture too large for one
+    // bitmap is being read at a smaller scale.
+    bool isLoading() const { return bands_.active() || largeLoading_; }
     // The document's list grew or was replaced around the shown picture:
     // the position is told again and the next picture read ahead.
     void listChanged();
@@ -86,7 +88,15 @@ public:
     bool hasPicture() const;
     // The picture on screen is a smaller decode while the full one is on
     // its way (tests and benchmarks).
-    bool showsSmallerDecode() const { return preview_.isAllocated(); }
+    bool showsSmallerDecode() const { return preview_.isAllocated() && !showsLargePicture(); }
+    // The picture is too large for one bitmap: shown from a smaller decode
+    // of it, with tiles read from its file where the zoom needs more; it is
+    // for viewing only (the doc gives no picture to edit or save).
+    bool showsLargePicture() const;
+    // The tiles of such a picture (tests and benchmarks: budget, bytes held).
+    LargeTiles& largeTiles() { return *large_; }
+    // The last paint of such a picture had every tile it needed.
+    bool largeViewSharp() const { return largeSharp_; }
     // The shown picture's size, the full one's while a smaller decode stands in.
     QSize shownPictureSize() const { return pictureSize(); }
     // The file's depth as the shown picture recorded it, without waiting
@@ -194,6 +204,20 @@ private:
     // The rest of a load once the picture is in: layout, status, animation.
     // identity: the file's as it was before its first byte was read.
     int showLoaded(const std::string& path, int index, const PictureSource::Identity& identity);
+    // Shows the picture when it is too large for one bitmap (rc: the load's
+    // code); false leaves it to the other ways. Ends what the picture
+    // before left in any case.
+    bool loadLarge(const std::string& path, int index, const PictureSource::Identity& identity,
+                   int& rc);
+    void closeLarge();
+    // The smaller decode of the whole picture came in.
+    void largeFittedReady();
+    // The doc's picture is asked for (an edit, a save): there is none to
+    // give; the user is told once, and the next command asks again.
+    void armLargeRefusal();
+    void refuseLarge();
+    // The tiles over the picture's place in the scene, at the zoom's level.
+    void paintLargeDetail(QPainter& p, const ViewPainter::Scene& s) const;
     void zoomTo(double newFactor);
     void afterZoomChange();
     void updateCursor();
@@ -291,6 +315,14 @@ private:
     mutable ScreenCopy screen_;
     // The converted part of a picture painted straight from its bitmap.
     mutable ScreenCanvas canvas_;
+    // A picture too large for one bitmap: its smaller decode is preview_
+    // (at 1/largeLevel_), fullSize_ its size.
+    std::unique_ptr<LargeTiles> large_;
+    int largeLevel_ = 0;
+    int largeGeneration_ = 0;
+    bool largeLoading_ = false;
+    bool largeRefused_ = false;
+    mutable bool largeSharp_ = true;
     // The display colours' generation the slide on screen was made for.
     uint64_t slideGeneration_ = 0;
 };

@@ -49,6 +49,9 @@ int CShowView::loadPicture(int index) {
     if (QWidget* w = window())
         w->setWindowTitle(QString::fromStdString(path) + QStringLiteral(" - ") +
                           res::qtext(res::IDS_ABOUT_CAPTION));
+    // Too large for one bitmap: read scaled, and in tiles where zoomed in.
+    if (int rc = kFailedAndReported; loadLarge(path, index, identity, rc))
+        return rc;
 
     // A picture read ahead is upright and laid out already: nothing is read
     // from its file again on the way to the frame.

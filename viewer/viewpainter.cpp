@@ -143,6 +143,8 @@ void ViewPainter::paint(QPainter& p, const Scene& s) {
     } else {
         drawPicture(p, s);
     }
+    if (s.detail)
+        s.detail(p, s);
     if (s.decoding)
         return;
     if (s.selectionActive && !s.selection.empty()) {

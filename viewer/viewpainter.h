@@ -9,6 +9,8 @@
 #include <QRect>
 #include <QString>
 
+#include <functional>
+
 class QPainter;
 
 namespace kamelo {
@@ -47,6 +49,9 @@ public:
         SelectionRect selection;
         bool showName = false;
         QString name;
+        // Drawn over the picture, under the selection: the sharper parts
+        // of a picture shown from a smaller decode of it.
+        std::function<void(QPainter&, const Scene&)> detail;
     };
     static void paint(QPainter& p, const Scene& s);
     // Where stored rows [fromRow, toRow) of a picture storedHeight rows high
