@@ -21,7 +21,7 @@ namespace kamelo::test::large {
 namespace {
 
 std::string folder() {
-    const std::string dir = ::testing::TempDir() + "/kamelo-large-v2-" + std::to_string(::getuid());
+    const std::string dir = ::testing::TempDir() + "/kamelo-large-v3-" + std::to_string(::getuid());
     std::filesystem::create_directories(dir);
     return dir;
 }
@@ -193,7 +193,8 @@ void tiffPage(TIFF* t, int width, int height, bool tiled, uint32_t shift, bool r
 }
 
 void writeTiff(const std::string& path, Sample kind, int width, int height) {
-    TIFF* t = TIFFOpen(path.c_str(), "w");
+    // The tiled sample is a BigTIFF, as scans beyond 4 GB are.
+    TIFF* t = TIFFOpen(path.c_str(), kind == Sample::TiffTiled ? "w8" : "w");
     if (!t)
         throw std::runtime_error("cannot write " + path);
     tiffPage(t, width, height, kind != Sample::TiffStrip, 0, false);

@@ -19,7 +19,7 @@ enum class Sample {
     Jpeg,          // baseline 4:2:0, quality 90
     Png,           // 2-bit palette
     PngInterlaced, // 2-bit palette, Adam7
-    TiffTiled,     // 256 x 256 deflate tiles, RGB
+    TiffTiled,     // 256 x 256 deflate tiles, RGB, BigTIFF
     TiffStrip,     // one deflate strip, RGB
     TiffPyramid,   // tiled, with a reduced page at 1/8 in colours shifted by kShift
 };
