@@ -123,8 +123,7 @@ int loadLarge(const std::string& path, Bitmap& out, const LoadOptions& options) 
         return result::kUnknownFormat;
     if (options.reuse)
         options.reuse->free();
-    const int n = large::denominatorWithin(size.width, size.height, options.scaleDenominator);
-    int rc = large::decodeScaled(path, n, out);
+    int rc = large::decodeWithin(path, options.scaleDenominator, out);
     if (rc < 1)
         return rc;
     // A TIFF's profile sits in its directory, often after the pixels: read

@@ -141,6 +141,21 @@ int decodeScaled(const std::string& path, int denominator, Bitmap& out) {
     });
 }
 
+int decodeWithin(const std::string& path, int atLeast, Bitmap& out) {
+    return withoutThrowing([&]() -> int {
+        PictureSize size;
+        if (const int rc = readSize(path, size); rc < 1)
+            return rc;
+        const Rect whole{0, 0, size.width, size.height};
+        const int n = denominatorWithin(size.width, size.height, atLeast);
+        const int rc = decodeAt(path, size, whole, n, out);
+        // Only the first pass of an interlaced PNG is read alone.
+        if (rc == result::kTooLarge && size.kind == Kind::Png && n < 8)
+            return decodeAt(path, size, whole, 8, out);
+        return rc;
+    });
+}
+
 int decodeRegion(const std::string& path, Rect source, int denominator, Bitmap& out) {
     return withoutThrowing([&]() -> int {
         PictureSize size;

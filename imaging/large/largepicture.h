@@ -47,6 +47,11 @@ int scaledSide(int side, int denominator);
 int decodeFitted(const std::string& path, int maxWidth, int maxHeight, Bitmap& out);
 // The whole picture at 1/denominator (sides rounded up).
 int decodeScaled(const std::string& path, int denominator, Bitmap& out);
+// The whole picture at the smallest 1/N (N >= atLeast) within
+// kMaxScaledPixels that the file can be read at in bounded memory: an
+// interlaced PNG whose whole picture exceeds the budget comes from its
+// first pass, at 1/8 or less.
+int decodeWithin(const std::string& path, int atLeast, Bitmap& out);
 // The part source (full-size pixels, inside the picture) at 1/denominator:
 // scaledSide(source.width) x scaledSide(source.height) pixels.
 int decodeRegion(const std::string& path, Rect source, int denominator, Bitmap& out);
