@@ -107,6 +107,12 @@ INSTANTIATE_TEST_SUITE_P(Formats, LargePicture, ::testing::ValuesIn(kCases), nam
 
 class WholeLoad : public ::testing::TestWithParam<lt::Sample> {};
 
+std::string sampleName(const ::testing::TestParamInfo<lt::Sample>& info) {
+    static const char* const names[] = {"Jpeg",      "Png",       "PngInterlaced",
+                                        "TiffTiled", "TiffStrip", "TiffPyramid"};
+    return names[int(info.param)];
+}
+
 TEST_P(WholeLoad, APictureBeyondOneBitmapComesOutScaled) {
     const bool interlaced = GetParam() == lt::Sample::PngInterlaced;
     const lt::SampleFile f =
@@ -146,12 +152,7 @@ TEST_P(WholeLoad, APictureBeyondOneBitmapComesOutScaled) {
 INSTANTIATE_TEST_SUITE_P(Formats, WholeLoad,
                          ::testing::Values(lt::Sample::Jpeg, lt::Sample::Png,
                                            lt::Sample::PngInterlaced, lt::Sample::TiffTiled),
-                         [](const ::testing::TestParamInfo<lt::Sample>& info) {
-                             static const char* const names[] = {"Jpeg",          "Png",
-                                                                 "PngInterlaced", "TiffTiled",
-                                                                 "TiffStrip",     "TiffPyramid"};
-                             return std::string(names[int(info.param)]);
-                         });
+                         sampleName);
 
 TEST(LargePicture, GreyCmykAndProgressiveJpegsKeepTheirColours) {
     const struct {
