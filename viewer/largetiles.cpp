@@ -25,6 +25,9 @@ constexpr int kRunTiles = 8;
 
 enum Priority { kRing = 0, kVisible = 1, kWhole = 2 };
 
+// What a whole tile holds in memory (32 bits a pixel).
+constexpr size_t kTileBytes = size_t(largeview::kTileSide) * largeview::kTileSide * 4;
+
 imaging::colour::ProfilePtr profileOf(const std::string& path, imaging::large::Kind kind) {
     imaging::colour::ProfilePtr profile;
     if (kind == imaging::large::Kind::Tiff) {
@@ -231,6 +234,9 @@ bool LargeTiles::paint(QPainter& p, const QRect& dest, const QRect& visible, con
     const QRect tiles = largeview::tilesOver(size_, level, area, 0);
     const QRect ring = largeview::tilesOver(size_, level, area, 1);
     bool failed = false;
+    // More tiles than the budget holds would push each other out forever:
+    // the smaller decode stays on screen instead.
+    const bool fits = size_t(tiles.width()) * size_t(tiles.height()) * kTileBytes <= budget_;
     {
         std::lock_guard<std::mutex> lock(shared_->mutex);
         shared_->wantedLevel = level;
@@ -264,7 +270,7 @@ bool LargeTiles::paint(QPainter& p, const QRect& dest, const QRect& visible, con
                 continue;
             }
             complete = false;
-            if (failed)
+            if (failed || !fits)
                 continue;
             if (const uint64_t t = shared_->cache.claim(key)) {
                 ticket = t;
@@ -274,8 +280,11 @@ bool LargeTiles::paint(QPainter& p, const QRect& dest, const QRect& visible, con
         startRuns(row, kVisible, ticket);
     }
     p.restore();
-    // The ring around what is seen, made while the user looks, for panning.
-    if (!failed)
+    // The ring around what is seen, made while the user looks, for panning:
+    // only while it leaves room for what is seen, or the two would keep
+    // pushing each other out.
+    const size_t ringBytes = size_t(ring.width()) * size_t(ring.height()) * kTileBytes;
+    if (!failed && fits && ringBytes <= budget_ / 2)
         for (int row = ring.top(); row <= ring.bottom(); ++row) {
             for (int c = ring.left(); c <= ring.right(); ++c) {
                 if (tiles.contains(c, row))
