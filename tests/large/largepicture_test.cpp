@@ -212,6 +212,28 @@ TEST(LargePicture, HeadersDeclaringMoreThanTheirFilesHoldAreRefused) {
     }
 }
 
+TEST(LargePicture, CutFilesEndInAnErrorWithoutAPicture) {
+    const struct {
+        lt::SampleFile file;
+        int keepPercent;
+    } rows[] = {
+        {lt::sample(lt::Sample::Jpeg, 65000, 4200), 60},
+        {lt::jpegSample(lt::JpegLayout::Progressive, 3000, 2000), 60},
+        {lt::sample(lt::Sample::Png, 65000, 4200), 60},
+        {lt::sample(lt::Sample::PngInterlaced, 20000, 14000), 2},
+        {lt::sample(lt::Sample::TiffStrip, 12000, 8000), 60},
+        {lt::sample(lt::Sample::TiffTiled, 65000, 4200), 60},
+        {lt::sample(lt::Sample::TiffTiled, 65000, 4200), 1}, // no directory left
+    };
+    for (const auto& row : rows) {
+        const std::string cut = lt::cutCopy(row.file.path, row.keepPercent);
+        Bitmap b;
+        const int rc = large::decodeFitted(cut, 640, 640, b);
+        EXPECT_LT(rc, 1) << cut;
+        EXPECT_FALSE(b.isAllocated()) << cut;
+    }
+}
+
 TEST(LargePicture, RegionsOutsideThePictureAreRefused) {
     const lt::SampleFile f = lt::sample(lt::Sample::Jpeg, 16, 16);
     const Rect bad[] = {{-1, 0, 4, 4}, {0, 0, 17, 4}, {12, 12, 8, 8}, {0, 0, 0, 4}};

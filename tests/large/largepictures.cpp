@@ -264,6 +264,17 @@ SampleFile jpegSample(JpegLayout layout, int width, int height) {
     return s;
 }
 
+std::string cutCopy(const std::string& path, int keepPercent) {
+    const std::string out = path + ".cut" + std::to_string(keepPercent);
+    if (std::filesystem::exists(out))
+        return out;
+    const std::string part = out + ".part" + std::to_string(::getpid());
+    std::filesystem::copy_file(path, part);
+    std::filesystem::resize_file(part, std::filesystem::file_size(part) * keepPercent / 100);
+    std::filesystem::rename(part, out);
+    return out;
+}
+
 std::string jpegBomb(int width, int height) {
     // A real 16 x 16 JPEG whose frame header is then made to lie.
     const std::string path = folder() + "/bomb-" + std::to_string(width) + ".jpg";

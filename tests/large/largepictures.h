@@ -43,6 +43,9 @@ enum class JpegLayout {
 inline constexpr uint32_t kQuadrantGreys[4] = {0x505050, 0x909090, 0x303030, 0xF0F0F0};
 SampleFile jpegSample(JpegLayout layout, int width, int height);
 
+// A copy of a file cut to keepPercent of its bytes.
+std::string cutCopy(const std::string& path, int keepPercent);
+
 // A JPEG header declaring width x height, with a few bytes of data.
 std::string jpegBomb(int width, int height);
 // A PNG whose header declares width x height, with one tiny IDAT.
