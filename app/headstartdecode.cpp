@@ -6,6 +6,7 @@
 #include "imaging/orientation.h"
 #include "imaging/picturefile.h"
 #include "imaging/result.h"
+#include "viewer/core/picturesource.h"
 #include "viewer/core/zoomrules.h"
 
 #include <QGuiApplication>
@@ -16,41 +17,15 @@
 #include <condition_variable>
 #include <cstring>
 #include <mutex>
-#include <sys/stat.h>
 #include <system_error>
 #include <thread>
 #include <unistd.h>
 
 namespace kamelo {
 
-namespace {
-
-// What a file is, as far as a decode of it can tell: another file put in
-// its place, or the same one written again, differs in one of these.
-struct Identity {
-    dev_t device = 0;
-    ino_t inode = 0;
-    off_t size = -1;
-    struct timespec modified {};
-    bool operator==(const Identity& o) const {
-        return device == o.device && inode == o.inode && size == o.size &&
-               modified.tv_sec == o.modified.tv_sec && modified.tv_nsec == o.modified.tv_nsec;
-    }
-};
-
-bool identify(const std::string& path, Identity& out) {
-    struct stat st {};
-    if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
-        return false;
-    out = {st.st_dev, st.st_ino, st.st_size, st.st_mtim};
-    return true;
-}
-
-} // namespace
-
 struct HeadStartDecode::State {
     std::string path;
-    Identity identity;
+    PictureSource::Identity identity;
     int scale = 1;
     std::thread thread;
     std::mutex mutex;
@@ -92,7 +67,8 @@ std::unique_ptr<HeadStartDecode> HeadStartDecode::start(const std::string& path,
         ::close(fd);
     auto state = std::make_shared<State>();
     state->path = path;
-    if (!regular || !identify(path, state->identity))
+    state->identity = PictureSource::Identity::of(path);
+    if (!regular || !state->identity.known())
         return nullptr;
     // A progressive file is painted pass by pass over the same rows:
     // decoded where it is painted instead.
@@ -152,6 +128,10 @@ void HeadStartDecode::offerFor(const std::vector<std::string>& argumentsAfterPro
     BandLoader::offerHeadStart(start(path, viewGuessFor(screen->availableGeometry().size())));
 }
 
+void HeadStartDecode::dropUnused() {
+    BandLoader::offerHeadStart(nullptr);
+}
+
 HeadStartDecode::HeadStartDecode(std::shared_ptr<State> state) : state_(std::move(state)) {}
 
 HeadStartDecode::~HeadStartDecode() {
@@ -165,9 +145,8 @@ int HeadStartDecode::scale() const {
 }
 
 bool HeadStartDecode::matches(const std::string& path, int scale) const {
-    Identity now;
-    return path == state_->path && scale == state_->scale && identify(path, now) &&
-           now == state_->identity;
+    return path == state_->path && scale == state_->scale &&
+           PictureSource::Identity::of(path) == state_->identity;
 }
 
 bool HeadStartDecode::wait(int seen, int ms, const imaging::Bitmap*& bitmap, int& rows) {

@@ -28,6 +28,8 @@ public:
     // The same for the picture named by the program's arguments, for a
     // maximised viewer on the primary screen, offered to the band loader.
     static void offerFor(const std::vector<std::string>& argumentsAfterProgram);
+    // Ends a decode begun for a view that never asked for it.
+    static void dropUnused();
 
     ~HeadStartDecode() override;
     bool matches(const std::string& path, int scale) const override;

@@ -41,6 +41,6 @@ int main(int argc, char* argv[]) {
     kamelo::CEyeApp app(std::move(options), std::make_unique<kamelo::ProgramSeams>());
     const int rc = app.initInstance() ? QApplication::exec() : 1;
     // A decode begun for a viewer that never asked for it ends with Qt.
-    kamelo::BandLoader::offerHeadStart(nullptr);
+    kamelo::HeadStartDecode::dropUnused();
     return app.exitInstance(rc);
 }
