@@ -14,8 +14,8 @@ in the same rounds, interleaved; medians of ROUNDS (at least 7).
 
     bench/startup_bench.py BUILD_DIR TESTDATA_DIR WORK_DIR [ROUNDS]
 
-Needs Xvfb, openbox, xprop, djpeg (libjpeg-turbo-progs), gm (graphicsmagick)
-and exiftool.
+Needs Xvfb, openbox, xprop, dbus-daemon, djpeg (libjpeg-turbo-progs), gm
+(graphicsmagick) and exiftool.
 """
 import os
 import shutil
@@ -92,9 +92,14 @@ def pictures():
 
 
 class Display:
-    """Xvfb at the screen's size with openbox managing its windows."""
+    """Xvfb at the screen's size with openbox managing its windows, and a
+    session bus as a desktop has (without one Qt tries to start one)."""
 
     def __enter__(self):
+        out = subprocess.run(["dbus-daemon", "--session", "--fork", "--print-address=1",
+                              "--print-pid=1"], check=True, capture_output=True,
+                             text=True).stdout.split()
+        self.bus, self.bus_pid = out[0], int(out[1])
         read, write = os.pipe()
         self.xvfb = subprocess.Popen(
             ["Xvfb", "-displayfd", str(write), "-screen", "0", "%dx%dx24" % SCREEN,
@@ -105,7 +110,7 @@ class Display:
         if not number:
             sys.exit("startup_bench: Xvfb did not start")
         self.name = ":" + number
-        env = dict(os.environ, DISPLAY=self.name)
+        env = dict(os.environ, DISPLAY=self.name, DBUS_SESSION_BUS_ADDRESS=self.bus)
         self.wm = subprocess.Popen(["openbox"], env=env, stdout=subprocess.DEVNULL,
                                    stderr=subprocess.DEVNULL)
         deadline = time.time() + 20
@@ -119,6 +124,7 @@ class Display:
         sys.exit("startup_bench: openbox did not start")
 
     def __exit__(self, *args):
+        os.kill(self.bus_pid, signal.SIGTERM)
         for p in (self.wm, self.xvfb):
             p.terminate()
             try:
@@ -129,7 +135,8 @@ class Display:
 
 
 def environment(home, display):
-    env = dict(os.environ, QT_QPA_PLATFORM="xcb", DISPLAY=display, KAMELO_TRACE_PAINT="1",
+    env = dict(os.environ, QT_QPA_PLATFORM="xcb", DISPLAY=display.name,
+               DBUS_SESSION_BUS_ADDRESS=display.bus, KAMELO_TRACE_PAINT="1",
                HOME=home, XDG_CONFIG_HOME=os.path.join(home, ".config"),
                XDG_DATA_HOME=os.path.join(home, ".local", "share"),
                XDG_CACHE_HOME=os.path.join(home, ".cache"))
@@ -203,7 +210,7 @@ def uptime(label):
 
 
 def main():
-    need("Xvfb", "openbox", "xprop", "djpeg", "gm", "exiftool", "uptime")
+    need("Xvfb", "openbox", "xprop", "dbus-daemon", "djpeg", "gm", "exiftool", "uptime")
     path = pictures()
     home = tempfile.mkdtemp(prefix="kamelo-startup-")
     uptime("before")
@@ -214,11 +221,11 @@ def main():
     sizes = set()
     try:
         with Display() as display:
-            settings(home, display.name)
-            kamelo_round(path, home, display.name)  # settings made, caches warm
+            settings(home, display)
+            kamelo_round(path, home, display)  # settings made, caches warm
             djpeg_round(path, None)
             for _ in range(ROUNDS):  # interleaved, so load changes hit all
-                *marks, size = kamelo_round(path, home, display.name)
+                *marks, size = kamelo_round(path, home, display)
                 for t, m in zip(times, marks):
                     t.append(m)
                 sizes.add(size)
