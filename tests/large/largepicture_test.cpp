@@ -108,8 +108,8 @@ INSTANTIATE_TEST_SUITE_P(Formats, LargePicture, ::testing::ValuesIn(kCases), nam
 class WholeLoad : public ::testing::TestWithParam<lt::Sample> {};
 
 std::string sampleName(const ::testing::TestParamInfo<lt::Sample>& info) {
-    static const char* const names[] = {"Jpeg",      "Png",       "PngInterlaced",
-                                        "TiffTiled", "TiffStrip", "TiffPyramid"};
+    static const char* const names[] = {"Jpeg",      "Png",         "PngInterlaced", "TiffTiled",
+                                        "TiffStrip", "TiffPyramid", "TiffSubIfd"};
     return names[int(info.param)];
 }
 
@@ -177,17 +177,20 @@ TEST(LargePicture, GreyCmykAndProgressiveJpegsKeepTheirColours) {
     }
 }
 
-TEST(LargePicture, APyramidTiffIsReadFromItsReducedPage) {
-    const lt::SampleFile f = lt::sample(lt::Sample::TiffPyramid, 16000, 8000);
-    Bitmap b;
-    // The reduced page (2000 x 1000) covers a 1920 box: its shifted colours show.
-    ASSERT_EQ(large::decodeFitted(f.path, 1920, 1920, b), result::kSuccess);
-    EXPECT_EQ(b.width(), 1778); // 1/9
-    EXPECT_TRUE(near(b.pixel(b.width() / 4, b.height() / 4), 0xC01010, 3))
-        << std::hex << b.pixel(b.width() / 4, b.height() / 4);
-    // A 1/2 region needs the full page.
-    ASSERT_EQ(large::decodeRegion(f.path, {0, 0, 1024, 1024}, 2, b), result::kSuccess);
-    EXPECT_TRUE(near(b.pixel(10, 10), lt::kQuadrants[0], 3)) << std::hex << b.pixel(10, 10);
+TEST(LargePicture, APyramidTiffIsReadFromItsReducedCopy) {
+    for (const lt::Sample kind : {lt::Sample::TiffPyramid, lt::Sample::TiffSubIfd}) {
+        const lt::SampleFile f = lt::sample(kind, 16000, 8000);
+        SCOPED_TRACE(f.path);
+        Bitmap b;
+        // The reduced copy (2000 x 1000) covers a 1920 box: its shifted colours show.
+        ASSERT_EQ(large::decodeFitted(f.path, 1920, 1920, b), result::kSuccess);
+        EXPECT_EQ(b.width(), 1778); // 1/9
+        EXPECT_TRUE(near(b.pixel(b.width() / 4, b.height() / 4), 0xC01010, 3))
+            << std::hex << b.pixel(b.width() / 4, b.height() / 4);
+        // A 1/2 region needs the full page.
+        ASSERT_EQ(large::decodeRegion(f.path, {0, 0, 1024, 1024}, 2, b), result::kSuccess);
+        EXPECT_TRUE(near(b.pixel(10, 10), lt::kQuadrants[0], 3)) << std::hex << b.pixel(10, 10);
+    }
 }
 
 TEST(LargePicture, HeadersDeclaringMoreThanTheirFilesHoldAreRefused) {

@@ -154,7 +154,8 @@ void writePng(const std::string& path, int width, int height, bool interlaced) {
     std::fclose(f);
 }
 
-void tiffPage(TIFF* t, int width, int height, bool tiled, uint32_t shift, bool reduced) {
+void tiffPage(TIFF* t, int width, int height, bool tiled, uint32_t shift, bool reduced,
+              bool withSubIfd = false) {
     TIFFSetField(t, TIFFTAG_IMAGEWIDTH, uint32_t(width));
     TIFFSetField(t, TIFFTAG_IMAGELENGTH, uint32_t(height));
     TIFFSetField(t, TIFFTAG_BITSPERSAMPLE, 8);
@@ -165,6 +166,10 @@ void tiffPage(TIFF* t, int width, int height, bool tiled, uint32_t shift, bool r
     TIFFSetField(t, TIFFTAG_ZIPQUALITY, 1);
     if (reduced)
         TIFFSetField(t, TIFFTAG_SUBFILETYPE, FILETYPE_REDUCEDIMAGE);
+    // The next directory written becomes this one's SubIFD.
+    toff_t subIfd = 0;
+    if (withSubIfd)
+        TIFFSetField(t, TIFFTAG_SUBIFD, 1, &subIfd);
     std::vector<uint8_t> top(size_t(width) * 3), bottom(top.size());
     rgbRow(0, width, height, shift, top.data());
     rgbRow(height - 1, width, height, shift, bottom.data());
@@ -197,9 +202,9 @@ void writeTiff(const std::string& path, Sample kind, int width, int height) {
     TIFF* t = TIFFOpen(path.c_str(), kind == Sample::TiffTiled ? "w8" : "w");
     if (!t)
         throw std::runtime_error("cannot write " + path);
-    tiffPage(t, width, height, kind != Sample::TiffStrip, 0, false);
-    if (kind == Sample::TiffPyramid)
-        tiffPage(t, (width + 7) / 8, (height + 7) / 8, true, kShift, true);
+    tiffPage(t, width, height, kind != Sample::TiffStrip, 0, false, kind == Sample::TiffSubIfd);
+    if (kind == Sample::TiffPyramid || kind == Sample::TiffSubIfd)
+        tiffPage(t, (width + 7) / 8, (height + 7) / 8, true, kShift, kind == Sample::TiffPyramid);
     TIFFClose(t);
 }
 
@@ -217,6 +222,8 @@ const char* nameOf(Sample kind) {
         return "strip.tif";
     case Sample::TiffPyramid:
         return "pyramid.tif";
+    case Sample::TiffSubIfd:
+        return "subifd.tif";
     }
     return "";
 }

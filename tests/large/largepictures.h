@@ -22,6 +22,7 @@ enum class Sample {
     TiffTiled,     // 256 x 256 deflate tiles, RGB, BigTIFF
     TiffStrip,     // one deflate strip, RGB
     TiffPyramid,   // tiled, with a reduced page at 1/8 in colours shifted by kShift
+    TiffSubIfd,    // the same with the reduced copy in an unmarked SubIFD
 };
 inline constexpr int kShift = 0x10;
 
