@@ -115,11 +115,18 @@ int decodeAs(PictureFormat format, ByteView bytes, const LoadOptions& options, B
 // leaves any other file to the usual path.
 int loadLarge(const std::string& path, Bitmap& out, const LoadOptions& options) {
     // Only the JPEG decoder scales by itself: other formats are otherwise
-    // decoded at full size whatever the denominator.
+    // decoded at full size whatever the denominator, so one beyond
+    // kMaxScaledPixels asked for smaller (a thumbnail, a print) is read
+    // scaled here rather than whole.
     large::PictureSize size;
-    if (options.page > 0 || large::readSize(path, size) < 1 ||
-        !large::tooLargeWhole(size.width, size.height,
-                              size.kind == large::Kind::Jpeg ? options.scaleDenominator : 1))
+    if (options.page > 0 || large::readSize(path, size) < 1)
+        return result::kUnknownFormat;
+    const bool jpeg = size.kind == large::Kind::Jpeg;
+    const bool scaled =
+        large::tooLargeWhole(size.width, size.height, jpeg ? options.scaleDenominator : 1) ||
+        (!jpeg && options.scaleDenominator > 1 &&
+         int64_t(size.width) * size.height > large::kMaxScaledPixels);
+    if (!scaled)
         return result::kUnknownFormat;
     if (options.reuse)
         options.reuse->free();

@@ -154,6 +154,19 @@ INSTANTIATE_TEST_SUITE_P(Formats, WholeLoad,
                                            lt::Sample::PngInterlaced, lt::Sample::TiffTiled),
                          sampleName);
 
+TEST(LargePicture, ALargeTiffAskedForSmallerIsReadScaled) {
+    // 96 megapixels fit one bitmap: whole when asked so, scaled for a thumbnail.
+    const lt::SampleFile f = lt::sample(lt::Sample::TiffStrip, 12000, 8000);
+    for (const int asked : {8, 1}) {
+        LoadOptions options;
+        options.scaleDenominator = asked;
+        Bitmap b;
+        ASSERT_EQ(PictureFile::load(f.path, b, options), result::kSuccess);
+        EXPECT_EQ(b.width(), 12000 / asked);
+        expectQuadrants(b);
+    }
+}
+
 TEST(LargePicture, GreyCmykAndProgressiveJpegsKeepTheirColours) {
     const struct {
         lt::JpegLayout layout;
