@@ -20,8 +20,9 @@ namespace kamelo {
 namespace {
 
 // Neighbours decoded by one job: a JPEG region costs the rows above it
-// again, so a run of a row is read in one pass.
-constexpr int kRunTiles = 8;
+// again, so a block of tiles is read in one pass (24 MB at most).
+constexpr int kBlockColumns = 8;
+constexpr int kBlockRows = 4;
 
 enum Priority { kRing = 0, kVisible = 1, kWhole = 2 };
 
@@ -162,68 +163,87 @@ void LargeTiles::setColour(imaging::colour::TransformPtr toScreen, uint64_t gene
     shared_->cache.clear();
 }
 
-void LargeTiles::requestRow(int level, int row, int firstColumn, int lastColumn, uint64_t ticket,
-                            int priority) {
+void LargeTiles::requestBlock(int level, std::vector<QPoint> tiles, uint64_t ticket, int priority) {
+    if (tiles.empty())
+        return;
     const uint64_t generation = shared_->generation;
     ++shared_->jobs;
     pool_.start(
-        [this, s = shared_, generation, path = path_, size = size_, level, row, firstColumn,
-         lastColumn, ticket] {
-            const auto leave = [&](int from, int to) {
-                for (int c = from; c < to; ++c)
-                    s->cache.abandon({level, c, row}, ticket);
+        [this, s = shared_, generation, path = path_, size = size_, level, tiles = std::move(tiles),
+         ticket]() mutable {
+            const auto leave = [&](const QPoint& t) {
+                s->cache.abandon({level, t.x(), t.y()}, ticket);
             };
-            int first = firstColumn, last = lastColumn;
             imaging::colour::TransformPtr colour;
             {
                 std::lock_guard<std::mutex> lock(s->mutex);
                 // Panned or zoomed away meanwhile: the tiles no longer wanted
                 // are left for a later paint to ask again.
-                const bool rowWanted = s->generation == generation && s->wantedLevel == level &&
-                                       row >= s->wanted.top() && row <= s->wanted.bottom();
-                if (rowWanted) {
-                    first = std::max(first, s->wanted.left());
-                    last = std::min(last, s->wanted.right() + 1);
-                } else {
-                    first = last;
-                }
+                const bool current = s->generation == generation && s->wantedLevel == level;
+                const QRect wanted = current ? s->wanted : QRect();
+                const auto gone =
+                    std::stable_partition(tiles.begin(), tiles.end(),
+                                          [&](const QPoint& t) { return wanted.contains(t); });
+                std::for_each(gone, tiles.end(), leave);
+                tiles.erase(gone, tiles.end());
                 colour = s->colour;
             }
-            leave(firstColumn, std::min(first, lastColumn));
-            leave(std::max(last, first), lastColumn);
-            if (first < last) {
-                const QRect a = largeview::tileSource(size, level, first, row);
-                const QRect b = largeview::tileSource(size, level, last - 1, row);
-                const imaging::Rect region{a.x(), a.y(), b.x() + b.width() - a.x(), a.height()};
-                imaging::Bitmap band;
-                const int rc = imaging::large::decodeRegion(path, region, level, band);
-                if (rc < 1) {
-                    leave(first, last);
-                    std::lock_guard<std::mutex> lock(s->mutex);
-                    s->failed = s->failed || s->generation == generation;
-                } else {
-                    const QImage whole = band.view();
-                    for (int c = first; c < last; ++c) {
-                        const QRect source = largeview::tileSource(size, level, c, row);
-                        const int x = (source.x() - a.x()) / level;
-                        const int w = std::min(imaging::large::scaledSide(source.width(), level),
-                                               band.width() - x);
-                        QImage tile = whole.copy(x, 0, w, band.height())
-                                          .convertToFormat(QImage::Format_RGB32);
-                        if (colour && !tile.isNull())
-                            colour->apply(tile);
-                        const size_t bytes = size_t(tile.sizeInBytes());
-                        s->cache.put({level, c, row}, ticket,
-                                     std::make_shared<const QImage>(std::move(tile)), bytes);
-                    }
-                    if (s->generation == generation)
-                        QMetaObject::invokeMethod(this, &LargeTiles::tilesReady,
-                                                  Qt::QueuedConnection);
+            // One region over the block's tiles: a JPEG's rows above it are
+            // read once for all of them.
+            QRect box;
+            for (const QPoint& t : tiles)
+                box |= largeview::tileSource(size, level, t.x(), t.y());
+            imaging::Bitmap block;
+            const int rc = tiles.empty() ? 0
+                                         : imaging::large::decodeRegion(
+                                               path, {box.x(), box.y(), box.width(), box.height()},
+                                               level, block);
+            if (rc < 1) {
+                std::for_each(tiles.begin(), tiles.end(), leave);
+                std::lock_guard<std::mutex> lock(s->mutex);
+                s->failed = s->failed || (!tiles.empty() && s->generation == generation);
+            } else {
+                const QImage whole = block.view();
+                for (const QPoint& t : tiles) {
+                    const QRect source = largeview::tileSource(size, level, t.x(), t.y());
+                    const int x = (source.x() - box.x()) / level;
+                    const int y = (source.y() - box.y()) / level;
+                    const int w = std::min(imaging::large::scaledSide(source.width(), level),
+                                           block.width() - x);
+                    const int h = std::min(imaging::large::scaledSide(source.height(), level),
+                                           block.height() - y);
+                    QImage tile = whole.copy(x, y, w, h).convertToFormat(QImage::Format_RGB32);
+                    if (colour && !tile.isNull())
+                        colour->apply(tile);
+                    const size_t bytes = size_t(tile.sizeInBytes());
+                    s->cache.put({level, t.x(), t.y()}, ticket,
+                                 std::make_shared<const QImage>(std::move(tile)), bytes);
                 }
+                if (s->generation == generation)
+                    QMetaObject::invokeMethod(this, &LargeTiles::tilesReady, Qt::QueuedConnection);
             }
             --s->jobs;
         },
         priority);
+}
+
+void LargeTiles::requestBlocks(int level, const std::vector<QPoint>& tiles, uint64_t ticket,
+                               int priority, int columnsPerBlock) {
+    QRect box;
+    for (const QPoint& t : tiles)
+        box |= QRect(t, QSize(1, 1));
+    if (box.isEmpty())
+        return;
+    const int columns = std::clamp(columnsPerBlock, 1, kBlockColumns);
+    for (int row = box.top(); row <= box.bottom(); row += kBlockRows)
+        for (int column = box.left(); column <= box.right(); column += columns) {
+            const QRect block(column, row, columns, kBlockRows);
+            std::vector<QPoint> part;
+            for (const QPoint& t : tiles)
+                if (block.contains(t))
+                    part.push_back(t);
+            requestBlock(level, std::move(part), ticket, priority);
+        }
 }
 
 bool LargeTiles::paint(QPainter& p, const QRect& dest, const QRect& visible, const QRect& exposed,
@@ -244,25 +264,13 @@ bool LargeTiles::paint(QPainter& p, const QRect& dest, const QRect& visible, con
         failed = shared_->failed;
     }
     bool complete = true;
+    uint64_t ticket = 0;
+    std::vector<QPoint> missing;
     p.save();
     p.setRenderHint(QPainter::SmoothPixmapTransform, smooth);
-    std::vector<int> missing;
-    // Claimed tiles, in runs of neighbours of one row.
-    const auto startRuns = [&](int row, int priority, uint64_t ticket) {
-        for (size_t i = 0; i < missing.size();) {
-            size_t j = i + 1;
-            while (j < missing.size() && missing[j] == missing[j - 1] + 1 && int(j - i) < kRunTiles)
-                ++j;
-            requestRow(level, row, missing[i], missing[j - 1] + 1, ticket, priority);
-            i = j;
-        }
-        missing.clear();
-    };
-    uint64_t ticket = 0;
-    for (int row = tiles.top(); row <= tiles.bottom(); ++row) {
+    for (int row = tiles.top(); row <= tiles.bottom(); ++row)
         for (int c = tiles.left(); c <= tiles.right(); ++c) {
-            const imaging::large::TileKey key{level, c, row};
-            if (const auto tile = shared_->cache.find(key)) {
+            if (const auto tile = shared_->cache.find({level, c, row})) {
                 const QRect r =
                     largeview::viewRect(size_, dest, largeview::tileSource(size_, level, c, row));
                 if (r.intersects(exposed))
@@ -272,30 +280,35 @@ bool LargeTiles::paint(QPainter& p, const QRect& dest, const QRect& visible, con
             complete = false;
             if (failed || !fits)
                 continue;
-            if (const uint64_t t = shared_->cache.claim(key)) {
+            if (const uint64_t t = shared_->cache.claim({level, c, row})) {
                 ticket = t;
-                missing.push_back(c);
+                missing.emplace_back(c, row);
             }
         }
-        startRuns(row, kVisible, ticket);
-    }
     p.restore();
-    // The ring around what is seen, made while the user looks, for panning:
-    // only while it leaves room for what is seen, or the two would keep
-    // pushing each other out.
+    // What is seen first, in two halves side by side for the two workers.
+    requestBlocks(level, missing, ticket, kVisible, (tiles.width() + 1) / 2);
+    // The ring around it, made while the user looks, for panning: only
+    // while it leaves room for what is seen, or the two would keep pushing
+    // each other out. A side at a time, so no block spans what is seen.
     const size_t ringBytes = size_t(ring.width()) * size_t(ring.height()) * kTileBytes;
-    if (!failed && fits && ringBytes <= budget_ / 2)
-        for (int row = ring.top(); row <= ring.bottom(); ++row) {
-            for (int c = ring.left(); c <= ring.right(); ++c) {
-                if (tiles.contains(c, row))
-                    continue;
+    if (failed || !fits || ringBytes > budget_ / 2)
+        return complete;
+    const QRect sides[] = {
+        QRect(ring.left(), ring.top(), ring.width(), tiles.top() - ring.top()),
+        QRect(ring.left(), tiles.bottom() + 1, ring.width(), ring.bottom() - tiles.bottom()),
+        QRect(ring.left(), tiles.top(), tiles.left() - ring.left(), tiles.height()),
+        QRect(tiles.right() + 1, tiles.top(), ring.right() - tiles.right(), tiles.height())};
+    for (const QRect& side : sides) {
+        missing.clear();
+        for (int row = side.top(); row <= side.bottom(); ++row)
+            for (int c = side.left(); c <= side.right(); ++c)
                 if (const uint64_t t = shared_->cache.claim({level, c, row})) {
                     ticket = t;
-                    missing.push_back(c);
+                    missing.emplace_back(c, row);
                 }
-            }
-            startRuns(row, kRing, ticket);
-        }
+        requestBlocks(level, missing, ticket, kRing, kBlockColumns);
+    }
     return complete;
 }
 

@@ -4,6 +4,7 @@
 #include "imaging/colour/colourtransform.h"
 
 #include <QObject>
+#include <QPoint>
 #include <QRect>
 #include <QSize>
 #include <QThreadPool>
@@ -12,6 +13,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 class QPainter;
 
@@ -70,9 +72,11 @@ signals:
 
 private:
     struct Shared;
-    // Starts jobs for the tiles of a row, in runs of neighbours.
-    void requestRow(int level, int row, int firstColumn, int lastColumn, uint64_t ticket,
-                    int priority);
+    // A job making the tiles claimed (column, row) of one block.
+    void requestBlock(int level, std::vector<QPoint> tiles, uint64_t ticket, int priority);
+    // Jobs for the tiles claimed, in blocks of at most columnsPerBlock.
+    void requestBlocks(int level, const std::vector<QPoint>& tiles, uint64_t ticket, int priority,
+                       int columnsPerBlock);
 
     std::shared_ptr<Shared> shared_;
     std::string path_;
