@@ -123,6 +123,7 @@ bool ThumbFolder::enumerate(const std::string& folder) {
     spill_.reset();
     bandFirst_ = -1;
     placeholders_.clear();
+    loadedBase_.clear();
     pictures_ = folders_ = 0;
     folder_ = folder;
     ++revision_;
@@ -202,6 +203,19 @@ std::shared_ptr<ThumbCacheSnapshot> ThumbFolder::cacheSnapshot() const {
     snap->colour = options_.colour;
     snap->records = records_;
     snap->cells = images_; // shared pixels, not copies
+    if (images_.size() > size_t(ThumbImageListFile::kMaxCount)) {
+        // The image file counts in 16 bits: the first cells made (the type
+        // icons, then the thumbnails in the order the view asked for them)
+        // are stored, and the items beyond wait for theirs on the next visit.
+        snap->cells.resize(size_t(ThumbImageListFile::kMaxCount));
+        for (CThumbData& d : snap->records)
+            if (d.imageIndex < 0 || d.imageIndex >= ThumbImageListFile::kMaxCount) {
+                const auto icon = placeholders_.find(d.typeName);
+                d.imageIndex = icon != placeholders_.end() ? icon->second : 0;
+                d.thumbnailDone = 0;
+                d.pictureRect = {};
+            }
+    }
     snap->reader = cacheImages_;
     snap->spill = spill_;
     snap->fallback = template_;
@@ -234,12 +248,16 @@ bool ThumbFolder::useSavedCells(CacheIndex& index) {
         return false;
     auto images = std::make_shared<const ThumbImageListReader>(CacheIndex::cacPath(base));
     const ThumbImageListFile::Layout& l = images->layout();
+    const bool all = size_t(l.count) == images_.size();
+    const bool capped = l.count == ThumbImageListFile::kMaxCount && !all &&
+                        images_.size() > size_t(ThumbImageListFile::kMaxCount);
     if (!images->isOpen() || l.width != options_.width || l.height != options_.height ||
-        size_t(l.count) != images_.size())
+        (!all && !capped))
         return false;
     cacheImages_ = std::move(images);
     bandFirst_ = -1;
-    spill_.reset(); // the cache file holds every cell now
+    if (all)
+        spill_.reset(); // the cache file holds every cell now
     return true;
 }
 
@@ -256,6 +274,12 @@ void ThumbFolder::releaseCellsOutside(int first, int last) {
     for (size_t i = 0; i < images_.size(); ++i)
         if (!keep[i] && !images_[i].isNull() && canReload(int(i)))
             images_[i] = QImage();
+}
+
+bool ThumbFolder::storedPairHoldsAllItCan(const CacheIndex& index) const {
+    return !loadedBase_.empty() && images_.size() > size_t(ThumbImageListFile::kMaxCount) &&
+           cacheImages_ && cacheImages_->layout().count == ThumbImageListFile::kMaxCount &&
+           index.lookup(cacheKey(folder_)) == loadedBase_;
 }
 
 int ThumbFolder::heldCellCount() const {
@@ -294,6 +318,11 @@ ThumbFolder::CacheResult ThumbFolder::loadCache(CacheIndex& index, const std::st
     spill_.reset();
     bandFirst_ = -1;
     placeholders_.clear();
+    // Items still waiting for a thumbnail show their type's icon.
+    for (const CThumbData& d : records_)
+        if (!d.thumbnailDone && !d.isFolder() && d.imageIndex >= 0 && d.imageIndex < layout.count)
+            placeholders_.emplace(d.typeName, d.imageIndex);
+    loadedBase_ = base;
     folder_ = folder;
     pictures_ = current.pictures;
     folders_ = 0;

@@ -69,8 +69,14 @@ public:
     uint64_t revision() const { return revision_; }
     // Reads the cells back from the folder's cache pair just stored, so
     // that they too may leave memory; false (nothing changed) when that pair
-    // does not hold this list's cells.
+    // does not hold this list's cells. A pair holds at most
+    // ThumbImageListFile::kMaxCount cells: a bigger folder stores its first
+    // ones, and its items beyond are stored as waiting for a thumbnail.
     bool useSavedCells(CacheIndex& index);
+    // Whether the pair this list was loaded from, still the folder's, is
+    // full and so could not hold more of its cells: storing again would
+    // write the same cells.
+    bool storedPairHoldsAllItCan(const CacheIndex& index) const;
     // Lets go of the cells that the cache file or the spill can give back,
     // except those of rows first..last: a big folder holds only what is
     // near the view (first > last keeps none).
@@ -121,6 +127,7 @@ private:
     mutable std::vector<uint8_t> band_;
     mutable int bandFirst_ = -1;
     std::map<std::string, int> placeholders_; // type name -> image index
+    std::string loadedBase_;                  // the pair loadCache read
     int pictures_ = 0;
     int folders_ = 0;
     uint64_t serial_;

@@ -67,6 +67,9 @@ bool CThumbListCtrl::loadFolder(const QString& path, Refresh refresh) {
         if (folder->loadCache(*cache_, folderPath) == ThumbFolder::CacheResult::Loaded) {
             model_->reset(std::move(folder));
             afterFill();
+            // A folder bigger than its pair can hold has items waiting.
+            if (!model_->folder()->allPicturesDone())
+                startLoader();
             return true;
         }
     }
@@ -144,7 +147,7 @@ void CThumbListCtrl::onLoaderDone(quint64 generation) {
     ThumbFolder* f = model_->folder();
     // Written on a worker: a folder of gigabytes of cells must not stop the
     // window. It goes on when the list moves to another folder.
-    if (cache_ && f && f->allPicturesDone())
+    if (cache_ && f && f->allPicturesDone() && !f->storedPairHoldsAllItCan(*cache_))
         saver_->save(*cache_, f->cacheSnapshot());
 }
 

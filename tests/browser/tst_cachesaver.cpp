@@ -295,6 +295,59 @@ private slots:
                     named.insert(fs::path(file).filename().string());
         QCOMPARE(filesIn(e.cache), named);
     }
+
+    void aFolderBeyondWhatAPairCountsStoresItsFirstCells() {
+        Env e(3);
+        e.settings.thumbWidth = 32; // small cells: a full pair stays small
+        e.settings.thumbHeight = 24;
+        std::unique_ptr<ThumbFolder> f = e.madeFolder(32, 24, false);
+        QVERIFY(f);
+        // Thumbnails made again and again until the folder has more cells
+        // than the image file can count: the first picture's is among the
+        // first, the second's and third's come after the last one stored.
+        const ThumbRecipe recipe = f->recipe(false);
+        std::vector<ThumbResult> made;
+        for (int row = 0; row < 4; ++row)
+            made.push_back(ThumbRenderer::render(f->records()[size_t(row)].fullPath, recipe));
+        for (int row = 1; row < 4; ++row)
+            QVERIFY2(made[size_t(row)].decoded, f->records()[size_t(row)].fullPath.c_str());
+        while (f->imageCount() <= ThumbImageListFile::kMaxCount)
+            f->applyThumbnail(2, made[2]);
+        f->applyThumbnail(3, made[3]);
+        const int firstCell = f->records()[1].imageIndex;
+        QVERIFY(firstCell < ThumbImageListFile::kMaxCount);
+
+        QVERIFY(f->saveCache(e.index));
+        const std::string base = e.index.lookup(ThumbFolder::cacheKey(f->folderPath()));
+        ThumbImageListReader images(CacheIndex::cacPath(base));
+        QCOMPARE(images.layout().count, ThumbImageListFile::kMaxCount);
+        std::vector<CThumbData> records;
+        QVERIFY(ThumbArchive::readFile(CacheIndex::lisPath(base), records));
+        QCOMPARE(records[1], f->records()[1]); // stored with its cell
+        for (size_t row : {size_t(2), size_t(3)}) {
+            QCOMPARE(records[row].thumbnailDone, 0); // waits for a new one
+            QVERIFY(records[row].imageIndex < ThumbImageListFile::kMaxCount);
+        }
+        // The stored cells give back what the list holds.
+        QVERIFY(f->useSavedCells(e.index));
+        f->releaseCellsOutside(0, -1);
+        QCOMPARE(f->image(firstCell), made[1].cell);
+        QCOMPARE(f->imageAt(3), made[3].cell); // still held: the file has no room for it
+
+        // Listed from the pair: the waiting items get their thumbnails,
+        // and the full pair is not written again for them.
+        CThumbListCtrl list;
+        list.setCacheIndex(&e.index);
+        QSignalSpy saved(&list, &CThumbListCtrl::cacheSaved);
+        QVERIFY(list.loadFolder(QString::fromStdString(e.pictures)));
+        QVERIFY(list.isLoading());
+        QVERIFY(QTest::qWaitFor([&] { return !list.isLoading(); }, 20000));
+        QCoreApplication::processEvents();
+        for (int row = 1; row < list.itemCount(); ++row)
+            QVERIFY(list.recordAt(row)->thumbnailDone);
+        QCOMPARE(saved.count(), 0);
+        QCOMPARE(e.index.lookup(ThumbFolder::cacheKey(f->folderPath())), base);
+    }
 };
 
 QTEST_MAIN(TestCacheSaver)
