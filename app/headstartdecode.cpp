@@ -15,6 +15,7 @@
 #include <algorithm>
 #include <chrono>
 #include <condition_variable>
+#include <cstdint>
 #include <cstring>
 #include <mutex>
 #include <system_error>
@@ -22,6 +23,11 @@
 #include <unistd.h>
 
 namespace kamelo {
+
+namespace {
+// A screen's worth of a smaller decode is a few megapixels.
+constexpr int64_t kMaxShownPixels = int64_t(16) << 20;
+} // namespace
 
 struct HeadStartDecode::State {
     std::string path;
@@ -77,7 +83,11 @@ std::unique_ptr<HeadStartDecode> HeadStartDecode::start(const std::string& path,
         info.format != imaging::PictureFormat::Jpeg || info.compression != "JPEG")
         return nullptr;
     state->scale = scaleFor(info.width, info.height, imaging::Orientation::read(path), viewGuess);
-    if (state->scale <= 1)
+    // The copy shown while it decodes doubles the smaller picture's memory:
+    // a picture whose smaller decode is still huge is decoded where painted.
+    if (state->scale <= 1 || int64_t(imaging::jpegcodec::scaledSide(info.width, state->scale)) *
+                                     imaging::jpegcodec::scaledSide(info.height, state->scale) >
+                                 kMaxShownPixels)
         return nullptr;
     std::unique_ptr<HeadStartDecode> decode(new HeadStartDecode(state));
     try {

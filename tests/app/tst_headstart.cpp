@@ -5,6 +5,7 @@
 #include "viewer/bandloader.h"
 #include "viewer/showview.h"
 
+#include <QFile>
 #include <QImage>
 #include <QImageWriter>
 #include <QtTest>
@@ -31,6 +32,23 @@ std::string detailedJpeg(test::ScratchDir& dir, const std::string& name, int w, 
     if (!writer.write(img))
         qFatal("cannot write %s", path.c_str());
     return path;
+}
+
+// A baseline JPEG's frame header made to claim another size.
+void claimSize(const std::string& path, int width, int height) {
+    QFile f(QString::fromStdString(path));
+    if (!f.open(QIODevice::ReadWrite))
+        qFatal("cannot open %s", path.c_str());
+    QByteArray bytes = f.readAll();
+    const qsizetype sof = bytes.indexOf(QByteArray("\xFF\xC0", 2));
+    if (sof < 0)
+        qFatal("no baseline frame header in %s", path.c_str());
+    bytes[sof + 5] = char(height >> 8);
+    bytes[sof + 6] = char(height & 0xFF);
+    bytes[sof + 7] = char(width >> 8);
+    bytes[sof + 8] = char(width & 0xFF);
+    f.seek(0);
+    f.write(bytes);
 }
 
 bool samePixels(const imaging::Bitmap& a, const imaging::Bitmap& b) {
@@ -97,7 +115,7 @@ private slots:
         QTest::addColumn<QString>("kind");
         QTest::addColumn<bool>("started");
         for (const char* k :
-             {"baseline", "progressive", "small", "png", "missing", "fifo", "folder"})
+             {"baseline", "progressive", "small", "png", "missing", "fifo", "folder", "huge claim"})
             QTest::newRow(k) << QString::fromLatin1(k) << (std::strcmp(k, "baseline") == 0);
     }
     void onlyABaselineJpegDecodedSmallerGetsAHeadStart() {
@@ -116,6 +134,12 @@ private slots:
             QCOMPARE(::mkfifo(path.c_str(), 0600), 0); // not waited on
         else if (kind == "folder")
             std::filesystem::create_directory(path);
+        else if (kind == "huge claim") { // 25 MP even at an eighth
+            claimSize(path = detailedJpeg(dir, "x.jpg", 64, 64), 40000, 40000);
+            imaging::FileInfo info;
+            QCOMPARE(imaging::PictureFile::readInfo(path, info), 1);
+            QCOMPARE(info.width, 40000);
+        }
         QCOMPARE(bool(HeadStartDecode::start(path, QSize(400, 300))), started);
     }
 
