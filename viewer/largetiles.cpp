@@ -20,11 +20,12 @@ namespace kamelo {
 namespace {
 
 // Neighbours decoded by one job: a JPEG region costs the rows above it
-// again, so a block of tiles is read in one pass (24 MB at most).
-constexpr int kBlockColumns = 8;
-constexpr int kBlockRows = 4;
+// again, so a screen of tiles with the ring around it is read in one pass
+// (96 MB at most, a 4K screen's at full size).
+constexpr int kBlockColumns = 16;
+constexpr int kBlockRows = 8;
 
-enum Priority { kRing = 0, kVisible = 1, kWhole = 2 };
+enum Priority { kVisible = 1, kWhole = 2 };
 
 // What a whole tile holds in memory (32 bits a pixel).
 constexpr size_t kTileBytes = size_t(largeview::kTileSide) * largeview::kTileSide * 4;
@@ -228,13 +229,13 @@ void LargeTiles::requestBlock(int level, std::vector<QPoint> tiles, uint64_t tic
 }
 
 void LargeTiles::requestBlocks(int level, const std::vector<QPoint>& tiles, uint64_t ticket,
-                               int priority, int columnsPerBlock) {
+                               int priority) {
     QRect box;
     for (const QPoint& t : tiles)
         box |= QRect(t, QSize(1, 1));
     if (box.isEmpty())
         return;
-    const int columns = std::clamp(columnsPerBlock, 1, kBlockColumns);
+    const int columns = kBlockColumns;
     for (int row = box.top(); row <= box.bottom(); row += kBlockRows)
         for (int column = box.left(); column <= box.right(); column += columns) {
             const QRect block(column, row, columns, kBlockRows);
@@ -286,29 +287,20 @@ bool LargeTiles::paint(QPainter& p, const QRect& dest, const QRect& visible, con
             }
         }
     p.restore();
-    // What is seen first, in two halves side by side for the two workers.
-    requestBlocks(level, missing, ticket, kVisible, (tiles.width() + 1) / 2);
-    // The ring around it, made while the user looks, for panning: only
-    // while it leaves room for what is seen, or the two would keep pushing
-    // each other out. A side at a time, so no block spans what is seen.
+    // The ring around what is seen, for panning: only while it leaves room
+    // for what is seen, or the two would keep pushing each other out.
     const size_t ringBytes = size_t(ring.width()) * size_t(ring.height()) * kTileBytes;
-    if (failed || !fits || ringBytes > budget_ / 2)
-        return complete;
-    const QRect sides[] = {
-        QRect(ring.left(), ring.top(), ring.width(), tiles.top() - ring.top()),
-        QRect(ring.left(), tiles.bottom() + 1, ring.width(), ring.bottom() - tiles.bottom()),
-        QRect(ring.left(), tiles.top(), tiles.left() - ring.left(), tiles.height()),
-        QRect(tiles.right() + 1, tiles.top(), ring.right() - tiles.right(), tiles.height())};
-    for (const QRect& side : sides) {
-        missing.clear();
-        for (int row = side.top(); row <= side.bottom(); ++row)
-            for (int c = side.left(); c <= side.right(); ++c)
-                if (const uint64_t t = shared_->cache.claim({level, c, row})) {
-                    ticket = t;
-                    missing.emplace_back(c, row);
-                }
-        requestBlocks(level, missing, ticket, kRing, kBlockColumns);
-    }
+    if (!failed && fits && ringBytes <= budget_ / 2)
+        for (int row = ring.top(); row <= ring.bottom(); ++row)
+            for (int c = ring.left(); c <= ring.right(); ++c)
+                if (!tiles.contains(c, row))
+                    if (const uint64_t t = shared_->cache.claim({level, c, row})) {
+                        ticket = t;
+                        missing.emplace_back(c, row);
+                    }
+    // Seen and ring together: the rows above them, which a JPEG decodes
+    // again for every region, are read once.
+    requestBlocks(level, missing, ticket, kVisible);
     return complete;
 }
 

@@ -74,9 +74,8 @@ private:
     struct Shared;
     // A job making the tiles claimed (column, row) of one block.
     void requestBlock(int level, std::vector<QPoint> tiles, uint64_t ticket, int priority);
-    // Jobs for the tiles claimed, in blocks of at most columnsPerBlock.
-    void requestBlocks(int level, const std::vector<QPoint>& tiles, uint64_t ticket, int priority,
-                       int columnsPerBlock);
+    // Jobs for the tiles claimed, in blocks of neighbours.
+    void requestBlocks(int level, const std::vector<QPoint>& tiles, uint64_t ticket, int priority);
 
     std::shared_ptr<Shared> shared_;
     std::string path_;
