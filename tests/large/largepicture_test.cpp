@@ -27,8 +27,12 @@ const Case kCases[] = {
     {"Png", lt::Sample::Png, 65000, 4200},
     {"PngInterlaced", lt::Sample::PngInterlaced, 20000, 14000},
     {"TiffTiled", lt::Sample::TiffTiled, 65000, 4200},
-    {"TiffStrip", lt::Sample::TiffStrip, 12000, 8000},
+    {"TiffStrip", lt::Sample::TiffStrip, 9000, 7500},
 };
+
+void PrintTo(const Case& c, std::ostream* os) {
+    *os << c.name;
+}
 
 std::string nameOf(const ::testing::TestParamInfo<Case>& info) {
     return info.param.name;
@@ -65,16 +69,14 @@ protected:
 
 TEST_P(LargePicture, FitsTheBoxAtTheLargestWholeFraction) {
     const lt::SampleFile f = file();
-    for (const auto& [boxW, boxH] : {std::pair{1920, 1080}, std::pair{256, 256}}) {
-        Bitmap b;
-        ASSERT_EQ(large::decodeFitted(f.path, boxW, boxH, b), result::kSuccess);
-        const int n = large::fittedDenominator(f.width, f.height, boxW, boxH);
-        EXPECT_EQ(b.width(), large::scaledSide(f.width, n));
-        EXPECT_EQ(b.height(), large::scaledSide(f.height, n));
-        EXPECT_LE(b.width(), boxW);
-        EXPECT_LE(b.height(), boxH);
-        expectQuadrants(b);
-    }
+    Bitmap b;
+    ASSERT_EQ(large::decodeFitted(f.path, 1920, 1080, b), result::kSuccess);
+    const int n = large::fittedDenominator(f.width, f.height, 1920, 1080);
+    EXPECT_EQ(b.width(), large::scaledSide(f.width, n));
+    EXPECT_EQ(b.height(), large::scaledSide(f.height, n));
+    EXPECT_LE(b.width(), 1920);
+    EXPECT_LE(b.height(), 1080);
+    expectQuadrants(b);
 }
 
 TEST_P(LargePicture, ARegionAcrossTheMiddleShowsAllFourQuadrants) {
@@ -108,9 +110,7 @@ INSTANTIATE_TEST_SUITE_P(Formats, LargePicture, ::testing::ValuesIn(kCases), nam
 class WholeLoad : public ::testing::TestWithParam<lt::Sample> {};
 
 std::string sampleName(const ::testing::TestParamInfo<lt::Sample>& info) {
-    static const char* const names[] = {"Jpeg",      "Png",         "PngInterlaced", "TiffTiled",
-                                        "TiffStrip", "TiffPyramid", "TiffSubIfd"};
-    return names[int(info.param)];
+    return lt::label(info.param);
 }
 
 TEST_P(WholeLoad, APictureBeyondOneBitmapComesOutScaled) {
@@ -155,14 +155,14 @@ INSTANTIATE_TEST_SUITE_P(Formats, WholeLoad,
                          sampleName);
 
 TEST(LargePicture, ALargeTiffAskedForSmallerIsReadScaled) {
-    // 96 megapixels fit one bitmap: whole when asked so, scaled for a thumbnail.
-    const lt::SampleFile f = lt::sample(lt::Sample::TiffStrip, 12000, 8000);
+    // 67 megapixels fit one bitmap: whole when asked so, scaled for a thumbnail.
+    const lt::SampleFile f = lt::sample(lt::Sample::TiffStrip, 9000, 7500);
     for (const int asked : {8, 1}) {
         LoadOptions options;
         options.scaleDenominator = asked;
         Bitmap b;
         ASSERT_EQ(PictureFile::load(f.path, b, options), result::kSuccess);
-        EXPECT_EQ(b.width(), 12000 / asked);
+        EXPECT_EQ(b.width(), 9000 / asked);
         expectQuadrants(b);
     }
 }
@@ -233,13 +233,13 @@ TEST(LargePicture, CutFilesEndInAnErrorWithoutAPicture) {
         lt::SampleFile file;
         int keepPercent;
     } rows[] = {
-        {lt::sample(lt::Sample::Jpeg, 65000, 4200), 60},
+        {lt::sample(lt::Sample::Jpeg, 4000, 3000), 60},
         {lt::jpegSample(lt::JpegLayout::Progressive, 3000, 2000), 60},
-        {lt::sample(lt::Sample::Png, 65000, 4200), 60},
+        {lt::sample(lt::Sample::Png, 4000, 3000), 60},
         {lt::sample(lt::Sample::PngInterlaced, 20000, 14000), 2},
-        {lt::sample(lt::Sample::TiffStrip, 12000, 8000), 60},
-        {lt::sample(lt::Sample::TiffTiled, 65000, 4200), 60},
-        {lt::sample(lt::Sample::TiffTiled, 65000, 4200), 1}, // no directory left
+        {lt::sample(lt::Sample::TiffStrip, 4000, 3000), 60},
+        {lt::sample(lt::Sample::TiffTiled, 4000, 3000), 60},
+        {lt::sample(lt::Sample::TiffTiled, 4000, 3000), 1}, // no directory left
     };
     for (const auto& row : rows) {
         const std::string cut = lt::cutCopy(row.file.path, row.keepPercent);

@@ -230,6 +230,16 @@ const char* nameOf(Sample kind) {
 
 } // namespace
 
+const char* label(Sample kind) {
+    static const char* const names[] = {"Jpeg",      "Png",         "PngInterlaced", "TiffTiled",
+                                        "TiffStrip", "TiffPyramid", "TiffSubIfd"};
+    return names[int(kind)];
+}
+
+void PrintTo(Sample kind, std::ostream* os) {
+    *os << label(kind);
+}
+
 uint32_t quadrantAt(int x, int y, int width, int height) {
     return kQuadrants[quadrantIndex(x, y, width, height)];
 }

@@ -5,6 +5,7 @@
 // made once per build machine into a folder under the test temp folder and
 // reused by later test processes (ctest runs every test in its own).
 #include <cstdint>
+#include <ostream>
 #include <string>
 
 namespace kamelo::test::large {
@@ -25,6 +26,9 @@ enum class Sample {
     TiffSubIfd,    // the same with the reduced copy in an unmarked SubIFD
 };
 inline constexpr int kShift = 0x10;
+// The kind's name, for test names.
+const char* label(Sample kind);
+void PrintTo(Sample kind, std::ostream* os);
 
 struct SampleFile {
     std::string path;
