@@ -261,13 +261,8 @@ void BatchRenameDialog::plan(RenameFileSystem& fs) {
             date = *rows_[i].date;
         names.push_back({rows_[i].path, p.name(i, rows_[i].name, date)});
     }
-    plan_ = std::make_unique<RenamePlan>(names, fs);
-    std::vector<RenamePreviewModel::Preview> preview;
-    preview.reserve(rows_.size());
-    for (const RenamePlan::Row& r : plan_->rows())
-        preview.push_back(
-            {QString::fromStdString(r.name), QString::fromStdString(RenameProblemText::reason(r))});
-    model_->setPreview(std::move(preview));
+    plan_ = std::make_shared<RenamePlan>(names, fs);
+    model_->setPlan(plan_); // the shown rows' texts are made when painted
 }
 
 void BatchRenameDialog::accept() {

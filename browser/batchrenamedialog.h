@@ -84,7 +84,7 @@ private:
     QTreeView* view_;
     RenamePreviewModel* model_;
     std::unique_ptr<RenameSnapshot> snapshot_;
-    std::unique_ptr<RenamePlan> plan_;
+    std::shared_ptr<RenamePlan> plan_;
     std::vector<std::pair<QString, QString>> renamed_;
     bool stranded_ = false;
 };

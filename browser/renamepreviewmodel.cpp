@@ -1,5 +1,7 @@
 #include "renamepreviewmodel.h"
 
+#include "browser/core/renameplan.h"
+#include "browser/core/renameproblemtext.h"
 #include "resources/qtstrings.h"
 
 #include <QBrush>
@@ -7,11 +9,10 @@
 namespace kamelo {
 
 RenamePreviewModel::RenamePreviewModel(std::vector<QString> oldNames, QObject* parent)
-    : QAbstractTableModel(parent), oldNames_(std::move(oldNames)), preview_(oldNames_.size()) {}
+    : QAbstractTableModel(parent), oldNames_(std::move(oldNames)) {}
 
-void RenamePreviewModel::setPreview(std::vector<Preview> preview) {
-    preview.resize(oldNames_.size());
-    preview_ = std::move(preview);
+void RenamePreviewModel::setPlan(std::shared_ptr<const RenamePlan> plan) {
+    plan_ = std::move(plan);
     if (!oldNames_.empty())
         emit dataChanged(index(0, 1), index(int(oldNames_.size()) - 1, 1));
 }
@@ -30,18 +31,21 @@ QVariant RenamePreviewModel::data(const QModelIndex& index, int role) const {
     const size_t row = size_t(index.row());
     if (index.column() == 0)
         return role == Qt::DisplayRole ? QVariant(oldNames_[row]) : QVariant();
-    const Preview& p = preview_[row];
+    if (!plan_ || row >= plan_->rows().size())
+        return role == Qt::DisplayRole ? QVariant(QString()) : QVariant();
+    const RenamePlan::Row& r = plan_->rows()[row];
+    const bool marked = r.problem != RenamePlan::Problem::None;
     switch (role) {
     case Qt::DisplayRole:
-        if (p.problem.isEmpty())
-            return p.name;
-        return QString::fromUtf8(res::format(res::IDS_RENAME_MARK, p.problem.toUtf8().constData(),
-                                             p.name.toUtf8().constData()));
+        if (!marked)
+            return QString::fromStdString(r.name);
+        return QString::fromUtf8(res::format(res::IDS_RENAME_MARK,
+                                             RenameProblemText::reason(r).c_str(), r.name.c_str()));
     case Qt::ToolTipRole:
     case ProblemRole:
-        return p.problem.isEmpty() ? QVariant() : QVariant(p.problem);
+        return marked ? QVariant(QString::fromStdString(RenameProblemText::reason(r))) : QVariant();
     case Qt::ForegroundRole:
-        return p.problem.isEmpty() ? QVariant() : QVariant(QBrush(Qt::red));
+        return marked ? QVariant(QBrush(Qt::red)) : QVariant();
     default:
         return {};
     }

@@ -3,25 +3,25 @@
 #include <QAbstractTableModel>
 #include <QString>
 
+#include <memory>
 #include <vector>
 
 namespace kamelo {
 
+class RenamePlan;
+
 // The two columns of the batch rename list: each file's name now and the
 // name it will take, the latter marked in red with the reason when the
-// rename cannot be done.
+// rename cannot be done. The texts are made for the rows shown only: a
+// keystroke over a hundred thousand files must not build them all.
 class RenamePreviewModel : public QAbstractTableModel {
     Q_OBJECT
 public:
     enum Role { ProblemRole = Qt::UserRole + 1 };
-    struct Preview {
-        QString name;
-        QString problem; // empty when the name can be taken
-    };
-
     explicit RenamePreviewModel(std::vector<QString> oldNames, QObject* parent = nullptr);
-    // One entry per row, in row order.
-    void setPreview(std::vector<Preview> preview);
+    // The plan of one row per old name, in row order (rows beyond it show
+    // nothing new).
+    void setPlan(std::shared_ptr<const RenamePlan> plan);
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
@@ -30,7 +30,7 @@ public:
 
 private:
     std::vector<QString> oldNames_;
-    std::vector<Preview> preview_;
+    std::shared_ptr<const RenamePlan> plan_;
 };
 
 } // namespace kamelo
