@@ -28,6 +28,8 @@ const Case kCases[] = {
     {"PngInterlaced", lt::Sample::PngInterlaced, 20000, 14000},
     {"TiffTiled", lt::Sample::TiffTiled, 65000, 4200},
     {"TiffStrip", lt::Sample::TiffStrip, 9000, 7500},
+    {"TiffTiled16", lt::Sample::TiffTiled16, 4000, 3000},
+    {"TiffStrips16", lt::Sample::TiffStrips16, 4000, 3000},
 };
 
 void PrintTo(const Case& c, std::ostream* os) {

@@ -154,45 +154,68 @@ void writePng(const std::string& path, int width, int height, bool interlaced) {
     std::fclose(f);
 }
 
-void tiffPage(TIFF* t, int width, int height, bool tiled, uint32_t shift, bool reduced,
-              bool withSubIfd = false) {
+struct TiffPage {
+    int width = 0, height = 0;
+    bool tiled = true;
+    int depth = 8;             // bits a sample
+    uint32_t rowsPerStrip = 0; // 0: one strip
+    uint32_t shift = 0;
+    bool reduced = false;
+    bool withSubIfd = false;
+};
+
+void tiffPage(TIFF* t, const TiffPage& p) {
+    const int width = p.width, height = p.height;
     TIFFSetField(t, TIFFTAG_IMAGEWIDTH, uint32_t(width));
     TIFFSetField(t, TIFFTAG_IMAGELENGTH, uint32_t(height));
-    TIFFSetField(t, TIFFTAG_BITSPERSAMPLE, 8);
+    TIFFSetField(t, TIFFTAG_BITSPERSAMPLE, p.depth);
     TIFFSetField(t, TIFFTAG_SAMPLESPERPIXEL, 3);
     TIFFSetField(t, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_RGB);
     TIFFSetField(t, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
     TIFFSetField(t, TIFFTAG_COMPRESSION, COMPRESSION_ADOBE_DEFLATE);
     TIFFSetField(t, TIFFTAG_ZIPQUALITY, 1);
-    if (reduced)
+    if (p.reduced)
         TIFFSetField(t, TIFFTAG_SUBFILETYPE, FILETYPE_REDUCEDIMAGE);
     // The next directory written becomes this one's SubIFD.
     toff_t subIfd = 0;
-    if (withSubIfd)
+    if (p.withSubIfd)
         TIFFSetField(t, TIFFTAG_SUBIFD, 1, &subIfd);
-    std::vector<uint8_t> top(size_t(width) * 3), bottom(top.size());
-    rgbRow(0, width, height, shift, top.data());
-    rgbRow(height - 1, width, height, shift, bottom.data());
-    if (tiled) {
+    // The two kinds of row, 8 or 16 bits a sample (v * 257 for 16).
+    const size_t pixelBytes = size_t(3 * p.depth / 8);
+    std::vector<uint8_t> rows[2];
+    for (int half = 0; half < 2; ++half) {
+        std::vector<uint8_t> rgb(size_t(width) * 3);
+        rgbRow(half ? height - 1 : 0, width, height, p.shift, rgb.data());
+        if (p.depth == 8) {
+            rows[half] = std::move(rgb);
+            continue;
+        }
+        rows[half].resize(rgb.size() * 2);
+        for (size_t k = 0; k < rgb.size(); ++k) {
+            const uint16_t v = uint16_t(rgb[k] * 257);
+            std::memcpy(rows[half].data() + 2 * k, &v, 2);
+        }
+    }
+    const auto rowAt = [&](int y) { return rows[y < height / 2 ? 0 : 1].data(); };
+    if (p.tiled) {
         constexpr int kTile = 256;
         TIFFSetField(t, TIFFTAG_TILEWIDTH, kTile);
         TIFFSetField(t, TIFFTAG_TILELENGTH, kTile);
-        std::vector<uint8_t> tile(size_t(kTile) * kTile * 3);
+        std::vector<uint8_t> tile(size_t(kTile) * kTile * pixelBytes);
         for (int ty = 0; ty < height; ty += kTile)
             for (int tx = 0; tx < width; tx += kTile) {
                 for (int i = 0; i < kTile; ++i) {
-                    const int y = std::min(ty + i, height - 1);
-                    const uint8_t* src = (y < height / 2 ? top : bottom).data();
                     const int n = std::min(kTile, width - tx);
-                    std::memcpy(tile.data() + size_t(i) * kTile * 3, src + size_t(tx) * 3,
-                                size_t(n) * 3);
+                    std::memcpy(tile.data() + size_t(i) * kTile * pixelBytes,
+                                rowAt(std::min(ty + i, height - 1)) + size_t(tx) * pixelBytes,
+                                size_t(n) * pixelBytes);
                 }
                 TIFFWriteTile(t, tile.data(), uint32_t(tx), uint32_t(ty), 0, 0);
             }
     } else {
-        TIFFSetField(t, TIFFTAG_ROWSPERSTRIP, uint32_t(height));
+        TIFFSetField(t, TIFFTAG_ROWSPERSTRIP, p.rowsPerStrip ? p.rowsPerStrip : uint32_t(height));
         for (int y = 0; y < height; ++y)
-            TIFFWriteScanline(t, (y < height / 2 ? top : bottom).data(), uint32_t(y), 0);
+            TIFFWriteScanline(t, rowAt(y), uint32_t(y), 0);
     }
     TIFFWriteDirectory(t);
 }
@@ -202,9 +225,18 @@ void writeTiff(const std::string& path, Sample kind, int width, int height) {
     TIFF* t = TIFFOpen(path.c_str(), kind == Sample::TiffTiled ? "w8" : "w");
     if (!t)
         throw std::runtime_error("cannot write " + path);
-    tiffPage(t, width, height, kind != Sample::TiffStrip, 0, false, kind == Sample::TiffSubIfd);
-    if (kind == Sample::TiffPyramid || kind == Sample::TiffSubIfd)
-        tiffPage(t, (width + 7) / 8, (height + 7) / 8, true, kShift, kind == Sample::TiffPyramid);
+    TiffPage page{width, height};
+    page.tiled = kind != Sample::TiffStrip && kind != Sample::TiffStrips16;
+    page.depth = kind == Sample::TiffTiled16 || kind == Sample::TiffStrips16 ? 16 : 8;
+    page.rowsPerStrip = kind == Sample::TiffStrips16 ? 64 : 0;
+    page.withSubIfd = kind == Sample::TiffSubIfd;
+    tiffPage(t, page);
+    if (kind == Sample::TiffPyramid || kind == Sample::TiffSubIfd) {
+        TiffPage reduced{(width + 7) / 8, (height + 7) / 8};
+        reduced.shift = kShift;
+        reduced.reduced = kind == Sample::TiffPyramid;
+        tiffPage(t, reduced);
+    }
     TIFFClose(t);
 }
 
@@ -224,6 +256,10 @@ const char* nameOf(Sample kind) {
         return "pyramid.tif";
     case Sample::TiffSubIfd:
         return "subifd.tif";
+    case Sample::TiffTiled16:
+        return "tiled16.tif";
+    case Sample::TiffStrips16:
+        return "strips16.tif";
     }
     return "";
 }
@@ -231,8 +267,9 @@ const char* nameOf(Sample kind) {
 } // namespace
 
 const char* label(Sample kind) {
-    static const char* const names[] = {"Jpeg",      "Png",         "PngInterlaced", "TiffTiled",
-                                        "TiffStrip", "TiffPyramid", "TiffSubIfd"};
+    static const char* const names[] = {"Jpeg",       "Png",         "PngInterlaced",
+                                        "TiffTiled",  "TiffStrip",   "TiffPyramid",
+                                        "TiffSubIfd", "TiffTiled16", "TiffStrips16"};
     return names[int(kind)];
 }
 

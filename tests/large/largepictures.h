@@ -24,6 +24,8 @@ enum class Sample {
     TiffStrip,     // one deflate strip, RGB
     TiffPyramid,   // tiled, with a reduced page at 1/8 in colours shifted by kShift
     TiffSubIfd,    // the same with the reduced copy in an unmarked SubIFD
+    TiffTiled16,   // tiled, 16 bits a sample (through libtiff's RGBA reading)
+    TiffStrips16,  // strips of 64 rows, 16 bits a sample
 };
 inline constexpr int kShift = 0x10;
 // The kind's name, for test names.
