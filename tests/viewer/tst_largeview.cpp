@@ -16,6 +16,7 @@
 #include <QtTest>
 
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <jpeglib.h>
 #include <stdexcept>
@@ -91,6 +92,26 @@ std::string bigJpeg() {
     jpeg_finish_compress(&c);
     jpeg_destroy_compress(&c);
     std::fclose(f);
+    fs::rename(part, path);
+    return path;
+}
+
+// A two-colour PNG of 4-pixel squares, as big, once per machine.
+constexpr QRgb kPngColours[2] = {qRgb(200, 30, 30), qRgb(20, 20, 120)};
+
+std::string bigPng() {
+    const std::string path = fs::path(bigJpeg()).parent_path().string() + "/big.png";
+    if (fs::exists(path))
+        return path;
+    // One bit a pixel: 34 MB, where a picture of this size at 24 bits
+    // could not be made at all.
+    QImage img(kWidth, kHeight, QImage::Format_Mono);
+    img.setColorTable({kPngColours[0], kPngColours[1]});
+    for (int y = 0; y < kHeight; ++y)
+        std::memset(img.scanLine(y), (y / kSquare) % 2 ? 0x0F : 0xF0, size_t(img.bytesPerLine()));
+    const std::string part = path + ".part.png";
+    if (!img.save(QString::fromStdString(part), "PNG"))
+        throw std::runtime_error("cannot write " + part);
     fs::rename(part, path);
     return path;
 }
@@ -290,6 +311,31 @@ private slots:
             QCOMPARE(e.view.grab().toImage().pixel(400, 300), qRgb(10, 200, 30));
             e.doc.list().first(true);
         }
+    }
+
+    void aLargePngIsShownTheSameWay() {
+        Env e;
+        QVERIFY(QTest::qWaitForWindowExposed(&e.view));
+        e.doc.list().append(bigPng());
+        QCOMPARE(e.view.loadPicture(2), CShowView::kLoaded);
+        QVERIFY(e.view.showsLargePicture());
+        QCOMPARE(e.view.shownPictureSize(), QSize(kWidth, kHeight));
+        QTRY_VERIFY_WITH_TIMEOUT(!e.view.isLoading(), 12000);
+        QVERIFY(e.view.hasPicture());
+        // Seen whole, the squares are one blend; at 100 %, the two colours.
+        const QRgb blend = e.view.grab().toImage().pixel(e.toView(QPoint(8500, 8000)));
+        QVERIFY(!near(blend, kPngColours[0], 40) && !near(blend, kPngColours[1], 40));
+        QVERIFY(e.view.setZoomPercent(100));
+        QVERIFY(e.waitSharp());
+        const QImage shot = e.view.grab().toImage();
+        for (int y = 10; y < 600; y += 53)
+            for (int x = 10; x < 800; x += 47) {
+                const QPoint p = e.toPicture(QPoint(x, y));
+                // Set bits (the squares of even sums) take the second colour.
+                const int index = 1 - ((p.x() / kSquare) + (p.y() / kSquare)) % 2;
+                QVERIFY2(shot.pixel(x, y) == kPngColours[index],
+                         qPrintable(QStringLiteral("at %1,%2").arg(p.x()).arg(p.y())));
+            }
     }
 
     void editsFindNoPictureAndAreToldWhy() {
