@@ -118,8 +118,10 @@ int loadLarge(const std::string& path, Bitmap& out, const LoadOptions& options) 
     // decoded at full size whatever the denominator, so one beyond
     // kMaxScaledPixels asked for smaller (a thumbnail, a print) is read
     // scaled here rather than whole.
+    // A camera RAW is a TIFF too, but its own reader's.
     large::PictureSize size;
-    if (options.page > 0 || large::readSize(path, size) < 1)
+    if (options.page > 0 || formatFromExtension(extensionOf(path)) == PictureFormat::Raw ||
+        large::readSize(path, size) < 1)
         return result::kUnknownFormat;
     const bool jpeg = size.kind == large::Kind::Jpeg;
     const bool scaled =
@@ -131,6 +133,9 @@ int loadLarge(const std::string& path, Bitmap& out, const LoadOptions& options) 
     if (options.reuse)
         options.reuse->free();
     int rc = large::decodeWithin(path, options.scaleDenominator, out);
+    // A layout only the usual decoder reads is left to it.
+    if (rc == result::kUnsupported)
+        return result::kUnknownFormat;
     if (rc < 1)
         return rc;
     // A TIFF's profile sits in its directory, often after the pixels: read
