@@ -8,6 +8,7 @@
 #include <fcntl.h>
 #include <map>
 #include <set>
+#include <string_view>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <unordered_map>
@@ -186,8 +187,16 @@ void RenamePlan::check() {
         const auto it = f.names.find(f.ignoresCase ? asciiLower(name) : name);
         return it == f.names.end() ? std::nullopt : std::optional(it->second);
     };
-    std::set<std::pair<uint64_t, uint64_t>> files;
+    // Hashed, and keyed by views of keys_: a keystroke re-checks every row
+    // of a folder of a hundred thousand pictures.
+    struct FileHash {
+        size_t operator()(const std::pair<uint64_t, uint64_t>& f) const {
+            return std::hash<uint64_t>()(f.second * 0x9E3779B97F4A7C15ull ^ f.first);
+        }
+    };
+    std::unordered_set<std::pair<uint64_t, uint64_t>, FileHash> files;
     const size_t n = rows_.size();
+    files.reserve(n);
     folderInfo_.assign(n, {});
     keys_.assign(n, {});
     sourceKeys_.assign(n, {});
@@ -240,33 +249,34 @@ void RenamePlan::check() {
         sourceKeys_[i] = fold(nameOf(rows_[i].from));
     }
 
-    std::unordered_map<std::string, std::vector<size_t>> byTarget;
-    std::unordered_set<std::string> vacated;
+    std::unordered_map<std::string_view, size_t> targets; // rows taking each name
+    std::unordered_set<std::string_view> vacated;
+    targets.reserve(n);
+    vacated.reserve(n);
     for (size_t i = 0; i < n; ++i) {
         if (keys_[i].empty())
             continue;
-        byTarget[keys_[i]].push_back(i);
+        ++targets[keys_[i]];
         if (changes[i])
             vacated.insert(sourceKeys_[i]);
     }
-    for (const auto& [key, group] : byTarget)
-        if (group.size() > 1)
-            for (size_t i : group)
-                if (rows_[i].problem == Problem::None)
-                    rows_[i].problem = Problem::Duplicate;
+    for (size_t i = 0; i < n; ++i)
+        if (!keys_[i].empty() && targets[keys_[i]] > 1 && rows_[i].problem == Problem::None)
+            rows_[i].problem = Problem::Duplicate;
     for (size_t i = 0; i < n; ++i) {
         Row& r = rows_[i];
         if (r.problem != Problem::None || !changes[i])
             continue;
         const std::string folder = folderOf(r.from);
-        if (find(folderFor(folder), folder, r.name) && !vacated.count(keys_[i]))
+        if (find(folderFor(folder), folder, r.name) && !vacated.count(std::string_view(keys_[i])))
             r.problem = Problem::Exists;
     }
 }
 
 void RenamePlan::order() {
     const size_t n = rows_.size();
-    std::unordered_map<std::string, size_t> bySource;
+    std::unordered_map<std::string_view, size_t> bySource;
+    bySource.reserve(n);
     std::vector<bool> changes(n, false);
     for (size_t i = 0; i < n; ++i) {
         changes[i] = nameOf(rows_[i].from) != rows_[i].name;
