@@ -208,10 +208,8 @@ void CEyeApp::applyFolderListing(bool now) {
     if (!listing_)
         return;
     CShowView* view = viewerFrame_ ? viewerFrame_->view() : nullptr;
-    if (!now && view && (view->isLoading() || view->showsSmallerDecode())) {
-        // Not under a decode that is reading its place in the list, nor
-        // before the full picture is in: the listing starts the read-ahead,
-        // which would take a core from the full decode.
+    if (!now && view && view->isLoading()) {
+        // Not under a decode that is reading its place in the list.
         QTimer::singleShot(15, listing_.get(), [this] { applyFolderListing(false); });
         return;
     }
