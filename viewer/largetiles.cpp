@@ -11,7 +11,13 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <functional>
+#include <map>
 #include <mutex>
+#include <system_error>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -64,20 +70,90 @@ struct LargeTiles::Shared {
     bool fittedDone = false;
     int fittedRc = 0;
     imaging::Bitmap fitted;
+    // Tells the owner (a queued call); cleared when it goes.
+    std::function<void(bool fitted)> notify;
+
+    // The jobs, highest priority first, and the threads that run them:
+    // they hold this state, not the owner, so a decode that cannot be
+    // stopped midway never holds up the owner's end.
+    std::multimap<int, std::function<void()>, std::greater<int>> queue;
+    std::condition_variable wake;
+    int threads = 0;
+    int idle = 0;
+    bool closing = false;
+
+    void tell(bool whole) {
+        std::lock_guard<std::mutex> lock(mutex);
+        if (notify)
+            notify(whole);
+    }
 };
+
+namespace {
+
+// Two cores are the rule: one decodes while the view and another decode
+// share the rest.
+constexpr int kThreads = 2;
+
+void work(std::shared_ptr<LargeTiles::Shared> s) {
+    std::unique_lock<std::mutex> lock(s->mutex);
+    for (;;) {
+        ++s->idle;
+        // Idle threads end after a while; a new job starts them again.
+        const bool woken = s->wake.wait_for(lock, std::chrono::seconds(10),
+                                            [&] { return s->closing || !s->queue.empty(); });
+        --s->idle;
+        if (!woken || s->closing || s->queue.empty())
+            break;
+        std::function<void()> job = std::move(s->queue.begin()->second);
+        s->queue.erase(s->queue.begin());
+        lock.unlock();
+        job();
+        job = nullptr;
+        lock.lock();
+    }
+    --s->threads;
+}
+
+} // namespace
 
 LargeTiles::LargeTiles(QObject* parent)
     : QObject(parent), shared_(std::make_shared<Shared>(kDefaultBudget)) {
-    // Two cores are the rule: one decodes while the view and another decode
-    // share the rest.
-    pool_.setMaxThreadCount(2);
+    shared_->notify = [this](bool whole) {
+        QMetaObject::invokeMethod(this, whole ? &LargeTiles::fittedReady : &LargeTiles::tilesReady,
+                                  Qt::QueuedConnection);
+    };
 }
 
 LargeTiles::~LargeTiles() {
     ++shared_->generation;
-    pool_.clear();
-    // Queued signals to this object go with it; nothing runs after this.
-    pool_.waitForDone();
+    std::lock_guard<std::mutex> lock(shared_->mutex);
+    // Nothing reaches this object after this; a decode running ends on
+    // its own and its result goes with the state.
+    shared_->notify = nullptr;
+    shared_->closing = true;
+    shared_->jobs -= int(shared_->queue.size());
+    shared_->queue.clear();
+    shared_->wake.notify_all();
+}
+
+void LargeTiles::start(std::function<void()> job, int priority) {
+    std::lock_guard<std::mutex> lock(shared_->mutex);
+    ++shared_->jobs;
+    shared_->queue.emplace(priority, std::move(job));
+    if (shared_->idle > 0) {
+        shared_->wake.notify_one();
+        return;
+    }
+    if (shared_->threads >= kThreads)
+        return;
+    try {
+        std::thread(work, shared_).detach();
+        ++shared_->threads;
+    } catch (const std::system_error&) {
+        // No thread to be had: the threads there take the job, or it
+        // waits for the next start.
+    }
 }
 
 bool LargeTiles::isLarge(const std::string& path, QSize* size) {
@@ -114,9 +190,8 @@ void LargeTiles::startFitted(int level) {
     if (!isOpen())
         return;
     const uint64_t generation = shared_->generation;
-    ++shared_->jobs;
-    pool_.start(
-        [this, s = shared_, generation, path = path_, level] {
+    start(
+        [s = shared_, generation, path = path_, level] {
             imaging::Bitmap picture;
             int rc = 0;
             imaging::large::PictureSize size;
@@ -136,7 +211,7 @@ void LargeTiles::startFitted(int level) {
                 }
             }
             if (current)
-                QMetaObject::invokeMethod(this, &LargeTiles::fittedReady, Qt::QueuedConnection);
+                s->tell(true);
             --s->jobs;
         },
         kWhole);
@@ -168,9 +243,8 @@ void LargeTiles::requestBlock(int level, std::vector<QPoint> tiles, uint64_t tic
     if (tiles.empty())
         return;
     const uint64_t generation = shared_->generation;
-    ++shared_->jobs;
-    pool_.start(
-        [this, s = shared_, generation, path = path_, size = size_, level, tiles = std::move(tiles),
+    start(
+        [s = shared_, generation, path = path_, size = size_, level, tiles = std::move(tiles),
          ticket]() mutable {
             const auto leave = [&](const QPoint& t) {
                 s->cache.abandon({level, t.x(), t.y()}, ticket);
@@ -221,7 +295,7 @@ void LargeTiles::requestBlock(int level, std::vector<QPoint> tiles, uint64_t tic
                                  std::make_shared<const QImage>(std::move(tile)), bytes);
                 }
                 if (s->generation == generation)
-                    QMetaObject::invokeMethod(this, &LargeTiles::tilesReady, Qt::QueuedConnection);
+                    s->tell(false);
             }
             --s->jobs;
         },

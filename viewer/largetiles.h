@@ -7,10 +7,10 @@
 #include <QPoint>
 #include <QRect>
 #include <QSize>
-#include <QThreadPool>
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -31,7 +31,7 @@ public:
     static constexpr size_t kDefaultBudget = size_t(256) << 20;
 
     explicit LargeTiles(QObject* parent = nullptr);
-    // Waits for the jobs running (queued ones are dropped).
+    // Drops the jobs queued; those running end on their own threads.
     ~LargeTiles() override;
 
     // Whether the JPEG, PNG or TIFF at path is too large to decode whole;
@@ -66,12 +66,15 @@ public:
     // Jobs queued or running (tests and benchmarks).
     int jobs() const;
 
+    struct Shared;
+
 signals:
     void fittedReady();
     void tilesReady();
 
 private:
-    struct Shared;
+    // Runs job on a worker thread, higher priorities first.
+    void start(std::function<void()> job, int priority);
     // A job making the tiles claimed (column, row) of one block.
     void requestBlock(int level, std::vector<QPoint> tiles, uint64_t ticket, int priority);
     // Jobs for the tiles claimed, in blocks of neighbours.
@@ -81,7 +84,6 @@ private:
     std::string path_;
     QSize size_;
     size_t budget_ = kDefaultBudget;
-    QThreadPool pool_;
 };
 
 } // namespace kamelo

@@ -338,6 +338,17 @@ private slots:
             }
     }
 
+    void aViewClosedMidDecodeIsNotWaitedForNorReached() {
+        {
+            Env e;
+            QVERIFY(QTest::qWaitForWindowExposed(&e.view));
+            QVERIFY(e.openBig());
+            QVERIFY(e.view.isLoading());
+        }
+        // The decode ends on its own thread; its result finds no view.
+        QTest::qWait(1500);
+    }
+
     void editsFindNoPictureAndAreToldWhy() {
         Env e;
         QVERIFY(QTest::qWaitForWindowExposed(&e.view));
