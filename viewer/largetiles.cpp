@@ -141,11 +141,11 @@ void LargeTiles::start(std::function<void()> job, int priority) {
     std::lock_guard<std::mutex> lock(shared_->mutex);
     ++shared_->jobs;
     shared_->queue.emplace(priority, std::move(job));
-    if (shared_->idle > 0) {
+    if (shared_->idle > 0)
         shared_->wake.notify_one();
-        return;
-    }
-    if (shared_->threads >= kThreads)
+    // More jobs waiting than threads to take them: another thread, if the
+    // rule allows.
+    if (int(shared_->queue.size()) <= shared_->idle || shared_->threads >= kThreads)
         return;
     try {
         std::thread(work, shared_).detach();
