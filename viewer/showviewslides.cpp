@@ -65,6 +65,10 @@ void CShowView::stopSlideShow() {
         return;
     slide_.stop();
     slideWaiting_ = false;
+    // A picture too large for one bitmap was a slide from a smaller decode:
+    // shown as the view shows it, so nothing edits or saves that decode.
+    if (doc_.displayedNow().isAllocated() && LargeTiles::isLarge(doc_.list().currentPath()))
+        loadPicture(doc_.list().current());
     // The picture is shown by the zoom mode again.
     zoom_.startPicture();
     zoom_.prepare(pictureSize(), size());
