@@ -349,6 +349,26 @@ private slots:
         QTest::qWait(1500);
     }
 
+    void aSlideShowStoppedOnALargePictureShowsItAsTheViewDoes() {
+        Env e;
+        QVERIFY(QTest::qWaitForWindowExposed(&e.view));
+        QCOMPARE(e.view.loadPicture(1), CShowView::kLoaded);
+        e.view.startSlideShow();
+        QVERIFY(e.view.slideShowRunning());
+        // The slide of the large picture is made from a smaller decode.
+        QVERIFY(e.view.navigate(CShowView::Step::Next));
+        QTRY_VERIFY_WITH_TIMEOUT(e.doc.list().current() == 0 && e.doc.displayedNow().isAllocated(),
+                                 12000);
+        QVERIFY(e.doc.displayedNow().width() < kWidth);
+        e.view.stopSlideShow();
+        // Not that decode taken for the picture: no edit or save may take it.
+        QVERIFY(e.view.showsLargePicture());
+        QVERIFY(!e.doc.displayedNow().isAllocated());
+        QCOMPARE(e.view.shownPictureSize(), QSize(kWidth, kHeight));
+        QTRY_VERIFY_WITH_TIMEOUT(!e.view.isLoading(), 12000);
+        QVERIFY(e.view.hasPicture());
+    }
+
     void editsFindNoPictureAndAreToldWhy() {
         Env e;
         QVERIFY(QTest::qWaitForWindowExposed(&e.view));
