@@ -18,6 +18,7 @@
 #include <cstdint>
 #include <cstring>
 #include <mutex>
+#include <sys/resource.h>
 #include <system_error>
 #include <thread>
 #include <unistd.h>
@@ -27,6 +28,7 @@ namespace kamelo {
 namespace {
 // A screen's worth of a smaller decode is a few megapixels.
 constexpr int64_t kMaxShownPixels = int64_t(16) << 20;
+constexpr int kHeadStartNice = 2;
 } // namespace
 
 struct HeadStartDecode::State {
@@ -92,6 +94,9 @@ std::unique_ptr<HeadStartDecode> HeadStartDecode::start(const std::string& path,
     std::unique_ptr<HeadStartDecode> decode(new HeadStartDecode(state));
     try {
         state->thread = std::thread([s = state] {
+            // A little behind the thread making the window: on a busy machine
+            // the window comes first, on an idle one this has a core anyway.
+            ::setpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()), kHeadStartNice);
             imaging::LoadOptions options;
             options.scaleDenominator = s->scale;
             options.bandRows = 10;
