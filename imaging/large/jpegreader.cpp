@@ -174,6 +174,13 @@ int decodeJpeg(const std::string& path, const Request& request, Bitmap& out) {
     }
     reducer.finish();
     out.setSourceBitsPerPixel(cinfo.num_components * 8);
+    if (cinfo.saw_JFIF_marker && cinfo.X_density > 0 && cinfo.Y_density > 0) {
+        if (cinfo.density_unit == 1)
+            out.setResolution(cinfo.X_density, cinfo.Y_density);
+        else if (cinfo.density_unit == 2)
+            out.setResolution(static_cast<int>(cinfo.X_density * 2.54 + 0.5),
+                              static_cast<int>(cinfo.Y_density * 2.54 + 0.5));
+    }
     // Rows below the region are never decoded: the session ends here.
     jpeg_abort_decompress(&cinfo);
     return s.err.sawEndOfFile ? result::kTruncated : result::kSuccess;

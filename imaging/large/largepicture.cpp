@@ -54,6 +54,7 @@ int decode(Kind kind, const std::string& path, const Request& r, Bitmap& out) {
 int decodeAt(const std::string& path, const PictureSize& size, Rect source, int denominator,
              Bitmap& out) {
     out.free();
+    out.setResolution(96, 96); // unless the file says otherwise
     if (denominator < 1)
         return result::kInvalidParameter;
     const Request r{source, scaledSide(source.width, denominator),

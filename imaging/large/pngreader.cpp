@@ -145,6 +145,10 @@ int decodePng(const std::string& path, const Request& request, Bitmap& out) {
         rc != result::kSuccess)
         return rc;
     out.setSourceBitsPerPixel(sourceBits);
+    png_uint_32 rx = 0, ry = 0;
+    int unit = 0;
+    if (png_get_pHYs(s.png, s.info, &rx, &ry, &unit) && unit == PNG_RESOLUTION_METER && rx && ry)
+        out.setResolution(static_cast<int>(rx * 0.0254 + 0.5), static_cast<int>(ry * 0.0254 + 0.5));
 
     bgr.resize(size_t(levelWidth) * 3);
     const auto feed = [&](int y, const uint8_t* pixels) {

@@ -385,6 +385,12 @@ int decodeTiff(const std::string& path, const Request& request, Bitmap& out) {
     char message[1024];
     if (!TIFFRGBAImageOK(s.tif, message))
         return result::kUnsupported;
+    // Strips and tiles are put in place as stored: rows kept in another
+    // order (rare in scans) are left to the whole-picture decoder.
+    uint16_t orientation = ORIENTATION_TOPLEFT;
+    TIFFGetFieldDefaulted(s.tif, TIFFTAG_ORIENTATION, &orientation);
+    if (orientation != ORIENTATION_TOPLEFT)
+        return result::kUnsupported;
     TIFFGetFieldDefaulted(s.tif, TIFFTAG_BITSPERSAMPLE, &bits);
     TIFFGetFieldDefaulted(s.tif, TIFFTAG_SAMPLESPERPIXEL, &spp);
 
@@ -407,6 +413,14 @@ int decodeTiff(const std::string& path, const Request& request, Bitmap& out) {
         return result::kCorruptData;
     reducer.finish();
     out.setSourceBitsPerPixel(bits * spp);
+    float rx = 0, ry = 0;
+    uint16_t unit = RESUNIT_INCH;
+    TIFFGetFieldDefaulted(s.tif, TIFFTAG_RESOLUTIONUNIT, &unit);
+    if (TIFFGetField(s.tif, TIFFTAG_XRESOLUTION, &rx) &&
+        TIFFGetField(s.tif, TIFFTAG_YRESOLUTION, &ry) && rx > 0 && ry > 0 && rx < 1e6 && ry < 1e6) {
+        const double f = unit == RESUNIT_CENTIMETER ? 2.54 : 1.0;
+        out.setResolution(static_cast<int>(rx * f + 0.5), static_cast<int>(ry * f + 0.5));
+    }
     return result::kSuccess;
 }
 

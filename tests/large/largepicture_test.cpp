@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <tiffio.h>
 
 using namespace kamelo::imaging;
 namespace lt = kamelo::test::large;
@@ -173,10 +174,11 @@ TEST(LargePicture, GreyCmykAndProgressiveJpegsKeepTheirColours) {
     const struct {
         lt::JpegLayout layout;
         const uint32_t (&colours)[4];
+        int resolution; // a CMYK file has no JFIF header to say it
     } rows[] = {
-        {lt::JpegLayout::Grey, lt::kQuadrantGreys},
-        {lt::JpegLayout::Cmyk, lt::kQuadrants},
-        {lt::JpegLayout::Progressive, lt::kQuadrants},
+        {lt::JpegLayout::Grey, lt::kQuadrantGreys, 300},
+        {lt::JpegLayout::Cmyk, lt::kQuadrants, 96},
+        {lt::JpegLayout::Progressive, lt::kQuadrants, 300},
     };
     for (const auto& row : rows) {
         const lt::SampleFile f = lt::jpegSample(row.layout, 3000, 2000);
@@ -185,6 +187,7 @@ TEST(LargePicture, GreyCmykAndProgressiveJpegsKeepTheirColours) {
         // At 1/3: the library's 1/2, then averaged.
         ASSERT_EQ(large::decodeRegion(f.path, {600, 400, 1800, 1200}, 3, b), result::kSuccess);
         EXPECT_EQ(b.width(), 600);
+        EXPECT_EQ(b.xResolution(), row.resolution);
         expectQuadrants(b, row.colours);
         ASSERT_EQ(large::decodeFitted(f.path, 100, 100, b), result::kSuccess);
         EXPECT_EQ(b.width(), 100);
@@ -249,6 +252,22 @@ TEST(LargePicture, CutFilesEndInAnErrorWithoutAPicture) {
         const int rc = large::decodeFitted(cut, 640, 640, b);
         EXPECT_LT(rc, 1) << cut;
         EXPECT_FALSE(b.isAllocated()) << cut;
+    }
+}
+
+TEST(LargePicture, TiffRowsStoredInAnotherOrderAreLeftToTheWholeDecoder) {
+    const struct {
+        int orientation, expected;
+    } rows[] = {
+        {ORIENTATION_TOPLEFT, result::kSuccess},
+        {ORIENTATION_BOTLEFT, result::kUnsupported},
+        {ORIENTATION_LEFTTOP, result::kUnsupported},
+    };
+    for (const auto& row : rows) {
+        const std::string path = lt::tiffOriented(row.orientation);
+        Bitmap b;
+        EXPECT_EQ(large::decodeFitted(path, 32, 32, b), row.expected) << path;
+        EXPECT_EQ(PictureFile::load(path, b), result::kSuccess) << path;
     }
 }
 

@@ -21,7 +21,7 @@ namespace kamelo::test::large {
 namespace {
 
 std::string folder() {
-    const std::string dir = ::testing::TempDir() + "/kamelo-large-v3-" + std::to_string(::getuid());
+    const std::string dir = ::testing::TempDir() + "/kamelo-large-v4-" + std::to_string(::getuid());
     std::filesystem::create_directories(dir);
     return dir;
 }
@@ -96,6 +96,9 @@ void writeJpeg(const std::string& path, JpegLayout layout, int width, int height
     jpeg_set_quality(&c, 90, TRUE);
     if (layout == JpegLayout::Progressive)
         jpeg_simple_progression(&c);
+    // A scan's resolution, in dots per inch.
+    c.density_unit = 1;
+    c.X_density = c.Y_density = 300;
     jpeg_start_compress(&c, TRUE);
     std::vector<uint8_t> row(size_t(width) * size_t(c.input_components));
     for (int y = 0; y < height; ++y) {
@@ -316,6 +319,23 @@ SampleFile jpegSample(JpegLayout layout, int width, int height) {
         std::filesystem::rename(part, s.path);
     }
     return s;
+}
+
+std::string tiffOriented(int orientation) {
+    const std::string path = folder() + "/oriented-" + std::to_string(orientation) + ".tif";
+    TIFF* t = TIFFOpen(path.c_str(), "w");
+    TIFFSetField(t, TIFFTAG_IMAGEWIDTH, 64);
+    TIFFSetField(t, TIFFTAG_IMAGELENGTH, 64);
+    TIFFSetField(t, TIFFTAG_BITSPERSAMPLE, 8);
+    TIFFSetField(t, TIFFTAG_SAMPLESPERPIXEL, 1);
+    TIFFSetField(t, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISBLACK);
+    TIFFSetField(t, TIFFTAG_ORIENTATION, orientation);
+    TIFFSetField(t, TIFFTAG_ROWSPERSTRIP, 64);
+    std::vector<uint8_t> row(64, 128);
+    for (uint32_t y = 0; y < 64; ++y)
+        TIFFWriteScanline(t, row.data(), y, 0);
+    TIFFClose(t);
+    return path;
 }
 
 std::string cutCopy(const std::string& path, int keepPercent) {

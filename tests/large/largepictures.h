@@ -50,6 +50,9 @@ enum class JpegLayout {
 inline constexpr uint32_t kQuadrantGreys[4] = {0x505050, 0x909090, 0x303030, 0xF0F0F0};
 SampleFile jpegSample(JpegLayout layout, int width, int height);
 
+// A small grey TIFF whose rows are stored in the given orientation.
+std::string tiffOriented(int orientation);
+
 // A copy of a file cut to keepPercent of its bytes.
 std::string cutCopy(const std::string& path, int keepPercent);
 
