@@ -124,15 +124,19 @@ int loadLarge(const std::string& path, Bitmap& out, const LoadOptions& options) 
         large::readSize(path, size) < 1)
         return result::kUnknownFormat;
     const bool jpeg = size.kind == large::Kind::Jpeg;
+    const bool above = int64_t(size.width) * size.height > large::kMaxScaledPixels;
     const bool scaled =
         large::tooLargeWhole(size.width, size.height, jpeg ? options.scaleDenominator : 1) ||
-        (!jpeg && options.scaleDenominator > 1 &&
-         int64_t(size.width) * size.height > large::kMaxScaledPixels);
-    if (!scaled)
+        (!jpeg && options.scaleDenominator > 1 && above);
+    // A large TIFF at full size is streamed into its bitmap too: the usual
+    // decoder holds the file and a 32-bit copy of the picture beside it.
+    const bool streamed = !scaled && above && size.kind == large::Kind::Tiff;
+    if (!scaled && !streamed)
         return result::kUnknownFormat;
     if (options.reuse)
         options.reuse->free();
-    int rc = large::decodeWithin(path, options.scaleDenominator, out);
+    int rc = scaled ? large::decodeWithin(path, options.scaleDenominator, out)
+                    : large::decodeScaled(path, 1, out);
     // A layout only the usual decoder reads is left to it.
     if (rc == result::kUnsupported)
         return result::kUnknownFormat;

@@ -23,7 +23,8 @@ public:
     // smallest 1/N (N >= the denominator) within 64 megapixels, read from
     // the file in bounded memory, in one band (imaging/large/largepicture.h;
     // compare the bitmap's width with the file's). So does a PNG or TIFF
-    // above 64 megapixels asked for at a denominator above 1.
+    // above 64 megapixels asked for at a denominator above 1; such a TIFF
+    // asked for at full size is read from the file strip by strip.
     static int load(const std::string& path, Bitmap& out, const LoadOptions& options = {});
     // Every frame of an animated GIF; other files give one frame.
     static int loadAnimation(const std::string& path, AnimatedBitmap& out);

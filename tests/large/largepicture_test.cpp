@@ -157,7 +157,7 @@ INSTANTIATE_TEST_SUITE_P(Formats, WholeLoad,
                                            lt::Sample::PngInterlaced, lt::Sample::TiffTiled),
                          sampleName);
 
-TEST(LargePicture, ALargeTiffAskedForSmallerIsReadScaled) {
+TEST(LargePicture, ALargeTiffIsReadScaledOrStreamed) {
     // 67 megapixels fit one bitmap: whole when asked so, scaled for a thumbnail.
     const lt::SampleFile f = lt::sample(lt::Sample::TiffStrip, 9000, 7500);
     for (const int asked : {8, 1}) {
@@ -168,6 +168,16 @@ TEST(LargePicture, ALargeTiffAskedForSmallerIsReadScaled) {
         EXPECT_EQ(b.width(), 9000 / asked);
         expectQuadrants(b);
     }
+    // At full size it is streamed into its 203 MB bitmap, without a 32-bit
+    // copy (270 MB) beside it.
+    const long kb = lt::peakGrowthKb(
+        [](const std::string& path) {
+            Bitmap b;
+            return PictureFile::load(path, b);
+        },
+        f.path);
+    ASSERT_GE(kb, 0);
+    EXPECT_LT(kb, 300 * 1024) << kb / 1024 << " MB";
 }
 
 TEST(LargePicture, GreyCmykAndProgressiveJpegsKeepTheirColours) {
