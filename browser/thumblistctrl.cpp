@@ -292,9 +292,9 @@ void CThumbListCtrl::sortBy(int column, bool ascending) {
     }
     details_->header()->setSortIndicator(sortColumn_,
                                          ascending ? Qt::AscendingOrder : Qt::DescendingOrder);
-    const QString current = firstSelectedIndex() >= 0
-                                ? QString::fromStdString(recordAt(firstSelectedIndex())->fullPath)
-                                : QString();
+    // Compared as stored: a folder of a hundred thousand items is searched.
+    const std::string current =
+        firstSelectedIndex() >= 0 ? recordAt(firstSelectedIndex())->fullPath : std::string();
     const bool wasLoading = loader_ != nullptr;
     if (wasLoading) {
         // The loader works by row: let it go and start one on the new order.
@@ -304,9 +304,9 @@ void CThumbListCtrl::sortBy(int column, bool ascending) {
         CChangeIconThread::stopAndRelease(loader, 3000);
     }
     model_->sortRecords(sortColumn_, sortAscending_);
-    if (!current.isEmpty()) {
+    if (!current.empty()) {
         for (int i = 0; i < itemCount(); ++i)
-            if (QString::fromStdString(recordAt(i)->fullPath) == current) {
+            if (recordAt(i)->fullPath == current) {
                 selectIndex(i);
                 break;
             }
