@@ -3,14 +3,20 @@
 #include "app/afterpictureload.h"
 #include "app/eyeapp.h"
 #include "app/showframe.h"
+#include "base/settingskeys.h"
 #include "base/settingsstore.h"
 #include "desktop/associationdialog.h"
 #include "desktop/programpath.h"
 #include "resources/qtstrings.h"
 #include "update/updatecheck.h"
+#include "viewer/showview.h"
 
 #include <QApplication>
 #include <QMainWindow>
+#include <QTimer>
+
+#include <memory>
+#include <vector>
 
 namespace kamelo {
 
@@ -20,6 +26,14 @@ bool anyFrameVisible() {
         if (qobject_cast<QMainWindow*>(w) && w->isVisible())
             return true;
     return false;
+}
+
+void associationCheck(CEyeApp& app) {
+    CShowFrame* viewer = app.viewerFrame();
+    CEyeApp* a = &app;
+    afterPictureLoaded(viewer ? viewer->view() : nullptr, [a] {
+        desktop::AssociationDialog::runStartupCheck(*a->store(), a->browserFrame());
+    });
 }
 
 } // namespace
@@ -60,16 +74,42 @@ update::UpdateCheck* ProgramSeams::updateCheck(CEyeApp& app) {
 }
 
 int ProgramSeams::runStartupUpdateCheck(CEyeApp& app, bool testConnection, bool throttle) {
-    update::UpdateCheck* check = updateCheck(app);
-    return check ? check->check(testConnection, throttle) : 0;
+    CShowFrame* viewer = app.viewerFrame();
+    if (!viewer || !app.browserFrame()) {
+        update::UpdateCheck* check = updateCheck(app);
+        return check ? check->check(testConnection, throttle) : 0;
+    }
+    // Started with a picture: the check, and the HTTP library it opens,
+    // wait until the picture is on screen (or will not be); the association
+    // check follows it as it would have.
+    CEyeApp* a = &app;
+    const auto pending = std::make_shared<std::vector<QMetaObject::Connection>>();
+    const auto begin = [a, pending, testConnection, throttle] {
+        for (const QMetaObject::Connection& c : *pending)
+            QObject::disconnect(c);
+        pending->clear();
+        QTimer::singleShot(0, a->browserFrame(), [a, testConnection, throttle] {
+            update::UpdateCheck* check = updateCheck(*a);
+            if ((check ? check->check(testConnection, throttle) : 0) == 0 &&
+                a->store()->getInt(keys::kGeneralLower, keys::kCheckFileAssociation,
+                                   keys::kCheckFileAssociationDefault) == 0)
+                associationCheck(*a);
+        });
+    };
+    CShowView* view = viewer->view();
+    QMainWindow* frame = app.browserFrame();
+    // Also said when the folder's listing comes, perhaps before the picture.
+    pending->push_back(QObject::connect(view, &CShowView::pictureChanged, frame, [view, begin] {
+        if (view->hasPicture())
+            begin();
+    }));
+    pending->push_back(QObject::connect(view, &CShowView::loadFailed, frame, begin));
+    pending->push_back(QObject::connect(view, &CShowView::nothingToShow, frame, begin));
+    return 1;
 }
 
 void ProgramSeams::runFileAssociationCheck(CEyeApp& app) {
-    CShowFrame* viewer = app.viewerFrame();
-    CEyeApp* a = &app;
-    afterPictureLoaded(viewer ? viewer->view() : nullptr, [a] {
-        desktop::AssociationDialog::runStartupCheck(*a->store(), a->browserFrame());
-    });
+    associationCheck(app);
 }
 
 } // namespace kamelo
