@@ -12,6 +12,7 @@
 #include <optional>
 #include <string_view>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 
 namespace kamelo {
@@ -31,6 +32,8 @@ const QCollator& nameCollator() {
     }();
     return c;
 }
+
+constexpr size_t kSplitAt = 20000;
 
 struct Key {
     int group = 2; // 0 parent, 1 folder, 2 file
@@ -114,11 +117,27 @@ int compareKeys(const Key& a, const Key& b, int column) {
 } // namespace
 
 void ThumbSort::sort(std::vector<CThumbData>& records, int column, bool ascending) {
-    std::vector<Key> keys;
-    keys.reserve(records.size());
-    FolderStat files;
-    for (const CThumbData& d : records)
-        keys.push_back(keyOf(d, column, files));
+    std::vector<Key> keys(records.size());
+    auto fill = [&](size_t from, size_t to) {
+        FolderStat files;
+        for (size_t i = from; i < to; ++i)
+            keys[i] = keyOf(records[i], column, files);
+    };
+    // A big folder's keys (a stat() each for sizes and dates) are made on
+    // two threads: its sort must keep pace with the click.
+    const size_t half = records.size() / 2;
+    bool split = records.size() >= kSplitAt;
+    std::thread other;
+    if (split) {
+        try {
+            other = std::thread(fill, half, records.size());
+        } catch (...) {
+            split = false;
+        }
+    }
+    fill(0, split ? half : records.size());
+    if (split)
+        other.join();
     std::vector<size_t> order(records.size());
     std::iota(order.begin(), order.end(), size_t(0));
     std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) {

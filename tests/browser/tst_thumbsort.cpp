@@ -23,6 +23,10 @@ private slots:
         QTest::newRow("case") << QStringList{"b.jpg", "A.jpg", "a.jpg", "B.jpg", "ab.jpg"};
         QTest::newRow("scripts") << QStringList{"여름.jpg",  "가을.jpg",      "Zebra.jpg",
                                                 "apple.jpg", "2024 여행.jpg", "2023 여행.jpg"};
+        QStringList many; // enough for the keys to be made on two threads
+        for (int i = 0; i < 20011; ++i)
+            many << QStringLiteral("사진 %1%2.jpg").arg((i * 7919) % 20011).arg(i % 3 ? "" : "A");
+        QTest::newRow("a big folder") << many;
         QTest::newRow("punctuation")
             << QStringList{"a-b.jpg", "a b.jpg", "a_b.jpg", "ab.jpg", "a.b.jpg"};
     }
