@@ -80,6 +80,7 @@ void PreviewPage::startLoad() {
     QThreadPool::globalInstance()->start(
         [self, generation, path, full, stored, target, orientation, screen] {
             imaging::LoadOptions options;
+            options.mayReduce = true;
             for (int n : {8, 4, 2})
                 if ((full.width() + n - 1) / n >= stored.width() &&
                     (full.height() + n - 1) / n >= stored.height()) {

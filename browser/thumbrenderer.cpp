@@ -127,6 +127,7 @@ ThumbResult ThumbRenderer::render(const std::string& path, const ThumbRecipe& re
         imaging::LoadOptions options;
         options.scaleDenominator =
             scaleFor(path, recipe, imaging::Orientation::swapsSides(orientation));
+        options.mayReduce = true;
         loaded = imaging::PictureFile::load(path, picture, options) >= 1;
         profile = picture.colourProfile(); // turning and scaling make new bitmaps
     }

@@ -22,6 +22,12 @@ struct LoadOptions {
     // Report the refinement passes of a progressive JPEG, not only the end.
     bool reportPasses = false;
     RowCallback onRows;
+    // A JPEG, PNG or TIFF too large for one bitmap (at the asked scale) may
+    // come out smaller than asked, read scaled from its file: for what only
+    // shows a picture (thumbnails, printing, the slide show). Otherwise such
+    // a picture is refused with kTooLarge, so that nothing that writes a
+    // picture back writes a reduced copy of it.
+    bool mayReduce = false;
     // A picture no longer needed whose memory the decode may take over when
     // the new picture has its size (JPEG); it is emptied either way.
     Bitmap* reuse = nullptr;

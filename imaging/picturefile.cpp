@@ -14,6 +14,7 @@
 #include "imaging/modern/jxlcodec.h"
 #include "imaging/modern/rawcodec.h"
 #include "imaging/modern/webpcodec.h"
+#include "imaging/plausibility.h"
 #include "jpegcodec.h"
 #include "magickcodec.h"
 #include "pngcodec.h"
@@ -111,8 +112,9 @@ int decodeAs(PictureFormat format, ByteView bytes, const LoadOptions& options, B
 }
 
 // A JPEG, PNG or TIFF too large for one bitmap at the asked scale is read
-// scaled straight from its file, never whole into memory; kUnknownFormat
-// leaves any other file to the usual path.
+// scaled straight from its file, never whole into memory, when the caller
+// may take it smaller (kTooLarge otherwise); kUnknownFormat leaves any
+// other file to the usual path.
 int loadLarge(const std::string& path, Bitmap& out, const LoadOptions& options) {
     // Only the JPEG decoder scales by itself: other formats are otherwise
     // decoded at full size whatever the denominator, so one beyond
@@ -125,9 +127,17 @@ int loadLarge(const std::string& path, Bitmap& out, const LoadOptions& options) 
         return result::kUnknownFormat;
     const bool jpeg = size.kind == large::Kind::Jpeg;
     const bool above = int64_t(size.width) * size.height > large::kMaxScaledPixels;
+    const bool tooLarge =
+        large::tooLargeWhole(size.width, size.height, jpeg ? options.scaleDenominator : 1);
+    if (tooLarge && !options.mayReduce) {
+        // A header its file cannot fill is a bomb, said as such; the most
+        // any of the three formats packs into a byte judges it here.
+        const int rc = plausibility::checkDeclared(size.width, size.height, size_t(fileSize(path)),
+                                                   plausibility::kJpegPixelsPerByte);
+        return rc < 1 ? rc : result::kTooLarge;
+    }
     const bool scaled =
-        large::tooLargeWhole(size.width, size.height, jpeg ? options.scaleDenominator : 1) ||
-        (!jpeg && options.scaleDenominator > 1 && above);
+        tooLarge || (!jpeg && options.scaleDenominator > 1 && above && options.mayReduce);
     // A large TIFF at full size is streamed into its bitmap too: the usual
     // decoder holds the file and a 32-bit copy of the picture beside it.
     const bool streamed = !scaled && above && size.kind == large::Kind::Tiff;

@@ -26,6 +26,7 @@ QImage PreviewLoader::load(const QString& path, QSize box) {
     if (imaging::PictureFile::readStamp(p, b) < 1) {
         imaging::LoadOptions o;
         o.scaleDenominator = 8;
+        o.mayReduce = true;
         if (imaging::PictureFile::load(p, b, o) < 1)
             return {};
     }

@@ -49,6 +49,7 @@ bool FilePictureReader::read(const std::string& path, const SourceRect& source, 
         return false;
     imaging::LoadOptions options;
     options.scaleDenominator = reductionFor(source.width, source.height, destWidth, destHeight);
+    options.mayReduce = true; // drawn at the page's resolution
     imaging::Bitmap picture;
     if (imaging::PictureFile::load(path, picture, options) < 1)
         return false;

@@ -138,7 +138,11 @@ void CShowView::showSlide() {
         picture.free();
         next = QImage();
         source = PictureSource(path, identity);
-        loaded = imaging::PictureFile::load(path, picture) >= 1 &&
+        // A picture too large for one bitmap shows as large as fits one;
+        // the show's end loads it again the viewer's way.
+        imaging::LoadOptions options;
+        options.mayReduce = true;
+        loaded = imaging::PictureFile::load(path, picture, options) >= 1 &&
                  (!picturesUpright() || imaging::Orientation::makeUpright(
                                             picture, imaging::Orientation::read(path)) >= 1);
     }

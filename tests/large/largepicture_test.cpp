@@ -125,7 +125,13 @@ TEST_P(WholeLoad, APictureBeyondOneBitmapComesOutScaled) {
     EXPECT_EQ(info.width, f.width);
     EXPECT_EQ(info.height, f.height);
     Bitmap b;
-    ASSERT_EQ(PictureFile::load(f.path, b), result::kSuccess) << f.path;
+    // Only a caller that just shows the picture takes it smaller; one that
+    // may write it back must not get a reduced copy.
+    EXPECT_EQ(PictureFile::load(f.path, b), result::kTooLarge) << f.path;
+    EXPECT_FALSE(b.isAllocated());
+    LoadOptions shown;
+    shown.mayReduce = true;
+    ASSERT_EQ(PictureFile::load(f.path, b, shown), result::kSuccess) << f.path;
     // An interlaced PNG is read from its first pass alone.
     const int n = GetParam() == lt::Sample::PngInterlaced
                       ? 8
@@ -139,6 +145,7 @@ TEST_P(WholeLoad, APictureBeyondOneBitmapComesOutScaled) {
         [](const std::string& path) {
             LoadOptions thumb;
             thumb.scaleDenominator = 8;
+            thumb.mayReduce = true;
             Bitmap b;
             FileInfo info;
             const int rc = PictureFile::load(path, b, thumb);
@@ -163,6 +170,7 @@ TEST(LargePicture, ALargeTiffIsReadScaledOrStreamed) {
     for (const int asked : {8, 1}) {
         LoadOptions options;
         options.scaleDenominator = asked;
+        options.mayReduce = true;
         Bitmap b;
         ASSERT_EQ(PictureFile::load(f.path, b, options), result::kSuccess);
         EXPECT_EQ(b.width(), 9000 / asked);
