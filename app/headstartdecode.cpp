@@ -13,6 +13,7 @@
 #include <QScreen>
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
@@ -28,6 +29,7 @@ namespace kamelo {
 namespace {
 // A screen's worth of a smaller decode is a few megapixels.
 constexpr int64_t kMaxShownPixels = int64_t(16) << 20;
+// Added to the program's own niceness.
 constexpr int kHeadStartNice = 2;
 } // namespace
 
@@ -96,7 +98,11 @@ std::unique_ptr<HeadStartDecode> HeadStartDecode::start(const std::string& path,
         state->thread = std::thread([s = state] {
             // A little behind the thread making the window: on a busy machine
             // the window comes first, on an idle one this has a core anyway.
-            ::setpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()), kHeadStartNice);
+            const id_t self = static_cast<id_t>(::gettid());
+            errno = 0;
+            const int nice = ::getpriority(PRIO_PROCESS, self);
+            if (errno == 0)
+                ::setpriority(PRIO_PROCESS, self, nice + kHeadStartNice);
             imaging::LoadOptions options;
             options.scaleDenominator = s->scale;
             options.bandRows = 10;
