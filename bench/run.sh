@@ -14,7 +14,7 @@ if [ -n "$missing" ]; then
 fi
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build --target imaging_bench viewer_bench thumblist_bench print_bench kamelo kamelo-cli updater_bench slideshow_bench rename_bench edit_bench editops_bench metadata_bench losslessturn_bench kamelo_frame_skins modern_bench modern_viewer_bench \
-    colour_bench colour_viewer_bench colour_thumbs_bench gigapixel_bench largeview_bench
+    colour_bench colour_viewer_bench colour_thumbs_bench gigapixel_bench largeview_bench bigfolder_bench
 work="${1:-/tmp/kamelo-bench}"
 build/bin/imaging_bench "$work"
 build/bin/viewer_bench "$work"
@@ -39,3 +39,4 @@ build/bin/colour_thumbs_bench "$work/colour-thumbs"
 mkdir -p "$work/large"
 build/bin/gigapixel_bench "$work/large"
 build/bin/largeview_bench "$work/large"
+build/bin/bigfolder_bench "$work/bigfolder"
