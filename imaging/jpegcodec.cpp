@@ -21,36 +21,8 @@ namespace kamelo::imaging::jpegcodec {
 
 namespace {
 
-struct ErrorManager {
-    jpeg_error_mgr pub;
-    jmp_buf jump;
-    bool sawEndOfFile = false;
-    int failure = result::kCorruptData;
-};
-
-void onError(j_common_ptr cinfo) {
-    auto* err = reinterpret_cast<ErrorManager*>(cinfo->err);
-    if (cinfo->err->msg_code == JERR_OUT_OF_MEMORY)
-        err->failure = result::kNoMemory;
-    longjmp(err->jump, 1);
-}
-
-void onMessage(j_common_ptr cinfo, int level) {
-    // Warnings about stray bytes are harmless; an early end of data is not,
-    // whether the bytes simply stop (JWRN_JPEG_EOF) or a marker such as the
-    // end-of-image one comes before a scan's data is complete
-    // (JWRN_HIT_MARKER): the library fills the missing blocks with grey and
-    // would otherwise report success.
-    const int code = cinfo->err->msg_code;
-    if (level < 0 && (code == JWRN_JPEG_EOF || code == JWRN_HIT_MARKER))
-        reinterpret_cast<ErrorManager*>(cinfo->err)->sawEndOfFile = true;
-}
-
-void installErrors(jpeg_decompress_struct& cinfo, ErrorManager& err) {
-    cinfo.err = jpeg_std_error(&err.pub);
-    err.pub.error_exit = onError;
-    err.pub.emit_message = onMessage;
-}
+using ErrorManager = large::JpegErrors;
+using large::installErrors;
 
 void readResolution(const jpeg_decompress_struct& cinfo, int& x, int& y) {
     x = y = 96;
@@ -408,9 +380,7 @@ int encode(const Bitmap& bitmap, int quality, ChromaSampling sampling,
         sampling = k420;
     jpeg_compress_struct cinfo{};
     ErrorManager err;
-    cinfo.err = jpeg_std_error(&err.pub);
-    err.pub.error_exit = onError;
-    err.pub.emit_message = onMessage;
+    cinfo.err = large::errors(err);
     out.clear();
     VectorDestination dest;
     dest.out = &out;

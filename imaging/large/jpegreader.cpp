@@ -23,34 +23,12 @@ namespace {
 // of about 250 megapixels at most.
 constexpr size_t kCoefficientBudget = size_t(768) << 20;
 
-struct ErrorManager {
-    jpeg_error_mgr pub;
-    jmp_buf jump;
-    bool sawEndOfFile = false;
-    int failure = result::kCorruptData;
-};
-
-void onError(j_common_ptr cinfo) {
-    auto* err = reinterpret_cast<ErrorManager*>(cinfo->err);
-    if (cinfo->err->msg_code == JERR_OUT_OF_MEMORY)
-        err->failure = result::kNoMemory;
-    else if (cinfo->err->msg_code == JERR_NO_BACKING_STORE)
-        err->failure = result::kTooLarge;
-    longjmp(err->jump, 1);
-}
-
-void onMessage(j_common_ptr cinfo, int level) {
-    const int code = cinfo->err->msg_code;
-    if (level < 0 && (code == JWRN_JPEG_EOF || code == JWRN_HIT_MARKER))
-        reinterpret_cast<ErrorManager*>(cinfo->err)->sawEndOfFile = true;
-}
-
 // One decompressor over one open file; everything it owns goes with it.
 struct Session {
     std::FILE* file = nullptr;
     size_t fileBytes = 0;
     jpeg_decompress_struct cinfo{};
-    ErrorManager err;
+    JpegErrors err;
     std::vector<uint8_t> row, bgr;
 
     ~Session() {
@@ -68,9 +46,7 @@ struct Session {
         if (::fstat(::fileno(file), &st) != 0)
             return result::kFileRead;
         fileBytes = static_cast<size_t>(st.st_size);
-        cinfo.err = jpeg_std_error(&err.pub);
-        err.pub.error_exit = onError;
-        err.pub.emit_message = onMessage;
+        installErrors(cinfo, err);
         return result::kSuccess;
     }
 };

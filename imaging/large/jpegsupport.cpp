@@ -1,6 +1,38 @@
 #include "imaging/large/jpegsupport.h"
 
+#include "imaging/result.h"
+
+#include <jerror.h>
+
 namespace kamelo::imaging::large {
+
+namespace {
+
+void onError(j_common_ptr cinfo) {
+    auto* err = reinterpret_cast<JpegErrors*>(cinfo->err);
+    if (cinfo->err->msg_code == JERR_OUT_OF_MEMORY)
+        err->failure = result::kNoMemory;
+    else if (cinfo->err->msg_code == JERR_NO_BACKING_STORE)
+        err->failure = result::kTooLarge; // a coefficient buffer beyond memory
+    longjmp(err->jump, 1);
+}
+
+void onMessage(j_common_ptr cinfo, int level) {
+    // Warnings about stray bytes are harmless; an early end is not.
+    const int code = cinfo->err->msg_code;
+    if (level < 0 && (code == JWRN_JPEG_EOF || code == JWRN_HIT_MARKER))
+        reinterpret_cast<JpegErrors*>(cinfo->err)->sawEndOfFile = true;
+}
+
+} // namespace
+
+jpeg_error_mgr* errors(JpegErrors& err) {
+    err.failure = result::kCorruptData;
+    jpeg_std_error(&err.pub);
+    err.pub.error_exit = onError;
+    err.pub.emit_message = onMessage;
+    return &err.pub;
+}
 
 uint64_t coefficientBytes(const jpeg_decompress_struct& cinfo) {
     uint64_t bytes = 0;
