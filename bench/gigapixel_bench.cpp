@@ -6,6 +6,7 @@
 //   gigapixel_bench <work folder> [runs]
 #include "benchsupport.h"
 #include "imaging/large/largepicture.h"
+#include "tests/support/streamedjpeg.h"
 
 #include <algorithm>
 #include <chrono>
@@ -42,29 +43,10 @@ void photoRow(int y, int width, int height, uint32_t& seed, uint8_t* rgb) {
 }
 
 void writeJpeg(const std::string& path, int width, int height) {
-    std::FILE* f = std::fopen(path.c_str(), "wb");
-    jpeg_compress_struct c{};
-    jpeg_error_mgr err{};
-    c.err = jpeg_std_error(&err);
-    jpeg_create_compress(&c);
-    jpeg_stdio_dest(&c, f);
-    c.image_width = JDIMENSION(width);
-    c.image_height = JDIMENSION(height);
-    c.input_components = 3;
-    c.in_color_space = JCS_RGB;
-    jpeg_set_defaults(&c);
-    jpeg_set_quality(&c, 85, TRUE);
-    jpeg_start_compress(&c, TRUE);
-    std::vector<uint8_t> row(size_t(width) * 3);
     uint32_t seed = 1;
-    for (int y = 0; y < height; ++y) {
-        photoRow(y, width, height, seed, row.data());
-        JSAMPROW r = row.data();
-        jpeg_write_scanlines(&c, &r, 1);
-    }
-    jpeg_finish_compress(&c);
-    jpeg_destroy_compress(&c);
-    std::fclose(f);
+    kamelo::test::writeStreamedJpeg(path, width, height, 85, [&](int y, uint8_t* row) {
+        photoRow(y, width, height, seed, row);
+    });
 }
 
 void writePng(const std::string& path, int width, int height) {

@@ -5,6 +5,7 @@
 // memory of the process; the load average.
 //   largeview_bench [WORK_DIR] [--flat]   (the picture is kept there)
 #include "imaging/large/largepicture.h"
+#include "tests/support/streamedjpeg.h"
 #include "viewer/eyedoc.h"
 #include "viewer/largelevels.h"
 #include "viewer/largetiles.h"
@@ -30,25 +31,8 @@ constexpr int kWidth = 40000;
 constexpr int kHeight = 25000;
 
 bool writeJpeg(const std::string& path, bool flat) {
-    const std::string part = path + ".part";
-    std::FILE* f = std::fopen(part.c_str(), "wb");
-    if (!f)
-        return false;
-    jpeg_compress_struct c{};
-    jpeg_error_mgr err{};
-    c.err = jpeg_std_error(&err);
-    jpeg_create_compress(&c);
-    jpeg_stdio_dest(&c, f);
-    c.image_width = kWidth;
-    c.image_height = kHeight;
-    c.input_components = 3;
-    c.in_color_space = JCS_RGB;
-    jpeg_set_defaults(&c);
-    jpeg_set_quality(&c, 90, TRUE);
-    jpeg_start_compress(&c, TRUE);
-    std::vector<uint8_t> row(size_t(kWidth) * 3);
     uint32_t seed = 12345;
-    for (int y = 0; y < kHeight; ++y) {
+    return test::writeStreamedJpeg(path, kWidth, kHeight, 90, [&](int y, uint8_t* row) {
         for (int x = 0; x < kWidth; ++x) {
             seed = seed * 1664525u + 1013904223u;
             const int noise = flat ? 0 : int(seed >> 28) - 8;
@@ -57,14 +41,7 @@ bool writeJpeg(const std::string& path, bool flat) {
             row[3 * x + 1] = clamp(y * 255 / kHeight + noise);
             row[3 * x + 2] = clamp(((x / 700) ^ (y / 500)) % 2 ? 200 + noise : 60 + noise);
         }
-        JSAMPROW r = row.data();
-        jpeg_write_scanlines(&c, &r, 1);
-    }
-    jpeg_finish_compress(&c);
-    jpeg_destroy_compress(&c);
-    std::fclose(f);
-    std::filesystem::rename(part, path);
-    return true;
+    });
 }
 
 double commandSeconds(const std::string& cmd) {

@@ -1,5 +1,7 @@
 #include "largepictures.h"
 
+#include "tests/support/streamedjpeg.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -50,32 +52,13 @@ int quadrantIndex(int x, int y, int width, int height) {
 }
 
 void writeJpeg(const std::string& path, int width, int height) {
-    std::FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f)
-        throw std::runtime_error("cannot write " + path);
-    jpeg_compress_struct c{};
-    jpeg_error_mgr err{};
-    c.err = jpeg_std_error(&err);
-    jpeg_create_compress(&c);
-    jpeg_stdio_dest(&c, f);
-    c.image_width = JDIMENSION(width);
-    c.image_height = JDIMENSION(height);
-    c.input_components = 3;
-    c.in_color_space = JCS_RGB;
-    jpeg_set_defaults(&c);
-    jpeg_set_quality(&c, 90, TRUE);
-    jpeg_start_compress(&c, TRUE);
-    std::vector<uint8_t> row(size_t(width) * 3);
-    for (int y = 0; y < height; ++y) {
-        // Rows repeat within a quadrant: made once per half.
+    // Rows repeat within a quadrant: made once per half.
+    const bool written = writeStreamedJpeg(path, width, height, 90, [&](int y, uint8_t* row) {
         if (y == 0 || y == height / 2)
-            rgbRow(y, width, height, 0, row.data());
-        JSAMPROW r = row.data();
-        jpeg_write_scanlines(&c, &r, 1);
-    }
-    jpeg_finish_compress(&c);
-    jpeg_destroy_compress(&c);
-    std::fclose(f);
+            rgbRow(y, width, height, 0, row);
+    });
+    if (!written)
+        throw std::runtime_error("cannot write " + path);
 }
 
 void writeJpeg(const std::string& path, JpegLayout layout, int width, int height) {

@@ -2,6 +2,7 @@
 // from a smaller decode, sharpened by tiles read from the file where zoomed
 // in, panned by the mouse, within the tiles' budget, and left behind when
 // another picture comes.
+#include "tests/support/streamedjpeg.h"
 #include "tests/support/viewerenv.h"
 #include "viewer/eyedoc.h"
 #include "viewer/largelevels.h"
@@ -62,37 +63,17 @@ std::string bigJpeg() {
     const std::string path = dir.toStdString() + "/big.jpg";
     if (fs::exists(path))
         return path;
-    const std::string part = path + ".part";
-    std::FILE* f = std::fopen(part.c_str(), "wb");
-    if (!f)
-        throw std::runtime_error("cannot write " + part);
-    jpeg_compress_struct c{};
-    jpeg_error_mgr err{};
-    c.err = jpeg_std_error(&err);
-    jpeg_create_compress(&c);
-    jpeg_stdio_dest(&c, f);
-    c.image_width = kWidth;
-    c.image_height = kHeight;
-    c.input_components = 3;
-    c.in_color_space = JCS_RGB;
-    jpeg_set_defaults(&c);
-    jpeg_set_quality(&c, 92, TRUE);
-    jpeg_start_compress(&c, TRUE);
-    std::vector<uint8_t> row(size_t(kWidth) * 3);
-    for (int y = 0; y < kHeight; ++y) {
-        for (int x = 0; x < kWidth; ++x) {
-            const QRgb rgb = pictureColour(x, y);
-            row[3 * x] = uint8_t(qRed(rgb));
-            row[3 * x + 1] = uint8_t(qGreen(rgb));
-            row[3 * x + 2] = uint8_t(qBlue(rgb));
-        }
-        JSAMPROW r = row.data();
-        jpeg_write_scanlines(&c, &r, 1);
-    }
-    jpeg_finish_compress(&c);
-    jpeg_destroy_compress(&c);
-    std::fclose(f);
-    fs::rename(part, path);
+    const bool written =
+        test::writeStreamedJpeg(path, kWidth, kHeight, 92, [](int y, uint8_t* row) {
+            for (int x = 0; x < kWidth; ++x, row += 3) {
+                const QRgb rgb = pictureColour(x, y);
+                row[0] = uint8_t(qRed(rgb));
+                row[1] = uint8_t(qGreen(rgb));
+                row[2] = uint8_t(qBlue(rgb));
+            }
+        });
+    if (!written)
+        throw std::runtime_error("cannot write " + path);
     return path;
 }
 
