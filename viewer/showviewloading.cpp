@@ -30,6 +30,12 @@ int CShowView::loadPicture(int index) {
         return kNoPicture;
     if (bands_.active())
         return kFailedAndReported; // one decode at a time
+    // A decode begun before this view for a picture it shows another way
+    // (read ahead, too large for one bitmap, not band by band) is dropped
+    // with this load; the band loader takes a matching one first.
+    const struct DropHeadStart {
+        ~DropHeadStart() { BandLoader::offerHeadStart(nullptr); }
+    } dropHeadStart;
     // The previous picture's full decode is of no use any more.
     dropSmallerDecode();
     zoom_.startPicture();
