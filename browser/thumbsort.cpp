@@ -2,8 +2,6 @@
 
 #include "platform/nameorder.h"
 
-#include <QCollator>
-#include <QLocale>
 #include <QString>
 
 #include <algorithm>
@@ -18,20 +16,6 @@
 namespace kamelo {
 
 namespace {
-
-// NameOrder's collation, as sort keys: a key per name costs far less than
-// the comparisons a sort of a hundred thousand names makes, and comparing
-// two keys gives what comparing the names does.
-const QCollator& nameCollator() {
-    thread_local QCollator c = [] {
-        const QLocale system;
-        QCollator x(system.language() == QLocale::C ? QLocale(QLocale::English) : system);
-        x.setNumericMode(true);
-        x.setCaseSensitivity(Qt::CaseInsensitive);
-        return x;
-    }();
-    return c;
-}
 
 constexpr size_t kSplitAt = 20000;
 
@@ -77,7 +61,7 @@ Key keyOf(const CThumbData& d, int column, FolderStat& files) {
     Key k;
     k.group = d.isParent() ? 0 : d.isFolder() ? 1 : 2;
     k.name = QString::fromStdString(d.displayName);
-    k.nameKey = nameCollator().sortKey(k.name);
+    k.nameKey = NameOrder::sortKey(k.name);
     if (column == ThumbSort::kType)
         k.type = QString::fromStdString(d.typeName);
     struct stat st {};

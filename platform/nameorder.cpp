@@ -32,6 +32,10 @@ bool NameOrder::lessThan(const QString& a, const QString& b) {
     return compare(a, b) < 0;
 }
 
+QCollatorSortKey NameOrder::sortKey(const QString& name) {
+    return collator().sortKey(name);
+}
+
 void NameOrder::sort(QStringList& names) {
     std::sort(names.begin(), names.end(), lessThan);
 }
