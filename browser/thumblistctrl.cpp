@@ -127,6 +127,10 @@ CThumbListCtrl::~CThumbListCtrl() {
         store->setInt(keys::kGeneral, keys::kCacheFileVersion, keys::kCurrentCacheFileVersion);
 }
 
+bool CThumbListCtrl::isSavingCache() const {
+    return saver_->isBusy();
+}
+
 void CThumbListCtrl::applyAppearance() {
     const CUiSettings& s = uiSettingsOrDefaults();
     delegate_->setGeometry(s.thumbWidth, s.thumbHeight, s.itemHorzSpace, s.itemVertSpace);

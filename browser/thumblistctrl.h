@@ -87,6 +87,9 @@ public:
     bool sortAscending() const { return sortAscending_; }
 
     bool isLoading() const { return loading_; }
+    // A folder's cache pair is still being written (a refresh until then
+    // makes its thumbnails again).
+    bool isSavingCache() const;
     // Threads that decode thumbnails, the loader's own included; from the
     // next folder load on.
     void setThumbnailJobs(int jobs) { jobs_ = jobs; }

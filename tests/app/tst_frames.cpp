@@ -579,6 +579,9 @@ private slots:
         QVERIFY(chain.startsWith(QStringLiteral("바탕 화면\\내 컴퓨터\\")));
         QVERIFY(chain.endsWith(QStringLiteral("photos\\")));
 
+        // The pair is written beside the window; once it is in, a refresh
+        // lists from it.
+        QVERIFY(QTest::qWaitFor([&] { return !list->isSavingCache(); }, 10000));
         f->commands()->action(cmd::kQuickRefresh)->trigger();
         QVERIFY(!list->isLoading()); // from the cache
         f->commands()->action(cmd::kFullRefresh)->trigger();

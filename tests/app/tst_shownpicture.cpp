@@ -307,6 +307,7 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(
             cell() != before && qRed(cell()) == qBlue(cell()) && !r.list()->isLoading(), 20000);
         // Listed again from the cache, without a loader: the new thumbnail.
+        QTRY_VERIFY_WITH_TIMEOUT(!r.list()->isSavingCache(), 10000);
         QVERIFY(r.list()->loadFolder(r.photo(), CThumbListCtrl::Refresh::Quick));
         QVERIFY(!r.list()->isLoading());
         QCOMPARE(qRed(cell()), qBlue(cell()));
