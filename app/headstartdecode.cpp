@@ -86,6 +86,10 @@ std::unique_ptr<HeadStartDecode> HeadStartDecode::start(const std::string& path,
     if (imaging::PictureFile::readInfo(path, info) < 1 ||
         info.format != imaging::PictureFormat::Jpeg || info.compression != "JPEG")
         return nullptr;
+    // A picture beyond one bitmap is shown by the viewer's own scaled
+    // decode and tiles; a head start would decode it a second time.
+    if (int64_t(info.width) * info.height > imaging::kMaxPixels)
+        return nullptr;
     state->scale = scaleFor(info.width, info.height, imaging::Orientation::read(path), viewGuess);
     // The copy shown while it decodes doubles the smaller picture's memory:
     // a picture whose smaller decode is still huge is decoded where painted.
