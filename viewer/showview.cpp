@@ -279,9 +279,11 @@ void CShowView::listChanged() {
 }
 
 void CShowView::postReadAhead(Step step) {
-    // A RAW development keeps both cores busy for seconds: the next picture
-    // is read ahead once the one on screen is sharp.
-    if (developsRaw_ && fullDecode_.running()) {
+    // The full decode of the picture on screen comes first (a RAW
+    // development keeps both cores busy for seconds, a JPEG's would share
+    // them with the neighbour): the next picture is read ahead once the one
+    // on screen is sharp.
+    if (fullDecode_.running()) {
         heldReadAhead_ = step;
         return;
     }
