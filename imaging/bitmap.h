@@ -158,4 +158,13 @@ inline uint8_t overWhite(unsigned value, unsigned alpha) {
     return static_cast<uint8_t>((value * alpha + 255u * (255u - alpha) + 127u) / 255u);
 }
 
+// An RGBA row as the BGR a Bitmap holds, laid over white.
+inline void rgbaRowToBgr(const uint8_t* src, uint8_t* dst, int width) {
+    for (int x = 0; x < width; ++x, src += 4, dst += 3) {
+        dst[0] = overWhite(src[2], src[3]);
+        dst[1] = overWhite(src[1], src[3]);
+        dst[2] = overWhite(src[0], src[3]);
+    }
+}
+
 } // namespace kamelo::imaging

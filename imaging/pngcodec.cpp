@@ -66,14 +66,6 @@ void resolutionOf(png_structp png, png_infop info, int& x, int& y) {
     }
 }
 
-void rgbaRowToBgr(const uint8_t* src, uint8_t* dst, int width) {
-    for (int x = 0; x < width; ++x, src += 4, dst += 3) {
-        dst[0] = overWhite(src[2], src[3]);
-        dst[1] = overWhite(src[1], src[3]);
-        dst[2] = overWhite(src[0], src[3]);
-    }
-}
-
 } // namespace
 
 int readInfo(ByteView bytes, FileInfo& fi) {

@@ -61,14 +61,6 @@ struct Session {
     int failure() const { return truncated ? result::kTruncated : result::kCorruptData; }
 };
 
-void rgbaRowToBgr(const uint8_t* src, uint8_t* dst, int width) {
-    for (int x = 0; x < width; ++x, src += 4, dst += 3) {
-        dst[0] = overWhite(src[2], src[3]);
-        dst[1] = overWhite(src[1], src[3]);
-        dst[2] = overWhite(src[0], src[3]);
-    }
-}
-
 } // namespace
 
 int pngSize(const std::string& path, int& width, int& height) {
