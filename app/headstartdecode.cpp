@@ -177,10 +177,14 @@ bool HeadStartDecode::matches(const std::string& path, int scale) const {
 bool HeadStartDecode::wait(int seen, int ms, const imaging::Bitmap*& bitmap, int& rows) {
     std::unique_lock<std::mutex> lock(state_->mutex);
     State& s = *state_;
+    // The view paints from the copy without the lock while rows below it
+    // are still being copied in, and smooth scaling reads a row past those
+    // it paints: one copied row is held back, so no row it reads is written.
+    constexpr int kMargin = 1;
     s.changed.wait_for(lock, std::chrono::milliseconds(ms),
-                       [&s, seen] { return s.ended || s.rows > seen; });
-    bitmap = s.rows > 0 ? &s.shown : nullptr;
-    rows = s.rows;
+                       [&s, seen] { return s.ended || s.rows - kMargin > seen; });
+    rows = std::max(0, s.rows - kMargin);
+    bitmap = rows > 0 ? &s.shown : nullptr;
     return s.ended;
 }
 

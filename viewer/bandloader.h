@@ -27,7 +27,8 @@ public:
         virtual bool matches(const std::string& path, int scale) const = 0;
         // Waits up to ms for more rows than seen. bitmap: the rows decoded
         // so far (null before the first band), kept until finish(); rows:
-        // how many. True once the decode has ended.
+        // how many may be painted (the row after them is complete too, for
+        // smoothing). True once the decode has ended.
         virtual bool wait(int seen, int ms, const imaging::Bitmap*& bitmap, int& rows) = 0;
         virtual void stop() = 0;
         // Waits for the end: the decode's code, the picture into out.
