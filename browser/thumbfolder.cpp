@@ -28,6 +28,17 @@ ThumbFolder::Options settledOptions(ThumbFolder::Options o) {
 
 } // namespace
 
+ThumbFolder::Options ThumbFolder::Options::fromSettings(const CUiSettings& s) {
+    Options o;
+    o.width = s.thumbWidth;
+    o.height = s.thumbHeight;
+    o.border = s.thumbBorder;
+    o.design = s.thumbDesign;
+    o.onlyPictures = s.onlyPictures != 0;
+    o.upright = s.applyOrientation != 0;
+    return o;
+}
+
 ThumbFolder::ThumbFolder(Options options)
     : options_(settledOptions(options)),
       template_(ThumbCellArt::cellTemplate(options.design, options.width, options.height)) {

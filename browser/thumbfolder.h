@@ -1,5 +1,6 @@
 #pragma once
 
+#include "base/uisettings.h"
 #include "browser/core/cellspill.h"
 #include "browser/core/thumbdata.h"
 #include "browser/core/thumbimagelist.h"
@@ -38,6 +39,9 @@ public:
         // How cells get their colours (thumbcolour); kAsSet is settled when
         // the folder is made, so one load and its cache follow one rule.
         int colour = thumbcolour::kAsSet;
+
+        // The cell's look and the listing rules as the settings give them.
+        static Options fromSettings(const CUiSettings& s);
     };
     enum class CacheResult { Loaded, NotFound, Stale };
 

@@ -47,13 +47,7 @@ void CThumbListCtrl::clearList() {
 bool CThumbListCtrl::loadFolder(const QString& path, Refresh refresh) {
     stopLoader();
     const CUiSettings& s = uiSettingsOrDefaults();
-    ThumbFolder::Options o;
-    o.width = s.thumbWidth;
-    o.height = s.thumbHeight;
-    o.border = s.thumbBorder;
-    o.design = s.thumbDesign;
-    o.onlyPictures = s.onlyPictures != 0;
-    o.upright = s.applyOrientation != 0;
+    ThumbFolder::Options o = ThumbFolder::Options::fromSettings(s);
     o.details = viewType_ == 1;
     if (cache_)
         o.spillFolder = cache_->folder();

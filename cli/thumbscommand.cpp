@@ -133,13 +133,7 @@ int runThumbsCommand(SettingsStore& store, const std::vector<std::string>& given
 
     CUiSettings s;
     s.load(store);
-    ThumbFolder::Options o;
-    o.width = s.thumbWidth;
-    o.height = s.thumbHeight;
-    o.border = s.thumbBorder;
-    o.design = s.thumbDesign;
-    o.onlyPictures = s.onlyPictures != 0;
-    o.upright = s.applyOrientation != 0;
+    ThumbFolder::Options o = ThumbFolder::Options::fromSettings(s);
     o.spillFolder = cache;
     ThumbFolder folder(o);
     QElapsedTimer timer;
