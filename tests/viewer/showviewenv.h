@@ -1,9 +1,9 @@
 #pragma once
 
 // What the picture view tests share: a document filled with pictures written
-// on the spot, and a pixel-exact comparison of two decodes.
+// on the spot, and a JPEG whose every pixel differs from its neighbours.
 
-#include "imaging/bitmap.h"
+#include "tests/support/samepixels.h"
 #include "tests/support/scratchdir.h"
 #include "tests/support/viewerenv.h"
 
@@ -12,7 +12,6 @@
 #include <QSize>
 #include <QtTest>
 
-#include <cstring>
 #include <string>
 #include <vector>
 
@@ -41,15 +40,6 @@ inline std::string detailedJpeg(ScratchDir& dir, const char* name, int w, int h)
     const std::string path = dir.file(name);
     img.save(QString::fromStdString(path), "JPEG", 92);
     return path;
-}
-
-inline bool samePixels(const imaging::Bitmap& a, const imaging::Bitmap& b) {
-    if (a.width() != b.width() || a.height() != b.height())
-        return false;
-    for (int y = 0; y < a.height(); ++y)
-        if (std::memcmp(a.row(y), b.row(y), size_t(a.width()) * 3) != 0)
-            return false;
-    return true;
 }
 
 } // namespace kamelo::test::showview

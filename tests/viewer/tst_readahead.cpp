@@ -14,6 +14,7 @@
 
 using namespace kamelo;
 using namespace kamelo::test::showview;
+using kamelo::test::samePixels;
 using Step = CShowView::Step;
 
 class TestReadAhead : public QObject {

@@ -20,6 +20,7 @@
 
 using namespace kamelo;
 using namespace kamelo::test::showview;
+using kamelo::test::samePixels;
 
 namespace {
 
