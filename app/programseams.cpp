@@ -80,7 +80,7 @@ int ProgramSeams::runStartupUpdateCheck(CEyeApp& app, bool testConnection, bool 
         return check ? check->check(testConnection, throttle) : 0;
     }
     // Started with a picture: the check, and the HTTP library it opens,
-    // wait until the picture is on screen (or will not be); the association
+    // wait until the picture is on screen and sharp (or will not be); the association
     // check follows it as it would have.
     CEyeApp* a = &app;
     const auto pending = std::make_shared<std::vector<QMetaObject::Connection>>();
@@ -88,7 +88,8 @@ int ProgramSeams::runStartupUpdateCheck(CEyeApp& app, bool testConnection, bool 
         for (const QMetaObject::Connection& c : *pending)
             QObject::disconnect(c);
         pending->clear();
-        QTimer::singleShot(0, a->browserFrame(), [a, testConnection, throttle] {
+        CShowFrame* viewer = a->viewerFrame();
+        afterPictureShown(viewer ? viewer->view() : nullptr, [a, testConnection, throttle] {
             update::UpdateCheck* check = updateCheck(*a);
             if ((check ? check->check(testConnection, throttle) : 0) == 0 &&
                 a->store()->getInt(keys::kGeneralLower, keys::kCheckFileAssociation,

@@ -6,6 +6,7 @@
 #include "imaging/result.h"
 
 #include <atomic>
+#include <mutex>
 
 namespace kamelo {
 
@@ -14,35 +15,82 @@ struct FullDecode::State {
     std::atomic<bool> ended{false};
     imaging::Bitmap picture;
     int rc = imaging::result::kSuccess;
+    // The picture being decoded and its rows settled so far.
+    std::mutex rowsMutex;
+    const imaging::Bitmap* decoding = nullptr;
+    int rows = 0;
+    bool rowsHold = true;
 };
 
+namespace {
+// Reports per picture: each lets the idle thread scale a band of it.
+constexpr int kReportsPerPicture = 24;
+} // namespace
+
 void FullDecode::start(const std::string& path, int orientation, imaging::Bitmap spare,
-                       std::function<void()> done) {
+                       std::function<void()> done, std::function<void()> rowsAdvanced) {
     cancel();
     state_ = std::make_shared<State>();
-    thread_ = std::thread([s = state_, path, orientation, spare = std::move(spare),
-                           done = std::move(done)]() mutable {
-        imaging::LoadOptions options;
-        // Only the memory is lent: the picture going keeps its colour space.
-        spare.setColourProfile(nullptr);
-        options.reuse = &spare;
-        // Looked at between bands so that a new picture need not wait for
-        // the rest of this one.
-        options.onRows = [&s](const imaging::Bitmap&, int, int, int) {
-            return s->stop.load() ? 0 : 1;
-        };
-        // A RAW development stops between its steps too.
-        const imaging::rawcodec::StopScope rawStop(s->stop);
-        int rc = imaging::PictureFile::load(path, s->picture, options);
-        if (rc >= 1)
-            rc = imaging::Orientation::makeUpright(s->picture, orientation);
-        if (rc < 1)
-            s->picture.free();
-        s->rc = rc;
-        s->ended = true;
-        if (!s->stop.load() && done)
-            done();
-    });
+    state_->rowsHold = orientation == imaging::Orientation::kUpright;
+    thread_ =
+        std::thread([s = state_, path, orientation, spare = std::move(spare),
+                     done = std::move(done), rowsAdvanced = std::move(rowsAdvanced)]() mutable {
+            imaging::LoadOptions options;
+            // Only the memory is lent: the picture going keeps its colour space.
+            spare.setColourProfile(nullptr);
+            options.reuse = &spare;
+            // Looked at between bands so that a new picture need not wait for
+            // the rest of this one.
+            int reported = 0;
+            options.onRows = [&s, &rowsAdvanced, &reported](const imaging::Bitmap& b, int first,
+                                                            int count, int pass) {
+                if (s->stop.load())
+                    return 0;
+                if (!rowsAdvanced || !s->rowsHold)
+                    return 1;
+                {
+                    std::lock_guard<std::mutex> lock(s->rowsMutex);
+                    // A later pass rewrites rows already reported.
+                    if (pass != 0) {
+                        s->rowsHold = false;
+                        return 1;
+                    }
+                    s->decoding = &b;
+                    s->rows = std::max(s->rows, first + count);
+                }
+                if (int64_t(s->rows) * kReportsPerPicture >= int64_t(reported + 1) * b.height()) {
+                    reported = int(int64_t(s->rows) * kReportsPerPicture / std::max(1, b.height()));
+                    rowsAdvanced();
+                }
+                return 1;
+            };
+            // A RAW development stops between its steps too.
+            const imaging::rawcodec::StopScope rawStop(s->stop);
+            int rc = imaging::PictureFile::load(path, s->picture, options);
+            {
+                // Nobody reads the rows from here on: they may be turned or freed.
+                std::lock_guard<std::mutex> lock(s->rowsMutex);
+                s->decoding = nullptr;
+            }
+            if (rc >= 1)
+                rc = imaging::Orientation::makeUpright(s->picture, orientation);
+            if (rc < 1)
+                s->picture.free();
+            s->rc = rc;
+            s->ended = true;
+            if (!s->stop.load() && done)
+                done();
+        });
+}
+
+bool FullDecode::withDecodedRows(const std::function<void(const imaging::Bitmap&, int rows)>& use) {
+    if (!state_)
+        return false;
+    std::lock_guard<std::mutex> lock(state_->rowsMutex);
+    if (!state_->decoding || !state_->rowsHold || state_->rows <= 0)
+        return false;
+    use(*state_->decoding, state_->rows);
+    return true;
 }
 
 bool FullDecode::done() const {

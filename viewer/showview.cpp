@@ -92,6 +92,7 @@ void CShowView::reloadOptions() {
 
 CShowView::~CShowView() {
     readAhead_->setNotify({});
+    fullDecode_.cancel(); // nobody to tell
     dropSmallerDecode();
     if (SettingsStore* store = settingsStore())
         store->setInt(keys::kGeneralLower, "zoom mode", zoom_.mode());

@@ -4,6 +4,7 @@
 #include "imaging/colour/colourtransform.h"
 #include "imaging/fileinfo.h"
 #include "imaging/turntrack.h"
+#include "viewer/bandedscreencopy.h"
 #include "viewer/bandloader.h"
 #include "viewer/core/picturesource.h"
 #include "viewer/core/selectiongeometry.h"
@@ -66,6 +67,8 @@ public:
     // A picture is decoding band by band, or a picture too large for one
     // bitmap is being read at a smaller scale.
     bool isLoading() const { return bands_.active() || largeLoading_; }
+    // The picture on screen is a smaller decode whose full decode still runs.
+    bool isSharpening() const { return fullDecode_.running(); }
     // The document's list grew or was replaced around the shown picture:
     // the position is told again and the next picture read ahead.
     void listChanged();
@@ -175,6 +178,8 @@ signals:
     void pathRemoved(const QString& path);
     // Percent of rows decoded (100 or more ends it).
     void progress(int percent);
+    // The full decode isSharpening() waited for was taken or dropped.
+    void sharpened();
     void doubleClicked();
     // The modified picture should be saved before the step (the frame saves).
     void saveRequested();
@@ -252,6 +257,11 @@ private:
     imaging::Bitmap takeFullPicture();
     // Stops a background decode; the smaller picture goes with it.
     void dropSmallerDecode();
+    void dropFullDecode();
+    // Where and how the full picture of the smaller decode on screen would
+    // be painted as a screen copy; none when it would not.
+    std::optional<BandedScreenCopy::Target> fullCopyTarget(const imaging::Bitmap& full) const;
+    void extendFullCopy();
     // Zoomed past the smaller decode: the full picture is needed now.
     void sharpenIfNeeded();
     // The picture scaled to its place (converted to the screen's colours
@@ -299,6 +309,9 @@ private:
     QSize fullSize_;
     FullDecode fullDecode_;
     int fullGeneration_ = 0;
+    // The full picture's fitted screen copy, made as its rows come while
+    // this thread is idle, for the sharp frame to be one blit.
+    BandedScreenCopy fullCopy_;
     // The picture on screen is a RAW file's (its development follows its
     // preview), and the read-ahead step held back until it is sharp.
     bool developsRaw_ = false;

@@ -212,7 +212,7 @@ int CShowView::loadRowByRow(const std::string& path, int index, QSize announced,
     if (rc < 1) {
         // A navigation code or an error: the caller decides. The full
         // decode of a picture not shown is of no use.
-        fullDecode_.cancel();
+        dropFullDecode();
         doc_.displayed().free();
         doc_.setPictureProfile(nullptr);
         update();
@@ -266,7 +266,8 @@ void CShowView::startFullDecode(const std::string& path, int orientation) {
     // one camera's pictures).
     imaging::Bitmap spare = std::move(doc_.displayed());
     doc_.displayed().free();
-    fullDecode_.start(path, orientation, std::move(spare), [this, generation] {
+    fullCopy_.reset();
+    const auto done = [this, generation] {
         QMetaObject::invokeMethod(
             this,
             [this, generation] {
@@ -274,6 +275,42 @@ void CShowView::startFullDecode(const std::string& path, int orientation) {
                     doc_.completePicture();
             },
             Qt::QueuedConnection);
+    };
+    // A RAW development's rows are not its final pixels.
+    std::function<void()> rowsAdvanced;
+    if (!developsRaw_)
+        rowsAdvanced = [this, generation] {
+            QMetaObject::invokeMethod(
+                this,
+                [this, generation] {
+                    if (generation == fullGeneration_)
+                        extendFullCopy();
+                },
+                Qt::QueuedConnection);
+        };
+    fullDecode_.start(path, orientation, std::move(spare), done, std::move(rowsAdvanced));
+}
+
+std::optional<BandedScreenCopy::Target>
+CShowView::fullCopyTarget(const imaging::Bitmap& full) const {
+    if (!preview_.isAllocated() || showsLargePicture() || slide_.running() || drag_.down())
+        return std::nullopt;
+    const QRect dest = displayRect();
+    if (!ViewPainter::wantsScreenCopy(fullSize_, dest, size()))
+        return std::nullopt;
+    // As screenCopy() will ask for it when the full picture is painted.
+    const imaging::colour::TransformPtr colour = colourOf(&full);
+    return BandedScreenCopy::Target{dest.size(), displayMode_, colour,
+                                    colour ? DisplayColour::generation() : 0};
+}
+
+void CShowView::extendFullCopy() {
+    // The smaller decode's bands come first.
+    if (bands_.active())
+        return;
+    fullDecode_.withDecodedRows([this](const imaging::Bitmap& full, int rows) {
+        if (const auto target = fullCopyTarget(full))
+            fullCopy_.extend(full, rows, *target);
     });
 }
 
@@ -281,18 +318,36 @@ imaging::Bitmap CShowView::takeFullPicture() {
     int rc = imaging::result::kSuccess;
     imaging::Bitmap full = fullDecode_.finish(rc);
     // Same place, sharper pixels: nothing moves on screen.
-    preview_.free();
+    const std::optional<BandedScreenCopy::Target> target =
+        rc >= 1 ? fullCopyTarget(full) : std::nullopt;
     dropScreenCopies();
+    if (target)
+        screen_ = {fullCopy_.finish(full, *target),
+                   full.bits(),
+                   QSize(full.width(), full.height()),
+                   target->displayMode,
+                   target->colour,
+                   target->generation};
+    fullCopy_.reset();
+    preview_.free();
     update();
     if (rc < 1)
         emit loadFailed(QString::fromUtf8(res::format(res::IDS_MSG_LOAD_FAILED_CODE, rc)));
     if (const std::optional<Step> held = std::exchange(heldReadAhead_, std::nullopt))
         postReadAhead(*held);
+    emit sharpened();
     return full;
 }
 
-void CShowView::dropSmallerDecode() {
+void CShowView::dropFullDecode() {
+    if (!fullDecode_.running())
+        return;
     fullDecode_.cancel();
+    emit sharpened();
+}
+
+void CShowView::dropSmallerDecode() {
+    dropFullDecode();
     heldReadAhead_.reset();
     if (doc_.pictureOnItsWay())
         doc_.setPictureCompleter(nullptr);

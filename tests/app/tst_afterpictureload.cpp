@@ -60,7 +60,7 @@ private slots:
         view.show();
         QVERIFY(QTest::qWaitForWindowExposed(&view));
         int ran = 0, asked = 0;
-        bool whileLoading = false;
+        bool whileLoading = false, whileSharpening = false;
         int rowsWhenRun = 0;
         // Asked from inside the decode, as the update check's answer would be.
         connect(&view, &CShowView::progress, this, [&](int percent) {
@@ -68,6 +68,7 @@ private slots:
                 afterPictureLoaded(&view, [&] {
                     ++ran;
                     whileLoading = view.isLoading();
+                    whileSharpening = view.isSharpening() || view.showsSmallerDecode();
                     rowsWhenRun = e.doc.displayed().height();
                 });
         });
@@ -75,6 +76,8 @@ private slots:
         QVERIFY(asked > 0);
         QTRY_COMPARE(ran, 1);
         QVERIFY(!whileLoading);
+        // Nor while the full decode behind the smaller one still runs.
+        QVERIFY(!whileSharpening);
         QCOMPARE(rowsWhenRun, 1800);
         // Later loads report progress too; the question is not asked again.
         QCOMPARE(view.loadPicture(1), CShowView::kLoaded);
