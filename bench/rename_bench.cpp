@@ -1,5 +1,5 @@
-// The batch rename at 5,000 pictures:
-//   rename_bench WORK_FOLDER
+// The batch rename at 5,000 pictures (or COUNT):
+//   rename_bench WORK_FOLDER [COUNT]
 // 1. The live preview: one keystroke in the prefix field recomputes and
 //    checks all 5,000 new names and repaints the list (goal: 30 ms or less).
 // 2. Applying: the whole checked plan (check, order, rename) against a
@@ -16,6 +16,8 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -25,7 +27,16 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr int kFiles = 5000;
+int kFiles = 5000;
+
+long statusKb(const char* field) {
+    std::ifstream in("/proc/self/status");
+    std::string line;
+    while (std::getline(in, line))
+        if (line.rfind(field, 0) == 0)
+            return std::atol(line.c_str() + std::strlen(field));
+    return -1;
+}
 
 std::vector<std::string> makeFolder(const fs::path& folder) {
     fs::remove_all(folder);
@@ -46,10 +57,14 @@ struct PreviewTimes {
     double worst = 0;
     double recompute = 0; // the names and their check alone
     double paint = 0;     // the visible rows painted alone
+    long beforeKb = 0;    // resident before the dialog opened
+    long peakKb = 0;      // the peak once every key was typed
 };
 
 PreviewTimes previewPerKey(const fs::path& work) {
     const std::vector<std::string> paths = makeFolder(work / "preview");
+    PreviewTimes times;
+    times.beforeKb = statusKb("VmRSS:");
     std::vector<kamelo::BatchRenameDialog::Item> items;
     for (const std::string& p : paths)
         items.push_back({QString::fromStdString(p), std::nullopt});
@@ -59,7 +74,6 @@ PreviewTimes previewPerKey(const fs::path& work) {
     QCoreApplication::processEvents();
     auto* prefix = dialog.findChild<QLineEdit*>(QStringLiteral("prefix"));
     const QString typed = QStringLiteral("summer_trip_in_jeju_");
-    PreviewTimes times;
     for (QChar c : typed) {
         QElapsedTimer t;
         t.start();
@@ -70,6 +84,7 @@ PreviewTimes previewPerKey(const fs::path& work) {
         times.worst = std::max(times.worst, ms);
     }
     times.perKey /= typed.size();
+    times.peakKb = statusKb("VmHWM:");
     // The two halves of a keystroke apart.
     const int runs = 20;
     QElapsedTimer t;
@@ -141,8 +156,12 @@ double pythonApply(const fs::path& work) {
 } // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: rename_bench WORK_FOLDER\n");
+    if (argc < 2 || argc > 3) {
+        std::fprintf(stderr, "usage: rename_bench WORK_FOLDER [COUNT]\n");
+        return 2;
+    }
+    if (argc == 3 && (kFiles = std::atoi(argv[2])) < 1) {
+        std::fprintf(stderr, "COUNT must be a positive number\n");
         return 2;
     }
     qputenv("QT_QPA_PLATFORM", "offscreen");
@@ -155,6 +174,8 @@ int main(int argc, char** argv) {
                 kFiles, p.perKey, p.worst, p.perKey / 30.0);
     std::printf("  of which: names and check %.1f ms, painting the visible rows %.1f ms\n",
                 p.recompute, p.paint);
+    std::printf("  memory: %ld MB before the dialog, peak %ld MB with it open\n", p.beforeKb / 1024,
+                p.peakKb / 1024);
 
     const double ours = ourApply(work);
     const double python = pythonApply(work);

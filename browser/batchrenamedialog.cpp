@@ -84,16 +84,23 @@ BatchRenameDialog::BatchRenameDialog(std::vector<Item> items, FileUi& ui, QWidge
     : QDialog(parent), ui_(ui) {
     setWindowTitle(res::qtext(res::IDS_BATCH_RENAME_CAPTION));
     setObjectName(QStringLiteral("BatchRenameDialog"));
-    std::vector<QString> oldNames;
+    dates_.reserve(items.size());
+    datesRead_.reserve(items.size());
     for (const Item& item : items) {
-        Row r;
-        r.path = item.path.toStdString();
-        r.name = RenamePlan::nameOf(r.path);
-        r.date = item.dateTaken;
-        r.dateRead = item.dateTaken.has_value();
-        oldNames.push_back(QString::fromStdString(r.name));
-        rows_.push_back(std::move(r));
+        dates_.push_back(item.dateTaken);
+        datesRead_.push_back(item.dateTaken.has_value());
     }
+    // The folders as first read: each keystroke is checked against them.
+    snapshot_ = std::make_unique<RenameSnapshot>();
+    std::string path;
+    sources_ = std::make_shared<const RenameSources>(
+        items.size(),
+        [&](size_t i) {
+            path = items[i].path.toStdString();
+            return std::string_view(path);
+        },
+        *snapshot_);
+    items = {};
 
     const QString maxDigits = QString::number(RenamePattern::kMaxDigits);
     note_ = new QLabel(this);
@@ -122,7 +129,7 @@ BatchRenameDialog::BatchRenameDialog(std::vector<Item> items, FileUi& ui, QWidge
         field("suffix",
               new NameTextValidator([this](const QString& c) { dropped(suffix_, c); }, this), this);
 
-    model_ = new RenamePreviewModel(std::move(oldNames), this);
+    model_ = new RenamePreviewModel(this);
     view_ = new QTreeView(this);
     view_->setObjectName(QStringLiteral("renameList"));
     view_->setRootIsDecorated(false);
@@ -229,40 +236,48 @@ RenamePattern BatchRenameDialog::pattern() const {
 
 void BatchRenameDialog::readMissingDates() {
     bool waiting = false;
-    for (Row& r : rows_) {
-        if (r.dateRead)
+    for (size_t i = 0; i < dates_.size(); ++i) {
+        if (datesRead_[i])
             continue;
         if (!waiting) {
             QGuiApplication::setOverrideCursor(Qt::WaitCursor);
             waiting = true;
         }
-        r.date = FileDateTaken::read(r.path);
-        r.dateRead = true;
+        dates_[i] = FileDateTaken::read(std::string(sources_->path(i)));
+        datesRead_[i] = true;
     }
     if (waiting)
         QGuiApplication::restoreOverrideCursor();
 }
 
 void BatchRenameDialog::recompute() {
-    if (!snapshot_)
+    if (!snapshot_) {
+        // Read afresh after 확인 read the folders as they were then.
         snapshot_ = std::make_unique<RenameSnapshot>();
-    plan(*snapshot_);
+        const std::shared_ptr<const RenameSources> was = sources_;
+        sources_ = std::make_shared<const RenameSources>(
+            was->size(), [&](size_t i) { return was->path(i); }, *snapshot_);
+    }
+    check(*snapshot_);
 }
 
-void BatchRenameDialog::plan(RenameFileSystem& fs) {
+void BatchRenameDialog::check(const RenameFileSystem& fs) {
     const RenamePattern p = pattern();
     if (p.dateFormat >= 0)
         readMissingDates();
-    std::vector<std::pair<std::string, std::string>> names;
-    names.reserve(rows_.size());
-    for (size_t i = 0; i < rows_.size(); ++i) {
+    const RenameSources& sources = *sources_;
+    const size_t n = sources.size();
+    RenameNames names;
+    // About as long as the last check's names: one allocation, no regrowth.
+    names.reserve(n, check_ ? check_->names().bytes() + n : 0);
+    for (size_t i = 0; i < n; ++i) {
         std::optional<int64_t> date;
-        if (rows_[i].date)
-            date = *rows_[i].date;
-        names.push_back({rows_[i].path, p.name(i, rows_[i].name, date)});
+        if (i < dates_.size() && dates_[i])
+            date = *dates_[i];
+        names.addWritten([&](std::string& out) { p.appendName(out, i, sources.name(i), date); });
     }
-    plan_ = std::make_shared<RenamePlan>(names, fs);
-    model_->setPlan(plan_); // the shown rows' texts are made when painted
+    check_ = std::make_shared<const RenameCheck>(sources_, std::move(names), fs);
+    model_->setCheck(check_); // the shown rows' texts are made when painted
 }
 
 void BatchRenameDialog::accept() {
@@ -271,21 +286,29 @@ void BatchRenameDialog::accept() {
     // preview if the dialog stays.
     snapshot_.reset();
     // A rename of these folders that a kill cut short is undone first.
-    std::set<std::string> folders;
-    for (const Row& r : rows_)
-        folders.insert(RenamePlan::folderOf(r.path));
+    std::set<std::string, std::less<>> folders;
+    for (size_t i = 0; i < sources_->size(); ++i)
+        if (const std::string_view f = sources_->folder(i); !folders.count(f))
+            folders.emplace(f);
     for (const std::string& folder : folders) {
         StaleTemporaries::sweepOnce(folder);
         const std::string notice = RenameJournal::notice(folder, RenameJournal::recover(folder));
         if (!notice.empty())
             ui_.error(this, QString::fromStdString(notice));
     }
-    plan(RenameFileSystem::local());
-    if (const int marked = plan_->firstProblem(); marked >= 0) {
-        ui_.error(this, QString::fromStdString(RenameProblemText::refusal(*plan_, size_t(marked))));
+    RenameFileSystem& local = RenameFileSystem::local();
+    {
+        const std::shared_ptr<const RenameSources> was = sources_;
+        sources_ = std::make_shared<const RenameSources>(
+            was->size(), [&](size_t i) { return was->path(i); }, local);
+    }
+    check(local); // the preview shows the folders as they are now
+    const RenamePlan plan(*check_, local);
+    if (const int marked = plan.firstProblem(); marked >= 0) {
+        ui_.error(this, QString::fromStdString(RenameProblemText::refusal(plan, size_t(marked))));
         return;
     }
-    const RenameJournal::Result done = RenameJournal::apply(*plan_);
+    const RenameJournal::Result done = RenameJournal::apply(plan);
     if (done.journalError != 0) {
         ui_.error(this, QString::fromStdString(RenameJournal::refusal(
                             done, FileErrorText::reason(done.journalError).toStdString())));
@@ -295,7 +318,7 @@ void BatchRenameDialog::accept() {
     const RenamePlan::Outcome& out = done.outcome;
     if (!out.ok) {
         QString text = FileErrorText::message(
-            res::IDS_FAILED_RENAME, QString::fromStdString(plan_->rows()[out.row].from), out.error);
+            res::IDS_FAILED_RENAME, QString::fromStdString(plan.rows()[out.row].from), out.error);
         if (out.stranded.empty())
             text += QStringLiteral("\n") + res::qtext(res::IDS_RENAME_ALL_UNDONE);
         for (const auto& [now, was] : out.stranded)
@@ -312,7 +335,7 @@ void BatchRenameDialog::accept() {
         }
         return;
     }
-    for (const RenamePlan::Row& r : plan_->rows())
+    for (const RenamePlan::Row& r : plan.rows())
         if (r.from != r.to)
             renamed_.push_back({QString::fromStdString(r.from), QString::fromStdString(r.to)});
     QDialog::accept();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "browser/core/renamecheck.h"
 #include "browser/core/renamepattern.h"
 #include "browser/core/renameplan.h"
 #include "browser/core/renamesnapshot.h"
@@ -64,16 +65,12 @@ private:
     void readMissingDates();
     // Says which characters a field left out of what was typed or pasted.
     void dropped(QLineEdit* field, const QString& characters);
-    // The plan of the fields' names checked against fs.
-    void plan(RenameFileSystem& fs);
+    // The fields' names checked against fs (sources_ found there), shown.
+    void check(const RenameFileSystem& fs);
 
-    struct Row {
-        std::string path;
-        std::string name;
-        std::optional<int32_t> date;
-        bool dateRead = false;
-    };
-    std::vector<Row> rows_;
+    // The paths live in sources_ only; the dates beside them, by row.
+    std::vector<std::optional<int32_t>> dates_;
+    std::vector<bool> datesRead_;
     FileUi& ui_;
     QLineEdit* prefix_;
     QLineEdit* mask_;
@@ -84,7 +81,8 @@ private:
     QTreeView* view_;
     RenamePreviewModel* model_;
     std::unique_ptr<RenameSnapshot> snapshot_;
-    std::shared_ptr<RenamePlan> plan_;
+    std::shared_ptr<const RenameSources> sources_;
+    std::shared_ptr<const RenameCheck> check_;
     std::vector<std::pair<QString, QString>> renamed_;
     bool stranded_ = false;
 };

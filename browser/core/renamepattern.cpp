@@ -16,13 +16,28 @@ constexpr const char* kFormatNames[RenamePattern::kDateFormatCount] = {
 
 std::string RenamePattern::name(uint64_t row, std::string_view originalName,
                                 std::optional<int64_t> dateTaken) const {
-    std::string n = prefix;
-    n += numberText(uint64_t(start) + row, maskWidth);
-    if (dateTaken && dateFormat >= 0)
-        n += dateText(*dateTaken, dateFormat);
-    n += suffix;
-    n += extension(originalName);
+    std::string n;
+    appendName(n, row, originalName, dateTaken);
     return n;
+}
+
+void RenamePattern::appendName(std::string& out, uint64_t row, std::string_view originalName,
+                               std::optional<int64_t> dateTaken) const {
+    out += prefix;
+    if (maskWidth > 0) {
+        char digits[24];
+        size_t count = 0;
+        for (uint64_t v = uint64_t(start) + row; count == 0 || v > 0; v /= 10)
+            digits[count++] = char('0' + v % 10);
+        if (size_t(maskWidth) > count)
+            out.append(size_t(maskWidth) - count, '0');
+        while (count > 0)
+            out += digits[--count];
+    }
+    if (dateTaken && dateFormat >= 0)
+        out += dateText(*dateTaken, dateFormat);
+    out += suffix;
+    out += extension(originalName);
 }
 
 std::string RenamePattern::numberText(uint64_t number, int width) {

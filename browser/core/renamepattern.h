@@ -26,6 +26,10 @@ struct RenamePattern {
     // dateTaken in seconds since 1970 when the picture has one.
     std::string name(uint64_t row, std::string_view originalName,
                      std::optional<int64_t> dateTaken) const;
+    // The same appended to out: a keystroke names every row of a big
+    // folder into one buffer.
+    void appendName(std::string& out, uint64_t row, std::string_view originalName,
+                    std::optional<int64_t> dateTaken) const;
 
     // "0009" for 9 in width 4; the digits unchanged when they need more
     // room; empty for width 0.

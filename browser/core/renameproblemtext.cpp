@@ -5,8 +5,12 @@
 namespace kamelo {
 
 std::string RenameProblemText::reason(const RenamePlan::Row& row) {
-    using P = RenamePlan::Problem;
-    switch (row.problem) {
+    return reason(row.problem, row.nameLimit);
+}
+
+std::string RenameProblemText::reason(RenameProblem problem, size_t nameLimit) {
+    using P = RenameProblem;
+    switch (problem) {
     case P::None:
         return {};
     case P::Missing:
@@ -20,7 +24,7 @@ std::string RenameProblemText::reason(const RenamePlan::Row& row) {
     case P::LeadingDot:
         return std::string(res::text(res::IDS_RENAME_PROBLEM_LEADING_DOT));
     case P::TooLong:
-        return res::format(res::IDS_RENAME_PROBLEM_TOO_LONG, int(row.nameLimit));
+        return res::format(res::IDS_RENAME_PROBLEM_TOO_LONG, int(nameLimit));
     case P::Duplicate:
         return std::string(res::text(res::IDS_RENAME_PROBLEM_DUPLICATE));
     case P::Exists:

@@ -37,8 +37,10 @@ size_t RenameSnapshot::nameMax(const std::string& folder) const {
 std::shared_ptr<const RenameFileSystem::FolderIndex>
 RenameSnapshot::index(const std::string& folder) const {
     auto [it, added] = indexes_.try_emplace(folder);
+    // Straight from the live file system: the index holds the listing, so
+    // the snapshot keeps no second copy of it.
     if (added)
-        it->second = RenameFileSystem::index(folder);
+        it->second = live_.index(folder);
     return it->second;
 }
 
