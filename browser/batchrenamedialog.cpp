@@ -11,6 +11,7 @@
 #include "resources/qtstrings.h"
 #include "thumblistctrl.h"
 
+#include <QAccessible>
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QFileInfo>
@@ -69,6 +70,34 @@ public:
 
 private:
     std::function<void(const QString&)> dropped_;
+};
+
+// The list of names: a keystroke changes the whole second column, and all
+// it takes then is to paint the rows shown again (Qt's answer to a change
+// of many rows visits each of them, a hundred thousand here). Rows are of
+// one height and hold no editor, so nothing else depends on their data.
+class PreviewList : public QTreeView {
+public:
+    using QTreeView::QTreeView;
+
+protected:
+    void dataChanged(const QModelIndex& topLeft, const QModelIndex& bottomRight,
+                     const QList<int>& roles) override {
+        if (topLeft.row() == bottomRight.row()) {
+            QTreeView::dataChanged(topLeft, bottomRight, roles);
+            return;
+        }
+        viewport()->update();
+        if (QAccessible::isActive()) {
+            QAccessibleTableModelChangeEvent event(this,
+                                                   QAccessibleTableModelChangeEvent::DataChanged);
+            event.setFirstRow(topLeft.row());
+            event.setFirstColumn(topLeft.column());
+            event.setLastRow(bottomRight.row());
+            event.setLastColumn(bottomRight.column());
+            QAccessible::updateAccessibility(&event);
+        }
+    }
 };
 
 QLineEdit* field(const char* name, QValidator* validator, QWidget* parent) {
@@ -130,7 +159,7 @@ BatchRenameDialog::BatchRenameDialog(std::vector<Item> items, FileUi& ui, QWidge
               new NameTextValidator([this](const QString& c) { dropped(suffix_, c); }, this), this);
 
     model_ = new RenamePreviewModel(this);
-    view_ = new QTreeView(this);
+    view_ = new PreviewList(this);
     view_->setObjectName(QStringLiteral("renameList"));
     view_->setRootIsDecorated(false);
     view_->setUniformRowHeights(true);

@@ -64,8 +64,11 @@ RenameSources::RenameSources(size_t count, const std::function<std::string_view(
 
     for (size_t i = 0; i < count; ++i) {
         Row& r = rows_[i];
+        const size_t begin = text_.size();
         text_ += pathAt(i);
         r.end = text_.size();
+        const size_t slash = lastSlash(std::string_view(text_).substr(begin));
+        r.nameAt = slash == std::string_view::npos ? begin : begin + slash + 1;
         const std::string_view spelt = folder(i);
         if (i == 0 || spelt != lastSpelling) {
             auto it = spellings.find(spelt);
@@ -105,12 +108,6 @@ RenameSources::RenameSources(size_t count, const std::function<std::string_view(
     }
 }
 
-std::string_view RenameSources::name(size_t row) const {
-    const std::string_view p = path(row);
-    const size_t slash = lastSlash(p);
-    return slash == std::string_view::npos ? p : p.substr(slash + 1);
-}
-
 std::string_view RenameSources::folder(size_t row) const {
     const std::string_view p = path(row);
     const size_t slash = lastSlash(p);
@@ -134,11 +131,12 @@ RenameCheck::RenameCheck(std::shared_ptr<const RenameSources> sources, RenameNam
     : sources_(std::move(sources)), names_(std::move(names)) {
     const RenameSources& src = *sources_;
     const size_t n = src.size();
+    // Each pass reads ahead: the tables are far bigger than the caches,
+    // and a slot read each row would otherwise wait on memory.
+    constexpr size_t kAhead = 16;
     problems_.assign(n, RenameProblem::None);
-    targets_.reset(n);
     std::vector<uint64_t> hashes(n, 0);
-    std::vector<bool> shared(n, false); // another row takes the same name
-
+    std::vector<bool> changed(n, false);
     for (size_t i = 0; i < n; ++i) {
         if (src.problem(i) != RenameProblem::None) {
             problems_[i] = src.problem(i);
@@ -148,18 +146,32 @@ RenameCheck::RenameCheck(std::shared_ptr<const RenameSources> sources, RenameNam
         const std::string_view newName = name(i);
         problems_[i] = nameProblem(newName, src.name(i), f.nameMax);
         hashes[i] = renamekeys::hash(newName, f.ignoresCase);
-        const uint32_t held =
-            targets_.insert(renamekeys::inFolder(hashes[i], src.folderKey(i)), uint32_t(i),
-                            [&](uint32_t other) { return sameTarget(other, i); });
+        changed[i] = newName != src.name(i);
+    }
+
+    // Every row sharing its new name with another is marked.
+    targets_.reset(n);
+    std::vector<bool> shared(n, false);
+    auto target = [&](size_t i) { return renamekeys::inFolder(hashes[i], src.folderKey(i)); };
+    for (size_t i = 0; i < n; ++i) {
+        if (i + kAhead < n)
+            targets_.prefetch(target(i + kAhead));
+        if (src.problem(i) != RenameProblem::None)
+            continue;
+        const uint32_t held = targets_.insert(target(i), uint32_t(i),
+                                              [&](uint32_t other) { return sameTarget(other, i); });
         if (held != uint32_t(i) && held != renamekeys::IdTable::kNone)
             shared[i] = shared[held] = true;
     }
     for (size_t i = 0; i < n; ++i)
         if (shared[i] && problems_[i] == RenameProblem::None)
             problems_[i] = RenameProblem::Duplicate;
+
     // A name already there is free only when its file is renamed away.
     for (size_t i = 0; i < n; ++i) {
-        if (problems_[i] != RenameProblem::None || !changes(i))
+        if (i + kAhead < n && problems_[i + kAhead] == RenameProblem::None && changed[i + kAhead])
+            src.folderIndex(i + kAhead).prefetch(hashes[i + kAhead]);
+        if (problems_[i] != RenameProblem::None || !changed[i])
             continue;
         const RenameFileSystem::FolderIndex& f = src.folderIndex(i);
         const std::string_view newName = name(i);
@@ -169,7 +181,7 @@ RenameCheck::RenameCheck(std::shared_ptr<const RenameSources> sources, RenameNam
         if (!there)
             continue;
         const size_t leaving = src.rowNamed(i, newName, hashes[i]);
-        if (leaving == RenameSources::kNoRow || !changes(leaving))
+        if (leaving == RenameSources::kNoRow || !changed[leaving])
             problems_[i] = RenameProblem::Exists;
     }
 }

@@ -45,7 +45,10 @@ public:
         return std::string_view(text_).substr(begin, rows_[row].end - begin);
     }
     // The name part, and the folder part as spelt ("" for a bare name).
-    std::string_view name(size_t row) const;
+    std::string_view name(size_t row) const {
+        return std::string_view(text_).substr(rows_[row].nameAt,
+                                              rows_[row].end - rows_[row].nameAt);
+    }
     std::string_view folder(size_t row) const;
     // Missing, SameFile or None.
     RenameProblem problem(size_t row) const { return rows_[row].problem; }
@@ -63,7 +66,8 @@ public:
 
 private:
     struct Row {
-        size_t end = 0; // of the path in text_
+        size_t end = 0;    // of the path in text_
+        size_t nameAt = 0; // where its name starts in text_
         uint32_t folder = 0;
         RenameProblem problem = RenameProblem::None;
     };

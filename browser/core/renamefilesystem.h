@@ -56,6 +56,7 @@ public:
         // The same with the name's hash (renamekeys::hash) already made.
         std::optional<Entry> find(std::string_view name, uint64_t nameHash) const;
         size_t size() const { return entries_.size(); }
+        void prefetch(uint64_t nameHash) const { table_.prefetch(nameHash); }
 
     private:
         std::string_view nameAt(size_t i) const {

@@ -1,7 +1,9 @@
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string_view>
 #include <vector>
 
@@ -26,12 +28,35 @@ inline uint64_t mix(uint64_t h) {
     return h;
 }
 
+// Eight bytes at a time with every ASCII capital made small: the same
+// as fold() on each byte.
+inline uint64_t foldWord(uint64_t w) {
+    constexpr uint64_t kOnes = 0x0101010101010101ull;
+    constexpr uint64_t kHigh = kOnes * 0x80;
+    const uint64_t low = w & ~kHigh;                       // each byte below 0x80: no carries
+    const uint64_t fromA = low + kOnes * (0x80 - 'A');     // high bit: at least 'A'
+    const uint64_t pastZ = low + kOnes * (0x80 - 'Z' - 1); // high bit: past 'Z'
+    const uint64_t capital = fromA & ~pastZ & ~w & kHigh;
+    return w | capital >> 2; // 0x80 >> 2 is the 0x20 between the cases
+}
+
+inline uint64_t word(const char* p, size_t n) {
+    uint64_t w = 0;
+    std::memcpy(&w, p, n);
+    return w;
+}
+
 // Equal for names that compare equal below.
 inline uint64_t hash(std::string_view name, bool foldCase) {
-    uint64_t h = 0xcbf29ce484222325ull;
-    for (char c : name)
-        h = (h ^ static_cast<unsigned char>(fold(c, foldCase))) * 0x100000001b3ull;
-    return mix(h ^ name.size());
+    uint64_t h = 0x9E3779B97F4A7C15ull ^ name.size();
+    for (size_t at = 0; at < name.size(); at += 8) {
+        uint64_t w = word(name.data() + at, std::min<size_t>(8, name.size() - at));
+        if (foldCase)
+            w = foldWord(w);
+        h = (h ^ w) * 0xff51afd7ed558ccdull;
+        h ^= h >> 32;
+    }
+    return mix(h);
 }
 
 // A name's hash within one of several folders.
@@ -66,6 +91,13 @@ public:
         slots_.assign(capacity, 0);
         mask_ = capacity - 1;
         held_ = 0;
+    }
+
+    // Asks for the hash's first slot ahead of use: a pass over many keys
+    // otherwise waits on memory at each one.
+    void prefetch(uint64_t hash) const {
+        if (!slots_.empty())
+            __builtin_prefetch(&slots_[size_t(hash) & mask_]);
     }
 
     // The number held under a key that same(held) finds equal, or kNone.
