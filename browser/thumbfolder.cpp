@@ -15,7 +15,9 @@
 #include <atomic>
 #include <cstring>
 #include <filesystem>
+#include <string_view>
 #include <system_error>
+#include <unordered_map>
 
 namespace kamelo {
 
@@ -116,7 +118,10 @@ QImage ThumbFolder::loadCell(int index) const {
 bool ThumbFolder::isPicture(int row) const {
     if (row < 0 || size_t(row) >= records_.size())
         return false;
-    const CThumbData& d = records_[size_t(row)];
+    return isPictureRecord(records_[size_t(row)]);
+}
+
+bool ThumbFolder::isPictureRecord(const CThumbData& d) {
     return !d.isFolder() && PictureExtensions::isPicturePath(d.fullPath);
 }
 
@@ -127,8 +132,39 @@ bool ThumbFolder::allPicturesDone() const {
     return true;
 }
 
+ThumbFolder::Listing ThumbFolder::list(const std::string& folder, const Options& options,
+                                       int column, bool ascending, const std::atomic<bool>* stop) {
+    Listing l;
+    l.folder = folder;
+    EnumerateOptions o;
+    o.onlyPictures = options.onlyPictures;
+    o.details = options.details;
+    o.withParent = options.withParent;
+    o.cellWidth = options.width;
+    o.cellHeight = options.height;
+    o.stop = stop;
+    if (!FolderEnumerator::enumerate(folder, o, l.items))
+        return l;
+    if (column >= 0) {
+        l.keys = ThumbSort::makeKeys(l.items.records, &l.items.stamps, stop);
+        if (l.keys.size() != l.items.records.size())
+            return l; // stopped
+        ThumbSort::sortByKeys(l.items.records, l.keys, column, ascending);
+        l.sortColumn = column;
+        l.ascending = ascending;
+    }
+    l.readable = true;
+    return l;
+}
+
 bool ThumbFolder::enumerate(const std::string& folder) {
+    return adopt(list(folder, options_, -1, true));
+}
+
+bool ThumbFolder::adopt(Listing&& listing) {
     records_.clear();
+    keys_.clear();
+    sortedColumn_ = -1;
     images_.clear();
     cacheImages_.reset();
     spill_.reset();
@@ -136,23 +172,22 @@ bool ThumbFolder::enumerate(const std::string& folder) {
     placeholders_.clear();
     loadedBase_.clear();
     pictures_ = folders_ = 0;
-    folder_ = folder;
+    folder_ = listing.folder;
     ++revision_;
-    EnumerateOptions o;
-    o.onlyPictures = options_.onlyPictures;
-    o.details = options_.details;
-    o.withParent = options_.withParent;
-    o.cellWidth = options_.width;
-    o.cellHeight = options_.height;
-    EnumerateResult r;
-    if (!FolderEnumerator::enumerate(folder, o, r))
+    if (!listing.readable)
         return false;
-    pictures_ = r.pictures;
-    folders_ = r.folders;
-    records_ = std::move(r.records);
+    pictures_ = listing.items.pictures;
+    folders_ = listing.items.folders;
+    records_ = std::move(listing.items.records);
+    if (listing.keys.size() == records_.size()) {
+        keys_ = std::move(listing.keys);
+        sortedColumn_ = listing.sortColumn;
+        sortedAscending_ = listing.ascending;
+    }
 
     // Folder cells and type placeholders: one image each per fill.
     int folderImage = -1, parentImage = -1;
+    auto previous = placeholders_.end();
     for (CThumbData& d : records_) {
         if (d.isParent()) {
             if (parentImage < 0)
@@ -164,6 +199,8 @@ bool ThumbFolder::enumerate(const std::string& folder) {
                 folderImage =
                     addImage(ThumbCellArt::iconCell(template_, ThumbCellArt::folderIcon()));
             d.imageIndex = folderImage;
+        } else if (previous != placeholders_.end() && previous->first == d.typeName) {
+            d.imageIndex = previous->second; // a folder's files mostly share a type
         } else {
             auto it = placeholders_.find(d.typeName);
             if (it == placeholders_.end())
@@ -174,9 +211,37 @@ bool ThumbFolder::enumerate(const std::string& folder) {
                                       ThumbCellArt::fileIcon(QString::fromStdString(d.fullPath)))))
                          .first;
             d.imageIndex = it->second;
+            previous = it;
         }
     }
     return true;
+}
+
+bool ThumbFolder::inOrder(int column, bool ascending) {
+    if (ThumbSort::repairKeys(records_, keys_))
+        sortedColumn_ = -1;
+    return column == sortedColumn_ && ascending == sortedAscending_;
+}
+
+void ThumbFolder::sort(int column, bool ascending) {
+    if (inOrder(column, ascending))
+        return;
+    ThumbSort::sortByKeys(records_, keys_, column, ascending);
+    sortedColumn_ = column;
+    sortedAscending_ = ascending;
+}
+
+void ThumbFolder::removeRecord(int row) {
+    if (row < 0 || size_t(row) >= records_.size())
+        return;
+    if (keys_.size() == records_.size())
+        keys_.erase(keys_.begin() + row);
+    records_.erase(records_.begin() + row);
+}
+
+void ThumbFolder::markChanged(int row) {
+    if (row >= 0 && size_t(row) < keys_.size())
+        keys_[size_t(row)].stale = true;
 }
 
 void ThumbFolder::applyThumbnail(int row, const ThumbResult& result) {
@@ -324,6 +389,19 @@ ThumbFolder::CacheResult ThumbFolder::loadCache(CacheIndex& index, const std::st
     }
     records_ = std::move(cached);
     ++revision_;
+    // Sort keys from the sizes and dates just listed for the check.
+    {
+        std::unordered_map<std::string_view, size_t> at;
+        at.reserve(current.records.size());
+        for (size_t i = 0; i < current.records.size(); ++i)
+            at.emplace(current.records[i].fullPath, i);
+        std::vector<FileStamp> stamps(records_.size());
+        for (size_t i = 0; i < records_.size(); ++i)
+            if (const auto it = at.find(records_[i].fullPath); it != at.end())
+                stamps[i] = current.stamps[it->second];
+        keys_ = ThumbSort::makeKeys(records_, &stamps);
+        sortedColumn_ = -1;
+    }
     images_.assign(size_t(layout.count), QImage());
     cacheImages_ = std::move(images);
     spill_.reset();

@@ -2,13 +2,16 @@
 
 #include "base/uisettings.h"
 #include "browser/core/cellspill.h"
+#include "browser/core/folderenumerator.h"
 #include "browser/core/thumbdata.h"
 #include "browser/core/thumbimagelist.h"
 #include "thumbrenderer.h"
+#include "thumbsort.h"
 
 #include <QImage>
 #include <QString>
 
+#include <atomic>
 #include <map>
 #include <memory>
 #include <string>
@@ -44,15 +47,45 @@ public:
         static Options fromSettings(const CUiSettings& s);
     };
     enum class CacheResult { Loaded, NotFound, Stale };
+    // A folder's items as read from the file system, with their sort keys
+    // and in the order asked for; made without widgets or images, so on any
+    // thread.
+    struct Listing {
+        bool readable = false;
+        std::string folder;
+        EnumerateResult items;
+        std::vector<ThumbSortKey> keys;
+        int sortColumn = -1; // -1: the file system's order, without keys
+        bool ascending = true;
+    };
 
     explicit ThumbFolder(Options options);
 
-    // Lists the folder with a type placeholder on every picture (one
-    // placeholder per file type). False when the folder cannot be read.
-    // The folder is named by its path's bytes, which need not be UTF-8; the
-    // QString forms are for folders the user interface names.
+    // Reads the folder for these options and sorts it by column (none when
+    // negative); unreadable when it cannot be read or stop was set.
+    static Listing list(const std::string& folder, const Options& options, int column,
+                        bool ascending, const std::atomic<bool>* stop = nullptr);
+    // Takes a listing made with this folder's options and gives every
+    // picture its type's placeholder (one per type). False (list emptied)
+    // when the listing is not readable.
+    bool adopt(Listing&& listing);
+    // Lists the folder in the file system's order (list() and adopt() here).
+    // False when the folder cannot be read. The folder is named by its
+    // path's bytes, which need not be UTF-8; the QString forms are for
+    // folders the user interface names.
     bool enumerate(const std::string& folder);
     bool enumerate(const QString& folder) { return enumerate(folder.toStdString()); }
+
+    // Whether the records are in this order already (keys of records
+    // changed since are made again here first).
+    bool inOrder(int column, bool ascending);
+    // Sorts the records by their keys (see ThumbSort).
+    void sort(int column, bool ascending);
+    // Takes a record out with its key.
+    void removeRecord(int row);
+    // The item's file changed: its size and date are read again at the
+    // next sort.
+    void markChanged(int row);
     // Fills the list from the folder's cache pair after checking that the
     // folder still holds the same items in cells of this size, turned by the
     // same orientation rule and coloured by the same colour rule (a cache of
@@ -104,6 +137,7 @@ public:
     int pictureCount() const { return pictures_; }
     int folderCount() const { return folders_; }
     bool isPicture(int row) const;
+    static bool isPictureRecord(const CThumbData& d);
     bool allPicturesDone() const;
     const QImage& cellTemplate() const { return template_; }
     ThumbRecipe recipe(bool useStamp) const;
@@ -123,6 +157,9 @@ private:
     std::string folder_;
     QImage template_;
     std::vector<CThumbData> records_;
+    std::vector<ThumbSortKey> keys_; // one per record once made
+    int sortedColumn_ = -1;
+    bool sortedAscending_ = true;
     mutable std::vector<QImage> images_; // null: still in the cache file
     // Shared with snapshots being written.
     std::shared_ptr<const ThumbImageListReader> cacheImages_;

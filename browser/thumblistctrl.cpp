@@ -119,6 +119,7 @@ CThumbListCtrl::CThumbListCtrl(QWidget* parent)
 CThumbListCtrl::~CThumbListCtrl() {
     // Whoever listened may be half gone already.
     blockSignals(true);
+    endListers();
     stopLoader();
     // A pair still being written is given up: the folder keeps its old one.
     saver_->abandonAll();
@@ -228,6 +229,10 @@ void CThumbListCtrl::selectIndex(int index) {
 }
 
 bool CThumbListCtrl::selectPath(const QString& path) {
+    if (isListing()) {
+        selectWhenListed_ = path;
+        return true;
+    }
     clearSelection();
     for (int i = 1; i < itemCount(); ++i)
         if (QString::fromStdString(recordAt(i)->fullPath) == path) {

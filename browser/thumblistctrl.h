@@ -1,11 +1,14 @@
 #pragma once
 
 #include "browser/core/thumbdata.h"
+#include "thumbfolder.h"
 #include "thumbrenderer.h"
 
 #include <QWidget>
 
+#include <atomic>
 #include <memory>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -43,7 +46,18 @@ public:
     // Lists a folder: from the cache when allowed (thumbnail view, not a full
     // refresh) and still valid, else enumerated with placeholders and the
     // loader started. False (list emptied) when the folder cannot be read.
+    // A folder of kListAsideFrom entries or more is read and sorted on a
+    // worker, except for a quick refresh (whose callers find rows at once):
+    // the list is empty meanwhile (or keeps the folder's old items when it
+    // is listed again), isLoading() holds, and folderLoaded() tells when
+    // the items are there. Smaller folders are listed here and now, which
+    // takes a few milliseconds and shows no empty list in between.
     bool loadFolder(const QString& folder, Refresh refresh = Refresh::Normal);
+    static constexpr int kListAsideFrom = 2000;
+    // A folder is being read on a worker.
+    bool isListing() const { return pendingListing_ != 0; }
+    // Listing workers whose result (wanted or stale) has not come back yet.
+    int listingWorkers() const { return static_cast<int>(listers_.size()); }
     QString folder() const;
     void stopLoader();
     void clearList();
@@ -70,6 +84,8 @@ public:
     void selectIndex(int index);
     void clearSelection();
     // Selects and shows the item with this path (searched from index 1).
+    // While a folder is being listed, the item is selected when the list
+    // arrives (true then only says that it is asked for).
     bool selectPath(const QString& path);
     bool removePath(const QString& path);
     // Select all / invert the selection of the files (never the parent entry
@@ -138,8 +154,26 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // What a worker listed: the items, and the loader's list in their order.
+    struct Listed;
+    // A folder being read and sorted on a worker; stop ends it early.
+    struct Lister {
+        quint64 generation = 0;
+        std::shared_ptr<std::atomic<bool>> stop;
+        std::thread thread;
+    };
     int arrivedSinceRelease_ = 0;
-    void startLoader();
+    bool listAside(const QString& folder, const ThumbFolder::Options& options, bool sameFolder);
+    void onListed(quint64 generation, const std::shared_ptr<Listed>& listed,
+                  const ThumbFolder::Options& options);
+    // Drops the listing under way (its result is ignored when it comes).
+    void dropListing();
+    // Stops every listing thread and waits for them (on destruction).
+    void endListers();
+    void showListed(std::unique_ptr<ThumbFolder> folder, Listed* listed = nullptr);
+    // With the loader's items made on the listing's worker when they are
+    // still in the list's order.
+    void startLoader(Listed* listed = nullptr);
     void onThumbnail(quint64 generation, int index, const ThumbResult& result);
     void onLoaderDone(quint64 generation);
     void onCacheSaved(const QString& key, const QString& base, quint64 serial, quint64 revision);
@@ -160,6 +194,10 @@ private:
     CChangeIconThread* loader_ = nullptr;
     ThumbCacheSaver* saver_;
     quint64 generation_ = 0;
+    std::vector<Lister> listers_; // running or done and not yet joined
+    quint64 listGeneration_ = 0;
+    quint64 pendingListing_ = 0; // the generation whose result is waited for; 0 none
+    QString selectWhenListed_;
     int jobs_;
     bool loading_ = false;
     int viewType_ = 0;

@@ -18,8 +18,14 @@
 
 #include <algorithm>
 #include <sys/stat.h>
+#include <utility>
 
 namespace kamelo {
+
+struct CThumbListCtrl::Listed {
+    ThumbFolder::Listing listing;
+    std::vector<CChangeIconThread::Item> items;
+};
 
 // Filling the list: the folder from its cache or listed anew, thumbnails made by the loader thread,
 // cells far from view let go.
@@ -40,12 +46,15 @@ void CThumbListCtrl::stopLoader() {
 
 void CThumbListCtrl::clearList() {
     stopLoader();
+    dropListing();
     model_->reset(nullptr);
     anchor_ = -1;
 }
 
 bool CThumbListCtrl::loadFolder(const QString& path, Refresh refresh) {
     stopLoader();
+    const QString listed = folder();
+    dropListing();
     const CUiSettings& s = uiSettingsOrDefaults();
     ThumbFolder::Options o = ThumbFolder::Options::fromSettings(s);
     o.details = viewType_ == 1;
@@ -67,15 +76,143 @@ bool CThumbListCtrl::loadFolder(const QString& path, Refresh refresh) {
             return true;
         }
     }
-    if (!folder->enumerate(folderPath)) {
+    // Counting stops early: a big folder costs no more to tell than a small one.
+    const int entries = FolderEnumerator::countUpTo(folderPath.toStdString(), kListAsideFrom);
+    if (entries < 0) {
         clearList();
         return false;
     }
+    if (entries >= kListAsideFrom && refresh != Refresh::Quick)
+        return listAside(folderPath, o, listed == folderPath);
+    if (!folder->adopt(
+            ThumbFolder::list(folderPath.toStdString(), o, sortColumn_, sortAscending_))) {
+        clearList();
+        return false;
+    }
+    showListed(std::move(folder));
+    return true;
+}
+
+void CThumbListCtrl::showListed(std::unique_ptr<ThumbFolder> folder, Listed* listed) {
     model_->reset(std::move(folder));
     afterFill();
     if (viewType_ == 0 && pictureCount() > 0)
-        startLoader();
+        startLoader(listed);
+}
+
+bool CThumbListCtrl::listAside(const QString& path, const ThumbFolder::Options& options,
+                               bool sameFolder) {
+    const std::string folder = path.toStdString();
+    const int column = sortColumn_;
+    const bool ascending = sortAscending_;
+    auto stop = std::make_shared<std::atomic<bool>>(false);
+    const quint64 generation = ++listGeneration_;
+    Lister lister{generation, stop, {}};
+    try {
+        lister.thread = std::thread([this, generation, stop, folder, options, column, ascending] {
+            // Nothing here touches a widget: the result goes to the window's
+            // thread, which drops it when another folder was asked for since.
+            std::shared_ptr<Listed> listed;
+            try {
+                listed = std::make_shared<Listed>();
+                listed->listing = ThumbFolder::list(folder, options, column, ascending, stop.get());
+                if (listed->listing.readable && !stop->load()) {
+                    listed->items.reserve(listed->listing.items.records.size());
+                    for (const CThumbData& d : listed->listing.items.records)
+                        listed->items.push_back(
+                            {d.fullPath, ThumbFolder::isPictureRecord(d), false});
+                }
+            } catch (...) {
+                listed.reset(); // out of memory: shown as unreadable
+            }
+            QMetaObject::invokeMethod(
+                this,
+                [this, generation, listed, options] { onListed(generation, listed, options); },
+                Qt::QueuedConnection);
+        });
+    } catch (...) {
+        // No thread to spare: listed here as a small folder is.
+        auto f = std::make_unique<ThumbFolder>(options);
+        if (!f->adopt(ThumbFolder::list(folder, options, column, ascending))) {
+            clearList();
+            return false;
+        }
+        showListed(std::move(f));
+        return true;
+    }
+    listers_.push_back(std::move(lister));
+    pendingListing_ = generation;
+    if (sameFolder) {
+        // Listed again: the old items stay until the new ones come, and the
+        // current one is found again among them.
+        const QModelIndex current = icons_->selectionModel()->currentIndex();
+        const CThumbData* d = current.isValid() ? recordAt(current.row()) : nullptr;
+        if (d && !d->isParent())
+            selectWhenListed_ = QString::fromStdString(d->fullPath);
+    } else {
+        // Another folder: nothing of the old one stays on show, and the list
+        // already names the folder it is filled with.
+        auto empty = std::make_unique<ThumbFolder>(options);
+        ThumbFolder::Listing none;
+        none.readable = true;
+        none.folder = folder;
+        empty->adopt(std::move(none));
+        model_->reset(std::move(empty));
+        anchor_ = -1;
+        emit statusText(1, QString());
+    }
+    setLoading(true);
     return true;
+}
+
+void CThumbListCtrl::onListed(quint64 generation, const std::shared_ptr<Listed>& listed,
+                              const ThumbFolder::Options& options) {
+    for (auto it = listers_.begin(); it != listers_.end(); ++it)
+        if (it->generation == generation) {
+            if (it->thread.joinable())
+                it->thread.join(); // it has posted this and is ending
+            listers_.erase(it);
+            break;
+        }
+    if (generation != pendingListing_)
+        return; // another folder or listing was asked for since
+    pendingListing_ = 0;
+    setLoading(false);
+    const QString select = std::exchange(selectWhenListed_, QString());
+    // Sorted by another column meanwhile: the loader's items are made anew.
+    const bool sameOrder = listed && listed->listing.sortColumn == sortColumn_ &&
+                           listed->listing.ascending == sortAscending_;
+    auto folder = std::make_unique<ThumbFolder>(options);
+    if (!listed || !folder->adopt(std::move(listed->listing))) {
+        // The folder went away (or out of reach) while it was read.
+        clearList();
+        emit statusText(1, QString());
+        return;
+    }
+    showListed(std::move(folder), sameOrder ? listed.get() : nullptr);
+    if (!select.isEmpty())
+        selectPath(select);
+}
+
+void CThumbListCtrl::dropListing() {
+    if (pendingListing_ == 0)
+        return;
+    for (Lister& l : listers_)
+        if (l.generation == pendingListing_)
+            l.stop->store(true);
+    pendingListing_ = 0;
+    selectWhenListed_.clear();
+    setLoading(false);
+}
+
+void CThumbListCtrl::endListers() {
+    for (Lister& l : listers_)
+        l.stop->store(true);
+    for (Lister& l : listers_)
+        if (l.thread.joinable())
+            l.thread.join();
+    listers_.clear();
+    pendingListing_ = 0;
 }
 
 void CThumbListCtrl::afterFill() {
@@ -86,15 +223,19 @@ void CThumbListCtrl::afterFill() {
     emit folderLoaded(folder());
 }
 
-void CThumbListCtrl::startLoader() {
+void CThumbListCtrl::startLoader(Listed* listed) {
     ThumbFolder* f = model_->folder();
     if (!f)
         return;
     std::vector<CChangeIconThread::Item> items;
-    items.reserve(f->records().size());
-    for (int i = 0; i < itemCount(); ++i)
-        items.push_back({f->records()[size_t(i)].fullPath, f->isPicture(i),
-                         f->records()[size_t(i)].thumbnailDone != 0});
+    if (listed && listed->items.size() == f->records().size()) {
+        items = std::move(listed->items);
+    } else {
+        items.reserve(f->records().size());
+        for (int i = 0; i < itemCount(); ++i)
+            items.push_back({f->records()[size_t(i)].fullPath, f->isPicture(i),
+                             f->records()[size_t(i)].thumbnailDone != 0});
+    }
     const bool useStamp = settingsStore()
                               ? settingsStore()->getInt(keys::kGeneralLower, keys::kUseStamp,
                                                         keys::kUseStampDefault) != 0
@@ -183,6 +324,7 @@ bool CThumbListCtrl::refreshFiles(const QStringList& paths) {
     for (int row : rows) {
         CThumbData& d = f->records()[size_t(row)];
         d.thumbnailDone = 0;
+        f->markChanged(row);
         struct stat st {};
         if (f->options().details && ::stat(d.fullPath.c_str(), &st) == 0) {
             d.fileSize = static_cast<uint32_t>(st.st_size);

@@ -2,7 +2,6 @@
 
 #include "resources/qtstrings.h"
 #include "thumbcellart.h"
-#include "thumbsort.h"
 
 #include "platform/core/fileops.h"
 #include "platform/fileclipboard.h"
@@ -40,8 +39,12 @@ void ThumbListModel::applyThumbnail(int row, const ThumbResult& result) {
 void ThumbListModel::sortRecords(int column, bool ascending) {
     if (!folder_)
         return;
+    // Sorted only when the order changes: a folder listed in this order
+    // arrives sorted.
+    if (folder_->inOrder(column, ascending))
+        return;
     emit layoutAboutToBeChanged();
-    ThumbSort::sort(folder_->records(), column, ascending);
+    folder_->sort(column, ascending);
     emit layoutChanged();
 }
 
@@ -49,7 +52,7 @@ void ThumbListModel::removeRow(int row) {
     if (!record(row))
         return;
     beginRemoveRows({}, row, row);
-    folder_->records().erase(folder_->records().begin() + row);
+    folder_->removeRecord(row);
     endRemoveRows();
 }
 

@@ -4,9 +4,12 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
+#include <dirent.h>
+#include <fcntl.h>
 #include <filesystem>
 #include <sys/stat.h>
-#include <system_error>
+#include <unistd.h>
 
 namespace fs = std::filesystem;
 
@@ -24,16 +27,50 @@ std::string lowerExtension(const std::string& name) {
     return ext;
 }
 
-int32_t modifiedSeconds(const std::string& path) {
-    struct stat st {};
-    if (::stat(path.c_str(), &st) != 0)
-        return 0;
-    return static_cast<int32_t>(std::clamp<int64_t>(st.st_mtime, 0, INT32_MAX));
-}
-
 std::string pathString(const fs::path& p) {
     return std::string(reinterpret_cast<const char*>(p.u8string().c_str()));
 }
+
+// An open folder read entry by entry; its descriptor names the entries for
+// fstatat, so no path is walked again for each of them.
+class FolderReader {
+public:
+    explicit FolderReader(const std::string& folder) {
+        const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (fd < 0)
+            return;
+        dir_ = ::fdopendir(fd);
+        if (!dir_)
+            ::close(fd);
+    }
+    ~FolderReader() {
+        if (dir_)
+            ::closedir(dir_);
+    }
+    FolderReader(const FolderReader&) = delete;
+    FolderReader& operator=(const FolderReader&) = delete;
+
+    bool isOpen() const { return dir_ != nullptr; }
+    // The next entry's name, or null at the end or on an error (failed()).
+    const char* next() {
+        errno = 0;
+        const dirent* e = ::readdir(dir_);
+        if (!e) {
+            failed_ = errno != 0;
+            return nullptr;
+        }
+        return e->d_name;
+    }
+    bool failed() const { return failed_; }
+    // Links followed, as the list shows what they lead to.
+    bool stat(const char* name, struct stat& st) const {
+        return ::fstatat(::dirfd(dir_), name, &st, 0) == 0;
+    }
+
+private:
+    DIR* dir_ = nullptr;
+    bool failed_ = false;
+};
 
 } // namespace
 
@@ -57,12 +94,21 @@ std::string FolderEnumerator::parentOf(const std::string& folder) {
     return pathString(p.parent_path());
 }
 
+int FolderEnumerator::countUpTo(const std::string& folder, int limit) {
+    FolderReader reader(folder);
+    if (!reader.isOpen())
+        return -1;
+    int n = 0;
+    while (n < limit && reader.next())
+        ++n;
+    return reader.failed() ? -1 : n;
+}
+
 bool FolderEnumerator::enumerate(const std::string& folder, const EnumerateOptions& options,
                                  EnumerateResult& result) {
     result = {};
-    std::error_code ec;
-    fs::directory_iterator it(fs::path(folder), ec);
-    if (ec)
+    FolderReader reader(folder);
+    if (!reader.isOpen())
         return false;
 
     const CellRect iconRect = {(options.cellWidth - 32) / 2, (options.cellHeight - 32) / 2,
@@ -75,32 +121,34 @@ bool FolderEnumerator::enumerate(const std::string& folder, const EnumerateOptio
         parent.itemKind = 1;
         parent.pictureRect = iconRect;
         result.records.push_back(parent);
+        result.stamps.push_back({});
         ++result.folders;
     }
 
+    const std::string prefix = folder.empty() || folder.back() == '/' ? folder : folder + '/';
     std::vector<CThumbData> files;
-    for (; it != fs::directory_iterator(); it.increment(ec)) {
-        if (ec)
-            break;
-        const fs::directory_entry& e = *it;
-        const std::string name = pathString(e.path().filename());
+    std::vector<FileStamp> fileStamps;
+    while (const char* entry = reader.next()) {
+        if (options.stop && options.stop->load(std::memory_order_relaxed))
+            return false;
+        const std::string name = entry;
         if (name.empty() || name[0] == '.')
             continue;
-        std::error_code statError;
-        const fs::file_status status = e.status(statError); // links followed
-        if (statError)
-            continue;
+        struct stat st {};
+        if (!reader.stat(entry, st))
+            continue; // gone meanwhile, or a link leading nowhere
         CThumbData d;
         d.displayName = name;
-        d.fullPath = pathString(e.path());
-        if (fs::is_directory(status)) {
+        d.fullPath = prefix + name;
+        if (S_ISDIR(st.st_mode)) {
             d.itemKind = 1;
             d.pictureRect = iconRect;
             result.records.push_back(std::move(d));
+            result.stamps.push_back({0, int64_t(st.st_mtime)});
             ++result.folders;
             continue;
         }
-        if (!fs::is_regular_file(status))
+        if (!S_ISREG(st.st_mode))
             continue;
         const std::string ext = lowerExtension(name);
         const bool picture = PictureExtensions::isPicture(ext);
@@ -109,16 +157,18 @@ bool FolderEnumerator::enumerate(const std::string& folder, const EnumerateOptio
         d.typeName = typeName(ext);
         d.pictureRect = iconRect;
         if (options.details) {
-            d.fileSize = static_cast<uint32_t>(e.file_size(statError));
-            d.modifiedTime = modifiedSeconds(d.fullPath);
+            d.fileSize = static_cast<uint32_t>(st.st_size);
+            d.modifiedTime = static_cast<int32_t>(std::clamp<int64_t>(st.st_mtime, 0, INT32_MAX));
         }
         files.push_back(std::move(d));
+        fileStamps.push_back({int64_t(st.st_size), int64_t(st.st_mtime)});
         ++(picture ? result.pictures : result.others);
     }
-    if (ec)
+    if (reader.failed())
         return false;
     for (CThumbData& d : files)
         result.records.push_back(std::move(d));
+    result.stamps.insert(result.stamps.end(), fileStamps.begin(), fileStamps.end());
     return true;
 }
 
