@@ -8,7 +8,9 @@
 #include <cerrno>
 #include <filesystem>
 #include <map>
+#include <memory>
 #include <string>
+#include <string_view>
 #include <unistd.h>
 #include <vector>
 
@@ -297,14 +299,33 @@ TEST(RenamePlan, ACaseOnlyChangeOnACardThatIgnoresCaseGoesThroughATemporaryName)
 
 TEST(RenamePlan, OnACardThatIgnoresCaseNamesClashInAnyCase) {
     CaseFoldingCard card;
-    card.files = {{"a.jpg", "1"}, {"b.jpg", "2"}, {"C.JPG", "3"}};
+    card.files = {{"a.jpg", "1"}, {"b.jpg", "2"}, {"C.JPG", "3"}, {"Jeju_Trip_0001.JPG", "4"}};
     // Another case of a file that stays.
-    RenamePlan plan({{"/card/a.jpg", "c.jpg"}}, card);
-    EXPECT_EQ(plan.rows()[0].problem, Problem::Exists);
-    // Two rows differing only in case.
+    RenamePlan plan({}, card);
+    for (const char* other : {"c.jpg", "jeju_trip_0001.jpg", "JEJU_TRIP_0001.jpg"}) {
+        plan = RenamePlan({{"/card/a.jpg", other}}, card);
+        EXPECT_EQ(plan.rows()[0].problem, Problem::Exists) << other;
+    }
+    // Two rows differing only in case, anywhere in the name, clash; other
+    // characters a case apart in ASCII ('@' and '`', '[' and '{') do not.
+    const struct {
+        const char* a;
+        const char* b;
+        Problem mark;
+    } pairs[] = {
+        {"x.jpg", "X.jpg", Problem::Duplicate},
+        {"summer_trip_01.jpg", "SUMMER_TRIP_01.JPG", Problem::Duplicate},
+        {"trip_2024_summer_A.jpg", "trip_2024_summer_a.jpg", Problem::Duplicate},
+        {"제주_Trip.jpg", "제주_tRIP.jpg", Problem::Duplicate},
+        {"a@b[c]^_long_name.jpg", "a`b{c}~_long_name.jpg", Problem::None},
+        {"제주.jpg", "제주2.jpg", Problem::None},
+    };
+    for (const auto& p : pairs) {
+        plan = RenamePlan({{"/card/a.jpg", p.a}, {"/card/b.jpg", p.b}}, card);
+        EXPECT_EQ(plan.rows()[0].problem, p.mark) << p.a;
+        EXPECT_EQ(plan.rows()[1].problem, p.mark) << p.b;
+    }
     plan = RenamePlan({{"/card/a.jpg", "x.jpg"}, {"/card/b.jpg", "X.jpg"}}, card);
-    EXPECT_EQ(plan.rows()[0].problem, Problem::Duplicate);
-    EXPECT_EQ(plan.rows()[1].problem, Problem::Duplicate);
     EXPECT_FALSE(plan.apply().ok);
     EXPECT_EQ(card.renames, 0);
     // A swap written in other cases is still a swap.
@@ -312,7 +333,8 @@ TEST(RenamePlan, OnACardThatIgnoresCaseNamesClashInAnyCase) {
     ASSERT_EQ(plan.firstProblem(), -1);
     ASSERT_TRUE(plan.apply().ok);
     EXPECT_EQ(card.names(),
-              (std::map<std::string, std::string>{{"A.jpg", "2"}, {"B.jpg", "1"}, {"C.JPG", "3"}}));
+              (std::map<std::string, std::string>{
+                  {"A.jpg", "2"}, {"B.jpg", "1"}, {"C.JPG", "3"}, {"Jeju_Trip_0001.JPG", "4"}}));
 }
 
 TEST(RenamePlan, AFailureAtAnyStepLeavesEveryNameAsBefore) {
@@ -406,14 +428,43 @@ TEST(RenameSnapshot, EachFolderIsReadOnceForManyPlans) {
     make(dir, {"a.jpg", "b.jpg", "c.jpg", "keep.jpg"});
     CountingDisk disk;
     RenameSnapshot snapshot(disk);
-    for (const char* prefix : {"x", "xy", "xyz", "keep"}) {
-        const Pairs names = {{"a.jpg", std::string(prefix) + ".jpg"},
-                             {"b.jpg", std::string(prefix) + "1.jpg"}};
+    // The preview finds the files once and checks each keystroke against
+    // them: nothing one keystroke marked may stay for the next.
+    const std::vector<std::string> paths = {dir.file("a.jpg"), dir.file("b.jpg")};
+    const auto sources = std::make_shared<const RenameSources>(
+        paths.size(), [&](size_t i) { return std::string_view(paths[i]); }, snapshot);
+    const struct {
+        const char* a;
+        const char* b;
+        Problem markA, markB;
+    } keystrokes[] = {
+        {"x.jpg", "x1.jpg", Problem::None, Problem::None},
+        {"xy.jpg", "xy1.jpg", Problem::None, Problem::None},
+        {"xyz.jpg", "xyz1.jpg", Problem::None, Problem::None},
+        {"keep.jpg", "keep1.jpg", Problem::Exists, Problem::None},
+        {"x.jpg", "x.jpg", Problem::Duplicate, Problem::Duplicate},
+        {"x.jpg", "y.jpg", Problem::None, Problem::None},
+        {"b.jpg", "a.jpg", Problem::None, Problem::None}, // a swap
+        {"b.jpg", "b.jpg", Problem::Duplicate, Problem::Duplicate},
+        {"c.jpg", "c.jpg", Problem::Duplicate, Problem::Duplicate},
+        {"c.jpg", "z.jpg", Problem::Exists, Problem::None},
+        {"b.jpg", "z.jpg", Problem::None, Problem::None}, // b.jpg left
+        {".jpg", "b.jpg", Problem::EmptyTitle, Problem::None},
+    };
+    for (const auto& k : keystrokes) {
+        const Pairs names = {{"a.jpg", k.a}, {"b.jpg", k.b}};
         const RenamePlan cached(rows(dir, names), snapshot);
         const RenamePlan live(rows(dir, names));
+        RenameNames typed;
+        typed.add(k.a);
+        typed.add(k.b);
+        const RenameCheck preview(sources, std::move(typed), snapshot);
         ASSERT_EQ(cached.rows().size(), live.rows().size());
         for (size_t i = 0; i < live.rows().size(); ++i) {
-            EXPECT_EQ(cached.rows()[i].problem, live.rows()[i].problem) << prefix << i;
+            const Problem mark = i == 0 ? k.markA : k.markB;
+            EXPECT_EQ(live.rows()[i].problem, mark) << k.a << " " << k.b << " row " << i;
+            EXPECT_EQ(cached.rows()[i].problem, mark) << k.a << " " << k.b << " row " << i;
+            EXPECT_EQ(preview.problem(i), mark) << k.a << " " << k.b << " row " << i;
             EXPECT_EQ(cached.rows()[i].to, live.rows()[i].to);
         }
     }
