@@ -5,6 +5,10 @@
 namespace kamelo {
 
 std::optional<RenameFileSystem::Entry> RenameSnapshot::look(const std::string& path) const {
+    if (looks_.size() >= kKeptLooks) {
+        const auto it = looks_.find(path);
+        return it != looks_.end() ? it->second : live_.look(path);
+    }
     auto [it, added] = looks_.try_emplace(path);
     if (added)
         it->second = live_.look(path);

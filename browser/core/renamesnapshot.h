@@ -13,10 +13,14 @@ namespace kamelo {
 // What the file system answered, kept: the batch rename's live preview
 // checks every keystroke's names against the folders as they were first
 // read instead of listing them again. Each question goes to the real file
-// system once. It renames nothing (EROFS); the rename itself is planned
-// against the file system as it is then.
+// system once; of the look-ups, only the first kKeptLooks are kept (a
+// folder that cannot be listed is asked about every keystroke's names one
+// by one, and those answers would pile up). It renames nothing (EROFS);
+// the rename itself is planned against the file system as it is then.
 class RenameSnapshot : public RenameFileSystem {
 public:
+    static constexpr size_t kKeptLooks = 1 << 16;
+
     explicit RenameSnapshot(const RenameFileSystem& live = RenameFileSystem::local())
         : live_(live) {}
 
