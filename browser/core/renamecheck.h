@@ -29,7 +29,8 @@ enum class RenameProblem : uint8_t {
 // The files of a batch rename as first found: each row's path, folder and
 // file, and whether it is missing or listed twice. It does not change with
 // the new names, so the live preview finds it once and checks each
-// keystroke's names against it.
+// keystroke's names against it. Its tables number rows in 32 bits: far
+// more than a selection of files can hold.
 class RenameSources {
 public:
     static constexpr size_t kNoRow = size_t(-1);
