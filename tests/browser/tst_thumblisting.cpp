@@ -97,6 +97,13 @@ private slots:
         }
         CThumbListCtrl list;
         list.sortBy(ThumbSort::kName, true);
+        writeFolder(e.dir.file("small"), "s", 3);
+        QVERIFY(list.loadFolder(e.folder("small")));
+        QString count = QStringLiteral("the small folder's");
+        connect(&list, &CThumbListCtrl::statusText, this, [&](int pane, const QString& text) {
+            if (pane == 1)
+                count = text;
+        });
         QSignalSpy loaded(&list, &CThumbListCtrl::folderLoaded);
         QVERIFY(list.loadFolder(e.folder("big")));
         // Back at once, naming the folder, with nothing of it yet.
@@ -104,6 +111,7 @@ private slots:
         QVERIFY(list.isLoading());
         QCOMPARE(list.folder(), e.folder("big"));
         QCOMPARE(list.itemCount(), 0);
+        QCOMPARE(count, QString()); // not the last folder's count
 
         // The user sorts by date while it is being read.
         bool ranWhileListing = false;
@@ -114,6 +122,7 @@ private slots:
         QVERIFY(QTest::qWaitFor([&] { return loaded.count() == 1; }, 30000));
         QVERIFY(ranWhileListing);
         QCOMPARE(list.itemCount(), kBig + 1);
+        QVERIFY2(count.contains(QString::number(kBig)), qPrintable(count));
         const QStringList got = names(list);
         QCOMPARE(got.first(), QStringLiteral(".."));
         QCOMPARE(got.at(1), QStringLiteral("p%1.jpg").arg(kBig - 1, 5, 10, QLatin1Char('0')));
