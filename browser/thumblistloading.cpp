@@ -177,6 +177,9 @@ void CThumbListCtrl::onListed(quint64 generation, const std::shared_ptr<Listed>&
     if (generation != pendingListing_)
         return; // another folder or listing was asked for since
     pendingListing_ = 0;
+    // A loader started meanwhile on the old items (a refreshed file) works
+    // by their rows.
+    stopLoader();
     setLoading(false);
     const QString select = std::exchange(selectWhenListed_, QString());
     // Sorted by another column meanwhile: the loader's items are made anew.
@@ -202,7 +205,7 @@ void CThumbListCtrl::dropListing() {
             l.stop->store(true);
     pendingListing_ = 0;
     selectWhenListed_.clear();
-    setLoading(false);
+    setLoading(loader_ != nullptr);
 }
 
 void CThumbListCtrl::endListers() {
