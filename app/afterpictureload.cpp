@@ -7,6 +7,7 @@
 #include <QTimer>
 
 #include <memory>
+#include <vector>
 
 namespace kamelo {
 
@@ -78,6 +79,29 @@ void afterPictureLoaded(CShowView* view, std::function<void()> run) {
         return;
     }
     afterSettled(view, std::move(run));
+}
+
+void afterFirstPicture(CShowView* view, std::function<void()> run) {
+    if (!view) {
+        run();
+        return;
+    }
+    const auto pending = std::make_shared<std::vector<QMetaObject::Connection>>();
+    const auto begin = [view, pending, run = std::move(run)] {
+        if (pending->empty())
+            return; // said twice at once
+        for (const QMetaObject::Connection& c : *pending)
+            QObject::disconnect(c);
+        pending->clear();
+        afterPictureShown(view, run);
+    };
+    // Also said when the folder's listing comes, perhaps before the picture.
+    pending->push_back(QObject::connect(view, &CShowView::pictureChanged, view, [view, begin] {
+        if (view->hasPicture())
+            begin();
+    }));
+    pending->push_back(QObject::connect(view, &CShowView::loadFailed, view, begin));
+    pending->push_back(QObject::connect(view, &CShowView::nothingToShow, view, begin));
 }
 
 void afterPictureShown(CShowView* view, std::function<void()> run) {

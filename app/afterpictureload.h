@@ -16,5 +16,10 @@ void afterPictureLoaded(CShowView* view, std::function<void()> run);
 // The same, but always from the event loop after the view's next paint
 // (for work begun when the picture was put in place, before its paint).
 void afterPictureShown(CShowView* view, std::function<void()> run);
+// Runs run once, after the view's first picture was put in place (not an
+// empty list while its folder is listed) and shown as above, or its load
+// failed, or no picture was found. For work a program started on a
+// picture puts off until then.
+void afterFirstPicture(CShowView* view, std::function<void()> run);
 
 } // namespace kamelo

@@ -2,6 +2,7 @@
 
 #include "app/folderlisting.h"
 
+#include "app/afterpictureload.h"
 #include "app/displaycolourlink.h"
 #include "app/eyeappseams.h"
 #include "app/mainframe.h"
@@ -143,13 +144,14 @@ bool CEyeApp::initInstance() {
             return false;
         }
     }
-    browserFrame_ = seams_->createBrowserFrame(*this);
-    if (!browserFrame_)
-        return false;
-
     if (openedWithFile_) {
+        // The viewer first: the hidden browser would hold its window back.
         seams_->openViewer(*this, 1, 1);
+        CShowFrame* viewer = viewerFrame_;
+        afterFirstPicture(viewer ? viewer->view() : nullptr, [this] { browserFrame(); });
     } else {
+        if (!makeBrowserFrame())
+            return false;
         browserFrame_->show();
         browserFrame_->repaint();
     }
@@ -182,7 +184,26 @@ int CEyeApp::exitInstance(int exitCode) {
 
 namespace kamelo {
 
-CMainFrame* CEyeApp::mainFrame() const {
+bool CEyeApp::makeBrowserFrame() {
+    if (!browserMade_) {
+        browserMade_ = true;
+        browserFrame_ = seams_->createBrowserFrame(*this);
+    }
+    return browserFrame_;
+}
+
+QMainWindow* CEyeApp::browserFrame() {
+    // Not again once closed: the program is ending.
+    if (!exited_)
+        makeBrowserFrame();
+    return browserFrame_;
+}
+
+CMainFrame* CEyeApp::mainFrame() {
+    return qobject_cast<CMainFrame*>(browserFrame());
+}
+
+CMainFrame* CEyeApp::madeMainFrame() const {
     return qobject_cast<CMainFrame*>(browserFrame_.data());
 }
 
@@ -251,9 +272,11 @@ void CEyeApp::returnToBrowser() {
     if (!viewer->view()->settleChanges())
         return;
     viewer->setCloseApplication(0);
+    // Made as a browser started with a picture would be, if not yet made.
+    CMainFrame* m = mainFrame();
     // The first return makes the program one that was started without a file.
     openedWithFile_ = 0;
-    if (CMainFrame* m = mainFrame())
+    if (m)
         m->showBrowserAgain(QString::fromStdString(doc_->list().currentPath()));
     else if (browserFrame_)
         browserFrame_->show();

@@ -71,7 +71,11 @@ public:
     // A batch a browser command hands to the viewer's edit panel.
     edit::BatchHandOver& batchHandOver() { return *handOver_; }
     // The browser frame when it is the program's own (not a stand-in window).
-    CMainFrame* mainFrame() const;
+    // Started on a picture, the program makes it once the picture is on
+    // screen, or when it is needed before.
+    CMainFrame* mainFrame();
+    // The same only when made already: for news it takes when it lists them.
+    CMainFrame* madeMainFrame() const;
 
     // Opens the viewer frame on the document (filled from the command-line
     // picture's folder when the program runs on one) and hides the browser
@@ -89,7 +93,7 @@ public:
 
     const ProgramFolders& folders() const { return folders_; }
     SettingsStore* store() const { return store_.get(); }
-    QMainWindow* browserFrame() const { return browserFrame_; }
+    QMainWindow* browserFrame();
     bool cacheWasInvalidated() const { return cacheInvalidated_; }
     // The colour state's link to the settings and the screens' profiles.
     DisplayColourLink* colourLink() const { return colourLink_.get(); }
@@ -101,6 +105,8 @@ private:
     // Puts the folder listing into the document's list (waiting for it when
     // now; else later when the viewer is decoding).
     void applyFolderListing(bool now);
+    // Makes the browser frame once; false when it could not be made.
+    bool makeBrowserFrame();
 
     StartupOptions options_;
     std::unique_ptr<EyeAppSeams> seams_;
@@ -121,6 +127,7 @@ private:
     int userRequestedUpdate_ = 0;
 
     QPointer<QMainWindow> browserFrame_;
+    bool browserMade_ = false;
     bool cacheInvalidated_ = false;
     bool exited_ = false;
 };

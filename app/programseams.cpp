@@ -13,10 +13,7 @@
 
 #include <QApplication>
 #include <QMainWindow>
-#include <QTimer>
 
-#include <memory>
-#include <vector>
 
 namespace kamelo {
 
@@ -75,7 +72,7 @@ update::UpdateCheck* ProgramSeams::updateCheck(CEyeApp& app) {
 
 int ProgramSeams::runStartupUpdateCheck(CEyeApp& app, bool testConnection, bool throttle) {
     CShowFrame* viewer = app.viewerFrame();
-    if (!viewer || !app.browserFrame()) {
+    if (!viewer) {
         update::UpdateCheck* check = updateCheck(app);
         return check ? check->check(testConnection, throttle) : 0;
     }
@@ -83,29 +80,13 @@ int ProgramSeams::runStartupUpdateCheck(CEyeApp& app, bool testConnection, bool 
     // wait until the picture is on screen and sharp (or will not be); the association
     // check follows it as it would have.
     CEyeApp* a = &app;
-    const auto pending = std::make_shared<std::vector<QMetaObject::Connection>>();
-    const auto begin = [a, pending, testConnection, throttle] {
-        for (const QMetaObject::Connection& c : *pending)
-            QObject::disconnect(c);
-        pending->clear();
-        CShowFrame* viewer = a->viewerFrame();
-        afterPictureShown(viewer ? viewer->view() : nullptr, [a, testConnection, throttle] {
-            update::UpdateCheck* check = updateCheck(*a);
-            if ((check ? check->check(testConnection, throttle) : 0) == 0 &&
-                a->store()->getInt(keys::kGeneralLower, keys::kCheckFileAssociation,
-                                   keys::kCheckFileAssociationDefault) == 0)
-                associationCheck(*a);
-        });
-    };
-    CShowView* view = viewer->view();
-    QMainWindow* frame = app.browserFrame();
-    // Also said when the folder's listing comes, perhaps before the picture.
-    pending->push_back(QObject::connect(view, &CShowView::pictureChanged, frame, [view, begin] {
-        if (view->hasPicture())
-            begin();
-    }));
-    pending->push_back(QObject::connect(view, &CShowView::loadFailed, frame, begin));
-    pending->push_back(QObject::connect(view, &CShowView::nothingToShow, frame, begin));
+    afterFirstPicture(viewer->view(), [a, testConnection, throttle] {
+        update::UpdateCheck* check = updateCheck(*a);
+        if ((check ? check->check(testConnection, throttle) : 0) == 0 &&
+            a->store()->getInt(keys::kGeneralLower, keys::kCheckFileAssociation,
+                               keys::kCheckFileAssociationDefault) == 0)
+            associationCheck(*a);
+    });
     return 1;
 }
 

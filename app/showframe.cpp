@@ -226,7 +226,7 @@ void CShowFrame::convertShown() {
 void CShowFrame::pictureWritten(const QString& path) {
     // The browser may list the file's folder now or later (a viewer opened
     // on a file): its cell and cached thumbnail follow the new content.
-    if (CMainFrame* m = app_.mainFrame())
+    if (CMainFrame* m = app_.madeMainFrame())
         m->pictureWritten(path, !app_.openedWithFile());
 }
 

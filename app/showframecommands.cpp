@@ -131,7 +131,7 @@ void CShowFrame::buildCommands() {
             if (DisplayColourLink* colour = app_.colourLink())
                 colour->settingsChanged(app_.settings());
             view_->reloadOptions();
-            if (CMainFrame* browser = app_.mainFrame())
+            if (CMainFrame* browser = app_.madeMainFrame())
                 browser->refreshFolder(CThumbListCtrl::Refresh::Full);
         };
         if (prefs::runPreferences(this, app_.settings(), *app_.store(),
@@ -246,7 +246,7 @@ void CShowFrame::wireViewCommands() {
     connect(v, &CShowView::pathRemoved, this, [this](const QString& path) {
         // The browser's list loses the file too, unless it never showed it.
         if (!app_.openedWithFile())
-            if (CMainFrame* m = app_.mainFrame())
+            if (CMainFrame* m = app_.madeMainFrame())
                 m->browseView()->list()->removePath(path);
     });
 }

@@ -91,8 +91,11 @@ private slots:
         Run r;
         r.start({r.photo("b.png").toStdString()});
         QCOMPARE(r.app->openedWithFile(), 1);
+        // Made once the picture is on screen: it would hold the viewer back.
+        QVERIFY(!r.app->madeMainFrame());
         CShowFrame* v = r.viewer();
         QVERIFY(v && v->isVisible());
+        QTRY_VERIFY(r.app->madeMainFrame());
         QVERIFY(!r.frame()->isVisible());
         const PictureList& doc = r.app->doc().list();
         QCOMPARE(doc.count(), 3);
