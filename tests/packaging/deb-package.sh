@@ -40,7 +40,7 @@ fi
 [ "$(dpkg-deb -f "$deb" Package)" = kamelo ] || fail "package name"
 dpkg-deb -f "$deb" Description | grep -q '^ ;' && fail "the description holds CMake list separators"
 depends=$(dpkg-deb -f "$deb" Depends)
-for dep in libc6 libqt6widgets6 libsqlite3-0 qt6-qpa-plugins; do
+for dep in libc6 libqt6widgets6 libsqlite3-0 qt6-qpa-plugins libheif1 libjxl0.7 libcurl4; do
     case ", $depends," in
     *", $dep "* | *", $dep,"*) ;;
     *) fail "Depends lacks $dep: $depends" ;;
