@@ -6,6 +6,7 @@
 #include "imaging/result.h"
 
 #include <atomic>
+#include <condition_variable>
 #include <mutex>
 
 namespace kamelo {
@@ -15,11 +16,15 @@ struct FullDecode::State {
     std::atomic<bool> ended{false};
     imaging::Bitmap picture;
     int rc = imaging::result::kSuccess;
-    // The picture being decoded and its rows settled so far.
+    // The picture being decoded and its rows settled so far; reading: the
+    // view scales them (without the lock, which the decoder takes at every
+    // band), so the decoder does not turn or free them before it is done.
     std::mutex rowsMutex;
+    std::condition_variable readDone;
     const imaging::Bitmap* decoding = nullptr;
     int rows = 0;
     bool rowsHold = true;
+    bool reading = false;
 };
 
 namespace {
@@ -69,7 +74,8 @@ void FullDecode::start(const std::string& path, int orientation, imaging::Bitmap
             int rc = imaging::PictureFile::load(path, s->picture, options);
             {
                 // Nobody reads the rows from here on: they may be turned or freed.
-                std::lock_guard<std::mutex> lock(s->rowsMutex);
+                std::unique_lock<std::mutex> lock(s->rowsMutex);
+                s->readDone.wait(lock, [&s] { return !s->reading; });
                 s->decoding = nullptr;
             }
             if (rc >= 1)
@@ -86,10 +92,23 @@ void FullDecode::start(const std::string& path, int orientation, imaging::Bitmap
 bool FullDecode::withDecodedRows(const std::function<void(const imaging::Bitmap&, int rows)>& use) {
     if (!state_)
         return false;
-    std::lock_guard<std::mutex> lock(state_->rowsMutex);
-    if (!state_->decoding || !state_->rowsHold || state_->rows <= 0)
-        return false;
-    use(*state_->decoding, state_->rows);
+    State& s = *state_;
+    const imaging::Bitmap* decoding = nullptr;
+    int rows = 0;
+    {
+        std::lock_guard<std::mutex> lock(s.rowsMutex);
+        if (!s.decoding || !s.rowsHold || s.rows <= 0)
+            return false;
+        decoding = s.decoding;
+        rows = s.rows;
+        s.reading = true;
+    }
+    use(*decoding, rows);
+    {
+        std::lock_guard<std::mutex> lock(s.rowsMutex);
+        s.reading = false;
+    }
+    s.readDone.notify_all();
     return true;
 }
 
