@@ -9,11 +9,24 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <fstream>
 #include <functional>
 #include <string>
 #include <vector>
 
 namespace kamelo::bench {
+
+// A field of this process's /proc/self/status in kB ("VmHWM:" the peak
+// resident memory, "VmRSS:" the resident now); -1 when missing.
+inline long statusKb(const char* field) {
+    std::ifstream in("/proc/self/status");
+    std::string line;
+    while (std::getline(in, line))
+        if (line.rfind(field, 0) == 0)
+            return std::atol(line.c_str() + std::strlen(field));
+    return -1;
+}
 
 // The middle value of a set of rounds: steadier than the mean on a busy machine.
 inline double median(std::vector<double> v) {

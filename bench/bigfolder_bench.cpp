@@ -47,6 +47,7 @@
 
 namespace fs = std::filesystem;
 using namespace kamelo;
+using bench::statusKb;
 
 namespace {
 
@@ -59,15 +60,6 @@ void loadAverage(const char* when) {
     double l[3] = {0, 0, 0};
     if (getloadavg(l, 3) == 3)
         std::printf("load average %s: %.2f %.2f %.2f\n", when, l[0], l[1], l[2]);
-}
-
-long statusKb(const char* field) {
-    std::ifstream in("/proc/self/status");
-    std::string line;
-    while (std::getline(in, line))
-        if (line.rfind(field, 0) == 0)
-            return std::atol(line.c_str() + std::strlen(field));
-    return -1;
 }
 
 // Sources with distinct pictures and modification times (hard links share

@@ -3,11 +3,13 @@
 // The reference tools run as processes, so their times include start-up;
 // ours are measured in-process and a matching process start is not added.
 
+#include "bench/benchsupport.h"
 #include "imaging/core/filebytes.h"
 #include "imaging/picturefile.h"
 #include "imaging/picturesaver.h"
 #include "imaging/resize.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -44,17 +46,8 @@ void report(const char* what, double ours, double theirs, const char* tool) {
 
 // The high-water mark of this process's resident memory (reset by exec).
 long ownPeakKb() {
-    FILE* f = std::fopen("/proc/self/status", "r");
-    long kb = 0;
-    char line[256];
-    while (f && std::fgets(line, sizeof line, f))
-        if (std::sscanf(line, "VmHWM: %ld", &kb) == 1)
-            break;
-    if (f)
-        std::fclose(f);
-    return kb;
+    return std::max(0L, kamelo::bench::statusKb("VmHWM:"));
 }
-
 // Peak resident memory of a fresh run of this program that only decodes the
 // file, or only starts when path is empty.
 long childPeakKb(const std::string& path, const std::string& png = {}) {

@@ -4,6 +4,7 @@
 //    checks all 5,000 new names and repaints the list (goal: 30 ms or less).
 // 2. Applying: the whole checked plan (check, order, rename) against a
 //    Python os.rename loop over the same number of files (goal: 2x or less).
+#include "bench/benchsupport.h"
 #include "browser/batchrenamedialog.h"
 #include "browser/core/renameplan.h"
 #include "chrome/fileui.h"
@@ -24,19 +25,11 @@
 #include <vector>
 
 namespace fs = std::filesystem;
+using kamelo::bench::statusKb;
 
 namespace {
 
 int kFiles = 5000;
-
-long statusKb(const char* field) {
-    std::ifstream in("/proc/self/status");
-    std::string line;
-    while (std::getline(in, line))
-        if (line.rfind(field, 0) == 0)
-            return std::atol(line.c_str() + std::strlen(field));
-    return -1;
-}
 
 std::vector<std::string> makeFolder(const fs::path& folder) {
     fs::remove_all(folder);

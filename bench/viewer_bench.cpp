@@ -31,17 +31,8 @@ using kamelo::bench::median;
 namespace {
 
 long residentKb() {
-    FILE* f = std::fopen("/proc/self/status", "r");
-    long kb = 0;
-    char line[256];
-    while (f && std::fgets(line, sizeof line, f))
-        if (std::sscanf(line, "VmRSS: %ld", &kb) == 1)
-            break;
-    if (f)
-        std::fclose(f);
-    return kb;
+    return std::max(0L, kamelo::bench::statusKb("VmRSS:"));
 }
-
 constexpr int kRounds = 7;
 
 std::array<double, 3> load() {
