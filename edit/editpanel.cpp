@@ -58,16 +58,6 @@ int titleOf(ToolId tool) {
     return res::IDS_EDIT_BAR_CAPTION;
 }
 
-bool samePixels(const imaging::Bitmap& a, const imaging::Bitmap& b) {
-    // Row by row: the padding at the end of a row is not part of the picture.
-    if (a.width() != b.width() || a.height() != b.height())
-        return false;
-    for (int y = 0; y < a.height(); ++y)
-        if (std::memcmp(a.row(y), b.row(y), size_t(a.width()) * 3) != 0)
-            return false;
-    return true;
-}
-
 // Text fields commit with Enter and go back with Esc themselves.
 bool keepsKeys(const QWidget* w) {
     if (const auto* edit = qobject_cast<const QLineEdit*>(w))

@@ -2,6 +2,7 @@
 
 #include "result.h"
 
+#include <cstring>
 #include <new>
 #include <sys/mman.h>
 
@@ -96,6 +97,15 @@ void Bitmap::swap(Bitmap& o) noexcept {
     pixels_.swap(o.pixels_);
     palette_.swap(o.palette_);
     profile_.swap(o.profile_);
+}
+
+bool samePixels(const Bitmap& a, const Bitmap& b) {
+    if (a.width() != b.width() || a.height() != b.height())
+        return false;
+    for (int y = 0; y < a.height(); ++y)
+        if (std::memcmp(a.row(y), b.row(y), size_t(a.width()) * 3) != 0)
+            return false;
+    return true;
 }
 
 } // namespace kamelo::imaging

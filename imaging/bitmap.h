@@ -149,6 +149,10 @@ private:
     std::shared_ptr<const colour::IccProfile> profile_;
 };
 
+// Two bitmaps of the same size with every pixel alike (the padding at the
+// end of a row is not part of the picture).
+bool samePixels(const Bitmap& a, const Bitmap& b);
+
 // The largest picture the module allocates: 2^28 pixels (16384 x 16384),
 // so that a forged header cannot ask for gigabytes.
 inline constexpr int64_t kMaxPixels = int64_t(1) << 28;

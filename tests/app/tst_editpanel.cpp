@@ -47,16 +47,6 @@ CShowFrame* openViewer(ProgramRun& r, const char* name) {
     return v;
 }
 
-bool samePixels(const imaging::Bitmap& a, const imaging::Bitmap& b) {
-    // Row by row: the padding at the end of a row is not part of the picture.
-    if (a.width() != b.width() || a.height() != b.height())
-        return false;
-    for (int y = 0; y < a.height(); ++y)
-        if (std::memcmp(a.row(y), b.row(y), size_t(a.width()) * 3) != 0)
-            return false;
-    return true;
-}
-
 // Types text into a field as the keyboard does, then leaves it with Tab.
 void typeInto(QWidget* field, const QString& text, Qt::Key end = Qt::Key_Tab) {
     QTest::mouseClick(field, Qt::LeftButton);

@@ -51,15 +51,6 @@ void claimSize(const std::string& path, int width, int height) {
     f.write(bytes);
 }
 
-bool samePixels(const imaging::Bitmap& a, const imaging::Bitmap& b) {
-    if (a.width() != b.width() || a.height() != b.height())
-        return false;
-    for (int y = 0; y < a.height(); ++y)
-        if (std::memcmp(a.row(y), b.row(y), size_t(a.width()) * 3) != 0)
-            return false;
-    return true;
-}
-
 // Counts how the band loader uses a head start, passing everything on.
 struct Watched : BandLoader::HeadStart {
     std::unique_ptr<HeadStartDecode> inner;

@@ -35,16 +35,6 @@ imaging::Bitmap gradient(int w, int h) {
     return b;
 }
 
-bool samePixels(const imaging::Bitmap& a, const imaging::Bitmap& b) {
-    if (a.width() != b.width() || a.height() != b.height())
-        return false;
-    for (int y = 0; y < a.height(); ++y)
-        for (int x = 0; x < a.width(); ++x)
-            if (a.pixel(x, y) != b.pixel(x, y))
-                return false;
-    return true;
-}
-
 class Events : public BatchEvents {
 public:
     OverwriteAnswer askOverwrite(const std::string&) override { return OverwriteAnswer::Yes; }

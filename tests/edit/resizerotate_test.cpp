@@ -34,15 +34,6 @@ imaging::Bitmap noise(int w, int h, unsigned seed) {
     return b;
 }
 
-bool samePixels(const imaging::Bitmap& a, const imaging::Bitmap& b) {
-    if (a.width() != b.width() || a.height() != b.height())
-        return false;
-    for (int y = 0; y < a.height(); ++y)
-        if (std::memcmp(a.row(y), b.row(y), size_t(a.width()) * 3) != 0)
-            return false;
-    return true;
-}
-
 struct Recorder : BatchEvents {
     std::vector<std::string> writtenFiles;
     std::vector<std::pair<std::string, std::string>> failures;

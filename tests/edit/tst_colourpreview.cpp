@@ -35,15 +35,6 @@ namespace tc = kamelo::testing::colour;
 
 namespace {
 
-bool samePixels(const imaging::Bitmap& a, const imaging::Bitmap& b) {
-    if (a.width() != b.width() || a.height() != b.height())
-        return false;
-    for (int y = 0; y < a.height(); ++y)
-        if (std::memcmp(a.row(y), b.row(y), size_t(a.width()) * 3) != 0)
-            return false;
-    return true;
-}
-
 imaging::Bitmap levelled(const imaging::Bitmap& source, const LevelsAdjuster& levels) {
     imaging::Bitmap out;
     imaging::ColorOps::mapTables(source, out, levels.table(LevelsAdjuster::kRed),

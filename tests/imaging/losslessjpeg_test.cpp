@@ -45,15 +45,6 @@ Bitmap decoded(const std::string& path) {
     return b;
 }
 
-bool samePixels(const Bitmap& a, const Bitmap& b) {
-    if (a.width() != b.width() || a.height() != b.height())
-        return false;
-    for (int y = 0; y < a.height(); ++y)
-        if (std::memcmp(a.row(y), b.row(y), size_t(a.width()) * 3) != 0)
-            return false;
-    return true;
-}
-
 std::array<uint16_t, 64> transposed(const std::array<uint16_t, 64>& t) {
     std::array<uint16_t, 64> out{};
     for (size_t i = 0; i < 64; ++i)
