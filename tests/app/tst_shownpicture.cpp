@@ -31,15 +31,6 @@ imaging::Bitmap load(const QString& path) {
     return b;
 }
 
-bool same(const imaging::Bitmap& a, const imaging::Bitmap& b) {
-    if (a.width() != b.width() || a.height() != b.height())
-        return false;
-    for (int y = 0; y < a.height(); ++y)
-        if (std::memcmp(a.row(y), b.row(y), size_t(a.width()) * 3) != 0)
-            return false;
-    return true;
-}
-
 void key(QWidget* fallback, int k, Qt::KeyboardModifiers mods = {}) {
     QTest::keyClick(focused() ? focused() : fallback, Qt::Key(k), mods);
 }
@@ -179,14 +170,14 @@ private slots:
         QTRY_VERIFY(r.shown().width() == 40 || r.shown().width() == 60);
         key(v, Qt::Key_Escape); // the tool's Cancel
         QTRY_VERIFY(!panel->toolOpen());
-        QVERIFY(same(r.shown(), t1));
+        QVERIFY(kamelo::imaging::samePixels(r.shown(), t1));
         QVERIFY(v->windowTitle().startsWith(r.photo("t1.png")));
         // Turned right and saved: t1 holds its own picture turned.
         QVERIFY(Run::turnRight(v));
         key(v, Qt::Key_S, Qt::ControlModifier);
         imaging::Bitmap turned = t1;
         QCOMPARE(edit::RotateOps::applyCode(turned, edit::RotateCode::Right), 1);
-        QTRY_VERIFY(same(load(r.photo("t1.png")), turned));
+        QTRY_VERIFY(kamelo::imaging::samePixels(load(r.photo("t1.png")), turned));
         r.stop();
     }
 
@@ -255,7 +246,7 @@ private slots:
             QVERIFY(QTest::qWaitForWindowActive(v));
             QVERIFY(Run::turnRight(v));
             key(v, Qt::Key_S, Qt::ControlModifier);
-            QTRY_VERIFY(same(load(r.photo("new.png")), r.shown()));
+            QTRY_VERIFY(kamelo::imaging::samePixels(load(r.photo("new.png")), r.shown()));
             QCOMPARE(readFile(t1), before);
         }
         r.stop();

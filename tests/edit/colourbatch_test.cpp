@@ -184,15 +184,6 @@ kamelo::imaging::Bitmap noisy(int w, int h) {
     return b;
 }
 
-bool sameRows(const kamelo::imaging::Bitmap& a, const kamelo::imaging::Bitmap& b) {
-    if (a.width() != b.width() || a.height() != b.height())
-        return false;
-    for (int y = 0; y < a.height(); ++y)
-        if (std::memcmp(a.row(y), b.row(y), size_t(a.width()) * 3) != 0)
-            return false;
-    return true;
-}
-
 kamelo::imaging::Bitmap mapped(const kamelo::imaging::Bitmap& source,
                                const kamelo::edit::LevelsAdjuster& levels) {
     using kamelo::edit::LevelsAdjuster;
@@ -219,16 +210,17 @@ TEST(LevelsPreview, DragStepsLeaveTheTargetAndFinishGivesTheExactResult) {
         EXPECT_EQ(small->width(), 160);
         EXPECT_EQ(small->height(), 120);
         EXPECT_TRUE(picture.previewPending());
-        EXPECT_TRUE(sameRows(target, original)); // the whole picture waits
+        EXPECT_TRUE(kamelo::imaging::samePixels(target, original)); // the whole picture waits
     }
     // The small copy went through the same tables as the whole picture will.
     imaging::Bitmap smallBase;
     ASSERT_EQ(imaging::Resize::scaled(original, 160, 120, imaging::Resize::kResample, smallBase),
               1);
-    EXPECT_TRUE(sameRows(*picture.applyPreview(160, 160), mapped(smallBase, picture.levels())));
+    EXPECT_TRUE(kamelo::imaging::samePixels(*picture.applyPreview(160, 160),
+                                            mapped(smallBase, picture.levels())));
     ASSERT_EQ(picture.finish(), 1);
     EXPECT_FALSE(picture.previewPending());
-    EXPECT_TRUE(sameRows(target, mapped(original, picture.levels())));
+    EXPECT_TRUE(kamelo::imaging::samePixels(target, mapped(original, picture.levels())));
 }
 
 TEST(LevelsPreview, APictureNoLargerThanTheViewTakesTheLevelsItself) {
@@ -240,7 +232,7 @@ TEST(LevelsPreview, APictureNoLargerThanTheViewTakesTheLevelsItself) {
     picture.levels().setLevelSet(0, {20, 0.8, 200, 0, 255});
     EXPECT_EQ(picture.applyPreview(100, 100), nullptr);
     EXPECT_FALSE(picture.previewPending());
-    EXPECT_TRUE(sameRows(target, mapped(original, picture.levels())));
+    EXPECT_TRUE(kamelo::imaging::samePixels(target, mapped(original, picture.levels())));
 }
 
 TEST(LevelsPreview, ApplyAndGreyStartFromTheFullLevelsNotThePreview) {
@@ -254,7 +246,7 @@ TEST(LevelsPreview, ApplyAndGreyStartFromTheFullLevelsNotThePreview) {
     const imaging::Bitmap expected = mapped(original, picture.levels());
     // "적 용" takes the levelled picture as the new base, not the stale one.
     ASSERT_EQ(picture.takeAsBase(), 1);
-    EXPECT_TRUE(sameRows(target, expected));
+    EXPECT_TRUE(kamelo::imaging::samePixels(target, expected));
     EXPECT_TRUE(picture.levels().isIdentity());
     // Grey after a drag greys the levelled picture.
     picture.levels().setLevelSet(0, {0, 2.0, 255, 0, 255});
@@ -262,5 +254,5 @@ TEST(LevelsPreview, ApplyAndGreyStartFromTheFullLevelsNotThePreview) {
     imaging::Bitmap grey = mapped(expected, picture.levels());
     ASSERT_EQ(imaging::ColorOps::grayScale(grey, 333, 333, 334), 1);
     ASSERT_EQ(picture.grey(), 1);
-    EXPECT_TRUE(sameRows(target, grey));
+    EXPECT_TRUE(kamelo::imaging::samePixels(target, grey));
 }
