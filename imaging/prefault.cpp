@@ -19,8 +19,21 @@ struct Helper {
     std::thread thread;
 };
 
+// The helpers of bitmaps still alive when the program ends by exit() (the
+// display lost, say) are stopped and waited for: a thread destroyed
+// while joinable would abort the program on its way out.
+struct Helpers : std::unordered_map<void*, std::unique_ptr<Helper>> {
+    ~Helpers() {
+        for (auto& [p, helper] : *this) {
+            helper->stop.store(true, std::memory_order_relaxed);
+            if (helper->thread.joinable())
+                helper->thread.join();
+        }
+    }
+};
+
 std::mutex mutex;
-std::unordered_map<void*, std::unique_ptr<Helper>> helpers;
+Helpers helpers;
 
 // One huge page at a time, so that finish() waits for little.
 constexpr size_t kStep = size_t(2) << 20;

@@ -113,3 +113,17 @@ TEST(BitmapPrefault, ContentsWrittenMeanwhileSurvive) {
         quick.row(0)[0] = 1;
     }
 }
+
+// A program ending by exit() (its display lost) while a large picture is in
+// memory, its pages perhaps still being faulted in, ends cleanly.
+TEST(BitmapDeathTest, ExitWithALargePictureAliveEndsCleanly) {
+    EXPECT_EXIT(
+        {
+            // Held where exit() does not free it, as a window's picture is.
+            auto* picture = new Bitmap;
+            if (picture->allocate(6000, 4000) < 1)
+                std::_Exit(3);
+            std::exit(0);
+        },
+        ::testing::ExitedWithCode(0), "");
+}
