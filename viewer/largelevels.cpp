@@ -1,6 +1,9 @@
 #include "largelevels.h"
 
 #include "imaging/large/largepicture.h"
+#include "imaging/orientation.h"
+
+#include <QTransform>
 
 #include <algorithm>
 #include <cmath>
@@ -97,6 +100,42 @@ QRect tileSource(QSize picture, int level, int column, int row) {
     if (w <= 0 || h <= 0 || x < 0 || y < 0)
         return {};
     return QRect(int(x), int(y), int(w), int(h));
+}
+
+// One rule with the decoders' (imaging/orientation.h): mirror left to
+// right first, then turn clockwise by quarter turns.
+QRect uprightRect(QSize stored, int orientation, const QRect& part) {
+    const imaging::Orientation::Steps steps = imaging::Orientation::stepsFor(orientation);
+    QRect r = part;
+    QSize size = stored;
+    if (steps.mirror)
+        r.moveLeft(size.width() - r.x() - r.width());
+    for (int turn = 0; turn < steps.quarterTurns; ++turn) {
+        r = QRect(size.height() - r.y() - r.height(), r.x(), r.height(), r.width());
+        size.transpose();
+    }
+    return r;
+}
+
+QRect storedRect(QSize stored, int orientation, const QRect& part) {
+    const imaging::Orientation::Steps steps = imaging::Orientation::stepsFor(orientation);
+    QRect r = part;
+    QSize size = steps.quarterTurns % 2 ? stored.transposed() : stored;
+    for (int turn = 0; turn < steps.quarterTurns; ++turn) {
+        r = QRect(r.y(), size.width() - r.x() - r.width(), r.height(), r.width());
+        size.transpose();
+    }
+    if (steps.mirror)
+        r.moveLeft(size.width() - r.x() - r.width());
+    return r;
+}
+
+QImage uprightTile(const QImage& tile, int orientation) {
+    const imaging::Orientation::Steps steps = imaging::Orientation::stepsFor(orientation);
+    QImage out = steps.mirror ? tile.mirrored(true, false) : tile;
+    if (steps.quarterTurns > 0)
+        out = out.transformed(QTransform().rotate(90.0 * steps.quarterTurns));
+    return out;
 }
 
 } // namespace kamelo::largeview

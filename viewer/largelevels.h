@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QImage>
 #include <QRect>
 #include <QSize>
 
@@ -36,5 +37,14 @@ QSize gridSize(QSize picture, int level);
 QRect tilesOver(QSize picture, int level, const QRect& full, int margin);
 // The part of the picture tile (column, row) of a level shows.
 QRect tileSource(QSize picture, int level, int column, int row);
+
+// A picture whose EXIF orientation turns it: the tiles are cut from the
+// stored rows and turned one by one, the view lays out the upright picture.
+// Where the part stored of a picture stored at size lies once the picture
+// is turned upright by orientation (1-8), and back.
+QRect uprightRect(QSize stored, int orientation, const QRect& part);
+QRect storedRect(QSize stored, int orientation, const QRect& part);
+// A tile cut from the stored rows, turned upright.
+QImage uprightTile(const QImage& tile, int orientation);
 
 } // namespace kamelo::largeview

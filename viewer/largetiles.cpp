@@ -3,6 +3,7 @@
 #include "imaging/colour/iccprofile.h"
 #include "imaging/large/largepicture.h"
 #include "imaging/large/tilecache.h"
+#include "imaging/orientation.h"
 #include "imaging/picturefile.h"
 #include "imaging/tiffcodec.h"
 #include "largelevels.h"
@@ -166,10 +167,15 @@ bool LargeTiles::isLarge(const std::string& path, QSize* size) {
     return true;
 }
 
-void LargeTiles::open(const std::string& path, QSize size) {
+void LargeTiles::open(const std::string& path, QSize size, int orientation) {
     close();
     path_ = path;
     size_ = size;
+    orientation_ = orientation;
+}
+
+QSize LargeTiles::uprightSize() const {
+    return imaging::Orientation::swapsSides(orientation_) ? size_.transposed() : size_;
 }
 
 void LargeTiles::close() {
@@ -184,6 +190,7 @@ void LargeTiles::close() {
     shared_->fitted.free();
     path_.clear();
     size_ = QSize();
+    orientation_ = imaging::Orientation::kUpright;
 }
 
 void LargeTiles::startFitted(int level) {
@@ -191,12 +198,14 @@ void LargeTiles::startFitted(int level) {
         return;
     const uint64_t generation = shared_->generation;
     start(
-        [s = shared_, generation, path = path_, level] {
+        [s = shared_, generation, path = path_, level, orientation = orientation_] {
             imaging::Bitmap picture;
             int rc = 0;
             imaging::large::PictureSize size;
             if (s->generation == generation) {
                 rc = imaging::large::decodeScaled(path, level, picture);
+                if (rc >= 1)
+                    rc = imaging::Orientation::makeUpright(picture, orientation);
                 if (rc >= 1 && imaging::large::readSize(path, size) >= 1)
                     picture.setColourProfile(profileOf(path, size.kind));
             }
@@ -244,8 +253,8 @@ void LargeTiles::requestBlock(int level, std::vector<QPoint> tiles, uint64_t tic
         return;
     const uint64_t generation = shared_->generation;
     start(
-        [s = shared_, generation, path = path_, size = size_, level, tiles = std::move(tiles),
-         ticket]() mutable {
+        [s = shared_, generation, path = path_, size = size_, orientation = orientation_, level,
+         tiles = std::move(tiles), ticket]() mutable {
             const auto leave = [&](const QPoint& t) {
                 s->cache.abandon({level, t.x(), t.y()}, ticket);
             };
@@ -287,7 +296,8 @@ void LargeTiles::requestBlock(int level, std::vector<QPoint> tiles, uint64_t tic
                                            block.width() - x);
                     const int h = std::min(imaging::large::scaledSide(source.height(), level),
                                            block.height() - y);
-                    QImage tile = whole.copy(x, y, w, h).convertToFormat(QImage::Format_RGB32);
+                    QImage tile = largeview::uprightTile(
+                        whole.copy(x, y, w, h).convertToFormat(QImage::Format_RGB32), orientation);
                     if (colour && !tile.isNull())
                         colour->apply(tile);
                     const size_t bytes = size_t(tile.sizeInBytes());
@@ -323,9 +333,11 @@ void LargeTiles::requestBlocks(int level, const std::vector<QPoint>& tiles, uint
 
 bool LargeTiles::paint(QPainter& p, const QRect& dest, const QRect& visible, const QRect& exposed,
                        int level, bool smooth) {
-    const QRect area = largeview::pictureArea(size_, dest, visible);
-    if (!isOpen() || area.isEmpty() || level < 1)
+    // The view lays out the upright picture; the tiles are of the stored one.
+    const QRect uprightArea = largeview::pictureArea(uprightSize(), dest, visible);
+    if (!isOpen() || uprightArea.isEmpty() || level < 1)
         return true;
+    const QRect area = largeview::storedRect(size_, orientation_, uprightArea);
     const QRect tiles = largeview::tilesOver(size_, level, area, 0);
     const QRect ring = largeview::tilesOver(size_, level, area, 1);
     bool failed = false;
@@ -346,8 +358,10 @@ bool LargeTiles::paint(QPainter& p, const QRect& dest, const QRect& visible, con
     for (int row = tiles.top(); row <= tiles.bottom(); ++row)
         for (int c = tiles.left(); c <= tiles.right(); ++c) {
             if (const auto tile = shared_->cache.find({level, c, row})) {
-                const QRect r =
-                    largeview::viewRect(size_, dest, largeview::tileSource(size_, level, c, row));
+                const QRect r = largeview::viewRect(
+                    uprightSize(), dest,
+                    largeview::uprightRect(size_, orientation_,
+                                           largeview::tileSource(size_, level, c, row)));
                 if (r.intersects(exposed))
                     p.drawImage(r, *tile);
                 continue;

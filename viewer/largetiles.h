@@ -38,13 +38,16 @@ public:
     // its size then.
     static bool isLarge(const std::string& path, QSize* size = nullptr);
 
-    void open(const std::string& path, QSize size);
+    // size: as stored; orientation (1-8): how the stored rows are turned
+    // for the picture to stand upright, as the view shows it.
+    void open(const std::string& path, QSize size, int orientation = 1);
     void close();
     bool isOpen() const { return !path_.empty(); }
     QSize size() const { return size_; }
+    QSize uprightSize() const;
 
-    // The whole picture at 1/level, with its colour profile, on a worker;
-    // fittedReady follows.
+    // The whole picture at 1/level, upright, with its colour profile, on a
+    // worker; fittedReady follows.
     void startFitted(int level);
     // The decode fittedReady announced (false: none for this picture).
     bool takeFitted(imaging::Bitmap& out, int& rc);
@@ -54,7 +57,7 @@ public:
     void setColour(imaging::colour::TransformPtr toScreen, uint64_t generation);
 
     // Draws the tiles held of level over the part visible of the view (the
-    // picture laid out at dest), only where they meet exposed, and asks
+    // upright picture laid out at dest), only where they meet exposed, and asks
     // for the missing ones first and a ring around them after. True when
     // every tile over visible was there.
     bool paint(QPainter& p, const QRect& dest, const QRect& visible, const QRect& exposed,
@@ -83,6 +86,7 @@ private:
     std::shared_ptr<Shared> shared_;
     std::string path_;
     QSize size_;
+    int orientation_ = 1;
     size_t budget_ = kDefaultBudget;
 };
 

@@ -1,5 +1,7 @@
 #include "showview.h"
 
+#include "base/uisettings.h"
+#include "imaging/orientation.h"
 #include "imaging/result.h"
 #include "largelevels.h"
 #include "readaheadworker.h"
@@ -27,9 +29,13 @@ bool CShowView::showsLargePicture() const {
 bool CShowView::loadLarge(const std::string& path, int index,
                           const PictureSource::Identity& identity, int& rc) {
     closeLarge();
-    QSize full;
-    if (gif_.animated() || !LargeTiles::isLarge(path, &full))
+    QSize stored;
+    if (gif_.animated() || !LargeTiles::isLarge(path, &stored))
         return false;
+    // Shown upright as any picture: the tiles are turned as they are cut.
+    const int orientation =
+        picturesUpright() ? imaging::Orientation::read(path) : imaging::Orientation::kUpright;
+    const QSize full = imaging::Orientation::swapsSides(orientation) ? stored.transposed() : stored;
     // The picture going gives its memory back now: this one wants it.
     readAhead_->recycle(std::move(doc_.displayed()));
     doc_.displayed().free();
@@ -38,7 +44,7 @@ bool CShowView::loadLarge(const std::string& path, int index,
     ++fullGeneration_;
     fullSize_ = full;
     largeLevel_ = largeview::fittedLevel(full.width(), full.height());
-    large_->open(path, full);
+    large_->open(path, stored, orientation);
     large_->startFitted(largeLevel_);
     largeLoading_ = true;
     largeSharp_ = false;

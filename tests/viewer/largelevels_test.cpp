@@ -1,4 +1,6 @@
+#include "imaging/bitmap.h"
 #include "imaging/large/largepicture.h"
+#include "imaging/orientation.h"
 #include "viewer/largelevels.h"
 
 #include <gtest/gtest.h>
@@ -112,3 +114,32 @@ INSTANTIATE_TEST_SUITE_P(
         AreaCase{QRect(900, 0, 638, 600), QRect(0, 0, 800, 600), QRect()}));
 
 } // namespace
+
+// The tiles of a turned picture: cut from the stored rows and turned one by
+// one, each lands where the decoders' own rule puts its pixels.
+TEST(UprightTiles, EveryOrientationMatchesTheDecodersRule) {
+    using kamelo::imaging::Bitmap;
+    constexpr int kW = 7, kH = 5;
+    Bitmap stored;
+    ASSERT_GE(stored.allocate(kW, kH), 1);
+    for (int y = 0; y < kH; ++y)
+        for (int x = 0; x < kW; ++x) {
+            uint8_t* p = stored.row(y) + x * 3;
+            p[0] = uint8_t(x * 30), p[1] = uint8_t(y * 40), p[2] = uint8_t(200 - x - y);
+        }
+    const QImage storedImage = stored.view().convertToFormat(QImage::Format_RGB32);
+    const QRect parts[] = {QRect(0, 0, kW, kH), QRect(1, 2, 3, 2), QRect(6, 0, 1, 5),
+                           QRect(2, 4, 5, 1)};
+    for (int orientation = 1; orientation <= 8; ++orientation) {
+        Bitmap turned = stored;
+        ASSERT_GE(kamelo::imaging::Orientation::makeUpright(turned, orientation), 1);
+        const QImage upright = turned.view().convertToFormat(QImage::Format_RGB32);
+        for (const QRect& part : parts) {
+            const QRect there = uprightRect(QSize(kW, kH), orientation, part);
+            ASSERT_TRUE(upright.rect().contains(there)) << orientation;
+            EXPECT_EQ(storedRect(QSize(kW, kH), orientation, there), part) << orientation;
+            EXPECT_EQ(uprightTile(storedImage.copy(part), orientation), upright.copy(there))
+                << "orientation " << orientation << " part " << part.x() << "," << part.y();
+        }
+    }
+}

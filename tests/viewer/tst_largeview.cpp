@@ -19,6 +19,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <jpeglib.h>
 #include <stdexcept>
 #include <sys/resource.h>
@@ -74,6 +75,31 @@ std::string bigJpeg() {
         });
     if (!written)
         throw std::runtime_error("cannot write " + path);
+    return path;
+}
+
+// The same picture tagged to be turned a quarter clockwise (EXIF
+// orientation 6) to stand upright: an APP1 segment after the start marker.
+constexpr int kTurned = 6;
+
+std::string turnedJpeg() {
+    const std::string path = fs::path(bigJpeg()).parent_path().string() + "/turned.jpg";
+    if (fs::exists(path))
+        return path;
+    static const unsigned char app1[] = {
+        0xFF, 0xE1, 0x00, 0x22, 'E', 'x', 'i', 'f', 0, 0, 'I',     'I', 0x2A, 0, 8, 0, 0, 0,
+        1,    0,    0x12, 0x01, 3,   0,   1,   0,   0, 0, kTurned, 0,   0,    0, 0, 0, 0, 0};
+    std::ifstream in(bigJpeg(), std::ios::binary);
+    std::ofstream out(path + ".part", std::ios::binary);
+    char start[2];
+    in.read(start, 2);
+    out.write(start, 2);
+    out.write(reinterpret_cast<const char*>(app1), sizeof app1);
+    out << in.rdbuf();
+    out.close();
+    if (!out)
+        throw std::runtime_error("cannot write " + path);
+    fs::rename(path + ".part", path);
     return path;
 }
 
@@ -174,6 +200,57 @@ private slots:
             QVERIFY2(near(shot.pixel(v), cellColour(p.x(), p.y()), 6),
                      qPrintable(QStringLiteral("at %1,%2").arg(p.x()).arg(p.y())));
         }
+    }
+
+    void aTurnedPictureIsShownUprightFittedAndInTiles() {
+        Env e;
+        e.doc.list().clear();
+        e.doc.list().append(turnedJpeg());
+        QVERIFY(QTest::qWaitForWindowExposed(&e.view));
+        QVERIFY(e.openBig());
+        const QSize upright(kHeight, kWidth);
+        QCOMPARE(e.view.shownPictureSize(), upright);
+        QTRY_VERIFY_WITH_TIMEOUT(!e.view.isLoading(), 12000);
+        // Each view point shows the stored pixel the orientation puts there.
+        const auto stored = [&](QPoint v) {
+            const QRect r = e.view.displayRect();
+            const QPoint u(int((int64_t(v.x() - r.x()) * upright.width()) / r.width()),
+                           int((int64_t(v.y() - r.y()) * upright.height()) / r.height()));
+            return largeview::storedRect(QSize(kWidth, kHeight), kTurned, QRect(u, QSize(1, 1)))
+                .topLeft();
+        };
+        QImage shot = e.view.grab().toImage();
+        int cells = 0;
+        for (int y = 20; y < 600; y += 53)
+            for (int x = 250; x < 550; x += 47) {
+                const QPoint p = stored(QPoint(x, y));
+                // Cell middles, away from the checker.
+                if (kChecker.adjusted(-kCell, -kCell, kCell, kCell).contains(p) ||
+                    std::abs(p.x() % kCell - kCell / 2) > kCell / 4 ||
+                    std::abs(p.y() % kCell - kCell / 2) > kCell / 4)
+                    continue;
+                QVERIFY2(near(shot.pixel(x, y), cellColour(p.x(), p.y()), 6),
+                         qPrintable(QStringLiteral("fitted at %1,%2").arg(x).arg(y)));
+                ++cells;
+            }
+        QVERIFY(cells > 5);
+        // At full size in the middle: the checker, from tiles turned upright.
+        QVERIFY(e.view.setZoomPercent(100));
+        QVERIFY(e.waitSharp());
+        shot = e.view.grab().toImage();
+        int squares = 0;
+        for (int y = 40; y < 560; y += 37)
+            for (int x = 40; x < 760; x += 41) {
+                const QPoint p = stored(QPoint(x, y));
+                if (!kChecker.contains(p) || (p.x() % kSquare) % 3 == 0 ||
+                    (p.y() % kSquare) % 3 == 0)
+                    continue;
+                const int grey = qGreen(shot.pixel(x, y));
+                QVERIFY2(checkerDark(p.x(), p.y()) ? grey < 70 : grey > 185,
+                         qPrintable(QStringLiteral("tile at %1,%2: %3").arg(x).arg(y).arg(grey)));
+                ++squares;
+            }
+        QVERIFY(squares > 40);
     }
 
     void zoomedInTheTilesShowTheFullPixels_data() {
