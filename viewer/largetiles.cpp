@@ -73,6 +73,7 @@ struct LargeTiles::Shared {
     imaging::Bitmap fitted;
     // Tells the owner (a queued call); cleared when it goes.
     std::function<void(bool fitted)> notify;
+    std::function<void(int percent)> progress;
 
     // The jobs, highest priority first, and the threads that run them:
     // they hold this state, not the owner, so a decode that cannot be
@@ -87,6 +88,11 @@ struct LargeTiles::Shared {
         std::lock_guard<std::mutex> lock(mutex);
         if (notify)
             notify(whole);
+    }
+    void tellProgress(int percent) {
+        std::lock_guard<std::mutex> lock(mutex);
+        if (progress)
+            progress(percent);
     }
 };
 
@@ -124,6 +130,10 @@ LargeTiles::LargeTiles(QObject* parent)
         QMetaObject::invokeMethod(this, whole ? &LargeTiles::fittedReady : &LargeTiles::tilesReady,
                                   Qt::QueuedConnection);
     };
+    shared_->progress = [this](int percent) {
+        QMetaObject::invokeMethod(
+            this, [this, percent] { emit fittedProgress(percent); }, Qt::QueuedConnection);
+    };
 }
 
 LargeTiles::~LargeTiles() {
@@ -132,6 +142,7 @@ LargeTiles::~LargeTiles() {
     // Nothing reaches this object after this; a decode running ends on
     // its own and its result goes with the state.
     shared_->notify = nullptr;
+    shared_->progress = nullptr;
     shared_->closing = true;
     shared_->jobs -= int(shared_->queue.size());
     shared_->queue.clear();
@@ -202,8 +213,17 @@ void LargeTiles::startFitted(int level) {
             imaging::Bitmap picture;
             int rc = 0;
             imaging::large::PictureSize size;
+            // Said every few percent; a picture left stops the decode.
+            int told = -1;
+            const auto watch = [&s, generation, &told](int percent) {
+                if (s->generation != generation)
+                    return false;
+                if (percent < 100 && percent >= told + 5)
+                    s->tellProgress(told = percent);
+                return true;
+            };
             if (s->generation == generation) {
-                rc = imaging::large::decodeScaled(path, level, picture);
+                rc = imaging::large::decodeScaled(path, level, picture, watch);
                 if (rc >= 1)
                     rc = imaging::Orientation::makeUpright(picture, orientation);
                 if (rc >= 1 && imaging::large::readSize(path, size) >= 1)

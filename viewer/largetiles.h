@@ -72,6 +72,8 @@ public:
     struct Shared;
 
 signals:
+    // How far the whole picture's decode is (percent, below 100).
+    void fittedProgress(int percent);
     void fittedReady();
     void tilesReady();
 

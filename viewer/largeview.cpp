@@ -22,6 +22,17 @@ namespace kamelo {
 // smaller decode has. The doc holds no picture meanwhile: edits, saves and
 // conversions find none and are refused.
 
+void CShowView::makeLargeTiles() {
+    large_ = std::make_unique<LargeTiles>();
+    connect(large_.get(), &LargeTiles::fittedReady, this, &CShowView::largeFittedReady);
+    // The whole picture's decode takes seconds: the status line shows how far.
+    connect(large_.get(), &LargeTiles::fittedProgress, this, [this](int percent) {
+        if (largeLoading_)
+            emit progress(percent);
+    });
+    connect(large_.get(), &LargeTiles::tilesReady, this, qOverload<>(&QWidget::update));
+}
+
 bool CShowView::showsLargePicture() const {
     return large_ && large_->isOpen() && !bands_.active() && !doc_.displayedNow().isAllocated();
 }

@@ -63,9 +63,7 @@ CShowView::CShowView(CEyeDoc& doc, QWidget* parent)
     });
     connect(&slide_, &SlideShow::tick, this, [this] { slideStep(Step::Next); });
     connect(&slide_, &SlideShow::frameReady, this, qOverload<>(&QWidget::update));
-    large_ = std::make_unique<LargeTiles>();
-    connect(large_.get(), &LargeTiles::fittedReady, this, &CShowView::largeFittedReady);
-    connect(large_.get(), &LargeTiles::tilesReady, this, qOverload<>(&QWidget::update));
+    makeLargeTiles();
     // The worker says a picture is done; the waiting step goes on here.
     readAhead_->setNotify([this] {
         QMetaObject::invokeMethod(

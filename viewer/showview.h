@@ -215,6 +215,7 @@ private:
     bool loadLarge(const std::string& path, int index, const PictureSource::Identity& identity,
                    int& rc);
     void closeLarge();
+    void makeLargeTiles();
     // The smaller decode of the whole picture came in.
     void largeFittedReady();
     // The doc's picture is asked for (an edit, a save): there is none to

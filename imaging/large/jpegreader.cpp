@@ -133,6 +133,7 @@ int decodeJpeg(const std::string& path, const Request& request, Bitmap& out) {
             reducer.start(regionWidth, regionHeight, request.outWidth, request.outHeight, out);
         rc != result::kSuccess)
         return rc;
+    reducer.setWatch(request.watch);
     s.row.resize(size_t(cinfo.output_width) * size_t(cinfo.output_components));
     if (cmyk)
         s.bgr.resize(size_t(cinfo.output_width) * 3);
@@ -147,8 +148,12 @@ int decodeJpeg(const std::string& path, const Request& request, Bitmap& out) {
             bgr = s.bgr.data();
         }
         reducer.addRow(y, bgr + size_t(offset) * 3);
+        if (reducer.stopped())
+            return result::kAborted;
     }
     reducer.finish();
+    if (reducer.stopped())
+        return result::kAborted;
     out.setSourceBitsPerPixel(cinfo.num_components * 8);
     if (cinfo.saw_JFIF_marker && cinfo.X_density > 0 && cinfo.Y_density > 0) {
         if (cinfo.density_unit == 1)

@@ -52,13 +52,13 @@ int decode(Kind kind, const std::string& path, const Request& r, Bitmap& out) {
 }
 
 int decodeAt(const std::string& path, const PictureSize& size, Rect source, int denominator,
-             Bitmap& out) {
+             Bitmap& out, const Watch& watch = {}) {
     out.free();
     out.setResolution(96, 96); // unless the file says otherwise
     if (denominator < 1)
         return result::kInvalidParameter;
     const Request r{source, scaledSide(source.width, denominator),
-                    scaledSide(source.height, denominator)};
+                    scaledSide(source.height, denominator), watch};
     if (!fits(r, size.width, size.height))
         return result::kInvalidParameter;
     if (int64_t(r.outWidth) * r.outHeight > kMaxPixels)
@@ -133,12 +133,12 @@ int decodeFitted(const std::string& path, int maxWidth, int maxHeight, Bitmap& o
     });
 }
 
-int decodeScaled(const std::string& path, int denominator, Bitmap& out) {
+int decodeScaled(const std::string& path, int denominator, Bitmap& out, const Watch& watch) {
     return withoutThrowing([&]() -> int {
         PictureSize size;
         if (const int rc = readSize(path, size); rc < 1)
             return rc;
-        return decodeAt(path, size, {0, 0, size.width, size.height}, denominator, out);
+        return decodeAt(path, size, {0, 0, size.width, size.height}, denominator, out, watch);
     });
 }
 

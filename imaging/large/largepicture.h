@@ -3,6 +3,7 @@
 #include "imaging/bitmap.h"
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 namespace kamelo::imaging::large {
@@ -45,8 +46,12 @@ int scaledSide(int side, int denominator);
 
 // The whole picture at the largest 1/N that fits the box.
 int decodeFitted(const std::string& path, int maxWidth, int maxHeight, Bitmap& out);
+// Told how far a decode is (percent, now and then); false stops it, which
+// then ends with kAborted and no picture.
+using Watch = std::function<bool(int percent)>;
+
 // The whole picture at 1/denominator (sides rounded up).
-int decodeScaled(const std::string& path, int denominator, Bitmap& out);
+int decodeScaled(const std::string& path, int denominator, Bitmap& out, const Watch& watch = {});
 // The whole picture at the smallest 1/N (N >= atLeast) within
 // kMaxScaledPixels that the file can be read at in bounded memory: an
 // interlaced PNG whose whole picture exceeds the budget comes from its

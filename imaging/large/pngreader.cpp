@@ -136,6 +136,7 @@ int decodePng(const std::string& path, const Request& request, Bitmap& out) {
                                      request.outHeight, out);
         rc != result::kSuccess)
         return rc;
+    reducer.setWatch(request.watch);
     out.setSourceBitsPerPixel(sourceBits);
     png_uint_32 rx = 0, ry = 0;
     int unit = 0;
@@ -158,19 +159,19 @@ int decodePng(const std::string& path, const Request& request, Bitmap& out) {
         for (int p = 0; p < passes; ++p)
             for (int y = 0; y < height; ++y)
                 png_read_row(s.png, row.data() + rowBytes * size_t(y), nullptr);
-        for (int y = ys.first; y < ys.last; ++y)
+        for (int y = ys.first; y < ys.last && !reducer.stopped(); ++y)
             feed(y, row.data() + rowBytes * size_t(y));
     } else {
         // Without interlace handling the first pass's rows come first, at
         // their own width.
         row.resize(rowBytes);
-        for (int y = 0; y < ys.last; ++y) {
+        for (int y = 0; y < ys.last && !reducer.stopped(); ++y) {
             png_read_row(s.png, row.data(), nullptr);
             feed(y, row.data());
         }
     }
     reducer.finish();
-    return result::kSuccess;
+    return reducer.stopped() ? result::kAborted : result::kSuccess;
 }
 
 } // namespace kamelo::imaging::large

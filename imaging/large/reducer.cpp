@@ -19,6 +19,8 @@ int RowReducer::start(int sourceWidth, int sourceHeight, int outWidth, int outHe
     outWidth_ = outWidth;
     outHeight_ = outHeight;
     next_ = row_ = rowCount_ = 0;
+    nextReport_ = 0;
+    stopped_ = false;
     column_.resize(size_t(sourceWidth));
     columns_.assign(size_t(outWidth), 0);
     for (int x = 0; x < sourceWidth; ++x) {
@@ -30,8 +32,14 @@ int RowReducer::start(int sourceWidth, int sourceHeight, int outWidth, int outHe
 }
 
 void RowReducer::addRow(int y, const uint8_t* bgr) {
-    if (y != next_ || y >= sourceHeight_)
+    if (y != next_ || y >= sourceHeight_ || stopped_)
         return;
+    if (watch_ && y >= nextReport_) {
+        nextReport_ = y + std::max(1, sourceHeight_ / 100);
+        stopped_ = !watch_(static_cast<int>(int64_t(y) * 100 / sourceHeight_));
+        if (stopped_)
+            return;
+    }
     const int row = static_cast<int>(int64_t(y) * outHeight_ / sourceHeight_);
     if (row != row_) {
         flush();
@@ -71,6 +79,8 @@ void RowReducer::flush() {
 
 void RowReducer::finish() {
     flush();
+    if (watch_ && !stopped_)
+        stopped_ = !watch_(100);
 }
 
 } // namespace kamelo::imaging::large

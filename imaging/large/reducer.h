@@ -3,6 +3,7 @@
 #include "imaging/bitmap.h"
 
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 namespace kamelo::imaging::large {
@@ -23,6 +24,11 @@ public:
     void addRow(int y, const uint8_t* bgr);
     // Writes the last output row; afterwards every output row is set.
     void finish();
+    // Told the share of the rows in so far (percent), about every
+    // hundredth of them; returning false stops the decode: addRow takes no
+    // more rows and stopped() says so for the reader to end.
+    void setWatch(std::function<bool(int percent)> watch) { watch_ = std::move(watch); }
+    bool stopped() const { return stopped_; }
     bool done() const { return next_ >= sourceHeight_; }
     // The next source row wanted.
     int nextRow() const { return next_; }
@@ -39,6 +45,9 @@ private:
     std::vector<int> column_;       // output column of each source column
     std::vector<uint32_t> columns_; // source columns per output column
     std::vector<uint64_t> sums_;    // blue, green, red per output column
+    std::function<bool(int percent)> watch_;
+    int nextReport_ = 0;
+    bool stopped_ = false;
 };
 
 } // namespace kamelo::imaging::large

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 
 namespace kamelo::imaging::large {
 
@@ -14,6 +15,8 @@ struct Request {
     Rect region;
     int outWidth = 0;
     int outHeight = 0;
+    // Told how far the decode is (percent); false stops it (kAborted).
+    std::function<bool(int percent)> watch;
 };
 
 // The most the working buffers of one decode (strips, tiles, bands, a

@@ -223,7 +223,8 @@ struct Reader {
         band.resize(size_t(regionWidth()) * th * 3);
         const int firstColumn = xs.first / int(tw);
         const int lastColumn = (xs.last - 1) / int(tw);
-        for (int top = ys.first / int(th) * int(th); top < ys.last; top += int(th)) {
+        for (int top = ys.first / int(th) * int(th); top < ys.last && !reducer.stopped();
+             top += int(th)) {
             const int rows = std::min<int>(int(th), level.height - top);
             for (int c = firstColumn; c <= lastColumn; ++c) {
                 const int left = c * int(tw);
@@ -268,8 +269,8 @@ struct Reader {
         band.resize(size_t(level.width) * 3);
         const bool plain = plainLayout(tif);
         const int spp = plain ? samplesPerPixel() : 0;
-        for (int top = ys.first / int(perStrip) * int(perStrip); top < ys.last;
-             top += int(perStrip)) {
+        for (int top = ys.first / int(perStrip) * int(perStrip);
+             top < ys.last && !reducer.stopped(); top += int(perStrip)) {
             const int rows = std::min<int>(int(perStrip), level.height - top);
             if (plain) {
                 auto* samples = reinterpret_cast<uint8_t*>(raster.data());
@@ -319,7 +320,7 @@ struct Reader {
             return result::kCorruptData;
         std::vector<uint8_t> line(static_cast<size_t>(scanline));
         band.resize(size_t(regionWidth()) * 3);
-        for (int y = 0; y < ys.last; ++y) {
+        for (int y = 0; y < ys.last && !reducer.stopped(); ++y) {
             if (TIFFReadScanline(tif, line.data(), uint32_t(y), 0) < 0)
                 return result::kCorruptData;
             if (y < ys.first)
@@ -406,12 +407,17 @@ int decodeTiff(const std::string& path, const Request& request, Bitmap& out) {
                                      request.outWidth, request.outHeight, out);
         rc != result::kSuccess)
         return rc;
+    reducer.setWatch(request.watch);
     const int rc = TIFFIsTiled(s.tif) ? reader.tiles() : reader.strips();
     if (rc < 1)
         return rc;
+    if (reducer.stopped())
+        return result::kAborted;
     if (!reducer.done())
         return result::kCorruptData;
     reducer.finish();
+    if (reducer.stopped())
+        return result::kAborted;
     out.setSourceBitsPerPixel(bits * spp);
     float rx = 0, ry = 0;
     uint16_t unit = RESUNIT_INCH;

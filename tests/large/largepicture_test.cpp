@@ -8,8 +8,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <tiffio.h>
+#include <vector>
 
 using namespace kamelo::imaging;
 namespace lt = kamelo::test::large;
@@ -106,6 +108,33 @@ TEST_P(LargePicture, LoadsWithinABoundedMemory) {
     ASSERT_GE(kb, 0) << "the decode failed";
     // The target is at most 11 MB; the rest is rows, tiles and the libraries'.
     EXPECT_LT(kb, 160 * 1024) << kb / 1024 << " MB for " << f.width << " x " << f.height;
+}
+
+// The viewer's fitted decode shows how far it is and stops when the
+// picture is left.
+TEST_P(LargePicture, AWatchSeesTheRowsComeAndStopsTheDecode) {
+    const lt::SampleFile f = file();
+    std::vector<int> told;
+    Bitmap b;
+    ASSERT_GE(large::decodeScaled(f.path, 8, b,
+                                  [&](int percent) {
+                                      told.push_back(percent);
+                                      return true;
+                                  }),
+              1);
+    ASSERT_GT(told.size(), 10u);
+    EXPECT_TRUE(std::is_sorted(told.begin(), told.end()));
+    EXPECT_EQ(told.back(), 100);
+    const size_t whole = told.size();
+    told.clear();
+    EXPECT_EQ(large::decodeScaled(f.path, 8, b,
+                                  [&](int percent) {
+                                      told.push_back(percent);
+                                      return percent < 30;
+                                  }),
+              result::kAborted);
+    EXPECT_FALSE(b.isAllocated());
+    EXPECT_LT(told.size(), whole / 2);
 }
 
 INSTANTIATE_TEST_SUITE_P(Formats, LargePicture, ::testing::ValuesIn(kCases), nameOf);

@@ -182,11 +182,17 @@ private slots:
     void opensAtItsTrueSizeFromASmallerDecode() {
         Env e;
         QVERIFY(QTest::qWaitForWindowExposed(&e.view));
+        QSignalSpy progress(&e.view, &CShowView::progress);
         QVERIFY(e.openBig());
         // Known from the header before any pixel is in.
         QVERIFY(e.view.showsLargePicture());
         QCOMPARE(e.view.shownPictureSize(), QSize(kWidth, kHeight));
         QTRY_VERIFY_WITH_TIMEOUT(!e.view.isLoading(), 12000);
+        // The status line was told how far the decode was, up to its end.
+        QVERIFY(progress.size() > 5);
+        for (qsizetype i = 1; i < progress.size(); ++i)
+            QVERIFY(progress.at(i).at(0).toInt() >= progress.at(i - 1).at(0).toInt());
+        QCOMPARE(progress.last().at(0).toInt(), 100);
         QVERIFY(e.view.hasPicture());
         QVERIFY(!e.view.showsSmallerDecode());
         QCOMPARE(e.view.shownPictureSize(), QSize(kWidth, kHeight));
