@@ -105,6 +105,9 @@ void CChangeIconThread::run() {
             break;
     }
     work_.finish();
+    // Freed here, not by whoever deletes the loader: a folder's worth of
+    // paths is tens of milliseconds that would hold the window.
+    std::vector<Item>().swap(items_);
     if (!stopped)
         emit allDone(generation_);
     emit progress(generation_, 0);

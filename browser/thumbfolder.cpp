@@ -126,8 +126,10 @@ bool ThumbFolder::isPictureRecord(const CThumbData& d) {
 }
 
 bool ThumbFolder::allPicturesDone() const {
-    for (size_t i = 0; i < records_.size(); ++i)
-        if (isPicture(int(i)) && !records_[i].thumbnailDone)
+    // The flag first: telling a picture by its name costs far more, and a
+    // folder of 100,000 is asked once its thumbnails are in.
+    for (const CThumbData& d : records_)
+        if (!d.thumbnailDone && isPictureRecord(d))
             return false;
     return true;
 }
@@ -271,27 +273,41 @@ void ThumbFolder::applyThumbnail(int row, const ThumbResult& result) {
 }
 
 std::shared_ptr<ThumbCacheSnapshot> ThumbFolder::cacheSnapshot() const {
+    std::shared_ptr<ThumbCacheSnapshot> snap = cacheSnapshotHead();
+    addSnapshotRows(*snap, 0, records_.size());
+    return snap;
+}
+
+size_t ThumbFolder::addSnapshotRows(ThumbCacheSnapshot& snap, size_t from, size_t count) const {
+    const size_t to = std::min(records_.size(), from + std::min(count, records_.size()));
+    if (from == 0)
+        snap.records.reserve(records_.size());
+    for (size_t i = from; i < to; ++i) {
+        CThumbData& d = snap.records.emplace_back(records_[i]);
+        // The image file counts in 16 bits: the first cells made (the type
+        // icons, then the thumbnails in the order the view asked for them)
+        // are stored, and the items beyond wait for theirs on the next visit.
+        if (images_.size() > size_t(ThumbImageListFile::kMaxCount) &&
+            (d.imageIndex < 0 || d.imageIndex >= ThumbImageListFile::kMaxCount)) {
+            const auto icon = placeholders_.find(d.typeName);
+            d.imageIndex = icon != placeholders_.end() ? icon->second : 0;
+            d.thumbnailDone = 0;
+            d.pictureRect = {};
+        }
+    }
+    return std::max(from, to);
+}
+
+std::shared_ptr<ThumbCacheSnapshot> ThumbFolder::cacheSnapshotHead() const {
     auto snap = std::make_shared<ThumbCacheSnapshot>();
     snap->key = cacheKey(folder_);
     snap->width = options_.width;
     snap->height = options_.height;
     snap->upright = options_.upright;
     snap->colour = options_.colour;
-    snap->records = records_;
     snap->cells = images_; // shared pixels, not copies
-    if (images_.size() > size_t(ThumbImageListFile::kMaxCount)) {
-        // The image file counts in 16 bits: the first cells made (the type
-        // icons, then the thumbnails in the order the view asked for them)
-        // are stored, and the items beyond wait for theirs on the next visit.
+    if (images_.size() > size_t(ThumbImageListFile::kMaxCount))
         snap->cells.resize(size_t(ThumbImageListFile::kMaxCount));
-        for (CThumbData& d : snap->records)
-            if (d.imageIndex < 0 || d.imageIndex >= ThumbImageListFile::kMaxCount) {
-                const auto icon = placeholders_.find(d.typeName);
-                d.imageIndex = icon != placeholders_.end() ? icon->second : 0;
-                d.thumbnailDone = 0;
-                d.pictureRect = {};
-            }
-    }
     snap->reader = cacheImages_;
     snap->spill = spill_;
     snap->fallback = template_;

@@ -99,6 +99,12 @@ public:
     // What the cache pair is written from, for writing it elsewhere (a
     // worker thread); the list may change or go meanwhile.
     std::shared_ptr<ThumbCacheSnapshot> cacheSnapshot() const;
+    // The same made in steps, for the window's thread to stay free: the
+    // snapshot without its rows, then rows [from, from + count) added to it
+    // (the next row to add is returned; all are in when it is rows()).
+    std::shared_ptr<ThumbCacheSnapshot> cacheSnapshotHead() const;
+    size_t addSnapshotRows(ThumbCacheSnapshot& snap, size_t from, size_t count) const;
+    size_t rows() const { return records_.size(); }
     // Tells this list from any other made in the process, and counts the
     // thumbnails applied to it: a snapshot with both still equal holds what
     // the list holds.

@@ -123,13 +123,14 @@ CThumbListCtrl::~CThumbListCtrl() {
     stopLoader();
     // A pair still being written is given up: the folder keeps its old one.
     saver_->abandonAll();
+    snapshotting_ = false;
     // The cache written from now on is of this format.
     if (SettingsStore* store = settingsStore())
         store->setInt(keys::kGeneral, keys::kCacheFileVersion, keys::kCurrentCacheFileVersion);
 }
 
 bool CThumbListCtrl::isSavingCache() const {
-    return saver_->isBusy();
+    return snapshotting_ || saver_->isBusy();
 }
 
 void CThumbListCtrl::applyAppearance() {

@@ -23,6 +23,7 @@ class CChangeIconThread;
 class CacheIndex;
 class ListFileActions;
 class ThumbCacheSaver;
+struct ThumbCacheSnapshot;
 class ThumbCellDelegate;
 class ThumbListModel;
 
@@ -176,6 +177,9 @@ private:
     void startLoader(Listed* listed = nullptr);
     void onThumbnail(quint64 generation, int index, const ThumbResult& result);
     void onLoaderDone(quint64 generation);
+    // Copies the next rows into the pair's snapshot, then hands it to the
+    // saver once all are in.
+    void snapshotStep(std::shared_ptr<ThumbCacheSnapshot> snap, size_t from);
     void onCacheSaved(const QString& key, const QString& base, quint64 serial, quint64 revision);
     void afterFill();
     void updateFirstVisible();
@@ -193,6 +197,7 @@ private:
     CacheIndex* cache_ = nullptr;
     CChangeIconThread* loader_ = nullptr;
     ThumbCacheSaver* saver_;
+    bool snapshotting_ = false;
     quint64 generation_ = 0;
     std::vector<Lister> listers_; // running or done and not yet joined
     quint64 listGeneration_ = 0;

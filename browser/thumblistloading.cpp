@@ -15,6 +15,7 @@
 
 #include <QFileInfo>
 #include <QListView>
+#include <QTimer>
 
 #include <algorithm>
 #include <sys/stat.h>
@@ -285,8 +286,30 @@ void CThumbListCtrl::onLoaderDone(quint64 generation) {
     ThumbFolder* f = model_->folder();
     // Written on a worker: a folder of gigabytes of cells must not stop the
     // window. It goes on when the list moves to another folder.
-    if (cache_ && f && f->allPicturesDone() && !f->storedPairHoldsAllItCan(*cache_))
-        saver_->save(*cache_, f->cacheSnapshot());
+    if (cache_ && f && f->allPicturesDone() && !f->storedPairHoldsAllItCan(*cache_)) {
+        snapshotting_ = true;
+        snapshotStep(f->cacheSnapshotHead(), 0);
+    }
+}
+
+void CThumbListCtrl::snapshotStep(std::shared_ptr<ThumbCacheSnapshot> snap, size_t from) {
+    // Copying 100,000 rows at once would hold the window for a tenth of a
+    // second: a share at a time, between other events.
+    constexpr size_t kRowsAtOnce = 10000;
+    ThumbFolder* f = model_->folder();
+    // Another folder, or this one changed meanwhile: its pair is made again
+    // when its thumbnails are next all in.
+    if (!cache_ || !f || f->serial() != snap->serial || f->revision() != snap->revision) {
+        snapshotting_ = false;
+        return;
+    }
+    const size_t next = f->addSnapshotRows(*snap, from, kRowsAtOnce);
+    if (next < f->rows()) {
+        QTimer::singleShot(0, this, [this, snap, next] { snapshotStep(snap, next); });
+        return;
+    }
+    snapshotting_ = false;
+    saver_->save(*cache_, snap);
 }
 
 void CThumbListCtrl::onCacheSaved(const QString& key, const QString& base, quint64 serial,
