@@ -11,6 +11,7 @@
 #include "imaging/pictureformat.h"
 #include "imaging/picturesaver.h"
 #include "import/core/acquireformats.h"
+#include "import/core/jpeghead.h"
 #include "platform/core/staletemporaries.h"
 #include "platform/fileerrortext.h"
 #include "resources/stringtable.h"
@@ -64,9 +65,12 @@ using namespace copying;
 ImportCopier::ImportCopier(ImportJob job, CopyHooks hooks)
     : job_(std::move(job)), hooks_(std::move(hooks)) {}
 
-bool ImportCopier::names(const std::string& path, const std::set<FileId>& ids) {
+bool ImportCopier::names(const std::string& path, const std::set<FileId>& ids, bool* exists) {
     struct stat st;
-    if (::lstat(path.c_str(), &st) != 0)
+    const bool there = ::lstat(path.c_str(), &st) == 0;
+    if (exists)
+        *exists = there;
+    if (!there)
         return false;
     if (ids.count({uint64_t(st.st_dev), uint64_t(st.st_ino)}))
         return true;
@@ -135,6 +139,17 @@ bool ImportCopier::alreadyThere(const Source& src) {
     return false;
 }
 
+int ImportCopier::readHeadTo(Source& src, size_t size) {
+    const ssize_t got = readFull(src.fd, buffer_.data() + src.headSize, size - src.headSize);
+    if (got < 0)
+        return errno;
+    if (job_.deleteSource)
+        src.sum.add(buffer_.data() + src.headSize, size_t(got));
+    src.headAtEnd = size_t(got) < size - src.headSize;
+    src.headSize += size_t(got);
+    return 0;
+}
+
 ImportCopier::Result ImportCopier::importOne(size_t index, ImportEvents& events,
                                              const std::atomic<bool>& stop,
                                              std::string& destination, std::string& reason) {
@@ -175,19 +190,24 @@ ImportCopier::Result ImportCopier::importOne(size_t index, ImportEvents& events,
     src.size = uint64_t(st.st_size);
     src.mtime = st.st_mtim;
     buffer_.resize(kChunk);
-    const ssize_t got = readFull(src.fd, buffer_.data(), kHead);
-    if (got < 0) {
-        reason = errnoText(errno);
+    const bool wantsDate =
+        job_.names.size() != job_.sources.size() && job_.naming.rule == NameRule::DateTaken;
+    int e = readHeadTo(src, kFirstRead);
+    while (e == 0 && (wantsDate || job_.autoRotate) && !src.headAtEnd) {
+        const size_t need = jpegHeadBytes(buffer_.data(), src.headSize, kHead);
+        if (need <= src.headSize)
+            break;
+        // On in steps of at least the first read's size, not segment by
+        // segment.
+        e = readHeadTo(src, std::min(kHead, std::max(need, src.headSize + kFirstRead)));
+    }
+    if (e != 0) {
+        reason = errnoText(e);
         return Result::Failed;
     }
-    src.headSize = size_t(got);
-    if (job_.deleteSource)
-        src.sum.add(buffer_.data(), src.headSize);
     if (job_.skipImported && alreadyThere(src))
         return Result::Already;
 
-    const bool wantsDate =
-        job_.names.size() != job_.sources.size() && job_.naming.rule == NameRule::DateTaken;
     Head head = wantsDate || job_.autoRotate ? readHead(buffer_.data(), src.headSize) : Head{};
     // A phone's HEIF or a camera's RAW file names its capture date in its
     // own EXIF block; such files are never turned, only copied.
@@ -202,21 +222,28 @@ ImportCopier::Result ImportCopier::importOne(size_t index, ImportEvents& events,
     const std::string wanted = job_.folder + "/" + name;
     // Already where it would go (the destination is the source folder,
     // under any path): copying it over itself and deleting "the source"
-    // would leave nothing.
-    if (names(wanted, self)) {
+    // would leave nothing. A name this run wrote names no source.
+    bool wantedExists = true;
+    if (!clash_.writtenThisRun(wanted) && names(wanted, self, &wantedExists)) {
         note(events, source, tableText(res::IDS_ACQUIRE_SAME_AS_SOURCE));
         return Result::Skipped;
     }
-
-    ClashState::Resolution r =
-        clash_.resolve(wanted, SafeWrite::exists, [&](const std::string& existing) {
-            return events.askClash(existing, source);
-        });
+    // The names this run wrote are taken without looking again, and the
+    // wanted one was just looked at: a burst of photos taken in the same
+    // second probes its "_" names in memory.
+    const auto taken = [&](const std::string& path) {
+        if (path == wanted)
+            return wantedExists;
+        return clash_.writtenThisRun(path) || SafeWrite::exists(path);
+    };
+    ClashState::Resolution r = clash_.resolve(wanted, taken, [&](const std::string& existing) {
+        return events.askClash(existing, source);
+    });
     if (r.action == ClashState::Action::Skip)
         return Result::Skipped;
     if (r.action == ClashState::Action::Stop)
         return Result::Stop;
-    if (r.action == ClashState::Action::Replace && names(r.path, sources_)) {
+    if (r.action == ClashState::Action::Replace && names(r.path, allSources())) {
         // Another photo of this run: overwriting would lose it.
         const std::string free = ClashState::freeName(r.path, SafeWrite::exists);
         note(events, source,
@@ -231,7 +258,7 @@ ImportCopier::Result ImportCopier::importOne(size_t index, ImportEvents& events,
         job_.autoRotate && head.orientation != 1 && turnable(r.path) && src.size <= kMaxTurnBytes;
     if (turn) {
         src.whole.assign(buffer_.begin(), buffer_.begin() + ptrdiff_t(src.headSize));
-        if (src.headSize == kHead) {
+        if (!src.headAtEnd) {
             src.whole.resize(size_t(src.size) + 1);
             const ssize_t n =
                 readFull(src.fd, src.whole.data() + src.headSize, src.whole.size() - src.headSize);
@@ -252,6 +279,21 @@ ImportCopier::Result ImportCopier::importOne(size_t index, ImportEvents& events,
     return copyPlain(src, r.path, replace, stop, destination, reason);
 }
 
+const std::set<ImportCopier::FileId>& ImportCopier::allSources() {
+    // Looked up only when a file is to be replaced; a camera's paths name
+    // nothing on this computer.
+    if (!sourcesIndexed_ && !job_.fetcher)
+        for (const std::string& source : job_.sources) {
+            struct stat st;
+            if (::lstat(source.c_str(), &st) == 0)
+                sources_.insert({uint64_t(st.st_dev), uint64_t(st.st_ino)});
+            if (::stat(source.c_str(), &st) == 0)
+                sources_.insert({uint64_t(st.st_dev), uint64_t(st.st_ino)});
+        }
+    sourcesIndexed_ = true;
+    return sources_;
+}
+
 ImportSummary ImportCopier::run(ImportEvents& events, const std::atomic<bool>& stop,
                                 const std::atomic<bool>& detached) {
     ImportSummary summary;
@@ -259,14 +301,6 @@ ImportSummary ImportCopier::run(ImportEvents& events, const std::atomic<bool>& s
     // Temporary files a killed run left in the folder go first.
     StaleTemporaries::sweepOnce(job_.folder);
     sourceEntries_.assign(job_.sources.size(), FileId{});
-    // A camera's paths name nothing on this computer.
-    for (const std::string& source : job_.fetcher ? std::vector<std::string>{} : job_.sources) {
-        struct stat st;
-        if (::lstat(source.c_str(), &st) == 0)
-            sources_.insert({uint64_t(st.st_dev), uint64_t(st.st_ino)});
-        if (::stat(source.c_str(), &st) == 0)
-            sources_.insert({uint64_t(st.st_dev), uint64_t(st.st_ino)});
-    }
     events.started(summary.total);
     std::vector<size_t> checked;
     size_t i = 0;

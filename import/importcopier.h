@@ -49,6 +49,9 @@ private:
     Result importOne(size_t index, ImportEvents& events, const std::atomic<bool>& stop,
                      std::string& destination, std::string& reason);
     Head readHead(const uint8_t* data, size_t size) const;
+    // Reads the source on into buffer_ until size bytes of it are there (or
+    // its end); 0 or an errno.
+    int readHeadTo(Source& src, size_t size);
     // Writes bytes (all in memory) or the source's stream to a temporary
     // file and puts it at destination; 0 or an errno, or -1 with reason set.
     Result writeTurned(Source& src, const std::string& target, bool replace, int orientation,
@@ -66,8 +69,9 @@ private:
     // Whether a file of the destination folder has the bytes of src.
     bool alreadyThere(const Source& src);
     void noteKnown(const std::string& path);
-    // Whether path, as it is or through a link, is one of ids.
-    static bool names(const std::string& path, const std::set<FileId>& ids);
+    // Whether path, as it is or through a link, is one of ids; exists, when
+    // given, tells whether path names anything at all.
+    static bool names(const std::string& path, const std::set<FileId>& ids, bool* exists = nullptr);
     void note(ImportEvents& events, const std::string& source, std::string text);
     // Deletes the sources copied, each only while its name still names
     // the file that was read.
@@ -78,7 +82,11 @@ private:
     CopyHooks hooks_;
     ClashState clash_;
     std::vector<uint8_t> buffer_;
-    std::set<FileId> sources_;          // every source of the run, and what links name
+    // Every source of the run and what links name: those read so far, all
+    // of them once allSources() was asked.
+    const std::set<FileId>& allSources();
+    std::set<FileId> sources_;
+    bool sourcesIndexed_ = false;
     std::vector<FileId> sourceEntries_; // per source: what its name named when read
     std::vector<ImportFailure> notes_;
     // The destination's files by size, read once when asked to skip files

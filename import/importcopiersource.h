@@ -17,8 +17,11 @@ namespace kamelo::acquire {
 namespace copying {
 
 constexpr size_t kChunk = size_t(1) << 20;
-// The first bytes, read for the camera date and orientation: the segments
-// before a JPEG's scan data fit in it in nearly every camera file.
+// The first bytes read of every file; a JPEG's read goes on to the end of
+// its segments before the scan (the camera date and orientation), up to
+// kHead: the kernel copies the file from its start, so whatever more is read
+// here is read twice.
+constexpr size_t kFirstRead = size_t(16) << 10;
 constexpr size_t kHead = size_t(128) << 10;
 // Bytes the kernel copies at a time, between checks of the stop flag.
 constexpr uint64_t kKernelChunk = uint64_t(8) << 20;
@@ -43,6 +46,7 @@ struct ImportCopier::Source {
     uint64_t size = 0;
     struct timespec mtime {};
     size_t headSize = 0;        // bytes of buffer_ read so far
+    bool headAtEnd = false;     // they are the whole file
     std::vector<uint8_t> whole; // the whole file, when it is to be turned
     ContentSum sum;             // of every byte read
     std::string turnNote;       // how a turned JPEG was written, when worth saying

@@ -216,7 +216,7 @@ ImportCopier::Result ImportCopier::copyPlain(Source& src, const std::string& tar
             rc = writeChecked(fd, target, 0, buffer_.data(), src.headSize);
             written = src.headSize;
         }
-        const bool more = streamed && src.headSize == kHead;
+        const bool more = streamed && !src.headAtEnd;
         while (rc == 0 && more) {
             if (stop.load()) {
                 ::close(fd);

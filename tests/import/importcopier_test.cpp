@@ -237,6 +237,42 @@ TEST(ImportCopier, AJpegCutShortAfterItsExifIsCopiedUnchanged) {
     EXPECT_FALSE(fs::exists(dir.file("card/CUT.JPG")));
 }
 
+TEST(ImportCopier, TheCameraDateIsFoundBehindLargeSegmentsWithinTheFirst128KiB) {
+    KAMELO_REQUIRE_TESTDATA();
+    const std::vector<uint8_t> camera = test::readBytes(test::testDataFile("camera/Canon_40D.jpg"));
+    struct Row {
+        int paddingSegments; // of 60,000 bytes each, between SOI and the EXIF block
+        bool deleteSource;
+        const char* name;
+    } rows[] = {
+        {0, false, "2008-05-30 15-56-01.JPG"},
+        {1, false, "2008-05-30 15-56-01.JPG"}, // past the first read
+        {1, true, "2008-05-30 15-56-01.JPG"},  // the checksum covers every read
+        {3, false, "IMG.JPG"},                 // past what is read for it at all
+    };
+    for (const Row& r : rows) {
+        ScratchDir dir;
+        std::vector<uint8_t> bytes(camera.begin(), camera.begin() + 2);
+        for (int k = 0; k < r.paddingSegments; ++k) {
+            const uint8_t app13[] = {0xFF, 0xED, 60000 >> 8, 60000 & 0xFF};
+            bytes.insert(bytes.end(), app13, app13 + 4);
+            bytes.resize(bytes.size() + 60000 - 2, uint8_t('a' + k));
+        }
+        bytes.insert(bytes.end(), camera.begin() + 2, camera.end());
+        test::writeBytes(dir.file("card/IMG.JPG"), bytes);
+        fs::create_directories(dir.file("out"));
+        ImportJob job;
+        job.sources = {dir.file("card/IMG.JPG")};
+        job.folder = dir.file("out");
+        job.naming.rule = NameRule::DateTaken;
+        job.deleteSource = r.deleteSource;
+        Recorder ev;
+        EXPECT_TRUE(runJob(job, ev).complete()) << r.paddingSegments;
+        EXPECT_EQ(test::readBytes(dir.file("out/") + r.name), bytes) << r.paddingSegments;
+        EXPECT_EQ(fs::exists(dir.file("card/IMG.JPG")), !r.deleteSource);
+    }
+}
+
 TEST(ImportCopier, JpegExtensionIsCopiedUnturned) {
     KAMELO_REQUIRE_TESTDATA();
     ScratchDir dir;

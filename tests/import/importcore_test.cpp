@@ -4,6 +4,7 @@
 #include "import/core/contentsum.h"
 #include "import/core/datecolumn.h"
 #include "import/core/foldernamefilter.h"
+#include "import/core/jpeghead.h"
 #include "import/core/saveplaces.h"
 
 #include <gtest/gtest.h>
@@ -268,4 +269,35 @@ TEST(ContentSum, SameWhateverThePiecesAndSensitiveToChanges) {
     z8.add(zeros.data(), 8);
     z16.add(zeros.data(), 16);
     EXPECT_NE(z8.value(), z16.value());
+}
+
+TEST(JpegHead, EndsAtTheScanHeaderAndAsksForWhatACutSegmentNeeds) {
+    // SOI, fill byte, APP1 of 100 bytes at 3, DQT of 10 at 105, SOS of 12 at
+    // 117, scan data after 131.
+    std::vector<uint8_t> jpeg = {0xFF, 0xD8, 0xFF, 0xFF, 0xE1, 0, 100};
+    jpeg.resize(105, 'x');
+    for (uint8_t b : {0xFF, 0xDB, 0, 8})
+        jpeg.push_back(b);
+    jpeg.resize(115, 'q');
+    for (uint8_t b : {0xFF, 0xD0, 0xFF, 0xDA, 0, 12}) // a stray restart marker too
+        jpeg.push_back(b);
+    jpeg.resize(200, 's');
+    struct Row {
+        size_t have, limit, want;
+    } rows[] = {
+        {200, 1000, 131},                  // all there: up to the end of the scan header
+        {131, 1000, 131}, {50, 1000, 105}, // cut in the APP1: its end
+        {106, 1000, 109},                  // cut in the next marker: its length first
+        {109, 1000, 115}, {104, 1000, 105},
+        {4, 1000, 6},     {6, 1000, 7}, // the fill byte passed, the APP1's length asked
+        {50, 80, 80},                   // never past the limit
+        {1, 1000, 2},
+    };
+    for (const Row& r : rows)
+        EXPECT_EQ(jpegHeadBytes(jpeg.data(), r.have, r.limit), r.want) << r.have;
+    const uint8_t png[] = {0x89, 'P', 'N', 'G'}, broken[] = {0xFF, 0xD8, 0x00, 0x11, 0, 0};
+    EXPECT_EQ(jpegHeadBytes(png, 4, 1000), 0u);
+    EXPECT_EQ(jpegHeadBytes(broken, 6, 1000), 2u); // no marker where one must be
+    const uint8_t ended[] = {0xFF, 0xD8, 0xFF, 0xD9, 0, 0};
+    EXPECT_EQ(jpegHeadBytes(ended, 6, 1000), 4u);
 }
