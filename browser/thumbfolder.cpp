@@ -382,11 +382,26 @@ int ThumbFolder::heldCellCount() const {
 }
 
 ThumbFolder::CacheResult ThumbFolder::loadCache(CacheIndex& index, const std::string& folder) {
-    index.keepOnlyRules(options_.upright, options_.colour);
-    const std::string key = cacheKey(folder);
-    const std::string base = index.lookup(key);
+    const std::string base = cachedPair(index, folder);
     if (base == CacheIndex::kNotFound)
         return CacheResult::NotFound;
+    const CacheResult r = loadPair(folder, base);
+    if (r == CacheResult::Stale)
+        dropStalePair(index, folder, base);
+    return r;
+}
+
+std::string ThumbFolder::cachedPair(CacheIndex& index, const std::string& folder) const {
+    index.keepOnlyRules(options_.upright, options_.colour);
+    return index.lookup(cacheKey(folder));
+}
+
+void ThumbFolder::dropStalePair(CacheIndex& index, const std::string& folder,
+                                const std::string& base) {
+    index.removeStale(cacheKey(folder), base);
+}
+
+ThumbFolder::CacheResult ThumbFolder::loadPair(const std::string& folder, const std::string& base) {
 
     std::vector<CThumbData> cached;
     EnumerateOptions o;
@@ -399,10 +414,8 @@ ThumbFolder::CacheResult ThumbFolder::loadCache(CacheIndex& index, const std::st
                         FolderEnumerator::enumerate(folder, o, current) &&
                         cacheStillValid(cached, current.records) && images->isOpen() &&
                         layout.width == options_.width && layout.height == options_.height;
-    if (!usable) {
-        index.removeStale(key, base);
+    if (!usable)
         return CacheResult::Stale;
-    }
     records_ = std::move(cached);
     ++revision_;
     // Sort keys from the sizes and dates just listed for the check.

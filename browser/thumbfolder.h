@@ -94,6 +94,15 @@ public:
     CacheResult loadCache(CacheIndex& index, const QString& folder) {
         return loadCache(index, folder.toStdString());
     }
+    // loadCache in its halves, so that a big folder's pair is read off the
+    // window's thread: the pair the index names (on the index's thread;
+    // CacheIndex::kNotFound for none), then that pair read and checked
+    // against the folder (any thread; the index is not touched), then, on
+    // the index's thread again, a Stale pair dropped.
+    std::string cachedPair(CacheIndex& index, const std::string& folder) const;
+    CacheResult loadPair(const std::string& folder, const std::string& base);
+    static void dropStalePair(CacheIndex& index, const std::string& folder,
+                              const std::string& base);
     // Stores the list as the folder's new cache pair, here and now.
     bool saveCache(CacheIndex& index) const;
     // What the cache pair is written from, for writing it elsewhere (a

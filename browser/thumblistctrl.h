@@ -164,7 +164,14 @@ private:
         std::thread thread;
     };
     int arrivedSinceRelease_ = 0;
-    bool listAside(const QString& folder, const ThumbFolder::Options& options, bool sameFolder);
+    // pair: the folder's cache pair to read first (kNotFound: none).
+    bool listAside(const QString& folder, const ThumbFolder::Options& options, bool sameFolder,
+                   const std::string& pair);
+    // A lister thread's work: the folder's pair read, or the folder listed.
+    static std::shared_ptr<Listed> readAside(const std::string& folder,
+                                             const ThumbFolder::Options& options, int column,
+                                             bool ascending, const std::string& pair,
+                                             const std::atomic<bool>& stop);
     void onListed(quint64 generation, const std::shared_ptr<Listed>& listed,
                   const ThumbFolder::Options& options);
     // Drops the listing under way (its result is ignored when it comes).
@@ -172,6 +179,8 @@ private:
     // Stops every listing thread and waits for them (on destruction).
     void endListers();
     void showListed(std::unique_ptr<ThumbFolder> folder, Listed* listed = nullptr);
+    // The folder read from its cache pair, with the loader for items waiting.
+    void showFromPair(std::unique_ptr<ThumbFolder> folder);
     // With the loader's items made on the listing's worker when they are
     // still in the list's order.
     void startLoader(Listed* listed = nullptr);

@@ -18,6 +18,7 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <malloc.h>
 #include <sys/stat.h>
 #include <utility>
 
@@ -26,6 +27,10 @@ namespace kamelo {
 struct CThumbListCtrl::Listed {
     ThumbFolder::Listing listing;
     std::vector<CChangeIconThread::Item> items;
+    // The folder filled from its cache pair instead; or the pair that was
+    // found stale (the listing is then made anew).
+    std::unique_ptr<ThumbFolder> fromPair;
+    std::string folder, stalePair;
 };
 
 // Filling the list: the folder from its cache or listed anew, thumbnails made by the loader thread,
@@ -66,25 +71,27 @@ bool CThumbListCtrl::loadFolder(const QString& path, Refresh refresh) {
     o.withParent = desktop_.isEmpty() || QFileInfo(desktop_).absoluteFilePath() != folderPath;
     auto folder = std::make_unique<ThumbFolder>(o);
 
+    const std::string path8 = folderPath.toStdString();
+    std::string pair = CacheIndex::kNotFound;
     if (cache_ && viewType_ == 0 && refresh != Refresh::Full) {
         emit progressChanged(0);
-        if (folder->loadCache(*cache_, folderPath) == ThumbFolder::CacheResult::Loaded) {
-            model_->reset(std::move(folder));
-            afterFill();
-            // A folder bigger than its pair can hold has items waiting.
-            if (!model_->folder()->allPicturesDone())
-                startLoader();
-            return true;
-        }
+        pair = folder->cachedPair(*cache_, path8);
     }
     // Counting stops early: a big folder costs no more to tell than a small one.
-    const int entries = FolderEnumerator::countUpTo(folderPath.toStdString(), kListAsideFrom);
+    const int entries = FolderEnumerator::countUpTo(path8, kListAsideFrom);
+    if (entries >= kListAsideFrom && refresh != Refresh::Quick)
+        return listAside(folderPath, o, listed == folderPath, pair);
+    if (pair != CacheIndex::kNotFound) {
+        if (folder->loadPair(path8, pair) == ThumbFolder::CacheResult::Loaded) {
+            showFromPair(std::move(folder));
+            return true;
+        }
+        ThumbFolder::dropStalePair(*cache_, path8, pair);
+    }
     if (entries < 0) {
         clearList();
         return false;
     }
-    if (entries >= kListAsideFrom && refresh != Refresh::Quick)
-        return listAside(folderPath, o, listed == folderPath);
     if (!folder->adopt(
             ThumbFolder::list(folderPath.toStdString(), o, sortColumn_, sortAscending_))) {
         clearList();
@@ -94,6 +101,14 @@ bool CThumbListCtrl::loadFolder(const QString& path, Refresh refresh) {
     return true;
 }
 
+void CThumbListCtrl::showFromPair(std::unique_ptr<ThumbFolder> folder) {
+    model_->reset(std::move(folder));
+    afterFill();
+    // A folder bigger than its pair can hold has items waiting.
+    if (!model_->folder()->allPicturesDone())
+        startLoader();
+}
+
 void CThumbListCtrl::showListed(std::unique_ptr<ThumbFolder> folder, Listed* listed) {
     model_->reset(std::move(folder));
     afterFill();
@@ -101,8 +116,40 @@ void CThumbListCtrl::showListed(std::unique_ptr<ThumbFolder> folder, Listed* lis
         startLoader(listed);
 }
 
+std::shared_ptr<CThumbListCtrl::Listed>
+CThumbListCtrl::readAside(const std::string& folder, const ThumbFolder::Options& options,
+                          int column, bool ascending, const std::string& pair,
+                          const std::atomic<bool>& stop) {
+    std::shared_ptr<Listed> listed;
+    try {
+        listed = std::make_shared<Listed>();
+        listed->folder = folder;
+        if (pair != CacheIndex::kNotFound) {
+            auto f = std::make_unique<ThumbFolder>(options);
+            if (f->loadPair(folder, pair) == ThumbFolder::CacheResult::Loaded)
+                listed->fromPair = std::move(f);
+            else
+                listed->stalePair = pair;
+        }
+        if (!listed->fromPair)
+            listed->listing = ThumbFolder::list(folder, options, column, ascending, &stop);
+        if (listed->listing.readable && !stop.load()) {
+            listed->items.reserve(listed->listing.items.records.size());
+            for (const CThumbData& d : listed->listing.items.records)
+                listed->items.push_back({d.fullPath, ThumbFolder::isPictureRecord(d), false});
+        }
+    } catch (...) {
+        listed.reset(); // out of memory: shown as unreadable
+    }
+    // What the reading took and gave back stays with this thread's malloc
+    // arena, which the window's thread does not reuse: handed back now, so
+    // that big folders read one after another do not pile it up.
+    ::malloc_trim(0);
+    return listed;
+}
+
 bool CThumbListCtrl::listAside(const QString& path, const ThumbFolder::Options& options,
-                               bool sameFolder) {
+                               bool sameFolder, const std::string& pair) {
     const std::string folder = path.toStdString();
     const int column = sortColumn_;
     const bool ascending = sortAscending_;
@@ -110,30 +157,27 @@ bool CThumbListCtrl::listAside(const QString& path, const ThumbFolder::Options& 
     const quint64 generation = ++listGeneration_;
     Lister lister{generation, stop, {}};
     try {
-        lister.thread = std::thread([this, generation, stop, folder, options, column, ascending] {
-            // Nothing here touches a widget: the result goes to the window's
-            // thread, which drops it when another folder was asked for since.
-            std::shared_ptr<Listed> listed;
-            try {
-                listed = std::make_shared<Listed>();
-                listed->listing = ThumbFolder::list(folder, options, column, ascending, stop.get());
-                if (listed->listing.readable && !stop->load()) {
-                    listed->items.reserve(listed->listing.items.records.size());
-                    for (const CThumbData& d : listed->listing.items.records)
-                        listed->items.push_back(
-                            {d.fullPath, ThumbFolder::isPictureRecord(d), false});
-                }
-            } catch (...) {
-                listed.reset(); // out of memory: shown as unreadable
-            }
-            QMetaObject::invokeMethod(
-                this,
-                [this, generation, listed, options] { onListed(generation, listed, options); },
-                Qt::QueuedConnection);
-        });
+        lister.thread =
+            std::thread([this, generation, stop, folder, options, column, ascending, pair] {
+                // Nothing here touches a widget: the result goes to the window's
+                // thread, which drops it when another folder was asked for since.
+                std::shared_ptr<Listed> listed =
+                    readAside(folder, options, column, ascending, pair, *stop);
+                QMetaObject::invokeMethod(
+                    this,
+                    [this, generation, listed, options] { onListed(generation, listed, options); },
+                    Qt::QueuedConnection);
+            });
     } catch (...) {
         // No thread to spare: listed here as a small folder is.
         auto f = std::make_unique<ThumbFolder>(options);
+        if (pair != CacheIndex::kNotFound) {
+            if (f->loadPair(folder, pair) == ThumbFolder::CacheResult::Loaded) {
+                showFromPair(std::move(f));
+                return true;
+            }
+            ThumbFolder::dropStalePair(*cache_, folder, pair);
+        }
         if (!f->adopt(ThumbFolder::list(folder, options, column, ascending))) {
             clearList();
             return false;
@@ -183,6 +227,14 @@ void CThumbListCtrl::onListed(quint64 generation, const std::shared_ptr<Listed>&
     stopLoader();
     setLoading(false);
     const QString select = std::exchange(selectWhenListed_, QString());
+    if (listed && !listed->stalePair.empty() && cache_)
+        ThumbFolder::dropStalePair(*cache_, listed->folder, listed->stalePair);
+    if (listed && listed->fromPair) {
+        showFromPair(std::move(listed->fromPair));
+        if (!select.isEmpty())
+            selectPath(select);
+        return;
+    }
     // Sorted by another column meanwhile: the loader's items are made anew.
     const bool sameOrder = listed && listed->listing.sortColumn == sortColumn_ &&
                            listed->listing.ascending == sortAscending_;

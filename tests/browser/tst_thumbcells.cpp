@@ -97,6 +97,8 @@ private slots:
         list.show();
         QVERIFY(QTest::qWaitForWindowExposed(&list));
         QVERIFY(list.loadFolder(e.folder("huge")));
+        QVERIFY(list.isListing()); // its pair is read on a worker
+        QTRY_VERIFY(!list.isListing());
         QVERIFY(!list.isLoading()); // from the cache
         QCOMPARE(list.itemCount(), pictures + 1);
         ThumbFolder* folder = list.model()->folder();

@@ -152,6 +152,60 @@ private slots:
         QCOMPARE(list.pathAt(list.firstSelectedIndex()), current);
     }
 
+    // A big folder's cache pair is read on the worker too: the window is
+    // free meanwhile, a pair that no longer fits is dropped there and the
+    // folder listed anew, and a result nobody waits for is let go.
+    void aBigFolderComesFromItsPairOffTheWindowsThread_data() {
+        QTest::addColumn<QString>("change");
+        QTest::newRow("unchanged") << "";
+        QTest::newRow("a file added") << "add";
+        QTest::newRow("another folder asked meanwhile") << "leave";
+    }
+    void aBigFolderComesFromItsPairOffTheWindowsThread() {
+        QFETCH(QString, change);
+        Env e;
+        writeFolder(e.dir.file("big"), "p", kBig);
+        writeFolder(e.dir.file("small"), "s", 3);
+        CThumbListCtrl list;
+        list.setCacheIndex(&e.index);
+        QVERIFY(list.loadFolder(e.folder("big")));
+        QVERIFY(settled(list));
+        QVERIFY(waitForCache(list));
+        const std::string pair = e.index.lookup(e.dir.file("big"));
+        QVERIFY(pair != CacheIndex::kNotFound);
+        const std::vector<CThumbData> stored = list.model()->folder()->records();
+        QVERIFY(list.loadFolder(e.folder("small")));
+        if (change == "add")
+            kamelo::test::writeFile(e.dir.file("big/p99999.jpg"), "");
+
+        QSignalSpy loaded(&list, &CThumbListCtrl::folderLoaded);
+        QVERIFY(list.loadFolder(e.folder("big")));
+        QVERIFY(list.isListing()); // back at once
+        QCOMPARE(list.itemCount(), 0);
+        if (change == "leave")
+            QVERIFY(list.loadFolder(e.folder("small")));
+        QVERIFY(settled(list));
+        QCoreApplication::processEvents();
+        QCOMPARE(loaded.count(), 1);
+        if (change == "leave") {
+            QCOMPARE(list.folder(), e.folder("small"));
+            QCOMPARE(list.itemCount(), 4);
+            return;
+        }
+        QCOMPARE(list.folder(), e.folder("big"));
+        if (change.isEmpty()) {
+            QVERIFY(!list.isLoading()); // every thumbnail from the pair
+            QCOMPARE(list.model()->folder()->records(), stored);
+            QCOMPARE(e.index.lookup(e.dir.file("big")), pair);
+        } else {
+            QCOMPARE(list.itemCount(), kBig + 2);
+            QVERIFY(list.isLoading()); // thumbnails made anew
+            QVERIFY(!fs::exists(pair + ".lis"));
+            QVERIFY(!fs::exists(pair + ".cac"));
+            QVERIFY(waitForCache(list));
+        }
+    }
+
     // The order by date, from keys made when the folder was listed, is the
     // one the sort gave when it read the dates at each click.
     void datesSortAsBefore_data() {
