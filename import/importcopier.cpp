@@ -358,8 +358,9 @@ ImportSummary ImportCopier::run(ImportEvents& events, const std::atomic<bool>& s
 
 void ImportCopier::deleteSources(const std::vector<size_t>& checked,
                                  const std::atomic<bool>& detached, ImportSummary& summary) const {
-    // The renames must be on the disk before the only other copy goes.
-    if (const int rc = SafeWrite::syncFolder(job_.folder)) {
+    // The copies and their names must be on the disk before the only other
+    // copy goes.
+    if (const int rc = SafeWrite::syncFileSystem(job_.folder)) {
         for (size_t k : checked) {
             ++summary.deleteFailed;
             summary.failures.push_back({job_.sources[k], errnoText(rc)});

@@ -119,8 +119,6 @@ ImportCopier::Result ImportCopier::writeTurned(Source& src, const std::string& t
         const struct timespec times[2] = {src.mtime, src.mtime};
         ::futimens(fd, times);
     }
-    if (e == 0 && job_.deleteSource && ::fsync(fd) != 0)
-        e = errno;
     if (::close(fd) != 0 && e == 0)
         e = errno;
     if (e != 0) {
@@ -245,8 +243,6 @@ ImportCopier::Result ImportCopier::copyPlain(Source& src, const std::string& tar
         return fail(0, tableText(res::IDS_ACQUIRE_SIZE_MISMATCH));
     const struct timespec times[2] = {src.mtime, src.mtime};
     ::futimens(fd, times);
-    if (job_.deleteSource && ::fsync(fd) != 0)
-        return fail(errno, {});
     if (::close(fd) != 0) {
         fd = -1;
         ::unlink(temp.c_str());

@@ -19,10 +19,11 @@ public:
     // Renames temp to target; without replace, an existing target is left
     // alone and EEXIST returned.
     static int place(const std::string& temp, const std::string& target, bool replace);
-    // The checksum and size of a file as read from the disk.
+    // The checksum and size of a file as the file system gives it back.
     static int readBack(const std::string& path, ContentSum& sum);
-    // Makes the folder's entries (the renames) durable.
-    static int syncFolder(const std::string& folder);
+    // Makes everything written to the folder's file system durable: the
+    // files of a run and their names, in one flush at its end.
+    static int syncFileSystem(const std::string& folder);
     // Makes a folder and its missing parents; an existing folder is fine.
     static int makeFolders(const std::string& path);
     // Whether anything (a file, folder or dangling link) has that name.
