@@ -4,6 +4,7 @@
 // beside djpeg's decode of the same file at 1/8; the peak
 // memory of the process; the load average.
 //   largeview_bench [WORK_DIR] [--flat]   (the picture is kept there)
+#include "imaging/large/jpegreader.h"
 #include "imaging/large/largepicture.h"
 #include "tests/support/streamedjpeg.h"
 #include "viewer/eyedoc.h"
@@ -129,6 +130,16 @@ int main(int argc, char** argv) {
     view.setZoomPercent(100);
     const double sharp = untilSharp(view, t);
 
+    // Straight down a screen: the decoder of the rows above carries on.
+    t.restart();
+    const int carriedBefore = imaging::large::carriedOnDecodes();
+    QTest::mousePress(&view, Qt::LeftButton, {}, QPoint(960, 1000));
+    QTest::mouseMove(&view, QPoint(960, 540));
+    QTest::mouseMove(&view, QPoint(960, 10));
+    QTest::mouseRelease(&view, Qt::LeftButton, {}, QPoint(960, 10));
+    const double down = untilSharp(view, t);
+    const int carried = imaging::large::carriedOnDecodes() - carriedBefore;
+
     t.restart();
     QTest::mousePress(&view, Qt::LeftButton, {}, QPoint(1900, 1000));
     QTest::mouseMove(&view, QPoint(960, 540));
@@ -158,6 +169,8 @@ int main(int argc, char** argv) {
                 largeview::fittedLevel(kWidth, kHeight), fitted, djpeg8);
     std::printf("  its decode alone:           %.2f s (code %d)\n", decode, rc);
     std::printf("100 %% in the middle, sharp:  %.2f s\n", sharp);
+    std::printf("down a screen, sharp:        %.2f s (%d regions carried on from above)\n", down,
+                carried);
     std::printf("panned a screen, sharp:      %.2f s\n", panned);
     std::printf("bottom right corner, sharp:  %.2f s\n", corner);
     std::printf("tiles held: %.0f MB of %.0f MB\n",

@@ -202,6 +202,7 @@ void LargeTiles::close() {
     path_.clear();
     size_ = QSize();
     orientation_ = imaging::Orientation::kUpright;
+    imaging::large::closeWaitingDecoders();
 }
 
 void LargeTiles::startFitted(int level) {

@@ -13,5 +13,11 @@ namespace kamelo::imaging::large {
 // larger progressive files are refused with kTooLarge).
 int jpegSize(const std::string& path, int& width, int& height);
 int decodeJpeg(const std::string& path, const Request& request, Bitmap& out);
+// A decoder of a sequential file stays where its region ended (a few at a
+// time): a region further down in the same columns carries on from there.
+// How many decodes did so far, and letting go of the waiting decoders (a
+// large picture closed).
+int carriedOnDecodes();
+void forgetParkedDecoders();
 
 } // namespace kamelo::imaging::large

@@ -166,4 +166,8 @@ int decodeRegion(const std::string& path, Rect source, int denominator, Bitmap& 
     });
 }
 
+void closeWaitingDecoders() {
+    forgetParkedDecoders();
+}
+
 } // namespace kamelo::imaging::large

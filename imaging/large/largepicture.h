@@ -60,5 +60,8 @@ int decodeWithin(const std::string& path, int atLeast, Bitmap& out);
 // The part source (full-size pixels, inside the picture) at 1/denominator:
 // scaledSide(source.width) x scaledSide(source.height) pixels.
 int decodeRegion(const std::string& path, Rect source, int denominator, Bitmap& out);
+// Lets go of the decoders kept to carry on below their last region (the
+// picture they read was closed).
+void closeWaitingDecoders();
 
 } // namespace kamelo::imaging::large

@@ -2,9 +2,12 @@
 // samples: sizes, colours at known places, memory held, bombs refused.
 #include "largepictures.h"
 
+#include "imaging/large/jpegreader.h"
 #include "imaging/large/largepicture.h"
 #include "imaging/picturefile.h"
 #include "imaging/result.h"
+#include "tests/support/scratchdir.h"
+#include "tests/support/streamedjpeg.h"
 
 #include <gtest/gtest.h>
 
@@ -328,4 +331,60 @@ TEST(LargePicture, RegionsOutsideThePictureAreRefused) {
     Bitmap b;
     EXPECT_EQ(large::decodeRegion(f.path, {0, 0, 16, 16}, 0, b), result::kInvalidParameter);
     EXPECT_EQ(large::decodeFitted("/nonexistent.jpg", 10, 10, b), result::kFileNotFound);
+}
+
+// A region below the last one in its columns carries on with the decoder
+// that read it; every region comes out as a decode from the top gives it.
+TEST(LargePicture, RegionsBelowCarryOnFromTheDecoderAboveWithTheSamePixels) {
+    kamelo::test::ScratchDir dir;
+    const std::string path = dir.file("textured.jpg");
+    const auto texture = [](int salt) {
+        return [salt](int y, uint8_t* rgb) {
+            for (int x = 0; x < 2400; ++x) {
+                rgb[3 * x] = uint8_t(x * 7 + y * 13 + salt);
+                rgb[3 * x + 1] = uint8_t((x ^ y) + salt);
+                rgb[3 * x + 2] = uint8_t(x * y / 97);
+            }
+        };
+    };
+    ASSERT_TRUE(kamelo::test::writeStreamedJpeg(path, 2400, 3000, 90, texture(0)));
+    large::closeWaitingDecoders();
+    Bitmap whole;
+    ASSERT_EQ(PictureFile::load(path, whole), result::kSuccess);
+    struct Row {
+        Rect source;
+        int denominator;
+        bool carries;
+        bool rewrite = false; // the file written again first
+    } rows[] = {
+        {{0, 0, 800, 400}, 1, false},
+        {{0, 600, 800, 400}, 1, true},     // below, same columns
+        {{100, 1200, 500, 300}, 1, true},  // below, within the columns
+        {{100, 200, 500, 300}, 1, false},  // above where it stands
+        {{1600, 700, 800, 400}, 1, false}, // other columns
+        {{0, 1200, 800, 400}, 2, false},   // another scale
+        {{0, 1800, 800, 400}, 2, true},
+        {{0, 2400, 800, 400}, 2, false, true}, // another file under the name
+    };
+    for (const Row& r : rows) {
+        if (r.rewrite) {
+            ASSERT_TRUE(kamelo::test::writeStreamedJpeg(path, 2400, 3000, 90, texture(60)));
+        }
+        const int before = large::carriedOnDecodes();
+        Bitmap carried, fresh;
+        ASSERT_EQ(large::decodeRegion(path, r.source, r.denominator, carried), result::kSuccess);
+        EXPECT_EQ(large::carriedOnDecodes() - before, r.carries ? 1 : 0) << r.source.y;
+        // The same region from the top; its decoder waits where the other did.
+        large::closeWaitingDecoders();
+        ASSERT_EQ(large::decodeRegion(path, r.source, r.denominator, fresh), result::kSuccess);
+        EXPECT_TRUE(samePixels(carried, fresh)) << r.source.y;
+        // Its edges as in the whole picture: no seam between neighbours.
+        if (r.denominator == 1 && !r.rewrite) {
+            bool same = true;
+            for (int y = 0; y < carried.height() && same; ++y)
+                for (int x = 0; x < carried.width() && same; ++x)
+                    same = carried.pixel(x, y) == whole.pixel(r.source.x + x, r.source.y + y);
+            EXPECT_TRUE(same) << r.source.x << "," << r.source.y;
+        }
+    }
 }
