@@ -216,13 +216,11 @@ int decodeJpeg(const std::string& path, const Request& request, Bitmap& out) {
     jpeg_calc_output_dimensions(&header);
     const int levelWidth = static_cast<int>(header.output_width);
     const int levelHeight = static_cast<int>(header.output_height);
-    const Span xs = scaledSpan(request.region.x, request.region.width, width, levelWidth);
-    const Span ys = scaledSpan(request.region.y, request.region.height, height, levelHeight);
-    if (const int rc = reducer.start(xs.last - xs.first, ys.last - ys.first, request.outWidth,
-                                     request.outHeight, out);
+    Span xs, ys;
+    if (const int rc =
+            startRegion(request, width, height, levelWidth, levelHeight, reducer, out, xs, ys);
         rc != result::kSuccess)
         return rc;
-    reducer.setWatch(request.watch);
 
     const FileKey key = keyOf(fresh->file);
     if (sequential)

@@ -130,13 +130,11 @@ int decodePng(const std::string& path, const Request& request, Bitmap& out) {
         }
     }
     png_read_update_info(s.png, s.info);
-    const Span xs = scaledSpan(request.region.x, request.region.width, width, levelWidth);
-    const Span ys = scaledSpan(request.region.y, request.region.height, height, levelHeight);
-    if (const int rc = reducer.start(xs.last - xs.first, ys.last - ys.first, request.outWidth,
-                                     request.outHeight, out);
+    Span xs, ys;
+    if (const int rc =
+            startRegion(request, width, height, levelWidth, levelHeight, reducer, out, xs, ys);
         rc != result::kSuccess)
         return rc;
-    reducer.setWatch(request.watch);
     out.setSourceBitsPerPixel(sourceBits);
     png_uint_32 rx = 0, ry = 0;
     int unit = 0;

@@ -83,4 +83,14 @@ void RowReducer::finish() {
         stopped_ = !watch_(100);
 }
 
+int startRegion(const Request& request, int width, int height, int levelWidth, int levelHeight,
+                RowReducer& reducer, Bitmap& out, Span& xs, Span& ys) {
+    xs = scaledSpan(request.region.x, request.region.width, width, levelWidth);
+    ys = scaledSpan(request.region.y, request.region.height, height, levelHeight);
+    const int rc = reducer.start(xs.last - xs.first, ys.last - ys.first, request.outWidth,
+                                 request.outHeight, out);
+    reducer.setWatch(request.watch);
+    return rc;
+}
+
 } // namespace kamelo::imaging::large

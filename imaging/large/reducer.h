@@ -1,6 +1,7 @@
 #pragma once
 
 #include "imaging/bitmap.h"
+#include "imaging/large/request.h"
 
 #include <cstdint>
 #include <functional>
@@ -49,5 +50,11 @@ private:
     int nextReport_ = 0;
     bool stopped_ = false;
 };
+
+// The request's region in the rows and columns of a levelWidth x
+// levelHeight level of a width x height picture, and reducer started on it
+// with the request's watch; 1 or the reducer's error.
+int startRegion(const Request& request, int width, int height, int levelWidth, int levelHeight,
+                RowReducer& reducer, Bitmap& out, Span& xs, Span& ys);
 
 } // namespace kamelo::imaging::large
