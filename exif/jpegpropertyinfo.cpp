@@ -2,6 +2,7 @@
 
 #include "imaging/core/filebytes.h"
 #include "imaging/exivfile.h"
+#include "imaging/exivvalues.h"
 #include "imaging/jpegcodec.h"
 #include "imaging/orientation.h"
 #include "imaging/pictureformat.h"
@@ -77,35 +78,27 @@ void addItem(Exiv2::ExifData& exif, uint16_t tag, const JpegPropertyInfo::Item& 
              const imaging::Bitmap* bitmap) {
     const Exiv2::ExifKey key(tag, groupOf(tag));
     switch (item.kind) {
-    case Kind::Short: {
-        Exiv2::UShortValue v;
-        v.value_.push_back(
-            (bitmap ? sizeTagValue(tag, *bitmap) : std::nullopt).value_or(item.shortValue));
-        exif.add(key, &v);
+    case Kind::Short:
+        exif.add(key,
+                 imaging::exivvalue::shorts(
+                     (bitmap ? sizeTagValue(tag, *bitmap) : std::nullopt).value_or(item.shortValue))
+                     .get());
         break;
-    }
     case Kind::Rational:
-        if (isSignedRational(tag)) {
-            Exiv2::RationalValue v;
-            v.value_.push_back({item.numerator, item.denominator});
-            exif.add(key, &v);
-        } else {
-            Exiv2::URationalValue v;
-            v.value_.push_back({uint32_t(item.numerator), uint32_t(item.denominator)});
-            exif.add(key, &v);
-        }
+        if (isSignedRational(tag))
+            exif.add(key, imaging::exivvalue::rational(item.numerator, item.denominator).get());
+        else
+            exif.add(key, imaging::exivvalue::unsignedRational(uint32_t(item.numerator),
+                                                               uint32_t(item.denominator))
+                              .get());
         break;
     case Kind::Text:
-        if (tag != kSoftware) {
-            Exiv2::AsciiValue v(item.text);
-            exif.add(key, &v);
-        }
+        if (tag != kSoftware)
+            exif.add(key, imaging::exivvalue::ascii(item.text).get());
         break;
-    case Kind::Bytes4: {
-        Exiv2::DataValue v(item.bytes.data(), 4, Exiv2::invalidByteOrder, Exiv2::undefined);
-        exif.add(key, &v);
+    case Kind::Bytes4:
+        exif.add(key, imaging::exivvalue::undefined(item.bytes.data(), 4).get());
         break;
-    }
     }
 }
 
@@ -266,8 +259,8 @@ int JpegPropertyInfo::encodeRecordOnly(const imaging::Bitmap& bitmap, int qualit
         for (const auto& [tag, item] : items_)
             addItem(exif, tag, item, &bitmap);
         // Saved by this program, whatever made it before.
-        Exiv2::AsciiValue software(std::string(res::text(res::IDS_SOFTWARE_NAME)));
-        exif.add(Exiv2::ExifKey("Exif.Image.Software"), &software);
+        exif.add(Exiv2::ExifKey("Exif.Image.Software"),
+                 imaging::exivvalue::ascii(std::string(res::text(res::IDS_SOFTWARE_NAME))).get());
         // The block goes into the JPEG as it is compressed, so the picture's
         // bytes are written once.
         Exiv2::Blob block;

@@ -1,6 +1,7 @@
 #include "metadatacarrier.h"
 
 #include "exivfile.h"
+#include "exivvalues.h"
 #include "result.h"
 
 #include <jpeglib.h>
@@ -76,15 +77,10 @@ void setSize(Exiv2::ExifData& exif, const char* key, int value) {
     const auto it = exif.findKey(Exiv2::ExifKey(key));
     if (it == exif.end())
         return;
-    if (it->typeId() == Exiv2::unsignedShort && value <= 0xFFFF) {
-        Exiv2::UShortValue v;
-        v.value_.push_back(static_cast<uint16_t>(value));
-        it->setValue(&v);
-    } else {
-        Exiv2::ULongValue v;
-        v.value_.push_back(static_cast<uint32_t>(std::max(value, 0)));
-        it->setValue(&v);
-    }
+    if (it->typeId() == Exiv2::unsignedShort && value <= 0xFFFF)
+        it->setValue(exivvalue::shorts(static_cast<uint16_t>(value)).get());
+    else
+        it->setValue(exivvalue::longs(static_cast<uint32_t>(std::max(value, 0))).get());
 }
 
 // A small picture of pixels for the EXIF thumbnail: each of its pixels is
@@ -298,15 +294,12 @@ Exiv2::ExifData MetadataCarrier::exifFor(int width, int height, Use use) const {
         const bool present = exif.findKey(key) != exif.end();
         if (present || *orientation_ != 1) {
             eraseKey(exif, "Exif.Image.Orientation");
-            Exiv2::UShortValue v;
-            v.value_.push_back(*orientation_);
-            exif.add(key, &v);
+            exif.add(key, exivvalue::shorts(*orientation_).get());
         }
     }
     if (software_) {
         eraseKey(exif, "Exif.Image.Software");
-        Exiv2::AsciiValue v(*software_);
-        exif.add(Exiv2::ExifKey("Exif.Image.Software"), &v);
+        exif.add(Exiv2::ExifKey("Exif.Image.Software"), exivvalue::ascii(*software_).get());
     }
     return exif;
 }

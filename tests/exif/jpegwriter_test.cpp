@@ -179,6 +179,50 @@ TEST(JpegWriter, AbsentSizeTagsStayAbsent) {
     EXPECT_FALSE(tagIn(plain, "Exif.Photo.PixelXDimension").present);
 }
 
+// A record made in memory writes each kind in its EXIF type and reads back
+// as it was set; the signed rational keeps its sign.
+TEST(JpegWriter, EveryKindOfFieldSetInMemoryReadsBackAsSet) {
+    using Kind = JpegPropertyInfo::Kind;
+    struct Row {
+        uint16_t tag;
+        JpegPropertyInfo::Item item;
+        Exiv2::TypeId type;
+    };
+    const Row rows[] = {
+        {274, {Kind::Short, 6, -1, 0, "", {}}, Exiv2::unsignedShort},
+        {33434, {Kind::Rational, 0xFFFF, 1, 250, "", {}}, Exiv2::unsignedRational},
+        {37380, {Kind::Rational, 0xFFFF, -2, 3, "", {}}, Exiv2::signedRational},
+        {271, {Kind::Text, 0xFFFF, -1, 0, "Halvern", {}}, Exiv2::asciiString},
+        {36864, {Kind::Bytes4, 0xFFFF, -1, 0, "", {'0', '2', '3', '2'}}, Exiv2::undefined},
+    };
+    JpegPropertyInfo props;
+    for (const Row& r : rows)
+        props.set(r.tag, r.item);
+    kamelo::test::ScratchDir dir;
+    const std::string out = dir.file("set.jpg");
+    ASSERT_EQ(props.saveJpeg(generatedPicture(17, 9), out, 90), 1);
+    const JpegPropertyInfo back = JpegPropertyInfo::read(out);
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.tag);
+        const JpegPropertyInfo::Item* i = back.item(r.tag);
+        ASSERT_NE(i, nullptr);
+        EXPECT_EQ(i->kind, r.item.kind);
+        EXPECT_EQ(i->shortValue, r.item.shortValue);
+        EXPECT_EQ(i->numerator, r.item.numerator);
+        EXPECT_EQ(i->denominator, r.item.denominator);
+        EXPECT_EQ(i->text, r.item.text);
+        EXPECT_EQ(i->bytes, r.item.bytes);
+    }
+    Exiv2::Image::AutoPtr image = Exiv2::ImageFactory::open(out);
+    image->readMetadata();
+    for (const Row& r : rows) {
+        const auto it =
+            image->exifData().findKey(Exiv2::ExifKey(r.tag, r.tag < 0x8000 ? "Image" : "Photo"));
+        ASSERT_NE(it, image->exifData().end()) << r.tag;
+        EXPECT_EQ(it->typeId(), r.type) << r.tag;
+    }
+}
+
 TEST(JpegWriter, CameraPicturesResizedOrTurnedKeepTheirCameraInformation) {
     KAMELO_REQUIRE_TESTDATA();
     kamelo::test::ScratchDir dir;

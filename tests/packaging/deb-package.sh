@@ -40,7 +40,7 @@ fi
 [ "$(dpkg-deb -f "$deb" Package)" = kamelo ] || fail "package name"
 dpkg-deb -f "$deb" Description | grep -q '^ ;' && fail "the description holds CMake list separators"
 depends=$(dpkg-deb -f "$deb" Depends)
-for dep in libc6 libqt6widgets6 libsqlite3-0 qt6-qpa-plugins libheif1 libjxl0.7 libcurl4 libcups2; do
+for dep in libc6 libqt6widgets6 libsqlite3-0 qt6-qpa-plugins libheif1 libjxl0.7 libcurl4 libcups2 libexiv2-27 libtiff6; do
     case ", $depends," in
     *", $dep "* | *", $dep,"*) ;;
     *) fail "Depends lacks $dep: $depends" ;;
@@ -57,7 +57,7 @@ version=$(dpkg-deb -f "$deb" Version)
 file "$root/usr/lib/kamelo/kamelo" 2>/dev/null | grep -q "not stripped" && fail "kamelo not stripped"
 # Opened on first use: naming them would load them (and TLS, Kerberos...) at every start.
 for prog in "$root/usr/lib/kamelo/kamelo" "$root/usr/bin/kamelo-cli"; do
-    readelf -d "$prog" | grep -E -q "NEEDED.*lib(cups|heif|curl)\." && fail "$prog names a library opened on first use"
+    readelf -d "$prog" | grep -E -q "NEEDED.*lib(cups|heif|curl|exiv2|tiff|sqlite3)\." && fail "$prog names a library opened on first use"
 done
 
 # Installed into a scratch dpkg database, used as root uses it (data/
