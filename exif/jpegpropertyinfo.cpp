@@ -12,7 +12,6 @@
 #include <exiv2/exiv2.hpp>
 
 #include <algorithm>
-#include <mutex>
 #include <new>
 
 namespace kamelo {
@@ -117,14 +116,6 @@ bool ownsOrientation(const std::string& path) {
     }
 }
 
-void initialise() {
-    static std::once_flag once;
-    std::call_once(once, [] {
-        Exiv2::LogMsg::setLevel(Exiv2::LogMsg::mute);
-        Exiv2::XmpParser::initialize();
-    });
-}
-
 } // namespace
 
 const Kind* JpegPropertyInfo::kindOf(uint16_t tag) {
@@ -158,7 +149,7 @@ void JpegPropertyInfo::set(uint16_t tag, Item item) {
 
 JpegPropertyInfo JpegPropertyInfo::read(const std::string& path) {
     JpegPropertyInfo info;
-    initialise();
+    imaging::exivReady();
     imaging::ExivFile file;
     if (file.open(path) < 1)
         return info;
@@ -253,7 +244,7 @@ int JpegPropertyInfo::encodeJpeg(const imaging::Bitmap& bitmap, int quality,
 
 int JpegPropertyInfo::encodeRecordOnly(const imaging::Bitmap& bitmap, int quality,
                                        std::vector<uint8_t>& out) const {
-    initialise();
+    imaging::exivReady();
     try {
         Exiv2::ExifData exif;
         for (const auto& [tag, item] : items_)

@@ -16,9 +16,6 @@ namespace kamelo::imaging {
 
 namespace {
 
-// The XMP toolkit is shared by every thread that reads or writes metadata
-// (batch runs use several); it is set up with a lock before main, before
-// any other caller can set it up without one.
 std::mutex xmpMutex;
 
 void lockXmp(void* mutex, bool lock) {
@@ -27,11 +24,6 @@ void lockXmp(void* mutex, bool lock) {
     else
         static_cast<std::mutex*>(mutex)->unlock();
 }
-
-const bool xmpReady = Exiv2::XmpParser::initialize(lockXmp, &xmpMutex);
-
-// Canon's CR3 and the other ISO base media files are read only when asked for.
-const bool bmffReady = Exiv2::enableBMFF(true);
 
 // What the decoders give is RGB: a grey profile would not describe it.
 bool describesRgb(const std::vector<uint8_t>& icc) {
@@ -134,6 +126,18 @@ PictureFormat formatOf(int fd, const std::string& path) {
 
 } // namespace
 
+void exivReady() {
+    static std::once_flag once;
+    std::call_once(once, [] {
+        // The library writes its warnings to stderr; results say enough here.
+        Exiv2::LogMsg::setLevel(Exiv2::LogMsg::mute);
+        Exiv2::XmpParser::initialize(lockXmp, &xmpMutex);
+        // Canon's CR3 and the other ISO base media files are read only when
+        // asked for.
+        Exiv2::enableBMFF(true);
+    });
+}
+
 ExivFile::~ExivFile() {
     image_.reset();
     if (fd_ >= 0)
@@ -141,6 +145,7 @@ ExivFile::~ExivFile() {
 }
 
 int ExivFile::open(const std::string& path) {
+    exivReady();
     image_.reset();
     storedXmp_.clear();
     if (fd_ >= 0)

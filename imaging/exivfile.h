@@ -6,6 +6,13 @@
 
 namespace kamelo::imaging {
 
+// Sets the library up, once: the XMP toolkit with a lock (it is shared by
+// every thread that reads or writes metadata, and batch runs use several),
+// its warnings muted, ISO base media files read. Every caller of the
+// library calls it first, so that the library is opened and set up on first
+// use and never by a caller without the lock.
+void exivReady();
+
 // A picture's metadata opened through Exiv2. The library opens files by
 // name and would wait forever on a FIFO or read a device without end, so
 // the file is checked and opened here first and the library reads that very

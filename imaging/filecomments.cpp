@@ -6,20 +6,10 @@
 #include <exiv2/exiv2.hpp>
 
 #include <cstring>
-#include <mutex>
 
 namespace kamelo::imaging {
 
 namespace {
-
-void initialise() {
-    static std::once_flag once;
-    std::call_once(once, [] {
-        // The library writes its warnings to stderr; results say enough here.
-        Exiv2::LogMsg::setLevel(Exiv2::LogMsg::mute);
-        Exiv2::XmpParser::initialize();
-    });
-}
 
 const char* keyFor(int type) {
     switch (type) {
@@ -61,7 +51,7 @@ template <typename T> void append(std::vector<uint8_t>& out, T v) {
 // Opens the file and reads its metadata; image() is null when the library
 // cannot or the file is no regular file.
 void openImage(const std::string& path, ExivFile& file) {
-    initialise();
+    exivReady();
     file.open(path);
 }
 

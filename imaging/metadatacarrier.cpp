@@ -10,7 +10,6 @@
 #include <array>
 #include <cctype>
 #include <cstring>
-#include <mutex>
 
 namespace kamelo::imaging {
 
@@ -26,14 +25,6 @@ const char kXmpHeader[] = "http://ns.adobe.com/xap/1.0/";               // with 
 const char kIccHeader[] = "ICC_PROFILE";                                // with its NUL
 const char kExtendedXmpHeader[] = "http://ns.adobe.com/xmp/extension/"; // with its NUL
 const char kPhotoshopHeader[] = "Photoshop 3.0";                        // with its NUL
-
-void initialise() {
-    static std::once_flag once;
-    std::call_once(once, [] {
-        Exiv2::LogMsg::setLevel(Exiv2::LogMsg::mute);
-        Exiv2::XmpParser::initialize();
-    });
-}
 
 // Tags that describe how a file stores its pixels, or carry what is written
 // elsewhere (XMP, IPTC, ICC): copied, they would describe the source's file.
@@ -177,7 +168,7 @@ int MetadataCarrier::read(const std::string& path) {
 
 void MetadataCarrier::readFrom(const ExivFile& file) {
     *this = MetadataCarrier();
-    initialise();
+    exivReady();
     Exiv2::Image* image = file.image();
     if (!image)
         return;
@@ -247,7 +238,7 @@ std::vector<uint8_t> MetadataCarrier::photoshopResources() const {
 }
 
 void MetadataCarrier::setTag(const std::string& key, const Exiv2::Value& value) {
-    initialise();
+    exivReady();
     try {
         const Exiv2::ExifKey k(key);
         eraseKey(overrides_, key.c_str());
@@ -400,7 +391,7 @@ int MetadataCarrier::exifSegment(int width, int height, const Bitmap* thumbnailF
 int MetadataCarrier::jpegSegments(int width, int height, const Bitmap* thumbnailFrom,
                                   std::vector<jpegcodec::Segment>& out) const {
     out.clear();
-    initialise();
+    exivReady();
     try {
         jpegcodec::Segment exif{JPEG_APP0 + 1, {}};
         int rc = exifSegment(width, height, thumbnailFrom, exif.data);
@@ -482,7 +473,7 @@ int MetadataCarrier::encodeJpeg(const Bitmap& pixels, int quality, std::vector<u
 
 int MetadataCarrier::pngMetadata(const Bitmap& pixels, pngwriter::Metadata& out) const {
     out = pngwriter::Metadata();
-    initialise();
+    exivReady();
     try {
         if (!exif_.empty() || !overrides_.empty() || software_) {
             Exiv2::Blob block;
@@ -504,7 +495,7 @@ int MetadataCarrier::pngMetadata(const Bitmap& pixels, pngwriter::Metadata& out)
 int MetadataCarrier::embedInTiff(const Bitmap& pixels, std::vector<uint8_t>& tiff) const {
     if (empty() && overrides_.empty() && !software_)
         return result::kSuccess;
-    initialise();
+    exivReady();
     try {
         Exiv2::Image::AutoPtr image = Exiv2::ImageFactory::open(tiff.data(), long(tiff.size()));
         if (!image.get())
@@ -544,7 +535,7 @@ int MetadataCarrier::embedInTiff(const Bitmap& pixels, std::vector<uint8_t>& tif
 
 int MetadataCarrier::embeddedMetadata(const Bitmap& pixels, EmbeddedMetadata& out) const {
     out = EmbeddedMetadata();
-    initialise();
+    exivReady();
     try {
         if (!exif_.empty() || !overrides_.empty() || software_ ||
             (orientation_ && *orientation_ != 1)) {
