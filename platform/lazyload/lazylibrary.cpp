@@ -17,7 +17,9 @@ namespace {
 
 extern "C" void* kamelo_lazy_resolve(Library* library, unsigned index) {
     std::call_once(library->opened, [library] {
-        library->handle = ::dlopen(library->soname, RTLD_NOW | RTLD_LOCAL);
+        // Bound lazily as at the program's start: binding all of a large
+        // library's calls at once would add to the first call's wait.
+        library->handle = ::dlopen(library->soname, RTLD_LAZY | RTLD_LOCAL);
         if (!library->handle)
             missing(library->soname, ::dlerror());
         // Functions this copy of the library lacks keep their loading step:
