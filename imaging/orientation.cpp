@@ -1,7 +1,7 @@
 #include "orientation.h"
 
 #include "core/filebytes.h"
-#include "filecomments.h"
+#include "exif/core/jpegsectionreader.h"
 #include "geometryops.h"
 #include "imaging/modern/heifcodec.h"
 #include "imaging/modern/jxlcodec.h"
@@ -36,26 +36,26 @@ Orientation::Steps Orientation::stepsFor(int orientation) {
     }
 }
 
-namespace {
-
-// The format of a regular file by its first bytes and name (a FIFO or
-// device is refused without waiting on it).
-PictureFormat formatOfFile(const std::string& path) {
+int Orientation::read(const std::string& path) {
     std::FILE* f = openRegularStream(path);
     if (!f)
-        return PictureFormat::Unknown;
+        return kUpright;
     unsigned char head[64] = {};
     const size_t got = std::fread(head, 1, sizeof head, f);
+    const PictureFormat format = detectFormat(head, got, extensionOf(path));
+    if (format == PictureFormat::Jpeg) {
+        // The program's own section reader: the metadata library would be
+        // opened and parse every maker note for this one number, on the way
+        // to the first picture and for every thumbnail.
+        ExifImageInfo info;
+        JpegSectionReader reader(&info);
+        std::rewind(f);
+        reader.readSections(f, false);
+        std::fclose(f);
+        return info.orientation >= 1 && info.orientation <= 8 ? info.orientation : kUpright;
+    }
     std::fclose(f);
-    return detectFormat(head, got, extensionOf(path));
-}
-
-} // namespace
-
-int Orientation::read(const std::string& path) {
-    switch (formatOfFile(path)) {
-    case PictureFormat::Jpeg:
-        break;
+    switch (format) {
     case PictureFormat::Heif:
     case PictureFormat::Avif:
         return heifcodec::readOrientation(path);
@@ -68,10 +68,6 @@ int Orientation::read(const std::string& path) {
     default:
         return kUpright;
     }
-    std::vector<uint8_t> bytes;
-    if (FileComments::read(path, comment::kOrientation, bytes) < 2)
-        return kUpright;
-    return fromBytes(bytes);
 }
 
 int Orientation::fromBytes(const std::vector<uint8_t>& bytes) {

@@ -94,7 +94,7 @@ ImportCopier::Head ImportCopier::readHead(const uint8_t* data, size_t size) cons
         return head;
     ExifImageInfo info;
     JpegSectionReader reader(&info);
-    reader.readSections(f);
+    reader.readSections(f, false);
     std::fclose(f);
     head.date = info.dateTime;
     if (info.orientation >= 1 && info.orientation <= 8)

@@ -171,7 +171,7 @@ const uint8_t* JpegSectionReader::thumbnail(uint32_t& size) const {
     return s->data.data() + info_->thumbnailOffset;
 }
 
-bool JpegSectionReader::readSections(std::FILE* file) {
+bool JpegSectionReader::readSections(std::FILE* file, bool withScanData) {
     if (!file || std::fgetc(file) != 0xFF || std::fgetc(file) != 0xD8)
         return false;
     while (int(sections_.size()) < kMaxSections) {
@@ -224,7 +224,7 @@ bool JpegSectionReader::readSections(std::FILE* file) {
             sections_.push_back(std::move(section));
             // With all 20 slots taken the scan data is left unread; what the
             // frame and EXIF told is complete without it.
-            if (int(sections_.size()) >= kMaxSections)
+            if (int(sections_.size()) >= kMaxSections || !withScanData)
                 return true;
             Section scan;
             scan.type = kScanDataType;

@@ -28,8 +28,10 @@ public:
     // Fills info (the caller's) or a record of its own.
     explicit JpegSectionReader(ExifImageInfo* info = nullptr);
 
-    // The caller opened the file with "rb" and closes it afterwards.
-    bool readSections(std::FILE* file);
+    // The caller opened the file with "rb" and closes it afterwards. The
+    // scan data after the sections is kept as a last section, unless only
+    // the sections are asked for.
+    bool readSections(std::FILE* file, bool withScanData = true);
     const std::string& errorText() const { return error_; }
     const ExifImageInfo& info() const { return *info_; }
     const std::vector<Section>& sections() const { return sections_; }

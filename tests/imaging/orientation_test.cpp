@@ -147,6 +147,27 @@ TEST(Orientation, ReadGivesTheCameraFilesValues) {
     EXPECT_EQ(turned, 6); // one 3, four 6, one 8
 }
 
+// The JPEG reader of the program gives what the metadata library reads as
+// Exif.Image.Orientation, for every JPEG of the samples (broken ones too).
+TEST(Orientation, JpegsReadAsTheMetadataLibraryReadsThem) {
+    KAMELO_REQUIRE_TESTDATA();
+    int jpegs = 0;
+    for (const auto& e :
+         std::filesystem::recursive_directory_iterator(kamelo::test::testDataFile(""))) {
+        const std::string path = e.path().string();
+        std::vector<uint8_t> head(2);
+        std::ifstream in(path, std::ios::binary);
+        if (!e.is_regular_file() || !in.read(reinterpret_cast<char*>(head.data()), 2) ||
+            head[0] != 0xFF || head[1] != 0xD8)
+            continue;
+        std::vector<uint8_t> bytes;
+        FileComments::read(path, comment::kOrientation, bytes);
+        EXPECT_EQ(Orientation::read(path), Orientation::fromBytes(bytes)) << path;
+        ++jpegs;
+    }
+    EXPECT_GE(jpegs, 50);
+}
+
 TEST(Orientation, ReadOfMissingOrBrokenFilesIsUpright) {
     EXPECT_EQ(Orientation::read("/nonexistent/picture.jpg"), 1);
     KAMELO_REQUIRE_TESTDATA();
