@@ -1,5 +1,6 @@
 #include "exifpatch.h"
 
+#include "exiftiff.h"
 #include "jpeglayout.h"
 
 #include <algorithm>
@@ -22,94 +23,12 @@ constexpr uint16_t kThumbnailOffset = 0x0201;
 constexpr uint16_t kThumbnailLength = 0x0202;
 constexpr uint16_t kPixelX = 0xA002;
 constexpr uint16_t kPixelY = 0xA003;
-constexpr uint16_t kShort = 3;
-constexpr uint16_t kLong = 4;
-
-// The TIFF structure of an EXIF block, every access bounds-checked.
-class Tiff {
-public:
-    explicit Tiff(std::vector<uint8_t>& bytes) : b_(bytes) {}
-
-    bool open() {
-        if (b_.size() < 8)
-            return false;
-        if (b_[0] == 'I' && b_[1] == 'I')
-            little_ = true;
-        else if (b_[0] == 'M' && b_[1] == 'M')
-            little_ = false;
-        else
-            return false;
-        return get16(2) == 42;
-    }
-    bool fits(size_t at, size_t n) const { return at <= b_.size() && n <= b_.size() - at; }
-    uint32_t get16(size_t at) const {
-        if (!fits(at, 2))
-            return 0;
-        return little_ ? uint32_t(b_[at] | b_[at + 1] << 8) : uint32_t(b_[at] << 8 | b_[at + 1]);
-    }
-    uint32_t get32(size_t at) const {
-        if (!fits(at, 4))
-            return 0;
-        const uint32_t lo = get16(at + (little_ ? 0 : 2));
-        const uint32_t hi = get16(at + (little_ ? 2 : 0));
-        return hi << 16 | lo;
-    }
-    void put16(size_t at, uint32_t v) {
-        if (!fits(at, 2))
-            return;
-        b_[at + (little_ ? 0 : 1)] = uint8_t(v);
-        b_[at + (little_ ? 1 : 0)] = uint8_t(v >> 8);
-    }
-    void put32(size_t at, uint32_t v) {
-        if (!fits(at, 4))
-            return;
-        put16(at + (little_ ? 0 : 2), v & 0xFFFF);
-        put16(at + (little_ ? 2 : 0), v >> 16);
-    }
-    // Where the entry of tag sits in the directory at ifd; 0 when it is not.
-    size_t entry(size_t ifd, uint16_t tag) const {
-        const uint32_t count = get16(ifd);
-        if (ifd == 0 || !fits(ifd + 2, size_t(count) * 12))
-            return 0;
-        for (uint32_t i = 0; i < count; ++i) {
-            const size_t e = ifd + 2 + size_t(i) * 12;
-            if (get16(e) == tag)
-                return e;
-        }
-        return 0;
-    }
-    // Where the next-directory link of the directory at ifd sits; 0 if none.
-    size_t nextLink(size_t ifd) const {
-        const size_t at = ifd + 2 + size_t(get16(ifd)) * 12;
-        return ifd != 0 && fits(at, 4) ? at : 0;
-    }
-    // A single SHORT or LONG value set where the entry holds it.
-    void setNumber(size_t ifd, uint16_t tag, uint32_t value) {
-        const size_t e = entry(ifd, tag);
-        if (e == 0 || get32(e + 4) != 1)
-            return;
-        if (get16(e + 2) == kShort && value <= 0xFFFF)
-            put16(e + 8, value);
-        else if (get16(e + 2) == kLong)
-            put32(e + 8, value);
-    }
-    uint32_t number(size_t ifd, uint16_t tag) const {
-        const size_t e = entry(ifd, tag);
-        if (e == 0)
-            return 0;
-        return get16(e + 2) == kShort ? get16(e + 8) : get32(e + 8);
-    }
-
-private:
-    std::vector<uint8_t>& b_;
-    bool little_ = true;
-};
 
 // The thumbnail of IFD1 replaced by its turned form, placed where the old
 // one was when it fits there, else after everything else in the block; the
 // link to IFD1 is cut when it cannot be turned or placed.
-void replaceThumbnail(Tiff& tiff, std::vector<uint8_t>& block, const ExifPatch::ThumbnailTurn& turn,
-                      size_t room) {
+void replaceThumbnail(ExifTiff& tiff, std::vector<uint8_t>& block,
+                      const ExifPatch::ThumbnailTurn& turn, size_t room) {
     const size_t link = tiff.nextLink(tiff.get32(4));
     const size_t ifd1 = link ? tiff.get32(link) : 0;
     const size_t offsetEntry = ifd1 ? tiff.entry(ifd1, kThumbnailOffset) : 0;
@@ -213,7 +132,7 @@ bool ExifPatch::apply(std::vector<uint8_t>& jpeg) const {
             continue;
         std::vector<uint8_t> block(jpeg.begin() + long(payload + 6),
                                    jpeg.begin() + long(s->offset + s->size));
-        Tiff tiff(block);
+        ExifTiff tiff(block);
         if (!tiff.open())
             return false;
         const size_t ifd0 = tiff.get32(4);

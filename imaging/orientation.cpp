@@ -1,7 +1,7 @@
 #include "orientation.h"
 
 #include "core/filebytes.h"
-#include "exif/core/jpegsectionreader.h"
+#include "exiftiff.h"
 #include "geometryops.h"
 #include "imaging/modern/heifcodec.h"
 #include "imaging/modern/jxlcodec.h"
@@ -10,8 +10,9 @@
 #include "pictureformat.h"
 #include "result.h"
 
-#include <cstdio>
 #include <cstring>
+#include <unistd.h>
+#include <vector>
 
 namespace kamelo::imaging {
 
@@ -36,25 +37,61 @@ Orientation::Steps Orientation::stepsFor(int orientation) {
     }
 }
 
+namespace {
+
+// Exif.Image.Orientation of the first EXIF block of a JPEG, read segment by
+// segment up to the first scan; 0 when there is none. The metadata library
+// would be opened and parse every maker note for this one number, on the
+// way to the first picture and for every thumbnail.
+int jpegOrientation(int fd) {
+    constexpr int kMaxSegments = 64;
+    off_t at = 2; // after the start of image
+    for (int i = 0; i < kMaxSegments; ++i) {
+        uint8_t m[4];
+        if (::pread(fd, m, sizeof m, at) != ssize_t(sizeof m) || m[0] != 0xFF)
+            return 0;
+        if (m[1] == 0xFF) { // fill byte
+            ++at;
+            continue;
+        }
+        if (m[1] == 0xDA || m[1] == 0xD9) // scan data or end of image
+            return 0;
+        const size_t length = size_t(m[2]) << 8 | m[3];
+        if (length < 2)
+            return 0;
+        constexpr char kExif[6] = {'E', 'x', 'i', 'f', 0, 0};
+        uint8_t name[sizeof kExif];
+        if (m[1] == 0xE1 && length >= 2 + sizeof kExif + 8 &&
+            ::pread(fd, name, sizeof name, at + 4) == ssize_t(sizeof name) &&
+            std::memcmp(name, kExif, sizeof kExif) == 0) {
+            // Only the first EXIF block counts, as readers take it.
+            std::vector<uint8_t> block(length - 2 - sizeof kExif);
+            const off_t from = at + 4 + off_t(sizeof kExif);
+            if (::pread(fd, block.data(), block.size(), from) != ssize_t(block.size()))
+                return 0;
+            ExifTiff tiff(block);
+            return tiff.open() ? int(tiff.number(tiff.get32(4), 0x0112)) : 0;
+        }
+        at += off_t(2 + length);
+    }
+    return 0;
+}
+
+} // namespace
+
 int Orientation::read(const std::string& path) {
-    std::FILE* f = openRegularStream(path);
-    if (!f)
+    int fd = -1;
+    if (openRegularFile(path, fd) < 1)
         return kUpright;
     unsigned char head[64] = {};
-    const size_t got = std::fread(head, 1, sizeof head, f);
-    const PictureFormat format = detectFormat(head, got, extensionOf(path));
+    const ssize_t got = ::pread(fd, head, sizeof head, 0);
+    const PictureFormat format = detectFormat(head, got > 0 ? size_t(got) : 0, extensionOf(path));
     if (format == PictureFormat::Jpeg) {
-        // The program's own section reader: the metadata library would be
-        // opened and parse every maker note for this one number, on the way
-        // to the first picture and for every thumbnail.
-        ExifImageInfo info;
-        JpegSectionReader reader(&info);
-        std::rewind(f);
-        reader.readSections(f, false);
-        std::fclose(f);
-        return info.orientation >= 1 && info.orientation <= 8 ? info.orientation : kUpright;
+        const int o = jpegOrientation(fd);
+        ::close(fd);
+        return o >= 1 && o <= 8 ? o : kUpright;
     }
-    std::fclose(f);
+    ::close(fd);
     switch (format) {
     case PictureFormat::Heif:
     case PictureFormat::Avif:
